@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds everything and runs the whole test suite.
+# Exit status is non-zero when any step or any test fails.
+set -euo pipefail
+cd "$(dirname "$0")"
+
+bash scripts/deps.sh
+
+BUILD_DIR=${BUILD_DIR:-build}
+cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTARLO_BUILD_TESTS=ON
+cmake --build "$BUILD_DIR" --parallel "$(nproc)"
+export QT_QPA_PLATFORM=offscreen
+ctest --test-dir "$BUILD_DIR" --output-on-failure --parallel "$(nproc)" "$@"
