@@ -1,6 +1,7 @@
 #include "model/FileIO.h"
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <random>
@@ -113,12 +114,22 @@ Error readFile(const std::string& path, std::vector<std::uint8_t>& out)
     return {};
 }
 
-Error writeFileAtomic(const std::string& path, std::span<const std::uint8_t> bytes)
+Error writeFileAtomic(const std::string& requested, std::span<const std::uint8_t> bytes)
 {
+    // Write through a symbolic link to its target rather than replacing the link.
+    std::string path = requested;
+    if (char* real = ::realpath(requested.c_str(), nullptr)) {
+        path = real;
+        std::free(real);
+    }
     struct stat st {};
     mode_t mode = 0666;  // narrowed by the umask, as for any new file
     if (::stat(path.c_str(), &st) == 0) {
-        if (S_ISDIR(st.st_mode)) return fail(EISDIR, path);
+        if (S_ISDIR(st.st_mode)) return fail(EISDIR, requested);
+        // A file without write permission is kept as the user protected it,
+        // even though renaming over it would succeed.
+        if ((st.st_mode & 0222) == 0)
+            return Error{EACCES, "Unable to write to " + requested + ", it is read-only or opened by someone else."};
         mode = st.st_mode & 07777;
     }
     std::string temp = tempNameFor(path);
@@ -126,7 +137,7 @@ Error writeFileAtomic(const std::string& path, std::span<const std::uint8_t> byt
     if (fd < 0) {
         int err = errno;
         // Report the user's file, not our temporary name.
-        return fail(err == ENOENT ? ENOENT : err, err == ENOENT ? folderOf(path) : path);
+        return fail(err, err == ENOENT ? folderOf(requested) : requested);
     }
     if (mode != 0666) ::fchmod(fd, mode);
     int err = writeAll(fd, bytes.data(), bytes.size());
@@ -135,7 +146,13 @@ Error writeFileAtomic(const std::string& path, std::span<const std::uint8_t> byt
     if (!err && current().rename(temp.c_str(), path.c_str()) != 0) err = errno;
     if (err) {
         current().unlink(temp.c_str());
-        return fail(err, path);
+        return fail(err, requested);
+    }
+    // Make the rename itself durable.
+    int dir = ::open(folderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        ::fsync(dir);
+        ::close(dir);
     }
     return {};
 }
