@@ -1,0 +1,111 @@
+#include "browser/FieldEdit.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QKeyEvent>
+
+FieldEdit::FieldEdit(QWidget* parent) : QLineEdit(parent)
+{
+    setFrame(true);
+    setContextMenuPolicy(Qt::NoContextMenu); // its Paste would bypass the filter
+    setAcceptDrops(false);
+    setAttribute(Qt::WA_InputMethodEnabled, false);
+    setObjectName(QStringLiteral("FieldEdit"));
+    hide();
+    // Any change made by the user (typing, Delete, Backspace, cut, undo) counts.
+    connect(this, &QLineEdit::textEdited, this, [this] { m_changed = true; });
+}
+
+void FieldEdit::begin(int typeCode, const FieldEditSetup& setup, const QString& text, const QRect& geometry)
+{
+    m_typeCode = typeCode;
+    m_setup = setup;
+    setMaxLength(setup.maxChars);
+    setGeometry(geometry);
+    setText(text);
+    selectAll();
+    m_changed = false;
+    m_open = true;
+    raise();
+    show();
+    setFocus(Qt::OtherFocusReason);
+}
+
+void FieldEdit::end()
+{
+    m_open = false;
+    m_changed = false;
+    hide();
+}
+
+void FieldEdit::refill(const QString& text)
+{
+    setText(text);
+    selectAll();
+    setFocus(Qt::OtherFocusReason);
+}
+
+bool FieldEdit::acceptsChar(QChar c) const
+{
+    if (c >= QLatin1Char('0') && c <= QLatin1Char('9'))
+        return true;
+    if (c == QLatin1Char('-'))
+        return m_setup.allowMinus;
+    if (c == QLatin1Char('.'))
+        return m_setup.allowPoint;
+    return false;
+}
+
+void FieldEdit::pasteFiltered()
+{
+    QString filtered;
+    for (QChar c : QGuiApplication::clipboard()->text())
+        if (acceptsChar(c))
+            filtered.append(c);
+    if (filtered.isEmpty())
+        return;
+    insert(filtered);
+    m_changed = true;
+}
+
+void FieldEdit::keyPressEvent(QKeyEvent* event)
+{
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        event->accept();
+        emit enterPressed();
+        return;
+    case Qt::Key_Escape:
+        event->accept();
+        m_changed = false;
+        emit escapePressed();
+        return;
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab:
+        event->accept(); // the edit ends only with Enter or Esc
+        return;
+    case Qt::Key_Delete:
+        m_changed = true;
+        QLineEdit::keyPressEvent(event);
+        return;
+    default:
+        break;
+    }
+    if (event->matches(QKeySequence::Paste)) {
+        event->accept();
+        pasteFiltered();
+        return;
+    }
+    const QString text = event->text();
+    const bool isCommand = event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
+    if (!isCommand && !text.isEmpty() && text.at(0).isPrint()) {
+        for (QChar c : text)
+            if (!acceptsChar(c)) {
+                event->accept(); // swallowed without a sound
+                return;
+            }
+    }
+    QLineEdit::keyPressEvent(event);
+}
+

@@ -1,0 +1,45 @@
+#pragma once
+// The in-place box that edits one scalar value beside its tree item.
+#include <QLineEdit>
+
+// What the box needs to know of the value's type.
+struct FieldEditSetup {
+    int maxChars = 16;
+    int width = 135;
+    bool allowPoint = false;
+    bool allowMinus = true;
+};
+
+class FieldEdit : public QLineEdit {
+    Q_OBJECT
+public:
+    explicit FieldEdit(QWidget* parent = nullptr);
+
+    // Shows the box at `geometry` (parent coordinates) with the initial text,
+    // clears the changed mark and takes the focus.
+    void begin(int typeCode, const FieldEditSetup& setup, const QString& text, const QRect& geometry);
+    // Hides the box; the changed mark is cleared.
+    void end();
+    // After a refused Enter: the refill text; the changed mark stays set.
+    void refill(const QString& text);
+
+    bool isOpen() const { return m_open; }
+    bool isChanged() const { return m_changed; }
+    int typeCode() const { return m_typeCode; }
+    bool acceptsChar(QChar c) const;
+
+signals:
+    void enterPressed();
+    void escapePressed();
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void pasteFiltered();
+
+    FieldEditSetup m_setup;
+    int m_typeCode = 0;
+    bool m_open = false;
+    bool m_changed = false;
+};

@@ -1,0 +1,79 @@
+#include "browser/RecordClipboard.h"
+
+#include <QByteArray>
+#include <QClipboard>
+#include <QMimeData>
+#include <QString>
+
+namespace browser {
+
+namespace {
+void putU32(std::uint8_t* p, std::uint32_t v)
+{
+    for (int i = 0; i < 4; ++i)
+        p[i] = static_cast<std::uint8_t>(v >> (8 * i));
+}
+std::uint32_t getU32(const std::uint8_t* p)
+{
+    return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 | std::uint32_t(p[3]) << 24;
+}
+} // namespace
+
+std::vector<std::uint8_t> encodeRecordBlock(std::uint32_t id, std::span<const std::uint8_t> data)
+{
+    std::vector<std::uint8_t> block(data.size() + 8, 0);
+    putU32(block.data(), id);
+    putU32(block.data() + 4, static_cast<std::uint32_t>(data.size()));
+    std::copy(data.begin(), data.end(), block.begin() + 8);
+    return block;
+}
+
+std::optional<ClipRecord> decodeRecordBlock(std::span<const std::uint8_t> block)
+{
+    if (block.size() < 8)
+        return std::nullopt;
+    const std::uint32_t len = getU32(block.data() + 4);
+    if (len > block.size() - 8)
+        return std::nullopt;
+    ClipRecord r;
+    r.id = getU32(block.data());
+    r.data.assign(block.begin() + 8, block.begin() + 8 + len);
+    return r;
+}
+
+QString recordMimeType()
+{
+#ifdef Q_OS_WIN
+    // Qt registers this with the system clipboard under the name in quotes.
+    return QStringLiteral("application/x-qt-windows-mime;value=\"Tarlo Record\"");
+#else
+    return QStringLiteral("application/x-tarlo-record");
+#endif
+}
+
+void putRecordOnClipboard(QClipboard* clipboard, std::uint32_t id, std::span<const std::uint8_t> data)
+{
+    if (!clipboard)
+        return;
+    const auto block = encodeRecordBlock(id, data);
+    auto* mime = new QMimeData;
+    mime->setData(recordMimeType(),
+                  QByteArray(reinterpret_cast<const char*>(block.data()), static_cast<qsizetype>(block.size())));
+    clipboard->setMimeData(mime); // the clipboard owns it from here on
+}
+
+std::optional<ClipRecord> recordFromMimeData(const QMimeData* mime)
+{
+    if (!mime || !mime->hasFormat(recordMimeType()))
+        return std::nullopt;
+    const QByteArray bytes = mime->data(recordMimeType());
+    return decodeRecordBlock(std::span<const std::uint8_t>(
+        reinterpret_cast<const std::uint8_t*>(bytes.constData()), static_cast<std::size_t>(bytes.size())));
+}
+
+std::optional<ClipRecord> recordFromClipboard(const QClipboard* clipboard)
+{
+    return clipboard ? recordFromMimeData(clipboard->mimeData()) : std::nullopt;
+}
+
+} // namespace browser

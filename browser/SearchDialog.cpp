@@ -1,0 +1,44 @@
+#include "browser/SearchDialog.h"
+
+#include <QFontMetrics>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+SearchDialog::SearchDialog(const QString& text, QWidget* parent) : QDialog(parent), m_edit(new QLineEdit(this))
+{
+    setWindowTitle(QStringLiteral("Text To Search For"));
+    auto* label = new QLabel(QStringLiteral("Enter text to search for."), this);
+    label->setAlignment(Qt::AlignCenter);
+    m_edit->setObjectName(QStringLiteral("searchText"));
+    m_edit->setText(text);
+    m_edit->selectAll();
+
+    auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
+    auto* ok = new QPushButton(QStringLiteral("OK"), this);
+    cancel->setAutoDefault(false);
+    ok->setDefault(true);
+    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+
+    auto* row = new QHBoxLayout;
+    row->addWidget(cancel);
+    row->addStretch(1);
+    row->addWidget(ok);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(label);
+    layout->addWidget(m_edit);
+    layout->addLayout(row);
+
+    // 186 x 64 dialog units.
+    const QFontMetrics fm(font());
+    resize(fm.averageCharWidth() * 186 / 4, fm.height() * 64 / 8);
+    m_edit->setFocus();
+}
+
+QString SearchDialog::text() const
+{
+    return m_edit->text();
+}

@@ -1,0 +1,16 @@
+#pragma once
+// "Text To Search For": asks for the text that "Search For Entry..." looks for.
+#include <QDialog>
+
+class QLineEdit;
+
+class SearchDialog : public QDialog {
+    Q_OBJECT
+public:
+    explicit SearchDialog(const QString& text, QWidget* parent = nullptr);
+    QString text() const;
+    QLineEdit* edit() const { return m_edit; }
+
+private:
+    QLineEdit* m_edit;
+};

@@ -1,0 +1,28 @@
+# The editors started from the record tree: in-place value box, record clipboard,
+# info, text dialog and search, and the view that wires them to the tree.
+set(_editor_sources
+  ${CMAKE_CURRENT_LIST_DIR}/EntrySearch.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/FieldEdit.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/InfoText.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/MessageBox.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/RecordClipboard.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/SearchDialog.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/TextEditDialog.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/TextValue.cpp
+)
+# The view over the tree joins once the tree library is there (it is included after this file).
+if(EXISTS ${CMAKE_CURRENT_LIST_DIR}/tree.cmake AND EXISTS ${CMAKE_CURRENT_LIST_DIR}/EditingView.cpp)
+  list(APPEND _editor_sources ${CMAKE_CURRENT_LIST_DIR}/EditingView.cpp)
+  set(_editor_has_view ON)
+endif()
+add_library(tarlo_browser_editors STATIC ${_editor_sources})
+set_target_properties(tarlo_browser_editors PROPERTIES AUTOMOC ON)
+target_include_directories(tarlo_browser_editors PUBLIC ${PROJECT_SOURCE_DIR})
+target_link_libraries(tarlo_browser_editors PUBLIC tarlo_model Qt6::Widgets)
+if(_editor_has_view)
+  target_link_libraries(tarlo_browser_editors PUBLIC tarlo_browser tarlo_hexedit)
+  if(EXISTS ${PROJECT_SOURCE_DIR}/tables/TableTarget.h)
+    target_link_libraries(tarlo_browser_editors PUBLIC tarlo_tables)
+    target_compile_definitions(tarlo_browser_editors PUBLIC TARLO_HAVE_TABLES=1)
+  endif()
+endif()
