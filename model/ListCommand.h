@@ -2,6 +2,7 @@
 // The editor's headless commands: --list, --help, --version.
 #include <iosfwd>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace model {
