@@ -6,6 +6,7 @@ set(_editor_sources
   ${CMAKE_CURRENT_LIST_DIR}/InfoText.cpp
   ${CMAKE_CURRENT_LIST_DIR}/MessageBox.cpp
   ${CMAKE_CURRENT_LIST_DIR}/RecordClipboard.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/RecordCommands.cpp
   ${CMAKE_CURRENT_LIST_DIR}/SearchDialog.cpp
   ${CMAKE_CURRENT_LIST_DIR}/TextEditDialog.cpp
   ${CMAKE_CURRENT_LIST_DIR}/TextValue.cpp

@@ -1,0 +1,167 @@
+#include "browser/RecordCommands.h"
+
+#include "browser/TextValue.h"
+#include "model/CTLDoc.h"
+
+#include <algorithm>
+
+namespace browser {
+
+using model::FieldType;
+
+std::string outsideRecordMessage(const std::string& name)
+{
+    return name + " lies outside the data of its record.";
+}
+
+std::vector<int> fieldsOf(const model::CTLDoc& doc, int record)
+{
+    std::vector<int> out;
+    if (!doc.isRecord(record))
+        return out;
+    for (int j = record + 1; j <= doc.highestIndex() && doc.entry(j).parent == record; ++j)
+        out.push_back(j);
+    return out;
+}
+
+CommitResult commitValue(model::CTLDoc& doc, int i, std::string_view text)
+{
+    CommitResult r;
+    if (!doc.validIndex(i) || i == 0 || doc.outsideRecord(i))
+        return r;
+    const FieldType t = doc.entry(i).type;
+    if (!model::isInPlaceType(t))
+        return r;
+    const model::Validation v = model::validate(t, text);
+    if (!v.accepted) {
+        r.message = v.message;
+        r.refill = v.refill;
+        return r;
+    }
+    if (!model::encodeValue(t, text, doc.data(i)))
+        return r;
+    doc.setModified(true);
+    r.accepted = true;
+    return r;
+}
+
+bool toggleBoolEntry(model::CTLDoc& doc, int i)
+{
+    if (!doc.validIndex(i) || i == 0 || doc.entry(i).type != FieldType::Bool || doc.outsideRecord(i))
+        return false;
+    auto d = doc.data(i);
+    if (!model::valueFits(FieldType::Bool, d.size()) || !model::toggleBool(d))
+        return false;
+    doc.setModified(true);
+    return true;
+}
+
+bool applyHexCopy(model::CTLDoc& doc, int i, std::span<const std::uint8_t> copy)
+{
+    if (!doc.validIndex(i) || i == 0)
+        return false;
+    auto d = doc.data(i);
+    if (d.size() != copy.size())
+        return false;
+    std::copy(copy.begin(), copy.end(), d.begin());
+    doc.setModified(true);
+    return true;
+}
+
+namespace {
+// [start, end) of a text field's room inside its record's data; empty when none.
+std::pair<std::size_t, std::size_t> textSlotRange(const model::CTLDoc& doc, int i)
+{
+    if (!doc.isField(i) || doc.entry(i).type != FieldType::Text)
+        return {0, 0};
+    const int rec = doc.entry(i).parent;
+    const std::size_t start = doc.entry(i).fieldOffset;
+    std::size_t end = doc.entry(rec).data.size();
+    if (start >= end)
+        return {0, 0};
+    for (int f : fieldsOf(doc, rec))
+        if (f != i && doc.entry(f).fieldOffset > start)
+            end = std::min<std::size_t>(end, doc.entry(f).fieldOffset);
+    return {start, end};
+}
+} // namespace
+
+std::span<std::uint8_t> textFieldSlot(model::CTLDoc& doc, int i)
+{
+    const auto [start, end] = textSlotRange(doc, i);
+    if (start == end)
+        return {};
+    return std::span<std::uint8_t>(doc.entry(doc.entry(i).parent).data).subspan(start, end - start);
+}
+
+TextStore storeText(model::CTLDoc& doc, int i, std::string_view text)
+{
+    if (!doc.validIndex(i) || i == 0 || doc.entry(i).type != FieldType::Text)
+        return TextStore::NotText;
+    if (doc.isRecord(i)) {
+        doc.setRecordData(i, model::composeText(text));
+        doc.setModified(true);
+        return TextStore::Stored;
+    }
+    if (!writeTextInSlot(textFieldSlot(doc, i), text))
+        return TextStore::TooLong;
+    doc.setModified(true);
+    return TextStore::Stored;
+}
+
+std::string textTooLongMessage(const model::CTLDoc& doc, int i)
+{
+    const auto [start, end] = textSlotRange(doc, i);
+    const std::size_t room = end - start;
+    const std::string most = std::to_string(room == 0 ? 0 : room - 1);
+    return "The text does not fit in the space of " + doc.entry(i).name + " inside its record: at most " + most +
+           " characters. Nothing was changed.";
+}
+
+std::optional<std::vector<std::uint8_t>> recordBlock(const model::CTLDoc& doc, int i)
+{
+    if (!doc.isRecord(i))
+        return std::nullopt;
+    const auto& e = doc.entry(i);
+    return encodeRecordBlock(e.id, e.data);
+}
+
+bool addRecordBefore(model::CTLDoc& doc, int i, const ClipRecord& rec)
+{
+    if (!doc.isRecord(i))
+        return false;
+    model::RecordEntry e;
+    e.id = rec.id;
+    e.data = rec.data;
+    e.length = static_cast<std::uint32_t>(rec.data.size());
+    e.parent = 0;
+    if (!doc.insertEntry(i, std::move(e)))
+        return false;
+    doc.setModified(true);
+    doc.ComposeImage();
+    doc.ParseImage();
+    return true;
+}
+
+ReplaceResult replaceRecord(model::CTLDoc& doc, int i, const ClipRecord& rec)
+{
+    if (!doc.isRecord(i))
+        return ReplaceResult::NotARecord;
+    if (doc.entry(i).id != rec.id)
+        return ReplaceResult::OtherRecord;
+    doc.setRecordData(i, rec.data);
+    doc.setModified(true);
+    return ReplaceResult::Replaced;
+}
+
+bool removeRecordAt(model::CTLDoc& doc, int i)
+{
+    if (!doc.isRecord(i) || !doc.removeRecord(i))
+        return false;
+    doc.setModified(true);
+    doc.ComposeImage();
+    doc.ParseImage();
+    return true;
+}
+
+} // namespace browser

@@ -1,0 +1,113 @@
+#pragma once
+// A small AIR file and definition file shared by the editor tests.
+#include "model/CTLDoc.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <unistd.h>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace fixture {
+
+inline const char* kDefinitions = R"ini([Records]
+10=Engine,record
+10h=Limits of one engine.|They apply to every engine.
+11=Misc,record
+20=Altitude Limit,int32
+21=Max Alt Warning,ang16
+30=Title,text
+40=Blob,6
+50=Flag,bool
+[10]
+1=0,int16,Idle speed
+1h=Idle speed of the engine
+2=2,bool,Has starter
+3=6,mach,Mach limit
+4=a,int8,Small
+5=b,ang16,Angle
+6=d,prpm,Rpm
+7=f,thrust,Thrust
+8=13,text,Label
+9=1b,4,Reserved
+10=40,int16,Beyond
+[11]
+1=0,int32,Count
+2=4,double,Ratio
+3=c,aspd,Speed
+4=10,fwgt,Weight
+5=12,m256,Moment
+6=14,16pct,Share
+)ini";
+
+inline void put(std::vector<std::uint8_t>& out, std::uint32_t v)
+{
+    for (int i = 0; i < 4; ++i)
+        out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+}
+
+inline void record(std::vector<std::uint8_t>& out, std::uint32_t id, const std::vector<std::uint8_t>& data)
+{
+    put(out, id);
+    put(out, static_cast<std::uint32_t>(data.size()));
+    out.insert(out.end(), data.begin(), data.end());
+}
+
+// List order: 0 root, 1 Altitude Limit (0x20), 2 Engine (0x10) with fields 3..12,
+// 13 Misc (0x11) with fields 14..19, 20 Title (0x30), 21 Blob (0x40),
+// 22 Flag (0x50), 23 Max Alt Warning (0x21).
+inline std::vector<std::uint8_t> image()
+{
+    std::vector<std::uint8_t> img;
+    record(img, 0x20, {0x10, 0x27, 0, 0}); // 10000
+    std::vector<std::uint8_t> engine(31, 0);
+    engine[0] = 0x34; engine[1] = 0x12;    // Idle speed 0x1234
+    engine[6] = 1;                         // Mach limit raw 1
+    engine[10] = 5;                        // Small 5
+    engine[15] = 100;                      // Thrust raw 100 -> 1367
+    const char* label = "abc";
+    for (int k = 0; k < 3; ++k)
+        engine[std::size_t(19 + k)] = static_cast<std::uint8_t>(label[k]);
+    engine[27] = 0xDE; engine[28] = 0xAD; engine[29] = 0xBE; engine[30] = 0xEF;
+    record(img, 0x10, engine);
+    record(img, 0x11, std::vector<std::uint8_t>(24, 0));
+    record(img, 0x30, {'a', 'b', 'c', 0});
+    record(img, 0x40, {1, 2, 3, 4, 5, 6});
+    record(img, 0x50, {0, 0, 0, 0});
+    record(img, 0x21, {0, 0});
+    return img;
+}
+
+// A temporary folder holding Tarlo.ini; removed with the object.
+struct Files {
+    std::filesystem::path dir;
+    Files()
+    {
+        dir = std::filesystem::temp_directory_path() /
+              ("tarlo-edit-" + std::to_string(::getpid()) + "-" + std::to_string(counter()++));
+        std::filesystem::create_directories(dir);
+        std::ofstream(dir / "Tarlo.ini") << kDefinitions;
+    }
+    ~Files()
+    {
+        std::error_code ec;
+        std::filesystem::remove_all(dir, ec);
+    }
+    std::string ini() const { return (dir / "Tarlo.ini").string(); }
+    std::string air() const { return (dir / "plane.air").string(); }
+    static int& counter()
+    {
+        static int n = 0;
+        return n;
+    }
+};
+
+inline void load(model::CTLDoc& doc, const Files& files, std::vector<std::uint8_t> img = image())
+{
+    doc.setDefinitionsPath(files.ini());
+    doc.loadImage(std::move(img), files.air());
+}
+
+} // namespace fixture
