@@ -63,6 +63,7 @@ void CTLDoc::ParseImage()
 
 void CTLDoc::ParseImage(const Ini& defs)
 {
+    ++listRevision_;
     list_.clear();
     trailing_.clear();
     recordCount_ = 0;

@@ -77,6 +77,9 @@ public:
 
     int recordCount() const { return recordCount_; }
     bool hasData() const { return hasData_; }
+    // Bumped by every ParseImage: list indexes taken before refer to a list
+    // that no longer exists (used by windows that outlive a rebuild).
+    std::uint64_t listRevision() const { return listRevision_; }
     const std::string& fileName() const { return fileName_; }
     const std::string& fullPath() const { return fullPath_; }
     bool isModified() const { return modified_; }
@@ -103,6 +106,7 @@ private:
     std::vector<std::uint8_t> trailing_;
     RecordList list_;
     int recordCount_ = 0;
+    std::uint64_t listRevision_ = 0;
     bool hasData_ = false;
     bool modified_ = false;
     std::string fileName_;
