@@ -1,0 +1,42 @@
+#pragma once
+// The modal "Edit Hex Data" dialog: edits a working copy of an entry's bytes
+// in a CHexDataCtrl; the caller copies the bytes back only after OK.
+//
+//   CHexDataDlg dlg(std::vector<std::uint8_t>(bytes.begin(), bytes.end()), parent);
+//   if (dlg.exec() == QDialog::Accepted) use(dlg.data());
+//
+// or in one call: if (CHexDataDlg::editBytes(span, parent)) markModified();
+
+#include <QDialog>
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+class CHexDataCtrl;
+class QPushButton;
+
+class CHexDataDlg : public QDialog {
+    Q_OBJECT
+public:
+    // The dialog owns the working copy; its length never changes.
+    explicit CHexDataDlg(std::vector<std::uint8_t> workingCopy, QWidget* parent = nullptr);
+    ~CHexDataDlg() override;
+
+    const std::vector<std::uint8_t>& data() const { return m_bytes; }
+    CHexDataCtrl* hexCtrl() const { return m_ctrl; }
+    QPushButton* okButton() const { return m_ok; }
+    QPushButton* cancelButton() const { return m_cancel; }
+
+    // Runs the dialog modally on a copy of `bytes`. On OK the edited copy is
+    // written back over `bytes` (same length) and true is returned: the caller
+    // marks its document modified, even when nothing was changed. On any other
+    // ending `bytes` are untouched and false is returned.
+    static bool editBytes(std::span<std::uint8_t> bytes, QWidget* parent = nullptr);
+
+private:
+    std::vector<std::uint8_t> m_bytes;
+    CHexDataCtrl* m_ctrl = nullptr;
+    QPushButton* m_ok = nullptr;
+    QPushButton* m_cancel = nullptr;
+};
