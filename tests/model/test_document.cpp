@@ -1,0 +1,435 @@
+#include "model/Bytes.h"
+#include "model/CTLDoc.h"
+#include "model/FileIO.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <random>
+
+using namespace model;
+namespace fs = std::filesystem;
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+void put32(Bytes& b, std::uint32_t v)
+{
+    for (int i = 0; i < 4; ++i)
+        b.push_back(std::uint8_t(v >> (8 * i)));
+}
+
+void addRecord(Bytes& img, std::uint32_t id, const Bytes& data)
+{
+    put32(img, id);
+    put32(img, std::uint32_t(data.size()));
+    img.insert(img.end(), data.begin(), data.end());
+}
+
+class TempDir {
+public:
+    TempDir()
+    {
+        static int n = 0;
+        path_ = fs::temp_directory_path() /
+                ("tarlo_doc_" + std::to_string(::getpid()) + "_" + std::to_string(n++));
+        fs::create_directories(path_);
+    }
+    ~TempDir() { fs::remove_all(path_); }
+    std::string file(const std::string& name, const std::string& content) const
+    {
+        std::ofstream(path_ / name, std::ios::binary) << content;
+        return (path_ / name).string();
+    }
+    std::string path(const std::string& name) const { return (path_ / name).string(); }
+
+private:
+    fs::path path_;
+};
+
+const char* kDefs =
+    "[Records]\n"
+    "1f4=Engine limits,record\n"
+    "1f4h=Limits of one engine.|They apply to every engine.\n"
+    "1f5=Type name,text\n"
+    "20=Flag,bool\n"
+    "30=Curve,tbl16\n"
+    "[1f4]\n"
+    "1=0,int16,Idle speed\n"
+    "2=2,bool,Has starter\n"
+    "3=6,double,Top temperature\n"
+    "4=e,4,Reserved\n"
+    "[1f5]\n"
+    "1=0,int8,Never a field\n"
+    "[30]\n"
+    "1=0,int8,Never a field\n";
+
+struct Fixture {
+    TempDir dir;
+    CTLDoc doc;
+    Fixture(const char* defs = kDefs) { doc.setDefinitionsPath(dir.file("Tarlo.ini", defs)); }
+    void load(Bytes img, const std::string& name = "plane.air")
+    {
+        doc.loadImage(std::move(img), "/some/dir/" + name);
+    }
+    Bytes roundTrip()
+    {
+        doc.ComposeImage();
+        return doc.image();
+    }
+};
+
+Bytes engineRecord()
+{
+    Bytes d(18, 0);
+    bytes::writeLE<std::int16_t>(d, 0, 700);
+    d[2] = 1;
+    bytes::writeLE<double>(d, 6, 912.5);
+    return d;
+}
+
+} // namespace
+
+TEST(ParseImage, EmptyFileHasOnlyTheRoot)
+{
+    Fixture fx;
+    fx.load({});
+    EXPECT_EQ(fx.doc.entryCount(), 1u);
+    EXPECT_EQ(fx.doc.recordCount(), 0);
+    EXPECT_TRUE(fx.doc.hasData());
+    EXPECT_EQ(fx.doc.itemText(0), "plane.air");
+    EXPECT_EQ(fx.doc.entry(0).length, 0u);
+    EXPECT_TRUE(fx.roundTrip().empty());
+}
+
+TEST(ParseImage, StructuredRecordGetsItsFieldsInPlace)
+{
+    Fixture fx;
+    Bytes img;
+    addRecord(img, 0x20, {0, 0, 0, 1});
+    addRecord(img, 0x1f4, engineRecord());
+    addRecord(img, 0x1f5, {'a', 'b', 'c', 0});
+    addRecord(img, 0x30, {1, 0, 2, 0, 3});
+    addRecord(img, 0x1f6, {9});
+    fx.load(img);
+    const CTLDoc& d = fx.doc;
+    ASSERT_EQ(d.recordCount(), 5);
+    ASSERT_EQ(d.entryCount(), 1u + 5u + 4u);
+    EXPECT_EQ(d.entry(0).length, img.size());
+    EXPECT_EQ(d.itemText(1), "20  Flag=TRUE(1)");
+    EXPECT_EQ(d.entry(1).fileOffset, 8u);
+
+    EXPECT_EQ(d.itemText(2), "1f4  Engine limits");
+    EXPECT_EQ(d.entry(2).help, "Limits of one engine.\nThey apply to every engine.");
+    EXPECT_EQ(d.entry(2).fileOffset, 20u);
+    EXPECT_EQ(d.itemText(3), "Idle speed=700");
+    EXPECT_EQ(d.itemText(4), "Has starter=TRUE(1)");
+    EXPECT_EQ(d.itemText(5), "Top temperature=912.500000");
+    EXPECT_EQ(d.itemText(6), "Reserved");
+    for (int i = 3; i <= 6; ++i) {
+        EXPECT_TRUE(d.isField(i));
+        EXPECT_EQ(d.entry(i).parent, 2);
+        EXPECT_EQ(d.entry(i).id, 0x1f4u);
+    }
+    EXPECT_EQ(d.entry(5).length, 8u);
+    EXPECT_EQ(d.entry(6).length, 4u);
+    EXPECT_EQ(d.entry(6).fileOffset, 20u + 0xE);
+    EXPECT_EQ(d.entry(3).help, "No help text in Tarlo.ini.");
+
+    // Only records of type "record" get fields.
+    EXPECT_EQ(d.itemText(7), "1f5  Type name=abc");
+    EXPECT_TRUE(d.isRecord(8));
+    EXPECT_EQ(d.itemText(8), "30  Curve");
+    EXPECT_EQ(d.itemText(9), "1f6  Unknown");
+    EXPECT_EQ(d.entry(9).type, FieldType::Raw);
+}
+
+TEST(ParseImage, FieldEditsReachTheSavedRecord)
+{
+    Fixture fx;
+    Bytes img;
+    addRecord(img, 0x1f4, engineRecord());
+    fx.load(img);
+    auto idle = fx.doc.data(2);
+    ASSERT_EQ(idle.size(), 2u);
+    ASSERT_TRUE(encodeValue(FieldType::Int16, "-3", idle));
+    EXPECT_EQ(fx.doc.itemText(2), "Idle speed=-3");
+    Bytes out = fx.roundTrip();
+    EXPECT_EQ(out.size(), img.size());
+    EXPECT_EQ(*bytes::i16(out, 8), -3);
+    EXPECT_EQ(Bytes(out.begin() + 10, out.end()), Bytes(img.begin() + 10, img.end()));
+}
+
+TEST(ParseImage, ZeroIdsAndLengthsDoNotStopTheWalk)
+{
+    Fixture fx;
+    Bytes img;
+    addRecord(img, 0, {1, 2, 3});
+    addRecord(img, 0x20, {});
+    addRecord(img, 0x20, {0, 0, 0, 0});
+    addRecord(img, 0, {});
+    addRecord(img, 0x1f5, {'z', 0});
+    fx.load(img);
+    EXPECT_EQ(fx.doc.recordCount(), 5);
+    EXPECT_TRUE(fx.doc.trailingBytes().empty());
+    EXPECT_EQ(fx.doc.itemText(2), "20  Flag (outside record)"); // a bool of no bytes
+    EXPECT_EQ(fx.doc.itemText(3), "20  Flag=FALSE(0)");
+    EXPECT_EQ(fx.doc.itemText(5), "1f5  Type name=z");
+    EXPECT_EQ(fx.roundTrip(), img);
+}
+
+TEST(ParseImage, DuplicateIdsStaySeparateWithTheirOwnFields)
+{
+    Fixture fx;
+    Bytes img;
+    Bytes second = engineRecord();
+    bytes::writeLE<std::int16_t>(second, 0, 1234);
+    addRecord(img, 0x1f4, engineRecord());
+    addRecord(img, 0x1f4, second);
+    fx.load(img);
+    ASSERT_EQ(fx.doc.recordCount(), 2);
+    ASSERT_EQ(fx.doc.entryCount(), 11u);
+    EXPECT_EQ(fx.doc.itemText(2), "Idle speed=700");
+    EXPECT_EQ(fx.doc.itemText(7), "Idle speed=1234");
+    EXPECT_EQ(fx.doc.entry(7).parent, 6);
+    EXPECT_EQ(fx.roundTrip(), img);
+}
+
+TEST(ParseImage, BrokenTailsAreKeptAsTrailingBytes)
+{
+    Fixture fx;
+    Bytes good;
+    addRecord(good, 0x20, {1, 0, 0, 0});
+
+    // Fewer than 8 bytes for a header.
+    Bytes img = good;
+    img.insert(img.end(), {0xAA, 0xBB, 0xCC, 0xDD, 0xEE});
+    fx.load(img);
+    EXPECT_EQ(fx.doc.recordCount(), 1);
+    EXPECT_EQ(fx.doc.trailingBytes(), (Bytes{0xAA, 0xBB, 0xCC, 0xDD, 0xEE}));
+    EXPECT_EQ(fx.doc.trailingText(), "(5 trailing bytes)");
+    EXPECT_EQ(fx.roundTrip(), img);
+
+    // A length that runs past the end, by one byte.
+    img = good;
+    addRecord(img, 0x1f5, {'a', 'b', 'c'});
+    img.pop_back();
+    fx.load(img);
+    EXPECT_EQ(fx.doc.recordCount(), 1);
+    EXPECT_EQ(fx.doc.trailingBytes().size(), 8u + 2u);
+    EXPECT_EQ(fx.roundTrip(), img);
+
+    // A header alone at the very start, claiming 4 GiB: nothing is allocated for it.
+    img.clear();
+    put32(img, 0x1f4);
+    put32(img, 0xFFFFFFFFu);
+    put32(img, 0x12345678u);
+    fx.load(img);
+    EXPECT_EQ(fx.doc.recordCount(), 0);
+    EXPECT_EQ(fx.doc.entryCount(), 1u);
+    EXPECT_EQ(fx.doc.trailingBytes(), img);
+    EXPECT_EQ(fx.roundTrip(), img);
+
+    // A document without trailing bytes reports none.
+    fx.load(good);
+    EXPECT_EQ(fx.doc.trailingText(), "");
+}
+
+TEST(ParseImage, RandomImagesRoundTripByteForByte)
+{
+    Fixture fx;
+    std::mt19937 rng(1234);
+    for (int iter = 0; iter < 300; ++iter) {
+        Bytes img;
+        const int records = int(rng() % 6);
+        for (int r = 0; r < records; ++r) {
+            // Mostly defined ids so that fields and codecs run too.
+            static const std::uint32_t ids[] = {0x1f4, 0x1f5, 0x20, 0x30, 0, 0x7777};
+            Bytes data(rng() % 24);
+            for (auto& b : data)
+                b = std::uint8_t(rng());
+            addRecord(img, ids[rng() % 6], data);
+        }
+        // Then arbitrary junk, sometimes a header-like tail.
+        const int junk = int(rng() % 14);
+        for (int j = 0; j < junk; ++j)
+            img.push_back(std::uint8_t(rng() % 3 == 0 ? 0xFF : rng()));
+        fx.load(img);
+        for (int i = 0; i <= fx.doc.highestIndex(); ++i)
+            (void)fx.doc.itemText(i); // must not read outside a buffer (ASan run)
+        ASSERT_EQ(fx.roundTrip(), img) << "iteration " << iter;
+        // Parsing the composed image again gives the same list.
+        const std::size_t entries = fx.doc.entryCount();
+        fx.doc.ParseImage();
+        EXPECT_EQ(fx.doc.entryCount(), entries);
+    }
+}
+
+TEST(Fields, OutsideTheirRecordAreMarkedAndGiveNoBytes)
+{
+    Fixture fx(
+        "[Records]\n"
+        "40=Short,record\n"
+        "[40]\n"
+        "1=0,int32,Fits exactly\n"
+        "2=2,int32,Half outside\n"
+        "3=4,text,Text at end\n"
+        "4=3,text,Text last byte\n"
+        "5=4,record,Nested\n"
+        "6=ffffffff,double,Far away\n"
+        "7=3,2,Raw past\n");
+    Bytes img;
+    addRecord(img, 0x40, {1, 0, 0, 'Q'});
+    fx.load(img);
+    const CTLDoc& d = fx.doc;
+    ASSERT_EQ(d.entryCount(), 9u);
+    EXPECT_EQ(d.itemText(2), "Fits exactly=1358954497");
+    EXPECT_FALSE(d.outsideRecord(2));
+    EXPECT_EQ(d.itemText(3), "Half outside (outside record)");
+    EXPECT_TRUE(d.data(3).empty());
+    EXPECT_EQ(d.itemText(4), "Text at end (outside record)");
+    EXPECT_EQ(d.itemText(5), "Text last byte=Q"); // no terminator: up to the record's end
+    EXPECT_EQ(d.data(5).size(), 1u);
+    EXPECT_EQ(d.entry(6).type, FieldType::Raw); // a "record" field is raw of size 0
+    EXPECT_EQ(d.entry(6).length, 0u);
+    EXPECT_FALSE(d.outsideRecord(6));
+    EXPECT_EQ(d.itemText(6), "Nested");
+    EXPECT_EQ(d.itemText(7), "Far away (outside record)"); // offset + size wraps 32 bits
+    EXPECT_TRUE(d.outsideRecord(8));
+}
+
+TEST(Fields, AtMost200AndNoneForNonStructuredRecords)
+{
+    std::string defs = "[Records]\n50=Many,record\n[50]\n";
+    for (int n = 1; n <= 205; ++n)
+        defs += std::to_string(n) + "=0,int8,F" + std::to_string(n) + "\n";
+    Fixture fx(defs.c_str());
+    Bytes img;
+    addRecord(img, 0x50, {5});
+    fx.load(img);
+    EXPECT_EQ(fx.doc.entryCount(), 1u + 1u + 200u);
+    EXPECT_EQ(fx.doc.itemText(201), "F200=5");
+}
+
+TEST(Fields, MissingDefinitionFileMakesEverythingUnknown)
+{
+    CTLDoc doc;
+    doc.setDefinitionsPath("/nonexistent/Tarlo.ini");
+    Bytes img;
+    addRecord(img, 0x1f4, engineRecord());
+    doc.loadImage(img, "x.air");
+    ASSERT_EQ(doc.entryCount(), 2u);
+    EXPECT_EQ(doc.itemText(1), "1f4  Unknown");
+    EXPECT_EQ(doc.entry(1).help, "No help text in Tarlo.ini.");
+}
+
+TEST(RecordList, InsertRemoveAndNewData)
+{
+    Fixture fx;
+    Bytes img;
+    addRecord(img, 0x20, {1, 0, 0, 0});
+    addRecord(img, 0x1f4, engineRecord());
+    addRecord(img, 0x1f5, {'a', 0});
+    fx.load(img);
+    CTLDoc& d = fx.doc;
+
+    // A record inserted before 0x1f4 keeps the fields attached to their record.
+    RecordEntry copy;
+    copy.id = 0x1f4;
+    copy.data = engineRecord();
+    ASSERT_TRUE(d.insertEntry(2, copy));
+    EXPECT_EQ(d.entry(2).length, 18u);
+    EXPECT_EQ(d.entry(4).parent, 3);
+    EXPECT_EQ(d.itemText(4), "Idle speed=700");
+    d.ComposeImage();
+    d.ParseImage();
+    EXPECT_EQ(d.recordCount(), 4);
+    EXPECT_EQ(d.entryCount(), 1u + 4u + 8u);
+    EXPECT_EQ(d.entry(0).length, img.size() + 8 + 18);
+
+    // Removing a record takes its fields with it.
+    ASSERT_TRUE(d.removeRecord(2));
+    EXPECT_EQ(d.entryCount(), 1u + 3u + 4u);
+    EXPECT_EQ(d.entry(3).parent, 2);
+    EXPECT_FALSE(d.removeRecord(3)); // a field is not a record
+    d.ComposeImage();
+    EXPECT_EQ(d.image(), img);
+
+    // New, shorter data: fields beyond it show as outside, never read past it.
+    d.ParseImage();
+    ASSERT_TRUE(d.setRecordData(2, {0x10, 0x00, 1}));
+    EXPECT_EQ(d.entry(2).length, 3u);
+    EXPECT_EQ(d.itemText(3), "Idle speed=16");
+    EXPECT_EQ(d.itemText(4), "Has starter (outside record)");
+    EXPECT_EQ(d.itemText(5), "Top temperature (outside record)");
+    EXPECT_FALSE(d.setRecordData(3, {}));
+
+    // Removing a single record entry leaves its fields orphaned but harmless.
+    ASSERT_TRUE(d.removeEntry(2));
+    EXPECT_TRUE(d.data(2).empty());
+    EXPECT_EQ(d.itemText(2), "Idle speed (outside record)");
+    EXPECT_FALSE(d.removeEntry(0));
+    EXPECT_FALSE(d.insertEntry(0, RecordEntry{}));
+    EXPECT_TRUE(d.data(-1).empty());
+    EXPECT_EQ(d.itemText(1000), "");
+}
+
+TEST(Document, LoadSaveReloadAndRebuildNotifications)
+{
+    Fixture fx;
+    Bytes img;
+    addRecord(img, 0x1f4, engineRecord());
+    img.push_back(0x42); // one trailing byte survives every save
+    const std::string path = fx.dir.file("a.air", std::string(img.begin(), img.end()));
+
+    int rebuilds = 0;
+    fx.doc.setRebuildCallback([&] { ++rebuilds; });
+    CTLDoc& d = fx.doc;
+    EXPECT_FALSE(d.hasData());
+    EXPECT_FALSE(d.save(fx.dir.path("never.air"))); // no data: nothing written
+    EXPECT_FALSE(fs::exists(fx.dir.path("never.air")));
+
+    ASSERT_FALSE(d.load(path));
+    EXPECT_EQ(rebuilds, 1);
+    EXPECT_EQ(d.fileName(), "a.air");
+    EXPECT_EQ(d.fullPath(), path);
+    EXPECT_FALSE(d.isModified());
+
+    encodeValue(FieldType::Int16, "5", d.data(2));
+    d.setModified();
+    ASSERT_FALSE(d.save(path));
+    EXPECT_EQ(rebuilds, 1); // same path: no rebuild
+    EXPECT_FALSE(d.isModified());
+    EXPECT_EQ(d.wroteMessage(), "Wrote 27 bytes to a.air");
+
+    const std::string other = fx.dir.path("b.air");
+    ASSERT_FALSE(d.save(other));
+    EXPECT_EQ(rebuilds, 2);
+    EXPECT_EQ(d.itemText(0), "b.air");
+    Bytes written;
+    ASSERT_FALSE(fileio::readFile(other, written));
+    EXPECT_EQ(written.size(), img.size());
+    EXPECT_EQ(*bytes::i16(written, 8), 5);
+    EXPECT_EQ(written.back(), 0x42);
+
+    // A failed save keeps the document's path, name and modified flag.
+    d.setModified();
+    fileio::Error e = d.save(fx.dir.path("missing/dir/c.air"));
+    EXPECT_TRUE(e);
+    EXPECT_FALSE(e.message.empty());
+    EXPECT_EQ(d.fullPath(), other);
+    EXPECT_TRUE(d.isModified());
+
+    // A failed load leaves the document as it was.
+    EXPECT_TRUE(d.load(fx.dir.path("nope.air")));
+    EXPECT_EQ(d.fileName(), "b.air");
+    EXPECT_EQ(d.recordCount(), 1);
+
+    // Reload reads the file again and drops unsaved changes.
+    encodeValue(FieldType::Int16, "77", d.data(2));
+    ASSERT_FALSE(d.reload());
+    EXPECT_EQ(d.itemText(2), "Idle speed=5");
+    EXPECT_EQ(rebuilds, 3);
+}
