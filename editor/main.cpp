@@ -1,6 +1,6 @@
 #include <QApplication>
-#include <QMainWindow>
 
+#include "editor/CTLApp.h"
 #include "model/ListCommand.h"
 
 #include <iostream>
@@ -16,8 +16,12 @@ int main(int argc, char** argv)
             return model::runListCommand(args, argc > 0 ? argv[0] : "tarlo", std::cout, std::cerr);
     }
     QApplication app(argc, argv);
-    QMainWindow w;
-    w.setWindowTitle("Untitled - Tarlo");
-    w.show();
+    QCoreApplication::setOrganizationName(tarlo::settingsOrganization());
+    QCoreApplication::setApplicationName(tarlo::settingsApplication());
+    QGuiApplication::setDesktopFileName(QStringLiteral("tarlo"));
+
+    tarlo::CTLApp theApp(QCoreApplication::applicationFilePath());
+    if (const auto status = theApp.initInstance(QCoreApplication::arguments().mid(1)))
+        return *status;
     return app.exec();
 }

@@ -1,0 +1,401 @@
+#include "browser/CTLView.h"
+
+#include "browser/RecordTreeModel.h"
+#include "browser/TypePictures.h"
+#include "model/CTLDoc.h"
+
+#include <QAction>
+#include <QContextMenuEvent>
+#include <QFile>
+#include <QHeaderView>
+#include <QHelpEvent>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QStyle>
+#include <QStyleOptionViewItem>
+#include <QToolTip>
+
+#include <cstdio>
+
+namespace tarlo {
+
+CTLView::CTLView(model::CTLDoc& doc, QWidget* parent)
+    : QTreeView(parent), m_doc(doc), m_model(new RecordTreeModel(doc, this))
+{
+    setObjectName(QStringLiteral("CTLView"));
+    setModel(m_model);
+    setHeaderHidden(true);
+    setRootIsDecorated(false);          // no lines or button at the root level
+    setIndentation(20);
+    setUniformRowHeights(true);         // keeps 100,000 rows cheap to lay out
+    setItemsExpandable(true);
+    setExpandsOnDoubleClick(false);
+    setDragEnabled(false);
+    setAcceptDrops(false);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setIconSize(kTypePictureSize);
+    setAllColumnsShowFocus(true);
+    setContextMenuPolicy(Qt::DefaultContextMenu);
+    // Long item texts scroll sideways rather than being cut.
+    header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    header()->setStretchLastSection(false);
+
+    // The selection stays visible when the tree loses the focus.
+    QPalette pal = palette();
+    pal.setColor(QPalette::Inactive, QPalette::Highlight, pal.color(QPalette::Active, QPalette::Highlight));
+    pal.setColor(QPalette::Inactive, QPalette::HighlightedText,
+                 pal.color(QPalette::Active, QPalette::HighlightedText));
+    setPalette(pal);
+}
+
+CTLView::~CTLView() = default;
+
+// ---------------------------------------------------------------------------
+// Tree state
+
+void CTLView::rebuildTree()
+{
+    // Tooltips show texts too long for the window, on a pink ground.
+    QPalette tip = QToolTip::palette();
+    tip.setColor(QPalette::ToolTipBase, QColor(255, 200, 255));
+    tip.setColor(QPalette::ToolTipText, Qt::black);
+    QToolTip::setPalette(tip);
+
+    if (!m_doc.hasData()) {
+        m_model->rebuild(m_sort);
+        emit rebuilt();
+        return;
+    }
+    m_model->rebuild(m_sort);
+
+    char buf[64];
+    std::snprintf(buf, sizeof buf, " has %d records.", m_doc.recordCount());
+    m_countText = QFile::decodeName(QByteArray::fromStdString(m_doc.fileName())) + QLatin1String(buf);
+    emit statusTextChanged(m_countText);
+
+    const QModelIndex root = m_model->indexForEntry(0);
+    // Only the root is expanded after a rebuild: the reset already collapsed
+    // everything else.
+    expand(root);
+    setCurrentIndex(root);
+    scrollTo(root);
+    emit rebuilt();
+}
+
+bool CTLView::selectEntry(int listIndex)
+{
+    const QModelIndex idx = m_model->indexForEntry(listIndex);
+    if (!idx.isValid()) return false;
+    setCurrentIndex(idx);
+    scrollTo(idx);
+    return true;
+}
+
+int CTLView::currentEntry() const
+{
+    return RecordTreeModel::entryOf(currentIndex());
+}
+
+QRect CTLView::itemRect(int listIndex) const
+{
+    const QModelIndex idx = m_model->indexForEntry(listIndex);
+    if (!idx.isValid()) return {};
+    return labelRect(idx);
+}
+
+void CTLView::refreshEntry(int listIndex)
+{
+    m_model->refreshEntry(listIndex);
+}
+
+void CTLView::setSortEntries(bool on)
+{
+    if (m_sort == on) return;
+    m_sort = on;
+    rebuildTree();
+}
+
+void CTLView::expandAllRecords()
+{
+    const QModelIndex root = m_model->indexForEntry(0);
+    if (!root.isValid()) return;
+    if (isExpanded(root)) {
+        expandAll(); // one layout pass instead of one per record
+        return;
+    }
+    for (int r = 0, n = m_model->rowCount(root); r < n; ++r) {
+        const QModelIndex rec = m_model->index(r, 0, root);
+        if (m_model->hasChildren(rec)) expand(rec);
+    }
+}
+
+void CTLView::collapseAllRecords()
+{
+    const QModelIndex root = m_model->indexForEntry(0);
+    if (!root.isValid()) return;
+    const bool rootOpen = isExpanded(root);
+    collapseAll();
+    if (rootOpen) expand(root);
+}
+
+// ---------------------------------------------------------------------------
+// Hit testing
+
+QRect CTLView::labelRect(const QModelIndex& index) const
+{
+    if (!index.isValid()) return {};
+    const QRect cell = visualRect(index);
+    if (cell.isEmpty()) return {};
+    QStyleOptionViewItem opt;
+    // initViewItemOption is not const in Qt; it only reads view state.
+    const_cast<CTLView*>(this)->initViewItemOption(&opt);
+    opt.rect = cell;
+    opt.index = index;
+    opt.text = index.data(Qt::DisplayRole).toString();
+    opt.features |= QStyleOptionViewItem::HasDisplay | QStyleOptionViewItem::HasDecoration;
+    opt.decorationSize = iconSize();
+    opt.icon = index.data(Qt::DecorationRole).value<QIcon>();
+    const QRect deco = style()->subElementRect(QStyle::SE_ItemViewItemDecoration, &opt, this);
+    const QRect text = style()->subElementRect(QStyle::SE_ItemViewItemText, &opt, this);
+    const int margin = style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1;
+    const int textRight = text.left() + 2 * margin + fontMetrics().horizontalAdvance(opt.text);
+    const int left = std::min(deco.left(), text.left());
+    return QRect(QPoint(left, cell.top()), QPoint(textRight, cell.bottom()));
+}
+
+QModelIndex CTLView::hitItem(const QPoint& pos) const
+{
+    const QModelIndex idx = indexAt(pos);
+    if (!idx.isValid()) return {};
+    if (labelRect(idx).contains(pos)) return idx;
+    // The expand button sits in the indentation just left of the item.
+    if (m_model->hasChildren(idx) && idx.parent().isValid()) {
+        const QRect cell = visualRect(idx);
+        const QRect button(cell.left() - indentation(), cell.top(), indentation(), cell.height());
+        if (button.contains(pos)) return idx;
+    }
+    return {};
+}
+
+// ---------------------------------------------------------------------------
+// Mouse and keys
+
+void CTLView::pressItem(const QModelIndex& index)
+{
+    if (!index.isValid()) return;
+    const int entry = RecordTreeModel::entryOf(index);
+    if (entry == 0 || m_model->hasChildren(index)) {
+        setExpanded(index, !isExpanded(index));
+        return;
+    }
+    if (entry > 0) activateEntry(entry);
+}
+
+void CTLView::mousePressEvent(QMouseEvent* event)
+{
+    event->accept();
+    if (event->button() != Qt::LeftButton) return; // the right button opens the menu
+    if (inPlaceEditorOpen()) {
+        focusInPlaceEditor();
+        return;
+    }
+    const QModelIndex idx = hitItem(event->position().toPoint());
+    if (!idx.isValid()) return;
+    setCurrentIndex(idx);
+    pressItem(idx);
+}
+
+void CTLView::mouseMoveEvent(QMouseEvent* event)
+{
+    // No drag selection and no dragging of items.
+    if (event->buttons() != Qt::NoButton) {
+        event->accept();
+        return;
+    }
+    QTreeView::mouseMoveEvent(event);
+}
+
+void CTLView::mouseReleaseEvent(QMouseEvent* event)
+{
+    // The press did all there is to do.
+    event->accept();
+}
+
+void CTLView::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    // The first press already toggled or activated the item; a second one
+    // would undo the toggle or open a second editor.
+    event->accept();
+    if (inPlaceEditorOpen()) focusInPlaceEditor();
+}
+
+void CTLView::keyPressEvent(QKeyEvent* event)
+{
+    const auto mods = event->modifiers() & (Qt::AltModifier | Qt::ControlModifier | Qt::ShiftModifier | Qt::MetaModifier);
+    if (mods & Qt::AltModifier) {
+        if (mods == Qt::AltModifier) {
+            const int entry = currentEntry();
+            switch (event->key()) {
+            case Qt::Key_T:
+                // The root and the trailing bytes have no record data to show.
+                if (entry > 0) onAltT();
+                event->accept();
+                return;
+            case Qt::Key_D:
+                if (entry > 0) onAltD();
+                event->accept();
+                return;
+            case Qt::Key_X:
+                event->accept();
+                emit exitRequested();
+                return;
+            default:
+                break;
+            }
+        }
+        event->ignore(); // menu access keys
+        return;
+    }
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        event->accept();
+        pressItem(currentIndex());
+        return;
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown:
+    case Qt::Key_Home:
+    case Qt::Key_End:
+        QTreeView::keyPressEvent(event);
+        return;
+    default:
+        break;
+    }
+    // The copy, cut and paste keys have no command here: keep the clipboard
+    // (which may hold a record) untouched.
+    if (event->matches(QKeySequence::Copy) || event->matches(QKeySequence::Cut) ||
+        event->matches(QKeySequence::Paste) || event->matches(QKeySequence::SelectAll)) {
+        event->accept();
+        return;
+    }
+    const QString text = event->text();
+    if (!text.isEmpty() && text.at(0).isPrint()) {
+        event->accept(); // no search by typed letters
+        return;
+    }
+    QTreeView::keyPressEvent(event);
+}
+
+void CTLView::contextMenuEvent(QContextMenuEvent* event)
+{
+    event->accept();
+    QModelIndex idx;
+    QPoint global = event->globalPos();
+    if (event->reason() == QContextMenuEvent::Mouse) {
+        idx = hitItem(event->pos());
+    } else {
+        idx = currentIndex();
+        const QRect r = labelRect(idx);
+        if (!r.isEmpty()) global = viewport()->mapToGlobal(r.bottomLeft());
+    }
+    if (!idx.isValid()) return;
+    setCurrentIndex(idx);
+    runContextMenu(idx, global);
+}
+
+void CTLView::runContextMenu(const QModelIndex& index, const QPoint& globalPos)
+{
+    const int entry = RecordTreeModel::entryOf(index);
+    if (entry <= 0) return; // the root and the trailing bytes have no menu
+    m_infoText = infoText(entry);
+    QMenu* menu = createContextMenu(entry, this);
+    menu->exec(globalPos);
+    delete menu;
+}
+
+QMenu* CTLView::createContextMenu(int listIndex, QWidget* parent)
+{
+    auto* menu = new QMenu(parent);
+    menu->setObjectName(QStringLiteral("rcmenu"));
+    const bool record = m_doc.validIndex(listIndex) && m_doc.isRecord(listIndex);
+    auto add = [&](const char* text, void (CTLView::*slot)(), bool enabled) {
+        QAction* a = menu->addAction(QString::fromLatin1(text));
+        a->setEnabled(enabled);
+        connect(a, &QAction::triggered, this, [this, slot] { (this->*slot)(); });
+    };
+    add("Info", &CTLView::onInfo, true);
+    add("Edit As Hex", &CTLView::onEditAsHex, true);
+    menu->addSeparator();
+    add("Copy to Clipboard", &CTLView::onCopyToClipboard, record);
+    add("Add from Clipboard", &CTLView::onAddFromClipboard, record);
+    add("Remove Record", &CTLView::onRemoveRecord, record);
+    add("Replace from Clipboard", &CTLView::onReplaceFromClipboard, record);
+    menu->addSeparator();
+    return menu;
+}
+
+bool CTLView::viewportEvent(QEvent* event)
+{
+    if (event->type() == QEvent::ToolTip) {
+        auto* help = static_cast<QHelpEvent*>(event);
+        const QModelIndex idx = hitItem(help->pos());
+        const QRect r = labelRect(idx);
+        // Only texts cut off by the window's edge get a tooltip.
+        if (idx.isValid() && r.right() > viewport()->width()) {
+            QToolTip::showText(help->globalPos(), idx.data(Qt::DisplayRole).toString(), viewport(), r);
+        } else {
+            QToolTip::hideText();
+        }
+        return true;
+    }
+    return QTreeView::viewportEvent(event);
+}
+
+// ---------------------------------------------------------------------------
+// Info and the entry points
+
+QString CTLView::infoText(int listIndex) const
+{
+    if (!m_doc.validIndex(listIndex)) return {};
+    const auto& e = m_doc.entry(listIndex);
+    char buf[96];
+    std::snprintf(buf, sizeof buf, "Bytes in record=%u\nOffset Into File 0x%04x\n", unsigned(e.length),
+                  unsigned(e.fileOffset));
+    return QString::fromLatin1(buf) + QString::fromLatin1(e.help.data(), qsizetype(e.help.size()));
+}
+
+void CTLView::showMessage(const QString& text)
+{
+    QMessageBox::information(this, QStringLiteral("Tarlo"), text, QMessageBox::Ok);
+}
+
+void CTLView::onInfo()
+{
+    if (m_infoText.isEmpty()) {
+        const int entry = currentEntry();
+        if (entry <= 0) return;
+        m_infoText = infoText(entry);
+    }
+    showMessage(m_infoText);
+}
+
+void CTLView::activateEntry(int) {}
+void CTLView::onEditAsHex() {}
+void CTLView::onCopyToClipboard() {}
+void CTLView::onAddFromClipboard() {}
+void CTLView::onRemoveRecord() {}
+void CTLView::onReplaceFromClipboard() {}
+void CTLView::onAltT() {}
+void CTLView::onAltD() {}
+void CTLView::onSearch() {}
+void CTLView::onSearchAgain() {}
+
+} // namespace tarlo

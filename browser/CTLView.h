@@ -1,0 +1,115 @@
+#pragma once
+// The record tree: the editor's one view of the document's record list.
+//
+// Commands that open editors are virtual entry points that do nothing here;
+// a subclass fills them in (see browser/README.md).
+
+#include <QString>
+#include <QTreeView>
+
+class QMenu;
+
+namespace model { class CTLDoc; }
+
+namespace tarlo {
+
+class RecordTreeModel;
+
+class CTLView : public QTreeView {
+    Q_OBJECT
+public:
+    explicit CTLView(model::CTLDoc& doc, QWidget* parent = nullptr);
+    ~CTLView() override;
+
+    model::CTLDoc& document() const { return m_doc; }
+    RecordTreeModel* recordModel() const { return m_model; }
+
+    // ---- tree state ----
+    // Rebuilds every item from the record list; afterwards only the root is
+    // expanded and it is selected. Shows "%s has %d records.".
+    void rebuildTree();
+    // Selects (and scrolls to) the item of list index i; false when there is
+    // none, in which case the selection is left as it was.
+    bool selectEntry(int listIndex);
+    // List index of the selected item; -1 when nothing (or the trailing-bytes
+    // row) is selected.
+    int currentEntry() const;
+    // The rectangle of item i's picture and text in viewport coordinates
+    // (empty when the item is not shown), for placing the in-place box.
+    QRect itemRect(int listIndex) const;
+    // Re-reads entry i's text from the document after its value changed.
+    void refreshEntry(int listIndex);
+
+    bool sortEntries() const { return m_sort; }
+    void setSortEntries(bool on);      // rebuilds when the flag changes
+    void expandAllRecords();
+    void collapseAllRecords();
+
+    // "%s has %d records." of the last rebuild.
+    const QString& recordCountText() const { return m_countText; }
+    // Shows text in the main window's first status pane.
+    void setStatusText(const QString& text) { emit statusTextChanged(text); }
+
+    // "Bytes in record=%d\nOffset Into File 0x%04x\n%s" for entry i.
+    QString infoText(int listIndex) const;
+    const QString& currentInfoText() const { return m_infoText; }
+
+    // The context menu "rcmenu" for entry i, items enabled as they apply.
+    // The caller owns the menu.
+    QMenu* createContextMenu(int listIndex, QWidget* parent = nullptr);
+
+    // ---- entry points filled in by the editors ----
+    virtual void activateEntry(int listIndex);
+    virtual void onInfo();
+    virtual void onEditAsHex();
+    virtual void onCopyToClipboard();
+    virtual void onAddFromClipboard();
+    virtual void onRemoveRecord();
+    virtual void onReplaceFromClipboard();
+    virtual void onAltT();
+    virtual void onAltD();
+    virtual void onSearch();
+    virtual void onSearchAgain();
+    virtual bool canSearchAgain() const { return false; }
+    // While an in-place editor is open, presses in the tree only give it
+    // the focus back.
+    virtual bool inPlaceEditorOpen() const { return false; }
+    virtual void focusInPlaceEditor() {}
+
+    // Message boxes go through here so tests can read them.
+    virtual void showMessage(const QString& text);
+
+signals:
+    void statusTextChanged(const QString& text);
+    // Alt+X: end the program at once, without the close sequence.
+    void exitRequested();
+    // Emitted after every rebuild.
+    void rebuilt();
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    bool viewportEvent(QEvent* event) override;
+
+    // The item whose picture, text or expand button lies under pos
+    // (viewport coordinates); invalid for any other point.
+    QModelIndex hitItem(const QPoint& pos) const;
+    // Step 3 of a left press and Enter: toggle a parent, activate a leaf.
+    void pressItem(const QModelIndex& index);
+    void runContextMenu(const QModelIndex& index, const QPoint& globalPos);
+
+private:
+    QRect labelRect(const QModelIndex& index) const;
+
+    model::CTLDoc& m_doc;
+    RecordTreeModel* m_model = nullptr;
+    bool m_sort = true;
+    QString m_countText;
+    QString m_infoText;
+};
+
+} // namespace tarlo

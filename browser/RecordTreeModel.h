@@ -1,0 +1,73 @@
+#pragma once
+// Item model of the record tree over the document's record list.
+//
+// Three levels: the root item (the file), one row per record (sorted by id
+// or in file order), the fields of each record in definition order. A last
+// row under the root stands for the document's trailing bytes when there
+// are any. Nothing per item is allocated: the internal id of an index is
+// the entry's list index, the trailing-bytes row uses kTrailingId.
+
+#include <QAbstractItemModel>
+#include <QIcon>
+
+#include <array>
+#include <vector>
+
+namespace model { class CTLDoc; }
+
+namespace tarlo {
+
+class RecordTreeModel : public QAbstractItemModel {
+    Q_OBJECT
+public:
+    // Internal id of the trailing-bytes row (never a list index).
+    static constexpr quintptr kTrailingId = ~quintptr(0);
+    // Role giving the list index of an item (-1 for the trailing-bytes row).
+    static constexpr int ListIndexRole = Qt::UserRole + 1;
+
+    explicit RecordTreeModel(model::CTLDoc& doc, QObject* parent = nullptr);
+
+    // Rebuilds the rows from the record list; empty while the document has
+    // no data. Records are ordered by unsigned id (stable) when `sorted`.
+    void rebuild(bool sorted);
+    bool isSorted() const { return m_sorted; }
+
+    // Tells the views that entry i's text changed.
+    void refreshEntry(int listIndex);
+
+    // Index <-> list index. indexForEntry gives an invalid index for entries
+    // not shown (out of range, or before the first rebuild).
+    QModelIndex indexForEntry(int listIndex) const;
+    QModelIndex trailingIndex() const;
+    static int entryOf(const QModelIndex& index);
+    static bool isTrailing(const QModelIndex& index);
+
+    // Records in display order (list indexes).
+    const std::vector<int>& recordOrder() const { return m_records; }
+
+    QModelIndex index(int row, int column, const QModelIndex& parent = {}) const override;
+    QModelIndex parent(const QModelIndex& child) const override;
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    bool hasChildren(const QModelIndex& parent = {}) const override;
+
+    // Display text of an entry as shown in the tree (control bytes escaped).
+    QString displayText(int listIndex) const;
+
+private:
+    int fieldCount(int recordListIndex) const;
+    QIcon typeIconCached(int code) const;
+
+    model::CTLDoc& m_doc;
+    bool m_sorted = true;
+    bool m_built = false;       // rows exist (the document had data)
+    bool m_hasTrailing = false;
+    std::vector<int> m_records; // list indexes of records, in display order
+    std::vector<int> m_rowOf;   // list index -> row of a record under the root
+    std::vector<int> m_fields;  // list index of record -> number of fields
+    mutable std::array<QIcon, 19> m_icons;
+};
+
+} // namespace tarlo

@@ -1,0 +1,64 @@
+#include "browser/TypePictures.h"
+
+#include "model/FieldType.h"
+
+#include <QFont>
+#include <QFontMetricsF>
+#include <QPainter>
+#include <QPainterPath>
+
+namespace tarlo {
+
+QPixmap typePicture(int code, qreal dpr)
+{
+    if (code < 0 || code >= model::kFieldTypeCount) code = 0;
+    if (dpr < 1.0) dpr = 1.0;
+    const QSize px(qRound(kTypePictureSize.width() * dpr), qRound(kTypePictureSize.height() * dpr));
+    QPixmap pm(px);
+    pm.setDevicePixelRatio(dpr);
+    pm.fill(Qt::transparent);
+
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setRenderHint(QPainter::TextAntialiasing);
+
+    // The label: a light grey plate with a darker rim, inset by one pixel so
+    // neighbouring rows do not touch.
+    const QRectF plate(0.5, 1.5, kTypePictureSize.width() - 1.0, kTypePictureSize.height() - 3.0);
+    const bool structural = code == 1; // the record label stands out a little
+    p.setPen(QPen(QColor(112, 112, 112), 1.0));
+    p.setBrush(structural ? QColor(200, 200, 200) : QColor(224, 224, 224));
+    p.drawRoundedRect(plate, 2.5, 2.5);
+
+    const QString text = QString::fromLatin1(model::typeLabel(model::fieldTypeFromCode(code)).data(),
+                                             qsizetype(model::typeLabel(model::fieldTypeFromCode(code)).size()));
+    QFont f(QStringLiteral("DejaVu Sans"));
+    f.setStyleHint(QFont::SansSerif);
+    f.setPixelSize(10);
+    f.setBold(true);
+    // Shrink the font until the name fits the plate ("THRUST" is the widest).
+    const qreal room = plate.width() - 3.0;
+    for (int size = 10; size > 5; --size) {
+        f.setPixelSize(size);
+        if (QFontMetricsF(f).horizontalAdvance(text) <= room) break;
+    }
+    if (QFontMetricsF(f).horizontalAdvance(text) > room)
+        f.setStretch(QFont::Condensed);
+    p.setFont(f);
+    p.setPen(QColor(32, 32, 32));
+    p.drawText(plate, Qt::AlignCenter, text);
+    p.end();
+    return pm;
+}
+
+QIcon typeIcon(int code, qreal extraDpr)
+{
+    QIcon icon;
+    icon.addPixmap(typePicture(code, 1.0));
+    icon.addPixmap(typePicture(code, 2.0));
+    if (extraDpr > 1.0 && !qFuzzyCompare(extraDpr, 2.0))
+        icon.addPixmap(typePicture(code, extraDpr));
+    return icon;
+}
+
+} // namespace tarlo

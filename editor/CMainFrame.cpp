@@ -1,0 +1,542 @@
+#include "editor/CMainFrame.h"
+
+#include "browser/CTLView.h"
+#include "editor/Association.h"
+#include "editor/LockKeys.h"
+#include "editor/Placement.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QScreen>
+#include <QSettings>
+#include <QStatusBar>
+#include <QTimer>
+#include <QUrl>
+
+namespace tarlo {
+
+QString settingsOrganization() { return QStringLiteral("Kestrel Loft"); }
+QString settingsApplication() { return QStringLiteral("Tarlo"); }
+
+namespace {
+
+const QString kSettings = QStringLiteral("Settings");
+
+QRect desktopRect(const QWidget* w)
+{
+    QScreen* s = w && w->screen() ? w->screen() : QGuiApplication::primaryScreen();
+    return s ? s->virtualGeometry() : QRect(0, 0, 1024, 768);
+}
+
+QString fromLocal(const std::string& s)
+{
+    return QFile::decodeName(QByteArray::fromStdString(s));
+}
+
+std::string toLocal(const QString& s)
+{
+    return QFile::encodeName(s).toStdString();
+}
+
+} // namespace
+
+CMainFrame::CMainFrame(const Options& options, const ViewFactory& factory, QWidget* parent)
+    : QMainWindow(parent), m_options(options)
+{
+    setObjectName(QStringLiteral("CMainFrame"));
+    // Caption, system menu, minimise and close; no maximise button.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    setAcceptDrops(true);
+
+    m_doc.setDefinitionsPath(toLocal(options.definitionsPath));
+
+    QSettings s(settingsOrganization(), settingsApplication());
+    m_recent.load(s);
+    s.beginGroup(kSettings);
+    m_useLastFile = s.value(QStringLiteral("UseLastFile"), 0).toInt() == 1;
+    m_useLastSel = s.value(QStringLiteral("UseLastSel"), 0).toInt() == 1;
+    const bool sort = s.value(QStringLiteral("Sort"), 1).toInt() != 0;
+    s.endGroup();
+
+    m_view = factory ? factory(m_doc, this) : new CTLView(m_doc, this);
+    m_view->setSortEntries(sort);
+    setCentralWidget(m_view);
+    connect(m_view, &CTLView::statusTextChanged, this, &CMainFrame::setStatusText);
+    connect(m_view, &CTLView::exitRequested, this, &CMainFrame::onExitRequested);
+    m_doc.setRebuildCallback([this] { m_view->rebuildTree(); });
+
+    // Status bar: pane 0 takes the free width, then CAP and NUM.
+    m_pane0 = new QLabel(QStringLiteral("Welcome To Tarlo!"), this);
+    m_pane0->setObjectName(QStringLiteral("pane0"));
+    m_pane0->setMinimumWidth(1);
+    m_capsPane = new QLabel(this);
+    m_numPane = new QLabel(this);
+    for (QLabel* l : {m_capsPane, m_numPane}) {
+        l->setAlignment(Qt::AlignCenter);
+        l->setMinimumWidth(l->fontMetrics().horizontalAdvance(QStringLiteral("CAPM")) + 6);
+        l->setFrameShape(QFrame::StyledPanel);
+        l->setFrameShadow(QFrame::Sunken);
+    }
+    statusBar()->addWidget(m_pane0, 1);
+    statusBar()->addPermanentWidget(m_capsPane);
+    statusBar()->addPermanentWidget(m_numPane);
+    statusBar()->setSizeGripEnabled(true);
+
+    createMenus();
+    updateTitle();
+    updateActions();
+    applyPlacement();
+
+    // Lock keys change by key presses anywhere and while another program has
+    // the focus; look again then.
+    qApp->installEventFilter(this);
+    refreshLockPanes();
+}
+
+CMainFrame::~CMainFrame()
+{
+    m_doc.setRebuildCallback({});
+    if (qApp) qApp->removeEventFilter(this);
+}
+
+// ---------------------------------------------------------------------------
+// Menus
+
+void CMainFrame::createMenus()
+{
+    QMenuBar* bar = menuBar();
+
+    m_fileMenu = bar->addMenu(QStringLiteral("&File"));
+    QAction* open = m_fileMenu->addAction(QStringLiteral("&Open..."));
+    open->setObjectName(QStringLiteral("open"));
+    open->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+    open->setStatusTip(QStringLiteral("Open an existing document"));
+    connect(open, &QAction::triggered, this, [this] {
+        if (!saveModified()) return;
+        const QString path = chooseOpenFile();
+        if (!path.isEmpty()) openDocument(path, false);
+    });
+
+    m_save = m_fileMenu->addAction(QStringLiteral("&Save"));
+    m_save->setObjectName(QStringLiteral("save"));
+    m_save->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    m_save->setStatusTip(QStringLiteral("Save the active document"));
+    connect(m_save, &QAction::triggered, this, [this] { saveDocument(); });
+
+    m_saveAs = m_fileMenu->addAction(QStringLiteral("Save &As..."));
+    m_saveAs->setObjectName(QStringLiteral("saveAs"));
+    m_saveAs->setStatusTip(QStringLiteral("Save the active document with a new name"));
+    connect(m_saveAs, &QAction::triggered, this, [this] { saveDocumentAs(); });
+
+    m_reload = m_fileMenu->addAction(QStringLiteral("Reload"));
+    m_reload->setObjectName(QStringLiteral("reload"));
+    connect(m_reload, &QAction::triggered, this, [this] { reloadDocument(); });
+
+    m_recentAnchor = m_fileMenu->addSeparator();
+    m_recentEnd = m_fileMenu->addSeparator();
+    QAction* exit = m_fileMenu->addAction(QStringLiteral("E&xit"));
+    exit->setObjectName(QStringLiteral("exit"));
+    exit->setStatusTip(QStringLiteral("Quit the application; prompts to save documents"));
+    connect(exit, &QAction::triggered, this, &QWidget::close);
+    rebuildRecentMenu();
+
+    QMenu* special = bar->addMenu(QStringLiteral("&Special"));
+    m_sort = special->addAction(QStringLiteral("Sort Entries"));
+    m_sort->setObjectName(QStringLiteral("sort"));
+    m_sort->setCheckable(true);
+    m_sort->setChecked(m_view->sortEntries());
+    connect(m_sort, &QAction::triggered, this, [this](bool on) {
+        m_view->setSortEntries(on);
+        m_sort->setChecked(m_view->sortEntries());
+    });
+
+    QAction* search = special->addAction(QStringLiteral("Search For Entry..."));
+    search->setObjectName(QStringLiteral("search"));
+    search->setShortcut(QKeySequence(Qt::Key_F2));
+    connect(search, &QAction::triggered, this, [this] { m_view->onSearch(); });
+    m_searchAgain = special->addAction(QStringLiteral("Search Again"));
+    m_searchAgain->setObjectName(QStringLiteral("searchAgain"));
+    m_searchAgain->setShortcut(QKeySequence(Qt::Key_F3));
+    connect(m_searchAgain, &QAction::triggered, this, [this] {
+        if (m_view->canSearchAgain()) m_view->onSearchAgain();
+    });
+    connect(special, &QMenu::aboutToShow, this, [this] {
+        m_searchAgain->setEnabled(m_view->canSearchAgain());
+        m_sort->setChecked(m_view->sortEntries());
+    });
+    special->addSeparator();
+
+    QAction* assoc = special->addAction(QStringLiteral("Set Tarlo for AIR files"));
+    assoc->setObjectName(QStringLiteral("associate"));
+    connect(assoc, &QAction::triggered, this, [this] { registerAirFiles(m_options.programPath); });
+    special->addSeparator();
+
+    m_useLastFileAction = special->addAction(QStringLiteral("Open Last File On Starting"));
+    m_useLastFileAction->setObjectName(QStringLiteral("useLastFile"));
+    m_useLastFileAction->setCheckable(true);
+    m_useLastFileAction->setChecked(m_useLastFile);
+    connect(m_useLastFileAction, &QAction::triggered, this, [this] { setUseLastFile(!m_useLastFile); });
+
+    m_useLastSelAction = special->addAction(QStringLiteral("Highlight Last Selection On Starting"));
+    m_useLastSelAction->setObjectName(QStringLiteral("useLastSel"));
+    m_useLastSelAction->setCheckable(true);
+    m_useLastSelAction->setChecked(m_useLastSel);
+    connect(m_useLastSelAction, &QAction::triggered, this, [this] { setUseLastSel(!m_useLastSel); });
+
+    QAction* expand = special->addAction(QStringLiteral("Expand All"));
+    expand->setObjectName(QStringLiteral("expandAll"));
+    connect(expand, &QAction::triggered, this, [this] { m_view->expandAllRecords(); });
+    QAction* collapse = special->addAction(QStringLiteral("Collapse All"));
+    collapse->setObjectName(QStringLiteral("collapseAll"));
+    connect(collapse, &QAction::triggered, this, [this] { m_view->collapseAllRecords(); });
+
+    // Help is a command on the menu bar itself.
+    QAction* help = bar->addAction(QStringLiteral("Help"));
+    help->setObjectName(QStringLiteral("help"));
+    connect(help, &QAction::triggered, this, [this] { openHelp(); });
+}
+
+QAction* CMainFrame::action(const QString& objectName) const
+{
+    return findChild<QAction*>(objectName);
+}
+
+void CMainFrame::rebuildRecentMenu()
+{
+    for (QAction* a : m_recentActions) {
+        m_fileMenu->removeAction(a);
+        a->deleteLater();
+    }
+    m_recentActions.clear();
+    const QStringList& paths = m_recent.paths();
+    if (paths.isEmpty()) {
+        // The place of the list shows greyed while it is empty.
+        QAction* a = new QAction(QStringLiteral("Recent File"), m_fileMenu);
+        a->setEnabled(false);
+        m_fileMenu->insertAction(m_recentEnd, a);
+        m_recentActions.append(a);
+        return;
+    }
+    for (int i = 0; i < paths.size(); ++i) {
+        QAction* a = new QAction(RecentFiles::menuText(i, paths.at(i)), m_fileMenu);
+        a->setStatusTip(QStringLiteral("Open this document"));
+        a->setToolTip(paths.at(i));
+        connect(a, &QAction::triggered, this, [this, i] { openRecent(i); });
+        m_fileMenu->insertAction(m_recentEnd, a);
+        m_recentActions.append(a);
+    }
+}
+
+QStringList CMainFrame::recentMenuTexts() const
+{
+    QStringList out;
+    for (QAction* a : m_recentActions)
+        if (a->isEnabled()) out << a->text();
+    return out;
+}
+
+void CMainFrame::openRecent(int i)
+{
+    if (i < 0 || i >= m_recent.paths().size()) return;
+    const QString path = m_recent.paths().at(i);
+    openDocument(path, true);
+}
+
+void CMainFrame::updateTitle()
+{
+    const QString title = m_doc.hasData() ? fromLocal(m_doc.fileName()) : QStringLiteral("Untitled");
+    setWindowTitle(title + QStringLiteral(" - Tarlo"));
+}
+
+void CMainFrame::updateActions()
+{
+    const bool data = m_doc.hasData();
+    m_save->setEnabled(data);
+    m_saveAs->setEnabled(data);
+    m_reload->setEnabled(data);
+}
+
+// ---------------------------------------------------------------------------
+// Status bar
+
+void CMainFrame::setStatusText(const QString& text)
+{
+    m_pane0->setText(text);
+}
+
+QString CMainFrame::statusText() const
+{
+    return m_pane0->text();
+}
+
+QString CMainFrame::capsPaneText() const { return m_capsPane->text(); }
+QString CMainFrame::numPaneText() const { return m_numPane->text(); }
+
+void CMainFrame::refreshLockPanes()
+{
+    const LockState st = queryLockState();
+    m_capsPane->setText(st.caps ? QStringLiteral("CAP") : QString());
+    m_numPane->setText(st.num ? QStringLiteral("NUM") : QString());
+}
+
+bool CMainFrame::eventFilter(QObject* watched, QEvent* event)
+{
+    switch (event->type()) {
+    case QEvent::KeyRelease:
+    case QEvent::ApplicationStateChange:
+    case QEvent::WindowActivate:
+        refreshLockPanes();
+        break;
+    default:
+        break;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+// ---------------------------------------------------------------------------
+// Documents
+
+bool CMainFrame::saveModified()
+{
+    if (!m_doc.isModified()) return true;
+    const QString title = m_doc.hasData() ? fromLocal(m_doc.fileName()) : QStringLiteral("Untitled");
+    switch (askYesNoCancel(QStringLiteral("Save changes to %1?").arg(title))) {
+    case QMessageBox::Yes:
+        return saveDocument();
+    case QMessageBox::No:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool CMainFrame::openDocument(const QString& path, bool askSave)
+{
+    if (askSave && !saveModified()) return false;
+    const QString full = QFileInfo(path).absoluteFilePath();
+    const model::fileio::Error err = m_doc.load(toLocal(full));
+    if (err) {
+        showError(QString::fromStdString(err.message.empty() ? std::string("Failed to open document.") : err.message));
+        if (m_recent.paths().contains(full) || m_recent.paths().contains(path)) {
+            m_recent.remove(full);
+            rebuildRecentMenu();
+        }
+        return false;
+    }
+    m_recent.add(full);
+    rebuildRecentMenu();
+    updateTitle();
+    updateActions();
+    return true;
+}
+
+bool CMainFrame::saveDocument()
+{
+    if (!m_doc.hasData()) return true;
+    const model::fileio::Error err = m_doc.save(m_doc.fullPath());
+    if (err) {
+        showError(QString::fromStdString(err.message.empty() ? std::string("Failed to save document.") : err.message));
+        return false;
+    }
+    setStatusText(QString::fromStdString(m_doc.wroteMessage()));
+    updateTitle();
+    return true;
+}
+
+bool CMainFrame::saveDocumentAs()
+{
+    if (!m_doc.hasData()) return false;
+    const QString path = chooseSaveFile(fromLocal(m_doc.fullPath()));
+    if (path.isEmpty()) return false;
+    const QString full = QFileInfo(path).absoluteFilePath();
+    const model::fileio::Error err = m_doc.save(toLocal(full));
+    if (err) {
+        showError(QString::fromStdString(err.message.empty() ? std::string("Failed to save document.") : err.message));
+        return false;
+    }
+    // A save under a new name has rebuilt the tree, which showed the record
+    // count; the written bytes are the news.
+    setStatusText(QString::fromStdString(m_doc.wroteMessage()));
+    m_recent.add(full);
+    rebuildRecentMenu();
+    updateTitle();
+    return true;
+}
+
+void CMainFrame::reloadDocument()
+{
+    if (!m_doc.hasData()) return;
+    const model::fileio::Error err = m_doc.reload();
+    if (err)
+        showError(QString::fromStdString(err.message.empty() ? std::string("Failed to open document.") : err.message));
+    updateTitle();
+    updateActions();
+}
+
+// ---------------------------------------------------------------------------
+// Options
+
+void CMainFrame::setUseLastFile(bool on)
+{
+    m_useLastFile = on;
+    m_useLastFileAction->setChecked(on);
+    QSettings s(settingsOrganization(), settingsApplication());
+    s.setValue(QStringLiteral("Settings/UseLastFile"), on ? 1 : 0);
+}
+
+void CMainFrame::setUseLastSel(bool on)
+{
+    m_useLastSel = on;
+    m_useLastSelAction->setChecked(on);
+    QSettings s(settingsOrganization(), settingsApplication());
+    s.setValue(QStringLiteral("Settings/UseLastSel"), on ? 1 : 0);
+}
+
+void CMainFrame::storeRecentFiles()
+{
+    QSettings s(settingsOrganization(), settingsApplication());
+    m_recent.save(s);
+}
+
+// ---------------------------------------------------------------------------
+// Placement and close
+
+void CMainFrame::applyPlacement()
+{
+    QSettings s(settingsOrganization(), settingsApplication());
+    s.beginGroup(kSettings);
+    StoredRect r;
+    r.left = s.value(QStringLiteral("Left"), 10).toInt();
+    r.top = s.value(QStringLiteral("Top"), 10).toInt();
+    r.right = s.value(QStringLiteral("Right"), 300).toInt();
+    r.bottom = s.value(QStringLiteral("Bottom"), 400).toInt();
+    s.endGroup();
+    const QRect outer = placementFromSettings(r, desktopRect(this));
+    move(outer.topLeft());
+    resize(outer.size());
+    // The stored rectangle includes the window frame, which is only known
+    // once the window is shown: take it off the client size then.
+    QTimer::singleShot(0, this, [this, outer] {
+        const QRect fg = frameGeometry();
+        const QSize extra = fg.size() - geometry().size();
+        if (extra.width() > 0 || extra.height() > 0)
+            resize(std::max(1, outer.width() - extra.width()), std::max(1, outer.height() - extra.height()));
+    });
+}
+
+void CMainFrame::writePlacementAndSelection()
+{
+    const StoredRect r = placementForSettings(frameGeometry(), desktopRect(this));
+    QSettings s(settingsOrganization(), settingsApplication());
+    s.beginGroup(kSettings);
+    s.setValue(QStringLiteral("Left"), r.left);
+    s.setValue(QStringLiteral("Right"), r.right);
+    s.setValue(QStringLiteral("Top"), r.top);
+    s.setValue(QStringLiteral("Bottom"), r.bottom);
+    s.setValue(QStringLiteral("Sort"), m_view->sortEntries() ? 1 : 0);
+    if (m_useLastSel && m_doc.hasData()) {
+        const int sel = m_view->currentEntry();
+        if (sel >= 0) s.setValue(QStringLiteral("LastSelItem"), sel);
+    }
+    s.endGroup();
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event)
+{
+    writePlacementAndSelection();
+    if (!saveModified()) {
+        event->ignore();
+        return;
+    }
+    storeRecentFiles();
+    event->accept();
+}
+
+void CMainFrame::onExitRequested()
+{
+    // Alt+X: no question, no placement, no selection. The recent-file list
+    // is still kept, as at every end of the program.
+    storeRecentFiles();
+    endProgram();
+}
+
+void CMainFrame::endProgram()
+{
+    QCoreApplication::exit(0);
+}
+
+// ---------------------------------------------------------------------------
+// Dropped files
+
+void CMainFrame::dragEnterEvent(QDragEnterEvent* event)
+{
+    const QMimeData* mime = event->mimeData();
+    if (mime && mime->hasUrls()) {
+        for (const QUrl& u : mime->urls()) {
+            if (u.isLocalFile()) {
+                event->acceptProposedAction();
+                return;
+            }
+        }
+    }
+    event->ignore();
+}
+
+void CMainFrame::dropEvent(QDropEvent* event)
+{
+    const QMimeData* mime = event->mimeData();
+    if (!mime || !mime->hasUrls()) return;
+    event->acceptProposedAction();
+    activateWindow();
+    for (const QUrl& u : mime->urls()) {
+        if (u.isLocalFile()) openDocument(u.toLocalFile(), true);
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Interaction
+
+QMessageBox::StandardButton CMainFrame::askYesNoCancel(const QString& text)
+{
+    return QMessageBox::question(this, QStringLiteral("Tarlo"), text,
+                                 QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes);
+}
+
+void CMainFrame::showError(const QString& text)
+{
+    QMessageBox::warning(this, QStringLiteral("Tarlo"), text, QMessageBox::Ok);
+}
+
+QString CMainFrame::chooseOpenFile()
+{
+    return QFileDialog::getOpenFileName(this, QStringLiteral("Open"), QString(),
+                                        QStringLiteral("Air Files (*.air);;All Files (*)"));
+}
+
+QString CMainFrame::chooseSaveFile(const QString& suggested)
+{
+    QFileDialog dlg(this, QStringLiteral("Save As"), suggested,
+                    QStringLiteral("Air Files (*.air);;All Files (*)"));
+    dlg.setAcceptMode(QFileDialog::AcceptSave);
+    dlg.setDefaultSuffix(QStringLiteral("air"));
+    if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty()) return {};
+    return dlg.selectedFiles().constFirst();
+}
+
+void CMainFrame::openHelp()
+{
+    // The result is ignored: a missing help file does nothing visible.
+    QDesktopServices::openUrl(QUrl::fromLocalFile(m_options.helpPath));
+}
+
+} // namespace tarlo

@@ -1,0 +1,125 @@
+#pragma once
+// The editor's main window: menus, status bar, placement, the close
+// sequence, recent files and dropped files. It owns the document and the
+// one record tree view.
+
+#include "editor/RecentFiles.h"
+#include "model/CTLDoc.h"
+
+#include <QMainWindow>
+#include <QMessageBox>
+
+#include <functional>
+
+class QAction;
+class QLabel;
+class QMenu;
+
+namespace tarlo {
+
+class CTLView;
+
+// Creates the tree view (a subclass with the editors wired in, or CTLView).
+using ViewFactory = std::function<CTLView*(model::CTLDoc& doc, QWidget* parent)>;
+
+class CMainFrame : public QMainWindow {
+    Q_OBJECT
+public:
+    struct Options {
+        QString programPath;      // for the file association
+        QString helpPath;         // Tarlo.html
+        QString definitionsPath;  // Tarlo.ini
+    };
+
+    explicit CMainFrame(const Options& options, const ViewFactory& factory = {}, QWidget* parent = nullptr);
+    ~CMainFrame() override;
+
+    model::CTLDoc& document() { return m_doc; }
+    CTLView* view() const { return m_view; }
+    RecentFiles& recentFiles() { return m_recent; }
+
+    // Pane 0 of the status bar.
+    void setStatusText(const QString& text);
+    QString statusText() const;
+    QString capsPaneText() const;
+    QString numPaneText() const;
+
+    // Opens path; when askSave, first asks about unsaved changes (cancel
+    // abandons the open). Shows the error and returns false on failure.
+    bool openDocument(const QString& path, bool askSave = true);
+    bool saveDocument();
+    bool saveDocumentAs();
+    void reloadDocument();
+    // "Save changes to %1?" when modified. False when the user cancels or the
+    // save fails.
+    bool saveModified();
+
+    // Options of the Special menu; toggling writes them at once.
+    bool useLastFile() const { return m_useLastFile; }
+    bool useLastSel() const { return m_useLastSel; }
+    void setUseLastFile(bool on);
+    void setUseLastSel(bool on);
+
+    // Stores the recent-file list in the settings.
+    void storeRecentFiles();
+
+    QAction* action(const QString& objectName) const;
+
+    // The recent-file entries of the File menu, as shown.
+    QStringList recentMenuTexts() const;
+    void openRecent(int i);
+
+    void refreshLockPanes();
+
+    // User interaction, overridable by tests.
+    virtual QMessageBox::StandardButton askYesNoCancel(const QString& text);
+    virtual void showError(const QString& text);
+    virtual QString chooseOpenFile();
+    virtual QString chooseSaveFile(const QString& suggested);
+    virtual void openHelp();
+    virtual void endProgram();   // Alt+X
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void createMenus();
+    void updateTitle();
+    void updateActions();
+    void rebuildRecentMenu();
+    void writePlacementAndSelection();
+    void applyPlacement();
+    void onExitRequested();
+
+    Options m_options;
+    model::CTLDoc m_doc;
+    CTLView* m_view = nullptr;
+    RecentFiles m_recent;
+    bool m_useLastFile = false;
+    bool m_useLastSel = false;
+    bool m_closing = false;
+
+    QLabel* m_pane0 = nullptr;
+    QLabel* m_capsPane = nullptr;
+    QLabel* m_numPane = nullptr;
+    QMenu* m_fileMenu = nullptr;
+    QAction* m_recentAnchor = nullptr;   // separator before the recent entries
+    QAction* m_recentEnd = nullptr;      // separator after them
+    QList<QAction*> m_recentActions;
+    QAction* m_save = nullptr;
+    QAction* m_saveAs = nullptr;
+    QAction* m_reload = nullptr;
+    QAction* m_sort = nullptr;
+    QAction* m_searchAgain = nullptr;
+    QAction* m_useLastFileAction = nullptr;
+    QAction* m_useLastSelAction = nullptr;
+};
+
+// Settings store of the editor: QSettings("Kestrel Loft", "Tarlo").
+QString settingsOrganization();
+QString settingsApplication();
+
+} // namespace tarlo

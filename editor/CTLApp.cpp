@@ -1,0 +1,148 @@
+#include "editor/CTLApp.h"
+
+#include "browser/CTLView.h"
+#include "editor/Association.h"
+#include "model/DataFiles.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QSettings>
+
+namespace tarlo {
+
+namespace {
+
+ViewFactory& viewFactory()
+{
+    static ViewFactory f;
+    return f;
+}
+
+std::function<void(const QString&)>& messageHook()
+{
+    static std::function<void(const QString&)> h;
+    return h;
+}
+
+void message(const QString& text)
+{
+    if (messageHook()) messageHook()(text);
+    else QMessageBox::information(nullptr, QStringLiteral("Tarlo"), text, QMessageBox::Ok);
+}
+
+// "/x" or "-x" (either case) naming switch `name`.
+bool isSwitch(const QString& arg, const char* name)
+{
+    if (arg.size() < 2 || (arg.at(0) != u'/' && arg.at(0) != u'-')) return false;
+    QStringView body = QStringView(arg).mid(1);
+    if (body.startsWith(u'-')) body = body.mid(1); // "--unregister" too
+    return body.compare(QLatin1String(name), Qt::CaseInsensitive) == 0;
+}
+
+} // namespace
+
+CommandLine parseCommandLine(const QStringList& args)
+{
+    CommandLine cl;
+    // A lone argument naming an existing file opens that file, even when it
+    // looks like a switch (an absolute path begins with "/").
+    if (args.size() == 1 && QFileInfo(args.at(0)).isFile()) {
+        cl.file = args.at(0);
+        return cl;
+    }
+    for (int i = 0; i < args.size(); ++i) {
+        const QString& a = args.at(i);
+        if (isSwitch(a, "unregister") || isSwitch(a, "unregserver")) {
+            cl.kind = CommandLine::Kind::Unregister;
+            return cl;
+        }
+        if (isSwitch(a, "p") || isSwitch(a, "pt")) {
+            cl.kind = CommandLine::Kind::Print;
+            if (i + 1 < args.size()) cl.file = args.at(i + 1);
+            return cl;
+        }
+        if (cl.file.isEmpty()) cl.file = a;
+    }
+    return cl;
+}
+
+CTLApp::CTLApp(QString programPath) : m_programPath(std::move(programPath))
+{
+    const std::string dir = model::programDir(QFile::encodeName(m_programPath).toStdString());
+    m_definitionsPath = QFile::decodeName(QByteArray::fromStdString(model::findDataFile(dir, "Tarlo.ini")));
+    m_helpPath = QFile::decodeName(QByteArray::fromStdString(model::findDataFile(dir, "Tarlo.html")));
+}
+
+CTLApp::~CTLApp() = default;
+
+void CTLApp::setViewFactory(ViewFactory factory)
+{
+    viewFactory() = std::move(factory);
+}
+
+void CTLApp::setMessageHook(std::function<void(const QString&)> hook)
+{
+    messageHook() = std::move(hook);
+}
+
+bool CTLApp::unregister()
+{
+    bool ok = unregisterAirFiles();
+    QSettings s(settingsOrganization(), settingsApplication());
+    s.clear();
+    s.sync();
+    if (s.status() != QSettings::NoError) ok = false;
+    // The settings file itself goes too, where there is one.
+    const QString file = s.fileName();
+    if (s.format() != QSettings::NativeFormat || !file.startsWith(QLatin1String("\\HKEY"))) {
+        if (QFileInfo::exists(file) && !QFile::remove(file)) ok = false;
+    }
+    return ok;
+}
+
+std::optional<int> CTLApp::initInstance(const QStringList& args)
+{
+    const CommandLine cl = parseCommandLine(args);
+    if (cl.kind == CommandLine::Kind::Unregister) {
+        message(unregister()
+                    ? QStringLiteral("System registry entries have been removed and the INI file (if any) was deleted.")
+                    : QStringLiteral("Not all of the system registry entries (or INI file) were removed."));
+        return 0;
+    }
+
+    CMainFrame::Options opt;
+    opt.programPath = m_programPath;
+    opt.helpPath = m_helpPath;
+    opt.definitionsPath = m_definitionsPath;
+    m_frame = std::make_unique<CMainFrame>(opt, viewFactory());
+
+    if (cl.kind == CommandLine::Kind::Print) {
+        // There is no printing: open the file without showing the window, then end.
+        const bool ok = !cl.file.isEmpty() && m_frame->openDocument(cl.file, false);
+        m_frame->storeRecentFiles();
+        return ok ? 0 : 1;
+    }
+
+    if (!cl.file.isEmpty() && !m_frame->openDocument(cl.file, false)) {
+        // A command line that cannot be carried out ends the program.
+        return 1;
+    }
+
+    m_frame->show();
+
+    if (cl.file.isEmpty() && m_frame->useLastFile() && !m_frame->recentFiles().isEmpty()) {
+        // A failure shows the file's error and takes it off the list.
+        m_frame->openDocument(m_frame->recentFiles().paths().constFirst(), false);
+    }
+
+    if (m_frame->useLastSel() && m_frame->document().hasData()) {
+        QSettings s(settingsOrganization(), settingsApplication());
+        const int last = s.value(QStringLiteral("Settings/LastSelItem"), 2).toInt();
+        // An index beyond the current list selects nothing: the root stays selected.
+        m_frame->view()->selectEntry(last);
+    }
+    return std::nullopt;
+}
+
+} // namespace tarlo

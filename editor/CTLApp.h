@@ -1,0 +1,55 @@
+#pragma once
+// The editor's application object: settings key, data file paths, the
+// command line and the start-up sequence.
+
+#include "editor/CMainFrame.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+#include <optional>
+
+namespace tarlo {
+
+// What the command line asks for (argv[1..]).
+struct CommandLine {
+    enum class Kind { Run, Print, Unregister };
+    Kind kind = Kind::Run;
+    QString file; // the file to open, if any
+};
+CommandLine parseCommandLine(const QStringList& args);
+
+class CTLApp {
+public:
+    // programPath: the program file's full path (argv[0] resolved).
+    explicit CTLApp(QString programPath);
+    ~CTLApp();
+
+    // Replaces the tree view class (the editors' subclass of CTLView).
+    static void setViewFactory(ViewFactory factory);
+
+    // The start-up sequence. Returns an exit status when the program is to
+    // end at once (print forms, unregister, a failed command line); nullopt
+    // when the event loop should run.
+    std::optional<int> initInstance(const QStringList& args);
+
+    CMainFrame* mainFrame() const { return m_frame.get(); }
+    const QString& definitionsPath() const { return m_definitionsPath; }
+    const QString& helpPath() const { return m_helpPath; }
+
+    // Removes the association and the settings. True when all is gone.
+    static bool unregister();
+
+    // Shows a message box for the unregister outcome (overridable in tests
+    // through the message hook).
+    static void setMessageHook(std::function<void(const QString&)> hook);
+
+private:
+    QString m_programPath;
+    QString m_definitionsPath;
+    QString m_helpPath;
+    std::unique_ptr<CMainFrame> m_frame;
+};
+
+} // namespace tarlo

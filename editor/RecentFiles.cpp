@@ -1,0 +1,87 @@
+#include "editor/RecentFiles.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSettings>
+
+namespace tarlo {
+
+namespace {
+const QString kSection = QStringLiteral("Recent File List");
+
+bool samePath(const QString& a, const QString& b)
+{
+    return QDir::cleanPath(a) == QDir::cleanPath(b);
+}
+} // namespace
+
+void RecentFiles::load(QSettings& s)
+{
+    m_paths.clear();
+    s.beginGroup(kSection);
+    for (int i = 1; i <= kMaxEntries; ++i) {
+        const QString p = s.value(QStringLiteral("File%1").arg(i)).toString();
+        if (!p.isEmpty() && std::none_of(m_paths.begin(), m_paths.end(),
+                                         [&](const QString& q) { return samePath(p, q); }))
+            m_paths.append(p);
+    }
+    s.endGroup();
+}
+
+void RecentFiles::save(QSettings& s) const
+{
+    s.beginGroup(kSection);
+    for (int i = 1; i <= kMaxEntries; ++i) {
+        const QString key = QStringLiteral("File%1").arg(i);
+        if (i <= m_paths.size()) s.setValue(key, m_paths.at(i - 1));
+        else s.remove(key);
+    }
+    s.endGroup();
+}
+
+void RecentFiles::add(const QString& path)
+{
+    if (path.isEmpty()) return;
+    remove(path);
+    m_paths.prepend(path);
+    while (m_paths.size() > kMaxEntries) m_paths.removeLast();
+}
+
+void RecentFiles::remove(const QString& path)
+{
+    m_paths.removeIf([&](const QString& q) { return samePath(path, q); });
+}
+
+QString RecentFiles::shortenPath(const QString& path, int maxChars)
+{
+    const QString native = QDir::toNativeSeparators(path);
+    if (native.size() <= maxChars) return native;
+    const QString sep = QDir::separator();
+    const QString name = QFileInfo(path).fileName();
+    // Keep the file name and as much of the leading folder as fits:
+    // "/home/pilot/.../plane.air".
+    const QString ellipsis = QStringLiteral("...") + sep;
+    if (name.size() + ellipsis.size() > maxChars) {
+        // Even the name alone is too long: keep its end, which carries the extension.
+        return QStringLiteral("...") + name.right(maxChars - 3);
+    }
+    const int room = maxChars - name.size() - ellipsis.size();
+    QString head = native.left(room);
+    const int cut = head.lastIndexOf(sep);
+    head = cut >= 0 ? head.left(cut + 1) : QString();
+    return head + ellipsis + name;
+}
+
+QString RecentFiles::menuText(int i, const QString& path)
+{
+    QString shown = shortenPath(path);
+    shown.replace(u'&', QStringLiteral("&&"));
+    const int n = i + 1;
+    QString number;
+    if (n < 10) number = QStringLiteral("&%1").arg(n);
+    else if (n == 10) number = QStringLiteral("1&0");
+    else number = QString::number(n);
+    return number + u' ' + shown;
+}
+
+} // namespace tarlo
