@@ -1,0 +1,180 @@
+#pragma once
+// CPageWnd: a general grid of text cells with a frozen header row (row 0) and
+// header column (column 0), a framed current cell, arrow-key and mouse
+// navigation, scroll bars, and an in-cell editor for numbers (CPageEdit).
+// Cells carry alignment, text colour, background and font; backgrounds and
+// fonts live in shared lists that cells refer to by index.
+//
+// Cell coordinates are (row, column) except for SetCellText and CopyCellText,
+// which take the column first. Addresses outside the grid are reported to the
+// debug output and answer the no-cell value.
+#include "tables/TableFrame.h"
+
+#include <QColor>
+#include <QFont>
+#include <QLineEdit>
+
+#include <optional>
+#include <vector>
+
+class QScrollBar;
+
+namespace tables {
+
+class CPageWnd;
+
+// Horizontal text alignment codes of a cell.
+enum PageAlign { kAlignLeft = 0, kAlignRight = 2, kAlignCenter = 6 };
+
+struct PageCell {
+    int align = kAlignRight;
+    std::optional<QString> text;
+    QColor textColor;
+    int brushIndex = 0;
+    int fontIndex = 0;
+};
+
+struct PageScrollState {
+    int hpos = 0, vpos = 0;   // body scrolled by this many columns / rows
+    int hpage = 1, vpage = 1; // columns / rows per page at the last update
+    int hmax = 0, vmax = 0;   // cols - 2, rows - 2
+    int colWidth = 0, rowHeight = 0;
+};
+
+// The cell editor: a child edit box that takes "0"-"9", "-", "." and
+// Backspace, commits on Enter, cancels on Escape, and grows to the right
+// when its text nears its right edge.
+class CPageEdit : public QLineEdit {
+    Q_OBJECT
+public:
+    explicit CPageEdit(CPageWnd* grid);
+    QRect clientRect() const { return clientRect_; }
+    int averageCharWidth() const { return avgCharWidth_; }
+
+protected:
+    void keyPressEvent(QKeyEvent* e) override;
+    void showEvent(QShowEvent* e) override;
+
+private:
+    void growIfNeeded();
+    CPageWnd* grid_;
+    QRect clientRect_;
+    int avgCharWidth_ = 0;
+};
+
+class CPageWnd : public TableFrame {
+    Q_OBJECT
+public:
+    // A grid of cols x rows; with a target, the window is bound to a grid
+    // table and writes it back on close when an edit was committed.
+    CPageWnd(int cols, int rows, std::unique_ptr<TableTarget> target, QWidget* owner);
+    ~CPageWnd() override;
+
+    virtual int HitColumnBorder(int x, int y) const;
+    virtual int PointsToHeight(int points) const;
+    virtual void SetSize(int cols, int rows);
+    virtual void IndexToCell(int index, int& row, int& col) const;
+    virtual int CellToIndex(int row, int col) const;
+    virtual PageCell* GetCell(int row, int col);
+    virtual const PageCell* GetCell(int row, int col) const;
+    virtual PageCell* GetCellAt(int index);
+    virtual void OnDraw(QPainter& p, const QRect& update);
+    virtual void UpdateScrollBars();
+    virtual void DrawCurrentCell(bool eraseOld, bool drawNew);
+    virtual void HighlightHeaders(bool bold);
+    virtual void EndCellEdit(bool commit);
+    virtual QColor GetCellBkColor(int row, int col) const;
+    virtual void SetCellBkColor(int row, int col, const QColor& c);
+    virtual QBrush GetCellBrush(int row, int col) const;
+    virtual void SetCellText(int col, int row, const QString& text);
+    virtual int CopyCellText(int col, int row, QString* buffer, int size) const;
+    virtual std::optional<QString> GetCellText(int row, int col) const;
+    virtual int GetRowCount() const { return rows_; }
+    virtual int GetColCount() const { return cols_; }
+    virtual QFont GetCellFontObject(int row, int col) const;
+    virtual QFont GetCellFont(int row, int col) const;
+    virtual void SetCellFontIndirect(int row, int col, const QFont& description);
+    virtual void SetCellFontIndex(int row, int col, int index);
+    virtual void SetCellFont(int row, int col, const QFont& font);
+    virtual void SetCellAlign(int row, int col, int align);
+    virtual int GetCellAlign(int row, int col) const;
+    virtual QColor GetCellTextColor(int row, int col) const;
+    virtual void SetCellTextColor(int row, int col, const QColor& c);
+    virtual QFont GetGridFont() const { return normalFont_; }
+
+    // State for the owner and for tests.
+    int currentRow() const { return curRow_; }
+    int currentCol() const { return curCol_; }
+    const PageScrollState& scrollState() const { return scroll_; }
+    bool isModified() const { return modified_; }
+    CPageEdit* cellEditor() const { return editor_; }
+    QRect currentCellRect() const { return curRect_; }
+    QRect clientArea() const;
+    const std::vector<int>& colWidths() const { return colWidths_; }
+    const std::vector<int>& rowHeights() const { return rowHeights_; }
+    int fontListSize() const { return int(fonts_.size()); }
+    int brushListSize() const { return int(brushes_.size()); }
+    QScrollBar* horizontalBar() const { return hbar_; }
+    QScrollBar* verticalBar() const { return vbar_; }
+
+    // The editor's own keys, as CPageEdit hands them over.
+    void editorCommitted() { EndCellEdit(true); }
+    void editorCancelled() { EndCellEdit(false); }
+
+protected:
+    void paintEvent(QPaintEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override;
+    void mousePressEvent(QMouseEvent* e) override;
+    void closeEvent(QCloseEvent* e) override;
+
+    virtual void DrawCorner(QPainter& p);
+    virtual void DrawColumnHeaders(QPainter& p, int firstCol, int lastCol);
+    virtual void DrawRowHeaders(QPainter& p, int firstRow, int lastRow);
+    virtual void DrawCells(QPainter& p, int firstRow, int lastRow, int firstCol, int lastCol);
+    virtual void DrawGridLines(QPainter& p, int firstRow, int lastRow, int firstCol, int lastCol);
+    virtual void DrawCellText(QPainter& p, int row, int col, const QRect& r);
+
+private:
+    bool validAddress(int row, int col) const;
+    void scrollBy(Qt::Orientation o, int step);
+    void moveTo(int row, int col);
+    void openEditor();
+    QRect cellRect(int row, int col) const;
+    void layoutBars();
+    int brushFor(const QColor& c);
+    int fontFor(const QFont& f);
+
+    QColor background_;
+    int cols_ = 0, rows_ = 0, cellCount_ = 0;
+    PageScrollState scroll_;
+    std::vector<PageCell> cells_;
+    std::vector<int> rowHeights_, colWidths_;
+    bool showGridLines_ = true;
+    QRect curRect_;
+    bool modified_ = false;
+    int curRow_ = 1, curCol_ = 1;
+    int prevRow_ = 1, prevCol_ = 1;
+    bool boldHeaders_ = false;
+    QFont normalFont_, boldFont_;
+    QColor gridPen_;
+    CPageEdit* editor_ = nullptr;
+    std::vector<QFont> fonts_;
+    std::vector<QColor> brushes_;
+    QScrollBar* hbar_ = nullptr;
+    QScrollBar* vbar_ = nullptr;
+    bool closing_ = false;
+};
+
+// Opens the grid window on a grid table (counts A, B, then A groups of B
+// doubles; group g is grid column g, value k grid row k), shows it and
+// answers it. Counts of 0 or less, or counts claiming more bytes than the
+// entry holds, are refused with a message and answer nullptr.
+CPageWnd* openGridTable(std::unique_ptr<TableTarget> target, QWidget* owner);
+
+// Writes the grid's cells back over the table bytes (each cell's first 19
+// characters read as a number, 0 when they are none) and marks the document
+// modified. The entry keeps its length; bytes past the table are untouched.
+bool storeGridTable(CPageWnd& grid);
+
+} // namespace tables

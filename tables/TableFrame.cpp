@@ -1,0 +1,159 @@
+#include "tables/TableFrame.h"
+
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMessageBox>
+#include <QStatusBar>
+
+namespace tables {
+
+TableTarget::~TableTarget() = default;
+
+namespace {
+MessageHandler& handler()
+{
+    static MessageHandler h;
+    return h;
+}
+
+QList<QPointer<TableFrame>>& registry()
+{
+    static QList<QPointer<TableFrame>> r;
+    return r;
+}
+} // namespace
+
+void setMessageHandler(MessageHandler h)
+{
+    handler() = std::move(h);
+}
+
+void showMessage(QWidget* parent, const QString& text)
+{
+    if (handler()) {
+        handler()(parent, text);
+        return;
+    }
+    QMessageBox::warning(parent, QStringLiteral("Tarlo"), text, QMessageBox::Ok);
+}
+
+QString idleText()
+{
+    return QStringLiteral("Welcome To Tarlo!");
+}
+
+TableFrame::TableFrame(std::unique_ptr<TableTarget> target, const QString& section, const Edges& defaults,
+                       QWidget* owner)
+    : QWidget(owner, Qt::Window), target_(std::move(target)), section_(section)
+{
+    setAttribute(Qt::WA_DeleteOnClose);
+    if (target_) {
+        sizeAtOpen_ = target_->bytes().size();
+        setWindowTitle(QStringLiteral("Editing:") + target_->name());
+    }
+    applyPlacement(this, section_, defaults);
+    registry().removeAll(QPointer<TableFrame>());
+    registry().append(this);
+}
+
+TableFrame::~TableFrame() = default;
+
+void TableFrame::abandon()
+{
+    abandoned_ = true;
+    close();
+}
+
+void TableFrame::abandonAll()
+{
+    for (TableFrame* w : openWindows())
+        w->abandon();
+}
+
+QList<TableFrame*> TableFrame::openWindows()
+{
+    QList<TableFrame*> out;
+    for (const auto& p : registry())
+        if (p)
+            out.append(p.data());
+    return out;
+}
+
+void TableFrame::SaveWindowRect()
+{
+    savePlacement(this, section_);
+}
+
+bool TableFrame::writeBack(const std::function<void(Bytes&)>& patch)
+{
+    if (!target_ || abandoned_)
+        return false;
+    Bytes bytes = target_->bytes();
+    if (bytes.size() != sizeAtOpen_) {
+        showMessage(this, QStringLiteral("The entry changed length since this window opened "
+                                         "(%1 bytes then, %2 now); the table was not written back.")
+                              .arg(sizeAtOpen_)
+                              .arg(bytes.size()));
+        return false;
+    }
+    patch(bytes);
+    QString error;
+    if (!target_->store(bytes, &error)) {
+        showMessage(this, error.isEmpty() ? QStringLiteral("The table could not be written back.") : error);
+        return false;
+    }
+    return true;
+}
+
+void TableFrame::createStatusBar()
+{
+    status_ = new QStatusBar(this);
+    status_->setSizeGripEnabled(false);
+    pane0_ = new QLabel(idleText(), status_);
+    pane1_ = new QLabel(status_);
+    pane1_->setMinimumWidth(pane1_->fontMetrics().horizontalAdvance(QStringLiteral("NUM")) + 8);
+    pane1_->setAlignment(Qt::AlignCenter);
+    status_->addWidget(pane0_, 1);
+    status_->addPermanentWidget(pane1_);
+    status_->setGeometry(0, height() - 20, width(), 20);
+}
+
+void TableFrame::setStatusText(const QString& text)
+{
+    if (pane0_ && pane0_->text() != text)
+        pane0_->setText(text);
+}
+
+QString TableFrame::statusText() const
+{
+    return pane0_ ? pane0_->text() : QString();
+}
+
+QString TableFrame::numLockText() const
+{
+    return pane1_ ? pane1_->text() : QString();
+}
+
+void TableFrame::noteNumLock(const QKeyEvent* e)
+{
+    if (!pane1_ || !(e->modifiers() & Qt::KeypadModifier))
+        return;
+    const int k = e->key();
+    if (k >= Qt::Key_0 && k <= Qt::Key_9)
+        pane1_->setText(QStringLiteral("NUM"));
+    else if (k == Qt::Key_Left || k == Qt::Key_Right || k == Qt::Key_Up || k == Qt::Key_Down ||
+             k == Qt::Key_Home || k == Qt::Key_End || k == Qt::Key_PageUp || k == Qt::Key_PageDown ||
+             k == Qt::Key_Insert || k == Qt::Key_Clear)
+        pane1_->setText(QString());
+}
+
+void TableFrame::resizeEvent(QResizeEvent* e)
+{
+    QWidget::resizeEvent(e);
+    // The bar lies over the bottom 20 pixels of the client area, which the
+    // curve mappings leave free.
+    if (status_)
+        status_->setGeometry(0, height() - 20, width(), 20);
+}
+
+} // namespace tables

@@ -1,0 +1,84 @@
+#pragma once
+// What the three table windows share: a top-level window owned by the tree
+// view, bound to one TableTarget, remembering its placement under a settings
+// section, and able to be told that the document changed under it.
+#include "tables/Placement.h"
+#include "tables/TableBytes.h"
+#include "tables/TableTarget.h"
+
+#include <QPointer>
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+
+class QLabel;
+class QStatusBar;
+class QKeyEvent;
+
+namespace tables {
+
+// Every message box of the table windows goes through here ("OK" button,
+// warning icon). Tests replace it to collect the texts instead.
+using MessageHandler = std::function<void(QWidget* parent, const QString& text)>;
+void setMessageHandler(MessageHandler handler); // empty: back to message boxes
+void showMessage(QWidget* parent, const QString& text);
+
+class TableFrame : public QWidget {
+    Q_OBJECT
+public:
+    ~TableFrame() override;
+
+    TableTarget* target() const { return target_.get(); }
+
+    // The document changed under the window (its entry removed, a reload,
+    // another file): close at once without writing anything back.
+    void abandon();
+    bool isAbandoned() const { return abandoned_; }
+    // abandon() on every open table window; the owner calls this before the
+    // record list is rebuilt or another file is loaded.
+    static void abandonAll();
+    static QList<TableFrame*> openWindows();
+
+    // Stores the current placement under this window's section.
+    void SaveWindowRect();
+
+    // Gives the target its bytes back, changed by patch. The window was
+    // opened on sizeAtOpen bytes; if the entry no longer has that length the
+    // write is refused, so a window never writes a table over other data.
+    // Refusals are shown to the user; answers whether the bytes were stored.
+    bool writeBack(const std::function<void(Bytes&)>& patch);
+    std::size_t sizeAtOpen() const { return sizeAtOpen_; }
+
+protected:
+    TableFrame(std::unique_ptr<TableTarget> target, const QString& section, const Edges& defaults,
+               QWidget* owner);
+
+
+    // Two-pane status bar along the bottom: pane 0 stretches, pane 1 shows
+    // "NUM" while Num Lock is known to be on.
+    void createStatusBar();
+    void setStatusText(const QString& text);
+    // Keypad keys tell the Num Lock state: digits arrive only with it on.
+    void noteNumLock(const QKeyEvent* e);
+
+    void resizeEvent(QResizeEvent* e) override;
+
+public:
+    QString statusText() const;
+    QString numLockText() const;
+
+private:
+    std::unique_ptr<TableTarget> target_;
+    QString section_;
+    std::size_t sizeAtOpen_ = 0;
+    bool abandoned_ = false;
+    QStatusBar* status_ = nullptr;
+    QLabel* pane0_ = nullptr;
+    QLabel* pane1_ = nullptr;
+};
+
+// The program's idle text, shown in pane 0 until the first paint.
+QString idleText();
+
+} // namespace tables

@@ -1,0 +1,118 @@
+#include "tables/TableWnd.h"
+
+#include "tables/LogicalMapping.h"
+
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QPainter>
+
+namespace tables {
+
+namespace {
+QPointer<TableWnd>& mark()
+{
+    static QPointer<TableWnd> m;
+    return m;
+}
+} // namespace
+
+TableWnd::TableWnd(std::unique_ptr<TableTarget> target, QWidget* owner)
+    : TableFrame(std::move(target), QStringLiteral("tbl16"), Edges{10, 10, 600, 300}, owner),
+      model_(decodeTbl16(this->target()->bytes()))
+{
+    createStatusBar();
+    setFocusPolicy(Qt::StrongFocus);
+}
+
+TableWnd* TableWnd::open(std::unique_ptr<TableTarget> target, QWidget* owner)
+{
+    if (!target)
+        return nullptr;
+    auto* w = new TableWnd(std::move(target), owner);
+    mark() = w;
+    w->show();
+    w->raise();
+    w->activateWindow();
+    return w;
+}
+
+TableWnd* TableWnd::openShortcut(std::unique_ptr<TableTarget> target, QWidget* owner)
+{
+    if (mark())
+        return nullptr;
+    return open(std::move(target), owner);
+}
+
+TableWnd* TableWnd::markedWindow()
+{
+    return mark().data();
+}
+
+void TableWnd::paintEvent(QPaintEvent*)
+{
+    const auto& values = model_.values();
+    const std::size_t n = values.size();
+    if (n < 2)
+        return;
+    const Tbl16Model::Drawing d = model_.drawing();
+    const LogicalMapping m = LogicalMapping::curve(width(), height(), double(n - 1), double(d.max));
+
+    QPainter p(this);
+    const QPen grey(QColor(192, 192, 192), 1);
+    const QPen red(QColor(192, 0, 0), 1);
+    const QPen blue(QColor(0, 0, 192), 1);
+    for (std::size_t i = 0; i < n; ++i) {
+        p.setPen(i == model_.current() ? blue : grey);
+        p.drawLine(m.map(double(i), 0), m.map(double(i), d.max));
+    }
+    p.setPen(grey);
+    p.drawLine(m.map(0, 0), m.map(double(n - 1), 0));
+    p.setPen(red);
+    QPolygonF curve;
+    for (std::size_t i = 0; i < n; ++i)
+        curve << m.map(double(i), d.copy[i]);
+    p.drawPolyline(curve);
+    p.end();
+
+    setStatusText(QString::number(values[model_.current()]));
+}
+
+void TableWnd::keyPressEvent(QKeyEvent* e)
+{
+    noteNumLock(e);
+    if (e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) {
+        enter();
+        return;
+    }
+    if (e->key() == Qt::Key_Escape) {
+        close();
+        return;
+    }
+    if (auto a = Tbl16Model::actionForKey(e->key(), e->modifiers())) {
+        model_.apply(*a);
+        repaint();
+    }
+    TableFrame::keyPressEvent(e);
+}
+
+void TableWnd::enter()
+{
+    // With no values there is nothing to write.
+    if (!model_.values().empty()) {
+        if (!writeBack([this](Bytes& b) { model_.writeInto(b); }))
+            return; // refused: keep the window and its values
+    }
+    if (model_.changed())
+        target()->markModified();
+    close();
+}
+
+void TableWnd::closeEvent(QCloseEvent* e)
+{
+    SaveWindowRect();
+    if (mark() == this)
+        mark() = nullptr;
+    e->accept();
+}
+
+} // namespace tables

@@ -1,0 +1,48 @@
+#pragma once
+// The values of a 16-bit curve table being edited, the current index, the
+// changed mark and the key actions; no widgets.
+#include "tables/TableBytes.h"
+
+#include <Qt>
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+namespace tables {
+
+class Tbl16Model {
+public:
+    enum class Action { Prev, Next, Plus1, Minus1, Plus10, Plus100, Plus1000, Minus10, Minus100, Minus1000 };
+    static constexpr std::uint32_t kUpperLimit = 65535;
+
+    explicit Tbl16Model(std::vector<std::uint32_t> values) : values_(std::move(values)) {}
+
+    // The action a key stands for. Keypad digits arrive with the keypad
+    // modifier (Num Lock on); with Num Lock off keypad 4/6/8/2 come as arrows.
+    static std::optional<Action> actionForKey(int key, Qt::KeyboardModifiers mods);
+
+    void apply(Action a);
+
+    const std::vector<std::uint32_t>& values() const { return values_; }
+    std::size_t current() const { return current_; }
+    bool changed() const { return changed_; }
+
+    // What the paint draws: every value halved when the largest is above
+    // 32760, and the largest (halved too; at least 1).
+    struct Drawing {
+        std::vector<std::uint32_t> copy;
+        std::uint32_t max = 1;
+    };
+    Drawing drawing() const;
+
+    // Value i into bytes 2i, 2i+1; bytes beyond the values stay as they are.
+    void writeInto(Bytes& bytes) const;
+
+private:
+    std::vector<std::uint32_t> values_;
+    std::size_t current_ = 0;
+    bool changed_ = false;
+};
+
+} // namespace tables

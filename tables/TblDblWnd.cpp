@@ -1,0 +1,182 @@
+#include "tables/TblDblWnd.h"
+
+#include "tables/LogicalMapping.h"
+
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QPainter>
+
+namespace tables {
+
+namespace {
+QPointer<TblDblWnd>& mark()
+{
+    static QPointer<TblDblWnd> m;
+    return m;
+}
+} // namespace
+
+DblValueBox::DblValueBox(TblDblWnd* owner) : QLineEdit(owner), owner_(owner)
+{
+    setGeometry(1, 1, 1, 1);
+    hide();
+}
+
+void DblValueBox::keyPressEvent(QKeyEvent* e)
+{
+    switch (e->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter: owner_->closeValueBox(true); return;
+    case Qt::Key_Escape: owner_->closeValueBox(false); return;
+    case Qt::Key_Backspace: QLineEdit::keyPressEvent(e); return;
+    default: break;
+    }
+    const QString t = e->text();
+    if (!t.isEmpty() && t.at(0).isPrint()) {
+        const QChar c = t.at(0);
+        if (t.size() == 1 && ((c >= u'0' && c <= u'9') || c == u'-' || c == u'.'))
+            QLineEdit::keyPressEvent(e);
+        return; // every other character is ignored
+    }
+    QLineEdit::keyPressEvent(e); // caret movement, Delete and the like
+}
+
+TblDblWnd::TblDblWnd(std::unique_ptr<TableTarget> target, DoubleTable table, QWidget* owner)
+    : TableFrame(std::move(target), QStringLiteral("tbldbl"), Edges{10, 10, 600, 300}, owner),
+      model_(std::move(table.xs), std::move(table.ys))
+{
+    createStatusBar();
+    box_ = new DblValueBox(this);
+    setFocusPolicy(Qt::StrongFocus);
+}
+
+TblDblWnd* TblDblWnd::open(std::unique_ptr<TableTarget> target, QWidget* owner)
+{
+    if (!target)
+        return nullptr;
+    auto table = decodeTblDbl(target->bytes());
+    if (!table) {
+        showMessage(owner, QStringLiteral("The Record is not editable as a double table!"));
+        return nullptr;
+    }
+    auto* w = new TblDblWnd(std::move(target), std::move(*table), owner);
+    mark() = w;
+    w->show();
+    w->raise();
+    w->activateWindow();
+    return w;
+}
+
+TblDblWnd* TblDblWnd::openShortcut(std::unique_ptr<TableTarget> target, QWidget* owner)
+{
+    if (mark())
+        return nullptr;
+    return open(std::move(target), owner);
+}
+
+TblDblWnd* TblDblWnd::markedWindow()
+{
+    return mark().data();
+}
+
+void TblDblWnd::paintEvent(QPaintEvent*)
+{
+    const std::size_t n = model_.size();
+    if (n == 0)
+        return;
+    const DblLayout l = layout();
+    const LogicalMapping m = LogicalMapping::curve(width(), height(), l.maxX, l.maxY);
+
+    QPainter p(this);
+    const QPen grey(QColor(192, 192, 192), 1);
+    const QPen red(QColor(192, 0, 0), 1);
+    const QPen blue(QColor(0, 0, 192), 1);
+    for (std::size_t i = 0; i < n; ++i) {
+        p.setPen(i == model_.current() ? blue : grey);
+        p.drawLine(m.map(l.px[i], 0), m.map(l.px[i], l.maxY));
+    }
+    p.setPen(grey);
+    p.drawLine(m.map(l.px.front(), 0), m.map(l.px.back(), 0));
+    p.setPen(red);
+    QPolygonF curve;
+    for (std::size_t i = 0; i < n; ++i)
+        curve << m.map(l.px[i], l.py[i]);
+    p.drawPolyline(curve);
+    p.end();
+
+    // The tab between x and y shows as spacing.
+    const std::size_t c = model_.current();
+    setStatusText(QStringLiteral("x=%1    y=%2").arg(formatFixed(model_.xs()[c]), formatFixed(model_.ys()[c])));
+}
+
+void TblDblWnd::keyPressEvent(QKeyEvent* e)
+{
+    noteNumLock(e);
+    const int key = e->key();
+    if (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Escape) {
+        close();
+        return;
+    }
+    if (key == Qt::Key_X || key == Qt::Key_F9) {
+        openValueBox(true);
+        return;
+    }
+    if (key == Qt::Key_Y || key == Qt::Key_F10) {
+        openValueBox(false);
+        return;
+    }
+    if (auto a = TblDblModel::actionForKey(key, e->modifiers())) {
+        model_.apply(*a);
+        repaint();
+    }
+    TableFrame::keyPressEvent(e);
+}
+
+void TblDblWnd::openValueBox(bool isX)
+{
+    if (editing_ || model_.size() == 0)
+        return;
+    editing_ = true;
+    editX_ = isX;
+    editIndex_ = model_.current();
+    shownValue_ = isX ? model_.xs()[editIndex_] : model_.ys()[editIndex_];
+    box_->setText(formatFixed(shownValue_));
+    box_->setGeometry(5, 5, 135, 20);
+    box_->show();
+    box_->setFocus();
+}
+
+void TblDblWnd::closeValueBox(bool commit)
+{
+    if (!editing_)
+        return;
+    if (commit) {
+        const double v = parseLeadingReal(box_->text());
+        if (v != shownValue_) {
+            model_.setValue(editIndex_, editX_, v);
+            target()->markModified();
+        }
+    }
+    editing_ = false;
+    box_->hide();
+    setFocus();
+    repaint();
+}
+
+void TblDblWnd::closeEvent(QCloseEvent* e)
+{
+    SaveWindowRect();
+    if (mark() == this)
+        mark() = nullptr;
+    if (model_.changed() && !isAbandoned()) {
+        target()->markModified();
+        // Same point count as at opening, so the same length: written in place.
+        writeBack([this](Bytes& b) {
+            const Bytes table = encodeTblDbl(model_.xs(), model_.ys());
+            std::copy(table.begin(), table.end(), b.begin());
+        });
+    }
+    e->accept();
+}
+
+} // namespace tables
