@@ -1,7 +1,25 @@
-#include <cstdio>
+// patchwise: with no arguments the dialog; otherwise the command line, which
+// needs no display.
+#include "tool/CommandLine.h"
 
-int main(int, char**)
+#include <iostream>
+#include <string>
+#include <vector>
+
+#ifdef PATCHWISE_WITH_DIALOG
+#include "tool/ToolDialog.h"
+#include <QApplication>
+#endif
+
+int main(int argc, char** argv)
 {
-    std::puts("Usage: patchwise [dump|update] ...");
-    return 0;
+    std::vector<std::string> args(argv + 1, argv + argc);
+    patchwise::CommandLine cl = patchwise::parseCommandLine(args);
+#ifdef PATCHWISE_WITH_DIALOG
+    if (cl.mode == patchwise::CommandLine::Mode::Dialog) {
+        QApplication app(argc, argv);
+        return patchwise::runToolDialog(app);
+    }
+#endif
+    return patchwise::runCommandLine(cl, std::cout, std::cerr);
 }

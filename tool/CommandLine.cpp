@@ -1,0 +1,152 @@
+#include "tool/CommandLine.h"
+
+#include "tool/Dump.h"
+#include "tool/ToolDefinitions.h"
+#include "tool/Update.h"
+
+namespace patchwise {
+
+std::string dumpFileName(const std::string& name)
+{
+    auto dot = name.find_last_of('.');
+    if (dot == std::string::npos) return "txt";
+    return name.substr(0, dot + 1) + "txt";
+}
+
+std::string defaultDumpPath(const std::string& airPath)
+{
+    auto slash = airPath.find_last_of('/');
+    if (slash == std::string::npos) return dumpFileName(airPath);
+    return airPath.substr(0, slash) + "/" + dumpFileName(airPath.substr(slash + 1));
+}
+
+std::string usageText()
+{
+    return "Usage:\n"
+           "  patchwise                      open the dialog\n"
+           "  patchwise dump [--full] [--definitions FILE] AIRFILE [-o DUMPFILE]\n"
+           "  patchwise update [--definitions FILE] [--log LOGFILE] AIRFILE SCRIPT\n"
+           "  patchwise --help | --version\n"
+           "\n"
+           "dump     writes a text listing of AIRFILE (default: its name with the\n"
+           "         extension \"txt\", beside it); --full lists every record.\n"
+           "update   applies SCRIPT to AIRFILE, keeping the old file as AIRFILE.001,\n"
+           "         .002, ...; the log goes to amod_log.txt in the current folder.\n"
+           "Without --definitions the record definitions are the editor's Tarlo.ini,\n"
+           "else tarlo.ini in the current folder.\n"
+           "SOURCE_DATE_EPOCH, when set, is the time written into the update stamp.\n"
+           "Exit status: 0 success, 1 failure, 2 wrong usage.\n";
+}
+
+namespace {
+
+CommandLine usage(const std::string& message)
+{
+    CommandLine cl;
+    cl.mode = CommandLine::Mode::Usage;
+    cl.error = message;
+    return cl;
+}
+
+} // namespace
+
+CommandLine parseCommandLine(const std::vector<std::string>& args)
+{
+    CommandLine cl;
+    if (args.empty()) return cl;
+    const std::string& verb = args[0];
+    if (verb == "--help" || verb == "-h" || verb == "help") {
+        cl.mode = CommandLine::Mode::Help;
+        return cl;
+    }
+    if (verb == "--version") {
+        cl.mode = CommandLine::Mode::Version;
+        return cl;
+    }
+    if (verb == "dump") cl.mode = CommandLine::Mode::Dump;
+    else if (verb == "update") cl.mode = CommandLine::Mode::Update;
+    else return usage("unknown command '" + verb + "'");
+
+    const bool dump = cl.mode == CommandLine::Mode::Dump;
+    std::vector<std::string> files;
+    bool optionsEnded = false;
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        std::string a = args[i];
+        if (optionsEnded || a.empty() || a[0] != '-' || a == "-") {
+            files.push_back(a);
+            continue;
+        }
+        if (a == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        if (a == "--help" || a == "-h") {
+            cl.mode = CommandLine::Mode::Help;
+            return cl;
+        }
+        std::string name = a, value;
+        bool inlineValue = false;
+        if (auto eq = a.find('='); a.rfind("--", 0) == 0 && eq != std::string::npos) {
+            name = a.substr(0, eq);
+            value = a.substr(eq + 1);
+            inlineValue = true;
+        }
+        auto takeValue = [&]() -> bool {
+            if (inlineValue) return true;
+            if (i + 1 >= args.size()) return false;
+            value = args[++i];
+            return true;
+        };
+        if (name == "--full" && dump && !inlineValue) {
+            cl.full = true;
+        } else if (name == "--definitions") {
+            if (!takeValue()) return usage("--definitions needs a file");
+            cl.definitions = value;
+        } else if ((name == "-o" || name == "--output") && dump) {
+            if (!takeValue()) return usage(name + " needs a file");
+            cl.output = value;
+        } else if (name == "--log" && !dump) {
+            if (!takeValue()) return usage("--log needs a file");
+            cl.log = value;
+        } else {
+            return usage("unknown option '" + a + "'");
+        }
+    }
+    if (dump) {
+        if (files.size() != 1) return usage(files.empty() ? "dump needs an AIR file" : "dump takes one AIR file");
+        cl.air = files[0];
+    } else {
+        if (files.size() != 2) return usage("update needs an AIR file and a script");
+        cl.air = files[0];
+        cl.script = files[1];
+    }
+    return cl;
+}
+
+int runCommandLine(const CommandLine& cl, std::ostream& out, std::ostream& err)
+{
+    using Mode = CommandLine::Mode;
+    switch (cl.mode) {
+    case Mode::Help: out << usageText(); return 0;
+    case Mode::Version: out << kVersionText << "\n"; return 0;
+    case Mode::Usage: err << "patchwise: " << cl.error << "\n" << usageText(); return 2;
+    case Mode::Dialog: err << "patchwise: this build has no dialog\n" << usageText(); return 2;
+    case Mode::Dump:
+    case Mode::Update: break;
+    }
+    const std::string definitions = cl.definitions ? *cl.definitions : locateDefinitionFile();
+    std::string error;
+    int status;
+    if (cl.mode == Mode::Dump) {
+        status = writeDump(cl.air, cl.output.empty() ? defaultDumpPath(cl.air) : cl.output, definitions, cl.full,
+                           processDefinitions(), &error);
+    } else {
+        UpdateOptions options;
+        if (!cl.log.empty()) options.logPath = cl.log;
+        status = applyUpdateScript(cl.air, cl.script, definitions, processDefinitions(), options, &error);
+    }
+    if (status != 0) err << "patchwise: " << (error.empty() ? "the operation failed." : error) << "\n";
+    return status;
+}
+
+} // namespace patchwise

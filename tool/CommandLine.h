@@ -1,0 +1,37 @@
+#pragma once
+// The command line of the patchwise program (everything but the dialog).
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace patchwise {
+
+inline constexpr const char* kVersionText = "Patchwise Version 1.80";
+
+struct CommandLine {
+    enum class Mode { Dialog, Dump, Update, Help, Version, Usage };
+    Mode mode = Mode::Dialog;
+    bool full = false;
+    std::optional<std::string> definitions;
+    std::string air;
+    std::string output;  // dump file; empty: the default beside the AIR file
+    std::string script;
+    std::string log;     // empty: amod_log.txt in the current directory
+    std::string error;   // for Mode::Usage
+};
+
+// args without the program name.
+CommandLine parseCommandLine(const std::vector<std::string>& args);
+
+// The AIR file's folder, '/', and its name with everything after the last
+// '.' replaced by "txt" (a name without '.' becomes "txt").
+std::string dumpFileName(const std::string& airFileName);
+std::string defaultDumpPath(const std::string& airPath);
+
+std::string usageText();
+
+// Runs every mode but Dialog; returns the exit status.
+int runCommandLine(const CommandLine& cl, std::ostream& out, std::ostream& err);
+
+} // namespace patchwise

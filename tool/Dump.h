@@ -1,0 +1,35 @@
+#pragma once
+// The text listing of an AIR file.
+#include "tool/ToolDefinitions.h"
+
+#include <cstdint>
+#include <span>
+#include <string>
+
+namespace patchwise {
+
+// The fixed classification of table records by id, shared by the dump and
+// the update's "record:" command.
+enum class RecordClass { Unclassified, Int16List, PointTable, Grid };
+RecordClass classifyRecord(std::uint32_t id);
+
+// Appends the listing of a table record: "Points: %d" or "columns: %d  rows: %d"
+// and its values, reading only the bytes in `data` (the bytes present).
+// `length` is the record's stored length.
+void appendTableListing(std::string& out, RecordClass cls, std::span<const std::uint8_t> data, std::uint32_t length);
+
+// Builds the whole dump text for the bytes of an AIR file.
+std::string dumpText(std::span<const std::uint8_t> file, const std::string& definitionPath, bool full,
+                     ToolDefinitions& defs);
+
+// 0 on success; 1 when the AIR file cannot be read or the dump not written.
+// `error`, when given, receives a sentence for the user on failure.
+int writeDump(const std::string& airPath, const std::string& dumpPath, const std::string& definitionPath,
+              bool full, ToolDefinitions& defs, std::string* error = nullptr);
+inline int writeDump(const std::string& airPath, const std::string& dumpPath, const std::string& definitionPath,
+                     bool full)
+{
+    return writeDump(airPath, dumpPath, definitionPath, full, processDefinitions());
+}
+
+} // namespace patchwise

@@ -1,0 +1,215 @@
+#include "tool/ToolText.h"
+
+#include <charconv>
+#include <limits>
+
+namespace patchwise::text {
+
+std::string dec(long long v)
+{
+    char buf[32];
+    auto r = std::to_chars(buf, buf + sizeof buf, v);
+    return std::string(buf, r.ptr);
+}
+
+std::string hex(std::uint32_t v, int minDigits)
+{
+    char buf[16];
+    auto r = std::to_chars(buf, buf + sizeof buf, v, 16);
+    std::string s(buf, r.ptr);
+    if (static_cast<int>(s.size()) < minDigits) s.insert(0, static_cast<std::size_t>(minDigits) - s.size(), '0');
+    return s;
+}
+
+std::string fixed6(double v)
+{
+    // DBL_MAX in fixed notation has 309 digits before the point.
+    char buf[400];
+    auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, 6);
+    if (r.ec != std::errc()) return "0.000000";
+    return std::string(buf, r.ptr);
+}
+
+bool isSpace(char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+char lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool equalsIgnoreCase(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (lower(a[i]) != lower(b[i])) return false;
+    return true;
+}
+
+namespace {
+
+int hexDigit(char c)
+{
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+// strtoul-like accumulation: saturates at 64 bits.
+struct Acc {
+    std::uint64_t v = 0;
+    bool over = false;
+    void add(unsigned base, unsigned d)
+    {
+        if (over) return;
+        if (v > (std::numeric_limits<std::uint64_t>::max() - d) / base) {
+            over = true;
+            v = std::numeric_limits<std::uint64_t>::max();
+            return;
+        }
+        v = v * base + d;
+    }
+};
+
+} // namespace
+
+void Scanner::skipSpace()
+{
+    while (pos_ < s_.size() && isSpace(s_[pos_])) ++pos_;
+}
+
+std::optional<std::string> Scanner::word()
+{
+    skipSpace();
+    std::size_t start = pos_;
+    while (pos_ < s_.size() && !isSpace(s_[pos_])) ++pos_;
+    if (pos_ == start) return std::nullopt;
+    return std::string(s_.substr(start, pos_ - start));
+}
+
+std::optional<std::uint32_t> Scanner::hex()
+{
+    skipSpace();
+    std::size_t p = pos_;
+    bool neg = false;
+    if (p < s_.size() && (s_[p] == '+' || s_[p] == '-')) {
+        neg = s_[p] == '-';
+        ++p;
+    }
+    bool any = false;
+    if (p < s_.size() && s_[p] == '0') {
+        any = true;
+        ++p;
+        if (p < s_.size() && (s_[p] == 'x' || s_[p] == 'X')) ++p;
+    }
+    Acc acc;
+    while (p < s_.size() && hexDigit(s_[p]) >= 0) {
+        acc.add(16, static_cast<unsigned>(hexDigit(s_[p])));
+        any = true;
+        ++p;
+    }
+    if (!any) return std::nullopt;
+    pos_ = p;
+    std::uint64_t v = acc.v;
+    if (neg && !acc.over) v = ~v + 1;
+    return static_cast<std::uint32_t>(v);
+}
+
+std::optional<std::int32_t> Scanner::integer()
+{
+    skipSpace();
+    std::size_t p = pos_;
+    bool neg = false;
+    if (p < s_.size() && (s_[p] == '+' || s_[p] == '-')) {
+        neg = s_[p] == '-';
+        ++p;
+    }
+    std::size_t digits = p;
+    Acc acc;
+    while (p < s_.size() && isDigit(s_[p])) {
+        acc.add(10, static_cast<unsigned>(s_[p] - '0'));
+        ++p;
+    }
+    if (p == digits) return std::nullopt;
+    pos_ = p;
+    // strtol saturation at 64 bits, then the low 32 bits as a plain int gets.
+    const std::uint64_t lim = neg ? std::uint64_t(1) << 63 : (std::uint64_t(1) << 63) - 1;
+    std::uint64_t mag = (acc.over || acc.v > lim) ? lim : acc.v;
+    std::uint64_t bits = neg ? ~mag + 1 : mag;
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(bits));
+}
+
+std::optional<double> Scanner::real()
+{
+    skipSpace();
+    std::size_t p = pos_;
+    bool neg = false;
+    if (p < s_.size() && (s_[p] == '+' || s_[p] == '-')) {
+        neg = s_[p] == '-';
+        ++p;
+    }
+    std::size_t body = p;
+    auto matchWord = [&](std::string_view w) {
+        if (s_.size() - p < w.size()) return false;
+        return equalsIgnoreCase(s_.substr(p, w.size()), w);
+    };
+    double value = 0;
+    if (matchWord("infinity") || matchWord("inf")) {
+        p += matchWord("infinity") ? 8 : 3;
+        value = std::numeric_limits<double>::infinity();
+    } else if (matchWord("nan")) {
+        p += 3;
+        value = std::numeric_limits<double>::quiet_NaN();
+    } else {
+        std::size_t intStart = p;
+        while (p < s_.size() && isDigit(s_[p])) ++p;
+        std::size_t nInt = p - intStart;
+        std::size_t nFrac = 0;
+        if (p < s_.size() && s_[p] == '.') {
+            std::size_t q = p + 1;
+            while (q < s_.size() && isDigit(s_[q])) ++q;
+            nFrac = q - p - 1;
+            if (nInt + nFrac > 0) p = q;
+        }
+        if (nInt + nFrac == 0) return std::nullopt;
+        if (p < s_.size() && (s_[p] == 'e' || s_[p] == 'E')) {
+            std::size_t q = p + 1;
+            if (q < s_.size() && (s_[q] == '+' || s_[q] == '-')) ++q;
+            std::size_t expDigits = q;
+            while (q < s_.size() && isDigit(s_[q])) ++q;
+            if (q > expDigits) p = q;
+        }
+        std::string_view num = s_.substr(body, p - body);
+        auto r = std::from_chars(num.data(), num.data() + num.size(), value, std::chars_format::general);
+        if (r.ec == std::errc::result_out_of_range) {
+            // Overflow gives HUGE_VAL, underflow 0, as strtod does.
+            bool tiny = false;
+            auto e = num.find_first_of("eE");
+            if (e != std::string_view::npos && e + 1 < num.size() && num[e + 1] == '-') tiny = true;
+            value = tiny ? 0.0 : std::numeric_limits<double>::infinity();
+        } else if (r.ec != std::errc()) {
+            return std::nullopt;
+        }
+    }
+    pos_ = p;
+    return neg ? -value : value;
+}
+
+std::optional<std::uint32_t> scanHex(std::string_view s)
+{
+    Scanner sc(s);
+    return sc.hex();
+}
+
+std::optional<std::uint32_t> leadingHexDigits(std::string_view s)
+{
+    std::uint32_t v = 0;
+    std::size_t i = 0;
+    for (; i < s.size() && hexDigit(s[i]) >= 0; ++i) v = v * 16 + static_cast<std::uint32_t>(hexDigit(s[i]));
+    if (i == 0) return std::nullopt;
+    return v;
+}
+
+} // namespace patchwise::text
