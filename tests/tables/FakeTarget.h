@@ -1,0 +1,83 @@
+#pragma once
+// A table target over a plain byte vector whose state outlives the window.
+#include "tables/TableFrame.h"
+
+#include <QApplication>
+#include <QSettings>
+#include <QTemporaryDir>
+
+#include <memory>
+
+struct TargetState {
+    std::vector<std::uint8_t> bytes;
+    int stores = 0;
+    bool modified = false;
+    QString refuse; // non-empty: store() refuses with this text
+};
+
+class FakeTarget : public tables::TableTarget {
+public:
+    explicit FakeTarget(std::shared_ptr<TargetState> s) : s_(std::move(s)) {}
+    std::vector<std::uint8_t> bytes() const override { return s_->bytes; }
+    QString name() const override { return QStringLiteral("rec12"); }
+    bool store(const std::vector<std::uint8_t>& b, QString* error) override
+    {
+        if (!s_->refuse.isEmpty()) {
+            *error = s_->refuse;
+            return false;
+        }
+        s_->bytes = b;
+        ++s_->stores;
+        return true;
+    }
+    void markModified() override { s_->modified = true; }
+
+private:
+    std::shared_ptr<TargetState> s_;
+};
+
+inline std::shared_ptr<TargetState> stateWith(std::vector<std::uint8_t> bytes)
+{
+    auto s = std::make_shared<TargetState>();
+    s->bytes = std::move(bytes);
+    return s;
+}
+
+inline std::unique_ptr<tables::TableTarget> targetOn(const std::shared_ptr<TargetState>& s)
+{
+    return std::make_unique<FakeTarget>(s);
+}
+
+inline void putPlacement(const QString& section, int left, int top, int right, int bottom)
+{
+    QSettings s(QStringLiteral("Kestrel Loft"), QStringLiteral("Tarlo"));
+    s.beginGroup(section);
+    s.setValue(QStringLiteral("Left"), left);
+    s.setValue(QStringLiteral("Top"), top);
+    s.setValue(QStringLiteral("Right"), right);
+    s.setValue(QStringLiteral("Bottom"), bottom);
+}
+
+inline int storedPlacement(const QString& section, const QString& key)
+{
+    QSettings s(QStringLiteral("Kestrel Loft"), QStringLiteral("Tarlo"));
+    return s.value(section + u'/' + key, -12345).toInt();
+}
+
+inline void clearPlacement(const QString& section)
+{
+    QSettings s(QStringLiteral("Kestrel Loft"), QStringLiteral("Tarlo"));
+    s.remove(section);
+}
+
+// Settings go to a private folder: XDG_CONFIG_HOME must be set before the
+// application object exists.
+#define TABLES_TEST_MAIN(Class)                                                                                \
+    int main(int argc, char** argv)                                                                            \
+    {                                                                                                          \
+        QTemporaryDir config;                                                                                  \
+        qputenv("XDG_CONFIG_HOME", config.path().toUtf8());                                                    \
+        QApplication app(argc, argv);                                                                          \
+        Class t;                                                                                               \
+        return QTest::qExec(&t, argc, argv);                                                                   \
+    }
