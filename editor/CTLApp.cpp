@@ -19,6 +19,12 @@ ViewFactory& viewFactory()
     return f;
 }
 
+CTLApp::FrameFactory& frameFactory()
+{
+    static CTLApp::FrameFactory f;
+    return f;
+}
+
 std::function<void(const QString&)>& messageHook()
 {
     static std::function<void(const QString&)> h;
@@ -81,6 +87,11 @@ void CTLApp::setViewFactory(ViewFactory factory)
     viewFactory() = std::move(factory);
 }
 
+void CTLApp::setFrameFactory(FrameFactory factory)
+{
+    frameFactory() = std::move(factory);
+}
+
 void CTLApp::setMessageHook(std::function<void(const QString&)> hook)
 {
     messageHook() = std::move(hook);
@@ -115,7 +126,7 @@ std::optional<int> CTLApp::initInstance(const QStringList& args)
     opt.programPath = m_programPath;
     opt.helpPath = m_helpPath;
     opt.definitionsPath = m_definitionsPath;
-    m_frame = std::make_unique<CMainFrame>(opt, viewFactory());
+    m_frame = frameFactory() ? frameFactory()(opt, viewFactory()) : std::make_unique<CMainFrame>(opt, viewFactory());
 
     if (cl.kind == CommandLine::Kind::Print) {
         // There is no printing: open the file without showing the window, then end.

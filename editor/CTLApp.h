@@ -28,6 +28,9 @@ public:
 
     // Replaces the tree view class (the editors' subclass of CTLView).
     static void setViewFactory(ViewFactory factory);
+    // Replaces the main window class (tests answer its questions).
+    using FrameFactory = std::function<std::unique_ptr<CMainFrame>(const CMainFrame::Options&, const ViewFactory&)>;
+    static void setFrameFactory(FrameFactory factory);
 
     // The start-up sequence. Returns an exit status when the program is to
     // end at once (print forms, unregister, a failed command line); nullopt

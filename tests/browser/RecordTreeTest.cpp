@@ -1,0 +1,341 @@
+// The record tree as a user sees it: texts, order, expansion, the press and
+// key rules, the context menu and the type pictures.
+
+#include "TestAir.h"
+#include "browser/CTLView.h"
+#include "browser/RecordTreeModel.h"
+#include "browser/TypePictures.h"
+#include "model/CTLDoc.h"
+
+#include <QAbstractItemModelTester>
+#include <QAction>
+#include <QMenu>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using tarlo::CTLView;
+using tarlo::RecordTreeModel;
+
+namespace {
+
+// Records what the editors would be asked to do.
+class ProbeView : public CTLView {
+public:
+    using CTLView::CTLView;
+    QList<int> activated;
+    int altT = 0, altD = 0;
+    bool editorOpen = false;
+    int editorFocus = 0;
+    QStringList messages;
+
+    void activateEntry(int i) override { activated << i; }
+    void onAltT() override { ++altT; }
+    void onAltD() override { ++altD; }
+    bool inPlaceEditorOpen() const override { return editorOpen; }
+    void focusInPlaceEditor() override { ++editorFocus; }
+    void showMessage(const QString& t) override { messages << t; }
+
+    using CTLView::hitItem;
+};
+
+} // namespace
+
+class RecordTreeTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    QString m_ini;
+
+    QString write(const QString& name, const QByteArray& bytes)
+    {
+        const QString p = m_dir.filePath(name);
+        testair::writeFile(p, bytes);
+        return p;
+    }
+
+    // Loads path into doc and shows the tree in a window big enough for it.
+    void load(model::CTLDoc& doc, ProbeView& view, const QString& path)
+    {
+        doc.setDefinitionsPath(m_ini.toStdString());
+        doc.setRebuildCallback([&view] { view.rebuildTree(); });
+        QVERIFY(!doc.load(path.toStdString()));
+    }
+
+    QStringList childTexts(const CTLView& view, const QModelIndex& parent)
+    {
+        QStringList out;
+        auto* m = view.model();
+        for (int r = 0; r < m->rowCount(parent); ++r) out << m->index(r, 0, parent).data().toString();
+        return out;
+    }
+
+    QPoint labelPoint(const ProbeView& view, int entry)
+    {
+        const QRect r = view.itemRect(entry);
+        return QPoint(r.right() - 4, r.center().y());
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        m_ini = write(QStringLiteral("Tarlo.ini"), testair::kDefinitions);
+    }
+
+    void textsAndOrderFollowTheSortFlag()
+    {
+        model::CTLDoc doc;
+        ProbeView view(doc);
+        new QAbstractItemModelTester(view.model(), QAbstractItemModelTester::FailureReportingMode::QtTest, &view);
+        QSignalSpy status(&view, &CTLView::statusTextChanged);
+        load(doc, view, write(QStringLiteral("plane.air"), testair::sampleImage()));
+
+        const QModelIndex root = view.model()->index(0, 0);
+        QCOMPARE(root.data().toString(), QStringLiteral("plane.air"));
+        // Unsigned order: the id with the top bit set comes last.
+        QCOMPARE(childTexts(view, root),
+                 QStringList({QStringLiteral("2  Starter=TRUE(1)"), QStringLiteral("10  Engine"),
+                              QStringLiteral("80000000  Unknown")}));
+        const QModelIndex engine = view.model()->index(1, 0, root);
+        QCOMPARE(childTexts(view, engine),
+                 QStringList({QStringLiteral("Idle=300"), QStringLiteral("Has starter=TRUE(1)"),
+                              QStringLiteral("Count=7")}));
+        QCOMPARE(status.last().at(0).toString(), QStringLiteral("plane.air has 3 records."));
+
+        view.setSortEntries(false);
+        QCOMPARE(childTexts(view, view.model()->index(0, 0)),
+                 QStringList({QStringLiteral("10  Engine"), QStringLiteral("2  Starter=TRUE(1)"),
+                              QStringLiteral("80000000  Unknown")}));
+        // Items carry their list index both ways.
+        for (int i = 0; i < int(doc.entryCount()); ++i) {
+            const QModelIndex idx = view.recordModel()->indexForEntry(i);
+            QVERIFY(idx.isValid());
+            QCOMPARE(RecordTreeModel::entryOf(idx), i);
+        }
+        QVERIFY(!view.recordModel()->indexForEntry(int(doc.entryCount())).isValid());
+    }
+
+    void equalIdsKeepFileOrderAndTheirOwnFields()
+    {
+        QByteArray a = QByteArray::fromHex("0100010000000000"), b = QByteArray::fromHex("0200000000000000");
+        model::CTLDoc doc;
+        ProbeView view(doc);
+        new QAbstractItemModelTester(view.model(), QAbstractItemModelTester::FailureReportingMode::QtTest, &view);
+        load(doc, view,
+             write(QStringLiteral("dup.air"),
+                   testair::image({{0x10, a}, {0x5, QByteArray("x")}, {0x10, b}, {0x3, QByteArray("y")}})));
+        const QModelIndex root = view.model()->index(0, 0);
+        const QStringList texts = childTexts(view, root);
+        QCOMPARE(texts.size(), 4);
+        QCOMPARE(texts.at(2), QStringLiteral("10  Engine"));
+        QCOMPARE(texts.at(3), QStringLiteral("10  Engine"));
+        // The first 0x10 of the file stays first (stable sort).
+        QCOMPARE(view.model()->index(0, 0, view.model()->index(2, 0, root)).data().toString(), QStringLiteral("Idle=1"));
+        QCOMPARE(view.model()->index(0, 0, view.model()->index(3, 0, root)).data().toString(), QStringLiteral("Idle=2"));
+    }
+
+    void emptyFileAndTrailingBytes()
+    {
+        model::CTLDoc doc;
+        ProbeView view(doc);
+        QSignalSpy status(&view, &CTLView::statusTextChanged);
+        load(doc, view, write(QStringLiteral("empty.air"), QByteArray()));
+        QCOMPARE(view.model()->rowCount(), 1);
+        QCOMPARE(view.model()->rowCount(view.model()->index(0, 0)), 0);
+        QCOMPARE(status.last().at(0).toString(), QStringLiteral("empty.air has 0 records."));
+
+        // Five bytes after a whole record cannot be a header: they are shown last,
+        // whatever the sort, and nothing opens on them.
+        load(doc, view,
+             write(QStringLiteral("tail.air"),
+                   testair::image({{0x2, QByteArray(4, 0)}, {0x1, QByteArray()}}, QByteArray("12345"))));
+        new QAbstractItemModelTester(view.model(), QAbstractItemModelTester::FailureReportingMode::QtTest, &view);
+        const QModelIndex root = view.model()->index(0, 0);
+        QCOMPARE(childTexts(view, root).last(), QStringLiteral("(5 trailing bytes)"));
+        QCOMPARE(childTexts(view, root).first(), QStringLiteral("1  Unknown"));
+        const QModelIndex tail = view.recordModel()->trailingIndex();
+        view.setCurrentIndex(tail);
+        QCOMPARE(view.currentEntry(), -1);
+        QTest::keyClick(&view, Qt::Key_Return);
+        QTest::keyClick(&view, Qt::Key_T, Qt::AltModifier);
+        QVERIFY(view.activated.isEmpty());
+        QCOMPARE(view.altT, 0);
+    }
+
+    void rebuildLeavesOnlyTheRootOpenAndSelected()
+    {
+        model::CTLDoc doc;
+        ProbeView view(doc);
+        view.resize(400, 300);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        load(doc, view, write(QStringLiteral("plane.air"), testair::sampleImage()));
+        const QModelIndex root = view.model()->index(0, 0);
+        const QModelIndex engine = view.recordModel()->indexForEntry(1);
+        QVERIFY(view.isExpanded(root));
+        QVERIFY(!view.isExpanded(engine));
+        QCOMPARE(view.currentEntry(), 0);
+
+        view.expandAllRecords();
+        QVERIFY(view.isExpanded(engine));
+        view.collapseAllRecords();
+        QVERIFY(!view.isExpanded(engine));
+        QVERIFY(view.isExpanded(view.model()->index(0, 0)));
+        // With the root closed, neither command opens it.
+        view.collapse(root);
+        view.expandAllRecords();
+        QVERIFY(!view.isExpanded(root));
+        QVERIFY(view.isExpanded(engine));
+        view.collapseAllRecords();
+        QVERIFY(!view.isExpanded(root));
+        QVERIFY(!view.isExpanded(engine));
+
+        view.expandAllRecords();
+        view.selectEntry(3);
+        view.setSortEntries(false); // a rebuild
+        QVERIFY(view.isExpanded(view.model()->index(0, 0)));
+        QVERIFY(!view.isExpanded(view.recordModel()->indexForEntry(1)));
+        QCOMPARE(view.currentEntry(), 0);
+        // selectEntry opens the way to a field.
+        QVERIFY(view.selectEntry(2));
+        QVERIFY(view.isExpanded(view.recordModel()->indexForEntry(1)));
+        QVERIFY(!view.selectEntry(999));
+        QCOMPARE(view.currentEntry(), 2);
+    }
+
+    void pressRulesAndKeys()
+    {
+        model::CTLDoc doc;
+        ProbeView view(doc);
+        view.resize(600, 300);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        load(doc, view, write(QStringLiteral("plane.air"), testair::sampleImage()));
+        QWidget* vp = view.viewport();
+        const int engine = 1, starter = 5;
+
+        // A press right of the text changes nothing.
+        const QRect er = view.itemRect(engine);
+        QVERIFY(!er.isEmpty());
+        QVERIFY(er.right() + 40 < vp->width());
+        QTest::mouseClick(vp, Qt::LeftButton, {}, QPoint(er.right() + 30, er.center().y()));
+        QCOMPARE(view.currentEntry(), 0);
+        QVERIFY(!view.isExpanded(view.recordModel()->indexForEntry(engine)));
+
+        // On the text: selects and opens a record; a second press closes it.
+        QTest::mouseClick(vp, Qt::LeftButton, {}, labelPoint(view, engine));
+        QCOMPARE(view.currentEntry(), engine);
+        QVERIFY(view.isExpanded(view.recordModel()->indexForEntry(engine)));
+        QTest::mouseClick(vp, Qt::LeftButton, {}, labelPoint(view, engine));
+        QVERIFY(!view.isExpanded(view.recordModel()->indexForEntry(engine)));
+        // The expand button left of the item counts too.
+        QTest::mouseClick(vp, Qt::LeftButton, {}, QPoint(er.left() - view.indentation() / 2 - 2, er.center().y()));
+        QVERIFY(view.isExpanded(view.recordModel()->indexForEntry(engine)));
+        // A double click does not toggle it back.
+        QTest::mouseDClick(vp, Qt::LeftButton, {}, labelPoint(view, 2));
+        QVERIFY(view.isExpanded(view.recordModel()->indexForEntry(engine)));
+        view.activated.clear();
+
+        // A leaf is activated, once per press.
+        QTest::mouseClick(vp, Qt::LeftButton, {}, labelPoint(view, starter));
+        QCOMPARE(view.activated, QList<int>({starter}));
+        QCOMPARE(view.currentEntry(), starter);
+
+        // Enter activates; letters do not jump to matching items.
+        view.selectEntry(2);
+        QTest::keyClick(&view, Qt::Key_Return);
+        QCOMPARE(view.activated, QList<int>({starter, 2}));
+        QTest::keyClicks(&view, "Cs1");
+        QCOMPARE(view.currentEntry(), 2);
+        QTest::keyClick(&view, Qt::Key_Down);
+        QCOMPARE(view.currentEntry(), 3);
+
+        // With the in-place editor open, a press only gives it the focus.
+        view.editorOpen = true;
+        QTest::mouseClick(vp, Qt::LeftButton, {}, labelPoint(view, starter));
+        QCOMPARE(view.currentEntry(), 3);
+        QCOMPARE(view.editorFocus, 1);
+        view.editorOpen = false;
+
+        // Alt shortcuts act on the selection; Alt+X asks to end the program.
+        QSignalSpy exitSpy(&view, &CTLView::exitRequested);
+        QTest::keyClick(&view, Qt::Key_T, Qt::AltModifier);
+        QTest::keyClick(&view, Qt::Key_D, Qt::AltModifier);
+        QCOMPARE(view.altT, 1);
+        QCOMPARE(view.altD, 1);
+        view.selectEntry(0);
+        QTest::keyClick(&view, Qt::Key_T, Qt::AltModifier);
+        QCOMPARE(view.altT, 1); // the root has no bytes
+        QTest::keyClick(&view, Qt::Key_X, Qt::AltModifier);
+        QCOMPARE(exitSpy.count(), 1);
+    }
+
+    void contextMenuAndInfo()
+    {
+        model::CTLDoc doc;
+        ProbeView view(doc);
+        load(doc, view, write(QStringLiteral("plane.air"), testair::sampleImage()));
+        const QStringList order = {QStringLiteral("Info"), QStringLiteral("Edit As Hex"), QString(),
+                                   QStringLiteral("Copy to Clipboard"), QStringLiteral("Add from Clipboard"),
+                                   QStringLiteral("Remove Record"), QStringLiteral("Replace from Clipboard"),
+                                   QString()};
+        auto check = [&](int entry, bool recordItems) {
+            std::unique_ptr<QMenu> menu(view.createContextMenu(entry));
+            QCOMPARE(menu->objectName(), QStringLiteral("rcmenu"));
+            const auto actions = menu->actions();
+            QCOMPARE(actions.size(), order.size());
+            for (int k = 0; k < actions.size(); ++k) {
+                QCOMPARE(actions[k]->isSeparator(), order[k].isEmpty());
+                QCOMPARE(actions[k]->text(), order[k]);
+                if (!actions[k]->isSeparator()) QCOMPARE(actions[k]->isEnabled(), k < 2 || recordItems);
+            }
+        };
+        check(1, true);  // record
+        check(3, false); // field
+        check(5, true);  // a record without fields
+
+        // The first record's data begins at offset 8; its help has two lines.
+        QCOMPARE(view.infoText(1),
+                 QStringLiteral("Bytes in record=7\nOffset Into File 0x0008\nEngine limits.\nTwo lines."));
+        // A field: its type's size and its absolute offset.
+        QCOMPARE(view.infoText(3), QStringLiteral("Bytes in record=4\nOffset Into File 0x000a\n"
+                                                  "No help text in Tarlo.ini."));
+        view.selectEntry(2);
+        view.onInfo();
+        QCOMPARE(view.messages, QStringList({QStringLiteral("Bytes in record=2\nOffset Into File 0x0008\nIdle speed")}));
+    }
+
+    void refreshReReadsOneEntry()
+    {
+        model::CTLDoc doc;
+        ProbeView view(doc);
+        load(doc, view, write(QStringLiteral("plane.air"), testair::sampleImage()));
+        QSignalSpy changed(view.model(), &QAbstractItemModel::dataChanged);
+        doc.data(4)[0] = 42; // field "Count" of 0x10
+        view.refreshEntry(4);
+        QCOMPARE(changed.count(), 1);
+        QCOMPARE(view.recordModel()->indexForEntry(4).data().toString(), QStringLiteral("Count=42"));
+    }
+
+    void typePicturesAreDistinctAndSharp()
+    {
+        QSet<QByteArray> seen;
+        for (int code = 0; code < 19; ++code) {
+            for (qreal dpr : {1.0, 2.0}) {
+                const QPixmap pm = tarlo::typePicture(code, dpr);
+                QCOMPARE(pm.deviceIndependentSize().toSize(), QSize(32, 18));
+                QCOMPARE(pm.size(), QSize(qRound(32 * dpr), qRound(18 * dpr)));
+            }
+            const QImage img = tarlo::typePicture(code, 1.0).toImage();
+            QByteArray bytes(reinterpret_cast<const char*>(img.constBits()), img.sizeInBytes());
+            seen.insert(bytes);
+        }
+        QCOMPARE(seen.size(), 19); // every type has a picture of its own
+        // Out-of-range codes fall back to the raw picture.
+        QCOMPARE(tarlo::typePicture(99, 1.0).toImage(), tarlo::typePicture(0, 1.0).toImage());
+    }
+};
+
+QTEST_MAIN(RecordTreeTest)
+#include "RecordTreeTest.moc"
