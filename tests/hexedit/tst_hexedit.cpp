@@ -1,0 +1,581 @@
+// Drives the real hex control and dialog with key and mouse events.
+
+#include "hexedit/CHexDataCtrl.h"
+#include "hexedit/CHexDataDlg.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFontMetrics>
+#include <QImage>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTimer>
+#include <QtTest>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <numeric>
+#include <vector>
+
+using CaretColumn = hexedit::CaretColumn;
+
+namespace {
+
+std::vector<std::uint8_t> counting(std::size_t n, std::uint8_t start = 0x30)
+{
+    std::vector<std::uint8_t> v(n);
+    std::iota(v.begin(), v.end(), start);
+    return v;
+}
+
+// A shown control over `bytes` (8 per line, 4-digit offsets) whose client
+// area holds `rows` whole rows and half of another.
+std::unique_ptr<CHexDataCtrl> makeCtrl(std::vector<std::uint8_t>& bytes, int rows,
+                                       std::int64_t length = -1)
+{
+    auto c = std::make_unique<CHexDataCtrl>();
+    c->setBytesPerLine(8);
+    c->setWideOffsets(false);
+    c->setData(bytes.data(), length < 0 ? static_cast<std::int64_t>(bytes.size()) : length);
+    const int lh = QFontMetrics(c->hexFont()).height();
+    c->resize(c->sizeHint().width(), rows * lh + lh / 2 + 2 * c->frameWidth());
+    c->show();
+    if (!QTest::qWaitForWindowExposed(c.get()))
+        qWarning("control not exposed");
+    c->activateWindow();
+    c->setFocus();
+    c->ensureLayout();
+    return c;
+}
+
+QPoint cellCenter(const CHexDataCtrl& c, int col, int row)
+{
+    const auto& g = c.geometry();
+    return {col * g.charWidth + g.charWidth / 2, row * g.lineHeight + g.lineHeight / 2};
+}
+
+// Column (in characters) of a byte's high nibble / text cell on its row.
+int hexCol(const CHexDataCtrl& c, int byteInRow)
+{
+    return c.geometry().hexX / c.geometry().charWidth + 3 * byteInRow;
+}
+int textCol(const CHexDataCtrl& c, int byteInRow)
+{
+    return c.geometry().textX / c.geometry().charWidth + byteInRow;
+}
+
+void key(CHexDataCtrl& c, Qt::Key k, Qt::KeyboardModifiers m = Qt::NoModifier, int times = 1)
+{
+    for (int i = 0; i < times; ++i)
+        QTest::keyClick(&c, k, m);
+}
+
+// Tab from the offset column to the high nibble, then Right to `offset`.
+void caretToHex(CHexDataCtrl& c, int offset)
+{
+    key(c, Qt::Key_Tab);
+    QCOMPARE(c.caretColumn(), CaretColumn::HighNibble);
+    key(c, Qt::Key_Down, Qt::NoModifier, offset / c.bytesPerLine());
+    key(c, Qt::Key_Right, Qt::NoModifier, 2 * (offset % c.bytesPerLine()));
+    QCOMPARE(c.caretOffset(), offset);
+    QCOMPARE(c.caretColumn(), CaretColumn::HighNibble);
+}
+
+bool rowHasInk(const QImage& img, int y0, int y1, int x0, int x1)
+{
+    for (int y = y0; y < y1; ++y)
+        for (int x = x0; x < x1; ++x)
+            if (img.pixelColor(x, y) != QColor(Qt::white))
+                return true;
+    return false;
+}
+
+} // namespace
+
+class TestHexEdit : public QObject {
+    Q_OBJECT
+private slots:
+    void shortDataLayout();
+    void nibbleEntry();
+    void nibbleStepsAtTheEnds();
+    void clicksChooseColumnAndNibble();
+    void shiftCtrlHomeSelectsToStart();
+    void shiftDownAndUpSelections();
+    void unshiftedKeysAndCharactersClearTheSelection();
+    void homeEndAndCtrlEnd();
+    void pageScrolling();
+    void scrollBarMovesCaretOnlyAfterTyping();
+    void dragSelectsAndAutoScrolls();
+    void shiftClickSelectsFromOldCaret();
+    void writesStayInsideTheBuffer();
+    void selectionIsPainted();
+    void dialogKeepsTabEnterEscape();
+    void dialogCancelAndOk();
+};
+
+void TestHexEdit::shortDataLayout()
+{
+    auto bytes = counting(13);
+    auto c = makeCtrl(bytes, 20);
+    QCOMPARE(c->linesPerPage(), 3);
+    QVERIFY(c->shortData());
+    QVERIFY(!c->verticalScrollBar()->isEnabled());
+
+    key(*c, Qt::Key_Tab);
+    key(*c, Qt::Key_End, Qt::ControlModifier);
+    QCOMPARE(c->caretOffset(), 12);
+    QCOMPARE(c->topOffset(), 0);
+
+    // Two rows of data are drawn; the third row of the page stays blank.
+    const QImage img = c->viewport()->grab().toImage();
+    const int lh = c->geometry().lineHeight;
+    QVERIFY(rowHasInk(img, lh, 2 * lh, c->geometry().hexX, c->geometry().textX));
+    QVERIFY(!rowHasInk(img, 2 * lh, 3 * lh, 0, img.width()));
+}
+
+void TestHexEdit::nibbleEntry()
+{
+    std::vector<std::uint8_t> bytes{0x37, 0x37, 0x37};
+    auto c = makeCtrl(bytes, 10);
+    QCOMPARE(c->caretColumn(), CaretColumn::OffsetColumn);
+    QTest::keyClicks(c.get(), "a"); // nothing to type into in the offset column
+    QCOMPARE(bytes[0], 0x37);
+
+    key(*c, Qt::Key_Tab);
+    QTest::keyClicks(c.get(), "a");
+    QCOMPARE(bytes[0], 0xA7);
+    QCOMPARE(c->caretColumn(), CaretColumn::LowNibble);
+    QCOMPARE(c->caretOffset(), 0);
+
+    // Upper-case hex letters and other characters are ignored.
+    QTest::keyClicks(c.get(), "AG ");
+    QCOMPARE(bytes[0], 0xA7);
+    QCOMPARE(c->caretColumn(), CaretColumn::LowNibble);
+
+    QTest::keyClicks(c.get(), "5");
+    QCOMPARE(bytes[0], 0xA5);
+    QCOMPARE(c->caretOffset(), 1);
+    QCOMPARE(c->caretColumn(), CaretColumn::HighNibble);
+
+    // Typing through the last byte stays on it.
+    QTest::keyClicks(c.get(), "0f1e2d");
+    QCOMPARE(bytes[1], 0x0F);
+    QCOMPARE(bytes[2], 0x2D);
+    QCOMPARE(c->caretOffset(), 2);
+    QCOMPARE(c->caretColumn(), CaretColumn::HighNibble);
+
+    // Tab goes to the text column, where every character is stored as is.
+    key(*c, Qt::Key_Tab);
+    QCOMPARE(c->caretColumn(), CaretColumn::TextColumn);
+    QTest::keyClicks(c.get(), "Z");
+    QCOMPARE(bytes[2], 'Z');
+    key(*c, Qt::Key_Backtab); // Shift makes no difference to Tab
+    QCOMPARE(c->caretColumn(), CaretColumn::HighNibble);
+}
+
+void TestHexEdit::nibbleStepsAtTheEnds()
+{
+    auto bytes = counting(13);
+    auto c = makeCtrl(bytes, 10);
+    key(*c, Qt::Key_Tab);
+    key(*c, Qt::Key_Left);
+    QCOMPARE(c->caretOffset(), 0);
+    QCOMPARE(c->caretColumn(), CaretColumn::LowNibble);
+
+    // Right on the low nibble of the last byte: its high nibble.
+    key(*c, Qt::Key_End, Qt::ControlModifier);
+    QCOMPARE(c->caretOffset(), 12);
+    QCOMPARE(c->caretColumn(), CaretColumn::LowNibble);
+    key(*c, Qt::Key_Right);
+    QCOMPARE(c->caretOffset(), 12);
+    QCOMPARE(c->caretColumn(), CaretColumn::HighNibble);
+
+    // Down from row 0 to a short last row position past the end stays put.
+    key(*c, Qt::Key_Home, Qt::ControlModifier);
+    key(*c, Qt::Key_Right, Qt::NoModifier, 14); // offset 7
+    QCOMPARE(c->caretOffset(), 7);
+    key(*c, Qt::Key_Down);
+    QCOMPARE(c->caretOffset(), 7);
+    key(*c, Qt::Key_Up);
+    QCOMPARE(c->caretOffset(), 0); // clamped at 0
+}
+
+void TestHexEdit::clicksChooseColumnAndNibble()
+{
+    std::vector<std::uint8_t> bytes(24, 0x37);
+    auto c = makeCtrl(bytes, 10);
+    QWidget* vp = c->viewport();
+
+    // The second digit of byte 2, then the blank after byte 3.
+    QTest::mouseClick(vp, Qt::LeftButton, {}, cellCenter(*c, hexCol(*c, 2) + 1, 0));
+    QCOMPARE(c->caretOffset(), 2);
+    QCOMPARE(c->caretColumn(), CaretColumn::LowNibble);
+    QTest::keyClicks(c.get(), "5");
+    QCOMPARE(bytes[2], 0x35);
+
+    QTest::mouseClick(vp, Qt::LeftButton, {}, cellCenter(*c, hexCol(*c, 3) + 2, 1));
+    QCOMPARE(c->caretOffset(), 11);
+    QCOMPARE(c->caretColumn(), CaretColumn::LowNibble);
+    QTest::keyClicks(c.get(), "5");
+    QCOMPARE(bytes[11], 0x35);
+
+    QTest::mouseClick(vp, Qt::LeftButton, {}, cellCenter(*c, hexCol(*c, 4), 1));
+    QCOMPARE(c->caretOffset(), 12);
+    QCOMPARE(c->caretColumn(), CaretColumn::HighNibble);
+
+    QTest::mouseClick(vp, Qt::LeftButton, {}, cellCenter(*c, textCol(*c, 6), 2));
+    QCOMPARE(c->caretOffset(), 22);
+    QCOMPARE(c->caretColumn(), CaretColumn::TextColumn);
+
+    QTest::mouseClick(vp, Qt::LeftButton, {}, cellCenter(*c, 1, 1));
+    QCOMPARE(c->caretOffset(), 8);
+    QCOMPARE(c->caretColumn(), CaretColumn::OffsetColumn);
+    QVERIFY(c->caretShown());
+    QVERIFY(!c->hasSelection());
+}
+
+void TestHexEdit::shiftCtrlHomeSelectsToStart()
+{
+    auto bytes = counting(100);
+    auto c = makeCtrl(bytes, 10);
+    caretToHex(*c, 20);
+    key(*c, Qt::Key_Home, Qt::ShiftModifier | Qt::ControlModifier);
+    QCOMPARE(c->caretOffset(), 0);
+    QCOMPARE(c->selAnchor(), 20);
+    QCOMPARE(c->selEnd(), 0);
+    QCOMPARE(c->topOffset(), 0);
+}
+
+void TestHexEdit::shiftDownAndUpSelections()
+{
+    auto bytes = counting(100);
+    auto c = makeCtrl(bytes, 10);
+    caretToHex(*c, 3);
+    key(*c, Qt::Key_Down, Qt::ShiftModifier);
+    QCOMPARE(c->caretOffset(), 11);
+    QCOMPARE(c->selAnchor(), 3);
+    QCOMPARE(c->selEnd(), 12); // offsets 3..11 selected
+
+    key(*c, Qt::Key_Left); // clears
+    QVERIFY(!c->hasSelection());
+    key(*c, Qt::Key_Right); // back to 11, high nibble
+    QCOMPARE(c->caretOffset(), 11);
+    key(*c, Qt::Key_Up, Qt::ShiftModifier);
+    QCOMPARE(c->caretOffset(), 3);
+    QCOMPARE(c->selAnchor(), 11);
+    QCOMPARE(c->selEnd(), 3); // offsets 3..10 selected
+
+    // Extending keeps the first anchor.
+    key(*c, Qt::Key_Right, Qt::ShiftModifier);
+    QCOMPARE(c->selAnchor(), 11);
+    QCOMPARE(c->selEnd(), 4); // low nibble of 3: plus one in the hex column
+
+    // In the text column there is no plus one.
+    key(*c, Qt::Key_Tab);
+    key(*c, Qt::Key_Home);
+    key(*c, Qt::Key_Down, Qt::ShiftModifier);
+    QCOMPARE(c->selAnchor(), 0);
+    QCOMPARE(c->selEnd(), 8);
+}
+
+void TestHexEdit::unshiftedKeysAndCharactersClearTheSelection()
+{
+    auto bytes = counting(40);
+    auto c = makeCtrl(bytes, 10);
+    caretToHex(*c, 9);
+    key(*c, Qt::Key_Right, Qt::ShiftModifier);
+    QVERIFY(c->hasSelection());
+    key(*c, Qt::Key_PageDown);
+    QVERIFY(!c->hasSelection());
+    QVERIFY(c->caretShown());
+
+    key(*c, Qt::Key_End, Qt::ShiftModifier);
+    QVERIFY(c->hasSelection());
+    QCOMPARE(c->selEnd(), 15);
+    // A character that is not accepted still clears the selection.
+    QTest::keyClicks(c.get(), "X");
+    QVERIFY(!c->hasSelection());
+    QCOMPARE(bytes[15], 0x3F);
+}
+
+void TestHexEdit::homeEndAndCtrlEnd()
+{
+    auto bytes = counting(100);
+    auto c = makeCtrl(bytes, 10);
+    caretToHex(*c, 13);
+    key(*c, Qt::Key_Home);
+    QCOMPARE(c->caretOffset(), 8);
+    key(*c, Qt::Key_End);
+    QCOMPARE(c->caretOffset(), 15);
+
+    key(*c, Qt::Key_End, Qt::ControlModifier);
+    QCOMPARE(c->caretOffset(), 99);
+    QCOMPARE(c->topOffset(), 24); // row (100 + 4) / 8 - 10
+    key(*c, Qt::Key_Home);
+    QCOMPARE(c->caretOffset(), 96); // line starts count from 0, not from the top
+    key(*c, Qt::Key_End);
+    QCOMPARE(c->caretOffset(), 99); // at most the last byte
+
+    key(*c, Qt::Key_Home, Qt::ControlModifier);
+    QCOMPARE(c->caretOffset(), 0);
+    QCOMPARE(c->topOffset(), 0);
+}
+
+void TestHexEdit::pageScrolling()
+{
+    auto bytes = counting(100);
+    auto c = makeCtrl(bytes, 10);
+    QCOMPARE(c->linesPerPage(), 10);
+    QVERIFY(!c->shortData());
+    QVERIFY(c->verticalScrollBar()->isEnabled());
+
+    // The dialog opens with the caret in the offset column.
+    key(*c, Qt::Key_PageDown);
+    QCOMPARE(c->topOffset(), 20);
+    QCOMPARE(c->caretOffset(), 0); // the caret keeps its offset
+    key(*c, Qt::Key_PageDown);
+    QCOMPARE(c->topOffset(), 20);
+    QCOMPARE(c->verticalScrollBar()->value(), 2);
+
+    // The first row now starts at 0x14.
+    const QImage img = c->viewport()->grab().toImage();
+    QVERIFY(rowHasInk(img, 0, c->geometry().lineHeight, 0, c->geometry().hexX));
+
+    // Line up from an offset off a row boundary stops at 0.
+    QScrollBar* sb = c->verticalScrollBar();
+    sb->triggerAction(QAbstractSlider::SliderSingleStepSub);
+    QCOMPARE(c->topOffset(), 12);
+    sb->triggerAction(QAbstractSlider::SliderSingleStepSub);
+    sb->triggerAction(QAbstractSlider::SliderSingleStepSub);
+    QCOMPARE(c->topOffset(), 0);
+    QCOMPARE(sb->value(), 0);
+
+    // In the hex column the caret, left above the page, pulls it back by at
+    // most one line.
+    key(*c, Qt::Key_Tab);
+    key(*c, Qt::Key_PageDown);
+    QCOMPARE(c->topOffset(), 12);
+    QCOMPARE(c->caretOffset(), 0);
+    key(*c, Qt::Key_PageUp);
+    QCOMPARE(c->topOffset(), 0);
+
+    // Moving the caret below the page scrolls one line.
+    key(*c, Qt::Key_Down, Qt::NoModifier, 10);
+    QCOMPARE(c->caretOffset(), 80);
+    QCOMPARE(c->topOffset(), 8);
+}
+
+void TestHexEdit::scrollBarMovesCaretOnlyAfterTyping()
+{
+    auto bytes = counting(200);
+    auto c = makeCtrl(bytes, 10);
+    QScrollBar* sb = c->verticalScrollBar();
+    caretToHex(*c, 8);
+    sb->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+    QCOMPARE(c->topOffset(), 8);
+    QCOMPARE(c->caretOffset(), 8);
+    sb->triggerAction(QAbstractSlider::SliderSingleStepSub);
+
+    QTest::keyClicks(c.get(), "1");
+    QCOMPARE(c->caretOffset(), 8);
+    sb->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+    QCOMPARE(c->topOffset(), 8);
+    QCOMPARE(c->caretOffset(), 16); // same place on screen
+
+    // The thumb all the way down: the caret is moved along but stays in the data.
+    sb->setSliderPosition(sb->maximum());
+    QCOMPARE(c->topOffset(), sb->maximum() * 8);
+    QVERIFY(c->caretOffset() < 200);
+    QCOMPARE(c->caretOffset(), 16 + c->topOffset() - 8);
+}
+
+void TestHexEdit::dragSelectsAndAutoScrolls()
+{
+    auto bytes = counting(100);
+    auto c = makeCtrl(bytes, 10);
+    QWidget* vp = c->viewport();
+    const QPoint from = cellCenter(*c, hexCol(*c, 2), 0);
+    QTest::mousePress(vp, Qt::LeftButton, {}, from);
+    QVERIFY(!c->hasSelection());
+    QTest::mouseMove(vp, cellCenter(*c, hexCol(*c, 5), 0));
+    QVERIFY(c->hasSelection());
+    QCOMPARE(c->selAnchor(), 2);
+    QCOMPARE(c->selEnd(), 6);
+    QVERIFY(!c->caretShown());
+
+    // Below the client area: one line further per move.
+    QTest::mouseMove(vp, QPoint(from.x(), vp->height() + 5));
+    QCOMPARE(c->topOffset(), 8);
+    QVERIFY(c->selEnd() > 80);
+    QTest::mouseRelease(vp, Qt::LeftButton, {}, QPoint(from.x(), vp->height() + 5));
+    QVERIFY(c->hasSelection());
+
+    // A plain click elsewhere drops the selection and shows the caret again.
+    QTest::mouseClick(vp, Qt::LeftButton, {}, cellCenter(*c, textCol(*c, 1), 1));
+    QVERIFY(!c->hasSelection());
+    QVERIFY(c->caretShown());
+    QCOMPARE(c->caretOffset(), 17);
+}
+
+void TestHexEdit::shiftClickSelectsFromOldCaret()
+{
+    auto bytes = counting(40);
+    auto c = makeCtrl(bytes, 10);
+    QWidget* vp = c->viewport();
+    QTest::mouseClick(vp, Qt::LeftButton, {}, cellCenter(*c, textCol(*c, 1), 0));
+    QTest::mouseClick(vp, Qt::LeftButton, Qt::ShiftModifier, cellCenter(*c, hexCol(*c, 4), 1));
+    QCOMPARE(c->selAnchor(), 1);
+    QCOMPARE(c->caretOffset(), 12);
+    QCOMPARE(c->selEnd(), 13);
+    // A Shift+click on nothing leaves the selection.
+    QTest::mouseClick(vp, Qt::LeftButton, Qt::ShiftModifier, QPoint(1, 9 * c->geometry().lineHeight));
+    QCOMPARE(c->selAnchor(), 1);
+    QCOMPARE(c->selEnd(), 13);
+}
+
+void TestHexEdit::writesStayInsideTheBuffer()
+{
+    // 16 bytes shown, a guard byte behind them.
+    std::vector<std::uint8_t> bytes(17, 0x11);
+    auto c = makeCtrl(bytes, 10, 16);
+    QWidget* vp = c->viewport();
+    // The offset cell of the row after the data is no caret position.
+    QTest::mouseClick(vp, Qt::LeftButton, {}, cellCenter(*c, 1, 2));
+    QVERIFY(c->caretOffset() < 16);
+    key(*c, Qt::Key_Tab);
+    QTest::keyClicks(c.get(), "ffff");
+    key(*c, Qt::Key_Tab);
+    QTest::keyClicks(c.get(), "zzzz");
+    key(*c, Qt::Key_End, Qt::ControlModifier);
+    QTest::keyClicks(c.get(), "zzzz");
+    key(*c, Qt::Key_Tab);
+    QTest::keyClicks(c.get(), "eeee");
+    QCOMPARE(c->caretOffset(), 15);
+    QCOMPARE(bytes[16], 0x11);
+
+    // Past the end of a short last row: the last byte.
+    std::vector<std::uint8_t> shortBytes(13, 0);
+    auto s = makeCtrl(shortBytes, 10);
+    QTest::mouseClick(s->viewport(), Qt::LeftButton, {}, cellCenter(*s, textCol(*s, 7), 1));
+    QCOMPARE(s->caretOffset(), 12);
+
+    // An empty buffer takes no characters and survives every key.
+    std::vector<std::uint8_t> none(1, 0x22);
+    auto e = makeCtrl(none, 10, 0);
+    for (Qt::Key k : {Qt::Key_Tab, Qt::Key_End, Qt::Key_Right, Qt::Key_Down, Qt::Key_PageDown,
+                      Qt::Key_Home})
+        key(*e, k);
+    key(*e, Qt::Key_End, Qt::ControlModifier);
+    QTest::keyClicks(e.get(), "ab");
+    key(*e, Qt::Key_Tab);
+    QTest::keyClicks(e.get(), "ab");
+    QTest::mouseClick(e->viewport(), Qt::LeftButton, {}, cellCenter(*e, textCol(*e, 0), 0));
+    QCOMPARE(none[0], 0x22);
+    QCOMPARE(e->caretOffset(), 0);
+}
+
+void TestHexEdit::selectionIsPainted()
+{
+    auto bytes = counting(40);
+    auto c = makeCtrl(bytes, 10);
+    caretToHex(*c, 9);
+    key(*c, Qt::Key_Right, Qt::ShiftModifier, 4); // selects 9..10
+    const QColor highlight = c->palette().color(QPalette::Highlight);
+    const auto& g = c->geometry();
+    const QImage img = c->viewport()->grab().toImage();
+    auto isHighlight = [&](int col, int row) {
+        return img.pixelColor(col * g.charWidth + 1, row * g.lineHeight + 1) == highlight;
+    };
+    QVERIFY(isHighlight(hexCol(*c, 1), 1));
+    QVERIFY(isHighlight(hexCol(*c, 2) + 2, 1));
+    QVERIFY(!isHighlight(hexCol(*c, 0), 1));
+    QVERIFY(!isHighlight(hexCol(*c, 3), 1));
+    // Only the column the caret is in shows the selection.
+    QVERIFY(!isHighlight(textCol(*c, 1), 1));
+}
+
+void TestHexEdit::dialogKeepsTabEnterEscape()
+{
+    std::vector<std::uint8_t> bytes(24, 0x41);
+    CHexDataDlg dlg(bytes);
+    dlg.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+    dlg.activateWindow();
+    CHexDataCtrl* c = dlg.hexCtrl();
+    QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(c));
+    QCOMPARE(c->wideOffsets(), false);
+    QCOMPARE(c->bytesPerLine(), 8);
+
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(c));
+    QCOMPARE(c->caretColumn(), CaretColumn::TextColumn);
+
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backspace);
+    QVERIFY(dlg.isVisible());
+    QCOMPARE(dlg.result(), 0);
+    QCOMPARE(dlg.data()[0], 0x0D);
+    QCOMPARE(dlg.data()[1], 0x1B);
+    QCOMPARE(dlg.data()[2], 0x08);
+    QCOMPARE(bytes[0], 0x41); // the caller's bytes are a separate copy
+
+    // Ctrl+Tab leaves the control for the buttons.
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, Qt::ControlModifier);
+    QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(dlg.okButton()));
+
+    // Screenshot of the dialog with a selection, when asked for.
+    const QByteArray shotDir = qgetenv("HEXEDIT_SHOT_DIR");
+    if (!shotDir.isEmpty()) {
+        c->setFocus();
+        QTest::keyClick(c, Qt::Key_Tab);
+        QTest::keyClick(c, Qt::Key_Right, Qt::ShiftModifier);
+        QTest::keyClick(c, Qt::Key_Down, Qt::ShiftModifier);
+        QTest::keyClick(c, Qt::Key_Right, Qt::ShiftModifier);
+        QTest::qWait(50);
+        QVERIFY(dlg.grab().save(QDir(QString::fromLocal8Bit(shotDir)).filePath("hexdialog.png")));
+    }
+    dlg.reject();
+}
+
+void TestHexEdit::dialogCancelAndOk()
+{
+    auto runWith = [](std::vector<std::uint8_t>& bytes, const std::function<void(CHexDataDlg*)>& act) {
+        QTimer::singleShot(0, [act] {
+            auto* dlg = qobject_cast<CHexDataDlg*>(QApplication::activeModalWidget());
+            QVERIFY(dlg);
+            act(dlg);
+        });
+        return CHexDataDlg::editBytes(bytes, nullptr);
+    };
+    auto typeAndPress = [](bool ok) {
+        return [ok](CHexDataDlg* dlg) {
+            CHexDataCtrl* c = dlg->hexCtrl();
+            QTest::keyClick(c, Qt::Key_Tab);
+            QTest::keyClicks(c, "ff");
+            QTest::mouseClick(ok ? dlg->okButton() : dlg->cancelButton(), Qt::LeftButton);
+        };
+    };
+
+    std::vector<std::uint8_t> bytes{0x37, 0x38};
+    QVERIFY(!runWith(bytes, typeAndPress(false)));
+    QCOMPARE(bytes, (std::vector<std::uint8_t>{0x37, 0x38}));
+
+    QVERIFY(runWith(bytes, typeAndPress(true)));
+    QCOMPARE(bytes, (std::vector<std::uint8_t>{0xFF, 0x38}));
+
+    // OK without edits still reports acceptance; the window's close button
+    // counts as Cancel.
+    QVERIFY(runWith(bytes, [](CHexDataDlg* dlg) { dlg->okButton()->click(); }));
+    QVERIFY(!runWith(bytes, [](CHexDataDlg* dlg) {
+        QTest::keyClick(dlg->hexCtrl(), Qt::Key_Tab);
+        QTest::keyClicks(dlg->hexCtrl(), "00");
+        dlg->close();
+    }));
+    QCOMPARE(bytes, (std::vector<std::uint8_t>{0xFF, 0x38}));
+}
+
+QTEST_MAIN(TestHexEdit)
+#include "tst_hexedit.moc"
