@@ -1,0 +1,398 @@
+// The 16-bit and double curve windows driven by keys, offscreen.
+#include "FakeTarget.h"
+
+#include "tables/TableWnd.h"
+#include "tables/TblDblWnd.h"
+
+#include <QImage>
+#include <QLineEdit>
+#include <QtTest>
+
+#include <bit>
+
+using namespace tables;
+
+namespace {
+std::vector<std::uint8_t> u16Bytes(std::initializer_list<int> values)
+{
+    std::vector<std::uint8_t> b;
+    for (int v : values) {
+        b.push_back(std::uint8_t(v));
+        b.push_back(std::uint8_t(v >> 8));
+    }
+    return b;
+}
+
+std::vector<std::uint8_t> dblBytes(std::uint32_t count, std::initializer_list<double> values)
+{
+    std::vector<std::uint8_t> b;
+    for (int i = 0; i < 4; ++i)
+        b.push_back(std::uint8_t(count >> (8 * i)));
+    for (double v : values) {
+        const auto u = std::bit_cast<std::uint64_t>(v);
+        for (int i = 0; i < 8; ++i)
+            b.push_back(std::uint8_t(u >> (8 * i)));
+    }
+    return b;
+}
+
+double f64At(const std::vector<std::uint8_t>& b, std::size_t off)
+{
+    std::uint64_t u = 0;
+    for (int i = 0; i < 8; ++i)
+        u |= std::uint64_t(b.at(off + i)) << (8 * i);
+    return std::bit_cast<double>(u);
+}
+
+void flushDeletes()
+{
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+int countColumnPixels(const QImage& img, int x, QRgb colour)
+{
+    int n = 0;
+    for (int y = 0; y < img.height(); ++y)
+        n += (img.pixel(x, y) & 0xFFFFFF) == (colour & 0xFFFFFF);
+    return n;
+}
+} // namespace
+
+class CurveWindowsTest : public QObject {
+    Q_OBJECT
+private slots:
+    void init()
+    {
+        clearPlacement(QStringLiteral("tbl16"));
+        clearPlacement(QStringLiteral("tbldbl"));
+        messages.clear();
+        setMessageHandler([this](QWidget*, const QString& t) { messages << t; });
+    }
+    void cleanup()
+    {
+        for (TableFrame* w : TableFrame::openWindows())
+            w->abandon();
+        flushDeletes();
+    }
+
+    void tbl16WalksAndShowsTheCurrentValue()
+    {
+        auto s = stateWith(u16Bytes({0, 100, 200}));
+        QPointer<TableWnd> w = TableWnd::open(targetOn(s), nullptr);
+        QVERIFY(QTest::qWaitForWindowExposed(w));
+        QCOMPARE(w->windowTitle(), QStringLiteral("Editing:rec12"));
+        w->repaint();
+        QCOMPARE(w->statusText(), QStringLiteral("0"));
+
+        // The dark-blue line is the current one: first at the left margin, then
+        // in the middle after Right.
+        const QRgb blue = qRgb(0, 0, 192);
+        QImage img = w->grab().toImage();
+        const int mid = 8 + (w->width() - 16) / 2;
+        QVERIFY(countColumnPixels(img, 8, blue) > 20);
+        QCOMPARE(countColumnPixels(img, mid, blue), 0);
+        QTest::keyClick(w, Qt::Key_Right);
+        QCOMPARE(w->statusText(), QStringLiteral("100"));
+        img = w->grab().toImage();
+        QVERIFY(countColumnPixels(img, mid, blue) > 20);
+        QCOMPARE(countColumnPixels(img, 8, blue), 0);
+        // The curve is drawn in dark red.
+        bool red = false;
+        for (int x = 8; x < img.width() - 8 && !red; ++x)
+            red = countColumnPixels(img, x, qRgb(192, 0, 0)) > 0;
+        QVERIFY(red);
+
+        QTest::keyClick(w, Qt::Key_Right);
+        QTest::keyClick(w, Qt::Key_Right); // from the last back to the first
+        QCOMPARE(w->model().current(), std::size_t(0));
+        QTest::keyClick(w, Qt::Key_Left); // from the first to the last
+        QCOMPARE(w->statusText(), QStringLiteral("200"));
+        QTest::keyClick(w, Qt::Key_4, Qt::KeypadModifier);
+        QCOMPARE(w->statusText(), QStringLiteral("100"));
+        QCOMPARE(w->numLockText(), QStringLiteral("NUM"));
+        QVERIFY(!w->model().changed());
+    }
+
+    void tbl16KeypadClampsAndEnterWritesBack()
+    {
+        auto s = stateWith(u16Bytes({65000, 500, 7}));
+        s->bytes.push_back(0xAB); // odd last byte: not a value, left alone
+        QPointer<TableWnd> w = TableWnd::open(targetOn(s), nullptr);
+        QTest::keyClick(w, Qt::Key_9, Qt::KeypadModifier);
+        QCOMPARE(w->model().values()[0], 65535u);
+        QTest::keyClick(w, Qt::Key_9); // the main-row digit is not a table key
+        QTest::keyClick(w, Qt::Key_6, Qt::KeypadModifier);
+        QTest::keyClick(w, Qt::Key_3, Qt::KeypadModifier);
+        QCOMPARE(w->model().values()[1], 0u);
+        QTest::keyClick(w, Qt::Key_Right);
+        QTest::keyClick(w, Qt::Key_8, Qt::KeypadModifier);
+        QTest::keyClick(w, Qt::Key_7, Qt::KeypadModifier);
+        QTest::keyClick(w, Qt::Key_Down);
+        QCOMPARE(w->model().values()[2], 116u);
+        QCOMPARE(s->stores, 0);
+        QTest::keyClick(w, Qt::Key_Enter, Qt::KeypadModifier);
+        flushDeletes();
+        QVERIFY(w.isNull());
+        QCOMPARE(s->bytes, ([] {
+                     auto b = u16Bytes({65535, 0, 116});
+                     b.push_back(0xAB);
+                     return b;
+                 })());
+        QVERIFY(s->modified);
+        QVERIFY(!TableWnd::markedWindow());
+    }
+
+    void tbl16EnterAtLimitMarksModified()
+    {
+        auto s = stateWith(u16Bytes({65535, 1}));
+        QPointer<TableWnd> w = TableWnd::open(targetOn(s), nullptr);
+        QTest::keyClick(w, Qt::Key_Up);
+        QCOMPARE(w->model().values()[0], 65535u);
+        QTest::keyClick(w, Qt::Key_Return);
+        QCOMPARE(s->bytes, u16Bytes({65535, 1}));
+        QVERIFY(s->modified);
+
+        // Enter without a change writes but does not mark the document.
+        auto t = stateWith(u16Bytes({3, 4}));
+        w = TableWnd::open(targetOn(t), nullptr);
+        QTest::keyClick(w, Qt::Key_Right);
+        QTest::keyClick(w, Qt::Key_Return);
+        QVERIFY(!t->modified);
+    }
+
+    void tbl16EscWritesNothingButSavesThePlacement()
+    {
+        auto s = stateWith(u16Bytes({1, 2, 3}));
+        QPointer<TableWnd> w = TableWnd::open(targetOn(s), nullptr);
+        w->move(40, 50);
+        w->resize(300, 200);
+        QTest::keyClick(w, Qt::Key_Up);
+        QTest::keyClick(w, Qt::Key_Escape);
+        flushDeletes();
+        QVERIFY(w.isNull());
+        QCOMPARE(s->bytes, u16Bytes({1, 2, 3}));
+        QCOMPARE(s->stores, 0);
+        QVERIFY(!s->modified);
+        QCOMPARE(storedPlacement("tbl16", "Left"), 40);
+        QCOMPARE(storedPlacement("tbl16", "Top"), 50);
+        QCOMPARE(storedPlacement("tbl16", "Right"), 340);
+        QCOMPARE(storedPlacement("tbl16", "Bottom"), 250);
+
+        // The close box does not write either.
+        w = TableWnd::open(targetOn(s), nullptr);
+        QTest::keyClick(w, Qt::Key_Up);
+        w->close();
+        QCOMPARE(s->stores, 0);
+    }
+
+    void tbl16SmallTables()
+    {
+        auto one = stateWith(u16Bytes({5}));
+        QPointer<TableWnd> w = TableWnd::open(targetOn(one), nullptr);
+        w->repaint();
+        QCOMPARE(w->statusText(), idleText()); // fewer than two values: nothing drawn
+        QTest::keyClick(w, Qt::Key_Right);
+        QTest::keyClick(w, Qt::Key_Up);
+        QCOMPARE(w->model().values()[0], 6u);
+        QTest::keyClick(w, Qt::Key_Return);
+        QCOMPARE(one->bytes, u16Bytes({6}));
+
+        auto none = stateWith({});
+        w = TableWnd::open(targetOn(none), nullptr);
+        QTest::keyClick(w, Qt::Key_Up);
+        QTest::keyClick(w, Qt::Key_Return);
+        QCOMPARE(none->stores, 0);
+    }
+
+    void tbl16MarkGuardsTheShortcut()
+    {
+        auto s = stateWith(u16Bytes({1, 2}));
+        QPointer<TableWnd> first = TableWnd::open(targetOn(s), nullptr);
+        QCOMPARE(TableWnd::markedWindow(), first.data());
+        QVERIFY(!TableWnd::openShortcut(targetOn(s), nullptr));
+        // Activation always opens another window.
+        QPointer<TableWnd> second = TableWnd::open(targetOn(s), nullptr);
+        QVERIFY(second);
+        QCOMPARE(TableWnd::markedWindow(), second.data());
+        second->close();
+        QVERIFY(!TableWnd::markedWindow());
+        QVERIFY(TableWnd::openShortcut(targetOn(s), nullptr));
+    }
+
+    void tbl16NeverWritesIntoAChangedEntry()
+    {
+        auto s = stateWith(u16Bytes({1, 2}));
+        QPointer<TableWnd> w = TableWnd::open(targetOn(s), nullptr);
+        QTest::keyClick(w, Qt::Key_Up);
+        s->bytes = u16Bytes({9, 9, 9}); // the entry changed length under the window
+        QTest::keyClick(w, Qt::Key_Return);
+        QCOMPARE(s->bytes, u16Bytes({9, 9, 9}));
+        QCOMPARE(messages.size(), 1);
+        QVERIFY(w); // refused: the window stays with its values
+
+        // Told that the document changed: closes without writing.
+        s->bytes = u16Bytes({1, 2});
+        w->abandon();
+        flushDeletes();
+        QVERIFY(w.isNull());
+        QCOMPARE(s->stores, 0);
+
+        // A target that refuses the store: the message is shown.
+        auto r = stateWith(u16Bytes({1, 2}));
+        r->refuse = QStringLiteral("Nope.");
+        w = TableWnd::open(targetOn(r), nullptr);
+        QTest::keyClick(w, Qt::Key_Return);
+        QCOMPARE(messages.last(), QStringLiteral("Nope."));
+    }
+
+    void placementClampsForBothCurveWindows()
+    {
+        const Edges screen = desktopEdges();
+        putPlacement("tbl16", -50, 20, 10, 300);
+        putPlacement("tbldbl", -50, 20, 10, 300);
+        QPointer<TableWnd> a = TableWnd::open(targetOn(stateWith(u16Bytes({1, 2}))), nullptr);
+        QPointer<TblDblWnd> b = TblDblWnd::open(targetOn(stateWith(dblBytes(0, {}))), nullptr);
+        for (QWidget* w : {static_cast<QWidget*>(a.data()), static_cast<QWidget*>(b.data())}) {
+            QCOMPARE(w->pos().x(), 0);
+            QCOMPARE(w->width(), 100);
+            QCOMPARE(w->height(), 280);
+        }
+        a->close();
+        b->close();
+        putPlacement("tbl16", screen.right + 500, 10, screen.right + 900, 300);
+        a = TableWnd::open(targetOn(stateWith(u16Bytes({1, 2}))), nullptr);
+        QCOMPARE(a->pos().x(), screen.right - 100);
+        QCOMPARE(a->width(), 100);
+    }
+
+    void dblOpenChecksTheLength()
+    {
+        auto empty = stateWith(dblBytes(0, {}));
+        QPointer<TblDblWnd> w = TblDblWnd::open(targetOn(empty), nullptr);
+        QVERIFY(w);
+        QCOMPARE(TblDblWnd::markedWindow(), w.data());
+        w->repaint();
+        QCOMPARE(w->statusText(), idleText());
+        QTest::keyClick(w, Qt::Key_Up);
+        QTest::keyClick(w, Qt::Key_Y);
+        QVERIFY(!w->valueBoxOpen());
+        QVERIFY(!TblDblWnd::openShortcut(targetOn(empty), nullptr));
+        QTest::keyClick(w, Qt::Key_Escape);
+        QVERIFY(!TblDblWnd::markedWindow());
+
+        QVERIFY(TblDblWnd::open(targetOn(stateWith(dblBytes(2, {0, 0, 1, 1}))), nullptr));
+        QVERIFY(messages.isEmpty());
+        QVERIFY(!TblDblWnd::open(targetOn(stateWith(dblBytes(3, {0, 0, 1, 1}))), nullptr));
+        QCOMPARE(messages.value(0), QStringLiteral("The Record is not editable as a double table!"));
+        std::vector<std::uint8_t> big(4100, 0);
+        big[1] = 1; // count 256: only its first byte, 0, counts
+        QVERIFY(!TblDblWnd::open(targetOn(stateWith(big)), nullptr));
+        QCOMPARE(messages.size(), 2);
+        QVERIFY(!TblDblWnd::openShortcut(targetOn(stateWith({})), nullptr));
+    }
+
+    void dblKeysAndStoreOnEsc()
+    {
+        auto s = stateWith(dblBytes(3, {0, 0, 1, 1, 2, 0.5}));
+        QPointer<TblDblWnd> w = TblDblWnd::open(targetOn(s), nullptr);
+        QVERIFY(QTest::qWaitForWindowExposed(w));
+        w->repaint();
+        QCOMPARE(w->statusText(), QStringLiteral("x=0.000000    y=0.000000"));
+        QTest::keyClick(w, Qt::Key_Left); // wraps to the last point
+        QCOMPARE(w->model().current(), std::size_t(2));
+        QCOMPARE(w->statusText(), QStringLiteral("x=2.000000    y=0.500000"));
+        QTest::keyClick(w, Qt::Key_9, Qt::KeypadModifier);
+        QTest::keyClick(w, Qt::Key_7, Qt::KeypadModifier);
+        QTest::keyClick(w, Qt::Key_Up);
+        QTest::keyClick(w, Qt::Key_8, Qt::KeypadModifier);
+        QCOMPARE(w->statusText(), QStringLiteral("x=2.000000    y=0.611100"));
+        QTest::keyClick(w, Qt::Key_Escape);
+        flushDeletes();
+        QVERIFY(w.isNull());
+        QCOMPARE(s->bytes.size(), std::size_t(52));
+        QCOMPARE(s->bytes[0], std::uint8_t(3));
+        QCOMPARE(f64At(s->bytes, 4 + 32 + 8), 0.5 + 0.1 + 0.001 + 0.0001 + 0.01);
+        QCOMPARE(f64At(s->bytes, 4 + 16), 1.0);
+        QVERIFY(s->modified);
+    }
+
+    void dblLowestPointAndCloseBox()
+    {
+        auto s = stateWith(dblBytes(2, {0, 0, 1, 1}));
+        const auto before = s->bytes;
+        QPointer<TblDblWnd> w = TblDblWnd::open(targetOn(s), nullptr);
+        QTest::keyClick(w, Qt::Key_Down);
+        QTest::keyClick(w, Qt::Key_3, Qt::KeypadModifier);
+        QCOMPARE(w->model().ys()[0], 0.0);
+        w->close(); // the close box writes back too
+        QCOMPARE(s->stores, 1);
+        QCOMPARE(s->bytes, before);
+        QVERIFY(s->modified);
+
+        // No change, no store.
+        auto t = stateWith(dblBytes(2, {0, 0, 1, 1}));
+        w = TblDblWnd::open(targetOn(t), nullptr);
+        QTest::keyClick(w, Qt::Key_Right);
+        QTest::keyClick(w, Qt::Key_Return);
+        QCOMPARE(t->stores, 0);
+        QVERIFY(!t->modified);
+    }
+
+    void dblValueBox()
+    {
+        auto s = stateWith(dblBytes(2, {0, 0, 1, 1}));
+        QPointer<TblDblWnd> w = TblDblWnd::open(targetOn(s), nullptr);
+        QVERIFY(QTest::qWaitForWindowExposed(w));
+        QTest::keyClick(w, Qt::Key_F10);
+        QVERIFY(w->valueBoxOpen());
+        QCOMPARE(w->valueBox()->text(), QStringLiteral("0.000000"));
+        QCOMPARE(w->valueBox()->geometry(), QRect(5, 5, 135, 20));
+        QTest::keyClick(w->valueBox(), Qt::Key_Return); // unchanged: no mark
+        QVERIFY(!w->valueBoxOpen());
+        QVERIFY(!w->model().changed());
+        QVERIFY(!s->modified);
+
+        QTest::keyClick(w, Qt::Key_Y);
+        w->valueBox()->selectAll();
+        QTest::keyClicks(w->valueBox(), QStringLiteral("1a.5b.2 "));
+        QCOMPARE(w->valueBox()->text(), QStringLiteral("1.5.2"));
+        QTest::keyClick(w->valueBox(), Qt::Key_Enter);
+        QCOMPARE(w->model().ys()[0], 1.5);
+        QVERIFY(s->modified); // at once, before the window closes
+        QCOMPARE(s->stores, 0);
+
+        // X on the second point; Esc in the box changes nothing.
+        QTest::keyClick(w, Qt::Key_Right);
+        QTest::keyClick(w, Qt::Key_X);
+        QCOMPARE(w->valueBox()->text(), QStringLiteral("1.000000"));
+        QTest::keyClicks(w->valueBox(), QStringLiteral("9"));
+        QTest::keyClick(w->valueBox(), Qt::Key_Escape);
+        QCOMPARE(w->model().xs()[1], 1.0);
+
+        QTest::keyClick(w, Qt::Key_F9);
+        w->valueBox()->selectAll();
+        QTest::keyClicks(w->valueBox(), QStringLiteral("-2"));
+        QTest::keyClick(w->valueBox(), Qt::Key_Return);
+        QCOMPARE(w->model().xs()[1], -2.0);
+        w->close();
+        QCOMPARE(f64At(s->bytes, 12), 1.5);
+        QCOMPARE(f64At(s->bytes, 20), -2.0);
+    }
+
+    void dblAbandonWritesNothing()
+    {
+        auto s = stateWith(dblBytes(1, {0, 0}));
+        QPointer<TblDblWnd> w = TblDblWnd::open(targetOn(s), nullptr);
+        QTest::keyClick(w, Qt::Key_Up);
+        TableFrame::abandonAll();
+        flushDeletes();
+        QVERIFY(w.isNull());
+        QCOMPARE(s->stores, 0);
+    }
+
+private:
+    QStringList messages;
+};
+
+TABLES_TEST_MAIN(CurveWindowsTest)
+#include "CurveWindowsTest.moc"
