@@ -349,8 +349,6 @@ std::string formatFixed(double v, int decimals)
 
 bool valueFits(FieldType t, std::size_t dataSize)
 {
-    if (t == FieldType::Text)
-        return dataSize > 0;
     return dataSize >= scalarSize(t);
 }
 
@@ -371,8 +369,8 @@ std::string valueText(std::string_view name, FieldType t, std::span<const std::u
         return out.append(on ? "=TRUE(1)" : "=FALSE(0)");
     }
     case FieldType::Text:
-        if (data.empty())
-            return out.append(kOutsideRecordSuffix);
+        // An empty text record shows an empty value; a text field past its
+        // record's end is marked by the document before this is reached.
         return out.append("=").append(readText(data));
     default:
         break;

@@ -84,7 +84,7 @@ std::string recordItemText(std::uint32_t id, std::string_view name, FieldType t,
 inline constexpr std::string_view kOutsideRecordSuffix = " (outside record)";
 
 // Whether `data` holds a whole value of type t (always true for raw, record,
-// tables; text needs at least one byte).
+// tables and text).
 bool valueFits(FieldType t, std::size_t dataSize);
 
 // Initial text of the in-place editor ("" for types not edited in place or
