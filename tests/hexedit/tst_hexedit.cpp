@@ -364,6 +364,14 @@ void TestHexEdit::pageScrolling()
     key(*c, Qt::Key_Down, Qt::NoModifier, 10);
     QCOMPARE(c->caretOffset(), 80);
     QCOMPARE(c->topOffset(), 8);
+
+    // The wheel scrolls whole rows through the scroll bar.
+    const QPoint at = c->viewport()->rect().center();
+    QWheelEvent wheel(at, c->viewport()->mapToGlobal(at), QPoint(), QPoint(0, 120), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(c->viewport(), &wheel);
+    QCOMPARE(c->topOffset(), 0);
+    QCOMPARE(c->caretOffset(), 80);
 }
 
 void TestHexEdit::scrollBarMovesCaretOnlyAfterTyping()
@@ -506,6 +514,10 @@ void TestHexEdit::dialogKeepsTabEnterEscape()
     QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(c));
     QCOMPARE(c->wideOffsets(), false);
     QCOMPARE(c->bytesPerLine(), 8);
+    QVERIFY(c->caretShown()); // block caret over the first offset
+    const QByteArray shotDir = qgetenv("HEXEDIT_SHOT_DIR");
+    if (!shotDir.isEmpty())
+        QVERIFY(dlg.grab().save(QDir(QString::fromLocal8Bit(shotDir)).filePath("hexdialog-open.png")));
 
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
@@ -527,7 +539,6 @@ void TestHexEdit::dialogKeepsTabEnterEscape()
     QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(dlg.okButton()));
 
     // Screenshot of the dialog with a selection, when asked for.
-    const QByteArray shotDir = qgetenv("HEXEDIT_SHOT_DIR");
     if (!shotDir.isEmpty()) {
         c->setFocus();
         QTest::keyClick(c, Qt::Key_Tab);
