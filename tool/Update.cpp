@@ -349,7 +349,7 @@ private:
             auto rows = ds.integer();
             if (!rows || *rows < 0) return false;
             std::uint64_t count = std::uint64_t(*rows) * std::uint64_t(*cols);
-            if (8 + 8 * count > kMaxLength) return false;
+            if (count > (kMaxLength - 8) / 8) return false;
             appendLE(data, static_cast<std::uint32_t>(*rows), 4);
             appendLE(data, static_cast<std::uint32_t>(*cols), 4);
             for (std::uint64_t i = 0; i < count; ++i) {

@@ -1,0 +1,85 @@
+// The command line: parsing, default names, and both commands end to end.
+#include "ToolTestSupport.h"
+#include "tool/CommandLine.h"
+
+#include <gtest/gtest.h>
+#include <sstream>
+
+using namespace patchwise;
+using namespace pwtest;
+using Mode = CommandLine::Mode;
+
+TEST(CommandLineParsing, ModesOptionsAndMistakes)
+{
+    EXPECT_EQ(parseCommandLine({}).mode, Mode::Dialog);
+    EXPECT_EQ(parseCommandLine({"--help"}).mode, Mode::Help);
+    EXPECT_EQ(parseCommandLine({"dump", "--help"}).mode, Mode::Help);
+    EXPECT_EQ(parseCommandLine({"--version"}).mode, Mode::Version);
+
+    auto cl = parseCommandLine({"dump", "--full", "--definitions", "d.ini", "a.air", "-o", "out.txt"});
+    EXPECT_EQ(cl.mode, Mode::Dump);
+    EXPECT_TRUE(cl.full);
+    EXPECT_EQ(cl.definitions, "d.ini");
+    EXPECT_EQ(cl.air, "a.air");
+    EXPECT_EQ(cl.output, "out.txt");
+
+    cl = parseCommandLine({"update", "--log=my.log", "a.air", "--definitions=x.ini", "s.txt"});
+    EXPECT_EQ(cl.mode, Mode::Update);
+    EXPECT_EQ(cl.log, "my.log");
+    EXPECT_EQ(cl.definitions, "x.ini");
+    EXPECT_EQ(cl.air, "a.air");
+    EXPECT_EQ(cl.script, "s.txt");
+    EXPECT_FALSE(parseCommandLine({"dump", "a.air"}).definitions);
+    EXPECT_EQ(parseCommandLine({"dump", "--", "-odd.air"}).air, "-odd.air");
+
+    for (std::vector<std::string> bad : std::vector<std::vector<std::string>>{
+             {"frobnicate"}, {"dump"}, {"dump", "a", "b"}, {"dump", "--log", "l", "a.air"}, {"update", "a.air"},
+             {"update", "--full", "a", "s"}, {"dump", "a.air", "-o"}, {"update", "a", "s", "--definitions"}}) {
+        auto r = parseCommandLine(bad);
+        EXPECT_EQ(r.mode, Mode::Usage) << bad[0];
+        EXPECT_FALSE(r.error.empty());
+    }
+    std::ostringstream out, err;
+    EXPECT_EQ(runCommandLine(parseCommandLine({"dump"}), out, err), 2);
+    EXPECT_NE(err.str().find("Usage"), std::string::npos);
+    EXPECT_EQ(runCommandLine(parseCommandLine({"--version"}), out, err), 0);
+    EXPECT_EQ(out.str(), "Patchwise Version 1.80\n");
+}
+
+TEST(CommandLineParsing, DumpFileNameReplacesTheExtension)
+{
+    EXPECT_EQ(dumpFileName("plane.air"), "plane.txt");
+    EXPECT_EQ(dumpFileName("my.plane.AIR"), "my.plane.txt");
+    EXPECT_EQ(dumpFileName("plane"), "txt");
+    EXPECT_EQ(defaultDumpPath("/data/planes/plane.air"), "/data/planes/plane.txt");
+    EXPECT_EQ(defaultDumpPath("plane.air"), "plane.txt");
+    EXPECT_EQ(defaultDumpPath("/data/v1.0/plane"), "/data/v1.0/txt");
+}
+
+TEST(CommandLineRun, DumpAndUpdateEndToEnd)
+{
+    TempDir dir;
+    ScopedCwd cwd(dir.path());
+    writeText(dir.file("TARLO.ini"), "[records]\n410=Elevator,tbl16\n");
+    writeBytes(dir.file("plane.air"), record(0x410, int16s({3, -4})));
+    writeText(dir.file("patch.txt"), "record: 410\nPoints: 1\n8\n");
+    std::ostringstream out, err;
+
+    // Without --definitions: tarlo.ini of the current folder, any case.
+    EXPECT_EQ(runCommandLine(parseCommandLine({"dump", dir.file("plane.air")}), out, err), 0) << err.str();
+    EXPECT_EQ(readText(dir.file("plane.txt")),
+              "Found " + dir.file("TARLO.ini") + "\n\nRecord: 0410 Elevator\nPoints: 2\n3\n-4\n\n\nRecord count: 1\n");
+
+    EXPECT_EQ(runCommandLine(parseCommandLine({"update", "plane.air", "patch.txt"}), out, err), 0) << err.str();
+    EXPECT_TRUE(std::filesystem::exists(dir.file("plane.air.001")));
+    EXPECT_NE(readText(dir.file("amod_log.txt")).find("Replacement record: 0410 Length 2"), std::string::npos);
+    EXPECT_TRUE(err.str().empty());
+
+    // Failures: exit 1 and a sentence on stderr.
+    EXPECT_EQ(runCommandLine(parseCommandLine({"dump", "missing.air", "-o", "m.txt"}), out, err), 1);
+    EXPECT_NE(err.str().find("missing.air"), std::string::npos);
+    EXPECT_EQ(readText(dir.file("m.txt")), "Can't open missing.air\n");
+    err.str("");
+    EXPECT_EQ(runCommandLine(parseCommandLine({"update", "plane.air", "nope.txt"}), out, err), 1);
+    EXPECT_NE(err.str().find("nope.txt"), std::string::npos);
+}

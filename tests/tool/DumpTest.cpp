@@ -1,0 +1,219 @@
+// The dump listing, checked against texts written out by hand.
+#include "ToolTestSupport.h"
+#include "tool/Dump.h"
+#include "tool/Stamp.h"
+
+#include <gtest/gtest.h>
+
+using namespace patchwise;
+using namespace pwtest;
+
+namespace {
+
+class DumpFixture : public ::testing::Test {
+protected:
+    TempDir dir;
+    ToolDefinitions defs;
+    std::string ini() const { return dir.file("Tarlo.ini"); }
+    std::string dump(const Bytes& air, bool full, const std::string& defPath)
+    {
+        writeBytes(dir.file("plane.air"), air);
+        EXPECT_EQ(writeDump(dir.file("plane.air"), dir.file("plane.txt"), defPath, full, defs), 0);
+        return readText(dir.file("plane.txt"));
+    }
+};
+
+Bytes wingData()
+{
+    Bytes d;
+    put16(d, 2275);              // 0x00 ang16
+    d.push_back(0xFD);           // 0x02 int8 -3
+    put16(d, 8192);              // 0x03 16pct
+    put16(d, 6400);              // 0x05 prpm
+    put16(d, 10240);             // 0x07 mach
+    put16(d, 384);               // 0x09 fwgt
+    put16(d, 13005);             // 0x0b m256
+    put32(d, 32000);             // 0x0d aspd
+    put32(d, 1);                 // 0x11 bool
+    put32(d, std::uint32_t(-7)); // 0x15 thrust
+    putDouble(d, 3.5);           // 0x19 double
+    d.push_back('H');            // 0x21 text
+    d.push_back('i');
+    d.push_back(0);
+    return d;
+}
+
+const char* kDefinitions =
+    "[records]\n"
+    "41=Small,int16\n"
+    "300=Title,text\n"
+    "200=Wing,record\n"
+    "1505=Lift curve,tbldb\n"
+    "[200]\n"
+    "1=0,ang16,Bank limit\n"
+    "1h=Help lines are no fields\n"
+    "2=2,int8,Flaps\n"
+    "3=3,16pct,Trim\n"
+    "4=5,prpm,Prop\n"
+    "5=7,mach,Mach max\n"
+    "6=9,fwgt,Fuel\n"
+    "7=b,m256,M\n"
+    "8=d,aspd,Speed\n"
+    "9=11,bool,Gear\n"
+    "a=15,thrust,Thrust\n"
+    "b=19,double,Ratio\n"
+    "c=21,text,Label\n"
+    "d=30,bogus,Ignored\n";
+
+} // namespace
+
+TEST(RecordClasses, FixedListsById)
+{
+    for (std::uint32_t id : {0x410u, 0x413u, 0x423u, 0x430u, 0x433u, 0x443u, 0x450u, 0x455u, 0x459u, 0x463u, 0x465u, 0x601u, 0x606u})
+        EXPECT_EQ(classifyRecord(id), RecordClass::Int16List) << std::hex << id;
+    for (std::uint32_t id : {0x341u, 0x343u, 0x400u, 0x401u, 0x404u, 0x451u, 0x456u, 0x460u, 0x464u, 0x473u, 0x506u,
+                             0x509u, 0x514u, 0x517u, 0x519u, 0x536u, 0x539u, 0x546u, 0x1505u, 0x1508u, 0x1524u,
+                             0x1525u, 0x1531u, 0x1535u, 0x1538u})
+        EXPECT_EQ(classifyRecord(id), RecordClass::PointTable) << std::hex << id;
+    for (std::uint32_t id : {0x511u, 0x512u, 0x1502u, 0x1504u, 0x1506u, 0x1507u})
+        EXPECT_EQ(classifyRecord(id), RecordClass::Grid) << std::hex << id;
+    for (std::uint32_t id : {0x0u, 0x40fu, 0x414u, 0x431u, 0x432u, 0x458u, 0x466u, 0x600u, 0x607u, 0x1199u,
+                             0x510u, 0x1501u, 0x1505u + 4, 0x1539u})
+        EXPECT_EQ(classifyRecord(id), RecordClass::Unclassified) << std::hex << id;
+}
+
+TEST_F(DumpFixture, PlainDumpListsTablesRevisionAndCount)
+{
+    writeText(ini(), kDefinitions);
+    Bytes revision(128, 0);
+    Bytes air = concat({record(0x41, int16s({-5})),
+                        record(0x410, concat({int16s({1, -2, 3}), Bytes{0x7F}})),  // odd length 7
+                        record(0x1505, points({{0.5, 1.0}, {-2.25, 3.125}})),
+                        record(0x511, concat({[] { Bytes b; put32(b, 2); put32(b, 3); return b; }(),
+                                              [] { Bytes b; for (int i = 1; i <= 6; ++i) putDouble(b, i); return b; }()})),
+                        record(0x1199, revision)});
+    storeRevision(air, "Rev A\n");
+    const std::string expected = "Found " + ini() + "\n"
+                                 "\nRecord: 0410 \n"
+                                 "Points: 3\n1\n-2\n3\n"
+                                 "\nRecord: 1505 Lift curve\n"
+                                 "Points: 2\n0.500000\t1.000000\n-2.250000\t3.125000\n"
+                                 "\nRecord: 0511 \n"
+                                 "columns: 3  rows: 2\n"
+                                 "1.000000\t2.000000\t3.000000\t\n"
+                                 "4.000000\t5.000000\t6.000000\t\n"
+                                 "\nRev A\n"
+                                 "\nRecord count: 5\n";
+    EXPECT_EQ(dump(air, false, ini()), expected);
+    // The definitions stay loaded: the second dump has no "Found" line.
+    EXPECT_EQ(dump(air, false, ini()), expected.substr(expected.find('\n') + 1));
+}
+
+TEST_F(DumpFixture, FullDumpListsFieldsByDefinitionOrInHex)
+{
+    writeText(ini(), kDefinitions);
+    Bytes hex18, hex16;
+    for (int i = 0; i < 18; ++i) hex18.push_back(std::uint8_t(i));
+    for (int i = 0; i < 16; ++i) hex16.push_back(std::uint8_t(0xa0 + i));
+    Bytes air = concat({record(0x41, int16s({-5})), record(0x300, textBytes("Hello")), record(0x200, wingData()),
+                        record(0x999, hex18), record(0x998, {}), record(0x997, hex16)});
+    const std::string full = "Found " + ini() + "\n"
+                             "\nRecord: 0041 Small\n"
+                             "FIELD 0x41\t0x0\tINT16\t-5\tSmall\n"
+                             "\nRecord: 0300 Title\n"
+                             "TEXT 0x300\tHello\n"
+                             "\nRecord: 0200 Wing\n"
+                             "FIELD 0x200\t0x0\tANG16\t12.500000\tBank limit\n"
+                             "FIELD 0x200\t0x2\tINT8\t-3\tFlaps\n"
+                             "FIELD 0x200\t0x3\tPCT16\t0.500000\tTrim\n"
+                             "FIELD 0x200\t0x5\tPRPM\t3000.000000\tProp\n"
+                             "FIELD 0x200\t0x7\tMACH\t0.500000\tMach max\n"
+                             "FIELD 0x200\t0x9\tFWGT\t1.500000\tFuel\n"
+                             "FIELD 0x200\t0xb\tM256\t2000.000000\tM\n"
+                             "FIELD 0x200\t0xd\tASPD\t250.000000\tSpeed\n"
+                             "FIELD 0x200\t0x11\tINT32\t1\tGear\n"
+                             "FIELD 0x200\t0x15\tINT32\t-7\tThrust\n"
+                             "FIELD 0x200\t0x19\tDOUBLE\t3.500000\tRatio\n"
+                             "TEXT 0x200\tHi\n"
+                             "WARNING: Actual size: 36, Tarlo size: 35\n"
+                             "\nRecord: 0999 \n"
+                             "Points: 18\n"
+                             "00 01 02 03 04 05 06 07 08 09 0a 0b 0c 0d 0e 0f \n"
+                             "10 11 \n"
+                             "\nRecord: 0998 \n"
+                             "Points: 0\n"
+                             "\nRecord: 0997 \n"
+                             "Points: 16\n"
+                             "a0 a1 a2 a3 a4 a5 a6 a7 a8 a9 aa ab ac ad ae af \n"
+                             "\n"
+                             "\nRecord count: 6\n";
+    EXPECT_EQ(dump(air, true, ini()), full);
+    // A plain dump of a file without table records: revision line and count.
+    EXPECT_EQ(dump(air, false, ini()), "\n\nRecord count: 6\n");
+}
+
+TEST_F(DumpFixture, WithoutDefinitionsEveryRecordIsHex)
+{
+    Bytes air = concat({record(0x41, int16s({-5})), record(0x410, int16s({7}))});
+    const std::string missing = dir.file("missing.ini");
+    const std::string expected = "Can't find " + missing + "\n"
+                                 "Tarlo record formats not available.\n"
+                                 "\nRecord: 0041 \nPoints: 2\nfb ff \n"
+                                 "\nRecord: 0410 \nPoints: 1\n7\n"
+                                 "\n"
+                                 "\nRecord count: 2\n";
+    EXPECT_EQ(dump(air, true, missing), expected);
+    EXPECT_EQ(dump(air, true, missing), expected);  // tried again every time
+}
+
+TEST_F(DumpFixture, ListingsNeverReadPastARecordOrTheFile)
+{
+    Bytes liar;  // claims 5 points, holds one and a half
+    put32(liar, 5);
+    putDouble(liar, 1);
+    putDouble(liar, 2);
+    putDouble(liar, 3);
+    Bytes grid;  // 2 x 2 claimed, 3 values present
+    put32(grid, 2);
+    put32(grid, 2);
+    for (double v : {1.0, 2.0, 3.0}) putDouble(grid, v);
+    Bytes negative;
+    put32(negative, std::uint32_t(-3));
+    Bytes cut = record(0x410, int16s({1, 2, 3, 4}));
+    cut[4] = 100;  // length 100, 8 bytes present
+    Bytes air = concat({record(0x341, liar), record(0x1502, grid), record(0x342, negative), record(0x343, {1, 2}), cut});
+    const std::string expected = "Can't find " + dir.file("none.ini") + "\n"
+                                 "Tarlo record formats not available.\n"
+                                 "\nRecord: 0341 \nPoints: 5\n1.000000\t2.000000\n"
+                                 "\nRecord: 1502 \ncolumns: 2  rows: 2\n1.000000\t2.000000\t\n3.000000\t\n"
+                                 "\nRecord: 0342 \nPoints: -3\n"
+                                 "\nRecord: 0343 \nPoints: 0\n"
+                                 "\nRecord: 0410 \nPoints: 50\n1\n2\n3\n4\n"
+                                 "\n"
+                                 "\nRecord count: 5\n";
+    EXPECT_EQ(dump(air, false, dir.file("none.ini")), expected);
+
+    // A tail too short for a header is no record.
+    Bytes tail = concat({record(0x410, int16s({9})), Bytes{1, 2, 3}});
+    EXPECT_EQ(dump(tail, false, dir.file("none.ini")),
+              "Can't find " + dir.file("none.ini") + "\nTarlo record formats not available.\n"
+              "\nRecord: 0410 \nPoints: 1\n9\n\n\nRecord count: 1\n");
+}
+
+TEST_F(DumpFixture, FailuresReturnOne)
+{
+    writeText(ini(), kDefinitions);
+    // AIR file missing: the dump says so.
+    EXPECT_EQ(writeDump(dir.file("absent.air"), dir.file("out.txt"), ini(), false, defs), 1);
+    EXPECT_EQ(readText(dir.file("out.txt")), "Can't open " + dir.file("absent.air") + "\n");
+    EXPECT_FALSE(defs.loaded());
+
+    // Dump file not creatable: nothing written, and the "Found" line is
+    // still due in the next dump.
+    writeBytes(dir.file("plane.air"), record(0x41, int16s({1})));
+    std::string error;
+    EXPECT_EQ(writeDump(dir.file("plane.air"), dir.file("no/such/folder/out.txt"), ini(), false, defs, &error), 1);
+    EXPECT_FALSE(error.empty());
+    EXPECT_EQ(writeDump(dir.file("plane.air"), dir.file("out.txt"), ini(), false, defs), 0);
+    EXPECT_EQ(readText(dir.file("out.txt")), "Found " + ini() + "\n\n\nRecord count: 1\n");
+}
