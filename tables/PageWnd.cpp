@@ -644,6 +644,8 @@ void CPageWnd::openEditor()
                                QPoint(curRect_.right() - 1, curRect_.bottom() - 1)));
     editor_->show();
     editor_->setFocus();
+    // Typing replaces the value; the caret keys still reach the old text.
+    editor_->selectAll();
 }
 
 void CPageWnd::EndCellEdit(bool commit)
