@@ -122,5 +122,13 @@ void TextEditDialog::accept()
         m_edit->setFocus();
         return;
     }
+    if (m_check) {
+        const QString refusal = m_check(storedText());
+        if (!refusal.isEmpty()) {
+            browser::showMessage(this, refusal);
+            m_edit->setFocus();
+            return;
+        }
+    }
     QDialog::accept();
 }

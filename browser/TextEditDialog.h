@@ -2,6 +2,7 @@
 // Modal dialog that edits a text value in a multi-line box.
 #include <QDialog>
 #include <QPlainTextEdit>
+#include <functional>
 #include <string>
 
 // The box counts a line break as two characters, as it is stored (CR LF).
@@ -33,6 +34,11 @@ public:
     std::string storedText() const;
     TextLimitEdit* editor() const { return m_edit; }
 
+    // Run on OK with storedText(): a non-empty answer is shown as a message
+    // and the dialog stays open.
+    using AcceptCheck = std::function<QString(const std::string&)>;
+    void setAcceptCheck(AcceptCheck check) { m_check = std::move(check); }
+
     static QString toBoxText(const std::string& stored);
     static std::string fromBoxText(const QString& box);
 
@@ -41,4 +47,5 @@ public slots:
 
 private:
     TextLimitEdit* m_edit;
+    AcceptCheck m_check;
 };

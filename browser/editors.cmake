@@ -11,19 +11,22 @@ set(_editor_sources
   ${CMAKE_CURRENT_LIST_DIR}/TextEditDialog.cpp
   ${CMAKE_CURRENT_LIST_DIR}/TextValue.cpp
 )
-# The view over the tree joins once the tree library is there (it is included after this file).
-if(EXISTS ${CMAKE_CURRENT_LIST_DIR}/tree.cmake AND EXISTS ${CMAKE_CURRENT_LIST_DIR}/EditingView.cpp)
+# The view over the tree (tarlo_browser comes from tree.cmake, included after this file).
+if(EXISTS ${CMAKE_CURRENT_LIST_DIR}/tree.cmake)
   list(APPEND _editor_sources ${CMAKE_CURRENT_LIST_DIR}/EditingView.cpp)
-  set(_editor_has_view ON)
 endif()
 add_library(tarlo_browser_editors STATIC ${_editor_sources})
 set_target_properties(tarlo_browser_editors PROPERTIES AUTOMOC ON)
 target_include_directories(tarlo_browser_editors PUBLIC ${PROJECT_SOURCE_DIR})
 target_link_libraries(tarlo_browser_editors PUBLIC tarlo_model Qt6::Widgets)
-if(_editor_has_view)
-  target_link_libraries(tarlo_browser_editors PUBLIC tarlo_browser tarlo_hexedit)
-  if(EXISTS ${PROJECT_SOURCE_DIR}/tables/TableTarget.h)
-    target_link_libraries(tarlo_browser_editors PUBLIC tarlo_tables)
-    target_compile_definitions(tarlo_browser_editors PUBLIC TARLO_HAVE_TABLES=1)
-  endif()
+if(EXISTS ${CMAKE_CURRENT_LIST_DIR}/tree.cmake)
+  target_link_libraries(tarlo_browser_editors PUBLIC tarlo_browser)
+endif()
+# hexedit/ and tables/ are added before browser/, so their targets are known here.
+if(TARGET tarlo_hexedit)
+  target_link_libraries(tarlo_browser_editors PUBLIC tarlo_hexedit)
+endif()
+if(TARGET tarlo_tables)
+  target_link_libraries(tarlo_browser_editors PUBLIC tarlo_tables)
+  target_compile_definitions(tarlo_browser_editors PUBLIC TARLO_HAVE_TABLES=1)
 endif()

@@ -1,0 +1,487 @@
+#include "browser/EditingView.h"
+
+#include "browser/FieldEdit.h"
+#include "browser/MessageBox.h"
+#include "browser/RecordClipboard.h"
+#include "browser/RecordCommands.h"
+#include "browser/RecordTreeModel.h"
+#include "browser/SearchDialog.h"
+#include "browser/TextEditDialog.h"
+#include "model/CTLDoc.h"
+
+#include <QGuiApplication>
+#include <QPointer>
+#include <QScrollBar>
+
+#if __has_include("hexedit/CHexDataDlg.h")
+#include "hexedit/CHexDataDlg.h"
+#define TARLO_HEX_DIALOG 1
+#endif
+#ifdef TARLO_HAVE_TABLES
+#include "tables/PageWnd.h"
+#include "tables/TableTarget.h"
+#include "tables/TableWnd.h"
+#include "tables/TblDblWnd.h"
+#endif
+
+namespace tarlo {
+
+namespace {
+QString latin1(const std::string& s)
+{
+    return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size()));
+}
+} // namespace
+
+#ifdef TARLO_HAVE_TABLES
+// A table window's view of one entry of the document.
+class DocTableTarget : public tables::TableTarget {
+public:
+    DocTableTarget(EditingView* view, std::shared_ptr<EditingView::EntryHandle> handle)
+        : m_view(view), m_handle(std::move(handle))
+    {
+        if (live())
+            m_name = latin1(m_view->document().entry(m_handle->index).name);
+    }
+
+    std::vector<std::uint8_t> bytes() const override
+    {
+        if (!live())
+            return {};
+        const auto d = std::as_const(m_view->document()).data(m_handle->index);
+        return std::vector<std::uint8_t>(d.begin(), d.end());
+    }
+    QString name() const override { return m_name; }
+    bool store(const std::vector<std::uint8_t>& newBytes, QString* error) override
+    {
+        auto fail = [&](const char* text) {
+            if (error)
+                *error = QString::fromLatin1(text);
+            return false;
+        };
+        if (!live())
+            return fail("The entry of this table was removed, or the file was reloaded. The table was not written.");
+        model::CTLDoc& doc = m_view->document();
+        const int i = m_handle->index;
+        auto d = doc.data(i);
+        if (d.size() == newBytes.size()) {
+            std::copy(newBytes.begin(), newBytes.end(), d.begin());
+        } else if (doc.isRecord(i)) {
+            doc.setRecordData(i, newBytes);
+        } else {
+            // A field inside a larger record cannot change its size in place.
+            return fail("The table no longer has the size of its place in the record. The table was not written.");
+        }
+        m_view->refreshAround(i);
+        return true;
+    }
+    void markModified() override
+    {
+        if (live())
+            m_view->document().setModified(true);
+    }
+    bool canResize() const override { return live() && m_view->document().isRecord(m_handle->index); }
+
+private:
+    bool live() const
+    {
+        return m_view && m_handle->index > 0 && m_handle->revision == m_view->document().listRevision() &&
+               m_view->document().validIndex(m_handle->index);
+    }
+    QPointer<EditingView> m_view;
+    std::shared_ptr<EditingView::EntryHandle> m_handle;
+    QString m_name;
+};
+#endif
+
+EditingView::EditingView(model::CTLDoc& doc, QWidget* parent) : CTLView(doc, parent), m_box(new FieldEdit(viewport()))
+{
+    connect(m_box, &FieldEdit::enterPressed, this, &EditingView::onBoxEnter);
+    connect(m_box, &FieldEdit::escapePressed, this, &EditingView::cancelEdit);
+    // A rebuild may renumber or drop the entry: the edit ends without writing.
+    connect(recordModel(), &QAbstractItemModel::modelAboutToBeReset, this, &EditingView::cancelEdit);
+    connect(verticalScrollBar(), &QScrollBar::valueChanged, this, &EditingView::placeBox);
+    connect(horizontalScrollBar(), &QScrollBar::valueChanged, this, &EditingView::placeBox);
+}
+
+EditingView::~EditingView() = default;
+
+void EditingView::showMessage(const QString& text)
+{
+    browser::showMessage(this, text);
+}
+
+bool EditingView::refuseOutside(int i)
+{
+    if (!document().isField(i) || !document().outsideRecord(i))
+        return false;
+    showMessage(latin1(browser::outsideRecordMessage(document().entry(i).name)));
+    return true;
+}
+
+void EditingView::refreshAround(int i)
+{
+    model::CTLDoc& doc = document();
+    if (!doc.validIndex(i) || i == 0)
+        return;
+    const int record = doc.isField(i) ? doc.entry(i).parent : i;
+    refreshEntry(record);
+    for (int f : browser::fieldsOf(doc, record))
+        refreshEntry(f);
+}
+
+// ---------------------------------------------------------------------------
+// Activation
+
+void EditingView::activateEntry(int i)
+{
+    model::CTLDoc& doc = document();
+    if (inPlaceEditorOpen() || !doc.validIndex(i) || i == 0)
+        return;
+    if (refuseOutside(i))
+        return;
+    switch (model::editorFor(doc.entry(i).type)) {
+    case model::EditorKind::None:
+        return;
+    case model::EditorKind::Hex:
+        editAsHex(i);
+        return;
+    case model::EditorKind::Toggle:
+        if (browser::toggleBoolEntry(doc, i))
+            refreshAround(i);
+        return;
+    case model::EditorKind::InPlace:
+        openBox(i);
+        return;
+    case model::EditorKind::TextDialog:
+        editText(i);
+        return;
+#ifdef TARLO_HAVE_TABLES
+    case model::EditorKind::Table16:
+        tables::TableWnd::open(makeTableTarget(i), this);
+        return;
+    case model::EditorKind::TableDouble:
+        tables::TblDblWnd::open(makeTableTarget(i), this);
+        return;
+    case model::EditorKind::Grid:
+        tables::openGridTable(makeTableTarget(i), this);
+        return;
+#else
+    default:
+        return;
+#endif
+    }
+}
+
+// ---------------------------------------------------------------------------
+// The in-place box
+
+bool EditingView::inPlaceEditorOpen() const
+{
+    return m_box->isOpen();
+}
+
+void EditingView::focusInPlaceEditor()
+{
+    if (m_box->isOpen())
+        m_box->setFocus(Qt::OtherFocusReason);
+}
+
+void EditingView::openBox(int i)
+{
+    model::CTLDoc& doc = document();
+    const model::FieldType t = doc.entry(i).type;
+    const auto profile = model::editProfile(t);
+    const QRect label = itemRect(i);
+    if (!profile || label.isEmpty())
+        return;
+    m_editEntry = i;
+    const FieldEditSetup setup{profile->maxChars, profile->boxWidth, profile->allowPoint, profile->allowMinus};
+    const QRect box(label.right() + 10, label.top(), profile->boxWidth, label.height());
+    m_box->begin(model::fieldTypeCode(t), setup, latin1(model::editText(t, doc.data(i))), box);
+    setStatusText(QString::fromLatin1(profile->hint.data(), static_cast<qsizetype>(profile->hint.size())));
+}
+
+void EditingView::placeBox()
+{
+    if (!m_box->isOpen())
+        return;
+    const QRect label = itemRect(m_editEntry);
+    if (label.isEmpty())
+        return;
+    m_box->move(label.right() + 10, label.top());
+}
+
+void EditingView::onBoxEnter()
+{
+    if (!m_box->isOpen())
+        return;
+    if (!m_box->isChanged()) {
+        closeBox();
+        return;
+    }
+    const QByteArray text = m_box->text().toLatin1();
+    const auto r = browser::commitValue(document(), m_editEntry, std::string_view(text.constData(), std::size_t(text.size())));
+    if (!r.accepted && !r.message.empty()) {
+        showMessage(latin1(r.message));
+        m_box->refill(latin1(r.refill));
+        return;
+    }
+    if (r.accepted)
+        refreshAround(m_editEntry);
+    closeBox();
+}
+
+void EditingView::cancelEdit()
+{
+    if (m_box->isOpen())
+        closeBox();
+}
+
+void EditingView::closeBox()
+{
+    const bool hadFocus = m_box->hasFocus();
+    m_box->end();
+    m_editEntry = -1;
+    setStatusText(recordCountText());
+    if (hadFocus)
+        setFocus(Qt::OtherFocusReason);
+}
+
+// ---------------------------------------------------------------------------
+// Hex and text
+
+bool EditingView::runHexDialog(std::vector<std::uint8_t>& bytes)
+{
+#ifdef TARLO_HEX_DIALOG
+    CHexDataDlg dlg(bytes, this);
+    if (dlg.exec() != QDialog::Accepted)
+        return false;
+    bytes = dlg.data();
+    return true;
+#else
+    (void)bytes;
+    return false;
+#endif
+}
+
+int EditingView::runDialog(QDialog& dialog)
+{
+    return dialog.exec();
+}
+
+void EditingView::onEditAsHex()
+{
+    editAsHex(currentEntry());
+}
+
+void EditingView::editAsHex(int i)
+{
+    cancelEdit();
+    model::CTLDoc& doc = document();
+    if (!doc.validIndex(i) || i == 0 || refuseOutside(i))
+        return;
+    const auto d = doc.data(i);
+    std::vector<std::uint8_t> copy(d.begin(), d.end());
+    if (!runHexDialog(copy))
+        return;
+    if (browser::applyHexCopy(doc, i, copy))
+        refreshAround(i);
+}
+
+void EditingView::editText(int i)
+{
+    cancelEdit();
+    model::CTLDoc& doc = document();
+    if (!doc.validIndex(i) || i == 0 || doc.entry(i).type != model::FieldType::Text || refuseOutside(i))
+        return;
+    TextEditDialog dlg(latin1(doc.entry(i).name), model::readText(doc.data(i)), this);
+    if (doc.isField(i)) {
+        // Written in place: refuse (and keep the dialog open) when it does not fit.
+        const std::size_t room = browser::textFieldSlot(doc, i).size();
+        const QString tooLong = latin1(browser::textTooLongMessage(doc, i));
+        dlg.setAcceptCheck([room, tooLong](const std::string& text) {
+            return text.size() + 1 > room ? tooLong : QString();
+        });
+    }
+    if (runDialog(dlg) != QDialog::Accepted)
+        return;
+    if (browser::storeText(doc, i, dlg.storedText()) == browser::TextStore::Stored)
+        refreshAround(i);
+}
+
+// ---------------------------------------------------------------------------
+// Record commands
+
+void EditingView::onCopyToClipboard()
+{
+    cancelEdit();
+    const int i = currentEntry();
+    if (!document().isRecord(i))
+        return;
+    const auto& e = document().entry(i);
+    browser::putRecordOnClipboard(QGuiApplication::clipboard(), e.id, e.data);
+}
+
+void EditingView::onAddFromClipboard()
+{
+    cancelEdit();
+    model::CTLDoc& doc = document();
+    const int i = currentEntry();
+    if (!doc.isRecord(i))
+        return;
+    const auto rec = browser::recordFromClipboard(QGuiApplication::clipboard());
+    if (!rec) {
+        showMessage(QString::fromLatin1(browser::kWrongFormat));
+        return;
+    }
+    const std::uint64_t before = doc.listRevision();
+    if (!browser::addRecordBefore(doc, i, *rec))
+        return;
+    remapHandles(before, i, 1 + static_cast<int>(browser::fieldsOf(doc, i).size()), 0);
+    rebuildTree();
+    selectEntry(i); // the new record
+}
+
+void EditingView::onRemoveRecord()
+{
+    cancelEdit();
+    model::CTLDoc& doc = document();
+    const int i = currentEntry();
+    if (!doc.isRecord(i))
+        return;
+    const int gone = 1 + static_cast<int>(browser::fieldsOf(doc, i).size());
+    const std::uint64_t before = doc.listRevision();
+    if (!browser::removeRecordAt(doc, i))
+        return;
+    remapHandles(before, i, -gone, gone);
+    rebuildTree();
+    // The record that took its place, else the one before it.
+    if (!doc.isRecord(i) && i > 1) {
+        int prev = i - 1;
+        while (prev > 0 && !doc.isRecord(prev))
+            --prev;
+        selectEntry(prev);
+    } else {
+        selectEntry(i);
+    }
+}
+
+void EditingView::onReplaceFromClipboard()
+{
+    cancelEdit();
+    model::CTLDoc& doc = document();
+    const int i = currentEntry();
+    if (!doc.isRecord(i))
+        return;
+    const auto rec = browser::recordFromClipboard(QGuiApplication::clipboard());
+    if (!rec) {
+        showMessage(QString::fromLatin1(browser::kWrongFormat));
+        return;
+    }
+    switch (browser::replaceRecord(doc, i, *rec)) {
+    case browser::ReplaceResult::OtherRecord:
+        showMessage(QString::fromLatin1(browser::kOtherRecord));
+        return;
+    case browser::ReplaceResult::NotARecord:
+        return;
+    case browser::ReplaceResult::Replaced:
+        // The record's own text too: a scalar record shows its new value.
+        refreshAround(i);
+        return;
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Table windows
+
+std::shared_ptr<EditingView::EntryHandle> EditingView::track(int i)
+{
+    auto h = std::make_shared<EntryHandle>(EntryHandle{i, document().listRevision()});
+    std::erase_if(m_handles, [](const std::weak_ptr<EntryHandle>& w) { return w.expired(); });
+    m_handles.push_back(h);
+    return h;
+}
+
+void EditingView::remapHandles(std::uint64_t oldRevision, int first, int shift, int removed)
+{
+    const std::uint64_t now = document().listRevision();
+    for (auto& w : m_handles) {
+        const auto h = w.lock();
+        if (!h || h->revision != oldRevision)
+            continue;
+        if (removed > 0 && h->index >= first && h->index < first + removed)
+            h->index = -1;
+        else if (h->index >= first)
+            h->index += shift;
+        h->revision = now;
+    }
+}
+
+std::unique_ptr<tables::TableTarget> EditingView::makeTableTarget(int i)
+{
+#ifdef TARLO_HAVE_TABLES
+    return std::make_unique<DocTableTarget>(this, track(i));
+#else
+    (void)i;
+    return nullptr;
+#endif
+}
+
+void EditingView::onAltT()
+{
+    cancelEdit();
+    const int i = currentEntry();
+    if (!document().validIndex(i) || i == 0 || refuseOutside(i))
+        return;
+#ifdef TARLO_HAVE_TABLES
+    tables::TableWnd::openShortcut(makeTableTarget(i), this);
+#endif
+}
+
+void EditingView::onAltD()
+{
+    cancelEdit();
+    const int i = currentEntry();
+    if (!document().validIndex(i) || i == 0 || refuseOutside(i))
+        return;
+#ifdef TARLO_HAVE_TABLES
+    tables::TblDblWnd::openShortcut(makeTableTarget(i), this);
+#endif
+}
+
+// ---------------------------------------------------------------------------
+// Search
+
+void EditingView::onSearch()
+{
+    cancelEdit();
+    SearchDialog dlg(latin1(m_search.text), this);
+    if (runDialog(dlg) != QDialog::Accepted)
+        return;
+    const QByteArray text = dlg.text().toLatin1();
+    m_search.text.assign(text.constData(), std::size_t(text.size()));
+    m_search.position = 1;
+    onSearchAgain();
+}
+
+void EditingView::onSearchAgain()
+{
+    if (m_search.text.empty())
+        return;
+    cancelEdit();
+    model::CTLDoc& doc = document();
+    const int found = browser::searchAgain(m_search, static_cast<int>(doc.entryCount()),
+                                           [&doc](int i) { return doc.entry(i).name; });
+    if (found < 0) {
+        showMessage(latin1(m_search.text) + QStringLiteral(" not found."));
+        return;
+    }
+    // Selecting expands the parents and scrolls the item into view.
+    const QModelIndex idx = recordModel()->indexForEntry(found);
+    for (QModelIndex p = idx.parent(); p.isValid(); p = p.parent())
+        expand(p);
+    selectEntry(found);
+}
+
+} // namespace tarlo

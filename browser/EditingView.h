@@ -1,0 +1,97 @@
+#pragma once
+// The record tree with its editors: activation by type (in-place box, bool
+// toggle, hex dialog, text dialog, table windows), the context-menu commands,
+// search, and Alt+T / Alt+D.
+//
+// Rule while the in-place box is open: every command that rebuilds the list
+// or makes another entry current closes the box first without writing, and
+// any rebuild of the tree closes it the same way. The box therefore only ever
+// writes into the entry it was opened on.
+#include "browser/CTLView.h"
+#include "browser/EntrySearch.h"
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+class FieldEdit;
+class QDialog;
+
+namespace tables { class TableTarget; }
+
+namespace tarlo {
+
+class EditingView : public CTLView {
+    Q_OBJECT
+public:
+    explicit EditingView(model::CTLDoc& doc, QWidget* parent = nullptr);
+    ~EditingView() override;
+
+    // ---- entry points of the tree ----
+    void activateEntry(int listIndex) override;
+    void onEditAsHex() override;
+    void onCopyToClipboard() override;
+    void onAddFromClipboard() override;
+    void onRemoveRecord() override;
+    void onReplaceFromClipboard() override;
+    void onAltT() override;
+    void onAltD() override;
+    void onSearch() override;
+    void onSearchAgain() override;
+    bool canSearchAgain() const override { return !m_search.text.empty(); }
+    bool inPlaceEditorOpen() const override;
+    void focusInPlaceEditor() override;
+    void showMessage(const QString& text) override;
+
+    // ---- the in-place box ----
+    FieldEdit* fieldEdit() const { return m_box; }
+    // The entry the box was opened on, -1 while it is closed.
+    int editingEntry() const { return m_editEntry; }
+    // Closes the box without writing (no-op while it is closed).
+    void cancelEdit();
+
+    // Hex hand-over of entry i (also "Edit As Hex").
+    void editAsHex(int listIndex);
+    // The text dialog for a "text" entry.
+    void editText(int listIndex);
+
+    const browser::SearchState& searchState() const { return m_search; }
+
+    // A table window's link to entry i: reads and writes its bytes for as long
+    // as the entry exists (indexes are followed across add and remove; a
+    // reload ends the link and writes are refused).
+    std::unique_ptr<tables::TableTarget> makeTableTarget(int listIndex);
+
+protected:
+    // Runs the "Edit Hex Data" dialog on a working copy; true after OK.
+    virtual bool runHexDialog(std::vector<std::uint8_t>& bytes);
+    // Runs a modal dialog (text, search); tests drive it from here.
+    virtual int runDialog(QDialog& dialog);
+
+private:
+    friend class DocTableTarget;
+    struct EntryHandle {
+        int index = -1;
+        std::uint64_t revision = 0;
+    };
+
+    void openBox(int listIndex);
+    void onBoxEnter();
+    void closeBox();
+    void placeBox();
+    // Refreshes entry i and every entry whose text reads the same bytes.
+    void refreshAround(int listIndex);
+    bool refuseOutside(int listIndex);
+    std::shared_ptr<EntryHandle> track(int listIndex);
+    // After an add or remove: follows the open windows' entries to their new
+    // indexes. `first` is the first index affected, `shift` how far later
+    // entries moved; with `removed` > 0 that many entries from `first` are gone.
+    void remapHandles(std::uint64_t oldRevision, int first, int shift, int removed);
+
+    FieldEdit* m_box = nullptr;
+    int m_editEntry = -1;
+    browser::SearchState m_search;
+    std::vector<std::weak_ptr<EntryHandle>> m_handles;
+};
+
+} // namespace tarlo
