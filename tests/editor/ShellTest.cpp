@@ -1,0 +1,562 @@
+// The editor shell as a user meets it: first start, opening files, saving,
+// the close sequence, settings, recent files, the command line and the file
+// association. Settings and data folders point into a temporary folder.
+
+#include "../browser/TestAir.h"
+#include "browser/CTLView.h"
+#include "browser/RecordTreeModel.h"
+#include "editor/Association.h"
+#include "editor/CMainFrame.h"
+#include "editor/CTLApp.h"
+#include "editor/Placement.h"
+#include "editor/RecentFiles.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QProcess>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <cstdlib>
+
+using namespace tarlo;
+
+namespace {
+
+QTemporaryDir* gHome = nullptr;
+
+// A main window whose questions are answered by the test.
+class ScriptedFrame : public CMainFrame {
+public:
+    using CMainFrame::CMainFrame;
+    QList<QMessageBox::StandardButton> answers;
+    QStringList asked, errors;
+    QString openChoice, saveChoice;
+    int ended = 0, helpOpened = 0;
+
+    QMessageBox::StandardButton askYesNoCancel(const QString& t) override
+    {
+        asked << t;
+        return answers.isEmpty() ? QMessageBox::Cancel : answers.takeFirst();
+    }
+    void showError(const QString& t) override { errors << t; }
+    QString chooseOpenFile() override { return openChoice; }
+    QString chooseSaveFile(const QString&) override { return saveChoice; }
+    void endProgram() override { ++ended; }
+    void openHelp() override { ++helpOpened; }
+};
+
+QSettings settings()
+{
+    return QSettings(settingsOrganization(), settingsApplication());
+}
+
+} // namespace
+
+class ShellTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    QString m_prog;   // a program path whose folder holds Tarlo.ini
+    QString m_plane;
+
+    CMainFrame::Options options() const
+    {
+        CMainFrame::Options o;
+        o.programPath = m_prog;
+        o.definitionsPath = m_dir.filePath(QStringLiteral("Tarlo.ini"));
+        o.helpPath = m_dir.filePath(QStringLiteral("Tarlo.html"));
+        return o;
+    }
+
+    QString write(const QString& name, const QByteArray& bytes)
+    {
+        const QString p = m_dir.filePath(name);
+        testair::writeFile(p, bytes);
+        return p;
+    }
+
+    static ScriptedFrame* scripted(CTLApp& app) { return static_cast<ScriptedFrame*>(app.mainFrame()); }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        write(QStringLiteral("Tarlo.ini"), testair::kDefinitions);
+        m_prog = m_dir.filePath(QStringLiteral("tarlo"));
+        m_plane = write(QStringLiteral("plane.air"), testair::sampleImage());
+        CTLApp::setFrameFactory([](const CMainFrame::Options& o, const ViewFactory& f) {
+            return std::make_unique<ScriptedFrame>(o, f);
+        });
+    }
+
+    void init()
+    {
+        QSettings s = settings();
+        s.clear();
+        s.sync();
+        testair::writeFile(m_plane, testair::sampleImage());
+    }
+
+    void firstStartWithEmptySettings()
+    {
+        ScriptedFrame w(options());
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QCOMPARE(w.frameGeometry(), QRect(10, 10, 290, 390));
+        QVERIFY(w.view()->sortEntries());
+        QVERIFY(w.action(QStringLiteral("sort"))->isChecked());
+        QVERIFY(!w.useLastFile());
+        QVERIFY(!w.useLastSel());
+        QCOMPARE(w.windowTitle(), QStringLiteral("Untitled - Tarlo"));
+        QCOMPARE(w.statusText(), QStringLiteral("Welcome To Tarlo!"));
+        for (const char* name : {"save", "saveAs", "reload"})
+            QVERIFY(!w.action(QString::fromLatin1(name))->isEnabled());
+        QVERIFY(!(w.windowFlags() & Qt::WindowMaximizeButtonHint));
+        QCOMPARE(w.view()->model()->rowCount(), 0);
+        // The menu bar: File, Special and the Help command.
+        QStringList bar;
+        for (QAction* a : w.menuBar()->actions()) bar << a->text();
+        QCOMPARE(bar, QStringList({QStringLiteral("&File"), QStringLiteral("&Special"), QStringLiteral("Help")}));
+        QCOMPARE(w.action(QStringLiteral("open"))->statusTip(), QStringLiteral("Open an existing document"));
+        QCOMPARE(w.action(QStringLiteral("open"))->shortcut(), QKeySequence(QStringLiteral("Ctrl+O")));
+        QCOMPARE(w.action(QStringLiteral("search"))->shortcut(), QKeySequence(Qt::Key_F2));
+        // Ctrl+S on an empty document writes nothing and asks nothing.
+        QTest::keyClick(&w, Qt::Key_S, Qt::ControlModifier);
+        QVERIFY(w.errors.isEmpty());
+    }
+
+    void placementRules()
+    {
+        const QRect desk(0, 0, 1024, 768);
+        QCOMPARE(placementFromSettings({}, desk), QRect(10, 10, 290, 390));
+        QCOMPARE(placementFromSettings({5000, 10, 5300, 400}, desk), QRect(924, 10, 100, 390));
+        QCOMPARE(placementFromSettings({50, 50, 60, 55}, desk), QRect(50, 50, 100, 100));
+        QCOMPARE(placementFromSettings({-30, -5, 200, 200}, desk), QRect(0, 0, 230, 205));
+        QCOMPARE(placementFromSettings({10, 700, 300, 2000}, desk), QRect(10, 668, 290, 100));
+        // Absurd values do not overflow.
+        QCOMPARE(placementFromSettings({INT_MIN, INT_MIN, INT_MAX, INT_MAX}, desk), QRect(0, 0, 1024, 768));
+
+        StoredRect w = placementForSettings(QRect(-20, 5, 10, 10), desk);
+        QCOMPARE(w.left, 0);
+        QCOMPARE(w.top, 5);
+        QCOMPARE(w.right, 20);
+        QCOMPARE(w.bottom, 25);
+        w = placementForSettings(QRect(900, 700, 400, 400), desk);
+        QCOMPARE(w.right, 1024);
+        QCOMPARE(w.bottom, 768);
+
+        // Stored values far off the screen bring the window back.
+        {
+            QSettings s = settings();
+            s.setValue(QStringLiteral("Settings/Left"), 5000);
+            s.setValue(QStringLiteral("Settings/Right"), 5300);
+        }
+        ScriptedFrame f(options());
+        const QRect screen = f.screen()->virtualGeometry();
+        QCOMPARE(f.geometry().x(), screen.right() + 1 - 100);
+        QCOMPARE(f.geometry().width(), 100);
+    }
+
+    void openFromMenuCommandLineAndDrop()
+    {
+        // Command line.
+        {
+            CTLApp app(m_prog);
+            QVERIFY(!app.initInstance({m_plane}).has_value());
+            CMainFrame* w = app.mainFrame();
+            QCOMPARE(w->windowTitle(), QStringLiteral("plane.air - Tarlo"));
+            QCOMPARE(w->statusText(), QStringLiteral("plane.air has 3 records."));
+            QCOMPARE(w->view()->currentEntry(), 0);
+            QVERIFY(w->action(QStringLiteral("save"))->isEnabled());
+            QCOMPARE(w->recentFiles().paths(), QStringList({m_plane}));
+            // The definition file beside the program was used.
+            QCOMPARE(w->view()->recordModel()->indexForEntry(1).data().toString(), QStringLiteral("10  Engine"));
+            w->close();
+        }
+        // The menu.
+        const QString other = write(QStringLiteral("other.air"), testair::image({{0x2, QByteArray(4, 0)}}));
+        {
+            ScriptedFrame w(options());
+            w.openChoice = other;
+            w.action(QStringLiteral("open"))->trigger();
+            QCOMPARE(w.windowTitle(), QStringLiteral("other.air - Tarlo"));
+            QCOMPARE(w.statusText(), QStringLiteral("other.air has 1 records."));
+
+            // A drop of two files opens each in turn; the last one stays.
+            QMimeData mime;
+            mime.setUrls({QUrl::fromLocalFile(m_plane), QUrl::fromLocalFile(other)});
+            QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, {});
+            QApplication::sendEvent(&w, &enter);
+            QVERIFY(enter.isAccepted());
+            QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, {});
+            w.openDocument(write(QStringLiteral("third.air"), testair::image({})), false);
+            QApplication::sendEvent(&w, &drop);
+            QCOMPARE(w.windowTitle(), QStringLiteral("other.air - Tarlo"));
+            QCOMPARE(w.recentFiles().paths().mid(0, 3), QStringList({other, m_plane, m_dir.filePath(QStringLiteral("third.air"))}));
+
+            // A drop while modified asks first; Cancel keeps the document.
+            w.document().setModified(true);
+            QMimeData one;
+            one.setUrls({QUrl::fromLocalFile(m_plane)});
+            QDropEvent drop2(QPointF(5, 5), Qt::CopyAction, &one, Qt::LeftButton, {});
+            w.answers = {QMessageBox::Cancel};
+            QDragEnterEvent enter2(QPoint(5, 5), Qt::CopyAction, &one, Qt::LeftButton, {});
+            QApplication::sendEvent(&w, &enter2);
+            QApplication::sendEvent(&w, &drop2);
+            QCOMPARE(w.asked, QStringList({QStringLiteral("Save changes to other.air?")}));
+            QCOMPARE(w.windowTitle(), QStringLiteral("other.air - Tarlo"));
+            QVERIFY(w.document().isModified());
+
+            // A file that cannot be read leaves the document as it was.
+            w.document().setModified(false);
+            w.openChoice = m_dir.filePath(QStringLiteral("missing.air"));
+            w.action(QStringLiteral("open"))->trigger();
+            QCOMPARE(w.errors.size(), 1);
+            QVERIFY(w.errors.first().contains(QStringLiteral("missing.air")));
+            QCOMPARE(w.windowTitle(), QStringLiteral("other.air - Tarlo"));
+        }
+    }
+
+    void saveSaveAsAndReload()
+    {
+        ScriptedFrame w(options());
+        QVERIFY(w.openDocument(m_plane, false));
+        model::CTLDoc& doc = w.document();
+
+        // Save writes the changed field inside its record.
+        doc.data(4)[0] = 9;
+        doc.setModified(true);
+        w.action(QStringLiteral("save"))->trigger();
+        QVERIFY(!doc.isModified());
+        QCOMPARE(w.statusText(), QStringLiteral("Wrote 37 bytes to plane.air"));
+        QByteArray expected = testair::sampleImage();
+        expected[8 + 6] = 9;
+        QCOMPARE(testair::readFile(m_plane), expected);
+
+        // Save As: new name, tree rebuilt with only the root open and selected.
+        w.view()->expandAllRecords();
+        w.view()->selectEntry(3);
+        const QString copy = m_dir.filePath(QStringLiteral("copy.air"));
+        w.saveChoice = copy;
+        w.action(QStringLiteral("saveAs"))->trigger();
+        QCOMPARE(testair::readFile(copy), expected);
+        QCOMPARE(w.windowTitle(), QStringLiteral("copy.air - Tarlo"));
+        QCOMPARE(w.view()->model()->index(0, 0).data().toString(), QStringLiteral("copy.air"));
+        QCOMPARE(w.view()->currentEntry(), 0);
+        QVERIFY(!w.view()->isExpanded(w.view()->recordModel()->indexForEntry(1)));
+        QCOMPARE(w.recentFiles().paths().first(), copy);
+
+        // Reload discards changes without asking.
+        doc.data(4)[0] = 100;
+        doc.setModified(true);
+        w.action(QStringLiteral("reload"))->trigger();
+        QVERIFY(w.asked.isEmpty());
+        QVERIFY(!doc.isModified());
+        QCOMPARE(w.view()->recordModel()->indexForEntry(4).data().toString(), QStringLiteral("Count=9"));
+    }
+
+    void closeAsksAboutChanges()
+    {
+        ScriptedFrame w(options());
+        w.show();
+        QVERIFY(w.openDocument(m_plane, false));
+        w.document().data(4)[0] = 55;
+        w.document().setModified(true);
+
+        // Cancel keeps the program running, with the settings already written.
+        w.answers = {QMessageBox::Cancel};
+        QVERIFY(!w.close());
+        QVERIFY(w.isVisible());
+        QCOMPARE(w.asked, QStringList({QStringLiteral("Save changes to plane.air?")}));
+        QCOMPARE(settings().value(QStringLiteral("Settings/Left")).toInt(), 10);
+
+        // No closes without writing.
+        w.answers = {QMessageBox::No};
+        QVERIFY(w.close());
+        QCOMPARE(testair::readFile(m_plane), testair::sampleImage());
+
+        // Yes saves, then closes.
+        ScriptedFrame y(options());
+        y.show();
+        QVERIFY(y.openDocument(m_plane, false));
+        y.document().data(4)[0] = 56;
+        y.document().setModified(true);
+        y.answers = {QMessageBox::Yes};
+        QVERIFY(y.close());
+        QCOMPARE(quint8(testair::readFile(m_plane).at(14)), quint8(56));
+    }
+
+    void settingsWrittenAtClose()
+    {
+        QRect outerAtClose;
+        {
+            ScriptedFrame w(options());
+            w.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&w));
+            w.openDocument(m_plane, false);
+            w.move(40, 60);
+            w.resize(300, 320);
+            QTest::qWait(10);
+            w.action(QStringLiteral("sort"))->trigger(); // sorting off
+            w.view()->selectEntry(3);
+            outerAtClose = w.frameGeometry();
+            QVERIFY(w.close());
+        }
+        QCOMPARE(outerAtClose.topLeft(), QPoint(40, 60));
+        QSettings s = settings();
+        const QRect outer(s.value(QStringLiteral("Settings/Left")).toInt(), s.value(QStringLiteral("Settings/Top")).toInt(),
+                          s.value(QStringLiteral("Settings/Right")).toInt() - s.value(QStringLiteral("Settings/Left")).toInt(),
+                          s.value(QStringLiteral("Settings/Bottom")).toInt() - s.value(QStringLiteral("Settings/Top")).toInt());
+        QCOMPARE(outer, outerAtClose);
+        QCOMPARE(s.value(QStringLiteral("Settings/Sort")).toInt(), 0);
+        QVERIFY(!s.contains(QStringLiteral("Settings/LastSelItem"))); // option off
+        QCOMPARE(s.value(QStringLiteral("Recent File List/File1")).toString(), m_plane);
+
+        // The next start takes the placement and the sort flag back.
+        {
+            ScriptedFrame w(options());
+            QVERIFY(!w.view()->sortEntries());
+            QCOMPARE(w.pos(), QPoint(40, 60));
+
+            // With the option on, the selection is remembered...
+            w.setUseLastSel(true);
+            QCOMPARE(settings().value(QStringLiteral("Settings/UseLastSel")).toInt(), 1);
+            w.show();
+            w.openDocument(m_plane, false);
+            w.view()->selectEntry(3);
+            QVERIFY(w.close());
+        }
+        QCOMPARE(settings().value(QStringLiteral("Settings/LastSelItem")).toInt(), 3);
+        {
+            // ...and selected at the next start.
+            CTLApp app(m_prog);
+            QVERIFY(!app.initInstance({m_plane}).has_value());
+            QCOMPARE(app.mainFrame()->view()->currentEntry(), 3);
+            // Turned off, it is no longer written; the old value stays.
+            app.mainFrame()->setUseLastSel(false);
+            app.mainFrame()->view()->selectEntry(1);
+            QVERIFY(app.mainFrame()->close());
+        }
+        QCOMPARE(settings().value(QStringLiteral("Settings/LastSelItem")).toInt(), 3);
+
+        // An index beyond the list selects nothing new.
+        {
+            QSettings t = settings();
+            t.setValue(QStringLiteral("Settings/UseLastSel"), 1);
+            t.setValue(QStringLiteral("Settings/LastSelItem"), 500);
+        }
+        CTLApp app(m_prog);
+        QVERIFY(!app.initInstance({m_plane}).has_value());
+        QCOMPARE(app.mainFrame()->view()->currentEntry(), 0);
+        app.mainFrame()->close();
+    }
+
+    void altXEndsWithoutTheCloseSequence()
+    {
+        ScriptedFrame w(options());
+        w.show();
+        w.openDocument(m_plane, false);
+        w.document().setModified(true);
+        w.view()->setFocus();
+        QTest::keyClick(w.view(), Qt::Key_X, Qt::AltModifier);
+        QCOMPARE(w.ended, 1);
+        QVERIFY(w.asked.isEmpty());
+        QVERIFY(!settings().contains(QStringLiteral("Settings/Left")));
+        QCOMPARE(settings().value(QStringLiteral("Recent File List/File1")).toString(), m_plane);
+        w.document().setModified(false);
+    }
+
+    void recentFiles()
+    {
+        RecentFiles r;
+        for (int i = 0; i < 25; ++i) r.add(QStringLiteral("/f/%1.air").arg(i));
+        QCOMPARE(r.paths().size(), 20);
+        QCOMPARE(r.paths().first(), QStringLiteral("/f/24.air"));
+        r.add(QStringLiteral("/f/./10.air")); // the same file moves up
+        QCOMPARE(r.paths().size(), 20);
+        QCOMPARE(r.paths().first(), QStringLiteral("/f/./10.air"));
+        QCOMPARE(r.paths().count(QStringLiteral("/f/10.air")), 0);
+
+        QCOMPARE(RecentFiles::shortenPath(QStringLiteral("/a/b.air")), QStringLiteral("/a/b.air"));
+        const QString longPath = QStringLiteral("/home/pilot/projects/aircraft/models/plane.air");
+        QCOMPARE(RecentFiles::shortenPath(longPath), QStringLiteral("/home/pilot/.../plane.air"));
+        QVERIFY(RecentFiles::shortenPath(QStringLiteral("/x/") + QString(40, u'n') + QStringLiteral(".air")).size() <= 30);
+        QVERIFY(RecentFiles::shortenPath(QStringLiteral("/x/") + QString(40, u'n') + QStringLiteral(".air")).endsWith(QStringLiteral(".air")));
+        QCOMPARE(RecentFiles::menuText(0, QStringLiteral("/a&b.air")), QStringLiteral("&1 /a&&b.air"));
+        QCOMPARE(RecentFiles::menuText(9, QStringLiteral("/a")), QStringLiteral("1&0 /a"));
+
+        // A recent file that has gone is reported and taken off the list.
+        const QString gone = write(QStringLiteral("gone.air"), testair::image({{0x2, QByteArray(4, 0)}}));
+        ScriptedFrame w(options());
+        w.openDocument(m_plane, false);
+        w.openDocument(gone, false);
+        QCOMPARE(w.recentMenuTexts().size(), 2);
+        QVERIFY(QFile::remove(gone));
+        w.openRecent(0);
+        QCOMPARE(w.errors.size(), 1);
+        QCOMPARE(w.recentFiles().paths(), QStringList({m_plane}));
+        QCOMPARE(w.recentMenuTexts().size(), 1);
+        w.openRecent(0);
+        QCOMPARE(w.windowTitle(), QStringLiteral("plane.air - Tarlo"));
+    }
+
+    void startUpOpensTheLastFile()
+    {
+        {
+            QSettings s = settings();
+            s.setValue(QStringLiteral("Settings/UseLastFile"), 1);
+            s.setValue(QStringLiteral("Recent File List/File1"), m_plane);
+        }
+        const QString other = write(QStringLiteral("named.air"), testair::image({{0x2, QByteArray(4, 0)}}));
+        {
+            // A file on the command line wins.
+            CTLApp app(m_prog);
+            QVERIFY(!app.initInstance({other}).has_value());
+            QCOMPARE(app.mainFrame()->windowTitle(), QStringLiteral("named.air - Tarlo"));
+            app.mainFrame()->close();
+        }
+        {
+            QSettings s = settings();
+            s.setValue(QStringLiteral("Recent File List/File1"), m_plane);
+            s.setValue(QStringLiteral("Recent File List/File2"), other);
+        }
+        {
+            CTLApp app(m_prog);
+            QVERIFY(!app.initInstance({}).has_value());
+            QCOMPARE(app.mainFrame()->windowTitle(), QStringLiteral("plane.air - Tarlo"));
+            app.mainFrame()->close();
+        }
+        {
+            // A missing last file: the error, the empty document, the entry gone.
+            QSettings s = settings();
+            s.setValue(QStringLiteral("Recent File List/File1"), m_dir.filePath(QStringLiteral("nothere.air")));
+            s.setValue(QStringLiteral("Recent File List/File2"), m_plane);
+        }
+        CTLApp app(m_prog);
+        QVERIFY(!app.initInstance({}).has_value());
+        auto* w = scripted(app);
+        QCOMPARE(w->errors.size(), 1);
+        QCOMPARE(w->windowTitle(), QStringLiteral("Untitled - Tarlo"));
+        QCOMPARE(w->recentFiles().paths(), QStringList({m_plane}));
+        w->close();
+    }
+
+    void commandLine()
+    {
+        using K = CommandLine::Kind;
+        QCOMPARE(parseCommandLine({}).kind, K::Run);
+        QVERIFY(parseCommandLine({}).file.isEmpty());
+        QCOMPARE(parseCommandLine({QStringLiteral("x.air")}).file, QStringLiteral("x.air"));
+        QCOMPARE(parseCommandLine({QStringLiteral("/p"), QStringLiteral("x.air")}).kind, K::Print);
+        QCOMPARE(parseCommandLine({QStringLiteral("/pt"), QStringLiteral("x.air"), QStringLiteral("a"),
+                                   QStringLiteral("b"), QStringLiteral("c")}).file,
+                 QStringLiteral("x.air"));
+        for (const char* u : {"/Unregister", "-unregister", "/UNREGSERVER", "-Unregserver"})
+            QCOMPARE(parseCommandLine({QString::fromLatin1(u)}).kind, K::Unregister);
+        QCOMPARE(parseCommandLine({QStringLiteral("Unregister")}).kind, K::Run);
+        // A lone argument naming an existing file is that file, whatever it looks like.
+        const QString odd = write(QStringLiteral("-p"), testair::image({}));
+        QDir::setCurrent(m_dir.path());
+        QCOMPARE(parseCommandLine({QStringLiteral("-p")}).kind, K::Run);
+        QCOMPARE(parseCommandLine({QStringLiteral("-p")}).file, QStringLiteral("-p"));
+        QCOMPARE(parseCommandLine({odd}).file, odd);
+
+        // The print forms open the file without showing the window and end.
+        {
+            CTLApp app(m_prog);
+            const auto status = app.initInstance({QStringLiteral("/p"), m_plane});
+            QVERIFY(status.has_value());
+            QCOMPARE(*status, 0);
+            QVERIFY(!app.mainFrame()->isVisible());
+            QVERIFY(app.mainFrame()->document().hasData());
+        }
+        // A file that cannot be opened ends the program.
+        {
+            CTLApp app(m_prog);
+            const auto status = app.initInstance({m_dir.filePath(QStringLiteral("nothere.air"))});
+            QVERIFY(status.has_value());
+            QCOMPARE(*status, 1);
+            QCOMPARE(scripted(app)->errors.size(), 1);
+        }
+    }
+
+    void associationFilesUnderDataHome()
+    {
+        const QString data = qEnvironmentVariable("XDG_DATA_HOME");
+        QVERIFY(data.startsWith(gHome->path()));
+        const QString prog = QStringLiteral("/opt/tarlo dir/tarlo");
+        ScriptedFrame w(CMainFrame::Options{prog, {}, {}});
+        w.action(QStringLiteral("associate"))->trigger();
+        const AssociationPaths p = associationPaths();
+        QCOMPARE(p.desktopFile, data + QStringLiteral("/applications/tarlo.desktop"));
+        QCOMPARE(p.mimeFile, data + QStringLiteral("/mime/packages/tarlo-air.xml"));
+        QVERIFY(w.errors.isEmpty());
+
+        const QString desktop = QString::fromUtf8(testair::readFile(p.desktopFile));
+        const QStringList lines = desktop.split(u'\n');
+        QCOMPARE(lines.first(), QStringLiteral("[Desktop Entry]"));
+        QVERIFY(lines.contains(QStringLiteral("Exec=\"/opt/tarlo dir/tarlo\" %f")));
+        QVERIFY(lines.contains(QStringLiteral("MimeType=application/x-tarlo-air;")));
+        QVERIFY(lines.contains(QStringLiteral("Icon=tarlo")));
+        QVERIFY(lines.contains(QStringLiteral("X-Tarlo-OpenCommand=/opt/tarlo dir/tarlo \"%1\"")));
+        const QString validate = QStandardPaths::findExecutable(QStringLiteral("desktop-file-validate"));
+        if (!validate.isEmpty()) {
+            QProcess proc;
+            proc.start(validate, {p.desktopFile});
+            QVERIFY(proc.waitForFinished());
+            QVERIFY2(proc.exitCode() == 0, proc.readAllStandardOutput().constData());
+        }
+        const QString mime = QString::fromUtf8(testair::readFile(p.mimeFile));
+        QVERIFY(mime.contains(QStringLiteral("<mime-type type=\"application/x-tarlo-air\">")));
+        QVERIFY(mime.contains(QStringLiteral("<comment>AIR aircraft file</comment>")));
+        QVERIFY(mime.contains(QStringLiteral("<glob pattern=\"*.air\"/>")));
+
+        // Unregister removes both files and the settings, and says so.
+        settings().setValue(QStringLiteral("Settings/UseLastFile"), 1);
+        QString said;
+        CTLApp::setMessageHook([&](const QString& t) { said = t; });
+        CTLApp app(m_prog);
+        const auto status = app.initInstance({QStringLiteral("/Unregister")});
+        CTLApp::setMessageHook({});
+        QVERIFY(status.has_value());
+        QCOMPARE(said, QStringLiteral("System registry entries have been removed and the INI file (if any) was deleted."));
+        QVERIFY(!QFile::exists(p.desktopFile));
+        QVERIFY(!QFile::exists(p.mimeFile));
+        QVERIFY(!settings().contains(QStringLiteral("Settings/UseLastFile")));
+    }
+
+    void helpAndStatusPanes()
+    {
+        ScriptedFrame w(options());
+        w.action(QStringLiteral("help"))->trigger();
+        QCOMPARE(w.helpOpened, 1);
+        // Offscreen there is no keyboard indicator to read: both panes stay blank.
+        w.refreshLockPanes();
+        QVERIFY(w.capsPaneText().isEmpty() || w.capsPaneText() == QStringLiteral("CAP"));
+        QVERIFY(w.numPaneText().isEmpty() || w.numPaneText() == QStringLiteral("NUM"));
+        w.setStatusText(QStringLiteral("hint"));
+        QCOMPARE(w.statusText(), QStringLiteral("hint"));
+    }
+};
+
+int main(int argc, char** argv)
+{
+    // Settings and the association go to a temporary home, set before Qt
+    // reads the environment.
+    QTemporaryDir home;
+    gHome = &home;
+    qputenv("XDG_CONFIG_HOME", home.filePath(QStringLiteral("config")).toUtf8());
+    qputenv("XDG_DATA_HOME", home.filePath(QStringLiteral("data")).toUtf8());
+    qputenv("HOME", home.path().toUtf8());
+    QApplication app(argc, argv);
+    ShellTest t;
+    return QTest::qExec(&t, argc, argv);
+}
+
+#include "ShellTest.moc"
