@@ -108,7 +108,7 @@ CHexDataCtrl::CHexDataCtrl(QWidget* parent)
     m_autoScrollTimer = new QTimer(this);
     m_autoScrollTimer->setInterval(60);
     connect(m_autoScrollTimer, &QTimer::timeout, this, [this] {
-        if (!(QApplication::mouseButtons() & Qt::LeftButton) || !hasSelection()) {
+        if (!m_leftDown || !hasSelection()) {
             m_autoScrollTimer->stop();
             return;
         }
@@ -528,6 +528,7 @@ void CHexDataCtrl::mousePressEvent(QMouseEvent* e)
     if (!m_data || e->button() != Qt::LeftButton)
         return;
     ensureLayout();
+    m_leftDown = true;
     const bool shift = e->modifiers() & Qt::ShiftModifier;
     const std::int64_t oldCaret = m_caretOffset;
     const QPoint pos = e->position().toPoint();
@@ -607,6 +608,7 @@ void CHexDataCtrl::dragTo(QPoint pos)
 void CHexDataCtrl::mouseReleaseEvent(QMouseEvent* e)
 {
     if (e->button() == Qt::LeftButton) {
+        m_leftDown = false;
         m_pressPending = false;
         m_autoScrollTimer->stop();
     }
@@ -628,6 +630,7 @@ void CHexDataCtrl::focusInEvent(QFocusEvent* e)
 void CHexDataCtrl::focusOutEvent(QFocusEvent* e)
 {
     QAbstractScrollArea::focusOutEvent(e);
+    m_autoScrollTimer->stop();
     hideCaret();
 }
 

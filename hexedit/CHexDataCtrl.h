@@ -103,6 +103,7 @@ private:
     bool m_blinkOn = true;       // current blink phase
     QTimer* m_blinkTimer = nullptr;
     QTimer* m_autoScrollTimer = nullptr;
+    bool m_leftDown = false;     // left button pressed in the control
     bool m_pressPending = false; // left press that may still become a drag
     QPoint m_pressPos;
     QPoint m_lastDragPos;
