@@ -492,7 +492,7 @@ void TestHexEdit::selectionIsPainted()
     auto bytes = counting(40);
     auto c = makeCtrl(bytes, 10);
     caretToHex(*c, 9);
-    key(*c, Qt::Key_Right, Qt::ShiftModifier, 4); // selects 9..10
+    key(*c, Qt::Key_Right, Qt::ShiftModifier, 4); // caret on 11's high nibble, selects 9..11
     const QColor highlight = c->palette().color(QPalette::Highlight);
     const auto& g = c->geometry();
     const QImage img = c->viewport()->grab().toImage();
@@ -501,8 +501,9 @@ void TestHexEdit::selectionIsPainted()
     };
     QVERIFY(isHighlight(hexCol(*c, 1), 1));
     QVERIFY(isHighlight(hexCol(*c, 2) + 2, 1));
+    QVERIFY(isHighlight(hexCol(*c, 3) + 2, 1)); // beside the caret
     QVERIFY(!isHighlight(hexCol(*c, 0), 1));
-    QVERIFY(!isHighlight(hexCol(*c, 3), 1));
+    QVERIFY(!isHighlight(hexCol(*c, 4), 1));
     // Only the column the caret is in shows the selection.
     QVERIFY(!isHighlight(textCol(*c, 1), 1));
 }
