@@ -4,6 +4,7 @@
 #include "model/Definitions.h"
 
 #include <algorithm>
+#include <unordered_map>
 #include <utility>
 
 namespace model {
@@ -73,6 +74,13 @@ void CTLDoc::ParseImage(const Ini& defs)
     root.name = fileName_;
     list_.push_back(std::move(root));
 
+    struct Definition {
+        std::string name, help;
+        FieldType type = FieldType::Raw;
+        std::vector<FieldDefinition> fields;
+    };
+    std::unordered_map<std::uint32_t, Definition> cache;
+
     const std::span<const std::uint8_t> img(image_);
     const std::size_t size = img.size();
     std::size_t pos = 0;
@@ -87,39 +95,48 @@ void CTLDoc::ParseImage(const Ini& defs)
         const std::uint32_t len = *bytes::u32(img, pos + 4);
         const std::size_t dataPos = pos + 8;
 
-        RecordDefinition def = ReadRecordDefinition(defs, id);
+        // Files repeat ids; each id's definitions are looked up once per call.
+        auto [it, fresh] = cache.try_emplace(id);
+        Definition& def = it->second;
+        if (fresh) {
+            RecordDefinition rd = ReadRecordDefinition(defs, id);
+            def.name = std::move(rd.name);
+            def.help = std::move(rd.help);
+            def.type = lookupType(rd.typeKeyword).type;
+            if (def.type == FieldType::Record)
+                for (int n = 1; n <= kMaxFieldNumber; ++n) {
+                    auto fd = ReadFieldDefinition(defs, id, n);
+                    if (!fd)
+                        break;
+                    def.fields.push_back(std::move(*fd));
+                }
+        }
         RecordEntry rec;
         rec.id = id;
         rec.length = len;
-        rec.type = lookupType(def.typeKeyword).type;
+        rec.type = def.type;
         rec.fileOffset = std::uint32_t(dataPos);
         rec.parent = 0;
         rec.data.assign(img.begin() + std::ptrdiff_t(dataPos), img.begin() + std::ptrdiff_t(dataPos + len));
-        rec.name = std::move(def.name);
-        rec.help = std::move(def.help);
-        const FieldType recType = rec.type;
+        rec.name = def.name;
+        rec.help = def.help;
         const std::int32_t recIndex = std::int32_t(list_.size());
         list_.push_back(std::move(rec));
         ++recordCount_;
 
-        if (recType == FieldType::Record) {
-            for (int n = 1; n <= kMaxFieldNumber; ++n) {
-                auto fd = ReadFieldDefinition(defs, id, n);
-                if (!fd)
-                    break;
-                const TypeLookup tl = lookupType(fd->typeKeyword);
-                RecordEntry f;
-                f.id = id;
-                // A field of type "record" has no extent of its own: raw, size 0.
-                f.type = tl.type == FieldType::Record ? FieldType::Raw : tl.type;
-                f.length = tl.type == FieldType::Record ? 0 : tl.size;
-                f.fileOffset = std::uint32_t(dataPos + fd->offset);
-                f.parent = recIndex;
-                f.fieldOffset = fd->offset;
-                f.name = std::move(fd->name);
-                f.help = std::move(fd->help);
-                list_.push_back(std::move(f));
-            }
+        for (const FieldDefinition& fd : def.fields) {
+            const TypeLookup tl = lookupType(fd.typeKeyword);
+            RecordEntry f;
+            f.id = id;
+            // A field of type "record" has no extent of its own: raw, size 0.
+            f.type = tl.type == FieldType::Record ? FieldType::Raw : tl.type;
+            f.length = tl.type == FieldType::Record ? 0 : tl.size;
+            f.fileOffset = std::uint32_t(dataPos + fd.offset);
+            f.parent = recIndex;
+            f.fieldOffset = fd.offset;
+            f.name = fd.name;
+            f.help = fd.help;
+            list_.push_back(std::move(f));
         }
         pos = dataPos + len;
     }
@@ -260,7 +277,10 @@ std::string CTLDoc::trailingText() const
 {
     if (trailing_.empty())
         return {};
-    return "(" + std::to_string(trailing_.size()) + " trailing bytes)";
+    std::string text = "(";
+    text += std::to_string(trailing_.size());
+    text += " trailing bytes)";
+    return text;
 }
 
 void CTLDoc::notifyRebuild()

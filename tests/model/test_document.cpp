@@ -433,3 +433,21 @@ TEST(Document, LoadSaveReloadAndRebuildNotifications)
     EXPECT_EQ(d.itemText(2), "Idle speed=5");
     EXPECT_EQ(rebuilds, 3);
 }
+
+TEST(Document, DefinitionEditsTakeEffectAtTheNextParse)
+{
+    TempDir dir;
+    const std::string defs = dir.file("Tarlo.ini", "[Records]\n20=Old name,int8\n");
+    CTLDoc doc;
+    doc.setDefinitionsPath(defs);
+    Bytes img;
+    addRecord(img, 0x20, {3});
+    addRecord(img, 0x20, {4});
+    doc.loadImage(img, "x.air");
+    EXPECT_EQ(doc.itemText(2), "20  Old name=4");
+    dir.file("Tarlo.ini", "[Records]\n20=New name,record\n[20]\n1=0,int8,Only field\n");
+    doc.ParseImage();
+    ASSERT_EQ(doc.entryCount(), 5u);
+    EXPECT_EQ(doc.itemText(1), "20  New name");
+    EXPECT_EQ(doc.itemText(4), "Only field=4");
+}
