@@ -47,6 +47,9 @@ TableFrame::TableFrame(std::unique_ptr<TableTarget> target, const QString& secti
     : QWidget(owner, Qt::Window), target_(std::move(target)), section_(section)
 {
     setAttribute(Qt::WA_DeleteOnClose);
+    // Curves are drawn on the window colour; the grid fills its own background.
+    setBackgroundRole(QPalette::Base);
+    setAutoFillBackground(true);
     if (target_) {
         sizeAtOpen_ = target_->bytes().size();
         setWindowTitle(QStringLiteral("Editing:") + target_->name());
@@ -109,6 +112,8 @@ void TableFrame::createStatusBar()
 {
     status_ = new QStatusBar(this);
     status_->setSizeGripEnabled(false);
+    status_->setBackgroundRole(QPalette::Window);
+    status_->setAutoFillBackground(true);
     pane0_ = new QLabel(idleText(), status_);
     pane1_ = new QLabel(status_);
     pane1_->setMinimumWidth(pane1_->fontMetrics().horizontalAdvance(QStringLiteral("NUM")) + 8);
