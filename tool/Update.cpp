@@ -45,13 +45,20 @@ public:
         b_.erase(at, at + static_cast<std::ptrdiff_t>(8 + r.present));
     }
     // New records go after the last record the walk reaches (before any
-    // stray bytes too short for a header), so the walk finds them.
+    // stray bytes too short for a header), so the walk finds them. A last
+    // record cut off by the end of the file would swallow a record placed
+    // after it, so the new one goes before it.
     void append(std::uint32_t id, const std::vector<std::uint8_t>& data)
     {
         std::uint8_t head[8];
         storeU32(head, id);
         storeU32(head + 4, static_cast<std::uint32_t>(data.size()));
-        auto at = static_cast<std::ptrdiff_t>(walkEnd(b_));
+        std::size_t end = 0;
+        forEachRecord(b_, [&](const RecordSpan& r) {
+            end = r.present < r.length ? r.header : r.data + r.present;
+            return true;
+        });
+        auto at = static_cast<std::ptrdiff_t>(end);
         b_.insert(b_.begin() + at, data.begin(), data.end());
         b_.insert(b_.begin() + at, head, head + 8);
     }
@@ -177,6 +184,10 @@ private:
             log_ += "ADD Section " + hex(*id) + ", Length " + d32(size) + "\n";
             buf_.append(*id, std::vector<std::uint8_t>(size, 0));
             rec = buf_.find(*id);
+        }
+        if (!rec) {
+            cannot(line);
+            return true;
         }
         if (*type == ToolType::Text) return true;
 
