@@ -42,7 +42,7 @@ struct Files {
             def += std::string(key) + "=Record number " + std::to_string(r) + (structured ? ",record\n" : ",int32\n");
             def += std::string(key) + "h=" + std::string(120, 'h') + "|second line of help\n";
             if (structured) {
-                sections += "[" + std::string(key) + "]\n";
+                sections.append("[").append(key).append("]\n");
                 for (int f = 1; f <= 20; ++f) {
                     char off[16];
                     std::snprintf(off, sizeof off, "%x", (f - 1) * 8);
