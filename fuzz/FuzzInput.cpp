@@ -9,11 +9,17 @@ namespace fuzz {
 std::string scratchDir()
 {
     static const std::string dir = [] {
-        auto d = std::filesystem::temp_directory_path() /
-                 ("tarlo-fuzz-" + std::to_string(::getpid()));
+        // Memory-backed when available: the targets write files on every run.
+        std::filesystem::path base = std::filesystem::is_directory("/dev/shm")
+                                         ? std::filesystem::path("/dev/shm")
+                                         : std::filesystem::temp_directory_path();
+        auto d = base / ("tarlo-fuzz-" + std::to_string(::getpid()));
         std::filesystem::create_directories(d);
         return d.string();
     }();
+    static const struct Cleanup {
+        ~Cleanup() { std::error_code ec; std::filesystem::remove_all(dir, ec); }
+    } cleanup;
     return dir;
 }
 

@@ -120,5 +120,73 @@ def main():
         write("codecs", name, bytes([code, 7]) + u16(len(text)) + text + data)
     write("codecs", "tbl3d_overflow", bytes([18, 200]) + u16(1) + b"1" + struct.pack("<II", 1, 0x80000000) + b"\0" * 24)
 
+TOOL_INI = INI + b"""[341]
+1=0,int16,First
+1h=help line
+2=1c,ang16,Bank limit
+3=0x1c,int16,Prefixed offset
+4=1 c,16pct,Blank in offset
+; comment=1,int8,x
+5=20,text,Label
+6=24
+[0341]
+[1199]
+1=0,int32,Mark
+[1f9]
+1=0,prpm,Prop
+2=2,mach,Mach
+3=4,aspd,Speed
+4=8,fwgt,W
+5=a,m256,M
+6=c,double,D
+7=14,bool,B
+8=18,thrust,T
+9=1c,int8,S
+"""
+
+SCRIPT = b"""; a comment
+field 341 1c ang16 12.5
+field 341 0 16pct -0.5
+field 341 0 int16 70000
+field 1f9 0 prpm 2000
+field 1f9 c double 1.5e3
+field 9999 0 int8 1
+text 1200 Hello|World
+text revid Revision seven
+text 1f5 Replaced name
+delete 410
+delete 9999
+record: 341
+Points: 2
+0.000000 1.000000
+2.500000 3.500000
+record: 410
+Points: 3
+-1 2 30000
+record: 511
+columns: 2
+rows: 2
+1 2 3 4
+record: 1f4
+CANNOT
+FIELD 0x341	0x1c	ANG16	12.500000	Bank limit
+"""
+
+def write_tool_seeds():
+    samples = sorted((ROOT / "data" / "samples").glob("*.air"))
+    write("tooldefs", "example", struct.pack("<I", 0x341) + TOOL_INI)
+    write("tooldefs", "long_lines", struct.pack("<I", 0x1F4) + b"[records]\n" + b"1f4=" + b"n" * 300 + b",int16\n[1f4]\n1=0,int8," + b"x" * 600 + b"\n")
+    images = dict(IMAGES)
+    for smp in samples:
+        images["sample_" + smp.stem] = smp.read_bytes()
+    for name, img in images.items():
+        for flags in (0, 1):
+            write("dump", "%s_%d" % (name, flags), bytes([flags]) + u16(len(TOOL_INI)) + TOOL_INI + img)
+        write("dump", name + "_nodefs", bytes([3]) + u16(0) + img)
+        write("update", name, u16(len(TOOL_INI)) + TOOL_INI + u16(len(SCRIPT)) + SCRIPT + img)
+    write("update", "comments_only", u16(0) + u16(12) + b"; nothing\n;\n" + IMAGES["stamp"])
+    write("update", "unknown_type", u16(0) + u16(33) + b"field 404 4 int64 1\ndelete 404\n" + IMAGES["stamp"])
+
 if __name__ == "__main__":
+    write_tool_seeds()
     main()

@@ -1,0 +1,199 @@
+// Patchwise's update and dump under file-system faults and malformed files:
+// the user's AIR file is never left empty, truncated or lost, its backup holds
+// the original bytes, and every failure gives status 1 and a reason.
+#include "FaultOps.h"
+#include "HostileSupport.h"
+
+#include "tool/AirWalk.h"
+#include "tool/Dump.h"
+#include "tool/Stamp.h"
+#include "tool/Update.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+namespace fs = std::filesystem;
+using namespace hostile;
+using namespace patchwise;
+
+namespace {
+
+Bytes points(int n)
+{
+    Bytes b;
+    appendU32(b, std::uint32_t(n));
+    b.resize(4 + 16 * std::size_t(n), 0x40);
+    return b;
+}
+
+const Bytes kOriginal = concat({record(0x404, points(20)), record(0x1199, Bytes(900, 0)),
+                                record(0x341, points(3)), record(0x1F5, {'a', 'b', 0})});
+const char* kDefinitions = "[Records]\n341=Lift,tbldb\n1f5=Name,text\n[341]\n1=0,int32,Count\n2=4,double,X\n";
+const char* kScript = "field 341 4 double 2.5\ntext 1f5 Renamed|twice\ntext revid Seven\ndelete 9999\n";
+
+class UpdateFaults : public ::testing::Test {
+protected:
+    UpdateFaults() : dir_(::testing::UnitTest::GetInstance()->current_test_info()->name())
+    {
+        air_ = dir_ / "plane.air";
+        script_ = dir_ / "script.txt";
+        defs_ = dir_ / "tarlo.ini";
+        options_.logPath = dir_ / "amod_log.txt";
+        options_.time = 1700000000;
+        putFile(air_, kOriginal);
+        putText(script_, kScript);
+        putText(defs_, kDefinitions);
+    }
+
+    int update(std::string* error)
+    {
+        ToolDefinitions defs;
+        return applyUpdateScript(air_, script_, defs_, defs, options_, error);
+    }
+
+    // Failure: status 1 with a reason, the AIR file as it was, no backup
+    // left behind under a new name, no temporary files.
+    void expectRefusedAndUntouched(int status, const std::string& error,
+                                   std::vector<std::string> names = {"plane.air", "script.txt", "tarlo.ini"})
+    {
+        EXPECT_EQ(status, 1);
+        EXPECT_FALSE(error.empty());
+        EXPECT_EQ(fileBytes(air_), kOriginal);
+        EXPECT_EQ(dir_.names(), names);
+    }
+
+    ScratchDir dir_;
+    std::string air_, script_, defs_;
+    UpdateOptions options_;
+};
+
+} // namespace
+
+TEST_F(UpdateFaults, WriteFailuresPutTheOriginalBack)
+{
+    struct Case {
+        const char* what;
+        void (*arm)(FaultPlan&);
+    };
+    const Case cases[] = {
+        {"disk full while writing the AIR file", [](FaultPlan& p) { p.writeBudget = 500; }},
+        {"disk full at the first byte", [](FaultPlan& p) { p.writeBudget = 0; }},
+        {"I/O error in the middle", [](FaultPlan& p) { p.writeBudget = 1000; p.writeErrno = EIO; }},
+        {"flush fails", [](FaultPlan& p) { p.fsyncErrno = EIO; }},
+        {"folder refuses new files", [](FaultPlan& p) { p.openForWriteErrno = EACCES; }},
+        // The AIR file fits, the log does not.
+        {"disk full while writing the log", [](FaultPlan& p) { p.writeBudget = long(kOriginal.size()) + 10; }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::string error;
+        int status;
+        {
+            Faults faults;
+            c.arm(plan());
+            status = update(&error);
+        }
+        expectRefusedAndUntouched(status, error);
+    }
+
+    // Without faults the same update goes through and keeps the original as .001.
+    std::string error;
+    ASSERT_EQ(update(&error), 0) << error;
+    EXPECT_EQ(fileBytes(dir_ / "plane.air.001"), kOriginal);
+    EXPECT_NE(fileBytes(air_), kOriginal);
+    EXPECT_FALSE(fileText(options_.logPath).empty());
+}
+
+TEST_F(UpdateFaults, BackupRenameFailuresLeaveEverythingInPlace)
+{
+    std::string error;
+    int status;
+    {
+        Faults faults;
+        plan().renameErrno = EACCES;
+        status = update(&error);
+    }
+    expectRefusedAndUntouched(status, error);
+    EXPECT_NE(error.find("plane.air"), std::string::npos) << error;
+
+    // Old backups are never overwritten: the next free number is taken.
+    putFile(dir_ / "plane.air.001", {1});
+    putFile(dir_ / "plane.air.002", {2});
+    ASSERT_EQ(update(&error), 0) << error;
+    EXPECT_EQ(fileBytes(dir_ / "plane.air.001"), Bytes{1});
+    EXPECT_EQ(fileBytes(dir_ / "plane.air.002"), Bytes{2});
+    EXPECT_EQ(fileBytes(dir_ / "plane.air.003"), kOriginal);
+}
+
+TEST_F(UpdateFaults, MissingOrWrongInputsChangeNothing)
+{
+    std::string error;
+    // The AIR file vanishes between its choice in the dialog and the update.
+    {
+        Faults faults;
+        plan().vanishOnOpen = air_;
+        EXPECT_EQ(update(&error), 1);
+    }
+    EXPECT_EQ(error, air_ + " was not found.");
+    EXPECT_EQ(dir_.names(), (std::vector<std::string>{"script.txt", "tarlo.ini"}));
+    putFile(air_, kOriginal);
+
+    // A missing script, a folder as the script, a folder as the AIR file.
+    fs::remove(script_);
+    error.clear();
+    expectRefusedAndUntouched(update(&error), error, {"plane.air", "tarlo.ini"});
+    fs::create_directory(script_);
+    error.clear();
+    expectRefusedAndUntouched(update(&error), error, {"plane.air", "script.txt", "tarlo.ini"});
+    fs::remove(script_);
+    putText(script_, kScript);
+
+    const std::string folder = dir_ / "folder.air";
+    fs::create_directory(folder);
+    ToolDefinitions defs;
+    error.clear();
+    EXPECT_EQ(applyUpdateScript(folder, script_, defs_, defs, options_, &error), 1);
+    EXPECT_FALSE(error.empty());
+    EXPECT_TRUE(fs::is_directory(folder));
+    EXPECT_FALSE(fs::exists(folder + ".001"));
+
+    // A dump into a folder that cannot take it is reported too.
+    error.clear();
+    EXPECT_EQ(writeDump(air_, (dir_.path() / "nowhere" / "plane.txt").string(), defs_, true, defs, &error), 1);
+    EXPECT_FALSE(error.empty());
+}
+
+// Regression: a record added by the script to a file whose last record is cut
+// off by the end of the file was written past the buffer (heap overflow) and,
+// when it survived, hidden inside the cut-off record where no walk finds it.
+TEST(UpdateMalformed, RecordsAddedBeforeACutOffTail)
+{
+    const Bytes whole = record(0x1F5, {'a', 0});
+    Bytes cutOff;
+    appendU32(cutOff, 0x999);
+    appendU32(cutOff, 100); // claims 100 bytes, holds 3
+    cutOff.insert(cutOff.end(), {7, 8, 9});
+    const Bytes file = concat({whole, cutOff});
+
+    ScratchDir dir("cutoff");
+    const std::string defsPath = dir / "tarlo.ini";
+    putText(defsPath, "[Records]\n500=Added,int32\n");
+
+    ToolDefinitions defs;
+    ScriptResult r = runUpdateScript(file, "field 500 0 int32 77\ntext 1200 Hi\nrecord: 410\nPoints: 1\n5\n",
+                                     defsPath, defs, 1700000000);
+    for (std::uint32_t id : {0x500u, 0x1200u, 0x410u}) {
+        SCOPED_TRACE(id);
+        auto rec = findFirstRecord(r.file, id);
+        ASSERT_TRUE(rec) << "an added record must be found by the walk";
+        EXPECT_EQ(rec->present, rec->length);
+    }
+    EXPECT_EQ(findFirstRecord(r.file, 0x500)->length, 4u);
+    EXPECT_EQ(r.file[findFirstRecord(r.file, 0x500)->data], 77);
+    // The file still starts with its first record and ends with the cut-off
+    // one, byte for byte.
+    EXPECT_TRUE(std::equal(whole.begin(), whole.end(), r.file.begin()));
+    ASSERT_GE(r.file.size(), cutOff.size());
+    EXPECT_TRUE(std::equal(cutOff.begin(), cutOff.end(), r.file.end() - std::ptrdiff_t(cutOff.size())));
+}
