@@ -132,6 +132,11 @@ void CPageWnd::SetSize(int cols, int rows)
 {
     cols_ = std::max(cols, 0);
     rows_ = std::max(rows, 0);
+    // Cell indexes are ints: a size whose cell count does not fit is refused.
+    if ((long long)cols_ * rows_ > kMaxCells) {
+        qWarning("Cell page size %d x %d is too large", cols_, rows_);
+        cols_ = rows_ = 0;
+    }
     cellCount_ = cols_ * rows_;
     cells_.assign(std::size_t(cellCount_), PageCell{});
     const QColor text = palette().color(QPalette::Text);
@@ -685,6 +690,12 @@ CPageWnd* openGridTable(std::unique_ptr<TableTarget> target, QWidget* owner)
     const auto table = decodeTbl3d(target->bytes(), &why);
     if (!table) {
         showMessage(owner, QStringLiteral("The Record is not editable as a grid table: %1").arg(why));
+        return nullptr;
+    }
+    if ((long long)table->groups * table->perGroup > CPageWnd::kMaxCells) {
+        showMessage(owner, QStringLiteral("The Record is not editable as a grid table: %1 x %2 cells are too many.")
+                               .arg(table->groups)
+                               .arg(table->perGroup));
         return nullptr;
     }
     auto* w = new CPageWnd(table->groups, table->perGroup, std::move(target), owner);

@@ -68,6 +68,8 @@ public:
     // A grid of cols x rows; with a target, the window is bound to a grid
     // table and writes it back on close when an edit was committed.
     CPageWnd(int cols, int rows, std::unique_ptr<TableTarget> target, QWidget* owner);
+    // Larger sizes are refused (the grid stays empty).
+    static constexpr long long kMaxCells = 1 << 24;
     ~CPageWnd() override;
 
     virtual int HitColumnBorder(int x, int y) const;
