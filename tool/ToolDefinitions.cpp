@@ -242,7 +242,7 @@ std::string joinPath(const std::string& dir, const std::string& name)
 
 } // namespace
 
-std::optional<std::string> readOpenCommand(const std::string& desktopFile)
+std::optional<std::string> readOpenCommand(const std::string& desktopFile, bool* fromExec)
 {
     std::vector<std::uint8_t> bytes;
     if (model::fileio::readFile(desktopFile, bytes)) return std::nullopt;
@@ -268,6 +268,7 @@ std::optional<std::string> readOpenCommand(const std::string& desktopFile)
         if (key == "X-Tarlo-OpenCommand" && !own) own = value;
         else if (key == "Exec" && !exec) exec = value;
     }
+    if (fromExec) *fromExec = !own && exec;
     if (own) return own;
     return exec;
 }
@@ -355,8 +356,14 @@ std::string locateDefinitionFile()
     if (const char* x = std::getenv("XDG_DATA_HOME"); x && *x) dataHome = x;
     else if (const char* home = std::getenv("HOME"); home && *home) dataHome = std::string(home) + "/.local/share";
     if (!dataHome.empty()) {
-        if (auto command = readOpenCommand(dataHome + "/applications/tarlo.desktop")) {
-            std::string path = definitionPathForProgram(programFromOpenCommand(*command));
+        bool fromExec = false;
+        if (auto command = readOpenCommand(dataHome + "/applications/tarlo.desktop", &fromExec)) {
+            std::string program = programFromOpenCommand(*command);
+            if (fromExec) {
+                // Exec doubles a literal '%'.
+                for (std::size_t at = 0; (at = program.find("%%", at)) != std::string::npos; ++at) program.erase(at, 1);
+            }
+            std::string path = definitionPathForProgram(program);
             if (!path.empty()) return path;
         }
     }

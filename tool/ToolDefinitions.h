@@ -87,7 +87,8 @@ std::string locateDefinitionFile();
 
 // The editor's open command as recorded in its desktop entry
 // ($XDG_DATA_HOME/applications/tarlo.desktop): X-Tarlo-OpenCommand, else Exec.
-std::optional<std::string> readOpenCommand(const std::string& desktopFile);
+// fromExec, when given, tells whether the value came from Exec.
+std::optional<std::string> readOpenCommand(const std::string& desktopFile, bool* fromExec = nullptr);
 // The program path at the start of an open command (quotes honoured).
 std::string programFromOpenCommand(std::string_view command);
 // The definition file for an editor program path: a .exe path gets its
