@@ -1,4 +1,3 @@
-#include "browser/InfoText.h"
 #include "browser/RecordClipboard.h"
 
 #include <QByteArray>
@@ -67,13 +66,4 @@ TEST(RecordBlock, MimeDataRoundTripAndForeignData)
     text.setText(QStringLiteral("\x99\0\0\0\2\0\0\0\1\2"));
     EXPECT_FALSE(browser::recordFromMimeData(&text));
     EXPECT_FALSE(browser::recordFromMimeData(nullptr));
-}
-
-TEST(InfoText, FormatsLengthOffsetAndHelp)
-{
-    EXPECT_EQ(browser::composeInfoText(12, 8, "No help text in Tarlo.ini."),
-              "Bytes in record=12\nOffset Into File 0x0008\nNo help text in Tarlo.ini.");
-    EXPECT_EQ(browser::composeInfoText(2, 0x1a2b3, "a\nb"), "Bytes in record=2\nOffset Into File 0x1a2b3\na\nb");
-    // Lengths above 2^31 stay positive.
-    EXPECT_EQ(browser::composeInfoText(0x80000000u, 0, ""), "Bytes in record=2147483648\nOffset Into File 0x0000\n");
 }
