@@ -19,6 +19,7 @@
 #endif
 #ifdef TARLO_HAVE_TABLES
 #include "tables/PageWnd.h"
+#include "tables/TableFrame.h"
 #include "tables/TableTarget.h"
 #include "tables/TableWnd.h"
 #include "tables/TblDblWnd.h"
@@ -82,7 +83,6 @@ public:
     }
     bool canResize() const override { return live() && m_view->document().isRecord(m_handle->index); }
 
-private:
     bool live() const
     {
         return m_view && m_handle->index > 0 && m_handle->revision == m_view->document().listRevision() &&
@@ -99,7 +99,10 @@ EditingView::EditingView(model::CTLDoc& doc, QWidget* parent) : CTLView(doc, par
     connect(m_box, &FieldEdit::enterPressed, this, &EditingView::onBoxEnter);
     connect(m_box, &FieldEdit::escapePressed, this, &EditingView::cancelEdit);
     // A rebuild may renumber or drop the entry: the edit ends without writing.
-    connect(recordModel(), &QAbstractItemModel::modelAboutToBeReset, this, &EditingView::cancelEdit);
+    connect(recordModel(), &QAbstractItemModel::modelAboutToBeReset, this, [this] {
+        cancelEdit();
+        abandonDeadTables();
+    });
     connect(verticalScrollBar(), &QScrollBar::valueChanged, this, &EditingView::placeBox);
     connect(horizontalScrollBar(), &QScrollBar::valueChanged, this, &EditingView::placeBox);
 }
@@ -416,6 +419,18 @@ void EditingView::remapHandles(std::uint64_t oldRevision, int first, int shift, 
             h->index += shift;
         h->revision = now;
     }
+    abandonDeadTables();
+}
+
+void EditingView::abandonDeadTables()
+{
+#ifdef TARLO_HAVE_TABLES
+    for (tables::TableFrame* frame : tables::TableFrame::openWindows()) {
+        auto* target = dynamic_cast<DocTableTarget*>(frame->target());
+        if (target && !target->live() && !frame->isAbandoned())
+            frame->abandon();
+    }
+#endif
 }
 
 std::unique_ptr<tables::TableTarget> EditingView::makeTableTarget(int i)

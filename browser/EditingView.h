@@ -87,6 +87,8 @@ private:
     // indexes. `first` is the first index affected, `shift` how far later
     // entries moved; with `removed` > 0 that many entries from `first` are gone.
     void remapHandles(std::uint64_t oldRevision, int first, int shift, int removed);
+    // Closes, without writing, the table windows whose entry no longer exists.
+    void abandonDeadTables();
 
     FieldEdit* m_box = nullptr;
     int m_editEntry = -1;

@@ -92,6 +92,11 @@ void FieldEdit::keyPressEvent(QKeyEvent* event)
     default:
         break;
     }
+    if (event->modifiers() & Qt::AltModifier) {
+        // Alt+T, Alt+D, Alt+X and menu keys belong to the tree and the window.
+        event->ignore();
+        return;
+    }
     if (event->matches(QKeySequence::Paste)) {
         event->accept();
         pasteFiltered();

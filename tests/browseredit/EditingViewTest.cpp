@@ -10,12 +10,19 @@
 #include "browser/TextEditDialog.h"
 #include "model/Bytes.h"
 
+#ifdef TARLO_HAVE_TABLES
+#include "tables/TableFrame.h"
+#include "tables/TableTarget.h"
+#include "tables/TableWnd.h"
+#endif
+
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
+#include <QPointer>
 #include <QTest>
 
 #include <functional>
@@ -69,6 +76,8 @@ private slots:
     void infoAndMenuState();
     void textRecordAndTextField();
     void searchFindsContinuesAndWraps();
+    void tableTargetFollowsItsEntry();
+    void altKeysCloseTheBoxAndOpenTableWindows();
 
 private:
     void click(int entry);
@@ -91,6 +100,9 @@ void EditingViewTest::init()
     connect(view.get(), &CTLView::statusTextChanged, this, [this](const QString& t) { status = t; });
     messages.clear();
     browser::setMessageHandler([this](QWidget*, const QString& t) { messages << t; });
+#ifdef TARLO_HAVE_TABLES
+    tables::setMessageHandler([this](QWidget*, const QString& t) { messages << t; });
+#endif
     view->resize(700, 900);
     view->rebuildTree();
     view->expandAllRecords();
@@ -101,6 +113,11 @@ void EditingViewTest::init()
 void EditingViewTest::cleanup()
 {
     browser::setMessageHandler({});
+#ifdef TARLO_HAVE_TABLES
+    tables::setMessageHandler({});
+    for (auto* w : tables::TableFrame::openWindows())
+        delete w;
+#endif
     view.reset();
 }
 
@@ -512,6 +529,86 @@ void EditingViewTest::searchFindsContinuesAndWraps()
     QCOMPARE(view->currentEntry(), kMach);
     QVERIFY(view->isExpanded(view->recordModel()->indexForEntry(kEngine)));
     QVERIFY(view->visualRect(view->recordModel()->indexForEntry(kMach)).intersects(view->viewport()->rect()));
+}
+
+void EditingViewTest::tableTargetFollowsItsEntry()
+{
+#ifndef TARLO_HAVE_TABLES
+    QSKIP("table windows not built");
+#else
+    auto reserved = view->makeTableTarget(kReserved);
+    auto flag = view->makeTableTarget(kFlag);
+    auto altitude = view->makeTableTarget(kAltitude);
+    QCOMPARE(reserved->name(), QStringLiteral("Reserved"));
+    QCOMPARE(reserved->bytes(), (std::vector<std::uint8_t>{0xDE, 0xAD, 0xBE, 0xEF}));
+    QVERIFY(!reserved->canResize());
+    QVERIFY(flag->canResize());
+
+    // A field keeps its size in place.
+    QString error;
+    QVERIFY(!reserved->store({1, 2}, &error));
+    QVERIFY(!error.isEmpty());
+    QCOMPARE(recordBytes(kEngine).size(), std::size_t(31));
+
+    // Removing an earlier record renumbers the list; the links follow.
+    view->selectEntry(kAltitude);
+    view->onRemoveRecord();
+    QVERIFY(!altitude->store({9, 9, 9, 9}, &error));
+    QVERIFY(reserved->store({1, 2, 3, 4}, &error));
+    QCOMPARE(doc->entry(kEngine - 1).name, std::string("Engine"));
+    const auto& d = doc->entry(kEngine - 1).data;
+    QCOMPARE(std::vector<std::uint8_t>(d.begin() + 27, d.end()), (std::vector<std::uint8_t>{1, 2, 3, 4}));
+    QVERIFY(flag->store({1, 0, 0, 0, 7}, &error)); // a record may change length
+    QCOMPARE(doc->entry(kFlag - 1).length, 5u);
+    QVERIFY(view->recordModel()->displayText(kFlag - 1).endsWith(QStringLiteral("Flag=TRUE(1)")));
+
+    // Adding before them shifts them the other way.
+    view->selectEntry(1);
+    browser::putRecordOnClipboard(QApplication::clipboard(), 0x10, std::vector<std::uint8_t>(31, 0));
+    view->onAddFromClipboard();
+    QCOMPARE(reserved->bytes(), (std::vector<std::uint8_t>{1, 2, 3, 4}));
+    QVERIFY(reserved->store({5, 6, 7, 8}, &error));
+    QCOMPARE(doc->entry(kReserved - 1 + 11).data.size(), std::size_t(0)); // fields own no bytes
+    QCOMPARE(doc->entry(kEngine - 1 + 11).data[27], std::uint8_t(5));
+
+    // A reload ends every link: nothing is written into the new list.
+    fixture::load(*doc, *files);
+    view->rebuildTree();
+    QVERIFY(reserved->bytes().empty());
+    QVERIFY(!reserved->store({0, 0, 0, 0}, &error));
+    QVERIFY(error.contains(QStringLiteral("not written")));
+    QCOMPARE(recordBytes(kEngine)[27], std::uint8_t(0xDE));
+#endif
+}
+
+void EditingViewTest::altKeysCloseTheBoxAndOpenTableWindows()
+{
+#ifndef TARLO_HAVE_TABLES
+    QSKIP("table windows not built");
+#else
+    clickAndType(kIdle, QStringLiteral("1"));
+    QTest::keyClick(view->fieldEdit(), Qt::Key_T, Qt::AltModifier);
+    QVERIFY(!view->fieldEdit()->isVisible());
+    QCOMPARE(*bytes::i16(recordBytes(kEngine), 0), std::int16_t(0x1234));
+    tables::TableWnd* wnd = tables::TableWnd::markedWindow();
+    QVERIFY(wnd);
+    QCOMPARE(wnd->model().values().size(), std::size_t(1));
+    // Ignored while that window is open.
+    QTest::keyClick(view.get(), Qt::Key_T, Qt::AltModifier);
+    QCOMPARE(tables::TableWnd::markedWindow(), wnd);
+    // Removing the record under an open window closes it without writing.
+    QPointer<tables::TableWnd> guard(wnd);
+    view->selectEntry(kEngine);
+    view->onRemoveRecord();
+    QVERIFY(!guard || guard->isAbandoned());
+    QVERIFY(!guard || !guard->isVisible());
+
+    // Alt+D on a record whose length is no double table: the window refuses.
+    view->selectEntry(kTitle);
+    view->setFocus();
+    QTest::keyClick(view.get(), Qt::Key_D, Qt::AltModifier);
+    QCOMPARE(messages.size(), 1);
+#endif
 }
 
 QTEST_MAIN(EditingViewTest)
