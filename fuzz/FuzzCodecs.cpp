@@ -104,7 +104,9 @@ void tables(std::span<const std::uint8_t> bytes, std::uint32_t probe)
         }
         FUZZ_CHECK(!tbl3dValue(bytes, shape->groups, 0));
         FUZZ_CHECK(!tbl3dValue(bytes, 0, shape->values));
-        if (tbl3dLengthValid(bytes)) {
+        // A zero count with a huge other count is a valid empty grid: walk
+        // the cells only when there are some.
+        if (tbl3dLengthValid(bytes) && shape->groups != 0 && shape->values != 0) {
             std::vector<double> cells;
             for (std::uint32_t gg = 0; gg < shape->groups; ++gg)
                 for (std::uint32_t kk = 0; kk < shape->values; ++kk) {

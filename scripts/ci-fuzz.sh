@@ -45,6 +45,7 @@ export LC_ALL=C
 
 ROOT=$PWD
 case "$FUZZ_OUT" in /*) ;; *) FUZZ_OUT="$ROOT/$FUZZ_OUT" ;; esac
+case "$BUILD_DIR" in /*) ;; *) BUILD_DIR="$ROOT/$BUILD_DIR" ;; esac
 failed=()
 for t in "${targets[@]}"; do
   name=${t#fuzz_}
@@ -57,7 +58,7 @@ for t in "${targets[@]}"; do
   t0=$(date +%s)
   # New inputs go to the scratch corpus; the committed seeds are only read.
   # The target runs inside its scratch folder: whatever files it writes stay there.
-  if ! (cd "$work" && "$ROOT/$BUILD_DIR/bin/$t" \
+  if ! (cd "$work" && "$BUILD_DIR/bin/$t" \
         -max_total_time="$FUZZ_SECONDS" -rss_limit_mb=2048 -timeout=10 \
         -print_final_stats=1 -artifact_prefix="$work/" "${extra[@]}" \
         corpus "$ROOT/fuzz/corpus/$name" >"$work/log.txt" 2>&1); then
