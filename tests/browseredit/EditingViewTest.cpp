@@ -108,6 +108,8 @@ void EditingViewTest::init()
     view->expandAllRecords();
     view->show();
     QVERIFY(QTest::qWaitForWindowExposed(view.get()));
+    view->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(view.get()));
 }
 
 void EditingViewTest::cleanup()
