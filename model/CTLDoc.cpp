@@ -241,6 +241,7 @@ bool CTLDoc::insertEntry(int i, RecordEntry e)
     if (e.parent == 0)
         e.length = std::uint32_t(e.data.size());
     list_.insert(list_.begin() + i, std::move(e));
+    ++listRevision_;
     return true;
 }
 
@@ -249,6 +250,7 @@ bool CTLDoc::removeEntry(int i)
     if (i < 1 || !validIndex(i))
         return false;
     list_.erase(list_.begin() + i);
+    ++listRevision_;
     for (RecordEntry& x : list_) {
         if (x.parent == i)
             x.parent = -1; // orphaned field: shows as outside its record
@@ -267,6 +269,7 @@ bool CTLDoc::removeRecord(int i)
         ++end;
     const int removed = int(end - std::size_t(i));
     list_.erase(list_.begin() + i, list_.begin() + std::ptrdiff_t(end));
+    ++listRevision_;
     for (RecordEntry& x : list_)
         if (x.parent > i)
             x.parent -= removed;

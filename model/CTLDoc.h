@@ -77,8 +77,8 @@ public:
 
     int recordCount() const { return recordCount_; }
     bool hasData() const { return hasData_; }
-    // Bumped by every ParseImage: list indexes taken before refer to a list
-    // that no longer exists (used by windows that outlive a rebuild).
+    // Bumped by every ParseImage, insertEntry and removal: list indexes taken
+    // before may refer to other entries (used by windows that outlive a rebuild).
     std::uint64_t listRevision() const { return listRevision_; }
     const std::string& fileName() const { return fileName_; }
     const std::string& fullPath() const { return fullPath_; }
