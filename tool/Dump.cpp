@@ -103,7 +103,7 @@ std::uint64_t appendFieldLine(std::string& out, std::uint32_t id, std::uint32_t 
 {
     const ToolTypeRow& row = typeRow(type);
     if (type == ToolType::Text) {
-        if (offset >= data.size()) return 0;
+        if (offset > data.size()) return 0;
         std::string s;
         for (std::size_t i = offset; i < data.size() && data[i] != 0; ++i) s += static_cast<char>(data[i]);
         out += "TEXT 0x" + hex(id) + "\t" + s + "\n";

@@ -162,6 +162,14 @@ std::optional<double> Scanner::real()
     } else if (matchWord("nan")) {
         p += 3;
         value = std::numeric_limits<double>::quiet_NaN();
+    } else if (s_.size() - p > 2 && s_[p] == '0' && (s_[p + 1] == 'x' || s_[p + 1] == 'X') &&
+               (hexDigit(s_[p + 2]) >= 0 || (s_[p + 2] == '.' && s_.size() - p > 3 && hexDigit(s_[p + 3]) >= 0))) {
+        // A hexadecimal floating constant, which "%lf" also reads.
+        std::string_view rest = s_.substr(p + 2);
+        auto r = std::from_chars(rest.data(), rest.data() + rest.size(), value, std::chars_format::hex);
+        if (r.ec == std::errc::result_out_of_range) value = std::numeric_limits<double>::infinity();
+        else if (r.ec != std::errc()) return std::nullopt;
+        p = static_cast<std::size_t>(r.ptr - s_.data());
     } else {
         std::size_t intStart = p;
         while (p < s_.size() && isDigit(s_[p])) ++p;
