@@ -152,10 +152,11 @@ void CTLDoc::ComposeImage()
     std::vector<std::uint8_t> img(total);
     std::size_t pos = 0;
     for (std::size_t i = 1; i < list_.size(); ++i) {
-        const RecordEntry& r = list_[i];
+        RecordEntry& r = list_[i];
         if (r.parent != 0)
             continue;
         // The data block is the truth; the length follows it.
+        r.length = std::uint32_t(r.data.size());
         bytes::writeLE<std::uint32_t>(img, pos, r.id);
         bytes::writeLE<std::uint32_t>(img, pos + 4, std::uint32_t(r.data.size()));
         std::copy(r.data.begin(), r.data.end(), img.begin() + std::ptrdiff_t(pos + 8));
