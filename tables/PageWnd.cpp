@@ -512,6 +512,8 @@ void CPageWnd::DrawCellText(QPainter& p, int row, int col, const QRect& r)
         x = in.right() + 1 - 2 - w;
     else if (cell->align == kAlignCenter)
         x = in.left() + (in.width() - w) / 2;
+    // Text bottom (not the baseline) 2 pixels above the bottom, so the
+    // current-cell frame does not cross the digits.
     const int baseline = in.bottom() + 1 - 2 - fm.descent();
     p.save();
     p.setClipRect(in, Qt::IntersectClip);
