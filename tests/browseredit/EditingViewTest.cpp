@@ -19,10 +19,12 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QFile>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
 #include <QPointer>
+#include <QProcess>
 #include <QTest>
 
 #include <functional>
@@ -77,6 +79,8 @@ private slots:
     void textRecordAndTextField();
     void searchFindsContinuesAndWraps();
     void tableTargetFollowsItsEntry();
+    void clipboardBetweenTwoEditors();
+    void clipboardReachesAnotherProcess();
     void altKeysCloseTheBoxAndOpenTableWindows();
 
 private:
@@ -152,6 +156,7 @@ void EditingViewTest::scalarTypesEncodeWhatIsTyped_data()
     QTest::newRow("prpm") << 8 << "9591" << 13 << 2 << 32764LL << "Rpm=9591";
     QTest::newRow("thrust") << kThrust << "1367" << 15 << 4 << 100LL << "Thrust=1367";
     QTest::newRow("int32") << kCount << "-2147483648" << 0 << 4 << -2147483648LL << "Count=-2147483648";
+    QTest::newRow("double") << 15 << "-2.5" << 4 << 8 << qlonglong(0xC004000000000000ULL) << "Ratio=-2.500000";
     QTest::newRow("aspd") << 16 << "250.5" << 12 << 4 << 32064LL << "Speed=250.5000";
     QTest::newRow("fwgt") << 17 << "1.5" << 16 << 2 << 384LL << "Weight=1.5000";
     QTest::newRow("m256") << 18 << "100" << 18 << 2 << 650LL << "Moment=99.9616";
@@ -182,6 +187,7 @@ void EditingViewTest::scalarTypesEncodeWhatIsTyped()
     case 1: got = static_cast<std::int8_t>(after[std::size_t(offset)]); break;
     case 2: got = *bytes::i16(after, std::size_t(offset)); break;
     case 4: got = *bytes::i32(after, std::size_t(offset)); break;
+    case 8: got = *bytes::readLE<std::int64_t>(after, std::size_t(offset)); break;
     }
     QCOMPARE(got, raw);
     // Only the value's own bytes changed.
@@ -611,6 +617,61 @@ void EditingViewTest::altKeysCloseTheBoxAndOpenTableWindows()
     QTest::keyClick(view.get(), Qt::Key_D, Qt::AltModifier);
     QCOMPARE(messages.size(), 1);
 #endif
+}
+
+void EditingViewTest::clipboardBetweenTwoEditors()
+{
+    // A second document and view in this process, as a second file opened later.
+    fixture::Files otherFiles;
+    model::CTLDoc other;
+    std::vector<std::uint8_t> img;
+    fixture::record(img, 0x30, {'x', 0});
+    fixture::load(other, otherFiles, img);
+    TestView second(other);
+    second.rebuildTree();
+
+    view->selectEntry(kEngine);
+    view->onCopyToClipboard();
+    second.selectEntry(1);
+    second.onAddFromClipboard();
+    QVERIFY(messages.isEmpty());
+    QCOMPARE(other.recordCount(), 2);
+    QCOMPARE(other.entry(1).id, 0x10u);
+    QCOMPARE(other.entry(1).data, recordBytes(kEngine));
+    QCOMPARE(other.entry(2).name, std::string("Idle speed"));
+    QCOMPARE(second.recordModel()->displayText(2), QStringLiteral("Idle speed=4660"));
+}
+
+void EditingViewTest::clipboardReachesAnotherProcess()
+{
+    if (QGuiApplication::platformName() != QLatin1String("xcb"))
+        QSKIP("needs a shared X clipboard (run under xvfb-run with QT_QPA_PLATFORM=xcb)");
+    const QString peer = QStringLiteral(TARLO_BINARY_DIR "/bin/browseredit_clip_peer");
+    QVERIFY(QFile::exists(peer));
+    std::vector<std::uint8_t> img;
+    fixture::record(img, 0x30, {'x', 0});
+    const std::string in = (files->dir / "second.air").string();
+    const std::string out = (files->dir / "second-out.air").string();
+    QVERIFY(!model::fileio::writeFileAtomic(in, img));
+
+    view->selectEntry(kEngine);
+    view->onCopyToClipboard();
+    QProcess child;
+    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    child.start(peer, {QString::fromStdString(files->ini()), QString::fromStdString(in), QString::fromStdString(out),
+                       QStringLiteral("1")});
+    // This process owns the selection: keep serving it while the child reads.
+    QTRY_VERIFY_WITH_TIMEOUT(child.state() == QProcess::NotRunning, 60000);
+    QCOMPARE(child.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(child.exitCode(), 0);
+
+    model::CTLDoc result;
+    result.setDefinitionsPath(files->ini());
+    QVERIFY(!result.load(out));
+    QCOMPARE(result.recordCount(), 2);
+    QCOMPARE(result.entry(1).id, 0x10u);
+    QCOMPARE(result.entry(1).data, recordBytes(kEngine));
+    QCOMPARE(result.entry(result.highestIndex()).id, 0x30u);
 }
 
 QTEST_MAIN(EditingViewTest)
