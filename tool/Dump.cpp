@@ -6,6 +6,7 @@
 #include "tool/ToolText.h"
 
 #include <bit>
+#include <filesystem>
 #include <vector>
 
 namespace patchwise {
@@ -48,6 +49,12 @@ double f64At(std::span<const std::uint8_t> d, std::size_t off)
 std::string d32(std::uint32_t v) { return dec(static_cast<std::int32_t>(v)); }
 
 } // namespace
+
+bool sameFile(const std::string& a, const std::string& b)
+{
+    std::error_code ec;
+    return a == b || std::filesystem::equivalent(a, b, ec);
+}
 
 void appendTableListing(std::string& out, RecordClass cls, std::span<const std::uint8_t> data, std::uint32_t length)
 {
@@ -187,6 +194,11 @@ int writeDump(const std::string& airPath, const std::string& dumpPath, const std
               ToolDefinitions& defs, std::string* error)
 {
     namespace fio = model::fileio;
+    if (sameFile(airPath, dumpPath)) {
+        // Writing the listing over the file it lists would lose the file.
+        if (error) *error = "The dump file " + dumpPath + " is the AIR file itself.";
+        return 1;
+    }
     bool wasLoaded = defs.loaded();
     std::vector<std::uint8_t> air;
     std::string out;

@@ -18,6 +18,9 @@ RecordClass classifyRecord(std::uint32_t id);
 // `length` is the record's stored length.
 void appendTableListing(std::string& out, RecordClass cls, std::span<const std::uint8_t> data, std::uint32_t length);
 
+// True when both paths name one existing file (or are the same text).
+bool sameFile(const std::string& a, const std::string& b);
+
 // Builds the whole dump text for the bytes of an AIR file.
 std::string dumpText(std::span<const std::uint8_t> file, const std::string& definitionPath, bool full,
                      ToolDefinitions& defs);

@@ -421,6 +421,8 @@ int applyUpdateScript(const std::string& airPath, const std::string& scriptPath,
         if (error) *error = message;
         return 1;
     };
+    if (sameFile(options.logPath, airPath) || sameFile(options.logPath, scriptPath))
+        return fail("The log " + options.logPath + " would replace the AIR file or the script.");
     std::vector<std::uint8_t> air, script;
     if (auto e = fio::readFile(airPath, air)) return fail(e.message);
     if (auto e = fio::readFile(scriptPath, script)) return fail(e.message);

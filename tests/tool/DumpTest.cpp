@@ -216,4 +216,8 @@ TEST_F(DumpFixture, FailuresReturnOne)
     EXPECT_FALSE(error.empty());
     EXPECT_EQ(writeDump(dir.file("plane.air"), dir.file("out.txt"), ini(), false, defs), 0);
     EXPECT_EQ(readText(dir.file("out.txt")), "Found " + ini() + "\n\n\nRecord count: 1\n");
+
+    // A dump name that is the AIR file's own name is refused, not written over it.
+    EXPECT_EQ(writeDump(dir.file("plane.air"), dir.path() + "/./plane.air", ini(), false, defs), 1);
+    EXPECT_EQ(readBytes(dir.file("plane.air")), record(0x41, int16s({1})));
 }

@@ -379,6 +379,10 @@ TEST_F(DiskUpdate, UnreadableInputsChangeNothing)
     EXPECT_EQ(applyUpdateScript(air(), dir.file("absent.txt"), ini(), defs, {logFile(), 0}, &error), 1);
     EXPECT_EQ(readBytes(air()), original);
     EXPECT_EQ(folder(), (std::vector<std::string>{"Tarlo.ini", "patch.txt", "plane.air"}));
+    // A log named like the AIR file would end up in its place.
+    EXPECT_EQ(applyUpdateScript(air(), script(), ini(), defs, {air(), 0}, &error), 1);
+    EXPECT_EQ(readBytes(air()), original);
+    EXPECT_EQ(folder(), (std::vector<std::string>{"Tarlo.ini", "patch.txt", "plane.air"}));
 }
 
 TEST_F(DiskUpdate, FailuresAfterTheBackupRenamePutTheOriginalBack)
