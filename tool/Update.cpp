@@ -8,6 +8,7 @@
 
 #include <bit>
 #include <cmath>
+#include <filesystem>
 #include <limits>
 
 namespace patchwise {
@@ -436,6 +437,9 @@ int applyUpdateScript(const std::string& airPath, const std::string& scriptPath,
     auto undoLoad = [&] {
         if (!wasLoaded) defs.unload();
     };
+    std::error_code ec;
+    const auto originalPerms = std::filesystem::status(airPath, ec).permissions();
+    const bool keepPerms = !ec;
     const std::string backup = nextBackupName(airPath);
     if (auto e = fio::renameFile(airPath, backup)) {
         undoLoad();
@@ -449,6 +453,8 @@ int applyUpdateScript(const std::string& airPath, const std::string& scriptPath,
         return fail(text);
     };
     if (auto e = fio::writeFileAtomic(airPath, result.file)) return restore(e.message);
+    // The new file keeps the permissions the old one had.
+    if (keepPerms) std::filesystem::permissions(airPath, originalPerms, ec);
     auto logBytes = std::span(reinterpret_cast<const std::uint8_t*>(result.log.data()), result.log.size());
     if (auto e = fio::writeFileAtomic(options.logPath, logBytes)) return restore(e.message);
     if (result.stoppedOnUnknownType) {
