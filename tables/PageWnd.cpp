@@ -7,6 +7,7 @@
 #include <QKeyEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <QWheelEvent>
 #include <QStyle>
 #include <qdrawutil.h>
 
@@ -637,6 +638,21 @@ void CPageWnd::mousePressEvent(QMouseEvent* e)
     if (col < 0 || row < 0)
         return;
     moveTo(row, col);
+}
+
+void CPageWnd::wheelEvent(QWheelEvent* e)
+{
+    // Three rows (or columns, sideways or with Shift) per notch.
+    wheelRest_ += e->angleDelta();
+    const int notchesY = wheelRest_.y() / 120, notchesX = wheelRest_.x() / 120;
+    wheelRest_ -= QPoint(notchesX * 120, notchesY * 120);
+    if (notchesY && (e->modifiers() & Qt::ShiftModifier))
+        scrollBy(Qt::Horizontal, -3 * notchesY);
+    else if (notchesY)
+        scrollBy(Qt::Vertical, -3 * notchesY);
+    if (notchesX)
+        scrollBy(Qt::Horizontal, -3 * notchesX);
+    e->accept();
 }
 
 // ------------------------------------------------------------- cell editor

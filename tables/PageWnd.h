@@ -128,6 +128,7 @@ protected:
     void resizeEvent(QResizeEvent* e) override;
     void keyPressEvent(QKeyEvent* e) override;
     void mousePressEvent(QMouseEvent* e) override;
+    void wheelEvent(QWheelEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
 
     virtual void DrawCorner(QPainter& p);
@@ -166,6 +167,7 @@ private:
     QScrollBar* hbar_ = nullptr;
     QScrollBar* vbar_ = nullptr;
     bool closing_ = false;
+    QPoint wheelRest_;
 };
 
 // Opens the grid window on a grid table (counts A, B, then A groups of B

@@ -261,6 +261,16 @@ private slots:
         QCOMPARE(w->currentCol(), 0);
         QCOMPARE(w->currentRow(), 0);
 
+        // The wheel scrolls three rows a notch, and never past the ends.
+        QWheelEvent down(QPointF(50, 50), w->mapToGlobal(QPointF(50, 50)), QPoint(), QPoint(0, -120), Qt::NoButton,
+                         Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(w, &down);
+        QCOMPARE(w->scrollState().vpos, 4);
+        QWheelEvent up(QPointF(50, 50), w->mapToGlobal(QPointF(50, 50)), QPoint(), QPoint(0, 1200), Qt::NoButton,
+                       Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(w, &up);
+        QCOMPARE(w->scrollState().vpos, 0);
+
         // Down scrolls when the row passes the bottom of the client area.
         w->verticalBar()->setValue(0);
         for (int i = 0; i < 39; ++i)
