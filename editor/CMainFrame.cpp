@@ -107,6 +107,10 @@ CMainFrame::~CMainFrame()
 {
     m_doc.setRebuildCallback({});
     if (qApp) qApp->removeEventFilter(this);
+    // The view (and the editors it owns) refer to the document, a member
+    // that would otherwise go before the base class deletes its children.
+    delete m_view;
+    m_view = nullptr;
 }
 
 // ---------------------------------------------------------------------------

@@ -1,6 +1,9 @@
 #include <QApplication>
 
 #include "editor/CTLApp.h"
+#if defined(TARLO_HAVE_EDITORS)
+#include "browser/EditingView.h"
+#endif
 #include "model/ListCommand.h"
 
 #include <iostream>
@@ -20,6 +23,11 @@ int main(int argc, char** argv)
     QCoreApplication::setApplicationName(tarlo::settingsApplication());
     QGuiApplication::setDesktopFileName(QStringLiteral("tarlo"));
 
+#if defined(TARLO_HAVE_EDITORS)
+    tarlo::CTLApp::setViewFactory([](model::CTLDoc& doc, QWidget* parent) -> tarlo::CTLView* {
+        return new tarlo::EditingView(doc, parent);
+    });
+#endif
     tarlo::CTLApp theApp(QCoreApplication::applicationFilePath());
     if (const auto status = theApp.initInstance(QCoreApplication::arguments().mid(1)))
         return *status;
