@@ -8,6 +8,8 @@
 #include "browser/RecordTreeModel.h"
 #include "browser/SearchDialog.h"
 #include "browser/TextEditDialog.h"
+#include "hexedit/CHexDataCtrl.h"
+#include "hexedit/CHexDataDlg.h"
 #include "model/Bytes.h"
 
 #ifdef TARLO_HAVE_TABLES
@@ -25,6 +27,8 @@
 #include <QMimeData>
 #include <QPointer>
 #include <QProcess>
+#include <QPushButton>
+#include <QTimer>
 #include <QTest>
 
 #include <functional>
@@ -44,11 +48,14 @@ public:
     std::function<bool(std::vector<std::uint8_t>&)> hex;
     std::function<int(QDialog&)> dialog;
     int hexRuns = 0;
+    bool realHexDialog = false;
 
 protected:
     bool runHexDialog(std::vector<std::uint8_t>& b) override
     {
         ++hexRuns;
+        if (realHexDialog)
+            return EditingView::runHexDialog(b);
         return hex ? hex(b) : false;
     }
     int runDialog(QDialog& d) override { return dialog ? dialog(d) : QDialog::Rejected; }
@@ -72,6 +79,7 @@ private slots:
     void boolToggleTwice();
     void hexEditRefreshesFieldTexts();
     void rawFieldAndOutsideField();
+    void realHexDialogWritesBack();
     void copyThenAddAndRemove();
     void replaceFromClipboard();
     void clipboardInWrongFormat();
@@ -316,6 +324,11 @@ void EditingViewTest::boolToggleTwice()
     QCOMPARE(recordBytes(kFlag), (std::vector<std::uint8_t>{0, 0, 0, 0}));
     QVERIFY(view->recordModel()->displayText(kFlag).endsWith(QStringLiteral("Flag=FALSE(0)")));
     QVERIFY(doc->isModified());
+    // Enter on the selected item activates it as a click does.
+    view->selectEntry(kFlag);
+    view->setFocus();
+    QTest::keyClick(view.get(), Qt::Key_Return);
+    QCOMPARE(recordBytes(kFlag), (std::vector<std::uint8_t>{1, 0, 0, 0}));
     // A bool field inside a record toggles its first byte only.
     click(kHasStarter);
     QCOMPARE(recordBytes(kEngine)[2], std::uint8_t(1));
@@ -348,6 +361,29 @@ void EditingViewTest::hexEditRefreshesFieldTexts()
     view->onEditAsHex();
     QCOMPARE(recordBytes(kEngine)[0], std::uint8_t(0x2A));
     QVERIFY(!doc->isModified());
+}
+
+void EditingViewTest::realHexDialogWritesBack()
+{
+    // The "Edit Hex Data" dialog itself: Tab into the hex column, two nibbles
+    // typed over byte 0, then OK.
+    view->realHexDialog = true;
+    bool sawDialog = false;
+    QTimer::singleShot(0, this, [&] {
+        auto* dlg = qobject_cast<CHexDataDlg*>(QApplication::activeModalWidget());
+        if (!dlg)
+            return;
+        sawDialog = true;
+        QTest::keyClick(dlg->hexCtrl(), Qt::Key_Tab);
+        QTest::keyClicks(dlg->hexCtrl(), QStringLiteral("2a"));
+        dlg->okButton()->click();
+    });
+    view->selectEntry(kEngine);
+    view->onEditAsHex();
+    QVERIFY(sawDialog);
+    QCOMPARE(recordBytes(kEngine)[0], std::uint8_t(0x2A));
+    QCOMPARE(view->recordModel()->displayText(kIdle), QStringLiteral("Idle speed=4650"));
+    QVERIFY(doc->isModified());
 }
 
 void EditingViewTest::rawFieldAndOutsideField()
