@@ -11,7 +11,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
+#include <sys/wait.h>
 
 namespace fs = std::filesystem;
 using namespace hostile;
@@ -158,6 +160,22 @@ TEST_F(UpdateFaults, MissingOrWrongInputsChangeNothing)
     EXPECT_TRUE(fs::is_directory(folder));
     EXPECT_FALSE(fs::exists(folder + ".001"));
 
+    // A log or dump aimed at the user's own AIR file or script would replace it.
+    for (const std::string& victim : {air_, script_}) {
+        UpdateOptions onto = options_;
+        onto.logPath = victim;
+        error.clear();
+        EXPECT_EQ(applyUpdateScript(air_, script_, defs_, defs, onto, &error), 1) << victim;
+        EXPECT_FALSE(error.empty());
+    }
+    EXPECT_EQ(fileBytes(air_), kOriginal);
+    EXPECT_EQ(fileText(script_), kScript);
+    error.clear();
+    EXPECT_EQ(writeDump(air_, air_, defs_, true, defs, &error), 1);
+    EXPECT_FALSE(error.empty());
+    EXPECT_EQ(fileBytes(air_), kOriginal);
+    EXPECT_FALSE(fs::exists(air_ + ".001"));
+
     // A dump into a folder that cannot take it is reported too.
     error.clear();
     EXPECT_EQ(writeDump(air_, (dir_.path() / "nowhere" / "plane.txt").string(), defs_, true, defs, &error), 1);
@@ -197,3 +215,28 @@ TEST(UpdateMalformed, RecordsAddedBeforeACutOffTail)
     ASSERT_GE(r.file.size(), cutOff.size());
     EXPECT_TRUE(std::equal(cutOff.begin(), cutOff.end(), r.file.end() - std::ptrdiff_t(cutOff.size())));
 }
+
+#ifdef TARLO_PATCHWISE_EXE
+// The command line turns every failure into exit status 1 and a message.
+TEST_F(UpdateFaults, CommandLineReportsFailuresInItsExitStatus)
+{
+    auto run = [&](const std::string& args) {
+        const std::string cmd = "cd " + dir_.path().string() + " && " + TARLO_PATCHWISE_EXE + " " + args +
+                                " 2>err.txt >/dev/null";
+        int status = std::system(cmd.c_str());
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    };
+    EXPECT_EQ(run("update --definitions tarlo.ini missing.air script.txt"), 1);
+    EXPECT_NE(fileText(dir_ / "err.txt").find("missing.air was not found."), std::string::npos);
+    EXPECT_EQ(run("update --definitions tarlo.ini plane.air missing.txt"), 1);
+    EXPECT_EQ(run("dump --definitions tarlo.ini plane.air -o plane.air"), 1);
+    EXPECT_FALSE(fileText(dir_ / "err.txt").empty());
+    fs::create_directory(dir_ / "sub.air");
+    EXPECT_EQ(run("dump sub.air -o out.txt"), 1);
+    EXPECT_EQ(fileBytes(air_), kOriginal);
+    EXPECT_FALSE(fs::exists(air_ + ".001"));
+    // And success is 0.
+    EXPECT_EQ(run("update --definitions tarlo.ini --log log.txt plane.air script.txt"), 0);
+    EXPECT_EQ(fileBytes(air_ + ".001"), kOriginal);
+}
+#endif

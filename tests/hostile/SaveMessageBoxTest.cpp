@@ -1,0 +1,181 @@
+// The editor's File > Save when the disk fails: the user sees a message box
+// with the cause and an OK button, the file on disk keeps its old bytes, the
+// document stays modified, and closing the window asks again instead of
+// dropping the changes.
+#include "FaultOps.h"
+#include "HostileSupport.h"
+
+#include "editor/CMainFrame.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QMessageBox>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+#include <filesystem>
+
+using namespace hostile;
+
+namespace {
+
+const Bytes kOriginal = concat({record(0x1F5, {'o', 'l', 'd', 0}), record(0x410, Bytes(40, 0x11))});
+
+// Answers every modal message box: Yes to a question, else OK. Keeps what
+// each box said and which buttons it offered.
+class BoxAnswerer : public QObject {
+public:
+    struct Seen {
+        QString title, text;
+        QList<QMessageBox::StandardButton> buttons;
+        QMessageBox::Icon icon;
+    };
+    QList<Seen> seen;
+    QString screenshot; // the first box is grabbed here when set
+
+    BoxAnswerer()
+    {
+        connect(&timer_, &QTimer::timeout, this, [this] { poll(); });
+        timer_.start(20);
+    }
+
+private:
+    void poll()
+    {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box || !box->isVisible())
+            return;
+        Seen s{box->windowTitle(), box->text(), {}, box->icon()};
+        for (QAbstractButton* b : box->buttons())
+            s.buttons << box->standardButton(b);
+        if (seen.isEmpty() && !screenshot.isEmpty()) {
+            QDir().mkpath(QFileInfo(screenshot).path());
+            box->grab().save(screenshot);
+        }
+        seen << s;
+        QAbstractButton* answer = box->button(QMessageBox::Yes);
+        if (!answer)
+            answer = box->button(QMessageBox::Ok);
+        if (!answer)
+            answer = box->buttons().value(0);
+        answer->click();
+    }
+    QTimer timer_;
+};
+
+} // namespace
+
+class SaveMessageBoxTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    QString m_plane;
+
+    tarlo::CMainFrame::Options options() const
+    {
+        tarlo::CMainFrame::Options o;
+        o.programPath = m_dir.filePath(QStringLiteral("tarlo"));
+        o.definitionsPath = m_dir.filePath(QStringLiteral("Tarlo.ini"));
+        o.helpPath = m_dir.filePath(QStringLiteral("Tarlo.html"));
+        return o;
+    }
+    std::string plane() const { return m_plane.toStdString(); }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        m_plane = m_dir.filePath(QStringLiteral("plane.air"));
+    }
+
+    void init()
+    {
+        std::error_code ec;
+        std::filesystem::permissions(plane(), std::filesystem::perms::owner_all, std::filesystem::perm_options::add, ec);
+        putFile(plane(), kOriginal);
+    }
+
+    void diskFullShowsTheCauseAndKeepsTheFile()
+    {
+        tarlo::CMainFrame w(options());
+        w.show();
+        QVERIFY(w.openDocument(m_plane, false));
+        QVERIFY(w.document().setRecordData(1, Bytes(4000, 0x42)));
+        w.document().setModified();
+
+        BoxAnswerer boxes;
+        boxes.screenshot = QStringLiteral("/tmp/shots/hostile-save-disk-full.png");
+        {
+            Faults faults;
+            plan().writeBudget = 100;
+            plan().writeErrno = ENOSPC;
+            w.action(QStringLiteral("save"))->trigger();
+            QCOMPARE(boxes.seen.size(), 1);
+            QCOMPARE(boxes.seen[0].text, QStringLiteral("Destination disk drive is full."));
+            QCOMPARE(boxes.seen[0].buttons, QList<QMessageBox::StandardButton>{QMessageBox::Ok});
+            QCOMPARE(boxes.seen[0].icon, QMessageBox::Warning);
+            QCOMPARE(fileBytes(plane()), kOriginal);
+            QVERIFY(w.document().isModified());
+
+            // Closing asks to save; the save fails again, so the window stays
+            // open with the changes rather than dropping them.
+            QVERIFY(!w.close());
+            QVERIFY(w.isVisible());
+            QCOMPARE(boxes.seen.size(), 3);
+            QCOMPARE(boxes.seen[1].text, QStringLiteral("Save changes to plane.air?"));
+            QCOMPARE(boxes.seen[2].text, QStringLiteral("Destination disk drive is full."));
+            QCOMPARE(fileBytes(plane()), kOriginal);
+            QVERIFY(w.document().isModified());
+        }
+        // With room on the disk again the same changes are saved.
+        w.action(QStringLiteral("save"))->trigger();
+        QCOMPARE(boxes.seen.size(), 3);
+        QCOMPARE(fileBytes(plane()).size(), std::size_t(8 + 4 + 8 + 4000));
+        QVERIFY(!w.document().isModified());
+    }
+
+    void readOnlyAndVanishedFilesAreReported()
+    {
+        tarlo::CMainFrame w(options());
+        w.show();
+        QVERIFY(w.openDocument(m_plane, false));
+        w.document().setModified();
+        BoxAnswerer boxes;
+
+        std::filesystem::permissions(plane(), std::filesystem::perms::owner_read);
+        w.action(QStringLiteral("save"))->trigger();
+        QCOMPARE(boxes.seen.size(), 1);
+        QCOMPARE(boxes.seen[0].text,
+                 QStringLiteral("Unable to write to %1, it is read-only or opened by someone else.").arg(m_plane));
+        QCOMPARE(fileBytes(plane()), kOriginal);
+        std::filesystem::permissions(plane(), std::filesystem::perms::owner_write, std::filesystem::perm_options::add);
+
+        // Reload of a file deleted behind the editor's back: the box names
+        // the file and the document keeps its data.
+        std::filesystem::remove(plane());
+        w.action(QStringLiteral("reload"))->trigger();
+        QCOMPARE(boxes.seen.size(), 2);
+        QCOMPARE(boxes.seen[1].text, QStringLiteral("%1 was not found.").arg(m_plane));
+        QVERIFY(w.document().hasData());
+        w.document().setModified(false);
+    }
+};
+
+int main(int argc, char** argv)
+{
+    // Settings and the file association land in a scratch home.
+    QTemporaryDir home;
+    qputenv("XDG_CONFIG_HOME", home.filePath(QStringLiteral("config")).toLocal8Bit());
+    qputenv("XDG_DATA_HOME", home.filePath(QStringLiteral("data")).toLocal8Bit());
+    qputenv("HOME", home.path().toLocal8Bit());
+    QApplication app(argc, argv);
+    QStandardPaths::setTestModeEnabled(true);
+    SaveMessageBoxTest t;
+    return QTest::qExec(&t, argc, argv);
+}
+
+#include "SaveMessageBoxTest.moc"
