@@ -36,17 +36,17 @@ QPixmap typePicture(int code, qreal dpr)
     f.setStyleHint(QFont::SansSerif);
     f.setPixelSize(10);
     f.setBold(true);
-    // Shrink the font until the name fits the plate ("THRUST" is the widest).
-    const qreal room = plate.width() - 3.0;
-    for (int size = 10; size > 5; --size) {
-        f.setPixelSize(size);
-        if (QFontMetricsF(f).horizontalAdvance(text) <= room) break;
-    }
-    if (QFontMetricsF(f).horizontalAdvance(text) > room)
-        f.setStretch(QFont::Condensed);
     p.setFont(f);
     p.setPen(QColor(32, 32, 32));
-    p.drawText(plate, Qt::AlignCenter, text);
+    // Long names ("double", "THRUST") are squeezed sideways rather than made
+    // smaller, so every label keeps the same letter height.
+    const qreal room = plate.width() - 3.0;
+    const qreal width = QFontMetricsF(f).horizontalAdvance(text);
+    const qreal squeeze = width > room ? room / width : 1.0;
+    p.translate(plate.center());
+    p.scale(squeeze, 1.0);
+    const QRectF box(-width / 2 - 1, -plate.height() / 2, width + 2, plate.height());
+    p.drawText(box, Qt::AlignCenter, text);
     p.end();
     return pm;
 }
