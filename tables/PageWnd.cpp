@@ -385,7 +385,7 @@ void CPageWnd::resizeEvent(QResizeEvent* e)
 {
     TableFrame::resizeEvent(e);
     UpdateScrollBars();
-    DrawCurrentCell(false, true);
+    updateCurrentRect(); // an open edit stays open across a resize
     update();
 }
 
@@ -539,15 +539,20 @@ void CPageWnd::DrawCurrentCell(bool eraseOld, bool drawNew)
     if (eraseOld && !curRect_.isNull())
         update(curRect_);
     if (drawNew) {
-        // Nothing is framed while the current cell is scrolled out of sight.
-        curRect_ = (curRow_ >= 0 && curRow_ < rows_ && curCol_ >= 0 && curCol_ < cols_) ? cellRect(curRow_, curCol_)
-                                                                                       : QRect();
-        if (!curRect_.isNull()) {
-            editor_->setGeometry(QRect(QPoint(curRect_.left() + 2, curRect_.top() + 2),
-                                       QPoint(curRect_.right() - 1, curRect_.bottom() - 1)));
+        updateCurrentRect();
+        if (!curRect_.isNull())
             update(curRect_);
-        }
     }
+}
+
+void CPageWnd::updateCurrentRect()
+{
+    // Nothing is framed while the current cell is scrolled out of sight.
+    curRect_ = (curRow_ >= 0 && curRow_ < rows_ && curCol_ >= 0 && curCol_ < cols_) ? cellRect(curRow_, curCol_)
+                                                                                   : QRect();
+    if (!curRect_.isNull() && editor_->isHidden())
+        editor_->setGeometry(QRect(QPoint(curRect_.left() + 2, curRect_.top() + 2),
+                                   QPoint(curRect_.right() - 1, curRect_.bottom() - 1)));
 }
 
 void CPageWnd::moveTo(int row, int col)

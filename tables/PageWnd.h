@@ -144,6 +144,7 @@ private:
     void moveTo(int row, int col);
     void openEditor();
     QRect cellRect(int row, int col) const;
+    void updateCurrentRect();
     void layoutBars();
     int brushFor(const QColor& c);
     int fontFor(const QFont& f);

@@ -290,6 +290,9 @@ private slots:
         QTest::keyClicks(w->cellEditor(), QString(40, u'1'));
         QVERIFY(w->cellEditor()->width() > before);
         QVERIFY(w->cellEditor()->averageCharWidth() > 0);
+        w->resize(w->width() + 40, w->height() + 20); // a resize keeps the edit open
+        QVERIFY(w->cellEditor()->isVisible());
+        QCOMPARE(w->cellEditor()->text(), QString(40, u'1'));
     }
 
     void invalidAddressesGoToTheDebugOutput()
