@@ -3,6 +3,7 @@
 #include "tool/CommandLine.h"
 
 #include <gtest/gtest.h>
+#include <limits>
 #include <sstream>
 
 using namespace patchwise;
@@ -82,4 +83,33 @@ TEST(CommandLineRun, DumpAndUpdateEndToEnd)
     err.str("");
     EXPECT_EQ(runCommandLine(parseCommandLine({"update", "plane.air", "nope.txt"}), out, err), 1);
     EXPECT_NE(err.str().find("nope.txt"), std::string::npos);
+}
+
+#include "tool/ToolText.h"
+
+TEST(ScriptWords, ReadAsTheFormattedInputConversionsDo)
+{
+    text::Scanner s("  0x1C 1cz -1 +7 12.7 .5e1 1e 0x1p3 -inf 1e999 abc");
+    EXPECT_EQ(s.hex(), 0x1Cu);
+    EXPECT_EQ(s.hex(), 0x1Cu);       // stops at 'z' ...
+    EXPECT_FALSE(s.integer());       // ... which no number starts with
+    EXPECT_EQ(s.word(), "z");
+    EXPECT_EQ(s.integer(), -1);
+    EXPECT_EQ(s.integer(), 7);
+    EXPECT_EQ(s.integer(), 12);      // "%d" stops at the point
+    EXPECT_EQ(s.real(), 0.7);        // and "%lf" goes on from there
+    EXPECT_EQ(s.real(), 5.0);
+    EXPECT_EQ(s.real(), 1.0);        // an exponent without digits is not read
+    EXPECT_EQ(s.word(), "e");
+    EXPECT_EQ(s.real(), 8.0);
+    EXPECT_EQ(s.real(), -std::numeric_limits<double>::infinity());
+    EXPECT_EQ(s.real(), std::numeric_limits<double>::infinity());
+    EXPECT_FALSE(s.real());
+    EXPECT_EQ(s.word(), "abc");
+    EXPECT_FALSE(s.word());
+    EXPECT_EQ(text::Scanner("-1").hex(), 0xFFFFFFFFu);
+    EXPECT_EQ(text::Scanner("99999999999").integer(), static_cast<std::int32_t>(0xFFFFFFFFu & 99999999999ll));
+    EXPECT_EQ(text::fixed6(-0.0000004), "-0.000000");
+    EXPECT_EQ(text::fixed6(1e20), "100000000000000000000.000000");
+    EXPECT_EQ(text::hex(0x41, 4), "0041");
 }
