@@ -14,7 +14,7 @@ SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 export DEBIAN_FRONTEND=noninteractive
 
-step() { echo "-- $*"; }
+step() { echo "-- [$(date +%T)] $*"; }
 die() { echo "ci-package: $*" >&2; exit 1; }
 
 WORK=$(mktemp -d)
@@ -73,7 +73,8 @@ export HOME=$WORK/home XDG_CONFIG_HOME=$WORK/home/.config XDG_DATA_HOME=$WORK/ho
 mkdir -p "$XDG_CONFIG_HOME" "$XDG_DATA_HOME"
 run() { env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=offscreen timeout 60 "$@"; }
 
-SAMPLE=$(ls /usr/share/tarlo/samples/*.air 2>/dev/null | head -n 1 || true)
+SAMPLE=/usr/share/tarlo/samples/sample.air
+[ -f "$SAMPLE" ] || SAMPLE=$(ls /usr/share/tarlo/samples/*.air 2>/dev/null | head -n 1 || true)
 if [ -z "$SAMPLE" ]; then
   # No sample shipped yet: two records, one of them the revision text.
   SAMPLE=$WORK/tiny.air
@@ -103,6 +104,24 @@ else
   die "patchwise dump produced nothing"
 fi
 cmp -s "$SAMPLE" "$WORK/dumped.air" || die "patchwise dump changed the AIR file"
+
+if [ -s "$WORK/dump.txt" ]; then
+  step "patchwise update on a copy of $SAMPLE"
+  cp "$SAMPLE" "$WORK/updated.air"
+  printf '; package test\ntext revid package test\n' >"$WORK/script.txt"
+  (cd "$WORK" && SOURCE_DATE_EPOCH=0 TZ=UTC run patchwise update "${defs_opt[@]}" --log "$WORK/update.log" \
+     "$WORK/updated.air" "$WORK/script.txt" >"$WORK/update.out" 2>&1) \
+    || { cat "$WORK/update.out" "$WORK/update.log" 2>/dev/null; die "patchwise update exited with status $?"; }
+  cmp -s "$SAMPLE" "$WORK/updated.air.001" || die "patchwise update kept no backup updated.air.001"
+  grep -q '^Record count: ' "$WORK/update.log" || die "the update log has no record count line"
+  (cd "$WORK" && run patchwise dump "${defs_opt[@]}" "$WORK/updated.air" -o "$WORK/after.txt" >/dev/null 2>&1) \
+    || die "patchwise dump of the updated file failed"
+  # A stamped file dumps with a stamp line whose time ends in '-' (unchanged since the update).
+  if grep -q '^Last Patchwise:' "$WORK/after.txt"; then
+    grep '^Last Patchwise:' "$WORK/after.txt" | sed 's/^/   /'
+    grep -q '^Last Patchwise:.*-$' "$WORK/after.txt" || die "the updated file does not verify against its stamp"
+  fi
+fi
 
 step "validating the installed desktop files"
 for d in tarlo patchwise; do
