@@ -6,6 +6,7 @@
 #include <QFontDatabase>
 #include <QKeyEvent>
 #include <QPainter>
+#include <QRegularExpressionValidator>
 #include <QScrollBar>
 #include <QWheelEvent>
 #include <QStyle>
@@ -20,6 +21,8 @@ namespace tables {
 CPageEdit::CPageEdit(CPageWnd* grid) : QLineEdit(grid), grid_(grid)
 {
     setObjectName(QStringLiteral("cellEditor201"));
+    // Pasted text obeys the same filter as typed characters.
+    setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[-0-9.]*")), this));
     hide();
 }
 

@@ -5,6 +5,7 @@
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QPainter>
+#include <QRegularExpressionValidator>
 
 namespace tables {
 
@@ -19,6 +20,8 @@ QPointer<TblDblWnd>& mark()
 DblValueBox::DblValueBox(TblDblWnd* owner) : QLineEdit(owner), owner_(owner)
 {
     setGeometry(1, 1, 1, 1);
+    // Pasted text obeys the same filter as typed characters.
+    setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[-0-9.]*")), this));
     hide();
 }
 

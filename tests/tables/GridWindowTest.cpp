@@ -4,6 +4,7 @@
 
 #include "tables/PageWnd.h"
 
+#include <QClipboard>
 #include <QScrollBar>
 #include <QtTest>
 
@@ -144,6 +145,13 @@ private slots:
         w->cellEditor()->clear();
         QTest::keyClick(w->cellEditor(), Qt::Key_Return);
         QCOMPARE(text(w, 1, 1), QStringLiteral("0.000000"));
+
+        // Pasted letters are dropped like typed ones.
+        QTest::keyClick(w, Qt::Key_Return);
+        QApplication::clipboard()->setText(QStringLiteral("x2y"));
+        w->cellEditor()->paste();
+        QVERIFY(!w->cellEditor()->text().contains(u'x'));
+        QTest::keyClick(w->cellEditor(), Qt::Key_Escape);
 
         // Escape keeps the cell's text.
         QTest::keyClick(w, Qt::Key_Right);
