@@ -28,6 +28,7 @@ struct IsolatedConfig {
         dir = ::mkdtemp(templ);
         ::setenv("XDG_CONFIG_HOME", dir.constData(), 1);
     }
+    ~IsolatedConfig() { QDir(QString::fromLocal8Bit(dir)).removeRecursively(); }
 } isolatedConfig;
 
 struct Message {
