@@ -106,6 +106,8 @@ void WidgetsTest::textDialogTitleLineBreaksAndLimit()
     QTest::keyClick(dlg.editor(), Qt::Key_Return);
     QTest::keyClicks(dlg.editor(), QStringLiteral("3"));
     QCOMPARE(dlg.storedText(), std::string("one\r\ntwo\r\n3"));
+    if (qEnvironmentVariableIsSet("TARLO_SHOT_DIR"))
+        dlg.grab().save(qEnvironmentVariable("TARLO_SHOT_DIR") + QStringLiteral("/text-dialog.png"));
 
     // Typing stops at 512 stored characters; a line break needs two.
     TextEditDialog full(QStringLiteral("n"), std::string(510, 'a'));
@@ -151,6 +153,8 @@ void WidgetsTest::searchDialogLayout()
     QVERIFY(ok && cancel);
     QVERIFY(ok->isDefault());
     QVERIFY(cancel->x() < ok->x());
+    if (qEnvironmentVariableIsSet("TARLO_SHOT_DIR"))
+        dlg.grab().save(qEnvironmentVariable("TARLO_SHOT_DIR") + QStringLiteral("/search-dialog.png"));
     dlg.edit()->clear();
     QTest::keyClicks(dlg.edit(), QStringLiteral("Gear"));
     QTest::keyClick(dlg.edit(), Qt::Key_Return); // the default button
