@@ -19,7 +19,6 @@
 #include <QScreen>
 #include <QSettings>
 #include <QStatusBar>
-#include <QTimer>
 #include <QUrl>
 
 namespace tarlo {
@@ -428,14 +427,35 @@ void CMainFrame::applyPlacement()
     const QRect outer = placementFromSettings(r, desktopRect(this));
     move(outer.topLeft());
     resize(outer.size());
-    // The stored rectangle includes the window frame, which is only known
-    // once the window is shown: take it off the client size then.
-    QTimer::singleShot(0, this, [this, outer] {
-        const QRect fg = frameGeometry();
-        const QSize extra = fg.size() - geometry().size();
-        if (extra.width() > 0 || extra.height() > 0)
-            resize(std::max(1, outer.width() - extra.width()), std::max(1, outer.height() - extra.height()));
-    });
+    // The stored rectangle includes the window frame, which is known only
+    // once the window manager has framed the window: see event().
+    m_pendingOuter = outer;
+}
+
+void CMainFrame::fitFrameToPending()
+{
+    if (!m_pendingOuter) return;
+    const QSize extra = frameGeometry().size() - geometry().size();
+    if (extra.width() <= 0 && extra.height() <= 0) return;
+    const QRect outer = *m_pendingOuter;
+    m_pendingOuter.reset();
+    resize(std::max(1, outer.width() - extra.width()), std::max(1, outer.height() - extra.height()));
+}
+
+bool CMainFrame::event(QEvent* e)
+{
+    const bool r = QMainWindow::event(e);
+    switch (e->type()) {
+    case QEvent::Show:
+    case QEvent::Move:
+    case QEvent::Resize:
+    case QEvent::WindowActivate:
+        fitFrameToPending();
+        break;
+    default:
+        break;
+    }
+    return r;
 }
 
 void CMainFrame::writePlacementAndSelection()

@@ -10,6 +10,7 @@
 #include <QMessageBox>
 
 #include <functional>
+#include <optional>
 
 class QAction;
 class QLabel;
@@ -80,6 +81,7 @@ public:
     virtual void endProgram();   // Alt+X
 
 protected:
+    bool event(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
@@ -93,6 +95,7 @@ private:
     void writePlacementAndSelection();
     void applyPlacement();
     void onExitRequested();
+    void fitFrameToPending();
 
     Options m_options;
     model::CTLDoc m_doc;
@@ -100,7 +103,7 @@ private:
     RecentFiles m_recent;
     bool m_useLastFile = false;
     bool m_useLastSel = false;
-    bool m_closing = false;
+    std::optional<QRect> m_pendingOuter; // outer rectangle still to be fitted
 
     QLabel* m_pane0 = nullptr;
     QLabel* m_capsPane = nullptr;
