@@ -125,9 +125,9 @@ void CMainFrame::createMenus()
     open->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
     open->setStatusTip(QStringLiteral("Open an existing document"));
     connect(open, &QAction::triggered, this, [this] {
-        if (!saveModified()) return;
+        // The file is chosen first; the question about changes comes with the open.
         const QString path = chooseOpenFile();
-        if (!path.isEmpty()) openDocument(path, false);
+        if (!path.isEmpty()) openDocument(path, true);
     });
 
     m_save = m_fileMenu->addAction(QStringLiteral("&Save"));

@@ -220,6 +220,20 @@ private slots:
             QCOMPARE(w.errors.size(), 1);
             QVERIFY(w.errors.first().contains(QStringLiteral("missing.air")));
             QCOMPARE(w.windowTitle(), QStringLiteral("other.air - Tarlo"));
+
+            // Open from the menu while modified: a cancelled file choice asks
+            // nothing; a chosen file asks, and No opens it without saving.
+            w.document().setModified(true);
+            w.asked.clear();
+            w.openChoice.clear();
+            w.action(QStringLiteral("open"))->trigger();
+            QVERIFY(w.asked.isEmpty());
+            w.openChoice = m_plane;
+            w.answers = {QMessageBox::No};
+            w.action(QStringLiteral("open"))->trigger();
+            QCOMPARE(w.asked.size(), 1);
+            QCOMPARE(w.windowTitle(), QStringLiteral("plane.air - Tarlo"));
+            QVERIFY(!w.document().isModified());
         }
     }
 
