@@ -20,11 +20,13 @@ render() { # svg size out
   fi
 }
 
-for name in tarlo patchwise; do
+# context:name — the two application icons and the icon of AIR files.
+for entry in apps:tarlo apps:patchwise mimetypes:application-x-tarlo-air; do
+  context=${entry%%:*} name=${entry#*:}
   for s in "${SIZES[@]}"; do
-    dir="hicolor/${s}x${s}/apps"
+    dir="hicolor/${s}x${s}/$context"
     mkdir -p "$dir"
     render "$name.svg" "$s" "$dir/$name.png"
   done
 done
-echo "Rendered ${#SIZES[@]} sizes of tarlo and patchwise into $(pwd)/hicolor"
+echo "Rendered ${#SIZES[@]} sizes of each icon into $(pwd)/hicolor"

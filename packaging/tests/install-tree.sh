@@ -36,9 +36,9 @@ expect share/applications/patchwise.desktop
 expect share/mime/packages/tarlo-air.xml
 expect share/metainfo/org.kestrelloft.Tarlo.metainfo.xml
 expect share/metainfo/org.kestrelloft.Patchwise.metainfo.xml
-for app in tarlo patchwise; do
-  expect "share/icons/hicolor/scalable/apps/$app.svg"
-  for s in 16 32 48 64 128 256; do expect "share/icons/hicolor/${s}x${s}/apps/$app.png"; done
+for entry in apps/tarlo apps/patchwise mimetypes/application-x-tarlo-air; do
+  expect "share/icons/hicolor/scalable/$entry.svg"
+  for s in 16 32 48 64 128 256; do expect "share/icons/hicolor/${s}x${s}/$entry.png"; done
 done
 expect share/man/man1/tarlo.1 gz
 expect share/man/man1/patchwise.1 gz

@@ -58,10 +58,10 @@ fi
 # Committed PNG icons: one per size, with the size in their PNG header (a
 # changed SVG whose PNGs were not rendered again still passes; a missing or
 # wrongly sized one does not).
-for app in tarlo patchwise; do
+for entry in apps/tarlo apps/patchwise mimetypes/application-x-tarlo-air; do
   for s in 16 32 48 64 128 256; do
-    png="$src/icons/hicolor/${s}x${s}/apps/$app.png"
-    check "icon $app ${s}x${s}" bash -c '
+    png="$src/icons/hicolor/${s}x${s}/$entry.png"
+    check "icon $entry ${s}x${s}" bash -c '
       [ -f "$1" ] || { echo "missing $1"; exit 1; }
       w=$(od -An -tu1 -j16 -N8 "$1" | awk "{print \$3*256+\$4, \$7*256+\$8}")
       [ "$w" = "$2 $2" ] || { echo "$1 is $w"; exit 1; }' _ "$png" "$s"
