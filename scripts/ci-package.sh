@@ -94,7 +94,7 @@ cp "$SAMPLE" "$WORK/dumped.air"
 defs_opt=()
 [ -f "$DEFS" ] && defs_opt=(--definitions "$DEFS")
 (cd "$WORK" && run patchwise dump --full "${defs_opt[@]}" "$WORK/dumped.air" -o "$WORK/dump.txt" \
-   >"$WORK/dump.out" 2>&1) || { cat "$WORK/dump.out"; die "patchwise dump exited with status $?"; }
+   >"$WORK/dump.out" 2>&1) || { st=$?; cat "$WORK/dump.out"; die "patchwise dump exited with status $st"; }
 if [ -s "$WORK/dump.txt" ]; then
   head -n 5 "$WORK/dump.txt" | sed 's/^/   /'
   grep -q '^Record count: ' "$WORK/dump.txt" || die "the dump has no record count line"
@@ -111,7 +111,7 @@ if [ -s "$WORK/dump.txt" ]; then
   printf '; package test\ntext revid package test\n' >"$WORK/script.txt"
   (cd "$WORK" && SOURCE_DATE_EPOCH=0 TZ=UTC run patchwise update "${defs_opt[@]}" --log "$WORK/update.log" \
      "$WORK/updated.air" "$WORK/script.txt" >"$WORK/update.out" 2>&1) \
-    || { cat "$WORK/update.out" "$WORK/update.log" 2>/dev/null; die "patchwise update exited with status $?"; }
+    || { st=$?; cat "$WORK/update.out" "$WORK/update.log" 2>/dev/null; die "patchwise update exited with status $st"; }
   cmp -s "$SAMPLE" "$WORK/updated.air.001" || die "patchwise update kept no backup updated.air.001"
   grep -q '^Record count: ' "$WORK/update.log" || die "the update log has no record count line"
   (cd "$WORK" && run patchwise dump "${defs_opt[@]}" "$WORK/updated.air" -o "$WORK/after.txt" >/dev/null 2>&1) \
