@@ -9,6 +9,8 @@
 
 #include <QAbstractItemModelTester>
 #include <QAction>
+#include <QApplication>
+#include <QClipboard>
 #include <QMenu>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -269,6 +271,46 @@ private slots:
         QCOMPARE(view.altT, 1); // the root has no bytes
         QTest::keyClick(&view, Qt::Key_X, Qt::AltModifier);
         QCOMPARE(exitSpy.count(), 1);
+
+        // Other Alt keys go on to the menu bar.
+        QKeyEvent altF(QEvent::KeyPress, Qt::Key_F, Qt::AltModifier, QStringLiteral("f"));
+        QApplication::sendEvent(&view, &altF);
+        QVERIFY(!altF.isAccepted());
+        // The copy key has no command: the clipboard keeps what it holds.
+        QGuiApplication::clipboard()->setText(QStringLiteral("kept"));
+        view.selectEntry(1);
+        QTest::keyClick(&view, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("kept"));
+    }
+
+    void manyRecordsSortUnsignedAndStable()
+    {
+        // 3000 records with ids drawn from a small set that straddles the
+        // sign bit, each carrying its file position in its data.
+        const std::uint32_t ids[] = {0x7fffffffu, 0x80000000u, 0xffffffffu, 0x0u, 0x1u, 0x10u};
+        QByteArray img;
+        for (int k = 0; k < 3000; ++k) {
+            QByteArray data;
+            testair::putU32(data, std::uint32_t(k));
+            testair::putU32(img, ids[(k * 7) % 6]);
+            testair::putU32(img, 4);
+            img.append(data);
+        }
+        model::CTLDoc doc;
+        ProbeView view(doc);
+        load(doc, view, write(QStringLiteral("many.air"), img));
+        const auto& order = view.recordModel()->recordOrder();
+        QCOMPARE(int(order.size()), 3000);
+        for (std::size_t k = 1; k < order.size(); ++k) {
+            const auto& a = doc.entry(order[k - 1]);
+            const auto& b = doc.entry(order[k]);
+            QVERIFY(a.id <= b.id);
+            if (a.id == b.id) QVERIFY(order[k - 1] < order[k]); // file order kept
+        }
+        QCOMPARE(doc.entry(order.back()).id, 0xffffffffu);
+        // Row and list index agree for every record.
+        for (std::size_t k = 0; k < order.size(); k += 97)
+            QCOMPARE(view.recordModel()->indexForEntry(order[k]).row(), int(k));
     }
 
     void contextMenuAndInfo()
