@@ -61,7 +61,7 @@ void RecordTreeModel::refreshEntry(int listIndex)
 
 QModelIndex RecordTreeModel::indexForEntry(int i) const
 {
-    if (!m_built || i < 0 || std::size_t(i) >= m_rowOf.size()) return {};
+    if (!m_built || i < 0 || std::size_t(i) >= m_rowOf.size() || !m_doc.validIndex(i)) return {};
     if (i == 0) return createIndex(0, 0, quintptr(0));
     const auto& e = m_doc.entry(i);
     if (e.parent == 0) return createIndex(m_rowOf[std::size_t(i)], 0, quintptr(i));
@@ -107,8 +107,12 @@ QModelIndex RecordTreeModel::parent(const QModelIndex& child) const
     if (isTrailing(child)) return createIndex(0, 0, quintptr(0));
     const int i = int(child.internalId());
     if (i == 0) return {};
+    // Between a change of the list and the rebuild that follows it, an index
+    // may name an entry that is gone: answer without touching the list.
+    if (!m_doc.validIndex(i) || std::size_t(i) >= m_rowOf.size()) return createIndex(0, 0, quintptr(0));
     const int p = m_doc.entry(i).parent;
-    if (p == 0) return createIndex(0, 0, quintptr(0));
+    if (p <= 0 || std::size_t(p) >= m_rowOf.size() || m_rowOf[std::size_t(p)] < 0)
+        return createIndex(0, 0, quintptr(0));
     return createIndex(m_rowOf[std::size_t(p)], 0, quintptr(p));
 }
 
@@ -119,7 +123,7 @@ int RecordTreeModel::rowCount(const QModelIndex& parent) const
     if (parent.column() != 0 || isTrailing(parent)) return 0;
     const int p = int(parent.internalId());
     if (p == 0) return int(m_records.size()) + (m_hasTrailing ? 1 : 0);
-    if (m_doc.entry(p).parent != 0) return 0;
+    if (!m_doc.validIndex(p) || m_doc.entry(p).parent != 0) return 0;
     return fieldCount(p);
 }
 
@@ -156,6 +160,7 @@ QVariant RecordTreeModel::data(const QModelIndex& index, int role) const
         }
     }
     const int i = int(index.internalId());
+    if (!m_doc.validIndex(i)) return {};
     switch (role) {
     case Qt::DisplayRole:
     case Qt::ToolTipRole:

@@ -360,6 +360,35 @@ private slots:
         QCOMPARE(view.recordModel()->indexForEntry(4).data().toString(), QStringLiteral("Count=42"));
     }
 
+    void listChangedBeforeTheRebuild()
+    {
+        // An editor removes a record and shows a message before it rebuilds:
+        // painting in between must not read entries that are gone.
+        model::CTLDoc doc;
+        ProbeView view(doc);
+        view.resize(400, 400);
+        view.show();
+        load(doc, view, write(QStringLiteral("plane.air"), testair::sampleImage()));
+        view.expandAllRecords();
+        QVERIFY(doc.removeRecord(1)); // the record with three fields
+        QVERIFY(doc.entryCount() < 6);
+        auto* m = view.model();
+        std::function<void(const QModelIndex&)> walk = [&](const QModelIndex& parent) {
+            for (int r = 0; r < m->rowCount(parent); ++r) {
+                const QModelIndex idx = m->index(r, 0, parent);
+                m->data(idx);
+                m->data(idx, Qt::DecorationRole);
+                m->parent(idx);
+                walk(idx);
+            }
+        };
+        walk(QModelIndex());
+        view.viewport()->repaint();
+        view.rebuildTree();
+        QCOMPARE(childTexts(view, m->index(0, 0)),
+                 QStringList({QStringLiteral("2  Starter=TRUE(1)"), QStringLiteral("80000000  Unknown")}));
+    }
+
     void typePicturesAreDistinctAndSharp()
     {
         QSet<QByteArray> seen;
