@@ -460,7 +460,14 @@ bool CMainFrame::event(QEvent* e)
 
 void CMainFrame::writePlacementAndSelection()
 {
-    const StoredRect r = placementForSettings(frameGeometry(), desktopRect(this));
+    QRect outer = frameGeometry();
+    if (isMinimized() || isMaximized()) {
+        // Keep the rectangle the window returns to, not the icon or the screen.
+        const QRect g = geometry(), f = frameGeometry();
+        outer = normalGeometry().adjusted(f.left() - g.left(), f.top() - g.top(), f.right() - g.right(),
+                                          f.bottom() - g.bottom());
+    }
+    const StoredRect r = placementForSettings(outer, desktopRect(this));
     QSettings s(settingsOrganization(), settingsApplication());
     s.beginGroup(kSettings);
     s.setValue(QStringLiteral("Left"), r.left);
