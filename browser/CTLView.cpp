@@ -151,8 +151,7 @@ QRect CTLView::labelRect(const QModelIndex& index) const
     const QRect cell = visualRect(index);
     if (cell.isEmpty()) return {};
     QStyleOptionViewItem opt;
-    // initViewItemOption is not const in Qt; it only reads view state.
-    const_cast<CTLView*>(this)->initViewItemOption(&opt);
+    initViewItemOption(&opt);
     opt.rect = cell;
     opt.index = index;
     opt.text = index.data(Qt::DisplayRole).toString();
