@@ -11,6 +11,8 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QHeaderView>
+#include <QToolTip>
 #include <QMenu>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -358,6 +360,30 @@ private slots:
         view.refreshEntry(4);
         QCOMPARE(changed.count(), 1);
         QCOMPARE(view.recordModel()->indexForEntry(4).data().toString(), QStringLiteral("Count=42"));
+    }
+
+    void tooltipsOnlyForCutTexts()
+    {
+        model::CTLDoc doc;
+        ProbeView view(doc);
+        view.resize(600, 300);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        load(doc, view, write(QStringLiteral("plane.air"), testair::sampleImage()));
+        auto tipAt = [&](int entry) {
+            QToolTip::hideText();
+            const QPoint p = view.itemRect(entry).topLeft() + QPoint(40, 4);
+            QHelpEvent ev(QEvent::ToolTip, p, view.viewport()->mapToGlobal(p));
+            QApplication::sendEvent(view.viewport(), &ev);
+            return QToolTip::isVisible() ? QToolTip::text() : QString();
+        };
+        QVERIFY(tipAt(5).isEmpty());
+        view.header()->setSectionResizeMode(0, QHeaderView::Interactive);
+        view.header()->resizeSection(0, 1000);
+        view.resize(90, 300);
+        QCOMPARE(tipAt(5), QStringLiteral("2  Starter=TRUE(1)"));
+        QCOMPARE(QToolTip::palette().color(QPalette::ToolTipBase), QColor(255, 200, 255));
+        QToolTip::hideText();
     }
 
     void listChangedBeforeTheRebuild()
