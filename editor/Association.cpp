@@ -18,7 +18,7 @@ namespace {
 QString dataHome()
 {
     QString home = qEnvironmentVariable("XDG_DATA_HOME");
-    // The base directory specification ignores relative values.
+    // XDG base directory rules: a relative value is ignored.
     if (home.isEmpty() || !QDir::isAbsolutePath(home))
         home = QDir::homePath() + QStringLiteral("/.local/share");
     return home;
