@@ -3,6 +3,7 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QMouseEvent>
 
 FieldEdit::FieldEdit(QWidget* parent) : QLineEdit(parent)
 {
@@ -114,3 +115,12 @@ void FieldEdit::keyPressEvent(QKeyEvent* event)
     QLineEdit::keyPressEvent(event);
 }
 
+void FieldEdit::mouseReleaseEvent(QMouseEvent* event)
+{
+    // The middle button pastes the X selection unfiltered: not here.
+    if (event->button() == Qt::MiddleButton) {
+        event->accept();
+        return;
+    }
+    QLineEdit::mouseReleaseEvent(event);
+}

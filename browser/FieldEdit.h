@@ -34,6 +34,7 @@ signals:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
     void pasteFiltered();

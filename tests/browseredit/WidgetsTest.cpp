@@ -93,6 +93,10 @@ void WidgetsTest::fieldEditPasteIsFiltered()
     QTest::keyClick(&box, Qt::Key_V, Qt::ControlModifier);
     QCOMPARE(box.text(), QStringLiteral("-123"));
     QVERIFY(box.isChanged());
+    // The X selection's middle-button paste would bypass the filter.
+    QApplication::clipboard()->setText(QStringLiteral("abc"), QClipboard::Selection);
+    QTest::mouseClick(&box, Qt::MiddleButton);
+    QCOMPARE(box.text(), QStringLiteral("-123"));
 }
 
 void WidgetsTest::textDialogTitleLineBreaksAndLimit()
