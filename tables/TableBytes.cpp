@@ -167,10 +167,12 @@ std::optional<GridTable> decodeTbl3d(const Bytes& b, QString* why)
                         .arg(b.size()));
     if (*a <= 0 || *bb <= 0)
         return fail(QStringLiteral("The record's table size %1 x %2 is not valid.").arg(*a).arg(*bb));
-    const std::uint64_t need = 8 + 8 * std::uint64_t(*a) * std::uint64_t(*bb);
-    if (need > b.size())
+    // Counts below 2^31 each: A * B fits in 64 bits, but 8 * A * B may not,
+    // so the cells are compared with the room the record has for them.
+    const std::uint64_t cells = std::uint64_t(*a) * std::uint64_t(*bb);
+    if (cells > (b.size() - 8) / 8)
         return fail(QStringLiteral("The record's table size %1 x %2 needs %3 bytes, but the record holds only %4.")
-                        .arg(*a).arg(*bb).arg(need).arg(b.size()));
+                        .arg(*a).arg(*bb).arg(QString::number(8.0 + 8.0 * double(cells), 'f', 0)).arg(b.size()));
     GridTable t;
     t.groups = *a;
     t.perGroup = *bb;
