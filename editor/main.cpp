@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <QIcon>
 
 #include "editor/CTLApp.h"
 #if defined(TARLO_HAVE_EDITORS)
@@ -22,6 +23,7 @@ int main(int argc, char** argv)
     QCoreApplication::setOrganizationName(tarlo::settingsOrganization());
     QCoreApplication::setApplicationName(tarlo::settingsApplication());
     QGuiApplication::setDesktopFileName(QStringLiteral("tarlo"));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("tarlo")));
 
 #if defined(TARLO_HAVE_EDITORS)
     tarlo::CTLApp::setViewFactory([](model::CTLDoc& doc, QWidget* parent) -> tarlo::CTLView* {

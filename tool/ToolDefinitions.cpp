@@ -70,6 +70,11 @@ bool ToolDefinitions::loadDefinitions(const std::string& path, std::string& out)
     if (file.empty()) {
         std::string cwd = currentDirectory();
         file = findTarloIni(cwd);
+#ifdef TARLO_DATA_DIR
+        // An installed system without a registered editor still has the
+        // definition file the package put in its data folder.
+        if (file.empty()) file = findTarloIni(TARLO_DATA_DIR);
+#endif
         if (file.empty()) file = (cwd == "/" ? "" : cwd) + "/tarlo.ini";
     }
     std::vector<std::uint8_t> bytes;

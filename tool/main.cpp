@@ -9,6 +9,7 @@
 #ifdef PATCHWISE_WITH_DIALOG
 #include "tool/ToolDialog.h"
 #include <QApplication>
+#include <QIcon>
 #endif
 
 int main(int argc, char** argv)
@@ -18,6 +19,8 @@ int main(int argc, char** argv)
 #ifdef PATCHWISE_WITH_DIALOG
     if (cl.mode == patchwise::CommandLine::Mode::Dialog) {
         QApplication app(argc, argv);
+        QGuiApplication::setDesktopFileName("patchwise");
+        QApplication::setWindowIcon(QIcon::fromTheme("patchwise"));
         return patchwise::runToolDialog(app);
     }
 #endif
