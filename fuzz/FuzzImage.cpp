@@ -66,6 +66,53 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     doc.ComposeImage();
     FUZZ_CHECK(doc.image() == original);
 
+    // A field's bytes are its record's bytes: a change through the field's
+    // view shows in the composed image at the field's file offset, and
+    // nowhere else.
+    int changedFields = 0;
+    for (int i = 1; i <= doc.highestIndex() && changedFields < 8; ++i) {
+        auto view = doc.data(i);
+        if (!doc.isField(i) || view.empty())
+            continue;
+        ++changedFields;
+        const std::size_t at = doc.entry(i).fileOffset;
+        view[0] ^= 0xFF;
+        doc.ComposeImage();
+        FUZZ_CHECK(at < original.size() && doc.image()[at] == std::uint8_t(original[at] ^ 0xFF));
+        view[0] ^= 0xFF;
+        doc.ComposeImage();
+        FUZZ_CHECK(doc.image() == original);
+    }
+
+    // New data for one record: its header takes the new length, the rest of
+    // the file stays as it was.
+    if (doc.recordCount() > 0) {
+        int k = int(original.size() % std::size_t(doc.recordCount()));
+        int rec = 1;
+        for (; rec <= doc.highestIndex(); ++rec)
+            if (doc.isRecord(rec) && k-- == 0)
+                break;
+        FUZZ_CHECK(doc.isRecord(rec));
+        const std::size_t header = doc.entry(rec).fileOffset - 8;
+        const std::size_t oldLength = doc.entry(rec).length;
+        std::vector<std::uint8_t> bigger = doc.entry(rec).data;
+        bigger.push_back(0x5A);
+        FUZZ_CHECK(doc.setRecordData(rec, bigger));
+        doc.ComposeImage();
+        std::vector<std::uint8_t> expected(original.begin(), original.begin() + std::ptrdiff_t(header));
+        const std::uint32_t id = doc.entry(rec).id, len = std::uint32_t(bigger.size());
+        for (int b = 0; b < 4; ++b)
+            expected.push_back(std::uint8_t(id >> (8 * b)));
+        for (int b = 0; b < 4; ++b)
+            expected.push_back(std::uint8_t(len >> (8 * b)));
+        expected.insert(expected.end(), bigger.begin(), bigger.end());
+        expected.insert(expected.end(), original.begin() + std::ptrdiff_t(header + 8 + oldLength), original.end());
+        FUZZ_CHECK(doc.image() == expected);
+        // Back to the original bytes for the checks below.
+        doc.loadImage(original, "/nowhere/plane.air");
+        doc.ParseImage(ini);
+    }
+
     // Parsing the composed image again gives the same list shape.
     const std::size_t entries = doc.entryCount();
     const int records = doc.recordCount();
