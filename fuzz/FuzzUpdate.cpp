@@ -10,6 +10,7 @@
 #include "tool/ToolDefinitions.h"
 #include "tool/Update.h"
 
+#include <cstdio>
 #include <filesystem>
 
 using namespace patchwise;
@@ -75,6 +76,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const ScriptResult mem = runUpdateScript(fuzz::asVector(air), fuzz::asText(script), defsPath, fresh, when);
     FUZZ_CHECK(mem.file == result);
     FUZZ_CHECK(fuzz::readScratch(options.logPath) == std::vector<std::uint8_t>(mem.log.begin(), mem.log.end()));
+
+    // The log ends with the record count and the CRC of the file as written,
+    // stamp slots zero.
+    {
+        std::vector<std::uint8_t> cleared = result;
+        clearStamp(cleared);
+        char tail[64];
+        std::snprintf(tail, sizeof tail, "\nRecord count: %lld\ncrc %08x\n", countRecords(result),
+                      unsigned(crc32(cleared)));
+        const std::string end(tail);
+        FUZZ_CHECK(mem.log.size() >= end.size() && mem.log.compare(mem.log.size() - end.size(), end.size(), end) == 0);
+    }
 
     if (walksExactly(air))
         FUZZ_CHECK(walksExactly(result));
