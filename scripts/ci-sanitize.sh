@@ -2,6 +2,8 @@
 # Builds everything (widgets included) with AddressSanitizer and
 # UndefinedBehaviorSanitizer and runs the whole test suite offscreen.
 # Any sanitizer report stops the failing test and fails this script.
+# Debug without optimization builds fastest; -g1 keeps file:line in the
+# sanitizers' stack traces at a fraction of the full debug information.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -11,6 +13,7 @@ start=$(date +%s)
 
 cmake -S . -B "$BUILD_DIR" -G Ninja \
   -DCMAKE_BUILD_TYPE=Debug \
+  -DCMAKE_CXX_FLAGS_DEBUG=-g1 \
   -DTARLO_SANITIZE=ON \
   -DTARLO_BUILD_GUI=ON \
   -DTARLO_BUILD_TESTS=ON \
