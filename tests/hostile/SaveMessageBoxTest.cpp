@@ -1,10 +1,12 @@
-// The editor's File > Save when the disk fails: the user sees a message box
-// with the cause and an OK button, the file on disk keeps its old bytes, the
-// document stays modified, and closing the window asks again instead of
-// dropping the changes.
+// The editor's window facing hostile files and failing disks. File > Save
+// when the disk fails: the user sees a message box with the cause and an OK
+// button, the file on disk keeps its old bytes, the document stays modified,
+// and closing the window asks again instead of dropping the changes. Malformed
+// images open and show as a tree.
 #include "FaultOps.h"
 #include "HostileSupport.h"
 
+#include "browser/CTLView.h"
 #include "editor/CMainFrame.h"
 
 #include <QAbstractButton>
@@ -136,6 +138,31 @@ private slots:
         QCOMPARE(boxes.seen.size(), 3);
         QCOMPARE(fileBytes(plane()).size(), std::size_t(8 + 4000 + 8 + 40));
         QVERIFY(!w.document().isModified());
+    }
+
+    // Every hand-made hostile image of the fuzz corpus, with its definition
+    // text, opens in the window and shows as a fully expanded, painted tree.
+    void hostileImagesOpenInTheTree()
+    {
+        const std::filesystem::path corpus = std::filesystem::path(TARLO_SOURCE_DIR) / "fuzz/corpus/image";
+        int opened = 0;
+        for (const auto& e : std::filesystem::directory_iterator(corpus)) {
+            const Bytes input = fileBytes(e.path());
+            if (input.size() < 2)
+                continue;
+            const std::size_t iniLength = std::min<std::size_t>(input[0] | input[1] << 8, input.size() - 2);
+            putFile(m_dir.filePath(QStringLiteral("Tarlo.ini")).toStdString(),
+                    Bytes(input.begin() + 2, input.begin() + 2 + std::ptrdiff_t(iniLength)));
+            putFile(plane(), Bytes(input.begin() + 2 + std::ptrdiff_t(iniLength), input.end()));
+
+            tarlo::CMainFrame w(options());
+            w.show();
+            QVERIFY2(w.openDocument(m_plane, false), e.path().c_str());
+            w.view()->expandAll();
+            QVERIFY(!w.grab().isNull());
+            ++opened;
+        }
+        QVERIFY(opened >= 10);
     }
 
     void readOnlyAndVanishedFilesAreReported()
