@@ -601,6 +601,16 @@ bool tbl3dLengthValid(std::span<const std::uint8_t> data)
     return 8 + 8 * cells == data.size();
 }
 
+bool tbl3dValuesFit(std::span<const std::uint8_t> data)
+{
+    auto s = tbl3dShape(data);
+    if (!s)
+        return false;
+    // The shape read means at least 8 bytes; 8 * A * B may not fit in 64 bits,
+    // so the cells are compared with the room left for them.
+    return std::uint64_t(s->groups) * s->values <= (data.size() - 8) / 8;
+}
+
 namespace {
 std::optional<std::size_t> tbl3dOffset(std::span<const std::uint8_t> data, std::uint32_t g, std::uint32_t k)
 {

@@ -164,6 +164,9 @@ struct Tbl3dShape {
 std::optional<Tbl3dShape> tbl3dShape(std::span<const std::uint8_t> data);
 // True when the length is exactly 8 + 8 * A * B.
 bool tbl3dLengthValid(std::span<const std::uint8_t> data);
+// True when all A * B values lie inside the data; bytes after them are
+// allowed. Counts whose byte size would not fit in 64 bits are refused.
+bool tbl3dValuesFit(std::span<const std::uint8_t> data);
 // Value k of group g, at byte 8 + 8 * (g * B + k); nullopt outside the data.
 std::optional<double> tbl3dValue(std::span<const std::uint8_t> data, std::uint32_t g, std::uint32_t k);
 bool setTbl3dValue(std::span<std::uint8_t> data, std::uint32_t g, std::uint32_t k, double v);

@@ -334,3 +334,45 @@ TEST(Tables, LayoutsAreBoundsChecked)
     EXPECT_FALSE(setTbl3dValue(g, 0xFFFF, 0xFFFF, 1.0));
     EXPECT_TRUE(tbl3dValue(g, 0, 5).has_value());
 }
+
+TEST(Tables, GridValuesFitAllowsTrailingBytesButNotWrappedCounts)
+{
+    std::vector<double> cells{1, 2, 3, 4, 5, 6};
+    auto g = composeTbl3d(3, 2, cells);
+    EXPECT_TRUE(tbl3dValuesFit(g));
+    g.push_back(0xAA); // a byte past the table
+    EXPECT_TRUE(tbl3dValuesFit(g));
+    EXPECT_FALSE(tbl3dLengthValid(g));
+    g.resize(8 + 8 * 5); // one value short
+    EXPECT_FALSE(tbl3dValuesFit(g));
+    EXPECT_FALSE(tbl3dValuesFit(std::vector<std::uint8_t>{1, 0, 0, 0, 1, 0, 0}));
+    // An empty grid fits in its header alone.
+    EXPECT_TRUE(tbl3dValuesFit(composeTbl3d(0, 5, {})));
+
+    // 8 * A * B wraps in 64 bits; the wrapped size must not pass for "fits".
+    std::vector<std::uint8_t> wrap(64, 0);
+    bytes::writeLE<std::uint32_t>(wrap, 0, 0xFFFFFFFFu);
+    bytes::writeLE<std::uint32_t>(wrap, 4, 0xFFFFFFFFu);
+    EXPECT_FALSE(tbl3dValuesFit(wrap));
+    // 2^61 cells: 8 * 2^61 wraps to 0, which 8 + 0 header bytes would "fit".
+    std::vector<std::uint8_t> zero(8, 0);
+    bytes::writeLE<std::uint32_t>(zero, 0, 0x80000000u);
+    bytes::writeLE<std::uint32_t>(zero, 4, 0x40000000u);
+    EXPECT_FALSE(tbl3dValuesFit(zero));
+}
+
+TEST(Bytes, ReadersAndWritersStayInsideTheBuffer)
+{
+    std::vector<std::uint8_t> b{1, 2, 3};
+    EXPECT_EQ(bytes::u16(b, 1), 0x0302);
+    EXPECT_FALSE(bytes::u16(b, 2));
+    EXPECT_FALSE(bytes::u32(b, 0));
+    EXPECT_FALSE(bytes::f64(b, std::numeric_limits<std::size_t>::max() - 2));
+    EXPECT_FALSE(bytes::writeLE<std::uint16_t>(b, 2, 7));
+    EXPECT_FALSE(bytes::writeLE<std::uint32_t>(b, std::numeric_limits<std::size_t>::max(), 7));
+    EXPECT_EQ(b, (std::vector<std::uint8_t>{1, 2, 3}));
+    EXPECT_TRUE(bytes::writeLE<std::uint16_t>(b, 1, 0xBEEF));
+    EXPECT_EQ(b, (std::vector<std::uint8_t>{1, 0xEF, 0xBE}));
+    // Signed reads keep the sign bit.
+    EXPECT_EQ(bytes::i32(std::vector<std::uint8_t>{0xFF, 0xFF, 0xFF, 0xFF}, 0), -1);
+}
