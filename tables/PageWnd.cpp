@@ -2,6 +2,9 @@
 
 #include "tables/PageGeometry.h"
 
+#include "model/Bytes.h"
+#include "model/FieldType.h"
+
 #include <QCloseEvent>
 #include <QFontDatabase>
 #include <QKeyEvent>
@@ -741,12 +744,12 @@ bool storeGridTable(CPageWnd& grid)
         return false;
     const int cols = grid.GetColCount(), rows = grid.GetRowCount();
     const bool ok = grid.writeBack([&](Bytes& b) {
-        writeU32(b, 0, std::uint32_t(cols));
-        writeU32(b, 4, std::uint32_t(rows));
+        model::bytes::writeLE<std::uint32_t>(b, 0, std::uint32_t(cols));
+        model::bytes::writeLE<std::uint32_t>(b, 4, std::uint32_t(rows));
         for (int j = 0; j < cols; ++j)
             for (int i = 0; i < rows; ++i) {
                 const QString text = grid.GetCellText(i, j).value_or(QString()).left(19);
-                writeF64(b, 8 + 8 * (std::size_t(j) * std::size_t(rows) + std::size_t(i)), parseLeadingReal(text));
+                model::setTbl3dValue(b, std::uint32_t(j), std::uint32_t(i), parseLeadingReal(text));
             }
     });
     if (ok)

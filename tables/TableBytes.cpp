@@ -1,86 +1,14 @@
 #include "tables/TableBytes.h"
 
+#include "model/FieldType.h"
+
 #include <QByteArray>
 
+#include <algorithm>
 #include <bit>
 #include <charconv>
-#include <cstring>
 
 namespace tables {
-
-namespace {
-bool fits(const Bytes& b, std::size_t offset, std::size_t n)
-{
-    return offset <= b.size() && n <= b.size() - offset;
-}
-
-std::uint64_t readLE(const Bytes& b, std::size_t offset, std::size_t n)
-{
-    std::uint64_t v = 0;
-    for (std::size_t i = 0; i < n; ++i)
-        v |= std::uint64_t(b[offset + i]) << (8 * i);
-    return v;
-}
-
-void writeLE(Bytes& b, std::size_t offset, std::size_t n, std::uint64_t v)
-{
-    for (std::size_t i = 0; i < n; ++i)
-        b[offset + i] = std::uint8_t(v >> (8 * i));
-}
-} // namespace
-
-std::optional<std::uint16_t> readU16(const Bytes& b, std::size_t offset)
-{
-    if (!fits(b, offset, 2))
-        return std::nullopt;
-    return std::uint16_t(readLE(b, offset, 2));
-}
-
-std::optional<std::uint32_t> readU32(const Bytes& b, std::size_t offset)
-{
-    if (!fits(b, offset, 4))
-        return std::nullopt;
-    return std::uint32_t(readLE(b, offset, 4));
-}
-
-std::optional<std::int32_t> readI32(const Bytes& b, std::size_t offset)
-{
-    auto v = readU32(b, offset);
-    if (!v)
-        return std::nullopt;
-    return std::bit_cast<std::int32_t>(*v);
-}
-
-std::optional<double> readF64(const Bytes& b, std::size_t offset)
-{
-    if (!fits(b, offset, 8))
-        return std::nullopt;
-    return std::bit_cast<double>(readLE(b, offset, 8));
-}
-
-bool writeU16(Bytes& b, std::size_t offset, std::uint16_t v)
-{
-    if (!fits(b, offset, 2))
-        return false;
-    writeLE(b, offset, 2, v);
-    return true;
-}
-
-bool writeU32(Bytes& b, std::size_t offset, std::uint32_t v)
-{
-    if (!fits(b, offset, 4))
-        return false;
-    writeLE(b, offset, 4, v);
-    return true;
-}
-
-bool writeF64(Bytes& b, std::size_t offset, double v)
-{
-    if (!fits(b, offset, 8))
-        return false;
-    writeLE(b, offset, 8, std::bit_cast<std::uint64_t>(v));
-    return true;
-}
 
 QString formatFixed(double v)
 {
@@ -119,38 +47,29 @@ double parseLeadingReal(const QString& text)
 
 std::vector<std::uint32_t> decodeTbl16(const Bytes& b)
 {
-    std::vector<std::uint32_t> out;
-    out.reserve(b.size() / 2);
-    for (std::size_t i = 0; i + 1 < b.size(); i += 2)
-        out.push_back(*readU16(b, i));
-    return out;
+    const std::vector<std::uint16_t> values = model::readTbl16(b);
+    return std::vector<std::uint32_t>(values.begin(), values.end());
 }
 
 std::optional<DoubleTable> decodeTblDbl(const Bytes& b)
 {
-    if (b.empty())
-        return std::nullopt;
-    const std::size_t n = b[0];
-    if (b.size() != 16 * n + 4)
+    const std::size_t n = model::tbldbEditCount(b);
+    if (b.empty() || b.size() != 16 * n + 4)
         return std::nullopt;
     DoubleTable t;
-    for (std::size_t k = 0; k < n; ++k) {
-        t.xs.push_back(*readF64(b, 4 + 16 * k));
-        t.ys.push_back(*readF64(b, 12 + 16 * k));
+    for (const model::DoublePoint& p : model::readTbldb(b, n)) {
+        t.xs.push_back(p.x);
+        t.ys.push_back(p.y);
     }
     return t;
 }
 
 Bytes encodeTblDbl(const std::vector<double>& xs, const std::vector<double>& ys)
 {
-    const std::size_t p = std::min(xs.size(), ys.size());
-    Bytes b(16 * p + 4);
-    writeU32(b, 0, std::uint32_t(p));
-    for (std::size_t k = 0; k < p; ++k) {
-        writeF64(b, 4 + 16 * k, xs[k]);
-        writeF64(b, 12 + 16 * k, ys[k]);
-    }
-    return b;
+    std::vector<model::DoublePoint> points(std::min(xs.size(), ys.size()));
+    for (std::size_t k = 0; k < points.size(); ++k)
+        points[k] = {xs[k], ys[k]};
+    return model::composeTbldb(points);
 }
 
 std::optional<GridTable> decodeTbl3d(const Bytes& b, QString* why)
@@ -160,26 +79,27 @@ std::optional<GridTable> decodeTbl3d(const Bytes& b, QString* why)
             *why = text;
         return std::nullopt;
     };
-    const auto a = readI32(b, 0);
-    const auto bb = readI32(b, 4);
-    if (!a || !bb)
+    const auto shape = model::tbl3dShape(b);
+    if (!shape)
         return fail(QStringLiteral("The record is only %1 bytes long; a grid table needs at least 8.")
                         .arg(b.size()));
-    if (*a <= 0 || *bb <= 0)
-        return fail(QStringLiteral("The record's table size %1 x %2 is not valid.").arg(*a).arg(*bb));
-    // Counts below 2^31 each: A * B fits in 64 bits, but 8 * A * B may not,
-    // so the cells are compared with the room the record has for them.
-    const std::uint64_t cells = std::uint64_t(*a) * std::uint64_t(*bb);
-    if (cells > (b.size() - 8) / 8)
+    // The window counts in int: a count with the top bit set reads as negative.
+    const auto a = std::bit_cast<std::int32_t>(shape->groups);
+    const auto bb = std::bit_cast<std::int32_t>(shape->values);
+    if (a <= 0 || bb <= 0)
+        return fail(QStringLiteral("The record's table size %1 x %2 is not valid.").arg(a).arg(bb));
+    if (!model::tbl3dValuesFit(b)) {
+        const std::uint64_t cells = std::uint64_t(a) * std::uint64_t(bb);
         return fail(QStringLiteral("The record's table size %1 x %2 needs %3 bytes, but the record holds only %4.")
-                        .arg(*a).arg(*bb).arg(QString::number(8.0 + 8.0 * double(cells), 'f', 0)).arg(b.size()));
+                        .arg(a).arg(bb).arg(QString::number(8.0 + 8.0 * double(cells), 'f', 0)).arg(b.size()));
+    }
     GridTable t;
-    t.groups = *a;
-    t.perGroup = *bb;
-    const std::size_t count = std::size_t(*a) * std::size_t(*bb);
-    t.values.reserve(count);
-    for (std::size_t i = 0; i < count; ++i)
-        t.values.push_back(*readF64(b, 8 + 8 * i));
+    t.groups = a;
+    t.perGroup = bb;
+    t.values.reserve(std::size_t(a) * std::size_t(bb));
+    for (std::uint32_t g = 0; g < shape->groups; ++g)
+        for (std::uint32_t k = 0; k < shape->values; ++k)
+            t.values.push_back(*model::tbl3dValue(b, g, k));
     return t;
 }
 

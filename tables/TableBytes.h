@@ -1,6 +1,7 @@
 #pragma once
-// Bounds-checked little-endian access to table bytes, and the C-locale number
-// texts the windows show and read back.
+// What the table windows make of a record's bytes: the tables as the windows
+// hold them (decoded with the model's layouts, refusals worded for the user)
+// and the C-locale number texts the windows show and read back.
 #include <QString>
 
 #include <cstddef>
@@ -12,16 +13,6 @@
 namespace tables {
 
 using Bytes = std::vector<std::uint8_t>;
-
-// Readers answer nullopt when the value does not lie wholly inside the bytes.
-std::optional<std::uint16_t> readU16(const Bytes& b, std::size_t offset);
-std::optional<std::uint32_t> readU32(const Bytes& b, std::size_t offset);
-std::optional<std::int32_t> readI32(const Bytes& b, std::size_t offset);
-std::optional<double> readF64(const Bytes& b, std::size_t offset);
-// Writers answer false (and write nothing) when the value would not fit.
-bool writeU16(Bytes& b, std::size_t offset, std::uint16_t v);
-bool writeU32(Bytes& b, std::size_t offset, std::uint32_t v);
-bool writeF64(Bytes& b, std::size_t offset, double v);
 
 // "%f": six fraction digits, C locale.
 QString formatFixed(double v);

@@ -1,5 +1,7 @@
 #include "tables/Tbl16Model.h"
 
+#include "model/FieldType.h"
+
 #include <algorithm>
 
 namespace tables {
@@ -81,7 +83,7 @@ Tbl16Model::Drawing Tbl16Model::drawing() const
 void Tbl16Model::writeInto(Bytes& bytes) const
 {
     for (std::size_t i = 0; i < values_.size(); ++i)
-        writeU16(bytes, 2 * i, std::uint16_t(values_[i]));
+        model::setTbl16Value(bytes, i, std::uint16_t(values_[i]));
 }
 
 } // namespace tables
