@@ -1,8 +1,11 @@
 #include "tables/TableFrame.h"
 
+#include "tables/LogicalMapping.h"
+
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPainter>
 #include <QStatusBar>
 
 namespace tables {
@@ -150,6 +153,27 @@ void TableFrame::noteNumLock(const QKeyEvent* e)
              k == Qt::Key_Home || k == Qt::Key_End || k == Qt::Key_PageUp || k == Qt::Key_PageDown ||
              k == Qt::Key_Insert || k == Qt::Key_Clear)
         pane1_->setText(QString());
+}
+
+void TableFrame::paintCurve(const std::vector<QPointF>& points, double extentX, double extentY,
+                            std::size_t current)
+{
+    const LogicalMapping m = LogicalMapping::curve(width(), height(), extentX, extentY);
+    QPainter p(this);
+    const QPen grey(QColor(192, 192, 192), 1);
+    const QPen red(QColor(192, 0, 0), 1);
+    const QPen blue(QColor(0, 0, 192), 1);
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        p.setPen(i == current ? blue : grey);
+        p.drawLine(m.map(points[i].x(), 0), m.map(points[i].x(), extentY));
+    }
+    p.setPen(grey);
+    p.drawLine(m.map(points.front().x(), 0), m.map(points.back().x(), 0));
+    p.setPen(red);
+    QPolygonF curve;
+    for (const QPointF& pt : points)
+        curve << m.map(pt.x(), pt.y());
+    p.drawPolyline(curve);
 }
 
 void TableFrame::resizeEvent(QResizeEvent* e)

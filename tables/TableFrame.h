@@ -6,11 +6,13 @@
 #include "tables/TableBytes.h"
 #include "tables/TableTarget.h"
 
+#include <QPointF>
 #include <QPointer>
 #include <QWidget>
 
 #include <functional>
 #include <memory>
+#include <vector>
 
 class QLabel;
 class QStatusBar;
@@ -61,6 +63,12 @@ protected:
     void setStatusText(const QString& text);
     // Keypad keys tell the Num Lock state: digits arrive only with it on.
     void noteNumLock(const QKeyEvent* e);
+    // The curve windows' picture, in logical coordinates x 0..extentX and
+    // y 0..extentY mapped onto the client area: a vertical line from 0 to
+    // extentY at each point's x (blue at `current`, grey elsewhere), the grey
+    // axis from the first x to the last, and the curve through the points in
+    // red. `points` holds at least one point.
+    void paintCurve(const std::vector<QPointF>& points, double extentX, double extentY, std::size_t current);
 
     void resizeEvent(QResizeEvent* e) override;
 

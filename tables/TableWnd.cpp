@@ -1,10 +1,7 @@
 #include "tables/TableWnd.h"
 
-#include "tables/LogicalMapping.h"
-
 #include <QCloseEvent>
 #include <QKeyEvent>
-#include <QPainter>
 
 namespace tables {
 
@@ -55,24 +52,11 @@ void TableWnd::paintEvent(QPaintEvent*)
     if (n < 2)
         return;
     const Tbl16Model::Drawing d = model_.drawing();
-    const LogicalMapping m = LogicalMapping::curve(width(), height(), double(n - 1), double(d.max));
-
-    QPainter p(this);
-    const QPen grey(QColor(192, 192, 192), 1);
-    const QPen red(QColor(192, 0, 0), 1);
-    const QPen blue(QColor(0, 0, 192), 1);
-    for (std::size_t i = 0; i < n; ++i) {
-        p.setPen(i == model_.current() ? blue : grey);
-        p.drawLine(m.map(double(i), 0), m.map(double(i), d.max));
-    }
-    p.setPen(grey);
-    p.drawLine(m.map(0, 0), m.map(double(n - 1), 0));
-    p.setPen(red);
-    QPolygonF curve;
+    std::vector<QPointF> points;
+    points.reserve(n);
     for (std::size_t i = 0; i < n; ++i)
-        curve << m.map(double(i), d.copy[i]);
-    p.drawPolyline(curve);
-    p.end();
+        points.emplace_back(double(i), double(d.copy[i]));
+    paintCurve(points, double(n - 1), double(d.max), model_.current());
 
     setStatusText(QString::number(values[model_.current()]));
 }

@@ -1,10 +1,7 @@
 #include "tables/TblDblWnd.h"
 
-#include "tables/LogicalMapping.h"
-
 #include <QCloseEvent>
 #include <QKeyEvent>
-#include <QPainter>
 #include <QRegularExpressionValidator>
 
 namespace tables {
@@ -88,24 +85,11 @@ void TblDblWnd::paintEvent(QPaintEvent*)
     if (n == 0)
         return;
     const DblLayout l = layout();
-    const LogicalMapping m = LogicalMapping::curve(width(), height(), l.maxX, l.maxY);
-
-    QPainter p(this);
-    const QPen grey(QColor(192, 192, 192), 1);
-    const QPen red(QColor(192, 0, 0), 1);
-    const QPen blue(QColor(0, 0, 192), 1);
-    for (std::size_t i = 0; i < n; ++i) {
-        p.setPen(i == model_.current() ? blue : grey);
-        p.drawLine(m.map(l.px[i], 0), m.map(l.px[i], l.maxY));
-    }
-    p.setPen(grey);
-    p.drawLine(m.map(l.px.front(), 0), m.map(l.px.back(), 0));
-    p.setPen(red);
-    QPolygonF curve;
+    std::vector<QPointF> points;
+    points.reserve(n);
     for (std::size_t i = 0; i < n; ++i)
-        curve << m.map(l.px[i], l.py[i]);
-    p.drawPolyline(curve);
-    p.end();
+        points.emplace_back(l.px[i], l.py[i]);
+    paintCurve(points, l.maxX, l.maxY, model_.current());
 
     // The tab between x and y shows as spacing.
     const std::size_t c = model_.current();

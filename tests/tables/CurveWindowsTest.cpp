@@ -298,8 +298,29 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(w));
         w->repaint();
         QCOMPARE(w->statusText(), QStringLiteral("x=0.000000    y=0.000000"));
+        // As in the tbl16 window: the current point's line dark blue, the
+        // others grey, the curve dark red.
+        const QRgb blue = qRgb(0, 0, 192);
+        const QRgb grey = qRgb(192, 192, 192);
+        auto blueColumns = [&](const QImage& img) {
+            int n = 0;
+            for (int x = 0; x < img.width(); ++x)
+                n += countColumnPixels(img, x, blue) > 20;
+            return n;
+        };
+        QImage img = w->grab().toImage();
+        QVERIFY(countColumnPixels(img, 8, blue) > 20);
+        QCOMPARE(blueColumns(img), 1);
         QTest::keyClick(w, Qt::Key_Left); // wraps to the last point
         QCOMPARE(w->model().current(), std::size_t(2));
+        img = w->grab().toImage();
+        QCOMPARE(countColumnPixels(img, 8, blue), 0);
+        QVERIFY(countColumnPixels(img, 8, grey) > 20);
+        QCOMPARE(blueColumns(img), 1);
+        bool red = false;
+        for (int x = 8; x < img.width() - 8 && !red; ++x)
+            red = countColumnPixels(img, x, qRgb(192, 0, 0)) > 0;
+        QVERIFY(red);
         QCOMPARE(w->statusText(), QStringLiteral("x=2.000000    y=0.500000"));
         QTest::keyClick(w, Qt::Key_9, Qt::KeypadModifier);
         QTest::keyClick(w, Qt::Key_7, Qt::KeypadModifier);
