@@ -731,9 +731,7 @@ CPageWnd* openGridTable(std::unique_ptr<TableTarget> target, QWidget* owner)
     for (int g = 0; g < table->groups; ++g)
         for (int k = 0; k < table->perGroup; ++k)
             w->SetCellText(g, k, formatFixed(table->values[std::size_t(g) * std::size_t(table->perGroup) + std::size_t(k)]));
-    w->show();
-    w->raise();
-    w->activateWindow();
+    w->bringToFront();
     return w;
 }
 

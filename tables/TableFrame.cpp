@@ -85,6 +85,13 @@ QList<TableFrame*> TableFrame::openWindows()
     return out;
 }
 
+void TableFrame::bringToFront()
+{
+    show();
+    raise();
+    activateWindow();
+}
+
 void TableFrame::SaveWindowRect()
 {
     savePlacement(this, section_);

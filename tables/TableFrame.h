@@ -42,6 +42,9 @@ public:
     static void abandonAll();
     static QList<TableFrame*> openWindows();
 
+    // Shows the window, raised above the others and active.
+    void bringToFront();
+
     // Stores the current placement under this window's section.
     void SaveWindowRect();
 

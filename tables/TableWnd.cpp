@@ -27,9 +27,7 @@ TableWnd* TableWnd::open(std::unique_ptr<TableTarget> target, QWidget* owner)
         return nullptr;
     auto* w = new TableWnd(std::move(target), owner);
     mark() = w;
-    w->show();
-    w->raise();
-    w->activateWindow();
+    w->bringToFront();
     return w;
 }
 

@@ -61,9 +61,7 @@ TblDblWnd* TblDblWnd::open(std::unique_ptr<TableTarget> target, QWidget* owner)
     }
     auto* w = new TblDblWnd(std::move(target), std::move(*table), owner);
     mark() = w;
-    w->show();
-    w->raise();
-    w->activateWindow();
+    w->bringToFront();
     return w;
 }
 
