@@ -122,6 +122,19 @@ bool EditingView::refuseOutside(int i)
     return true;
 }
 
+bool EditingView::openable(int i)
+{
+    return document().validIndex(i) && i != 0 && !refuseOutside(i);
+}
+
+std::optional<browser::ClipRecord> EditingView::clipboardRecord()
+{
+    auto rec = browser::recordFromClipboard(QGuiApplication::clipboard());
+    if (!rec)
+        showMessage(QString::fromLatin1(browser::kWrongFormat));
+    return rec;
+}
+
 void EditingView::refreshAround(int i)
 {
     model::CTLDoc& doc = document();
@@ -139,9 +152,7 @@ void EditingView::refreshAround(int i)
 void EditingView::activateEntry(int i)
 {
     model::CTLDoc& doc = document();
-    if (inPlaceEditorOpen() || !doc.validIndex(i) || i == 0)
-        return;
-    if (refuseOutside(i))
+    if (inPlaceEditorOpen() || !openable(i))
         return;
     switch (model::editorFor(doc.entry(i).type)) {
     case model::EditorKind::None:
@@ -281,9 +292,9 @@ void EditingView::onEditAsHex()
 void EditingView::editAsHex(int i)
 {
     cancelEdit();
-    model::CTLDoc& doc = document();
-    if (!doc.validIndex(i) || i == 0 || refuseOutside(i))
+    if (!openable(i))
         return;
+    model::CTLDoc& doc = document();
     const auto d = doc.data(i);
     std::vector<std::uint8_t> copy(d.begin(), d.end());
     if (!runHexDialog(copy))
@@ -333,11 +344,9 @@ void EditingView::onAddFromClipboard()
     const int i = currentEntry();
     if (!doc.isRecord(i))
         return;
-    const auto rec = browser::recordFromClipboard(QGuiApplication::clipboard());
-    if (!rec) {
-        showMessage(QString::fromLatin1(browser::kWrongFormat));
+    const auto rec = clipboardRecord();
+    if (!rec)
         return;
-    }
     const std::uint64_t before = doc.listRevision();
     if (!browser::addRecordBefore(doc, i, *rec))
         return;
@@ -377,11 +386,9 @@ void EditingView::onReplaceFromClipboard()
     const int i = currentEntry();
     if (!doc.isRecord(i))
         return;
-    const auto rec = browser::recordFromClipboard(QGuiApplication::clipboard());
-    if (!rec) {
-        showMessage(QString::fromLatin1(browser::kWrongFormat));
+    const auto rec = clipboardRecord();
+    if (!rec)
         return;
-    }
     switch (browser::replaceRecord(doc, i, *rec)) {
     case browser::ReplaceResult::OtherRecord:
         showMessage(QString::fromLatin1(browser::kOtherRecord));
@@ -447,7 +454,7 @@ void EditingView::onAltT()
 {
     cancelEdit();
     const int i = currentEntry();
-    if (!document().validIndex(i) || i == 0 || refuseOutside(i))
+    if (!openable(i))
         return;
 #ifdef TARLO_HAVE_TABLES
     tables::TableWnd::openShortcut(makeTableTarget(i), this);
@@ -458,7 +465,7 @@ void EditingView::onAltD()
 {
     cancelEdit();
     const int i = currentEntry();
-    if (!document().validIndex(i) || i == 0 || refuseOutside(i))
+    if (!openable(i))
         return;
 #ifdef TARLO_HAVE_TABLES
     tables::TblDblWnd::openShortcut(makeTableTarget(i), this);

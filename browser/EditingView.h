@@ -12,11 +12,13 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class FieldEdit;
 class QDialog;
 
+namespace browser { struct ClipRecord; }
 namespace tables { class TableTarget; }
 
 namespace tarlo {
@@ -82,6 +84,11 @@ private:
     // Refreshes entry i and every entry whose text reads the same bytes.
     void refreshAround(int listIndex);
     bool refuseOutside(int listIndex);
+    // Whether an editor may open entry i: a record or field, not the root,
+    // whose bytes lie inside its record (refused with a message otherwise).
+    bool openable(int listIndex);
+    // The record on the clipboard; nothing, after saying so, when it holds none.
+    std::optional<browser::ClipRecord> clipboardRecord();
     std::shared_ptr<EntryHandle> track(int listIndex);
     // After an add or remove: follows the open windows' entries to their new
     // indexes. `first` is the first index affected, `shift` how far later
