@@ -255,16 +255,22 @@ std::uint32_t parseHexPrefix(std::string_view s)
     return v > 0xFFFFFFFFu ? 0xFFFFFFFFu : std::uint32_t(v);
 }
 
+namespace {
+// Moves i past leading blanks and one optional sign; answers whether it was '-'.
+bool skipBlanksAndSign(std::string_view s, std::size_t& i)
+{
+    while (i < s.size() && isBlank(s[i]))
+        ++i;
+    if (i < s.size() && (s[i] == '+' || s[i] == '-'))
+        return s[i++] == '-';
+    return false;
+}
+} // namespace
+
 std::int64_t parseIntPrefix(std::string_view s)
 {
     std::size_t i = 0;
-    while (i < s.size() && isBlank(s[i]))
-        ++i;
-    bool neg = false;
-    if (i < s.size() && (s[i] == '+' || s[i] == '-')) {
-        neg = s[i] == '-';
-        ++i;
-    }
+    const bool neg = skipBlanksAndSign(s, i);
     // Accumulate as a negative number so that INT64_MIN fits.
     constexpr std::int64_t kMin = std::numeric_limits<std::int64_t>::min();
     std::int64_t v = 0;
@@ -290,13 +296,7 @@ std::int64_t parseIntPrefix(std::string_view s)
 double parseRealPrefix(std::string_view s)
 {
     std::size_t i = 0;
-    while (i < s.size() && isBlank(s[i]))
-        ++i;
-    bool neg = false;
-    if (i < s.size() && (s[i] == '+' || s[i] == '-')) {
-        neg = s[i] == '-';
-        ++i;
-    }
+    const bool neg = skipBlanksAndSign(s, i);
     const std::size_t start = i;
     std::size_t intDigits = 0, fracDigits = 0;
     while (i < s.size() && s[i] >= '0' && s[i] <= '9') {

@@ -237,6 +237,11 @@ TEST(Validation, LeadingNumberParsing)
     EXPECT_DOUBLE_EQ(parseRealPrefix("3."), 3.0);
     EXPECT_DOUBLE_EQ(parseRealPrefix("1e5"), 1.0); // no exponents
     EXPECT_DOUBLE_EQ(parseRealPrefix("."), 0.0);
+    // One sign at most, and no blanks between it and the digits.
+    EXPECT_EQ(parseIntPrefix("+-1"), 0);
+    EXPECT_EQ(parseIntPrefix("- 5"), 0);
+    EXPECT_DOUBLE_EQ(parseRealPrefix("\t+2.5"), 2.5);
+    EXPECT_DOUBLE_EQ(parseRealPrefix("--1"), 0.0);
     EXPECT_DOUBLE_EQ(parseRealPrefix("-"), 0.0);
     EXPECT_EQ(parseHexPrefix("  0x1C,rest"), 0x1Cu);
 }
