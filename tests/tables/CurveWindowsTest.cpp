@@ -36,19 +36,6 @@ std::vector<std::uint8_t> dblBytes(std::uint32_t count, std::initializer_list<do
     return b;
 }
 
-double f64At(const std::vector<std::uint8_t>& b, std::size_t off)
-{
-    std::uint64_t u = 0;
-    for (int i = 0; i < 8; ++i)
-        u |= std::uint64_t(b.at(off + i)) << (8 * i);
-    return std::bit_cast<double>(u);
-}
-
-void flushDeletes()
-{
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-}
-
 int countColumnPixels(const QImage& img, int x, QRgb colour)
 {
     int n = 0;

@@ -1,12 +1,16 @@
 #pragma once
-// A table target over a plain byte vector whose state outlives the window.
+// A table target over a plain byte vector whose state outlives the window,
+// and the helpers the window tests share.
 #include "tables/TableFrame.h"
 
 #include <QApplication>
 #include <QSettings>
 #include <QTemporaryDir>
 
+#include <bit>
+#include <cstdint>
 #include <memory>
+#include <vector>
 
 struct TargetState {
     std::vector<std::uint8_t> bytes;
@@ -81,3 +85,18 @@ inline void clearPlacement(const QString& section)
         Class t;                                                                                               \
         return QTest::qExec(&t, argc, argv);                                                                   \
     }
+
+// The little-endian double at byte off (read here, not through the code under test).
+inline double f64At(const std::vector<std::uint8_t>& b, std::size_t off)
+{
+    std::uint64_t u = 0;
+    for (int i = 0; i < 8; ++i)
+        u |= std::uint64_t(b.at(off + i)) << (8 * i);
+    return std::bit_cast<double>(u);
+}
+
+// Runs the deleteLater() of closed windows.
+inline void flushDeletes()
+{
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}

@@ -35,19 +35,6 @@ std::vector<double> oneToN(int n)
     return v;
 }
 
-double f64At(const std::vector<std::uint8_t>& b, std::size_t off)
-{
-    std::uint64_t u = 0;
-    for (int i = 0; i < 8; ++i)
-        u |= std::uint64_t(b.at(off + i)) << (8 * i);
-    return std::bit_cast<double>(u);
-}
-
-void flushDeletes()
-{
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-}
-
 QString text(const CPageWnd* w, int row, int col)
 {
     return w->GetCellText(row, col).value_or(QStringLiteral("<none>"));
