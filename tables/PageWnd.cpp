@@ -213,22 +213,27 @@ QColor CPageWnd::GetCellBkColor(int row, int col) const
     return brushes_[std::size_t(c->brushIndex)];
 }
 
+namespace {
+// The index of an equal entry of the list, appended first when there is none.
+template <typename T>
+int indexIn(std::vector<T>& list, const T& value)
+{
+    for (std::size_t i = 0; i < list.size(); ++i)
+        if (list[i] == value)
+            return int(i);
+    list.push_back(value);
+    return int(list.size()) - 1;
+}
+} // namespace
+
 int CPageWnd::brushFor(const QColor& color)
 {
-    for (std::size_t i = 0; i < brushes_.size(); ++i)
-        if (brushes_[i] == color)
-            return int(i);
-    brushes_.push_back(color);
-    return int(brushes_.size()) - 1;
+    return indexIn(brushes_, color);
 }
 
 int CPageWnd::fontFor(const QFont& f)
 {
-    for (std::size_t i = 0; i < fonts_.size(); ++i)
-        if (fonts_[i] == f)
-            return int(i);
-    fonts_.push_back(f);
-    return int(fonts_.size()) - 1;
+    return indexIn(fonts_, f);
 }
 
 void CPageWnd::SetCellBkColor(int row, int col, const QColor& color)
