@@ -644,8 +644,11 @@ bool setTbl3dValue(std::span<std::uint8_t> data, std::uint32_t g, std::uint32_t 
 std::vector<std::uint8_t> composeTbl3d(std::uint32_t groups, std::uint32_t values,
                                        std::span<const double> cells)
 {
-    const std::size_t n = std::size_t(groups) * values;
-    std::vector<std::uint8_t> out(8 + 8 * n);
+    std::size_t n = 0, size = 0;
+    if (__builtin_mul_overflow(std::size_t(groups), std::size_t(values), &n) ||
+        __builtin_mul_overflow(n, std::size_t(8), &size) || __builtin_add_overflow(size, std::size_t(8), &size))
+        return {};
+    std::vector<std::uint8_t> out(size);
     bytes::writeLE<std::uint32_t>(out, 0, groups);
     bytes::writeLE<std::uint32_t>(out, 4, values);
     for (std::size_t i = 0; i < n && i < cells.size(); ++i)

@@ -171,6 +171,7 @@ bool tbl3dValuesFit(std::span<const std::uint8_t> data);
 std::optional<double> tbl3dValue(std::span<const std::uint8_t> data, std::uint32_t g, std::uint32_t k);
 bool setTbl3dValue(std::span<std::uint8_t> data, std::uint32_t g, std::uint32_t k, double v);
 // A full block; `values` holds A * B doubles, group after group (missing ones are 0).
+// Empty when 8 + 8 * A * B does not fit in a size_t.
 std::vector<std::uint8_t> composeTbl3d(std::uint32_t groups, std::uint32_t values,
                                        std::span<const double> cells);
 

@@ -353,6 +353,8 @@ TEST(Tables, GridValuesFitAllowsTrailingBytesButNotWrappedCounts)
     EXPECT_FALSE(tbl3dValuesFit(std::vector<std::uint8_t>{1, 0, 0, 0, 1, 0, 0}));
     // An empty grid fits in its header alone.
     EXPECT_TRUE(tbl3dValuesFit(composeTbl3d(0, 5, {})));
+    // Counts whose block size cannot be represented give no block rather than a wrapped one.
+    EXPECT_TRUE(composeTbl3d(0xFFFFFFFFu, 0xFFFFFFFFu, {}).empty());
 
     // 8 * A * B wraps in 64 bits; the wrapped size must not pass for "fits".
     std::vector<std::uint8_t> wrap(64, 0);
