@@ -89,15 +89,18 @@ std::optional<std::string> Scanner::word()
     return std::string(s_.substr(start, pos_ - start));
 }
 
+// Skips an optional '+' or '-' at p; true when it was '-'.
+bool Scanner::sign(std::size_t& p) const
+{
+    if (p >= s_.size() || (s_[p] != '+' && s_[p] != '-')) return false;
+    return s_[p++] == '-';
+}
+
 std::optional<std::uint32_t> Scanner::hex()
 {
     skipSpace();
     std::size_t p = pos_;
-    bool neg = false;
-    if (p < s_.size() && (s_[p] == '+' || s_[p] == '-')) {
-        neg = s_[p] == '-';
-        ++p;
-    }
+    const bool neg = sign(p);
     bool any = false;
     if (p < s_.size() && s_[p] == '0') {
         any = true;
@@ -121,11 +124,7 @@ std::optional<std::int32_t> Scanner::integer()
 {
     skipSpace();
     std::size_t p = pos_;
-    bool neg = false;
-    if (p < s_.size() && (s_[p] == '+' || s_[p] == '-')) {
-        neg = s_[p] == '-';
-        ++p;
-    }
+    const bool neg = sign(p);
     std::size_t digits = p;
     Acc acc;
     while (p < s_.size() && isDigit(s_[p])) {
@@ -145,11 +144,7 @@ std::optional<double> Scanner::real()
 {
     skipSpace();
     std::size_t p = pos_;
-    bool neg = false;
-    if (p < s_.size() && (s_[p] == '+' || s_[p] == '-')) {
-        neg = s_[p] == '-';
-        ++p;
-    }
+    const bool neg = sign(p);
     std::size_t body = p;
     auto matchWord = [&](std::string_view w) {
         if (s_.size() - p < w.size()) return false;

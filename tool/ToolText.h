@@ -35,6 +35,7 @@ public:
 
 private:
     void skipSpace();
+    bool sign(std::size_t& p) const;
     std::string_view s_;
     std::size_t pos_;
 };
