@@ -7,7 +7,9 @@ cd "$(dirname "$0")"
 bash scripts/deps.sh
 
 BUILD_DIR=${BUILD_DIR:-build}
-cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTARLO_BUILD_TESTS=ON
+# TARLO_WERROR=ON (as CI sets it) makes every compiler warning an error.
+cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTARLO_BUILD_TESTS=ON \
+  -DTARLO_WERROR="${TARLO_WERROR:-OFF}"
 cmake --build "$BUILD_DIR" --parallel "$(nproc)"
 export QT_QPA_PLATFORM=offscreen
 ctest --test-dir "$BUILD_DIR" --output-on-failure --parallel "$(nproc)" "$@"

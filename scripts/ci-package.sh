@@ -49,6 +49,11 @@ DEB=$(ls "$BUILD_DIR"/${PKG}_*.deb 2>/dev/null | head -n 1)
 DEB=$(cd "$(dirname "$DEB")" && pwd)/$(basename "$DEB")
 echo "   $DEB"
 
+step "lintian"
+# Errors and warnings fail the stage; pedantic and informational tags are shown only.
+lintian --fail-on error,warning --display-info --pedantic --tag-display-limit 0 "$DEB" \
+  || die "lintian found errors or warnings in $DEB"
+
 depends=$(dpkg-deb -f "$DEB" Depends)
 echo "   Depends: $depends"
 grep -q 'libqt6widgets6' <<<"$depends" || die "Depends lacks the Qt libraries (dpkg-shlibdeps not run?)"
@@ -85,6 +90,11 @@ DEFS=/usr/share/tarlo/Tarlo.ini
 step "tarlo --version / --list $SAMPLE"
 run tarlo --version >"$WORK/version.txt" || die "tarlo --version failed"
 [ -s "$WORK/version.txt" ] || die "tarlo --version printed nothing"
+pkgversion=$(dpkg-deb -f "$DEB" Version)
+run patchwise --version >>"$WORK/version.txt" || die "patchwise --version failed"
+for prog in tarlo patchwise; do
+  grep -qx "$prog (Tarlo) $pkgversion" "$WORK/version.txt" || die "$prog --version does not name the package version $pkgversion"
+done
 run tarlo --list "$SAMPLE" >"$WORK/list.txt" || die "tarlo --list exited with status $?"
 [ -s "$WORK/list.txt" ] || die "tarlo --list printed nothing"
 head -n 5 "$WORK/list.txt" | sed 's/^/   /'

@@ -11,7 +11,7 @@ PKGS=(
   xvfb xauth x11-apps imagemagick
   locales fonts-dejavu-core
   desktop-file-utils shared-mime-info appstream xdg-utils man-db groff-base
-  dpkg-dev fakeroot file
+  dpkg-dev fakeroot file lintian
 )
 
 missing=()

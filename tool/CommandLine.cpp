@@ -128,7 +128,10 @@ int runCommandLine(const CommandLine& cl, std::ostream& out, std::ostream& err)
     using Mode = CommandLine::Mode;
     switch (cl.mode) {
     case Mode::Help: out << usageText(); return 0;
-    case Mode::Version: out << kVersionText << "\n"; return 0;
+    case Mode::Version:
+        // The package's version, as tarlo prints it, then the About box's own line.
+        out << "patchwise (Tarlo) " << TARLO_VERSION << "\n" << kVersionText << "\n";
+        return 0;
     case Mode::Usage: err << "patchwise: " << cl.error << "\n" << usageText(); return 2;
     case Mode::Dialog: err << "patchwise: this build has no dialog\n" << usageText(); return 2;
     case Mode::Dump:

@@ -44,7 +44,7 @@ TEST(CommandLineParsing, ModesOptionsAndMistakes)
     EXPECT_EQ(runCommandLine(parseCommandLine({"dump"}), out, err), 2);
     EXPECT_NE(err.str().find("Usage"), std::string::npos);
     EXPECT_EQ(runCommandLine(parseCommandLine({"--version"}), out, err), 0);
-    EXPECT_EQ(out.str(), "Patchwise Version 1.80\n");
+    EXPECT_EQ(out.str(), std::string("patchwise (Tarlo) ") + TARLO_VERSION + "\nPatchwise Version 1.80\n");
 }
 
 TEST(CommandLineParsing, DumpFileNameReplacesTheExtension)
