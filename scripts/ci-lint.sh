@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Lint stage: clang-format on the lines a change touched, clang-tidy on the
 # C++ sources it touched, with the project's .clang-format and .clang-tidy.
-#   scripts/ci-lint.sh                    changes of the last day's commits
+#   scripts/ci-lint.sh                    changes since the commit in .ci/lint-base
 #   LINT_BASE=<commit> scripts/ci-lint.sh changes since that commit
 # It needs compile_commands.json from a configured build folder (BUILD_DIR,
 # default build, as ./test.sh leaves it). Tests, benchmarks and fuzz targets
@@ -14,12 +14,12 @@ JOBS=${JOBS:-$(nproc)}
 die() { echo "ci-lint: $*" >&2; exit 1; }
 [ -f "$BUILD_DIR/compile_commands.json" ] || die "no $BUILD_DIR/compile_commands.json; run ./test.sh first"
 
-# A submission is the commits of one working day; CI sees only the merged
-# history, so "changed" means changed by the commits of the last 24 hours.
-base=${LINT_BASE:-}
-if [ -z "$base" ]; then
-  base=$(git rev-list --max-count=1 --before="24 hours ago" HEAD 2>/dev/null || true)
-  [ -n "$base" ] || base=$(git rev-list --max-parents=0 HEAD | tail -n 1)
+# .ci/lint-base names the commit that was last checked clean (the main that a
+# session started from); everything changed since then is checked.
+base=${LINT_BASE:-$(sed -n '1{s/[^0-9a-f].*//;p;q}' .ci/lint-base 2>/dev/null || true)}
+if [ -z "$base" ] || ! git cat-file -e "$base^{commit}" 2>/dev/null; then
+  echo "lint: no base commit in .ci/lint-base; checking the last commit only"
+  base=$(git rev-parse HEAD~1 2>/dev/null || git rev-list --max-parents=0 HEAD | tail -n 1)
 fi
 echo "lint: changes since $(git log -1 --format='%h %cs' "$base")"
 
