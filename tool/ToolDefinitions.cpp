@@ -83,47 +83,29 @@ bool ToolDefinitions::loadDefinitions(const std::string& path, std::string& out)
         return false;
     }
     out += "Found " + file + "\n";
-    lines_ = splitDefinitionText(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
-    loaded_ = true;
+    loadText(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
     return true;
+}
+
+void ToolDefinitions::loadText(std::string_view bytes)
+{
+    unload();
+    lines_ = splitDefinitionText(bytes);
+    buildIndex();
+    loaded_ = true;
 }
 
 void ToolDefinitions::unload()
 {
     lines_.clear();
+    records_.clear();
+    sections_.clear();
+    fields_.clear();
+    fieldLine_.clear();
+    fieldsBefore_.clear();
+    endFrom_.clear();
+    sizes_.clear();
     loaded_ = false;
-}
-
-RecordLookup ToolDefinitions::lookupRecord(std::uint32_t id) const
-{
-    RecordLookup result;
-    auto it = std::find_if(lines_.begin(), lines_.end(),
-                           [](const std::string& l) { return equalsIgnoreCase(l, "[records]"); });
-    if (it == lines_.end()) return result;
-    for (++it; it != lines_.end() && !(it->size() > 0 && (*it)[0] == '['); ++it) {
-        auto number = text::scanHex(*it);
-        if (!number || *number != id) continue;
-        const std::string& line = *it;
-        auto eq = line.find('=');
-        if (eq == std::string::npos) return result;
-        auto comma = line.find(',', eq + 1);
-        if (comma == std::string::npos) return result;
-        result.name = line.substr(eq + 1, comma - eq - 1);
-        result.type = lookupTypeName(std::string_view(line).substr(comma + 1));
-        return result;
-    }
-    return result;
-}
-
-std::optional<std::size_t> ToolDefinitions::findRecordSection(std::uint32_t id) const
-{
-    for (std::size_t i = 0; i < lines_.size(); ++i) {
-        const std::string& line = lines_[i];
-        if (line.empty() || line[0] != '[') continue;
-        auto number = text::leadingHexDigits(std::string_view(line).substr(1));
-        if (number && *number == id) return i + 1;
-    }
-    return std::nullopt;
 }
 
 namespace {
@@ -136,53 +118,150 @@ std::string withoutBlanks(std::string_view s)
     return r;
 }
 
+enum class FieldLineKind { Skipped, Field, EndsSection };
+
+// What a field-line walk makes of one line: the characters up to a '=' or a
+// '['; an 'h', 'H' or ';' before the '=' passes the line over, as does a line
+// without '='; a '[' before any '=' ends the section.
+FieldLineKind readFieldLine(std::string_view line, FieldLine& field)
+{
+    std::size_t eq = std::string_view::npos;
+    for (std::size_t k = 0; k < line.size(); ++k) {
+        char c = line[k];
+        if (c == '=') {
+            eq = k;
+            break;
+        }
+        if (c == '[') return FieldLineKind::EndsSection;
+        if (c == 'h' || c == 'H' || c == ';') return FieldLineKind::Skipped;
+    }
+    if (eq == std::string_view::npos) return FieldLineKind::Skipped;
+    field = FieldLine{};
+    std::string_view rest = line.substr(eq + 1);
+    auto c1 = rest.find(',');
+    if (c1 == std::string_view::npos) return FieldLineKind::Field;  // an empty field line
+    field.offset = text::leadingHexDigits(withoutBlanks(rest.substr(0, c1))).value_or(0);
+    std::string_view afterType = rest.substr(c1 + 1);
+    auto c2 = afterType.find(',');
+    field.typeName = withoutBlanks(afterType.substr(0, c2));
+    field.type = lookupTypeName(field.typeName);
+    if (c2 != std::string_view::npos) field.name = std::string(afterType.substr(c2 + 1));
+    return FieldLineKind::Field;
+}
+
 } // namespace
+
+void ToolDefinitions::buildIndex()
+{
+    const std::size_t n = lines_.size();
+    // Records: the lines after the first "[records]" up to the next line
+    // that begins with '['; the first line whose leading number is the id.
+    auto it = std::find_if(lines_.begin(), lines_.end(),
+                           [](const std::string& l) { return equalsIgnoreCase(l, "[records]"); });
+    if (it != lines_.end()) {
+        for (++it; it != lines_.end() && !(!it->empty() && (*it)[0] == '['); ++it) {
+            auto number = text::scanHex(*it);
+            if (!number || records_.count(*number)) continue;
+            RecordLine rec;
+            rec.line = static_cast<std::uint32_t>(it - lines_.begin());
+            const std::string& line = *it;
+            auto eq = line.find('=');
+            auto comma = eq == std::string::npos ? std::string::npos : line.find(',', eq + 1);
+            if (comma != std::string::npos) {
+                // A matching line without '=' or ',' still wins: no type, no name.
+                rec.nameBegin = static_cast<std::uint32_t>(eq + 1);
+                rec.nameLength = static_cast<std::uint32_t>(comma - eq - 1);
+                rec.type = lookupTypeName(std::string_view(line).substr(comma + 1));
+            }
+            records_.emplace(*number, rec);
+        }
+    }
+    // Sections: every line that begins with '[' is a header; the first one
+    // with the id's number wins.
+    fieldsBefore_.assign(n + 1, 0);
+    endFrom_.assign(n + 1, static_cast<std::uint32_t>(n));
+    std::vector<bool> ends(n, false);
+    for (std::size_t i = 0; i < n; ++i) {
+        const std::string& line = lines_[i];
+        if (!line.empty() && line[0] == '[') {
+            if (auto number = text::leadingHexDigits(std::string_view(line).substr(1)))
+                sections_.try_emplace(*number, static_cast<std::uint32_t>(i + 1));
+        }
+        fieldsBefore_[i] = static_cast<std::uint32_t>(fields_.size());
+        FieldLine field;
+        switch (readFieldLine(line, field)) {
+        case FieldLineKind::Field:
+            fields_.push_back(std::move(field));
+            fieldLine_.push_back(static_cast<std::uint32_t>(i));
+            break;
+        case FieldLineKind::EndsSection: ends[i] = true; break;
+        case FieldLineKind::Skipped: break;
+        }
+    }
+    fieldsBefore_[n] = static_cast<std::uint32_t>(fields_.size());
+    for (std::size_t i = n; i-- > 0;) endFrom_[i] = ends[i] ? static_cast<std::uint32_t>(i) : endFrom_[i + 1];
+}
+
+RecordLookupView ToolDefinitions::findRecord(std::uint32_t id) const
+{
+    auto it = records_.find(id);
+    if (it == records_.end()) return {};
+    const RecordLine& rec = it->second;
+    return {rec.type, std::string_view(lines_[rec.line]).substr(rec.nameBegin, rec.nameLength)};
+}
+
+RecordLookup ToolDefinitions::lookupRecord(std::uint32_t id) const
+{
+    RecordLookupView v = findRecord(id);
+    return {v.type, std::string(v.name)};
+}
+
+std::optional<std::size_t> ToolDefinitions::findRecordSection(std::uint32_t id) const
+{
+    auto it = sections_.find(id);
+    if (it == sections_.end()) return std::nullopt;
+    return it->second;
+}
+
+std::span<const FieldLine> ToolDefinitions::fieldsFrom(std::size_t position) const
+{
+    if (position >= lines_.size()) return {};
+    const std::size_t first = fieldsBefore_[position];
+    const std::size_t last = fieldsBefore_[endFrom_[position]];
+    return std::span<const FieldLine>(fields_).subspan(first, last - first);
+}
 
 std::optional<FieldLineResult> ToolDefinitions::nextFieldLine(std::size_t position) const
 {
-    for (std::size_t i = position; i < lines_.size(); ++i) {
-        const std::string& line = lines_[i];
-        std::size_t eq = std::string::npos;
-        for (std::size_t k = 0; k < line.size(); ++k) {
-            char c = line[k];
-            if (c == '=') {
-                eq = k;
-                break;
-            }
-            if (c == '[') return std::nullopt;
-            if (c == 'h' || c == 'H' || c == ';') break;
-        }
-        if (eq == std::string::npos) continue;
+    auto fields = fieldsFrom(position);
+    if (fields.empty()) return std::nullopt;
+    FieldLineResult r;
+    r.field = fields.front();
+    r.next = fieldLine_[fieldsBefore_[position]] + 1;
+    return r;
+}
 
-        FieldLineResult r;
-        r.next = i + 1;
-        std::string_view rest = std::string_view(line).substr(eq + 1);
-        auto c1 = rest.find(',');
-        if (c1 == std::string_view::npos) return r;  // an empty field line
-        r.field.offset = text::leadingHexDigits(withoutBlanks(rest.substr(0, c1))).value_or(0);
-        std::string_view afterType = rest.substr(c1 + 1);
-        auto c2 = afterType.find(',');
-        r.field.typeName = withoutBlanks(afterType.substr(0, c2));
-        r.field.type = lookupTypeName(r.field.typeName);
-        if (c2 != std::string_view::npos) r.field.name = std::string(afterType.substr(c2 + 1));
-        return r;
-    }
-    return std::nullopt;
+std::optional<std::span<const FieldLine>> ToolDefinitions::sectionFields(std::uint32_t id) const
+{
+    auto pos = findRecordSection(id);
+    if (!pos) return std::nullopt;
+    return fieldsFrom(*pos);
 }
 
 std::uint32_t ToolDefinitions::definedRecordSize(std::uint32_t id, const std::string& path, std::string& out)
 {
     if (!loadDefinitions(path, out)) return 0;
-    RecordLookup rec = lookupRecord(id);
-    if (rec.type) return static_cast<std::uint32_t>(typeWidth(rec.type));
-    auto pos = findRecordSection(id);
-    if (!pos) return 0;
-    std::uint64_t sum = 0;
-    while (auto f = nextFieldLine(*pos)) {
-        sum += static_cast<std::uint64_t>(typeWidth(f->field.type));
-        pos = f->next;
+    if (auto known = sizes_.find(id); known != sizes_.end()) return known->second;
+    std::uint32_t size = 0;
+    if (auto type = findRecord(id).type) {
+        size = static_cast<std::uint32_t>(typeWidth(type));
+    } else if (auto fields = sectionFields(id)) {
+        std::uint64_t sum = 0;
+        for (const FieldLine& f : *fields) sum += static_cast<std::uint64_t>(typeWidth(f.type));
+        size = static_cast<std::uint32_t>(std::min<std::uint64_t>(sum, 0xFFFFFFFFu));
     }
-    return static_cast<std::uint32_t>(std::min<std::uint64_t>(sum, 0xFFFFFFFFu));
+    sizes_.emplace(id, size);
+    return size;
 }
 
 ToolDefinitions& processDefinitions()

@@ -6,8 +6,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace patchwise {
@@ -34,6 +36,13 @@ struct RecordLookup {
     std::string name;
 };
 
+// The same answer without a copy: the name views the loaded text and stays
+// valid until the definitions are unloaded.
+struct RecordLookupView {
+    std::optional<ToolType> type;
+    std::string_view name;
+};
+
 struct FieldLine {
     std::uint32_t offset = 0;
     std::optional<ToolType> type;
@@ -48,6 +57,10 @@ struct FieldLineResult {
 
 // The loaded definition text and the lookups in it. Once loaded it stays
 // loaded for the life of the object (one run of the tool).
+//
+// Loading reads the text once into an index, so every lookup costs O(1)
+// however many records the file names; the answers are those of scanning the
+// lines in file order (the first matching line wins).
 class ToolDefinitions {
 public:
     // Appends "Found %s\n" or "Can't find %s\n" to out. An empty path stands
@@ -55,11 +68,17 @@ public:
     bool loadDefinitions(const std::string& path, std::string& out);
     bool loaded() const { return loaded_; }
     void unload();
+    // Takes file bytes as loading a file with them would (no output line).
+    void loadText(std::string_view bytes);
 
     RecordLookup lookupRecord(std::uint32_t id) const;
+    RecordLookupView findRecord(std::uint32_t id) const;
     std::optional<std::size_t> findRecordSection(std::uint32_t id) const;
     // nullopt at the end of the section.
     std::optional<FieldLineResult> nextFieldLine(std::size_t position) const;
+    // The field lines of the record's own section in file order (what
+    // nextFieldLine walks from findRecordSection); nullopt without a section.
+    std::optional<std::span<const FieldLine>> sectionFields(std::uint32_t id) const;
     // 0 means "not defined".
     std::uint32_t definedRecordSize(std::uint32_t id, const std::string& path, std::string& out);
 
@@ -67,8 +86,26 @@ public:
     const std::vector<std::string>& lines() const { return lines_; }
 
 private:
+    void buildIndex();
+    std::span<const FieldLine> fieldsFrom(std::size_t position) const;
+
+    struct RecordLine {
+        std::optional<ToolType> type;
+        std::uint32_t line = 0;          // into lines_
+        std::uint32_t nameBegin = 0;     // the name's place in that line
+        std::uint32_t nameLength = 0;
+    };
+
     std::vector<std::string> lines_;
     bool loaded_ = false;
+    // The index, built once from lines_.
+    std::unordered_map<std::uint32_t, RecordLine> records_;      // the first records line per id
+    std::unordered_map<std::uint32_t, std::uint32_t> sections_;  // id -> line after its first header
+    std::vector<FieldLine> fields_;          // every line that reads as a field line, in file order
+    std::vector<std::uint32_t> fieldLine_;   // the line of each of fields_
+    std::vector<std::uint32_t> fieldsBefore_;  // per line (and one past the end): field lines before it
+    std::vector<std::uint32_t> endFrom_;     // per line (and one past): first line at or after it that ends a section
+    std::unordered_map<std::uint32_t, std::uint32_t> sizes_;  // definedRecordSize, once per id
 };
 
 // The definitions of this run of the program.
