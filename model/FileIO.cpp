@@ -116,40 +116,84 @@ Error readFile(const std::string& path, std::vector<std::uint8_t>& out)
 
 Error writeFileAtomic(const std::string& requested, std::span<const std::uint8_t> bytes)
 {
+    AtomicWriter out;
+    if (auto e = out.open(requested)) return e;
+    if (auto e = out.write(bytes)) return e;
+    return out.commit();
+}
+
+AtomicWriter::~AtomicWriter() { discard(); }
+
+void AtomicWriter::discard()
+{
+    if (fd_ >= 0) current().close(fd_);
+    if (!temp_.empty()) current().unlink(temp_.c_str());
+    fd_ = -1;
+    temp_.clear();
+}
+
+Error AtomicWriter::open(const std::string& requested)
+{
+    discard();
+    failed_ = {};
+    requested_ = requested;
     // Write through a symbolic link to its target rather than replacing the link.
-    std::string path = requested;
+    path_ = requested;
     if (char* real = ::realpath(requested.c_str(), nullptr)) {
-        path = real;
+        path_ = real;
         std::free(real);
     }
     struct stat st {};
     mode_t mode = 0666;  // narrowed by the umask, as for any new file
-    if (::stat(path.c_str(), &st) == 0) {
-        if (S_ISDIR(st.st_mode)) return fail(EISDIR, requested);
+    if (::stat(path_.c_str(), &st) == 0) {
+        if (S_ISDIR(st.st_mode)) return failed_ = fail(EISDIR, requested);
         // A file without write permission is kept as the user protected it,
         // even though renaming over it would succeed.
         if ((st.st_mode & 0222) == 0)
-            return Error{EACCES, "Unable to write to " + requested + ", it is read-only or opened by someone else."};
+            return failed_ = Error{EACCES, "Unable to write to " + requested +
+                                               ", it is read-only or opened by someone else."};
         mode = st.st_mode & 07777;
     }
-    std::string temp = tempNameFor(path);
-    int fd = current().open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
-    if (fd < 0) {
+    std::string temp = tempNameFor(path_);
+    fd_ = current().open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+    if (fd_ < 0) {
         int err = errno;
         // Report the user's file, not our temporary name.
-        return fail(err, err == ENOENT ? folderOf(requested) : requested);
+        return failed_ = fail(err, err == ENOENT ? folderOf(requested) : requested);
     }
-    if (mode != 0666) ::fchmod(fd, mode);
-    int err = writeAll(fd, bytes.data(), bytes.size());
-    if (!err && current().fsync(fd) != 0) err = errno;
-    if (current().close(fd) != 0 && !err) err = errno;
-    if (!err && current().rename(temp.c_str(), path.c_str()) != 0) err = errno;
+    temp_ = temp;
+    if (mode != 0666) ::fchmod(fd_, mode);
+    return {};
+}
+
+Error AtomicWriter::write(std::span<const std::uint8_t> bytes)
+{
+    if (failed_) return failed_;
+    if (fd_ < 0) return failed_ = fail(EBADF, requested_);
+    if (int err = writeAll(fd_, bytes.data(), bytes.size())) {
+        failed_ = fail(err, requested_);
+        discard();
+    }
+    return failed_;
+}
+
+Error AtomicWriter::commit()
+{
+    if (failed_) return failed_;
+    if (fd_ < 0) return failed_ = fail(EBADF, requested_);
+    int err = 0;
+    if (current().fsync(fd_) != 0) err = errno;
+    if (current().close(fd_) != 0 && !err) err = errno;
+    fd_ = -1;
+    if (!err && current().rename(temp_.c_str(), path_.c_str()) != 0) err = errno;
     if (err) {
-        current().unlink(temp.c_str());
-        return fail(err, requested);
+        failed_ = fail(err, requested_);
+        discard();
+        return failed_;
     }
+    temp_.clear();
     // Make the rename itself durable.
-    int dir = ::open(folderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    int dir = ::open(folderOf(path_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dir >= 0) {
         ::fsync(dir);
         ::close(dir);

@@ -28,6 +28,29 @@ Error readFile(const std::string& path, std::vector<std::uint8_t>& out);
 // An existing file's permission bits are kept.
 Error writeFileAtomic(const std::string& path, std::span<const std::uint8_t> bytes);
 
+// The same, for bytes that come in pieces: open(), any number of write()s,
+// then commit(). Until commit() succeeds nothing is seen under path; an
+// object destroyed without it removes its temporary file.
+class AtomicWriter {
+public:
+    AtomicWriter() = default;
+    ~AtomicWriter();
+    AtomicWriter(const AtomicWriter&) = delete;
+    AtomicWriter& operator=(const AtomicWriter&) = delete;
+
+    Error open(const std::string& path);
+    Error write(std::span<const std::uint8_t> bytes);
+    Error commit();
+
+private:
+    void discard();
+    std::string requested_;
+    std::string path_;
+    std::string temp_;
+    int fd_ = -1;
+    Error failed_;
+};
+
 Error renameFile(const std::string& from, const std::string& to);
 Error removeFile(const std::string& path);
 bool exists(const std::string& path);

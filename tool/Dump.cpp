@@ -106,15 +106,17 @@ void appendHexListing(std::string& out, std::span<const std::uint8_t> data, std:
 
 // Bytes the field consumed, for the size check.
 std::uint64_t appendFieldLine(std::string& out, std::uint32_t id, std::uint32_t offset, ToolType type,
-                              std::span<const std::uint8_t> data, const std::string& name)
+                              std::span<const std::uint8_t> data, std::string_view name)
 {
     const ToolTypeRow& row = typeRow(type);
     if (type == ToolType::Text) {
         if (offset > data.size()) return 0;
-        std::string s;
-        for (std::size_t i = offset; i < data.size() && data[i] != 0; ++i) s += static_cast<char>(data[i]);
-        out += "TEXT 0x" + hex(id) + "\t" + s + "\n";
-        return s.size();
+        std::size_t end = offset;
+        while (end < data.size() && data[end] != 0) ++end;
+        out += "TEXT 0x" + hex(id) + "\t";
+        out.append(reinterpret_cast<const char*>(data.data()) + offset, end - offset);
+        out += '\n';
+        return end - offset;
     }
     std::uint64_t width = static_cast<std::uint64_t>(row.width);
     if (width == 0 || offset > data.size() || data.size() - offset < width) return width;
@@ -136,24 +138,24 @@ std::uint64_t appendFieldLine(std::string& out, std::uint32_t id, std::uint32_t 
     case ToolType::None:
     case ToolType::Text: return 0;
     }
-    out += "FIELD 0x" + hex(id) + "\t0x" + hex(offset) + "\t" + row.label + "\t" + value + "\t" + name + "\n";
+    out += "FIELD 0x" + hex(id) + "\t0x" + hex(offset) + "\t" + row.label + "\t" + value + "\t";
+    out += name;
+    out += '\n';
     return width;
 }
 
 bool appendDefinitionListing(std::string& out, const ToolDefinitions& defs, const RecordSpan& rec,
-                             std::span<const std::uint8_t> data, const RecordLookup& lookup)
+                             std::span<const std::uint8_t> data, const RecordLookupView& lookup)
 {
     if (lookup.type) {
         appendFieldLine(out, rec.id, 0, *lookup.type, data, lookup.name);
         return true;
     }
-    auto pos = defs.findRecordSection(rec.id);
-    if (!pos) return false;
+    auto fields = defs.sectionFields(rec.id);
+    if (!fields) return false;
     std::uint64_t sum = 0;
-    while (auto f = defs.nextFieldLine(*pos)) {
-        if (f->field.type) sum += appendFieldLine(out, rec.id, f->field.offset, *f->field.type, data, f->field.name);
-        pos = f->next;
-    }
+    for (const FieldLine& f : *fields)
+        if (f.type) sum += appendFieldLine(out, rec.id, f.offset, *f.type, data, f.name);
     if (sum != rec.length)
         out += "WARNING: Actual size: " + d32(rec.length) + ", Tarlo size: " + dec(static_cast<std::int32_t>(sum)) + "\n";
     return true;
@@ -161,33 +163,57 @@ bool appendDefinitionListing(std::string& out, const ToolDefinitions& defs, cons
 
 } // namespace
 
-std::string dumpText(std::span<const std::uint8_t> fileIn, const std::string& definitionPath, bool full,
-                     ToolDefinitions& defs)
+bool dumpTo(std::span<const std::uint8_t> file, const std::string& definitionPath, bool full, ToolDefinitions& defs,
+            const DumpSink& sink)
 {
+    // The listing is built a few records at a time and handed on, so no
+    // text of the whole listing is ever held.
+    constexpr std::size_t kPiece = 1 << 16;
     std::string out;
+    out.reserve(kPiece + 4096);
+    bool going = true;
+    auto flush = [&] {
+        if (going && !out.empty()) going = sink(out);
+        out.clear();
+        return going;
+    };
     if (!defs.loadDefinitions(definitionPath, out)) out += "Tarlo record formats not available.\n";
-    std::span<const std::uint8_t> file = fileIn;
+    long long records = 0;
     forEachRecord(file, [&](const RecordSpan& rec) {
+        ++records;
         std::span<const std::uint8_t> data = file.subspan(rec.data, rec.present);
         RecordClass cls = classifyRecord(rec.id);
         if (cls == RecordClass::Unclassified && !full) return true;
-        RecordLookup lookup = defs.lookupRecord(rec.id);
-        out += "\nRecord: " + hex(rec.id, 4) + " " + lookup.name + "\n";
+        RecordLookupView lookup = defs.findRecord(rec.id);
+        out += "\nRecord: " + hex(rec.id, 4) + " ";
+        out += lookup.name;
+        out += '\n';
         if (cls != RecordClass::Unclassified)
             appendTableListing(out, cls, data, rec.length);
         else if (!defs.loaded() || !appendDefinitionListing(out, defs, rec, data, lookup))
             appendHexListing(out, data, rec.length);
-        return true;
+        return out.size() < kPiece || flush();
     });
+    if (!going) return false;
     out += "\n" + readRevision(file);
-    std::vector<std::uint8_t> copy(fileIn.begin(), fileIn.end());
-    StampCheck stamp = checkStamp(copy);
+    StampCheck stamp = verifyStamp(file);
     if (stamp.present) {
         out += "Last Patchwise:" + stamp.text + "\n";
         if (stamp.certified) out += "CERTIFIED 1% AIRFILE\n";
     }
-    out += "\nRecord count: " + dec(countRecords(file)) + "\n";
-    return out;
+    out += "\nRecord count: " + dec(records) + "\n";
+    return flush();
+}
+
+std::string dumpText(std::span<const std::uint8_t> file, const std::string& definitionPath, bool full,
+                     ToolDefinitions& defs)
+{
+    std::string text;
+    dumpTo(file, definitionPath, full, defs, [&text](std::string_view piece) {
+        text += piece;
+        return true;
+    });
+    return text;
 }
 
 int writeDump(const std::string& airPath, const std::string& dumpPath, const std::string& definitionPath, bool full,
@@ -199,25 +225,38 @@ int writeDump(const std::string& airPath, const std::string& dumpPath, const std
         if (error) *error = "The dump file " + dumpPath + " is the AIR file itself.";
         return 1;
     }
-    bool wasLoaded = defs.loaded();
+    const bool wasLoaded = defs.loaded();
+    auto asBytes = [](std::string_view s) {
+        return std::span(reinterpret_cast<const std::uint8_t*>(s.data()), s.size());
+    };
+    // The listing goes to a temporary file beside the dump as it is made and
+    // replaces the dump only when complete.
+    fio::AtomicWriter writer;
+    fio::Error failure = writer.open(dumpPath);
+    fio::Error unreadable;
     std::vector<std::uint8_t> air;
-    std::string out;
-    int result = 0;
-    if (auto e = fio::readFile(airPath, air)) {
-        out = "Can't open " + airPath + "\n";
-        if (error) *error = e.message;
-        result = 1;
-    } else {
-        out = dumpText(air, definitionPath, full, defs);
+    if (!failure) {
+        if ((unreadable = fio::readFile(airPath, air))) {
+            failure = writer.write(asBytes("Can't open " + airPath + "\n"));
+        } else {
+            dumpTo(air, definitionPath, full, defs, [&](std::string_view piece) {
+                failure = writer.write(asBytes(piece));
+                return !failure;
+            });
+        }
+        if (!failure) failure = writer.commit();
     }
-    auto bytes = std::span(reinterpret_cast<const std::uint8_t*>(out.data()), out.size());
-    if (auto e = fio::writeFileAtomic(dumpPath, bytes)) {
+    if (failure) {
         // No dump was written, so the definition line has not been shown yet.
         if (!wasLoaded) defs.unload();
-        if (error) *error = e.message;
+        if (error) *error = failure.message;
         return 1;
     }
-    return result;
+    if (unreadable) {
+        if (error) *error = unreadable.message;
+        return 1;
+    }
+    return 0;
 }
 
 } // namespace patchwise

@@ -3,8 +3,10 @@
 #include "tool/ToolDefinitions.h"
 
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
+#include <string_view>
 
 namespace patchwise {
 
@@ -20,6 +22,14 @@ void appendTableListing(std::string& out, RecordClass cls, std::span<const std::
 
 // True when both paths name one existing file (or are the same text).
 bool sameFile(const std::string& a, const std::string& b);
+
+// Receives the listing in pieces, in order; false stops the dump.
+using DumpSink = std::function<bool(std::string_view)>;
+
+// Writes the dump of the bytes of an AIR file to sink as it goes, in pieces
+// of some tens of kilobytes. False when the sink stopped it.
+bool dumpTo(std::span<const std::uint8_t> file, const std::string& definitionPath, bool full, ToolDefinitions& defs,
+            const DumpSink& sink);
 
 // Builds the whole dump text for the bytes of an AIR file.
 std::string dumpText(std::span<const std::uint8_t> file, const std::string& definitionPath, bool full,

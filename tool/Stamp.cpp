@@ -132,24 +132,67 @@ std::string readRevision(std::span<const std::uint8_t> file)
     return readSlots(file, *r, kRevisionBase, 9, 100);
 }
 
-StampCheck checkStamp(std::span<std::uint8_t> file)
+namespace {
+
+// The positions of the slots that the check clears: the first 8 revision
+// slots of the first 0x1199 and the stamp slots of the first 0x404.
+std::vector<std::size_t> clearedSlots(std::span<const std::uint8_t> file)
 {
+    std::vector<std::size_t> at;
+    if (auto rev = findFirstRecord(file, kRevisionRecord))
+        for (std::size_t k = 0; k < 8; ++k)
+            if (auto p = slot(*rev, kRevisionBase, k)) at.push_back(*p);
+    if (auto st = findFirstRecord(file, kStampRecord))
+        for (std::size_t k = 0; k < kStampSlots; ++k)
+            if (auto p = slot(*st, kStampBase, k)) at.push_back(*p);
+    std::sort(at.begin(), at.end());
+    at.erase(std::unique(at.begin(), at.end()), at.end());
+    return at;
+}
+
+// CRC-32 of the file with the bytes at `zeroed` (sorted) read as zero.
+std::uint32_t crc32Zeroed(std::span<const std::uint8_t> file, const std::vector<std::size_t>& zeroed)
+{
+    std::uint32_t c = 0xFFFFFFFFu;
+    auto run = [&c](const std::uint8_t* p, std::size_t n) {
+        for (std::size_t i = 0; i < n; ++i) c = kCrcTable[(c ^ p[i]) & 0xFF] ^ (c >> 8);
+    };
+    std::size_t from = 0;
+    for (std::size_t z : zeroed) {
+        run(file.data() + from, z - from);
+        c = kCrcTable[c & 0xFF] ^ (c >> 8);
+        from = z + 1;
+    }
+    run(file.data() + from, file.size() - from);
+    return c ^ 0xFFFFFFFFu;
+}
+
+} // namespace
+
+StampCheck verifyStamp(std::span<const std::uint8_t> file)
+{
+    // Records 0x1199 and 0x404 never share bytes, so clearing the mark does
+    // not change the stamp that is read.
     StampCheck result;
     std::uint32_t mark = 0;
-    if (auto rev = findFirstRecord(file, kRevisionRecord)) {
-        mark = hexOrZero(readSlots(file, *rev, kRevisionBase, 0, 8));
-        zeroSlots(file, *rev, kRevisionBase, 0, 8);
-    }
+    if (auto rev = findFirstRecord(file, kRevisionRecord)) mark = hexOrZero(readSlots(file, *rev, kRevisionBase, 0, 8));
     std::string stamp;
     if (auto st = findFirstRecord(file, kStampRecord)) stamp = readSlots(file, *st, kStampBase, 0, 100);
     std::uint32_t stampCrc = hexOrZero(stamp.substr(0, 8));
-    clearStamp(file);
-    std::uint32_t crc = crc32(file);
+    std::uint32_t crc = crc32Zeroed(file, clearedSlots(file));
     if (stamp.size() <= 9 || stamp[9] != 'K') return result;
     result.present = true;
     stamp.back() = stampCrc == crc ? '-' : 'R';
     result.text = stamp.size() > 12 ? stamp.substr(12) : std::string();
     result.certified = mark == crc;
+    return result;
+}
+
+StampCheck checkStamp(std::span<std::uint8_t> file)
+{
+    StampCheck result = verifyStamp(file);
+    if (auto rev = findFirstRecord(file, kRevisionRecord)) zeroSlots(file, *rev, kRevisionBase, 0, 8);
+    clearStamp(file);
     return result;
 }
 

@@ -39,5 +39,8 @@ struct StampCheck {
 };
 // Works on the caller's copy and changes it (mark and stamp slots cleared).
 StampCheck checkStamp(std::span<std::uint8_t> file);
+// The same check without changing or copying the file: the cleared slots
+// count as zero bytes in the CRC.
+StampCheck verifyStamp(std::span<const std::uint8_t> file);
 
 } // namespace patchwise

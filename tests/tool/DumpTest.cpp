@@ -1,9 +1,14 @@
 // The dump listing, checked against texts written out by hand.
 #include "ToolTestSupport.h"
 #include "tool/Dump.h"
+#include "model/FileIO.h"
 #include "tool/Stamp.h"
 
 #include <gtest/gtest.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <unistd.h>
 
 using namespace patchwise;
 using namespace pwtest;
@@ -220,4 +225,80 @@ TEST_F(DumpFixture, FailuresReturnOne)
     // A dump name that is the AIR file's own name is refused, not written over it.
     EXPECT_EQ(writeDump(dir.file("plane.air"), dir.path() + "/./plane.air", ini(), false, defs), 1);
     EXPECT_EQ(readBytes(dir.file("plane.air")), record(0x41, int16s({1})));
+}
+
+TEST_F(DumpFixture, ListingIsWrittenInPiecesAsItGoes)
+{
+    writeText(ini(), kDefinitions);
+    // Enough records for several pieces: plain and full listings.
+    Bytes air;
+    for (int i = 0; i < 6000; ++i) {
+        Bytes rec = record(i % 2 ? 0x200 : 0x41, i % 2 ? wingData() : int16s({i}));
+        air.insert(air.end(), rec.begin(), rec.end());
+        Bytes table = record(0x410, int16s({1, 2, i}));
+        air.insert(air.end(), table.begin(), table.end());
+    }
+    for (bool full : {false, true}) {
+        ToolDefinitions a, b;
+        const std::string whole = dumpText(air, ini(), full, a);
+        std::vector<std::string> pieces;
+        EXPECT_TRUE(dumpTo(air, ini(), full, b, [&](std::string_view p) {
+            pieces.emplace_back(p);
+            return true;
+        }));
+        EXPECT_GT(pieces.size(), 3u);
+        std::string joined;
+        for (const auto& p : pieces) {
+            EXPECT_LE(p.size(), 80000u);  // bounded, not the whole listing at the end
+            joined += p;
+        }
+        EXPECT_EQ(joined, whole);
+        EXPECT_EQ(whole.substr(whole.size() - 21), "\nRecord count: 12000\n");
+
+        // A sink that refuses stops the dump at once.
+        ToolDefinitions c;
+        int calls = 0;
+        EXPECT_FALSE(dumpTo(air, ini(), full, c, [&](std::string_view) { return ++calls < 2; }));
+        EXPECT_EQ(calls, 2);
+    }
+}
+
+TEST_F(DumpFixture, AWriteFailureHalfwayLeavesNoDumpBehind)
+{
+    namespace fio = model::fileio;
+    writeText(ini(), kDefinitions);
+    Bytes air;
+    for (int i = 0; i < 20000; ++i) {
+        Bytes rec = record(0x410, int16s({i % 30000, 7}));
+        air.insert(air.end(), rec.begin(), rec.end());
+    }
+    writeBytes(dir.file("plane.air"), air);
+    writeText(dir.file("plane.txt"), "the old listing\n");
+
+    static int writes;
+    writes = 0;
+    fio::Ops failing = fio::defaultOps();
+    failing.write = [](int fd, const void* p, std::size_t n) -> ssize_t {
+        if (++writes == 3) {
+            errno = ENOSPC;
+            return -1;
+        }
+        return ::write(fd, p, n);
+    };
+    std::string error;
+    {
+        fio::ScopedOps scoped(failing);
+        EXPECT_EQ(writeDump(dir.file("plane.air"), dir.file("plane.txt"), ini(), false, defs, &error), 1);
+    }
+    EXPECT_EQ(writes, 3);  // stopped at the failing write
+    EXPECT_EQ(error, "Destination disk drive is full.");
+    EXPECT_EQ(readText(dir.file("plane.txt")), "the old listing\n");
+    std::size_t files = 0;
+    for (const auto& e : std::filesystem::directory_iterator(dir.path())) files += !e.path().empty();
+    EXPECT_EQ(files, 3u);  // Tarlo.ini, plane.air, plane.txt: no temporary left
+    EXPECT_FALSE(defs.loaded());  // the "Found" line is still due
+
+    EXPECT_EQ(writeDump(dir.file("plane.air"), dir.file("plane.txt"), ini(), false, defs), 0);
+    ToolDefinitions fresh;
+    EXPECT_EQ(readText(dir.file("plane.txt")), dumpText(air, ini(), false, fresh));
 }

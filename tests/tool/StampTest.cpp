@@ -209,3 +209,37 @@ TEST(Revision, StoredInSlotsCutToFitAndReadBack)
     EXPECT_EQ(none, record(0x100, Bytes(8, 1)));
     EXPECT_EQ(readRevision(none), "");
 }
+
+TEST(Stamp, CheckWithoutACopyAgreesWithTheCheckOnACopy)
+{
+    // Stamped, certified, tampered, cut-off and absent records, in any order.
+    Bytes stamped = concat({record(0x1199, Bytes(120, 0)), record(0x500, Bytes(33, 5)), record(0x404, pointRun(20))});
+    clearStamp(stamped);
+    writeStamp(stamped, crc32(stamped), 12345);
+    Bytes certified = stamped;
+    {
+        Bytes cleared = stamped;
+        clearStamp(cleared);
+        char mark[9];
+        std::snprintf(mark, sizeof mark, "%08x", crc32(cleared));
+        auto rev = findFirstRecord(certified, 0x1199);
+        for (int k = 0; k < 8; ++k) certified[rev->data + 8 * k] = std::uint8_t(mark[k]);
+    }
+    Bytes tampered = certified;
+    tampered[tampered.size() / 2] ^= 1;
+    Bytes cut = stamped;
+    cut.resize(cut.size() - 100);
+    Bytes twice = concat({stamped, record(0x404, pointRun(20)), record(0x1199, Bytes(9, 'k'))});
+    for (const Bytes& file : {stamped, certified, tampered, cut, twice, Bytes{}, record(0x404, Bytes(3, 'K'))}) {
+        Bytes copy = file;
+        StampCheck want = checkStamp(copy);
+        StampCheck got = verifyStamp(file);
+        EXPECT_EQ(got.present, want.present);
+        EXPECT_EQ(got.text, want.text);
+        EXPECT_EQ(got.certified, want.certified);
+    }
+    Bytes copy = certified;
+    EXPECT_TRUE(checkStamp(copy).certified);
+    EXPECT_TRUE(verifyStamp(certified).certified);
+    EXPECT_FALSE(verifyStamp(tampered).certified);
+}
