@@ -10,6 +10,8 @@
 #include <cmath>
 #include <filesystem>
 #include <limits>
+#include <stdexcept>
+#include <unordered_map>
 
 namespace patchwise {
 
@@ -20,52 +22,187 @@ namespace {
 
 constexpr std::size_t kScriptPiece = 1022;
 
-// The file being changed; records move in place, keeping their order.
+// The file being changed, as a list of its records in file order; the new
+// file is composed once, at the finish. A record nobody changed stays a view
+// into the bytes as read, so a script of N commands on a file of M bytes costs
+// O(N + M) plus the bytes it changes. Every command sees what it would see
+// walking the file from its start: the first record with an id, the records
+// in order, new records after the last record the walk reaches.
 class UpdateBuffer {
 public:
-    explicit UpdateBuffer(std::vector<std::uint8_t> bytes) : b_(std::move(bytes)) {}
+    using Ref = std::uint32_t;  // a record: an index into recs_, or kCut
 
-    std::vector<std::uint8_t>& bytes() { return b_; }
-    std::optional<RecordSpan> find(std::uint32_t id) const { return findFirstRecord(b_, id); }
-
-    void replaceData(const RecordSpan& r, const std::vector<std::uint8_t>& data)
+    explicit UpdateBuffer(std::vector<std::uint8_t> bytes) : orig_(std::move(bytes))
     {
-        auto at = b_.begin() + static_cast<std::ptrdiff_t>(r.data);
-        b_.erase(at, at + static_cast<std::ptrdiff_t>(r.present));
-        b_.insert(b_.begin() + static_cast<std::ptrdiff_t>(r.data), data.begin(), data.end());
-        storeU32(b_.data() + r.header + 4, static_cast<std::uint32_t>(data.size()));
-    }
-    void grow(const RecordSpan& r, std::uint32_t newLength)
-    {
-        b_.insert(b_.begin() + static_cast<std::ptrdiff_t>(r.data + r.present), newLength - r.present, 0);
-        storeU32(b_.data() + r.header + 4, newLength);
-    }
-    void remove(const RecordSpan& r)
-    {
-        auto at = b_.begin() + static_cast<std::ptrdiff_t>(r.header);
-        b_.erase(at, at + static_cast<std::ptrdiff_t>(8 + r.present));
-    }
-    // New records go after the last record the walk reaches (before any
-    // stray bytes too short for a header), so the walk finds them. A last
-    // record cut off by the end of the file would swallow a record placed
-    // after it, so the new one goes before it.
-    void append(std::uint32_t id, const std::vector<std::uint8_t>& data)
-    {
-        std::uint8_t head[8];
-        storeU32(head, id);
-        storeU32(head + 4, static_cast<std::uint32_t>(data.size()));
         std::size_t end = 0;
-        forEachRecord(b_, [&](const RecordSpan& r) {
-            end = r.present < r.length ? r.header : r.data + r.present;
+        forEachRecord(orig_, [&](const RecordSpan& r) {
+            Rec rec;
+            rec.id = r.id;
+            rec.length = r.length;
+            rec.origin = r.data;
+            rec.present = r.present;
+            if (r.present < r.length) {
+                // Cut off by the end of the file: it stays last, and new
+                // records go before it, or it would swallow them.
+                cut_ = rec;
+                ++count_;
+            } else {
+                add(rec);
+            }
+            end = r.data + r.present;
             return true;
         });
-        auto at = static_cast<std::ptrdiff_t>(end);
-        b_.insert(b_.begin() + at, data.begin(), data.end());
-        b_.insert(b_.begin() + at, head, head + 8);
+        // Fewer than 8 bytes after the last record: no header, kept at the end.
+        tailFrom_ = end;
+    }
+
+    std::optional<Ref> find(std::uint32_t id) const
+    {
+        if (auto it = byId_.find(id); it != byId_.end() && it->second.first != kNone) return it->second.first;
+        if (cut_ && cut_->id == id) return kCut;
+        return std::nullopt;
+    }
+    std::uint32_t length(Ref r) const { return rec(r).length; }
+    std::size_t present(Ref r) const { return rec(r).present; }
+    std::span<std::uint8_t> data(Ref r)
+    {
+        Rec& x = rec(r);
+        if (x.own != kNone) return owned_[x.own];
+        return std::span(orig_).subspan(x.origin, x.present);
+    }
+
+    void replaceData(Ref r, std::vector<std::uint8_t> bytes)
+    {
+        Rec& x = rec(r);
+        x.length = static_cast<std::uint32_t>(bytes.size());
+        x.present = bytes.size();
+        setOwned(x, std::move(bytes));
+        if (r == kCut) settleCut();
+    }
+    void grow(Ref r, std::uint32_t newLength)
+    {
+        std::span<const std::uint8_t> old = data(r);
+        std::vector<std::uint8_t> bytes(newLength, 0);
+        std::copy(old.begin(), old.end(), bytes.begin());
+        Rec& x = rec(r);
+        x.length = newLength;
+        x.present = newLength;
+        setOwned(x, std::move(bytes));
+        if (r == kCut) settleCut();
+    }
+    void remove(Ref r)
+    {
+        restructured_ = true;
+        --count_;
+        if (r == kCut) {
+            cut_.reset();
+            return;
+        }
+        // Only the first record with an id is ever removed.
+        Rec& x = recs_[r];
+        x.live = false;
+        auto& chain = byId_[x.id];
+        chain.first = x.nextSame;
+        if (chain.first == kNone) chain.second = kNone;
+        if (x.own != kNone) std::vector<std::uint8_t>().swap(owned_[x.own]);
+    }
+    void append(std::uint32_t id, std::vector<std::uint8_t> bytes)
+    {
+        restructured_ = true;
+        Rec x;
+        x.id = id;
+        x.length = static_cast<std::uint32_t>(bytes.size());
+        x.present = bytes.size();
+        setOwned(x, std::move(bytes));
+        add(x);
+    }
+    long long count() const { return count_; }
+
+    // The new file: the records in order, the cut-off one, the stray bytes.
+    std::vector<std::uint8_t> compose()
+    {
+        // Fields were assigned in place: an unchanged structure is the file itself.
+        if (!restructured_) return std::move(orig_);
+        std::size_t total = orig_.size() - tailFrom_;
+        for (const Rec& x : recs_)
+            if (x.live) total += 8 + x.present;
+        if (cut_) total += 8 + cut_->present;
+        std::vector<std::uint8_t> out;
+        out.reserve(total);
+        auto put = [&](const Rec& x) {
+            std::uint8_t head[8];
+            storeU32(head, x.id);
+            storeU32(head + 4, x.length);
+            out.insert(out.end(), head, head + 8);
+            if (x.own != kNone) out.insert(out.end(), owned_[x.own].begin(), owned_[x.own].end());
+            else out.insert(out.end(), orig_.begin() + static_cast<std::ptrdiff_t>(x.origin),
+                            orig_.begin() + static_cast<std::ptrdiff_t>(x.origin + x.present));
+        };
+        for (const Rec& x : recs_)
+            if (x.live) put(x);
+        if (cut_) put(*cut_);
+        out.insert(out.end(), orig_.begin() + static_cast<std::ptrdiff_t>(tailFrom_), orig_.end());
+        return out;
     }
 
 private:
-    std::vector<std::uint8_t> b_;
+    static constexpr std::uint32_t kNone = 0xFFFFFFFFu;
+    static constexpr Ref kCut = 0xFFFFFFFEu;
+
+    struct Rec {
+        std::uint32_t id = 0;
+        std::uint32_t length = 0;       // as the header says
+        std::size_t origin = 0;         // its data in orig_, while own is kNone
+        std::size_t present = 0;        // data bytes held
+        std::uint32_t own = kNone;      // its data in owned_ once changed
+        std::uint32_t nextSame = kNone; // the next record with this id
+        bool live = true;
+    };
+
+    Rec& rec(Ref r) { return r == kCut ? *cut_ : recs_[r]; }
+    const Rec& rec(Ref r) const { return r == kCut ? *cut_ : recs_[r]; }
+
+    void add(Rec x)
+    {
+        if (recs_.size() >= kCut) throw std::length_error("too many records");
+        const Ref at = static_cast<Ref>(recs_.size());
+        x.nextSame = kNone;
+        recs_.push_back(x);
+        ++count_;
+        auto [it, fresh] = byId_.try_emplace(x.id, at, at);
+        if (fresh) return;
+        if (it->second.second != kNone) recs_[it->second.second].nextSame = at;
+        else it->second.first = at;
+        it->second.second = at;
+    }
+    void setOwned(Rec& x, std::vector<std::uint8_t> bytes)
+    {
+        restructured_ = true;
+        if (x.own != kNone) {
+            owned_[x.own] = std::move(bytes);
+        } else {
+            x.own = static_cast<std::uint32_t>(owned_.size());
+            owned_.push_back(std::move(bytes));
+        }
+    }
+    // A cut-off record made whole is an ordinary last record.
+    void settleCut()
+    {
+        Rec x = *cut_;
+        cut_.reset();
+        --count_;
+        add(x);
+    }
+
+    std::vector<std::uint8_t> orig_;
+    std::vector<Rec> recs_;
+    std::optional<Rec> cut_;
+    std::size_t tailFrom_ = 0;
+    std::vector<std::vector<std::uint8_t>> owned_;
+    // id -> (first live record, last record) of its chain
+    std::unordered_map<std::uint32_t, std::pair<std::uint32_t, std::uint32_t>> byId_;
+    long long count_ = 0;
+    bool restructured_ = false;
 };
 
 // Conversion of a real to int as the processor's truncating conversion does:
@@ -76,7 +213,7 @@ std::int32_t truncToInt(double v)
     return static_cast<std::int32_t>(v);
 }
 
-void putLE(std::vector<std::uint8_t>& b, std::size_t at, std::uint64_t v, int width)
+void putLE(std::span<std::uint8_t> b, std::size_t at, std::uint64_t v, int width)
 {
     for (int i = 0; i < width; ++i) b[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(v >> (8 * i));
 }
@@ -113,7 +250,7 @@ public:
             }
         }
         finish(time);
-        result.file = std::move(buf_.bytes());
+        result.file = std::move(file_);
         result.log = std::move(log_);
         return result;
     }
@@ -173,8 +310,8 @@ private:
         std::uint32_t size = defs_.definedRecordSize(*id, defPath_, log_);
         auto rec = buf_.find(*id);
         if (rec) {
-            if (rec->length < size) {
-                log_ += "Increased size of: " + hex(*id) + " from " + d32(rec->length) + " to " + d32(size) + "\n";
+            if (buf_.length(*rec) < size) {
+                log_ += "Increased size of: " + hex(*id) + " from " + d32(buf_.length(*rec)) + " to " + d32(size) + "\n";
                 buf_.grow(*rec, size);
                 rec = buf_.find(*id);
             }
@@ -193,12 +330,13 @@ private:
         if (*type == ToolType::Text) return true;
 
         const int width = typeRow(*type).width;
-        if (*offset > rec->present || rec->present - *offset < static_cast<std::size_t>(width)) {
+        const std::size_t present = buf_.present(*rec);
+        if (*offset > present || present - *offset < static_cast<std::size_t>(width)) {
             cannot(line);
             return true;
         }
-        std::size_t at = rec->data + *offset;
-        auto& b = buf_.bytes();
+        std::span<std::uint8_t> b = buf_.data(*rec);
+        const std::size_t at = *offset;
         std::string prefix = hex(*id) + ":" + hex(*offset) + " := ";
         auto scaled = [&](double scale) { return truncToInt(*real * scale); };
         std::int32_t logged = 0;
@@ -265,9 +403,9 @@ private:
         data.push_back(0);
         if (auto rec = buf_.find(*id)) {
             log_ += "Replacement text: " + txt + "\n";
-            buf_.replaceData(*rec, data);
+            buf_.replaceData(*rec, std::move(data));
         } else {
-            buf_.append(*id, data);
+            buf_.append(*id, std::move(data));
             log_ += "Insert text: " + txt + "\n";
         }
     }
@@ -306,23 +444,22 @@ private:
             cannot(line);
             return;
         }
-        auto listing = [&](const std::vector<std::uint8_t>& bytes) {
-            appendTableListing(log_, cls, bytes, static_cast<std::uint32_t>(bytes.size()));
-            log_ += "\n";
-        };
         std::uint32_t newLength = static_cast<std::uint32_t>(data.size());
+        // The new data is listed before it moves into the buffer.
+        std::string newListing;
+        appendTableListing(newListing, cls, data, newLength);
         if (auto rec = buf_.find(*id)) {
-            log_ += "\nOriginal record: " + hex(*id, 4) + " Length " + d32(rec->length) + "\n";
-            const auto& b = buf_.bytes();
-            appendTableListing(log_, cls, std::span(b).subspan(rec->data, rec->present), rec->length);
+            log_ += "\nOriginal record: " + hex(*id, 4) + " Length " + d32(buf_.length(*rec)) + "\n";
+            appendTableListing(log_, cls, buf_.data(*rec), buf_.length(*rec));
             log_ += "\n";
             log_ += "\nReplacement record: " + hex(*id, 4) + " Length " + d32(newLength) + "\n";
-            buf_.replaceData(*rec, data);
+            buf_.replaceData(*rec, std::move(data));
         } else {
-            buf_.append(*id, data);
+            buf_.append(*id, std::move(data));
             log_ += "\nInsert record: " + hex(*id, 4) + " Length " + d32(newLength) + "\n";
         }
-        listing(data);
+        log_ += newListing;
+        log_ += "\n";
     }
 
     static bool readTable(text::Scanner& ds, RecordClass cls, std::vector<std::uint8_t>& data)
@@ -378,8 +515,9 @@ private:
 
     void finish(std::time_t time)
     {
-        auto& b = buf_.bytes();
-        log_ += "\nRecord count: " + dec(countRecords(b)) + "\n";
+        log_ += "\nRecord count: " + dec(buf_.count()) + "\n";
+        file_ = buf_.compose();
+        std::vector<std::uint8_t>& b = file_;
         clearStamp(b);
         if (revision_) storeRevision(b, *revision_);
         std::uint32_t crc = crc32(b);
@@ -388,6 +526,7 @@ private:
     }
 
     UpdateBuffer buf_;
+    std::vector<std::uint8_t> file_;  // composed at the finish
     std::string_view script_;
     std::size_t pos_ = 0;
     const std::string& defPath_;

@@ -213,6 +213,33 @@ TEST_F(UpdateFixture, TableRecordsReplacedOrInserted)
     EXPECT_EQ(dataOf(r.file, 0x1505), points({{0.5, 1.5}}));
 }
 
+TEST_F(UpdateFixture, CommandsSeeTheFileAsAWalkFromItsStartWould)
+{
+    // A last record cut off by the end of the file stays last: new records go
+    // before it until a command makes it whole.
+    Bytes cut = concat({record(0x41, int16s({1})), Bytes{0x00, 0x03, 0, 0, 10, 0, 0, 0, 'a', 'b', 'c'}});
+    auto r = run(cut, "text 777 A\nfield 800 2 int16 9\ntext 300 B\ntext 888 C\n");
+    EXPECT_EQ(r.file, concat({record(0x41, int16s({1})), record(0x777, textBytes("A ")),
+                              record(0x800, concat({int16s({0, 9}), Bytes(8, 0)})), record(0x300, textBytes("B ")),
+                              record(0x888, textBytes("C "))}));
+    EXPECT_NE(r.log.find("\nRecord count: 5\n"), std::string::npos);
+    // Grown by a field line, the cut-off record keeps its bytes and is whole.
+    Bytes cut341 = concat({record(0x41, {}), Bytes{0x41, 0x03, 0, 0, 10, 0, 0, 0, 7, 7}});
+    r = run(cut341, "field 341 2 ang16 1\ntext 999 Z\n");
+    EXPECT_EQ(r.file, concat({record(0x41, {}), record(0x341, concat({Bytes{7, 7, 182, 0}, Bytes(8, 0)})),
+                              record(0x999, textBytes("Z "))}));
+    EXPECT_EQ(r.log, "Increased size of: 341 from 10 to 12\n341:2 := 182\nInsert text: Z \n"
+                     "\nRecord count: 3\n" + crcLine(r.file));
+
+    // Repeated ids: each command takes the first one left; stray bytes too
+    // short for a header stay at the very end.
+    Bytes dup = concat({record(0x41, {1}), record(0x500, {2}), record(0x41, {3}), record(0x41, {4}), Bytes{9, 9, 9}});
+    r = run(dup, "delete 41\ntext 41 X\ndelete 41\ntext 999 N\ndelete 500\ndelete 500\ntext 41 Y\n");
+    EXPECT_EQ(r.file, concat({record(0x41, textBytes("Y ")), record(0x999, textBytes("N ")), Bytes{9, 9, 9}}));
+    EXPECT_EQ(r.log, "Deleted: 0x41\nReplacement text: X \nDeleted: 0x41\nInsert text: N \nDeleted: 0x500\n"
+                     "Replacement text: Y \n\nRecord count: 2\n" + crcLine(r.file));
+}
+
 TEST_F(UpdateFixture, ADumpBlockPastedIntoAScriptAppliesBack)
 {
     Bytes file = concat({record(0x341, points({{1.0 / 3, 2.0}, {4.5, -1}})), record(0x41, int16s({5}))});
