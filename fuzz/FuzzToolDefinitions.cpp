@@ -16,8 +16,12 @@ void lookUp(ToolDefinitions& defs, std::uint32_t id, const std::string& path)
     RecordLookup r = defs.lookupRecord(id);
     (void)r;
     std::uint32_t fieldWidths = 0;
+    const auto section = defs.sectionFields(id);
+    FUZZ_CHECK(section.has_value() == defs.findRecordSection(id).has_value());
+    FUZZ_CHECK(defs.findRecord(id).name == r.name && defs.findRecord(id).type == r.type);
     if (auto pos = defs.findRecordSection(id)) {
         std::size_t p = *pos;
+        std::size_t walked = 0;
         // Every step moves forward: a section ends, however its lines look.
         for (int guard = 0; auto f = defs.nextFieldLine(p); ++guard) {
             FUZZ_CHECK(f->next > p);
@@ -26,8 +30,13 @@ void lookUp(ToolDefinitions& defs, std::uint32_t id, const std::string& path)
             if (f->field.type)
                 FUZZ_CHECK(lookupTypeName(f->field.typeName) == f->field.type);
             fieldWidths += std::uint32_t(typeWidth(f->field.type));
+            // The section's field list is what the walk meets, in order.
+            FUZZ_CHECK(walked < section->size());
+            FUZZ_CHECK((*section)[walked].name == f->field.name && (*section)[walked].offset == f->field.offset);
+            ++walked;
             p = f->next;
         }
+        FUZZ_CHECK(walked == section->size());
     }
     std::string out;
     const std::uint32_t size = defs.definedRecordSize(id, path, out);
