@@ -146,9 +146,12 @@ void expectSameAsScan(std::string_view bytes, std::size_t& checked)
         EXPECT_EQ(section.has_value(), wantPos.has_value());
         if (wantPos) {
             std::size_t k = 0;
-            for (auto pos = wantPos; auto w = scanNextFieldLine(lines, *pos); pos = w->next, ++k) {
+            std::size_t pos = *wantPos;
+            while (auto w = scanNextFieldLine(lines, pos)) {
                 ASSERT_LT(k, section->size());
                 EXPECT_TRUE(sameField((*section)[k], w->field));
+                pos = w->next;
+                ++k;
             }
             EXPECT_EQ(k, section->size());
         }
