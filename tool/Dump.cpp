@@ -5,6 +5,7 @@
 #include "tool/Stamp.h"
 #include "tool/ToolText.h"
 
+#include <algorithm>
 #include <bit>
 #include <filesystem>
 #include <vector>
@@ -78,7 +79,13 @@ void appendTableListing(std::string& out, RecordClass cls, std::span<const std::
         std::int32_t rows = data.size() >= 4 ? i32At(data, 0) : 0;
         std::int32_t cols = data.size() >= 8 ? i32At(data, 4) : 0;
         out += "columns: " + dec(cols) + "  rows: " + dec(rows) + "\n";
-        if (rows <= 0 || cols <= 0) break;
+        if (rows <= 0 || cols < 0) break;
+        if (cols == 0) {
+            // Each row still ends in "\n". Such rows claim no data, so their
+            // count is capped to keep the output bounded by the file's size.
+            out.append(static_cast<std::size_t>(std::min<std::int64_t>(rows, kMaxEmptyGridRows)), '\n');
+            break;
+        }
         std::size_t available = data.size() >= 8 ? (data.size() - 8) / 8 : 0;
         std::size_t index = 0;
         for (std::int64_t r = 0; r < rows && index < available; ++r) {

@@ -17,7 +17,9 @@ RecordClass classifyRecord(std::uint32_t id);
 
 // Appends the listing of a table record: "Points: %d" or "columns: %d  rows: %d"
 // and its values, reading only the bytes in `data` (the bytes present).
-// `length` is the record's stored length.
+// `length` is the record's stored length. A grid of 0 columns lists one
+// empty line per row, at most kMaxEmptyGridRows of them.
+inline constexpr std::int32_t kMaxEmptyGridRows = 65536;
 void appendTableListing(std::string& out, RecordClass cls, std::span<const std::uint8_t> data, std::uint32_t length);
 
 // True when both paths name one existing file (or are the same text).

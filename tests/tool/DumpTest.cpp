@@ -205,6 +205,30 @@ TEST_F(DumpFixture, ListingsNeverReadPastARecordOrTheFile)
               "\nRecord: 0410 \nPoints: 1\n9\n\n\nRecord count: 1\n");
 }
 
+TEST_F(DumpFixture, GridOfNoColumnsListsOneEmptyLinePerRow)
+{
+    auto grid = [](std::int32_t rows, std::int32_t cols) {
+        Bytes b;
+        put32(b, std::uint32_t(rows));
+        put32(b, std::uint32_t(cols));
+        return b;
+    };
+    Bytes air = concat({record(0x511, grid(2, 0)), record(0x512, grid(0, 0)), record(0x1502, grid(-1, 0))});
+    const std::string expected = "Can't find " + dir.file("none.ini") + "\n"
+                                 "Tarlo record formats not available.\n"
+                                 "\nRecord: 0511 \ncolumns: 0  rows: 2\n\n\n"
+                                 "\nRecord: 0512 \ncolumns: 0  rows: 0\n"
+                                 "\nRecord: 1502 \ncolumns: 0  rows: -1\n"
+                                 "\n"
+                                 "\nRecord count: 3\n";
+    EXPECT_EQ(dump(air, false, dir.file("none.ini")), expected);
+
+    // Rows of no columns cost nothing to claim: a huge count stays bounded.
+    std::string out;
+    appendTableListing(out, RecordClass::Grid, grid(2000000000, 0), 8);
+    EXPECT_EQ(out, "columns: 0  rows: 2000000000\n" + std::string(std::size_t(kMaxEmptyGridRows), '\n'));
+}
+
 TEST_F(DumpFixture, FailuresReturnOne)
 {
     writeText(ini(), kDefinitions);

@@ -263,6 +263,21 @@ TEST_F(UpdateFixture, UnknownTypeStopsTheScriptAndFails)
     EXPECT_EQ(get16(d, 2), 0);
 }
 
+TEST_F(UpdateFixture, GridOfNoColumnsIsLoggedWithItsEmptyRows)
+{
+    Bytes grid;
+    put32(grid, 2); // rows
+    put32(grid, 0); // columns
+    auto r = run(record(0x512, grid), "record: 512\ncolumns: 0 rows: 3\n");
+    EXPECT_EQ(r.log, "\nOriginal record: 0512 Length 8\ncolumns: 0  rows: 2\n\n\n\n"
+                     "\nReplacement record: 0512 Length 8\ncolumns: 0  rows: 3\n\n\n\n\n"
+                     "\nRecord count: 1\n" + crcLine(r.file));
+    Bytes stored = dataOf(r.file, 0x512);
+    ASSERT_EQ(stored.size(), 8u);
+    EXPECT_EQ(get32(stored, 0), 3u);
+    EXPECT_EQ(get32(stored, 4), 0u);
+}
+
 TEST_F(UpdateFixture, HostileCountsAndBytesNeitherCrashNorAllocate)
 {
     auto r = run(record(0x410, int16s({1})),
