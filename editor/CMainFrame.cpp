@@ -4,6 +4,7 @@
 #include "editor/Association.h"
 #include "editor/LockKeys.h"
 #include "editor/Placement.h"
+#include "tables/Placement.h"
 
 #include <QAction>
 #include <QApplication>
@@ -325,6 +326,9 @@ bool CMainFrame::saveModified()
 
 bool CMainFrame::openDocument(const QString& path, bool askSave)
 {
+    // The table windows' edits reach the document before it is asked about
+    // or replaced.
+    m_view->closeTableWindows();
     if (askSave && !saveModified()) return false;
     const QString full = QFileInfo(path).absoluteFilePath();
     const model::fileio::Error err = m_doc.load(toLocal(full));
@@ -379,6 +383,7 @@ bool CMainFrame::saveDocumentAs()
 void CMainFrame::reloadDocument()
 {
     if (!m_doc.hasData()) return;
+    m_view->closeTableWindows();
     const model::fileio::Error err = m_doc.reload();
     if (err)
         showError(QString::fromStdString(err.message.empty() ? std::string("Failed to open document.") : err.message));
@@ -424,38 +429,10 @@ void CMainFrame::applyPlacement()
     r.right = s.value(QStringLiteral("Right"), 300).toInt();
     r.bottom = s.value(QStringLiteral("Bottom"), 400).toInt();
     s.endGroup();
-    const QRect outer = placementFromSettings(r, desktopRect(this));
-    move(outer.topLeft());
-    resize(outer.size());
-    // The stored rectangle includes the window frame, which is known only
-    // once the window manager has framed the window: see event().
-    m_pendingOuter = outer;
-}
-
-void CMainFrame::fitFrameToPending()
-{
-    if (!m_pendingOuter) return;
-    const QSize extra = frameGeometry().size() - geometry().size();
-    if (extra.width() <= 0 && extra.height() <= 0) return;
-    const QRect outer = *m_pendingOuter;
-    m_pendingOuter.reset();
-    resize(std::max(1, outer.width() - extra.width()), std::max(1, outer.height() - extra.height()));
-}
-
-bool CMainFrame::event(QEvent* e)
-{
-    const bool r = QMainWindow::event(e);
-    switch (e->type()) {
-    case QEvent::Show:
-    case QEvent::Move:
-    case QEvent::Resize:
-    case QEvent::WindowActivate:
-        fitFrameToPending();
-        break;
-    default:
-        break;
-    }
-    return r;
+    // The stored rectangle is the outer one, frame included; the frame is
+    // known only once the window manager has framed the window, and the
+    // whole of it is kept on the screen's free area.
+    tables::placeOuter(this, placementFromSettings(r, desktopRect(this)));
 }
 
 void CMainFrame::writePlacementAndSelection()
@@ -484,6 +461,10 @@ void CMainFrame::writePlacementAndSelection()
 
 void CMainFrame::closeEvent(QCloseEvent* event)
 {
+    // First the table windows close as each closes itself, so that their
+    // write-backs are in the document when it is asked about and saved.
+    // After Cancel they stay closed; their edits are kept in the document.
+    m_view->closeTableWindows();
     writePlacementAndSelection();
     if (!saveModified()) {
         event->ignore();

@@ -81,7 +81,6 @@ public:
     virtual void endProgram();   // Alt+X
 
 protected:
-    bool event(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
@@ -95,7 +94,6 @@ private:
     void writePlacementAndSelection();
     void applyPlacement();
     void onExitRequested();
-    void fitFrameToPending();
 
     Options m_options;
     model::CTLDoc m_doc;
@@ -103,7 +101,6 @@ private:
     RecentFiles m_recent;
     bool m_useLastFile = false;
     bool m_useLastSel = false;
-    std::optional<QRect> m_pendingOuter; // outer rectangle still to be fitted
 
     QLabel* m_pane0 = nullptr;
     QLabel* m_capsPane = nullptr;

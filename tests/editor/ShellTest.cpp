@@ -159,9 +159,11 @@ private slots:
             s.setValue(QStringLiteral("Settings/Right"), 5300);
         }
         ScriptedFrame f(options());
+        f.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&f));
         const QRect screen = f.screen()->virtualGeometry();
-        QCOMPARE(f.geometry().x(), screen.right() + 1 - 100);
-        QCOMPARE(f.geometry().width(), 100);
+        QCOMPARE(f.frameGeometry().x(), screen.right() + 1 - 100);
+        QCOMPARE(f.frameGeometry().width(), 100);
     }
 
     void openFromMenuCommandLineAndDrop()
@@ -337,12 +339,13 @@ private slots:
         {
             ScriptedFrame w(options());
             QVERIFY(!w.view()->sortEntries());
-            QCOMPARE(w.pos(), QPoint(40, 60));
 
             // With the option on, the selection is remembered...
             w.setUseLastSel(true);
             QCOMPARE(settings().value(QStringLiteral("Settings/UseLastSel")).toInt(), 1);
             w.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&w));
+            QCOMPARE(w.frameGeometry(), outerAtClose);
             w.openDocument(m_plane, false);
             w.view()->selectEntry(3);
             QVERIFY(w.close());

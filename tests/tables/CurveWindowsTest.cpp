@@ -153,6 +153,9 @@ private slots:
         QPointer<TableWnd> w = TableWnd::open(targetOn(s), nullptr);
         w->move(40, 50);
         w->resize(300, 200);
+        // The outer rectangle is stored: the frame's position and size.
+        const QRect outer = w->frameGeometry();
+        QCOMPARE(outer.topLeft(), QPoint(40, 50));
         QTest::keyClick(w, Qt::Key_Up);
         QTest::keyClick(w, Qt::Key_Escape);
         flushDeletes();
@@ -162,8 +165,8 @@ private slots:
         QVERIFY(!s->modified);
         QCOMPARE(storedPlacement("tbl16", "Left"), 40);
         QCOMPARE(storedPlacement("tbl16", "Top"), 50);
-        QCOMPARE(storedPlacement("tbl16", "Right"), 340);
-        QCOMPARE(storedPlacement("tbl16", "Bottom"), 250);
+        QCOMPARE(storedPlacement("tbl16", "Right"), 40 + outer.width());
+        QCOMPARE(storedPlacement("tbl16", "Bottom"), 50 + outer.height());
 
         // The close box does not write either.
         w = TableWnd::open(targetOn(s), nullptr);
@@ -239,17 +242,14 @@ private slots:
         putPlacement("tbldbl", -50, 20, 10, 300);
         QPointer<TableWnd> a = TableWnd::open(targetOn(stateWith(u16Bytes({1, 2}))), nullptr);
         QPointer<TblDblWnd> b = TblDblWnd::open(targetOn(stateWith(dblBytes(0, {}))), nullptr);
-        for (QWidget* w : {static_cast<QWidget*>(a.data()), static_cast<QWidget*>(b.data())}) {
-            QCOMPARE(w->pos().x(), 0);
-            QCOMPARE(w->width(), 100);
-            QCOMPARE(w->height(), 280);
-        }
+        for (QWidget* w : {static_cast<QWidget*>(a.data()), static_cast<QWidget*>(b.data())})
+            QCOMPARE(w->frameGeometry(), QRect(0, 20, 100, 280));
         a->close();
         b->close();
         putPlacement("tbl16", screen.right + 500, 10, screen.right + 900, 300);
         a = TableWnd::open(targetOn(stateWith(u16Bytes({1, 2}))), nullptr);
-        QCOMPARE(a->pos().x(), screen.right - 100);
-        QCOMPARE(a->width(), 100);
+        QCOMPARE(a->frameGeometry().x(), screen.right - 100);
+        QCOMPARE(a->frameGeometry().width(), 100);
     }
 
     void dblOpenChecksTheLength()

@@ -349,13 +349,13 @@ private slots:
     {
         putPlacement("tbl3d", -50, 20, 10, 300);
         QPointer<CPageWnd> w = openGridTable(targetOn(stateWith(gridBytes(2, 2, oneToN(4)))), nullptr);
-        QCOMPARE(w->pos().x(), 0);
-        QCOMPARE(w->width(), 100);
+        QCOMPARE(w->frameGeometry().x(), 0);
+        QCOMPARE(w->frameGeometry().width(), 100);
         w->close();
         const Edges screen = desktopEdges();
         putPlacement("tbl3d", screen.right - 200, 20, screen.right + 300, 300);
         w = openGridTable(targetOn(stateWith(gridBytes(2, 2, oneToN(4)))), nullptr);
-        QCOMPARE(w->pos().x() + w->width(), screen.right);
+        QCOMPARE(w->frameGeometry().x() + w->frameGeometry().width(), screen.right);
         w->move(-30, 10);
         w->close();
         QCOMPARE(storedPlacement("tbl3d", "Left"), 0);
