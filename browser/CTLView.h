@@ -75,6 +75,10 @@ public:
     // the focus back.
     virtual bool inPlaceEditorOpen() const { return false; }
     virtual void focusInPlaceEditor() {}
+    // Closes the open table windows each the way its own close does, so
+    // that their edits reach the document; called before the document is
+    // asked about, saved at exit or replaced.
+    virtual void closeTableWindows() {}
 
     // Message boxes go through here so tests can read them.
     virtual void showMessage(const QString& text);

@@ -440,6 +440,13 @@ void EditingView::abandonDeadTables()
 #endif
 }
 
+void EditingView::closeTableWindows()
+{
+#ifdef TARLO_HAVE_TABLES
+    tables::TableFrame::closeAll();
+#endif
+}
+
 std::unique_ptr<tables::TableTarget> EditingView::makeTableTarget(int i)
 {
 #ifdef TARLO_HAVE_TABLES

@@ -43,6 +43,7 @@ public:
     bool canSearchAgain() const override { return !m_search.text.empty(); }
     bool inPlaceEditorOpen() const override;
     void focusInPlaceEditor() override;
+    void closeTableWindows() override;
     void showMessage(const QString& text) override;
 
     // ---- the in-place box ----

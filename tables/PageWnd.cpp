@@ -47,13 +47,26 @@ void CPageEdit::keyPressEvent(QKeyEvent* e)
     const QString t = e->text();
     const bool isChar = !t.isEmpty() && (t.at(0).isPrint() || e->key() == Qt::Key_Backspace);
     if (!isChar) {
-        QLineEdit::keyPressEvent(e); // arrows, Home, End, Delete act in the box
+        // Arrows, Home, End, Delete act in the box, and none of them reaches
+        // the grid while the box has the focus: a line edit leaves Up, Down
+        // and the page keys unhandled, and the grid would move on them.
+        QLineEdit::keyPressEvent(e);
+        e->accept();
         return;
     }
     const QChar c = t.at(0);
     if (e->key() == Qt::Key_Backspace || (t.size() == 1 && ((c >= u'0' && c <= u'9') || c == u'-' || c == u'.')))
         QLineEdit::keyPressEvent(e);
     growIfNeeded();
+}
+
+void CPageEdit::focusOutEvent(QFocusEvent* e)
+{
+    QLineEdit::focusOutEvent(e);
+    // Focus leaving the box (Tab, a click elsewhere, another window) ends the
+    // edit with a commit; the box's own context menu does not.
+    if (e->reason() != Qt::PopupFocusReason && !isHidden())
+        grid_->editorCommitted();
 }
 
 void CPageEdit::growIfNeeded()
@@ -568,6 +581,10 @@ void CPageWnd::updateCurrentRect()
 
 void CPageWnd::moveTo(int row, int col)
 {
+    // The open edit belongs to the cell being left: commit it before the
+    // current cell changes.
+    if (!editor_->isHidden())
+        EndCellEdit(true);
     prevRow_ = curRow_;
     prevCol_ = curCol_;
     curRow_ = row;
@@ -698,7 +715,9 @@ void CPageWnd::EndCellEdit(bool commit)
         modified_ = true;
     }
     editor_->clear();
-    if (hadFocus && !closing_)
+    // Focus back to the grid when the box had it, or when the window is not
+    // active (it then comes back to the grid, not to the hidden box).
+    if ((hadFocus || !isActiveWindow()) && !closing_)
         setFocus();
     update(curRect_);
 }

@@ -42,8 +42,9 @@ struct PageScrollState {
 };
 
 // The cell editor: a child edit box that takes "0"-"9", "-", "." and
-// Backspace, commits on Enter, cancels on Escape, and grows to the right
-// when its text nears its right edge.
+// Backspace, commits on Enter and when it loses the focus, cancels on
+// Escape, and grows to the right when its text nears its right edge. Its
+// other keys stay inside it.
 class CPageEdit : public QLineEdit {
     Q_OBJECT
 public:
@@ -54,6 +55,7 @@ public:
 protected:
     void keyPressEvent(QKeyEvent* e) override;
     void showEvent(QShowEvent* e) override;
+    void focusOutEvent(QFocusEvent* e) override;
 
 private:
     void growIfNeeded();

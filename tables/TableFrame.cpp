@@ -76,13 +76,27 @@ void TableFrame::abandonAll()
         w->abandon();
 }
 
+void TableFrame::closeAll()
+{
+    for (TableFrame* w : openWindows())
+        w->close();
+}
+
 QList<TableFrame*> TableFrame::openWindows()
 {
     QList<TableFrame*> out;
     for (const auto& p : registry())
-        if (p)
+        if (p && !p->closed_)
             out.append(p.data());
     return out;
+}
+
+bool TableFrame::event(QEvent* e)
+{
+    const bool r = QWidget::event(e);
+    if (e->type() == QEvent::Close && e->isAccepted())
+        closed_ = true;
+    return r;
 }
 
 void TableFrame::bringToFront()

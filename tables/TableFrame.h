@@ -40,6 +40,13 @@ public:
     // abandon() on every open table window; the owner calls this before the
     // record list is rebuilt or another file is loaded.
     static void abandonAll();
+    // Closes every open table window the way its own close box does: the
+    // double-table and grid windows write their changes back, a tbl16 window
+    // writes nothing (as Esc). The owner calls this before it asks about
+    // unsaved changes or replaces the document, so that the question covers
+    // the tables' edits.
+    static void closeAll();
+    // The windows that are open (not yet closed), in the order they opened.
     static QList<TableFrame*> openWindows();
 
     // Shows the window, raised above the others and active.
@@ -74,6 +81,7 @@ protected:
     void paintCurve(const std::vector<QPointF>& points, double extentX, double extentY, std::size_t current);
 
     void resizeEvent(QResizeEvent* e) override;
+    bool event(QEvent* e) override;
 
 public:
     QString statusText() const;
@@ -84,6 +92,7 @@ private:
     QString section_;
     std::size_t sizeAtOpen_ = 0;
     bool abandoned_ = false;
+    bool closed_ = false; // closed, waiting for its deferred deletion
     QStatusBar* status_ = nullptr;
     QLabel* pane0_ = nullptr;
     QLabel* pane1_ = nullptr;
