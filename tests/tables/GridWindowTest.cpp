@@ -5,10 +5,12 @@
 #include "tables/PageWnd.h"
 
 #include <QClipboard>
+#include <QLineEdit>
 #include <QScrollBar>
 #include <QtTest>
 
 #include <bit>
+#include <functional>
 
 using namespace tables;
 
@@ -166,6 +168,84 @@ private slots:
         QCOMPARE(f64At(s->bytes, 8 + 8 * (2 * 2 + 0)), -7.0);  // group 2, value 0
         QCOMPARE(f64At(s->bytes, 8 + 8 * (2 * 2 + 1)), 6.0);
         QCOMPARE(f64At(s->bytes, 8), 1.0);
+    }
+
+    void commitWritesTheEditedCellWhateverEndsTheEdit()
+    {
+        // Each way of ending an edit of (2, 2); where the current cell is then.
+        struct Way {
+            QString name;
+            std::function<void(CPageWnd*)> end;
+            int row, col;
+        };
+        QLineEdit elsewhere; // another window, to take the focus away
+        const QList<Way> ways = {
+            {QStringLiteral("Enter"), [](CPageWnd* w) { QTest::keyClick(w->cellEditor(), Qt::Key_Return); }, 2, 2},
+            {QStringLiteral("Tab"), [](CPageWnd* w) { QTest::keyClick(w->cellEditor(), Qt::Key_Tab); }, 2, 2},
+            {QStringLiteral("Down on the grid"), [](CPageWnd* w) { QTest::keyClick(w, Qt::Key_Down); }, 3, 2},
+            {QStringLiteral("Up on the grid"), [](CPageWnd* w) { QTest::keyClick(w, Qt::Key_Up); }, 1, 2},
+            {QStringLiteral("Left on the grid"), [](CPageWnd* w) { QTest::keyClick(w, Qt::Key_Left); }, 2, 1},
+            {QStringLiteral("Right on the grid"), [](CPageWnd* w) { QTest::keyClick(w, Qt::Key_Right); }, 2, 3},
+            // The box's own keys stay in the box; Enter then commits.
+            {QStringLiteral("arrows in the box, then Enter"),
+             [](CPageWnd* w) {
+                 for (auto k : {Qt::Key_Down, Qt::Key_Up, Qt::Key_PageDown, Qt::Key_Left, Qt::Key_Right}) {
+                     QTest::keyClick(w->cellEditor(), k);
+                     QVERIFY(w->cellEditor()->isVisible());
+                     QCOMPARE(w->currentRow(), 2);
+                     QCOMPARE(w->currentCol(), 2);
+                 }
+                 QTest::keyClick(w->cellEditor(), Qt::Key_Return);
+             },
+             2, 2},
+            {QStringLiteral("click on another cell"),
+             [](CPageWnd* w) {
+                 QRect r = w->currentCellRect();
+                 QTest::mouseClick(w, Qt::LeftButton, {}, r.center() + QPoint(r.width(), r.height()));
+             },
+             3, 3},
+            {QStringLiteral("scroll bar"),
+             [](CPageWnd* w) { w->verticalBar()->triggerAction(QAbstractSlider::SliderSingleStepAdd); }, 2, 2},
+            {QStringLiteral("focus to another window"),
+             [&elsewhere](CPageWnd*) {
+                 elsewhere.show();
+                 elsewhere.activateWindow();
+                 QVERIFY(QTest::qWaitForWindowActive(&elsewhere));
+                 elsewhere.setFocus();
+             },
+             2, 2},
+        };
+        for (const Way& way : ways) {
+            const auto before = gridBytes(4, 40, oneToN(160));
+            auto s = stateWith(before);
+            QPointer<CPageWnd> w = openGridTable(targetOn(s), nullptr);
+            w->resize(500, 300);
+            w->activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(w));
+            QTest::keyClick(w, Qt::Key_Down);
+            QTest::keyClick(w, Qt::Key_Right);
+            QCOMPARE(w->currentRow(), 2);
+            QTest::keyClick(w, Qt::Key_Return);
+            QVERIFY(w->cellEditor()->hasFocus());
+            QTest::keyClicks(w->cellEditor(), QStringLiteral("77"));
+            way.end(w);
+            if (QTest::currentTestFailed())
+                QFAIL(qPrintable(way.name));
+            QVERIFY2(w->cellEditor()->isHidden(), qPrintable(way.name));
+            QVERIFY2(text(w, 2, 2) == QStringLiteral("77.000000"), qPrintable(way.name + QStringLiteral(": ") + text(w, 2, 2)));
+            // Cells around it keep their values (column g holds 40g + 1 ...).
+            QVERIFY2(text(w, 3, 2) == QStringLiteral("84.000000"), qPrintable(way.name + QStringLiteral(": ") + text(w, 3, 2)));
+            QVERIFY2(text(w, 2, 3) == QStringLiteral("123.000000"), qPrintable(way.name));
+            QVERIFY2(text(w, 1, 2) == QStringLiteral("82.000000"), qPrintable(way.name));
+            QVERIFY2(w->currentRow() == way.row && w->currentCol() == way.col, qPrintable(way.name));
+            QVERIFY(w->isModified());
+            w->close();
+            QCOMPARE(s->stores, 1);
+            auto expected = oneToN(160);
+            expected[2 * 40 + 2] = 77;
+            QVERIFY2(s->bytes == gridBytes(4, 40, expected), qPrintable(way.name));
+            elsewhere.hide();
+        }
     }
 
     void closeDropsAnOpenEdit()
