@@ -17,6 +17,7 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QProcess>
+#include <QScreen>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QStatusBar>
@@ -164,6 +165,37 @@ private slots:
         const QRect screen = f.screen()->virtualGeometry();
         QCOMPARE(f.frameGeometry().x(), screen.right() + 1 - 100);
         QCOMPARE(f.frameGeometry().width(), 100);
+    }
+
+    void openedWhollyOnTheScreen()
+    {
+        const QRect desk = QGuiApplication::primaryScreen()->virtualGeometry();
+        const int right = desk.x() + desk.width(), bottom = desk.y() + desk.height();
+        // "Top" beyond the bottom; then a rectangle past the right and bottom edges.
+        const QList<QRect> stored = {QRect(QPoint(30, bottom + 400), QPoint(330, bottom + 800)),
+                                     QRect(QPoint(right - 250, bottom - 300), QPoint(right + 200, bottom + 300))};
+        for (const QRect& r : stored) {
+            {
+                QSettings s = settings();
+                s.setValue(QStringLiteral("Settings/Left"), r.left());
+                s.setValue(QStringLiteral("Settings/Top"), r.top());
+                s.setValue(QStringLiteral("Settings/Right"), r.right());
+                s.setValue(QStringLiteral("Settings/Bottom"), r.bottom());
+            }
+            ScriptedFrame w(options());
+            w.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&w));
+            const QRect outer = w.frameGeometry();
+            QVERIFY(outer != w.geometry()); // the platform draws a frame
+            QVERIFY(QGuiApplication::primaryScreen()->availableGeometry().contains(outer));
+            QCOMPARE(outer.bottom() + 1, bottom);
+            QVERIFY(w.statusBar()->isVisible());
+            QCOMPARE(w.statusBar()->geometry().bottom(), w.height() - 1);
+            QVERIFY(w.close());
+            QSettings s = settings();
+            QCOMPARE(s.value(QStringLiteral("Settings/Top")).toInt(), outer.top());
+            QCOMPARE(s.value(QStringLiteral("Settings/Bottom")).toInt(), bottom);
+        }
     }
 
     void openFromMenuCommandLineAndDrop()

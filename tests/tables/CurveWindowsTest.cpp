@@ -6,6 +6,7 @@
 
 #include <QImage>
 #include <QLineEdit>
+#include <QStatusBar>
 #include <QtTest>
 
 #include <bit>
@@ -250,6 +251,34 @@ private slots:
         a = TableWnd::open(targetOn(stateWith(u16Bytes({1, 2}))), nullptr);
         QCOMPARE(a->frameGeometry().x(), screen.right - 100);
         QCOMPARE(a->frameGeometry().width(), 100);
+    }
+
+    void curveWindowsOpenWhollyOnTheScreen()
+    {
+        const Edges screen = desktopEdges();
+        for (const QString& section : {QStringLiteral("tbl16"), QStringLiteral("tbldbl")}) {
+            // "Top" beyond the bottom; then a rectangle past the right and bottom edges.
+            const QList<QRect> stored = {QRect(QPoint(30, screen.bottom + 400), QPoint(330, screen.bottom + 600)),
+                                         QRect(QPoint(screen.right - 150, screen.bottom - 120),
+                                               QPoint(screen.right + 200, screen.bottom + 300))};
+            for (const QRect& r : stored) {
+                putPlacement(section, r.left(), r.top(), r.right(), r.bottom());
+                QPointer<TableFrame> w;
+                if (section == QStringLiteral("tbl16"))
+                    w = TableWnd::open(targetOn(stateWith(u16Bytes({1, 2}))), nullptr);
+                else
+                    w = TblDblWnd::open(targetOn(stateWith(dblBytes(1, {1, 2}))), nullptr);
+                QVERIFY(QTest::qWaitForWindowExposed(w));
+                const QRect outer = w->frameGeometry();
+                QVERIFY(outer != w->geometry()); // the platform draws a frame
+                QVERIFY2(freeArea().contains(outer), qPrintable(section));
+                QCOMPARE(outer.bottom() + 1, screen.bottom);
+                // The status bar lies inside the window, and so on the screen.
+                QCOMPARE(w->findChild<QStatusBar*>()->geometry().bottom(), w->height() - 1);
+                w->close();
+                QCOMPARE(storedRect(section), outer);
+            }
+        }
     }
 
     void dblOpenChecksTheLength()

@@ -4,6 +4,7 @@
 #include "tables/TableFrame.h"
 
 #include <QApplication>
+#include <QScreen>
 #include <QSettings>
 #include <QTemporaryDir>
 
@@ -66,6 +67,19 @@ inline int storedPlacement(const QString& section, const QString& key)
 {
     QSettings s(QStringLiteral("Kestrel Loft"), QStringLiteral("Tarlo"));
     return s.value(section + u'/' + key, -12345).toInt();
+}
+
+// The outer rectangle of a shown window, frame included, as the settings
+// store it; and the screen's free area it must lie in.
+inline QRect storedRect(const QString& section)
+{
+    const int l = storedPlacement(section, QStringLiteral("Left")), t = storedPlacement(section, QStringLiteral("Top"));
+    return QRect(l, t, storedPlacement(section, QStringLiteral("Right")) - l,
+                 storedPlacement(section, QStringLiteral("Bottom")) - t);
+}
+inline QRect freeArea()
+{
+    return QGuiApplication::primaryScreen()->availableGeometry();
 }
 
 inline void clearPlacement(const QString& section)

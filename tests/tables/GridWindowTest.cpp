@@ -442,6 +442,21 @@ private slots:
         QCOMPARE(storedPlacement("tbl3d", "Right"), 170); // -30 + 200: the left edge moves in, the width shrinks
     }
 
+    void gridOpensWhollyOnTheScreen()
+    {
+        const Edges screen = desktopEdges();
+        putPlacement("tbl3d", screen.right - 150, screen.bottom - 60, screen.right + 200, screen.bottom + 300);
+        QPointer<CPageWnd> w = openGridTable(targetOn(stateWith(gridBytes(2, 2, oneToN(4)))), nullptr);
+        QVERIFY(QTest::qWaitForWindowExposed(w));
+        const QRect outer = w->frameGeometry();
+        QVERIFY(outer != w->geometry());
+        QVERIFY(freeArea().contains(outer));
+        QCOMPARE(outer, QRect(screen.right - 150, screen.bottom - 100, 150, 100));
+        w->move(40, 30);
+        w->close();
+        QCOMPARE(storedRect(QStringLiteral("tbl3d")), QRect(40, 30, 150, 100));
+    }
+
     void singleCellGridHasNoBody()
     {
         auto s = stateWith(gridBytes(1, 1, {42}));

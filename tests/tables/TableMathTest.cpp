@@ -122,6 +122,40 @@ TEST(Placement, SaveClampsToScreenAndMinimumSize)
     EXPECT_EQ(f.bottom, 600);
 }
 
+TEST(Placement, FrameFitsWhollyOnTheFreeArea)
+{
+    const QMargins frame(4, 30, 4, 4); // borders and a title bar
+    const QRect screen(0, 0, 1280, 1024);
+    // Room enough: only the frame is taken off.
+    EXPECT_EQ(fitOuterRect(QRect(10, 10, 590, 290), frame, screen), QRect(14, 40, 582, 256));
+    // The clamped stored rectangle reaches the bottom edge: the frame's bottom
+    // stays on it, the title bar and the status strip inside.
+    const QRect atBottom = openRect({10, 5000, 600, 5300}, {0, 0, 1280, 1024});
+    EXPECT_EQ(atBottom, QRect(10, 924, 590, 100));
+    const QRect g = fitOuterRect(atBottom, frame, screen);
+    EXPECT_EQ(g, QRect(14, 954, 582, 66));
+    EXPECT_EQ(g.adjusted(-4, -30, 4, 4), atBottom);
+    // Past the right and bottom edges: moved back in, not cut.
+    EXPECT_EQ(fitOuterRect(QRect(1200, 1000, 300, 200), frame, screen), QRect(984, 854, 292, 166));
+    // A panel takes the top and the bottom of the screen: the free area counts.
+    const QRect free(0, 24, 1280, 960);
+    EXPECT_EQ(fitOuterRect(QRect(0, 0, 300, 200), frame, free), QRect(4, 54, 292, 166));
+    EXPECT_EQ(fitOuterRect(QRect(0, 900, 300, 200), frame, free), QRect(4, 814, 292, 166));
+    // Larger than the area: shrunk to it.
+    EXPECT_EQ(fitOuterRect(QRect(-100, -100, 5000, 5000), frame, free), QRect(4, 54, 1272, 926));
+    // A window that cannot become as small as asked keeps its title bar on
+    // the area and moves left and up as far as needed.
+    EXPECT_EQ(fitOuterRect(QRect(1180, 924, 100, 100), frame, screen, QSize(200, 150)),
+              QRect(1076, 870, 200, 150));
+    EXPECT_EQ(fitOuterRect(QRect(0, 0, 100, 100), frame, QRect(0, 0, 150, 100), QSize(200, 150)),
+              QRect(4, 30, 200, 150));
+    // No frame (before the window is framed, or a platform without one).
+    EXPECT_EQ(fitOuterRect(QRect(10, 10, 290, 390), QMargins(), screen), QRect(10, 10, 290, 390));
+    // Extreme values do not overflow.
+    EXPECT_EQ(fitOuterRect(QRect(QPoint(INT_MAX - 10, INT_MAX - 10), QSize(50, 50)), frame, screen),
+              QRect(1234, 1004, 42, 16));
+}
+
 TEST(Tbl16Model, KeysWalkWrapAndClamp)
 {
     using A = Tbl16Model::Action;
