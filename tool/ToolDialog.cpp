@@ -10,7 +10,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFontDatabase>
 #include <QFontMetrics>
+#include <QGridLayout>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -132,10 +134,32 @@ QString ToolDialog::chooseFile(const QString& filterName, const QString& pattern
     return QFileDialog::getOpenFileName(this, QStringLiteral("Open"), folder, filter);
 }
 
+int ToolDialog::captionWidth(const QString& caption)
+{
+    // Window managers draw titles in their own, often bold and larger, font,
+    // beside a window icon and up to three buttons: measure in the bold title
+    // font and leave room for those.
+    QFont f = QFontDatabase::systemFont(QFontDatabase::TitleFont);
+    f.setBold(true);
+    const QFontMetrics fm(f);
+    return fm.horizontalAdvance(caption) * 5 / 4 + 6 * fm.height() + 40;
+}
+
+std::unique_ptr<QMessageBox> ToolDialog::makeMessageBox(QWidget* parent, const QString& text, const QString& caption,
+                                                        QMessageBox::Icon icon)
+{
+    auto box = std::make_unique<QMessageBox>(icon, caption, text, QMessageBox::Ok, parent);
+    // The box sizes itself from its layout when shown; a spacer across the
+    // whole layout makes that size wide enough for the caption.
+    if (auto* grid = qobject_cast<QGridLayout*>(box->layout()))
+        grid->addItem(new QSpacerItem(captionWidth(caption), 0, QSizePolicy::Minimum, QSizePolicy::Minimum),
+                      grid->rowCount(), 0, 1, grid->columnCount());
+    return box;
+}
+
 void ToolDialog::showMessage(const QString& text, const QString& caption, QMessageBox::Icon icon)
 {
-    QMessageBox box(icon, caption, text, QMessageBox::Ok, this);
-    box.exec();
+    makeMessageBox(this, text, caption, icon)->exec();
 }
 
 void ToolDialog::showAboutBox()

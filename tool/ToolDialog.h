@@ -6,6 +6,8 @@
 #include <QMessageBox>
 #include <QString>
 
+#include <memory>
+
 class QApplication;
 class QCheckBox;
 class QLineEdit;
@@ -34,6 +36,13 @@ public:
     QPushButton* updateButton() const { return updateButton_; }
     QPushButton* selectAirButton() const { return selectAir_; }
     QPushButton* selectScriptButton() const { return selectScript_; }
+
+    // The message boxes: OK, an icon, the file name as text and the outcome as
+    // caption, wide enough for the caption to be read in the title bar.
+    static std::unique_ptr<QMessageBox> makeMessageBox(QWidget* parent, const QString& text, const QString& caption,
+                                                       QMessageBox::Icon icon);
+    // The least width of a window whose title bar shows `caption` whole.
+    static int captionWidth(const QString& caption);
 
     static QString settingsOrganization() { return QStringLiteral("Kestrel Loft"); }
     static QString settingsApplication() { return QStringLiteral("Patchwise"); }

@@ -4,6 +4,8 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QDir>
+#include <QFontDatabase>
+#include <QTimer>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -59,6 +61,37 @@ protected:
         messages.append({text, caption, icon});
     }
     void showAboutBox() override { ++aboutShown; }
+};
+
+// The real message boxes, answered here: each one that opens is noted and
+// its OK button clicked.
+class RealBoxDialog : public ToolDialog {
+public:
+    using ToolDialog::ToolDialog;
+    QString choice;
+    struct Seen {
+        QString title, text;
+        int width;
+    };
+    QList<Seen> seen;
+
+    RealBoxDialog(const QString& ini, ToolDefinitions& defs) : ToolDialog(ini, defs)
+    {
+        connect(&poll_, &QTimer::timeout, this, [this] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box || !box->isVisible())
+                return;
+            seen.append({box->windowTitle(), box->text(), box->width()});
+            box->button(QMessageBox::Ok)->click();
+        });
+        poll_.start(10);
+    }
+
+protected:
+    QString chooseFile(const QString&, const QString&, const QString&) override { return choice; }
+
+private:
+    QTimer poll_;
 };
 
 void writeFile(const QString& path, const QByteArray& bytes)
@@ -230,6 +263,39 @@ private slots:
         QCOMPARE(d.messages[1].text, QString());
         QCOMPARE(d.messages[1].caption, QStringLiteral("Error"));
         QCOMPARE(d.messages[1].icon, QMessageBox::Critical);
+    }
+
+    void messageBoxesAreWideEnoughForTheirCaptions()
+    {
+        // A bold title font and room for a window icon and three buttons.
+        QFont title = QFontDatabase::systemFont(QFontDatabase::TitleFont);
+        title.setBold(true);
+        const QFontMetrics fm(title);
+        for (const char* caption : {"Air File Dumped", "Air File Updated", "Files Not Selected", "Patchwise", "Error"}) {
+            const QString c = QString::fromLatin1(caption);
+            auto box = ToolDialog::makeMessageBox(nullptr, QStringLiteral("a.txt"), c, QMessageBox::Warning);
+            QCOMPARE(box->windowTitle(), c);
+            QCOMPARE(box->text(), QStringLiteral("a.txt"));
+            QCOMPARE(box->standardButtons(), QMessageBox::StandardButtons(QMessageBox::Ok));
+            box->show();
+            QVERIFY(QTest::qWaitForWindowExposed(box.get()));
+            QVERIFY2(box->width() >= fm.horizontalAdvance(c) + 6 * fm.height(), caption);
+            QVERIFY(box->width() >= ToolDialog::captionWidth(c));
+        }
+        // A long caption widens the box further than a short one.
+        QVERIFY(ToolDialog::captionWidth(QStringLiteral("Air File Dumped")) >
+                ToolDialog::captionWidth(QStringLiteral("Error")));
+
+        // The dialog's own box, after a dump.
+        ToolDefinitions defs;
+        RealBoxDialog d(ini(), defs);
+        d.choice = air();
+        d.selectAirButton()->click();
+        d.dumpButton()->click();
+        QCOMPARE(d.seen.size(), 1);
+        QCOMPARE(d.seen[0].title, QStringLiteral("Air File Dumped"));
+        QCOMPARE(d.seen[0].text, QStringLiteral("plane.txt"));
+        QVERIFY(d.seen[0].width >= fm.horizontalAdvance(QStringLiteral("Air File Dumped")) + 6 * fm.height());
     }
 
     void updateThroughTheDialog()
