@@ -118,7 +118,15 @@ CPageWnd::CPageWnd(int cols, int rows, std::unique_ptr<TableTarget> target, QWid
     SetSize(cols, rows);
 }
 
-CPageWnd::~CPageWnd() = default;
+CPageWnd::~CPageWnd()
+{
+    // Destroyed without a close (the program ends at once): an open edit is
+    // dropped, and the box must not report its focus loss to a grid that is
+    // going away.
+    closing_ = true;
+    if (editor_)
+        editor_->hide();
+}
 
 bool CPageWnd::validAddress(int row, int col) const
 {

@@ -200,10 +200,10 @@ private slots:
              2, 2},
             {QStringLiteral("click on another cell"),
              [](CPageWnd* w) {
-                 QRect r = w->currentCellRect();
-                 QTest::mouseClick(w, Qt::LeftButton, {}, r.center() + QPoint(r.width(), r.height()));
+                 const QRect r = w->currentCellRect(); // the cell below, in sight whatever the font
+                 QTest::mouseClick(w, Qt::LeftButton, {}, r.center() + QPoint(0, r.height()));
              },
-             3, 3},
+             3, 2},
             {QStringLiteral("scroll bar"),
              [](CPageWnd* w) { w->verticalBar()->triggerAction(QAbstractSlider::SliderSingleStepAdd); }, 2, 2},
             {QStringLiteral("focus to another window"),
@@ -256,6 +256,20 @@ private slots:
         QTest::keyClick(w, Qt::Key_Return);
         QTest::keyClicks(w->cellEditor(), QStringLiteral("8"));
         w->close();
+        QCOMPARE(s->stores, 0);
+        QVERIFY(!s->modified);
+    }
+
+    void destroyedWithAnOpenEditWritesNothing()
+    {
+        auto s = stateWith(gridBytes(2, 2, oneToN(4)));
+        auto* w = openGridTable(targetOn(s), nullptr);
+        w->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(w));
+        QTest::keyClick(w, Qt::Key_Return);
+        QTest::keyClicks(w->cellEditor(), QStringLiteral("8"));
+        QVERIFY(w->cellEditor()->hasFocus());
+        delete w; // as at the end of the program, without a close
         QCOMPARE(s->stores, 0);
         QVERIFY(!s->modified);
     }
