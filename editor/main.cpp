@@ -8,6 +8,7 @@
 #include "model/ListCommand.h"
 
 #include <iostream>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -16,8 +17,14 @@ int main(int argc, char** argv)
     // --list, --help and --version run without a display: before any QApplication.
     {
         const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
-        if (model::isHeadlessCommand(args))
-            return model::runListCommand(args, argc > 0 ? argv[0] : "tarlo", std::cout, std::cerr);
+        if (model::isHeadlessCommand(args)) {
+            try {
+                return model::runListCommand(args, argc > 0 ? argv[0] : "tarlo", std::cout, std::cerr);
+            } catch (const std::bad_alloc&) {
+                std::cerr << "tarlo: there is not enough memory for this file.\n";
+                return 1;
+            }
+        }
     }
     QApplication app(argc, argv);
     QCoreApplication::setOrganizationName(tarlo::settingsOrganization());

@@ -317,8 +317,14 @@ double parseRealPrefix(std::string_view s)
         return 0.0;
     double v = 0.0;
     auto res = std::from_chars(s.data() + start, s.data() + end, v, std::chars_format::fixed);
-    if (res.ec == std::errc::result_out_of_range)
-        v = std::numeric_limits<double>::infinity();
+    if (res.ec == std::errc::result_out_of_range) {
+        // Without an exponent only a number of 309 or more integer digits
+        // overflows; a fraction of hundreds of zeros underflows to 0.
+        bool big = false;
+        for (std::size_t k = start; k < start + intDigits; ++k)
+            big = big || s[k] != '0';
+        v = big ? std::numeric_limits<double>::infinity() : 0.0;
+    }
     else if (res.ec != std::errc())
         v = 0.0;
     return neg ? -v : v;

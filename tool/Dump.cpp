@@ -1,5 +1,7 @@
 #include "tool/Dump.h"
 
+#include "tool/OutputPath.h"
+
 #include "model/FileIO.h"
 #include "tool/AirWalk.h"
 #include "tool/Stamp.h"
@@ -7,6 +9,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <new>
 #include <filesystem>
 #include <vector>
 
@@ -232,6 +235,10 @@ int writeDump(const std::string& airPath, const std::string& dumpPath, const std
         if (error) *error = "The dump file " + dumpPath + " is the AIR file itself.";
         return 1;
     }
+    if (replacesAirOrBackup(dumpPath, airPath)) {
+        if (error) *error = "The dump file " + dumpPath + " would replace a backup of the AIR file.";
+        return 1;
+    }
     const bool wasLoaded = defs.loaded();
     auto asBytes = [](std::string_view s) {
         return std::span(reinterpret_cast<const std::uint8_t*>(s.data()), s.size());
@@ -246,10 +253,17 @@ int writeDump(const std::string& airPath, const std::string& dumpPath, const std
         if ((unreadable = fio::readFile(airPath, air))) {
             failure = writer.write(asBytes("Can't open " + airPath + "\n"));
         } else {
-            dumpTo(air, definitionPath, full, defs, [&](std::string_view piece) {
-                failure = writer.write(asBytes(piece));
-                return !failure;
-            });
+            try {
+                dumpTo(air, definitionPath, full, defs, [&](std::string_view piece) {
+                    failure = writer.write(asBytes(piece));
+                    return !failure;
+                });
+            } catch (const std::bad_alloc&) {
+                // The temporary goes with the writer.
+                if (!wasLoaded) defs.unload();
+                if (error) *error = "There is not enough memory to list " + airPath + ".";
+                return 1;
+            }
         }
         if (!failure) failure = writer.commit();
     }

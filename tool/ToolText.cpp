@@ -1,5 +1,6 @@
 #include "tool/ToolText.h"
 
+#include <algorithm>
 #include <charconv>
 #include <limits>
 
@@ -72,6 +73,39 @@ struct Acc {
         v = v * base + d;
     }
 };
+
+// The value strtod gives a number that from_chars found out of range:
+// HUGE_VAL when it overflows, 0 when it underflows (subnormal results are in
+// range). num is the unsigned number, digits and exponent, without any "0x".
+// The two are told apart by the power of the first non-zero digit plus the
+// exponent: out of range, that sum is far beyond either end.
+double outOfRange(std::string_view num, bool hexDigits)
+{
+    const std::size_t mantissaEnd = num.find_first_of(hexDigits ? "pP" : "eE");
+    std::string_view mantissa = num.substr(0, mantissaEnd);
+    const std::size_t point = std::min(mantissa.find('.'), mantissa.size());
+    long long power = 0;
+    bool any = false;
+    for (std::size_t i = 0; i < mantissa.size(); ++i) {
+        if (mantissa[i] == '.' || mantissa[i] == '0') continue;
+        power = i < point ? static_cast<long long>(point - i - 1) : -static_cast<long long>(i - point);
+        any = true;
+        break;
+    }
+    if (!any) return 0.0;
+    long long exponent = 0;
+    if (mantissaEnd != std::string_view::npos) {
+        std::size_t q = mantissaEnd + 1;
+        const bool negative = q < num.size() && num[q] == '-';
+        if (q < num.size() && (num[q] == '-' || num[q] == '+')) ++q;
+        for (; q < num.size() && isDigit(num[q]); ++q)
+            exponent = std::min(exponent * 10 + (num[q] - '0'), 1000000000000LL);
+        if (negative) exponent = -exponent;
+    }
+    // A hexadecimal digit is four binary places.
+    if (hexDigits) power *= 4;
+    return power + exponent < 0 ? 0.0 : std::numeric_limits<double>::infinity();
+}
 
 } // namespace
 
@@ -162,7 +196,7 @@ std::optional<double> Scanner::real()
         // A hexadecimal floating constant, which "%lf" also reads.
         std::string_view rest = s_.substr(p + 2);
         auto r = std::from_chars(rest.data(), rest.data() + rest.size(), value, std::chars_format::hex);
-        if (r.ec == std::errc::result_out_of_range) value = std::numeric_limits<double>::infinity();
+        if (r.ec == std::errc::result_out_of_range) value = outOfRange(rest.substr(0, r.ptr - rest.data()), true);
         else if (r.ec != std::errc()) return std::nullopt;
         p = static_cast<std::size_t>(r.ptr - s_.data());
     } else {
@@ -187,11 +221,7 @@ std::optional<double> Scanner::real()
         std::string_view num = s_.substr(body, p - body);
         auto r = std::from_chars(num.data(), num.data() + num.size(), value, std::chars_format::general);
         if (r.ec == std::errc::result_out_of_range) {
-            // Overflow gives HUGE_VAL, underflow 0, as strtod does.
-            bool tiny = false;
-            auto e = num.find_first_of("eE");
-            if (e != std::string_view::npos && e + 1 < num.size() && num[e + 1] == '-') tiny = true;
-            value = tiny ? 0.0 : std::numeric_limits<double>::infinity();
+            value = outOfRange(num, false);
         } else if (r.ec != std::errc()) {
             return std::nullopt;
         }

@@ -3,6 +3,7 @@
 #include "model/FileIO.h"
 #include "tool/AirWalk.h"
 #include "tool/Dump.h"
+#include "tool/OutputPath.h"
 #include "tool/Stamp.h"
 #include "tool/ToolText.h"
 
@@ -10,7 +11,9 @@
 #include <cmath>
 #include <filesystem>
 #include <limits>
+#include <new>
 #include <stdexcept>
+#include <sys/stat.h>
 #include <unordered_map>
 
 namespace patchwise {
@@ -543,6 +546,20 @@ ScriptResult runUpdateScript(std::vector<std::uint8_t> file, std::string_view sc
     return ScriptRun(std::move(file), script, definitionPath, defs).run(time);
 }
 
+namespace {
+
+// The backup numbered one below `next` ("" below .001).
+std::string previousBackupName(const std::string& next, const std::string& airPath)
+{
+    const unsigned n = static_cast<unsigned>(std::stoul(next.substr(airPath.size() + 1)));
+    if (n <= 1) return {};
+    std::string number = dec(n - 1);
+    while (number.size() < 3) number.insert(0, "0");
+    return airPath + "." + number;
+}
+
+} // namespace
+
 std::string nextBackupName(const std::string& airPath)
 {
     for (unsigned n = 1;; ++n) {
@@ -553,54 +570,104 @@ std::string nextBackupName(const std::string& airPath)
     }
 }
 
-int applyUpdateScript(const std::string& airPath, const std::string& scriptPath, const std::string& definitionPath,
-                      ToolDefinitions& defs, const UpdateOptions& options, std::string* error)
+namespace {
+
+// The file-level steps of an update. The AIR name always holds a whole file:
+// the new contents are written and flushed under a temporary name, the backup
+// is a further name of the original (nothing is renamed away from the AIR
+// name), and one rename puts the new file in place.
+int updateFiles(const std::string& airPath, const std::string& scriptPath, const std::string& definitionPath,
+                ToolDefinitions& defs, const UpdateOptions& options, std::string* error)
 {
     namespace fio = model::fileio;
     auto fail = [&](const std::string& message) {
         if (error) *error = message;
         return 1;
     };
-    if (sameFile(options.logPath, airPath) || sameFile(options.logPath, scriptPath))
-        return fail("The log " + options.logPath + " would replace the AIR file or the script.");
+    if (replacesAirOrBackup(options.logPath, airPath) || sameFile(options.logPath, scriptPath))
+        return fail("The log " + options.logPath + " would replace the AIR file, one of its backups or the script.");
     std::vector<std::uint8_t> air, script;
     if (auto e = fio::readFile(airPath, air)) return fail(e.message);
     if (auto e = fio::readFile(scriptPath, script)) return fail(e.message);
+
+    // A symbolic link is followed: its target is updated and backed up beside it.
+    fio::ReplaceFile newAir;
+    if (auto e = newAir.open(airPath)) return fail(e.message);
+    const std::string& target = newAir.target();
+
+    // A backup that is still another name of the AIR file was made by an
+    // update that was stopped before its rename: it already holds these
+    // bytes, and it is this update's backup.
+    std::string backup = nextBackupName(target);
+    bool haveBackup = false;
+    if (const std::string last = previousBackupName(backup, target); !last.empty()) {
+        const fio::FileIdentity id = fio::identify(last);
+        haveBackup = id.valid && newAir.previous().valid && id.device == newAir.previous().device &&
+                     id.inode == newAir.previous().inode;
+        if (haveBackup) backup = last;
+    }
+    // Other names of the file would keep the old contents after the rename.
+    const unsigned links = newAir.previousLinks() - (haveBackup ? 1 : 0);
+    if (links > 1)
+        return fail(airPath + " has " + std::to_string(links) +
+                    " names (hard links); the update would leave the other names with the old contents. "
+                    "Update a copy of its own.");
 
     const bool wasLoaded = defs.loaded();
     std::string_view scriptText(reinterpret_cast<const char*>(script.data()), script.size());
     ScriptResult result = runUpdateScript(std::move(air), scriptText, definitionPath, defs,
                                           options.time ? *options.time : stampTime());
-
     // Nothing reached the disk: a later log must still show the definition line.
-    auto undoLoad = [&] {
+    auto failBeforeCommit = [&](const std::string& message) {
         if (!wasLoaded) defs.unload();
+        return fail(message);
     };
-    std::error_code ec;
-    const auto originalPerms = std::filesystem::status(airPath, ec).permissions();
-    const bool keepPerms = !ec;
-    const std::string backup = nextBackupName(airPath);
-    if (auto e = fio::renameFile(airPath, backup)) {
-        undoLoad();
-        return fail(e.message);
-    }
-    auto restore = [&](const std::string& message) {
-        std::string text = message;
-        if (auto back = fio::renameFile(backup, airPath))
-            text += " The original file is kept as " + backup + ".";
-        undoLoad();
-        return fail(text);
-    };
-    if (auto e = fio::writeFileAtomic(airPath, result.file)) return restore(e.message);
-    // The new file keeps the permissions the old one had.
-    if (keepPerms) std::filesystem::permissions(airPath, originalPerms, ec);
+
+    if (auto e = newAir.write(result.file)) return failBeforeCommit(e.message);
+    if (auto e = newAir.flush()) return failBeforeCommit(e.message);
+
+    fio::ReplaceFile log;
+    if (auto e = log.open(options.logPath)) return failBeforeCommit(e.message);
+    struct stat logStat {};
+    if (log.previous().valid && ::stat(log.target().c_str(), &logStat) == 0 && (logStat.st_mode & 0222) == 0)
+        return failBeforeCommit("Unable to write to " + options.logPath +
+                                ", it is read-only or opened by someone else.");
     auto logBytes = std::span(reinterpret_cast<const std::uint8_t*>(result.log.data()), result.log.size());
-    if (auto e = fio::writeFileAtomic(options.logPath, logBytes)) return restore(e.message);
+    if (auto e = log.write(logBytes)) return failBeforeCommit(e.message);
+    if (auto e = log.flush()) return failBeforeCommit(e.message);
+
+    const bool madeBackup = !haveBackup;
+    if (madeBackup)
+        if (auto e = fio::addName(target, backup)) return failBeforeCommit(e.message);
+    if (auto e = newAir.commit()) {
+        if (madeBackup) fio::removeFile(backup);
+        return failBeforeCommit(e.message);
+    }
+    if (auto e = log.commit()) {
+        // The backup is the original: it goes back under the AIR name.
+        std::string text = e.message;
+        if (fio::renameFile(backup, target)) text += " The original file is kept as " + backup + ".";
+        return failBeforeCommit(text);
+    }
     if (result.stoppedOnUnknownType) {
         if (error) *error = "The script stopped at a field line with an unknown type; see " + options.logPath + ".";
         return 1;
     }
     return 0;
+}
+
+} // namespace
+
+int applyUpdateScript(const std::string& airPath, const std::string& scriptPath, const std::string& definitionPath,
+                      ToolDefinitions& defs, const UpdateOptions& options, std::string* error)
+{
+    try {
+        return updateFiles(airPath, scriptPath, definitionPath, defs, options, error);
+    } catch (const std::bad_alloc&) {
+        // Every file step undoes itself as it unwinds; the AIR file is as it was.
+        if (error) *error = "There is not enough memory to update " + airPath + ".";
+        return 1;
+    }
 }
 
 } // namespace patchwise

@@ -3,6 +3,7 @@
 #include "tool/CommandLine.h"
 
 #include <iostream>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -24,5 +25,11 @@ int main(int argc, char** argv)
         return patchwise::runToolDialog(app);
     }
 #endif
-    return patchwise::runCommandLine(cl, std::cout, std::cerr);
+    try {
+        return patchwise::runCommandLine(cl, std::cout, std::cerr);
+    } catch (const std::bad_alloc&) {
+        // Each operation undoes its file steps as it unwinds.
+        std::cerr << "patchwise: there is not enough memory for this file.\n";
+        return 1;
+    }
 }

@@ -351,7 +351,7 @@ int gFailRenameFrom = 0;
 std::string gRenameTarget;
 int failingRename(const char* from, const char* to)
 {
-    if (gFailRenameFrom && std::string(from) == gRenameTarget) {
+    if (gFailRenameFrom && std::string(to) == gRenameTarget) {
         errno = EACCES;
         return -1;
     }
@@ -450,7 +450,21 @@ TEST_F(DiskUpdate, FailuresAfterTheBackupRenamePutTheOriginalBack)
     EXPECT_EQ(readBytes(air()), original);
     EXPECT_EQ(folder(), (std::vector<std::string>{"Tarlo.ini", "patch.txt", "plane.air"}));
 
-    // The backup rename itself is refused: nothing happens.
+    // The backup name itself is refused: nothing happens.
+    {
+        auto ops = model::fileio::ops();
+        ops.link = [](const char*, const char*) {
+            errno = EACCES;
+            return -1;
+        };
+        model::fileio::ScopedOps scoped(ops);
+        EXPECT_EQ(update("field 341 0 int16 1\n"), 1);
+    }
+    EXPECT_EQ(readBytes(air()), original);
+    EXPECT_EQ(folder(), (std::vector<std::string>{"Tarlo.ini", "patch.txt", "plane.air"}));
+
+    // The rename of the new file over the AIR file is refused: the backup
+    // name made for it goes again.
     {
         auto ops = model::fileio::ops();
         ops.rename = failingRename;
