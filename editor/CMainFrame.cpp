@@ -6,6 +6,7 @@
 #include "editor/Placement.h"
 #include "tables/Placement.h"
 
+#include <QPushButton>
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
@@ -14,12 +15,14 @@
 #include <QDropEvent>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFileSystemWatcher>
 #include <QLabel>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QScreen>
 #include <QSettings>
 #include <QStatusBar>
+#include <QToolBar>
 #include <QUrl>
 
 namespace tarlo {
@@ -91,6 +94,36 @@ CMainFrame::CMainFrame(const Options& options, const ViewFactory& factory, QWidg
     statusBar()->addPermanentWidget(m_capsPane);
     statusBar()->addPermanentWidget(m_numPane);
     statusBar()->setSizeGripEnabled(true);
+
+    // Another program may change the open file: the watcher notices, a bar
+    // above the tree offers to reload (no dialog pops up on its own), and
+    // Save asks before it overwrites.
+    m_watcher = new QFileSystemWatcher(this);
+    connect(m_watcher, &QFileSystemWatcher::fileChanged, this, [this] { checkDiskFile(); });
+    connect(m_watcher, &QFileSystemWatcher::directoryChanged, this, [this] { checkDiskFile(); });
+    m_changedBar = new QToolBar(QStringLiteral("Changed file"), this);
+    m_changedBar->setObjectName(QStringLiteral("changedBar"));
+    m_changedBar->setMovable(false);
+    m_changedBar->setFloatable(false);
+    m_changedBar->toggleViewAction()->setVisible(false);
+    m_changedText = new QLabel(m_changedBar);
+    m_changedText->setObjectName(QStringLiteral("changedText"));
+    m_changedBar->addWidget(m_changedText);
+    m_changedReload = m_changedBar->addAction(QStringLiteral("Reload"));
+    m_changedReload->setObjectName(QStringLiteral("changedReload"));
+    connect(m_changedReload, &QAction::triggered, this, [this] {
+        // Edits made since the bar appeared are not thrown away from here.
+        if (m_doc.isModified()) checkDiskFile();
+        else reloadDocument();
+    });
+    QAction* ignore = m_changedBar->addAction(QStringLiteral("Ignore"));
+    ignore->setObjectName(QStringLiteral("changedIgnore"));
+    connect(ignore, &QAction::triggered, this, [this] {
+        m_dismissed = model::fileio::identify(m_doc.fullPath());
+        hideChangedBar();
+    });
+    addToolBar(Qt::TopToolBarArea, m_changedBar);
+    m_changedBar->hide();
 
     createMenus();
     updateTitle();
@@ -300,6 +333,9 @@ bool CMainFrame::eventFilter(QObject* watched, QEvent* event)
     case QEvent::ApplicationStateChange:
     case QEvent::WindowActivate:
         refreshLockPanes();
+        // Coming back to the window is when a change by another program
+        // matters; the watcher may have missed one (a network folder).
+        if (watched == this) checkDiskFile();
         break;
     default:
         break;
@@ -344,12 +380,25 @@ bool CMainFrame::openDocument(const QString& path, bool askSave)
     rebuildRecentMenu();
     updateTitle();
     updateActions();
+    watchDocument();
     return true;
 }
 
 bool CMainFrame::saveDocument()
 {
     if (!m_doc.hasData()) return true;
+    if (changedOnDisk()) {
+        switch (askOverwriteChanged(
+            QStringLiteral("%1 was changed by another program. Overwrite it?").arg(fromLocal(m_doc.fileName())))) {
+        case ChangedChoice::Overwrite:
+            break;
+        case ChangedChoice::Reload:
+            reloadDocument();
+            return false;
+        case ChangedChoice::Cancel:
+            return false;
+        }
+    }
     const model::fileio::Error err = m_doc.save(m_doc.fullPath());
     if (err) {
         showError(QString::fromStdString(err.message.empty() ? std::string("Failed to save document.") : err.message));
@@ -357,6 +406,7 @@ bool CMainFrame::saveDocument()
     }
     setStatusText(QString::fromStdString(m_doc.wroteMessage()));
     updateTitle();
+    watchDocument();
     return true;
 }
 
@@ -377,6 +427,7 @@ bool CMainFrame::saveDocumentAs()
     m_recent.add(full);
     rebuildRecentMenu();
     updateTitle();
+    watchDocument();
     return true;
 }
 
@@ -389,6 +440,72 @@ void CMainFrame::reloadDocument()
         showError(QString::fromStdString(err.message.empty() ? std::string("Failed to open document.") : err.message));
     updateTitle();
     updateActions();
+    watchDocument();
+}
+
+// ---------------------------------------------------------------------------
+// Changes by other programs
+
+bool CMainFrame::changedOnDisk() const
+{
+    if (!m_doc.hasData() || !m_doc.diskIdentity().valid) return false;
+    const model::fileio::FileIdentity now = model::fileio::identify(m_doc.fullPath());
+    return now.valid && now != m_doc.diskIdentity();
+}
+
+void CMainFrame::watchDocument()
+{
+    m_dismissed = {};
+    hideChangedBar();
+    if (!m_watcher->files().isEmpty()) m_watcher->removePaths(m_watcher->files());
+    if (!m_watcher->directories().isEmpty()) m_watcher->removePaths(m_watcher->directories());
+    if (!m_doc.hasData() || m_doc.fullPath().empty()) return;
+    const QString path = fromLocal(m_doc.fullPath());
+    m_watcher->addPath(path);
+    // A file replaced by a rename leaves the watch behind; its folder sees
+    // the new one arrive.
+    const QFileInfo target(QFileInfo(path).canonicalFilePath());
+    if (!target.filePath().isEmpty()) m_watcher->addPath(target.absolutePath());
+}
+
+void CMainFrame::checkDiskFile()
+{
+    if (!m_doc.hasData() || m_doc.fullPath().empty()) {
+        hideChangedBar();
+        return;
+    }
+    const QString path = fromLocal(m_doc.fullPath());
+    if (!m_watcher->files().contains(path) && QFileInfo::exists(path)) m_watcher->addPath(path);
+    const model::fileio::FileIdentity now = model::fileio::identify(m_doc.fullPath());
+    if (!changedOnDisk() || now == m_dismissed) {
+        hideChangedBar();
+        return;
+    }
+    const QString name = fromLocal(m_doc.fileName());
+    if (m_doc.isModified()) {
+        m_changedText->setText(
+            QStringLiteral("%1 was changed by another program. Save asks before overwriting it.").arg(name));
+        m_changedReload->setVisible(false);
+    } else {
+        m_changedText->setText(QStringLiteral("%1 was changed by another program.").arg(name));
+        m_changedReload->setVisible(true);
+    }
+    m_changedBar->show();
+}
+
+void CMainFrame::hideChangedBar()
+{
+    m_changedBar->hide();
+}
+
+bool CMainFrame::changedBarVisible() const
+{
+    return !m_changedBar->isHidden();
+}
+
+QString CMainFrame::changedBarText() const
+{
+    return m_changedText->text();
 }
 
 // ---------------------------------------------------------------------------
@@ -522,6 +639,18 @@ QMessageBox::StandardButton CMainFrame::askYesNoCancel(const QString& text)
 {
     return QMessageBox::question(this, QStringLiteral("Tarlo"), text,
                                  QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes);
+}
+
+CMainFrame::ChangedChoice CMainFrame::askOverwriteChanged(const QString& text)
+{
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("Tarlo"), text, QMessageBox::Cancel, this);
+    QPushButton* overwrite = box.addButton(QStringLiteral("Overwrite"), QMessageBox::DestructiveRole);
+    QPushButton* reload = box.addButton(QStringLiteral("Reload"), QMessageBox::ResetRole);
+    box.setDefaultButton(QMessageBox::Cancel);
+    box.exec();
+    if (box.clickedButton() == overwrite) return ChangedChoice::Overwrite;
+    if (box.clickedButton() == reload) return ChangedChoice::Reload;
+    return ChangedChoice::Cancel;
 }
 
 void CMainFrame::showError(const QString& text)

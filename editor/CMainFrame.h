@@ -13,8 +13,10 @@
 #include <optional>
 
 class QAction;
+class QFileSystemWatcher;
 class QLabel;
 class QMenu;
+class QToolBar;
 
 namespace tarlo {
 
@@ -72,8 +74,22 @@ public:
 
     void refreshLockPanes();
 
+    // Changes made to the open file by another program: true when the file
+    // on disk is no longer the one last loaded or saved (replaced, or written
+    // in place). A file that is gone does not count.
+    bool changedOnDisk() const;
+    // Looks at the file now (the watcher and window activation call it):
+    // shows or hides the bar that offers to reload it.
+    void checkDiskFile();
+    bool changedBarVisible() const;
+    QString changedBarText() const;
+
+    enum class ChangedChoice { Overwrite, Reload, Cancel };
+
     // User interaction, overridable by tests.
     virtual QMessageBox::StandardButton askYesNoCancel(const QString& text);
+    // "%1 was changed by another program. Overwrite it?" before a save.
+    virtual ChangedChoice askOverwriteChanged(const QString& text);
     virtual void showError(const QString& text);
     virtual QString chooseOpenFile();
     virtual QString chooseSaveFile(const QString& suggested);
@@ -94,6 +110,8 @@ private:
     void writePlacementAndSelection();
     void applyPlacement();
     void onExitRequested();
+    void watchDocument();
+    void hideChangedBar();
 
     Options m_options;
     model::CTLDoc m_doc;
@@ -101,6 +119,12 @@ private:
     RecentFiles m_recent;
     bool m_useLastFile = false;
     bool m_useLastSel = false;
+
+    QFileSystemWatcher* m_watcher = nullptr;
+    QToolBar* m_changedBar = nullptr;
+    QLabel* m_changedText = nullptr;
+    QAction* m_changedReload = nullptr;
+    model::fileio::FileIdentity m_dismissed; // the disk state the user chose to ignore
 
     QLabel* m_pane0 = nullptr;
     QLabel* m_capsPane = nullptr;

@@ -4,6 +4,8 @@
 #include "model/Definitions.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <new>
 #include <unordered_map>
 #include <utility>
 
@@ -18,9 +20,28 @@ std::string fileNameOf(const std::string& path)
 fileio::Error CTLDoc::load(const std::string& path)
 {
     std::vector<std::uint8_t> bytes;
-    if (fileio::Error e = fileio::readFile(path, bytes))
+    fileio::FileIdentity identity;
+    if (fileio::Error e = fileio::readFile(path, bytes, &identity))
         return e;
-    loadImage(std::move(bytes), path);
+    try {
+        loadImage(std::move(bytes), path);
+    } catch (const std::bad_alloc&) {
+        // The file fitted, its record list did not: the document is closed
+        // rather than left half built.
+        image_ = {};
+        trailing_ = {};
+        list_ = {};
+        recordCount_ = 0;
+        ++listRevision_;
+        hasData_ = false;
+        modified_ = false;
+        fileName_.clear();
+        fullPath_.clear();
+        diskIdentity_ = {};
+        notifyRebuild();
+        return {ENOMEM, fileio::describe(ENOMEM, path)};
+    }
+    diskIdentity_ = identity;
     return {};
 }
 
@@ -28,6 +49,7 @@ void CTLDoc::loadImage(std::vector<std::uint8_t> image, std::string fullPath)
 {
     image_ = std::move(image);
     fullPath_ = std::move(fullPath);
+    diskIdentity_ = {};
     fileName_ = fileNameOf(fullPath_);
     ParseImage();
     modified_ = false;
@@ -39,8 +61,10 @@ fileio::Error CTLDoc::save(const std::string& path)
     if (!hasData_)
         return {};
     ComposeImage();
-    if (fileio::Error e = fileio::writeFileAtomic(path, image_))
+    fileio::FileIdentity written;
+    if (fileio::Error e = fileio::writeFileAtomic(path, image_, &written))
         return e;
+    diskIdentity_ = written;
     fileName_ = fileNameOf(path);
     if (!list_.empty())
         list_[0].name = fileName_;

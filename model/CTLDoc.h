@@ -80,6 +80,9 @@ public:
     // Bumped by every ParseImage, insertEntry and removal: list indexes taken
     // before may refer to other entries (used by windows that outlive a rebuild).
     std::uint64_t listRevision() const { return listRevision_; }
+    // The file on disk as it was read by the last load or written by the last
+    // save; invalid before any and after loadImage().
+    const fileio::FileIdentity& diskIdentity() const { return diskIdentity_; }
     const std::string& fileName() const { return fileName_; }
     const std::string& fullPath() const { return fullPath_; }
     bool isModified() const { return modified_; }
@@ -111,6 +114,7 @@ private:
     bool modified_ = false;
     std::string fileName_;
     std::string fullPath_;
+    fileio::FileIdentity diskIdentity_;
     std::function<void()> rebuild_;
 };
 
