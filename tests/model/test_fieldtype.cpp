@@ -244,6 +244,13 @@ TEST(Validation, LeadingNumberParsing)
     EXPECT_DOUBLE_EQ(parseRealPrefix("--1"), 0.0);
     EXPECT_DOUBLE_EQ(parseRealPrefix("-"), 0.0);
     EXPECT_EQ(parseHexPrefix("  0x1C,rest"), 0x1Cu);
+    // Beyond the range of a double: tiny fractions are 0, never infinity.
+    const std::string zeros(400, '0');
+    EXPECT_EQ(parseRealPrefix("0." + zeros + "1"), 0.0);
+    EXPECT_EQ(parseRealPrefix("-." + zeros + "7"), 0.0);
+    EXPECT_EQ(parseRealPrefix("1" + zeros), std::numeric_limits<double>::infinity());
+    EXPECT_EQ(parseRealPrefix("-" + zeros + "1" + zeros + ".5"), -std::numeric_limits<double>::infinity());
+    EXPECT_EQ(parseRealPrefix(zeros + "." + zeros + "1"), 0.0);
 }
 
 TEST(EditProfiles, CharacterFilterAndDispatch)

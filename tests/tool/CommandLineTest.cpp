@@ -87,6 +87,8 @@ TEST(CommandLineRun, DumpAndUpdateEndToEnd)
 
 #include "tool/ToolText.h"
 
+#include <cmath>
+
 TEST(ScriptWords, ReadAsTheFormattedInputConversionsDo)
 {
     text::Scanner s("  0x1C 1cz -1 +7 12.7 .5e1 1e 0x1p3 -inf 1e999 abc");
@@ -112,4 +114,44 @@ TEST(ScriptWords, ReadAsTheFormattedInputConversionsDo)
     EXPECT_EQ(text::fixed6(-0.0000004), "-0.000000");
     EXPECT_EQ(text::fixed6(1e20), "100000000000000000000.000000");
     EXPECT_EQ(text::hex(0x41, 4), "0041");
+}
+
+// Out of range reads as strtod gives it: HUGE_VAL on overflow, 0 on
+// underflow, however the number is written; subnormals are exact.
+TEST(ScriptWords, RealsBeyondTheRangeOfADouble)
+{
+    const double inf = std::numeric_limits<double>::infinity();
+    const std::string zeros400(400, '0');
+    struct Case {
+        std::string text;
+        double value;
+    } cases[] = {
+        {"0x1p-5000", 0.0},
+        {"-0x1p-5000", -0.0},
+        {"0x0.0001p-1070", 0.0},
+        {"0x1p5000", inf},
+        {"0x1000p1021", inf},
+        {"0x1p-1074", std::numeric_limits<double>::denorm_min()},
+        {"0." + zeros400 + "1", 0.0},
+        {"-0." + zeros400 + "1", -0.0},
+        {"0." + zeros400 + "1e300", 1e-101},
+        {"1" + zeros400, inf},
+        {"1" + zeros400 + "e-800", 0.0},
+        {"0.0001e-400", 0.0},
+        {"1e-400", 0.0},
+        {"1e400", inf},
+        {"1e-999999999999999999999", 0.0},
+        {"4.9406564584124654e-324", std::numeric_limits<double>::denorm_min()},
+        {"2.2250738585072014e-308", std::numeric_limits<double>::min()},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text.substr(0, 40));
+        const std::string line = c.text + " next";
+        text::Scanner sc(line);
+        auto v = sc.real();
+        ASSERT_TRUE(v);
+        EXPECT_EQ(*v, c.value);
+        EXPECT_EQ(std::signbit(*v), std::signbit(c.value));
+        EXPECT_EQ(sc.word(), "next"); // the whole number was read
+    }
 }

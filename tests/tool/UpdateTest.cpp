@@ -116,6 +116,25 @@ TEST_F(UpdateFixture, FieldAssignmentsConvertByTheToolsScales)
     EXPECT_FALSE(r.stoppedOnUnknownType);
 }
 
+// Regression: underflowing reals read as infinity, so 16pct logged
+// -2147483648 and a double became inf.
+TEST_F(UpdateFixture, UnderflowingRealsAssignZero)
+{
+    auto r = run(record(0x341, Bytes(64, 0x55)),
+                 "field 341 0 16pct 0x1p-5000\n"
+                 "field 341 2 ang16 0." + std::string(400, '0') + "1\n"
+                 "field 341 20 double -0x1p-5000\n");
+    EXPECT_EQ(r.log, "Found " + ini() + "\n"
+                     "341:0 := 0\n"
+                     "341:2 := 0\n"
+                     "341:20 := -0.000000\n"
+                     "\nRecord count: 1\n" + crcLine(r.file));
+    Bytes d = dataOf(r.file, 0x341);
+    EXPECT_EQ(get16(d, 0), 0);
+    EXPECT_EQ(get16(d, 2), 0);
+    EXPECT_EQ(getDouble(d, 0x20), 0.0);
+}
+
 TEST_F(UpdateFixture, RecordsGrowToTheirDefinitionOrAreAdded)
 {
     Bytes file = concat({record(0x800, {1, 0, 2, 0}), record(0x900, {})});
