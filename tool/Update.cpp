@@ -8,6 +8,7 @@
 #include "tool/ToolText.h"
 
 #include <bit>
+#include <climits>
 #include <cmath>
 #include <filesystem>
 #include <limits>
@@ -606,6 +607,9 @@ int updateFiles(const std::string& airPath, const std::string& scriptPath, const
                      id.inode == newAir.previous().inode;
         if (haveBackup) backup = last;
     }
+    if (const auto slash = backup.find_last_of('/'); backup.size() - (slash == std::string::npos ? 0 : slash + 1) > NAME_MAX)
+        return fail("The backup of " + airPath + " would need a name longer than the file system allows: " +
+                    "give the file a shorter name.");
     // Other names of the file would keep the old contents after the rename.
     const unsigned links = newAir.previousLinks() - (haveBackup ? 1 : 0);
     if (links > 1)
