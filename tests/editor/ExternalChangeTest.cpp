@@ -1,0 +1,179 @@
+// The open file changed by another program: replaced by a rename or written
+// in place. Save asks before it overwrites such a change; while there are no
+// edits the window offers a reload in a bar, without popping up a dialog.
+
+#include "../browser/TestAir.h"
+#include "editor/CMainFrame.h"
+
+#include <QAction>
+#include <QFile>
+#include <QApplication>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace tarlo;
+
+namespace {
+
+class Frame : public CMainFrame {
+public:
+    using CMainFrame::CMainFrame;
+    QList<ChangedChoice> answers;
+    QStringList asked, errors;
+
+    ChangedChoice askOverwriteChanged(const QString& t) override
+    {
+        asked << t;
+        return answers.isEmpty() ? ChangedChoice::Cancel : answers.takeFirst();
+    }
+    QMessageBox::StandardButton askYesNoCancel(const QString& t) override
+    {
+        asked << t;
+        return QMessageBox::Cancel;
+    }
+    void showError(const QString& t) override { errors << t; }
+};
+
+QByteArray other() { return testair::image({{0x2, QByteArray("\x00\x00\x00\x00", 4)}}); }
+
+} // namespace
+
+class ExternalChangeTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    QString m_plane;
+
+    CMainFrame::Options options() const
+    {
+        CMainFrame::Options o;
+        o.definitionsPath = m_dir.filePath(QStringLiteral("Tarlo.ini"));
+        return o;
+    }
+    // Another program writes a new file and renames it over the open one.
+    void replaceByRename(const QByteArray& bytes)
+    {
+        const QString tmp = m_dir.filePath(QStringLiteral("elsewhere.tmp"));
+        QVERIFY(testair::writeFile(tmp, bytes));
+        QVERIFY(std::rename(QFile::encodeName(tmp).constData(), QFile::encodeName(m_plane).constData()) == 0);
+    }
+    void appendInPlace(const QByteArray& bytes)
+    {
+        QFile f(m_plane);
+        QVERIFY(f.open(QIODevice::Append));
+        f.write(bytes);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        testair::writeFile(m_dir.filePath(QStringLiteral("Tarlo.ini")), testair::kDefinitions);
+        m_plane = m_dir.filePath(QStringLiteral("plane.air"));
+    }
+    void init() { testair::writeFile(m_plane, testair::sampleImage()); }
+
+    void saveAsksBeforeOverwritingAReplacedFile()
+    {
+        Frame w(options());
+        QVERIFY(w.openDocument(m_plane, false));
+        QVERIFY(!w.changedOnDisk());
+        w.document().setModified();
+        replaceByRename(other());
+        QVERIFY(w.changedOnDisk());
+
+        // Cancel: nothing written, the edits stay.
+        QVERIFY(!w.saveDocument());
+        QCOMPARE(w.asked, QStringList{QStringLiteral("plane.air was changed by another program. Overwrite it?")});
+        QCOMPARE(testair::readFile(m_plane), other());
+        QVERIFY(w.document().isModified());
+
+        // Overwrite: the document's bytes win, and the file is ours again.
+        w.answers << CMainFrame::ChangedChoice::Overwrite;
+        QVERIFY(w.saveDocument());
+        QCOMPARE(testair::readFile(m_plane), testair::sampleImage());
+        QVERIFY(!w.changedOnDisk());
+        // Saving again asks nothing: our own save is no change by another program.
+        w.asked.clear();
+        QVERIFY(w.saveDocument());
+        QVERIFY(w.asked.isEmpty());
+        QVERIFY(w.errors.isEmpty());
+    }
+
+    void reloadInsteadOfOverwritingAFileWrittenInPlace()
+    {
+        Frame w(options());
+        QVERIFY(w.openDocument(m_plane, false));
+        w.document().setModified();
+        const QByteArray extra = testair::image({{0x20, QByteArray("new\0", 4)}});
+        appendInPlace(extra);
+        w.answers << CMainFrame::ChangedChoice::Reload;
+        QVERIFY(!w.saveDocument());
+        QCOMPARE(w.asked.size(), 1);
+        // The other program's file stands, and the document shows it.
+        QCOMPARE(testair::readFile(m_plane), testair::sampleImage() + extra);
+        QVERIFY(!w.document().isModified());
+        QCOMPARE(qsizetype(w.document().imageLength()), (testair::sampleImage() + extra).size());
+        QVERIFY(!w.changedOnDisk());
+    }
+
+    void barOffersAReloadWhileUnmodified()
+    {
+        Frame w(options());
+        w.show();
+        QVERIFY(w.openDocument(m_plane, false));
+        w.checkDiskFile();
+        QVERIFY(!w.changedBarVisible());
+
+        replaceByRename(other());
+        // The watcher notices by itself; checkDiskFile() is what it calls.
+        QTRY_VERIFY_WITH_TIMEOUT(w.changedBarVisible(), 10000);
+        QCOMPARE(w.changedBarText(), QStringLiteral("plane.air was changed by another program."));
+        QAction* reload = w.findChild<QAction*>(QStringLiteral("changedReload"));
+        QVERIFY(reload && reload->isVisible());
+        QVERIFY(w.asked.isEmpty());  // no dialog of its own accord
+        reload->trigger();
+        QVERIFY(!w.changedBarVisible());
+        const QByteArray replaced = other();
+        QCOMPARE(w.document().image(), std::vector<std::uint8_t>(replaced.begin(), replaced.end()));
+
+        // With edits the bar only warns: a reload from there would lose them.
+        w.document().setModified();
+        appendInPlace(QByteArray(3, 'x'));
+        w.checkDiskFile();
+        QVERIFY(w.changedBarVisible());
+        QCOMPARE(w.changedBarText(),
+                 QStringLiteral("plane.air was changed by another program. Save asks before overwriting it."));
+        QVERIFY(!reload->isVisible());
+
+        // Ignore hides it until the file changes again.
+        w.findChild<QAction*>(QStringLiteral("changedIgnore"))->trigger();
+        QVERIFY(!w.changedBarVisible());
+        w.checkDiskFile();
+        QVERIFY(!w.changedBarVisible());
+        appendInPlace(QByteArray(5, 'y'));
+        w.checkDiskFile();
+        QVERIFY(w.changedBarVisible());
+
+        // A file that is gone is no change to warn about; Save writes it anew.
+        QFile::remove(m_plane);
+        w.checkDiskFile();
+        QVERIFY(!w.changedBarVisible());
+        w.asked.clear();
+        QVERIFY(w.saveDocument());
+        QVERIFY(w.asked.isEmpty());
+        QVERIFY(QFile::exists(m_plane));
+    }
+};
+
+int main(int argc, char** argv)
+{
+    // The window reads and writes settings: keep them in a temporary home.
+    QTemporaryDir home;
+    qputenv("XDG_CONFIG_HOME", home.filePath(QStringLiteral("config")).toUtf8());
+    qputenv("HOME", home.path().toUtf8());
+    QApplication app(argc, argv);
+    ExternalChangeTest t;
+    return QTest::qExec(&t, argc, argv);
+}
+#include "ExternalChangeTest.moc"
