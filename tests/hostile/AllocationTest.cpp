@@ -243,4 +243,37 @@ TEST(Allocation, ProgramsRunInALimitedAddressSpace)
 #endif
     }
 }
+
+// A file larger than the memory the program may use: refused with a message
+// and status 1, not an abort on an allocation failure. The file is sparse, so
+// it costs no disk.
+TEST(Allocation, FilesLargerThanMemoryAreRefused)
+{
+    if (underSanitizer())
+        GTEST_SKIP() << "the sanitizers reserve terabytes of address space";
+    ScratchDir dir("alloc-huge");
+    const std::string defs = dir / "tarlo.ini";
+    putText(defs, kDefinitions);
+    putText(dir / "script.txt", "field 1f4 0 int32 5\n");
+    const std::string air = dir / "plane.air";
+    putFile(air, record(0x1F4, Bytes(16, 1)));
+    ASSERT_EQ(::truncate(air.c_str(), 3LL << 30), 0);
+#ifdef TARLO_PATCHWISE_EXE
+    EXPECT_EQ(runLimited({TARLO_PATCHWISE_EXE, "dump", "--definitions", defs, "plane.air", "-o", "plane.txt"}, 512,
+                         dir.path().string()),
+              1);
+    EXPECT_EQ(runLimited({TARLO_PATCHWISE_EXE, "update", "--definitions", defs, "--log", "log.txt", "plane.air",
+                          "script.txt"},
+                         512, dir.path().string()),
+              1);
+    EXPECT_FALSE(std::filesystem::exists(dir / "plane.air.001"));
+    // The dump says so in its own file, as for any unreadable AIR file.
+    EXPECT_EQ(fileText(dir / "plane.txt"), "Can't open plane.air\n");
+#endif
+#ifdef TARLO_EDITOR_EXE
+    EXPECT_EQ(runLimited({TARLO_EDITOR_EXE, "--list", "--definitions", defs, "plane.air"}, 1024, dir.path().string()),
+              1);
+#endif
+    EXPECT_EQ(std::filesystem::file_size(air), 3ull << 30);
+}
 #endif
