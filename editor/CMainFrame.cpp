@@ -6,7 +6,6 @@
 #include "editor/Placement.h"
 #include "tables/Placement.h"
 
-#include <QPushButton>
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
@@ -19,6 +18,7 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QPushButton>
 #include <QScreen>
 #include <QSettings>
 #include <QStatusBar>
@@ -113,8 +113,10 @@ CMainFrame::CMainFrame(const Options& options, const ViewFactory& factory, QWidg
     m_changedReload->setObjectName(QStringLiteral("changedReload"));
     connect(m_changedReload, &QAction::triggered, this, [this] {
         // Edits made since the bar appeared are not thrown away from here.
-        if (m_doc.isModified()) checkDiskFile();
-        else reloadDocument();
+        if (m_doc.isModified())
+            checkDiskFile();
+        else
+            reloadDocument();
     });
     QAction* ignore = m_changedBar->addAction(QStringLiteral("Ignore"));
     ignore->setObjectName(QStringLiteral("changedIgnore"));
@@ -388,8 +390,8 @@ bool CMainFrame::saveDocument()
 {
     if (!m_doc.hasData()) return true;
     if (changedOnDisk()) {
-        switch (askOverwriteChanged(
-            QStringLiteral("%1 was changed by another program. Overwrite it?").arg(fromLocal(m_doc.fileName())))) {
+        switch (askOverwriteChanged(QStringLiteral("%1 was changed by another program. Overwrite it?")
+                                            .arg(fromLocal(m_doc.fileName())))) {
         case ChangedChoice::Overwrite:
             break;
         case ChangedChoice::Reload:
@@ -484,7 +486,8 @@ void CMainFrame::checkDiskFile()
     const QString name = fromLocal(m_doc.fileName());
     if (m_doc.isModified()) {
         m_changedText->setText(
-            QStringLiteral("%1 was changed by another program. Save asks before overwriting it.").arg(name));
+                QStringLiteral("%1 was changed by another program. Save asks before overwriting it.")
+                        .arg(name));
         m_changedReload->setVisible(false);
     } else {
         m_changedText->setText(QStringLiteral("%1 was changed by another program.").arg(name));
@@ -493,20 +496,11 @@ void CMainFrame::checkDiskFile()
     m_changedBar->show();
 }
 
-void CMainFrame::hideChangedBar()
-{
-    m_changedBar->hide();
-}
+void CMainFrame::hideChangedBar() { m_changedBar->hide(); }
 
-bool CMainFrame::changedBarVisible() const
-{
-    return !m_changedBar->isHidden();
-}
+bool CMainFrame::changedBarVisible() const { return !m_changedBar->isHidden(); }
 
-QString CMainFrame::changedBarText() const
-{
-    return m_changedText->text();
-}
+QString CMainFrame::changedBarText() const { return m_changedText->text(); }
 
 // ---------------------------------------------------------------------------
 // Options

@@ -21,8 +21,7 @@ fileio::Error CTLDoc::load(const std::string& path)
 {
     std::vector<std::uint8_t> bytes;
     fileio::FileIdentity identity;
-    if (fileio::Error e = fileio::readFile(path, bytes, &identity))
-        return e;
+    if (fileio::Error e = fileio::readFile(path, bytes, &identity)) return e;
     try {
         loadImage(std::move(bytes), path);
     } catch (const std::bad_alloc&) {
@@ -62,8 +61,7 @@ fileio::Error CTLDoc::save(const std::string& path)
         return {};
     ComposeImage();
     fileio::FileIdentity written;
-    if (fileio::Error e = fileio::writeFileAtomic(path, image_, &written))
-        return e;
+    if (fileio::Error e = fileio::writeFileAtomic(path, image_, &written)) return e;
     diskIdentity_ = written;
     fileName_ = fileNameOf(path);
     if (!list_.empty())

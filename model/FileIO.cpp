@@ -29,10 +29,7 @@ Ops& current()
 
 Error fail(int err, const std::string& path) { return Error{err ? err : EIO, describe(err ? err : EIO, path)}; }
 
-Error notRegular(const std::string& path)
-{
-    return Error{EINVAL, path + " is not a regular file."};
-}
+Error notRegular(const std::string& path) { return Error {EINVAL, path + " is not a regular file."}; }
 
 // Writes all of n bytes, resuming after short writes and EINTR.
 int writeAll(int fd, const std::uint8_t* p, std::size_t n)
@@ -104,10 +101,7 @@ void copyExtendedAttributes(const std::string& from, int fd)
 
 } // namespace
 
-Ops defaultOps()
-{
-    return Ops{sysOpen, ::read, ::write, ::fsync, ::close, ::rename, ::unlink, ::link};
-}
+Ops defaultOps() { return Ops {sysOpen, ::read, ::write, ::fsync, ::close, ::rename, ::unlink, ::link}; }
 
 Ops& ops() { return current(); }
 
@@ -130,7 +124,8 @@ std::string describe(int err, const std::string& path)
     case ENAMETOOLONG: return path + " has a name that is too long.";
     case ENOTDIR: return path + " was not found.";
     case ENOMEM:
-    case EFBIG: return path + " is too large for the memory of this program.";
+    case EFBIG:
+        return path + " is too large for the memory of this program.";
     default: return "An error occurred while accessing " + path + ": " + std::strerror(err) + ".";
     }
 }
@@ -146,16 +141,16 @@ std::string folderOf(const std::string& path)
 Error syncFolder(const std::string& folder)
 {
     int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir < 0) return {};  // a folder we may not open is flushed by the system in its own time
+    if (dir < 0) return {}; // a folder we may not open is flushed by the system in its own time
     int err = 0;
     if (current().fsync(dir) != 0 && !ignorableSyncError(errno)) err = errno;
     ::close(dir);
-    return err ? fail(err, folder) : Error{};
+    return err ? fail(err, folder) : Error {};
 }
 
 FileIdentity identify(const std::string& path)
 {
-    struct stat st {};
+    struct stat st { };
     if (::stat(path.c_str(), &st) != 0) return {};
     return identityOf(st);
 }
@@ -179,8 +174,8 @@ Error readFile(const std::string& path, std::vector<std::uint8_t>& out, FileIden
     std::vector<std::uint8_t> bytes;
     int err = 0;
     try {
-        if (st.st_size < 0 || static_cast<std::uint64_t>(st.st_size) > bytes.max_size() ||
-            static_cast<std::uint64_t>(st.st_size) > static_cast<std::uint64_t>(PTRDIFF_MAX))
+        if (st.st_size < 0 || static_cast<std::uint64_t>(st.st_size) > bytes.max_size()
+                || static_cast<std::uint64_t>(st.st_size) > static_cast<std::uint64_t>(PTRDIFF_MAX))
             throw std::bad_alloc();
         bytes.resize(static_cast<std::size_t>(st.st_size));
         std::size_t got = 0;
@@ -213,7 +208,7 @@ Error readFile(const std::string& path, std::vector<std::uint8_t>& out, FileIden
 std::string temporaryPrefix(const std::string& path)
 {
     std::string name = baseNameOf(path);
-    const std::size_t room = NAME_MAX - 2 - kTempRandom;  // "." + name + "." + random
+    const std::size_t room = NAME_MAX - 2 - kTempRandom; // "." + name + "." + random
     if (name.size() > room) {
         std::size_t cut = room;
         // Cut before a UTF-8 continuation byte, not inside a character.
@@ -242,11 +237,12 @@ int removeStaleTemporaries(const std::string& path)
         const std::string full = joinPath(folder, name);
         int fd = ::open(full.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
         if (fd < 0) continue;
-        struct stat st {}, now {};
+        struct stat st {
+        }, now {};
         // A writer holds the lock on its temporary until it is renamed or
         // removed; a lock that can be taken belongs to a writer that died.
-        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0 &&
-            ::lstat(full.c_str(), &now) == 0 && now.st_dev == st.st_dev && now.st_ino == st.st_ino) {
+        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0
+                && ::lstat(full.c_str(), &now) == 0 && now.st_dev == st.st_dev && now.st_ino == st.st_ino) {
             if (current().unlink(full.c_str()) == 0) ++removed;
         }
         ::close(fd);
@@ -279,14 +275,14 @@ Error ReplaceFile::open(const std::string& path, const std::string& temporaryFor
         if (!S_ISREG(st.st_mode)) return notRegular(requested_);
         previous_ = identityOf(st);
         links_ = static_cast<unsigned>(st.st_nlink);
-        mode = 0600;  // private until flush() gives it the old file's bits
+        mode = 0600; // private until flush() gives it the old file's bits
         metadataFrom_ = target_;
     }
     if (baseNameOf(target_).empty()) return fail(EISDIR, requested_);
     const std::string& tempBase = temporaryFor.empty() ? target_ : temporaryFor;
     removeStaleTemporaries(tempBase);
 
-    static std::mt19937_64 rng{std::random_device{}()};
+    static std::mt19937_64 rng {std::random_device {}()};
     const std::string stem = joinPath(folderOf(tempBase), temporaryPrefix(tempBase));
     for (int attempt = 0; attempt < 100; ++attempt) {
         std::string name = stem;
@@ -300,9 +296,11 @@ Error ReplaceFile::open(const std::string& path, const std::string& temporaryFor
         }
         // Another process clearing leftovers may have taken this name between
         // its creation and the lock: then the name is no longer ours.
-        struct stat mine {}, named {};
-        if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::fstat(fd, &mine) != 0 || ::lstat(name.c_str(), &named) != 0 ||
-            mine.st_ino != named.st_ino || mine.st_dev != named.st_dev) {
+        struct stat mine {
+        }, named {};
+        if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::fstat(fd, &mine) != 0
+                || ::lstat(name.c_str(), &named) != 0 || mine.st_ino != named.st_ino
+                || mine.st_dev != named.st_dev) {
             current().close(fd);
             continue;
         }
@@ -327,10 +325,11 @@ Error ReplaceFile::flush()
 {
     if (fd_ < 0) return fail(EBADF, requested_);
     if (!metadataFrom_.empty()) {
-        struct stat st {};
+        struct stat st { };
         if (::stat(metadataFrom_.c_str(), &st) == 0) {
             // Owner first: changing it clears the set-id bits that the mode then restores.
-            if (::fchown(fd_, st.st_uid, st.st_gid) != 0) (void)::fchown(fd_, static_cast<uid_t>(-1), st.st_gid);
+            if (::fchown(fd_, st.st_uid, st.st_gid) != 0)
+                (void)::fchown(fd_, static_cast<uid_t>(-1), st.st_gid);
             (void)::fchmod(fd_, st.st_mode & 07777);
             copyExtendedAttributes(metadataFrom_, fd_);
         }
@@ -340,7 +339,7 @@ Error ReplaceFile::flush()
         discard();
         return fail(err, requested_);
     }
-    struct stat st {};
+    struct stat st { };
     if (::fstat(fd_, &st) == 0) written_ = identityOf(st);
     return {};
 }
@@ -366,9 +365,11 @@ Error ReplaceFile::commit(bool noReplace)
     if (noReplace) {
         r = ::renameat2(AT_FDCWD, temp_.c_str(), AT_FDCWD, target_.c_str(), RENAME_NOREPLACE);
         if (r != 0 && (errno == EINVAL || errno == ENOSYS)) {
-            struct stat st {};
-            if (::lstat(target_.c_str(), &st) == 0) errno = EEXIST;
-            else r = current().rename(temp_.c_str(), target_.c_str());
+            struct stat st { };
+            if (::lstat(target_.c_str(), &st) == 0)
+                errno = EEXIST;
+            else
+                r = current().rename(temp_.c_str(), target_.c_str());
         }
     } else {
         r = current().rename(temp_.c_str(), target_.c_str());
@@ -394,15 +395,17 @@ Error AtomicWriter::open(const std::string& path)
     failed_ = {};
     if ((failed_ = file_.open(path))) return failed_;
     if (file_.previous().valid) {
-        struct stat st {};
+        struct stat st { };
         // A file without write permission is kept as the user protected it,
         // even though renaming over it would succeed.
         if (::stat(file_.target().c_str(), &st) == 0 && (st.st_mode & 0222) == 0)
-            failed_ = Error{EACCES, "Unable to write to " + path + ", it is read-only or opened by someone else."};
+            failed_ = Error {
+                    EACCES, "Unable to write to " + path + ", it is read-only or opened by someone else."};
         else if (file_.previousLinks() > 1)
-            failed_ = Error{EMLINK, path + " has " + std::to_string(file_.previousLinks()) +
-                                        " names (hard links); writing it would leave the other names with the old "
-                                        "contents. Save it under a new name instead."};
+            failed_ = Error {EMLINK,
+                    path + " has " + std::to_string(file_.previousLinks())
+                            + " names (hard links); writing it would leave the other names with the old "
+                              "contents. Save it under a new name instead."};
         if (failed_) file_.discard();
     }
     return failed_;

@@ -98,8 +98,8 @@ private:
 // permission and a file with other names (hard links, which a rename would
 // leave with the old contents) are refused. written, when given, receives
 // the identity of the new file.
-Error writeFileAtomic(const std::string& path, std::span<const std::uint8_t> bytes,
-                      FileIdentity* written = nullptr);
+Error writeFileAtomic(
+        const std::string& path, std::span<const std::uint8_t> bytes, FileIdentity* written = nullptr);
 
 // Gives the existing file `from` the further name `to` without touching
 // `from`: a hard link, or where the file system has none, a complete copy

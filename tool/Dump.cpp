@@ -9,8 +9,8 @@
 
 #include <algorithm>
 #include <bit>
-#include <new>
 #include <filesystem>
+#include <new>
 #include <vector>
 
 namespace patchwise {

@@ -196,7 +196,8 @@ std::optional<double> Scanner::real()
         // A hexadecimal floating constant, which "%lf" also reads.
         std::string_view rest = s_.substr(p + 2);
         auto r = std::from_chars(rest.data(), rest.data() + rest.size(), value, std::chars_format::hex);
-        if (r.ec == std::errc::result_out_of_range) value = outOfRange(rest.substr(0, r.ptr - rest.data()), true);
+        if (r.ec == std::errc::result_out_of_range)
+            value = outOfRange(rest.substr(0, r.ptr - rest.data()), true);
         else if (r.ec != std::errc()) return std::nullopt;
         p = static_cast<std::size_t>(r.ptr - s_.data());
     } else {

@@ -578,7 +578,7 @@ namespace {
 // is a further name of the original (nothing is renamed away from the AIR
 // name), and one rename puts the new file in place.
 int updateFiles(const std::string& airPath, const std::string& scriptPath, const std::string& definitionPath,
-                ToolDefinitions& defs, const UpdateOptions& options, std::string* error)
+        ToolDefinitions& defs, const UpdateOptions& options, std::string* error)
 {
     namespace fio = model::fileio;
     auto fail = [&](const std::string& message) {
@@ -586,7 +586,8 @@ int updateFiles(const std::string& airPath, const std::string& scriptPath, const
         return 1;
     };
     if (replacesAirOrBackup(options.logPath, airPath) || sameFile(options.logPath, scriptPath))
-        return fail("The log " + options.logPath + " would replace the AIR file, one of its backups or the script.");
+        return fail("The log " + options.logPath
+                + " would replace the AIR file, one of its backups or the script.");
     std::vector<std::uint8_t> air, script;
     if (auto e = fio::readFile(airPath, air)) return fail(e.message);
     if (auto e = fio::readFile(scriptPath, script)) return fail(e.message);
@@ -603,24 +604,25 @@ int updateFiles(const std::string& airPath, const std::string& scriptPath, const
     bool haveBackup = false;
     if (const std::string last = previousBackupName(backup, target); !last.empty()) {
         const fio::FileIdentity id = fio::identify(last);
-        haveBackup = id.valid && newAir.previous().valid && id.device == newAir.previous().device &&
-                     id.inode == newAir.previous().inode;
+        haveBackup = id.valid && newAir.previous().valid && id.device == newAir.previous().device
+                && id.inode == newAir.previous().inode;
         if (haveBackup) backup = last;
     }
-    if (const auto slash = backup.find_last_of('/'); backup.size() - (slash == std::string::npos ? 0 : slash + 1) > NAME_MAX)
-        return fail("The backup of " + airPath + " would need a name longer than the file system allows: " +
-                    "give the file a shorter name.");
+    if (const auto slash = backup.find_last_of('/');
+            backup.size() - (slash == std::string::npos ? 0 : slash + 1) > NAME_MAX)
+        return fail("The backup of " + airPath + " would need a name longer than the file system allows: "
+                + "give the file a shorter name.");
     // Other names of the file would keep the old contents after the rename.
     const unsigned links = newAir.previousLinks() - (haveBackup ? 1 : 0);
     if (links > 1)
-        return fail(airPath + " has " + std::to_string(links) +
-                    " names (hard links); the update would leave the other names with the old contents. "
-                    "Update a copy of its own.");
+        return fail(airPath + " has " + std::to_string(links)
+                + " names (hard links); the update would leave the other names with the old contents. "
+                  "Update a copy of its own.");
 
     const bool wasLoaded = defs.loaded();
     std::string_view scriptText(reinterpret_cast<const char*>(script.data()), script.size());
-    ScriptResult result = runUpdateScript(std::move(air), scriptText, definitionPath, defs,
-                                          options.time ? *options.time : stampTime());
+    ScriptResult result = runUpdateScript(
+            std::move(air), scriptText, definitionPath, defs, options.time ? *options.time : stampTime());
     // Nothing reached the disk: a later log must still show the definition line.
     auto failBeforeCommit = [&](const std::string& message) {
         if (!wasLoaded) defs.unload();
@@ -632,10 +634,10 @@ int updateFiles(const std::string& airPath, const std::string& scriptPath, const
 
     fio::ReplaceFile log;
     if (auto e = log.open(options.logPath)) return failBeforeCommit(e.message);
-    struct stat logStat {};
+    struct stat logStat { };
     if (log.previous().valid && ::stat(log.target().c_str(), &logStat) == 0 && (logStat.st_mode & 0222) == 0)
-        return failBeforeCommit("Unable to write to " + options.logPath +
-                                ", it is read-only or opened by someone else.");
+        return failBeforeCommit(
+                "Unable to write to " + options.logPath + ", it is read-only or opened by someone else.");
     auto logBytes = std::span(reinterpret_cast<const std::uint8_t*>(result.log.data()), result.log.size());
     if (auto e = log.write(logBytes)) return failBeforeCommit(e.message);
     if (auto e = log.flush()) return failBeforeCommit(e.message);
@@ -662,8 +664,9 @@ int updateFiles(const std::string& airPath, const std::string& scriptPath, const
 
 } // namespace
 
-int applyUpdateScript(const std::string& airPath, const std::string& scriptPath, const std::string& definitionPath,
-                      ToolDefinitions& defs, const UpdateOptions& options, std::string* error)
+int applyUpdateScript(const std::string& airPath, const std::string& scriptPath,
+        const std::string& definitionPath, ToolDefinitions& defs, const UpdateOptions& options,
+        std::string* error)
 {
     try {
         return updateFiles(airPath, scriptPath, definitionPath, defs, options, error);

@@ -227,7 +227,9 @@ TEST(UpdateFiles, BackupAndNewFileKeepOwnerModeAndAttributes)
     const Bytes original = bigAir(100);
     Update u = prepare(dir.path().string(), "plane.air", original);
     const bool root = ::geteuid() == 0;
-    if (root) ASSERT_EQ(::chown(u.air.c_str(), 4321, 8765), 0);
+    if (root) {
+        ASSERT_EQ(::chown(u.air.c_str(), 4321, 8765), 0);
+    }
     ::chmod(u.air.c_str(), 0640);
     const bool xattrs = ::setxattr(u.air.c_str(), "user.origin", "hangar", 6, 0) == 0;
     ASSERT_EQ(u.run(), 0) << u.error;
