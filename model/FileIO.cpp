@@ -328,8 +328,10 @@ Error ReplaceFile::flush()
         struct stat st { };
         if (::stat(metadataFrom_.c_str(), &st) == 0) {
             // Owner first: changing it clears the set-id bits that the mode then restores.
-            if (::fchown(fd_, st.st_uid, st.st_gid) != 0)
-                (void)::fchown(fd_, static_cast<uid_t>(-1), st.st_gid);
+            // Where the owner may not be given away, the group may still be
+            // kept; where neither is allowed, the new file is the writer's.
+            if (::fchown(fd_, st.st_uid, st.st_gid) != 0
+                    && ::fchown(fd_, static_cast<uid_t>(-1), st.st_gid) != 0) { }
             (void)::fchmod(fd_, st.st_mode & 07777);
             copyExtendedAttributes(metadataFrom_, fd_);
         }
