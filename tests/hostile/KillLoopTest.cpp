@@ -251,3 +251,37 @@ TEST(KillLoop, EditorSaveKilledAtRandomMoments)
               << " times; " << leftovers << " temporaries left by kills, all removed by the next save\n";
 }
 #endif
+
+#if defined(TARLO_SAVE_DRIVER_EXE)
+// Saves that run at the same time never take each other's temporary for a
+// leftover: each one either goes through or reports a failure, the file is
+// always one whole version, and nothing is left behind.
+TEST(KillLoop, ConcurrentSavesLeaveOneWholeVersion)
+{
+    Place place;
+    const fs::path& dir = place.path;
+    const std::string air = (dir / "plane.air").string();
+    const Bytes original = multiMegabyte();
+    putFile(air, original);
+    const std::vector<std::string> argv = {TARLO_SAVE_DRIVER_EXE, air};
+    for (int round = 0; round < 10; ++round) {
+        SCOPED_TRACE(round);
+        const Bytes before = contents(air);
+        std::vector<pid_t> pids;
+        for (int i = 0; i < 6; ++i) pids.push_back(start(argv, dir.string()));
+        int succeeded = 0;
+        for (pid_t pid : pids) succeeded += finish(pid) == 0;
+        EXPECT_EQ(succeeded, 6);
+        // Each save read some version and wrote it with one byte raised.
+        const Bytes now = contents(air);
+        ASSERT_EQ(now.size(), before.size());
+        const int raised = std::uint8_t(now[8] - before[8]);
+        EXPECT_GE(raised, 1);
+        EXPECT_LE(raised, 6);
+        Bytes expected = before;
+        expected[8] = now[8];
+        EXPECT_EQ(now, expected);
+        EXPECT_EQ(temporaries(dir), std::vector<std::string>{});
+    }
+}
+#endif
