@@ -46,12 +46,18 @@ fileio::Error CTLDoc::load(const std::string& path)
 
 void CTLDoc::loadImage(std::vector<std::uint8_t> image, std::string fullPath)
 {
+    const bool wasModified = isModified();
     image_ = std::move(image);
     fullPath_ = std::move(fullPath);
     diskIdentity_ = {};
     fileName_ = fileNameOf(fullPath_);
     ParseImage();
-    modified_ = false;
+    statePath_.clear();
+    savedState_ = 0;
+    forcedModified_ = false;
+    notify([](DocListener& l) { l.loaded(); });
+    if (wasModified)
+        notify([](DocListener& l) { l.modifiedChanged(false); });
     notifyRebuild();
 }
 
@@ -68,7 +74,12 @@ fileio::Error CTLDoc::save(const std::string& path)
         list_[0].name = fileName_;
     const bool newPath = path != fullPath_;
     fullPath_ = path;
-    modified_ = false;
+    const bool wasModified = isModified();
+    savedState_ = stateTop();
+    forcedModified_ = false;
+    notify([](DocListener& l) { l.saved(); });
+    if (wasModified)
+        notify([](DocListener& l) { l.modifiedChanged(false); });
     if (newPath)
         notifyRebuild();
     return {};
@@ -163,6 +174,50 @@ void CTLDoc::ParseImage(const Ini& defs)
         pos = dataPos + len;
     }
     hasData_ = true;
+    assignFreshKeys();
+}
+
+void CTLDoc::assignFreshKeys()
+{
+    for (RecordEntry& e : list_)
+        e.key = ++nextKey_;
+}
+
+std::vector<CTLDoc::KeptKeys> CTLDoc::keysByRecord() const
+{
+    std::vector<KeptKeys> out;
+    out.reserve(std::size_t(recordCount_) + 1);
+    for (std::size_t i = 1; i < list_.size(); ++i) {
+        if (list_[i].parent == 0)
+            out.push_back({list_[i].key, {}});
+        else if (!out.empty())
+            out.back().fields.push_back(list_[i].key);
+    }
+    return out;
+}
+
+void CTLDoc::rebuildKeeping(const std::vector<KeptKeys>& keys)
+{
+    const EntryKey rootKey = list_.empty() ? 0 : list_[0].key;
+    ComposeImage();
+    ParseImage();
+    if (!list_.empty() && rootKey != 0)
+        list_[0].key = rootKey;
+    std::size_t n = 0;
+    std::size_t field = 0;
+    for (std::size_t i = 1; i < list_.size(); ++i) {
+        RecordEntry& e = list_[i];
+        if (e.parent == 0) {
+            if (n >= keys.size())
+                break;
+            field = 0;
+            e.key = keys[n++].record;
+        } else if (n > 0 && field < keys[n - 1].fields.size()) {
+            // The definition file is read again: a field beyond the ones
+            // known before keeps its fresh key.
+            e.key = keys[n - 1].fields[field++];
+        }
+    }
 }
 
 void CTLDoc::ComposeImage()
@@ -224,12 +279,6 @@ std::span<const std::uint8_t> CTLDoc::data(int i) const
     return rec.subspan(f.fieldOffset, f.length);
 }
 
-std::span<std::uint8_t> CTLDoc::data(int i)
-{
-    std::span<const std::uint8_t> c = std::as_const(*this).data(i);
-    return {const_cast<std::uint8_t*>(c.data()), c.size()};
-}
-
 std::string CTLDoc::itemText(int i) const
 {
     if (!validIndex(i))
@@ -244,58 +293,323 @@ std::string CTLDoc::itemText(int i) const
     return valueText(e.name, e.type, data(i));
 }
 
-bool CTLDoc::setRecordData(int i, std::vector<std::uint8_t> bytes)
+int CTLDoc::indexOf(EntryKey k) const
 {
-    if (!isRecord(i))
-        return false;
-    RecordEntry& r = list_[std::size_t(i)];
-    r.length = std::uint32_t(bytes.size());
-    r.data = std::move(bytes);
-    return true;
+    if (k == 0)
+        return -1;
+    for (std::size_t i = 0; i < list_.size(); ++i)
+        if (list_[i].key == k)
+            return int(i);
+    return -1;
 }
 
-bool CTLDoc::insertEntry(int i, RecordEntry e)
+int CTLDoc::recordOrdinal(int recordIndex) const
 {
-    if (i < 1 || std::size_t(i) > list_.size())
-        return false;
-    for (RecordEntry& x : list_)
-        if (x.parent >= i)
-            ++x.parent;
-    if (e.parent == 0)
-        e.length = std::uint32_t(e.data.size());
-    list_.insert(list_.begin() + i, std::move(e));
-    ++listRevision_;
-    return true;
+    int n = 0;
+    for (int i = 1; i < recordIndex && std::size_t(i) < list_.size(); ++i)
+        if (list_[std::size_t(i)].parent == 0)
+            ++n;
+    return n;
 }
 
-bool CTLDoc::removeEntry(int i)
+int CTLDoc::indexOfOrdinal(int ordinal) const
 {
-    if (i < 1 || !validIndex(i))
-        return false;
-    list_.erase(list_.begin() + i);
-    ++listRevision_;
-    for (RecordEntry& x : list_) {
-        if (x.parent == i)
-            x.parent = -1; // orphaned field: shows as outside its record
-        else if (x.parent > i)
-            --x.parent;
+    int n = 0;
+    for (std::size_t i = 1; i < list_.size(); ++i)
+        if (list_[i].parent == 0 && n++ == ordinal)
+            return int(i);
+    return int(list_.size());
+}
+
+// ---------------------------------------------------------------------------
+// Listeners
+
+void CTLDoc::addListener(DocListener* listener)
+{
+    if (listener && std::find(listeners_.begin(), listeners_.end(), listener) == listeners_.end())
+        listeners_.push_back(listener);
+}
+
+void CTLDoc::removeListener(DocListener* listener)
+{
+    std::erase(listeners_, listener);
+}
+
+template <typename F> void CTLDoc::notify(F&& f)
+{
+    // A copy: a listener may go away (a window closing) while it is told.
+    const std::vector<DocListener*> now = listeners_;
+    for (DocListener* l : now)
+        if (std::find(listeners_.begin(), listeners_.end(), l) != listeners_.end())
+            f(*l);
+}
+
+void CTLDoc::publish(const Change& c, bool wasModified)
+{
+    notify([&c](DocListener& l) { l.changed(c); });
+    const bool now = isModified();
+    if (now != wasModified)
+        notify([now](DocListener& l) { l.modifiedChanged(now); });
+}
+
+void CTLDoc::setModified(bool m)
+{
+    const bool was = isModified();
+    if (m) {
+        forcedModified_ = true;
+    } else {
+        forcedModified_ = false;
+        savedState_ = stateTop();
     }
+    if (isModified() != was)
+        notify([m](DocListener& l) { l.modifiedChanged(m); });
+}
+
+// ---------------------------------------------------------------------------
+// Primitives: they change the list and publish; the callers keep the history
+
+Change CTLDoc::applyBytes(int entryIndex, int recordIndex, std::size_t offset, std::vector<std::uint8_t> bytes,
+                          ChangeOrigin origin)
+{
+    RecordEntry& rec = list_[std::size_t(recordIndex)];
+    Change c;
+    c.kind = ChangeKind::Bytes;
+    c.origin = origin;
+    c.entry = list_[std::size_t(entryIndex)].key;
+    c.record = rec.key;
+    c.index = entryIndex;
+    c.recordIndex = recordIndex;
+    c.offset = offset;
+    c.recordId = rec.id;
+    const auto first = rec.data.begin() + std::ptrdiff_t(offset);
+    c.oldBytes.assign(first, first + std::ptrdiff_t(bytes.size()));
+    std::copy(bytes.begin(), bytes.end(), first);
+    c.newBytes = std::move(bytes);
+    return c;
+}
+
+Change CTLDoc::applyRecordData(int recordIndex, std::vector<std::uint8_t> bytes, ChangeOrigin origin)
+{
+    RecordEntry& rec = list_[std::size_t(recordIndex)];
+    Change c;
+    c.kind = ChangeKind::RecordData;
+    c.origin = origin;
+    c.entry = c.record = rec.key;
+    c.index = c.recordIndex = recordIndex;
+    c.recordId = rec.id;
+    c.oldBytes = std::move(rec.data);
+    rec.data = std::move(bytes);
+    rec.length = std::uint32_t(rec.data.size());
+    c.newBytes = rec.data;
+    return c;
+}
+
+Change CTLDoc::applyInsert(int ordinal, std::uint32_t id, std::vector<std::uint8_t> data, EntryKey key,
+                           std::vector<EntryKey> fieldKeys, ChangeOrigin origin)
+{
+    const int at = indexOfOrdinal(ordinal);
+    Change pending;
+    pending.kind = ChangeKind::Insert;
+    pending.origin = origin;
+    pending.index = pending.recordIndex = at;
+    pending.recordId = id;
+    pending.recordOrdinal = ordinal;
+    notify([&pending](DocListener& l) { l.aboutToChange(pending); });
+
+    std::vector<KeptKeys> keys = keysByRecord();
+    keys.insert(keys.begin() + std::min<std::ptrdiff_t>(ordinal, std::ptrdiff_t(keys.size())),
+                KeptKeys{key, std::move(fieldKeys)});
+    RecordEntry e;
+    e.id = id;
+    e.length = std::uint32_t(data.size());
+    e.data = data;
+    list_.insert(list_.begin() + at, std::move(e));
+    rebuildKeeping(keys);
+
+    Change c = std::move(pending);
+    const RecordEntry& rec = list_[std::size_t(at)];
+    c.entry = c.record = rec.key;
+    c.newBytes = std::move(data);
+    c.entries = 1;
+    for (std::size_t j = std::size_t(at) + 1; j < list_.size() && list_[j].parent == at; ++j) {
+        c.fieldKeys.push_back(list_[j].key);
+        ++c.entries;
+    }
+    return c;
+}
+
+Change CTLDoc::applyRemove(int recordIndex, ChangeOrigin origin)
+{
+    const RecordEntry& rec = list_[std::size_t(recordIndex)];
+    Change c;
+    c.kind = ChangeKind::Remove;
+    c.origin = origin;
+    c.entry = c.record = rec.key;
+    c.index = c.recordIndex = recordIndex;
+    c.recordId = rec.id;
+    c.recordOrdinal = recordOrdinal(recordIndex);
+    notify([&c](DocListener& l) { l.aboutToChange(c); });
+
+    c.oldBytes = rec.data;
+    std::size_t end = std::size_t(recordIndex) + 1;
+    while (end < list_.size() && list_[end].parent == recordIndex)
+        c.fieldKeys.push_back(list_[end++].key);
+    c.entries = int(end - std::size_t(recordIndex));
+
+    std::vector<KeptKeys> keys = keysByRecord();
+    keys.erase(keys.begin() + c.recordOrdinal);
+    list_.erase(list_.begin() + recordIndex, list_.begin() + std::ptrdiff_t(end));
+    rebuildKeeping(keys);
+    return c;
+}
+
+// ---------------------------------------------------------------------------
+// The edit API
+
+std::optional<Change> CTLDoc::setBytes(int i, std::size_t offset, std::span<const std::uint8_t> bytes,
+                                       std::string label)
+{
+    if (i < 1 || !validIndex(i) || bytes.empty())
+        return std::nullopt;
+    const std::span<const std::uint8_t> target = data(i);
+    if (offset > target.size() || target.size() - offset < bytes.size())
+        return std::nullopt;
+    if (std::equal(bytes.begin(), bytes.end(), target.begin() + std::ptrdiff_t(offset)))
+        return std::nullopt;
+    const int r = isRecord(i) ? i : list_[std::size_t(i)].parent;
+    const std::size_t inRecord = (isField(i) ? list_[std::size_t(i)].fieldOffset : 0) + offset;
+    const bool was = isModified();
+    Change c = applyBytes(i, r, inRecord, std::vector<std::uint8_t>(bytes.begin(), bytes.end()), ChangeOrigin::Edit);
+    c.label = label.empty() ? "Edit " + list_[std::size_t(i)].name : std::move(label);
+    c.serial = ++nextSerial_;
+    statePath_.push_back(c.serial);
+    publish(c, was);
+    return c;
+}
+
+std::optional<Change> CTLDoc::setRecordData(int i, std::vector<std::uint8_t> bytes, std::string label)
+{
+    if (!isRecord(i) || list_[std::size_t(i)].data == bytes)
+        return std::nullopt;
+    const bool was = isModified();
+    Change c = applyRecordData(i, std::move(bytes), ChangeOrigin::Edit);
+    c.label = label.empty() ? "Edit " + list_[std::size_t(i)].name : std::move(label);
+    c.serial = ++nextSerial_;
+    statePath_.push_back(c.serial);
+    publish(c, was);
+    return c;
+}
+
+std::optional<Change> CTLDoc::insertRecord(int before, std::uint32_t id, std::vector<std::uint8_t> data,
+                                           std::string label)
+{
+    if (!hasData_ || (before != int(list_.size()) && !isRecord(before)))
+        return std::nullopt;
+    const bool was = isModified();
+    Change c = applyInsert(recordOrdinal(before), id, std::move(data), ++nextKey_, {}, ChangeOrigin::Edit);
+    c.label = label.empty() ? "Add Record " + hexId(id) + " " + list_[std::size_t(c.index)].name : std::move(label);
+    c.serial = ++nextSerial_;
+    statePath_.push_back(c.serial);
+    publish(c, was);
+    return c;
+}
+
+std::optional<Change> CTLDoc::removeRecord(int i, std::string label)
+{
+    if (!isRecord(i))
+        return std::nullopt;
+    const bool was = isModified();
+    const std::string name = list_[std::size_t(i)].name;
+    Change c = applyRemove(i, ChangeOrigin::Edit);
+    c.label = label.empty() ? "Remove Record " + hexId(c.recordId) + " " + name : std::move(label);
+    c.serial = ++nextSerial_;
+    statePath_.push_back(c.serial);
+    publish(c, was);
+    return c;
+}
+
+// ---------------------------------------------------------------------------
+// Undo and redo
+
+namespace {
+// The entry of a change found again through its record: a field lies the same
+// distance after its record as when the change was made.
+int entryAgain(const CTLDoc& doc, const Change& c, int recordIndex)
+{
+    const int i = recordIndex + (c.index - c.recordIndex);
+    return doc.keyOf(i) == c.entry ? i : recordIndex;
+}
+} // namespace
+
+bool CTLDoc::undo(const Change& c)
+{
+    const int r = indexOf(c.record);
+    const bool was = isModified();
+    Change done;
+    switch (c.kind) {
+    case ChangeKind::Bytes: {
+        if (!isRecord(r) || c.offset > list_[std::size_t(r)].data.size() ||
+            list_[std::size_t(r)].data.size() - c.offset < c.oldBytes.size())
+            return false;
+        done = applyBytes(entryAgain(*this, c, r), r, c.offset, c.oldBytes, ChangeOrigin::Undo);
+        break;
+    }
+    case ChangeKind::RecordData:
+        if (!isRecord(r))
+            return false;
+        done = applyRecordData(r, c.oldBytes, ChangeOrigin::Undo);
+        break;
+    case ChangeKind::Insert:
+        if (!isRecord(r))
+            return false;
+        done = applyRemove(r, ChangeOrigin::Undo);
+        break;
+    case ChangeKind::Remove:
+        if (r >= 0 || c.recordOrdinal < 0 || c.recordOrdinal > recordCount_)
+            return false;
+        done = applyInsert(c.recordOrdinal, c.recordId, c.oldBytes, c.record, c.fieldKeys, ChangeOrigin::Undo);
+        break;
+    }
+    done.label = c.label;
+    if (!statePath_.empty() && statePath_.back() == c.serial)
+        statePath_.pop_back();
+    done.serial = stateTop();
+    publish(done, was);
     return true;
 }
 
-bool CTLDoc::removeRecord(int i)
+bool CTLDoc::redo(const Change& c)
 {
-    if (!isRecord(i))
-        return false;
-    std::size_t end = std::size_t(i) + 1;
-    while (end < list_.size() && list_[end].parent == i)
-        ++end;
-    const int removed = int(end - std::size_t(i));
-    list_.erase(list_.begin() + i, list_.begin() + std::ptrdiff_t(end));
-    ++listRevision_;
-    for (RecordEntry& x : list_)
-        if (x.parent > i)
-            x.parent -= removed;
+    const int r = indexOf(c.record);
+    const bool was = isModified();
+    Change done;
+    switch (c.kind) {
+    case ChangeKind::Bytes:
+        if (!isRecord(r) || c.offset > list_[std::size_t(r)].data.size() ||
+            list_[std::size_t(r)].data.size() - c.offset < c.newBytes.size())
+            return false;
+        done = applyBytes(entryAgain(*this, c, r), r, c.offset, c.newBytes, ChangeOrigin::Redo);
+        break;
+    case ChangeKind::RecordData:
+        if (!isRecord(r))
+            return false;
+        done = applyRecordData(r, c.newBytes, ChangeOrigin::Redo);
+        break;
+    case ChangeKind::Insert:
+        if (r >= 0 || c.recordOrdinal < 0 || c.recordOrdinal > recordCount_)
+            return false;
+        done = applyInsert(c.recordOrdinal, c.recordId, c.newBytes, c.record, c.fieldKeys, ChangeOrigin::Redo);
+        break;
+    case ChangeKind::Remove:
+        if (!isRecord(r))
+            return false;
+        done = applyRemove(r, ChangeOrigin::Redo);
+        break;
+    }
+    done.label = c.label;
+    statePath_.push_back(c.serial);
+    done.serial = c.serial;
+    publish(done, was);
     return true;
 }
 

@@ -1,12 +1,14 @@
 #pragma once
 // The editor's document: the file image, the record list built from it and
 // the definition file, load and save.
+#include "model/DocChange.h"
 #include "model/FileIO.h"
 #include "model/Ini.h"
 #include "model/RecordEntry.h"
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -46,17 +48,19 @@ public:
     std::size_t entryCount() const { return list_.size(); }
     int highestIndex() const { return static_cast<int>(list_.size()) - 1; }
     bool validIndex(int i) const { return i >= 0 && std::size_t(i) < list_.size(); }
-    // Precondition: validIndex(i).
-    RecordEntry& entry(int i) { return list_.at(std::size_t(i)); }
+    // Precondition: validIndex(i). Read-only: changes go through the edit API.
     const RecordEntry& entry(int i) const { return list_.at(std::size_t(i)); }
     const RecordList& entries() const { return list_; }
     bool isRecord(int i) const;
     bool isField(int i) const;
+    // The entry's stable identity, 0 for an invalid index.
+    EntryKey keyOf(int i) const { return validIndex(i) ? list_[std::size_t(i)].key : 0; }
+    // The list index of the entry with key k, -1 when it is not in the list.
+    int indexOf(EntryKey k) const;
 
     // The bytes of entry i: a record's whole data, a field's bytes inside its
     // record (for "text" from its offset to the end of the record). Empty for
     // the root, invalid indexes and fields outside their record.
-    std::span<std::uint8_t> data(int i);
     std::span<const std::uint8_t> data(int i) const;
     // A field whose bytes do not lie wholly inside its record's data.
     bool outsideRecord(int i) const;
@@ -64,20 +68,41 @@ public:
     // value text; field -> value text, or name + " (outside record)".
     std::string itemText(int i) const;
 
-    // Gives record i new data (length follows). Returns false for a non-record.
-    bool setRecordData(int i, std::vector<std::uint8_t> bytes);
-    // Inserts an entry at index i (1..entryCount()); parent indexes of later
-    // fields are kept pointing at their records.
-    bool insertEntry(int i, RecordEntry e);
-    // Removes the entry at index i (>= 1); fields of a removed record go with it
-    // only through removeRecord().
-    bool removeEntry(int i);
-    // Removes record i and its fields.
-    bool removeRecord(int i);
+    // ---- the edit API ----
+    // Every change of the record list goes through these. Each one marks the
+    // document modified, tells the listeners and returns what it did; it
+    // returns nothing (and changes nothing) when refused or when the new bytes
+    // equal the old ones. An empty label gets the default ("Edit <name>",
+    // "Add Record <id> <name>", "Remove Record <id> <name>").
+
+    // Writes `bytes` over entry i's bytes from `offset` on (offset counted in
+    // data(i)). Refused when i is no record or field, or the range does not
+    // lie inside data(i).
+    std::optional<Change> setBytes(int i, std::size_t offset, std::span<const std::uint8_t> bytes,
+                                   std::string label = {});
+    // Gives record i new data; its length follows. Refused for a non-record.
+    std::optional<Change> setRecordData(int i, std::vector<std::uint8_t> bytes, std::string label = {});
+    // Inserts a record before record `before` (or appends it when `before` is
+    // entryCount()), then rebuilds the list (ComposeImage + ParseImage), so the
+    // new record gets its name, type and fields. Keys survive the rebuild.
+    std::optional<Change> insertRecord(int before, std::uint32_t id, std::vector<std::uint8_t> data,
+                                       std::string label = {});
+    // Removes record i with its fields and rebuilds the list.
+    std::optional<Change> removeRecord(int i, std::string label = {});
+
+    // Takes back a change returned by the edit API, or makes it again. They
+    // expect the document to be in the state right after the change (undo)
+    // or right before it (redo), as an undo history keeps it; false when the
+    // change's record cannot be found or its bytes no longer fit.
+    bool undo(const Change& change);
+    bool redo(const Change& change);
+
+    void addListener(DocListener* listener);
+    void removeListener(DocListener* listener);
 
     int recordCount() const { return recordCount_; }
     bool hasData() const { return hasData_; }
-    // Bumped by every ParseImage, insertEntry and removal: list indexes taken
+    // Bumped by every ParseImage (so by every insert and removal): list indexes taken
     // before may refer to other entries (used by windows that outlive a rebuild).
     std::uint64_t listRevision() const { return listRevision_; }
     // The file on disk as it was read by the last load or written by the last
@@ -85,8 +110,12 @@ public:
     const fileio::FileIdentity& diskIdentity() const { return diskIdentity_; }
     const std::string& fileName() const { return fileName_; }
     const std::string& fullPath() const { return fullPath_; }
-    bool isModified() const { return modified_; }
-    void setModified(bool m = true) { modified_ = m; }
+    // Modified while the state differs from the one last loaded or saved:
+    // undoing back to it makes the document unmodified again.
+    bool isModified() const { return forcedModified_ || stateTop() != savedState_; }
+    // true: modified whatever the history says (until the next load or
+    // save). false: the current state counts as saved.
+    void setModified(bool m = true);
 
     const std::vector<std::uint8_t>& image() const { return image_; }
     std::size_t imageLength() const { return image_.size(); }
@@ -102,7 +131,31 @@ public:
     void setRebuildCallback(std::function<void()> cb) { rebuild_ = std::move(cb); }
 
 private:
+    struct KeptKeys {
+        EntryKey record = 0;
+        std::vector<EntryKey> fields;
+    };
     void notifyRebuild();
+    void assignFreshKeys();
+    std::vector<KeptKeys> keysByRecord() const;
+    // ComposeImage + ParseImage, then gives record n (in list order) and its
+    // fields the keys in keys[n].
+    void rebuildKeeping(const std::vector<KeptKeys>& keys);
+    int recordOrdinal(int recordIndex) const;
+    // List index of the n-th record, entryCount() for n == recordCount().
+    int indexOfOrdinal(int ordinal) const;
+    std::uint64_t stateTop() const { return statePath_.empty() ? 0 : statePath_.back(); }
+
+    // The primitives behind the edit API and undo/redo; each publishes the
+    // change it made.
+    Change applyBytes(int entryIndex, int recordIndex, std::size_t offset, std::vector<std::uint8_t> bytes,
+                      ChangeOrigin origin);
+    Change applyRecordData(int recordIndex, std::vector<std::uint8_t> bytes, ChangeOrigin origin);
+    Change applyInsert(int ordinal, std::uint32_t id, std::vector<std::uint8_t> data, EntryKey key,
+                       std::vector<EntryKey> fieldKeys, ChangeOrigin origin);
+    Change applyRemove(int recordIndex, ChangeOrigin origin);
+    template <typename F> void notify(F&& f);
+    void publish(const Change& c, bool wasModified);
 
     std::string definitionsPath_;
     std::vector<std::uint8_t> image_;
@@ -111,7 +164,15 @@ private:
     int recordCount_ = 0;
     std::uint64_t listRevision_ = 0;
     bool hasData_ = false;
-    bool modified_ = false;
+    // Each edit gets a fresh serial; statePath_ is the chain of serials that
+    // leads to the current state (undo pops, redo pushes). The state is the
+    // saved one while its last serial is savedState_.
+    std::vector<std::uint64_t> statePath_;
+    std::uint64_t savedState_ = 0;
+    std::uint64_t nextSerial_ = 0;
+    bool forcedModified_ = false;
+    EntryKey nextKey_ = 0;
+    std::vector<DocListener*> listeners_;
     std::string fileName_;
     std::string fullPath_;
     fileio::FileIdentity diskIdentity_;

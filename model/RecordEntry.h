@@ -2,6 +2,7 @@
 // One element of the document's record list: index 0 is the root (the file),
 // then each record, each record of type "record" followed directly by its
 // fields in field-number order.
+#include "model/DocChange.h"
 #include "model/FieldType.h"
 
 #include <cstdint>
@@ -28,6 +29,8 @@ struct RecordEntry {
     // A field's byte offset inside its record's data. Fields own no bytes:
     // CTLDoc::data() gives the bounds-checked view into the record.
     std::uint32_t fieldOffset = 0;
+    // Stable identity (see EntryKey); given by the document.
+    EntryKey key = 0;
     TreeItemHandle treeItem = 0;
     TreeItemHandle parentTreeItem = 0;
     std::string name;

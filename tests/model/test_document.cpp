@@ -66,6 +66,14 @@ const char* kDefs =
     "[30]\n"
     "1=0,int8,Never a field\n";
 
+// Encodes text into entry i through the edit API, as an editor does.
+bool edit(CTLDoc& doc, int i, FieldType t, const char* text)
+{
+    const auto d = doc.data(i);
+    Bytes copy(d.begin(), d.end());
+    return encodeValue(t, text, copy) && doc.setBytes(i, 0, copy);
+}
+
 struct Fixture {
     TempDir dir;
     CTLDoc doc;
@@ -152,9 +160,8 @@ TEST(ParseImage, FieldEditsReachTheSavedRecord)
     Bytes img;
     addRecord(img, 0x1f4, engineRecord());
     fx.load(img);
-    auto idle = fx.doc.data(2);
-    ASSERT_EQ(idle.size(), 2u);
-    ASSERT_TRUE(encodeValue(FieldType::Int16, "-3", idle));
+    ASSERT_EQ(fx.doc.data(2).size(), 2u);
+    ASSERT_TRUE(edit(fx.doc, 2, FieldType::Int16, "-3"));
     EXPECT_EQ(fx.doc.itemText(2), "Idle speed=-3");
     Bytes out = fx.roundTrip();
     EXPECT_EQ(out.size(), img.size());
@@ -335,19 +342,16 @@ TEST(RecordList, InsertRemoveAndNewData)
     fx.load(img);
     CTLDoc& d = fx.doc;
 
-    // A record inserted before 0x1f4 keeps the fields attached to their record.
-    RecordEntry copy;
-    copy.id = 0x1f4;
-    copy.data = engineRecord();
-    ASSERT_TRUE(d.insertEntry(2, copy));
+    // A record inserted before 0x1f4 gets its fields from the rebuilt list.
+    ASSERT_TRUE(d.insertRecord(2, 0x1f4, engineRecord()));
     EXPECT_EQ(d.entry(2).length, 18u);
-    EXPECT_EQ(d.entry(4).parent, 3);
-    EXPECT_EQ(d.itemText(4), "Idle speed=700");
-    d.ComposeImage();
-    d.ParseImage();
+    EXPECT_EQ(d.entry(4).parent, 2);
+    EXPECT_EQ(d.itemText(3), "Idle speed=700");
     EXPECT_EQ(d.recordCount(), 4);
     EXPECT_EQ(d.entryCount(), 1u + 4u + 8u);
     EXPECT_EQ(d.entry(0).length, img.size() + 8 + 18);
+    EXPECT_FALSE(d.insertRecord(3, 0x99, {})); // before a field: refused
+    EXPECT_FALSE(d.insertRecord(0, 0x99, {}));
 
     // Removing a record takes its fields with it.
     ASSERT_TRUE(d.removeRecord(2));
@@ -358,20 +362,13 @@ TEST(RecordList, InsertRemoveAndNewData)
     EXPECT_EQ(d.image(), img);
 
     // New, shorter data: fields beyond it show as outside, never read past it.
-    d.ParseImage();
     ASSERT_TRUE(d.setRecordData(2, {0x10, 0x00, 1}));
     EXPECT_EQ(d.entry(2).length, 3u);
     EXPECT_EQ(d.itemText(3), "Idle speed=16");
     EXPECT_EQ(d.itemText(4), "Has starter (outside record)");
     EXPECT_EQ(d.itemText(5), "Top temperature (outside record)");
     EXPECT_FALSE(d.setRecordData(3, {}));
-
-    // Removing a single record entry leaves its fields orphaned but harmless.
-    ASSERT_TRUE(d.removeEntry(2));
-    EXPECT_TRUE(d.data(2).empty());
-    EXPECT_EQ(d.itemText(2), "Idle speed (outside record)");
-    EXPECT_FALSE(d.removeEntry(0));
-    EXPECT_FALSE(d.insertEntry(0, RecordEntry{}));
+    EXPECT_FALSE(d.setBytes(4, 0, Bytes{1})); // outside its record: no bytes to write
     EXPECT_TRUE(d.data(-1).empty());
     EXPECT_EQ(d.itemText(1000), "");
 }
@@ -397,8 +394,8 @@ TEST(Document, LoadSaveReloadAndRebuildNotifications)
     EXPECT_EQ(d.fullPath(), path);
     EXPECT_FALSE(d.isModified());
 
-    encodeValue(FieldType::Int16, "5", d.data(2));
-    d.setModified();
+    ASSERT_TRUE(edit(d, 2, FieldType::Int16, "5"));
+    EXPECT_TRUE(d.isModified());
     ASSERT_FALSE(d.save(path));
     EXPECT_EQ(rebuilds, 1); // same path: no rebuild
     EXPECT_FALSE(d.isModified());
@@ -428,8 +425,9 @@ TEST(Document, LoadSaveReloadAndRebuildNotifications)
     EXPECT_EQ(d.recordCount(), 1);
 
     // Reload reads the file again and drops unsaved changes.
-    encodeValue(FieldType::Int16, "77", d.data(2));
+    ASSERT_TRUE(edit(d, 2, FieldType::Int16, "77"));
     ASSERT_FALSE(d.reload());
+    EXPECT_FALSE(d.isModified());
     EXPECT_EQ(d.itemText(2), "Idle speed=5");
     EXPECT_EQ(rebuilds, 3);
 }
