@@ -1,8 +1,10 @@
 #include "browser/CTLView.h"
 
+#include "browser/DocNotifier.h"
 #include "browser/RecordTreeModel.h"
 #include "browser/TypePictures.h"
 #include "model/CTLDoc.h"
+#include "model/DocChange.h"
 
 #include <QAction>
 #include <QContextMenuEvent>
@@ -22,8 +24,10 @@
 namespace tarlo {
 
 CTLView::CTLView(model::CTLDoc& doc, QWidget* parent)
-    : QTreeView(parent), m_doc(doc), m_model(new RecordTreeModel(doc, this))
+    : QTreeView(parent), m_doc(doc), m_notifier(new DocNotifier(doc, this)), m_model(new RecordTreeModel(doc, this))
 {
+    m_model->follow(m_notifier);
+    connect(m_notifier, &DocNotifier::changed, this, &CTLView::documentChanged);
     setObjectName(QStringLiteral("CTLView"));
     setModel(m_model);
     setHeaderHidden(true);
@@ -71,11 +75,7 @@ void CTLView::rebuildTree()
         return;
     }
     m_model->rebuild(m_sort);
-
-    char buf[64];
-    std::snprintf(buf, sizeof buf, " has %d records.", m_doc.recordCount());
-    m_countText = QFile::decodeName(QByteArray::fromStdString(m_doc.fileName())) + QLatin1String(buf);
-    emit statusTextChanged(m_countText);
+    updateCountText();
 
     const QModelIndex root = m_model->indexForEntry(0);
     // Only the root is expanded after a rebuild: the reset already collapsed
@@ -84,6 +84,29 @@ void CTLView::rebuildTree()
     setCurrentIndex(root);
     scrollTo(root);
     emit rebuilt();
+}
+
+void CTLView::updateCountText()
+{
+    char buf[64];
+    std::snprintf(buf, sizeof buf, " has %d records.", m_doc.recordCount());
+    m_countText = QFile::decodeName(QByteArray::fromStdString(m_doc.fileName())) + QLatin1String(buf);
+    emit statusTextChanged(m_countText);
+}
+
+void CTLView::documentChanged(const model::Change& c)
+{
+    const bool listChanged = c.kind == model::ChangeKind::Insert || c.kind == model::ChangeKind::Remove;
+    if (listChanged) updateCountText();
+    if (c.origin == model::ChangeOrigin::Edit) return;
+    // Show what the undo or redo changed: the entry, a record put back, or
+    // the record that took the place of one taken out (else the one before).
+    int select = c.index;
+    if (c.kind == model::ChangeKind::Remove && !m_doc.isRecord(select)) {
+        select = std::min(select, m_doc.highestIndex());
+        while (select > 0 && !m_doc.isRecord(select)) --select;
+    }
+    selectEntry(select);
 }
 
 bool CTLView::selectEntry(int listIndex)

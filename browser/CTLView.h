@@ -9,10 +9,11 @@
 
 class QMenu;
 
-namespace model { class CTLDoc; }
+namespace model { class CTLDoc; struct Change; }
 
 namespace tarlo {
 
+class DocNotifier;
 class RecordTreeModel;
 
 class CTLView : public QTreeView {
@@ -23,6 +24,8 @@ public:
 
     model::CTLDoc& document() const { return m_doc; }
     RecordTreeModel* recordModel() const { return m_model; }
+    // The document's changes as signals; the tree's rows follow them.
+    DocNotifier* notifier() const { return m_notifier; }
 
     // ---- tree state ----
     // Rebuilds every item from the record list; afterwards only the root is
@@ -106,10 +109,16 @@ protected:
     void pressItem(const QModelIndex& index);
     void runContextMenu(const QModelIndex& index, const QPoint& globalPos);
 
+    // After every change of the document: a new record count is shown, and
+    // what an undo or redo changed is selected.
+    virtual void documentChanged(const model::Change& change);
+
 private:
     QRect labelRect(const QModelIndex& index) const;
+    void updateCountText();
 
     model::CTLDoc& m_doc;
+    DocNotifier* m_notifier = nullptr;
     RecordTreeModel* m_model = nullptr;
     bool m_sort = true;
     QString m_countText;

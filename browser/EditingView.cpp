@@ -1,5 +1,6 @@
 #include "browser/EditingView.h"
 
+#include "browser/DocNotifier.h"
 #include "browser/FieldEdit.h"
 #include "browser/MessageBox.h"
 #include "browser/RecordClipboard.h"
@@ -8,6 +9,7 @@
 #include "browser/SearchDialog.h"
 #include "browser/TextEditDialog.h"
 #include "model/CTLDoc.h"
+#include "model/DocChange.h"
 
 #include <QGuiApplication>
 #include <QPointer>
@@ -35,21 +37,24 @@ QString latin1(const std::string& s)
 } // namespace
 
 #ifdef TARLO_HAVE_TABLES
-// A table window's view of one entry of the document.
+// A table window's view of one entry of the document, found by its key, so
+// it follows the entry across added and removed records.
 class DocTableTarget : public tables::TableTarget {
 public:
-    DocTableTarget(EditingView* view, std::shared_ptr<EditingView::EntryHandle> handle)
-        : m_view(view), m_handle(std::move(handle))
+    DocTableTarget(EditingView* view, int i) : m_view(view)
     {
-        if (live())
-            m_name = latin1(m_view->document().entry(m_handle->index).name);
+        const model::CTLDoc& doc = view->document();
+        m_key = doc.keyOf(i);
+        m_record = doc.keyOf(doc.isField(i) ? doc.entry(i).parent : i);
+        m_name = latin1(doc.entry(i).name);
     }
 
     std::vector<std::uint8_t> bytes() const override
     {
-        if (!live())
+        const int i = index();
+        if (i <= 0)
             return {};
-        const auto d = std::as_const(m_view->document()).data(m_handle->index);
+        const auto d = m_view->document().data(i);
         return std::vector<std::uint8_t>(d.begin(), d.end());
     }
     QString name() const override { return m_name; }
@@ -60,36 +65,31 @@ public:
                 *error = QString::fromLatin1(text);
             return false;
         };
-        if (!live())
+        const int i = index();
+        if (i <= 0)
             return fail("The entry of this table was removed, or the file was reloaded. The table was not written.");
         model::CTLDoc& doc = m_view->document();
-        const int i = m_handle->index;
-        auto d = doc.data(i);
-        if (d.size() == newBytes.size()) {
-            std::copy(newBytes.begin(), newBytes.end(), d.begin());
-        } else if (doc.isRecord(i)) {
+        // Unchanged bytes make no change (and no undo step).
+        if (doc.data(i).size() == newBytes.size())
+            doc.setBytes(i, 0, newBytes);
+        else if (doc.isRecord(i))
             doc.setRecordData(i, newBytes);
-        } else {
-            // A field inside a larger record cannot change its size in place.
+        else // a field inside a larger record cannot change its size in place
             return fail("The table no longer has the size of its place in the record. The table was not written.");
-        }
-        m_view->refreshAround(i);
         return true;
     }
-    void markModified() override
-    {
-        if (live())
-            m_view->document().setModified(true);
-    }
-    bool canResize() const override { return live() && m_view->document().isRecord(m_handle->index); }
+    // The document's edit API has marked it already.
+    void markModified() override {}
+    bool canResize() const override { return live() && m_view->document().isRecord(index()); }
 
-    bool live() const
-    {
-        return m_view && m_handle->index > 0 && m_handle->revision == m_view->document().listRevision() &&
-               m_view->document().validIndex(m_handle->index);
-    }
+    int index() const { return m_view ? m_view->document().indexOf(m_key) : -1; }
+    bool live() const { return index() > 0; }
+    model::EntryKey recordKey() const { return m_record; }
+
+private:
     QPointer<EditingView> m_view;
-    std::shared_ptr<EditingView::EntryHandle> m_handle;
+    model::EntryKey m_key = 0;
+    model::EntryKey m_record = 0;
     QString m_name;
 };
 #endif
@@ -103,6 +103,9 @@ EditingView::EditingView(model::CTLDoc& doc, QWidget* parent) : CTLView(doc, par
         cancelEdit();
         abandonDeadTables();
     });
+    // An added or removed record renumbers the entries: the box closes
+    // without writing. Windows follow their entries by key.
+    connect(notifier(), &DocNotifier::aboutToChange, this, &EditingView::cancelEdit);
     connect(verticalScrollBar(), &QScrollBar::valueChanged, this, &EditingView::placeBox);
     connect(horizontalScrollBar(), &QScrollBar::valueChanged, this, &EditingView::placeBox);
 }
@@ -135,15 +138,15 @@ std::optional<browser::ClipRecord> EditingView::clipboardRecord()
     return rec;
 }
 
-void EditingView::refreshAround(int i)
+void EditingView::documentChanged(const model::Change& c)
 {
-    model::CTLDoc& doc = document();
-    if (!doc.validIndex(i) || i == 0)
-        return;
-    const int record = doc.isField(i) ? doc.entry(i).parent : i;
-    refreshEntry(record);
-    for (int f : browser::fieldsOf(doc, record))
-        refreshEntry(f);
+    if (c.origin != model::ChangeOrigin::Edit) {
+        // An undo or redo changed the bytes under whatever was open on them.
+        cancelEdit();
+        abandonTablesOf(c.record);
+    }
+    abandonDeadTables();
+    CTLView::documentChanged(c);
 }
 
 // ---------------------------------------------------------------------------
@@ -161,8 +164,7 @@ void EditingView::activateEntry(int i)
         editAsHex(i);
         return;
     case model::EditorKind::Toggle:
-        if (browser::toggleBoolEntry(doc, i))
-            refreshAround(i);
+        browser::toggleBoolEntry(doc, i);
         return;
     case model::EditorKind::InPlace:
         openBox(i);
@@ -241,8 +243,6 @@ void EditingView::onBoxEnter()
         m_box->refill(latin1(r.refill));
         return;
     }
-    if (r.accepted)
-        refreshAround(m_editEntry);
     closeBox();
 }
 
@@ -299,8 +299,7 @@ void EditingView::editAsHex(int i)
     std::vector<std::uint8_t> copy(d.begin(), d.end());
     if (!runHexDialog(copy))
         return;
-    if (browser::applyHexCopy(doc, i, copy))
-        refreshAround(i);
+    browser::applyHexCopy(doc, i, copy);
 }
 
 void EditingView::editText(int i)
@@ -320,8 +319,7 @@ void EditingView::editText(int i)
     }
     if (runDialog(dlg) != QDialog::Accepted)
         return;
-    if (browser::storeText(doc, i, dlg.storedText()) == browser::TextStore::Stored)
-        refreshAround(i);
+    browser::storeText(doc, i, dlg.storedText());
 }
 
 // ---------------------------------------------------------------------------
@@ -347,11 +345,8 @@ void EditingView::onAddFromClipboard()
     const auto rec = clipboardRecord();
     if (!rec)
         return;
-    const std::uint64_t before = doc.listRevision();
     if (!browser::addRecordBefore(doc, i, *rec))
         return;
-    remapHandles(before, i, 1 + static_cast<int>(browser::fieldsOf(doc, i).size()), 0);
-    rebuildTree();
     selectEntry(i); // the new record
 }
 
@@ -362,12 +357,8 @@ void EditingView::onRemoveRecord()
     const int i = currentEntry();
     if (!doc.isRecord(i))
         return;
-    const int gone = 1 + static_cast<int>(browser::fieldsOf(doc, i).size());
-    const std::uint64_t before = doc.listRevision();
     if (!browser::removeRecordAt(doc, i))
         return;
-    remapHandles(before, i, -gone, gone);
-    rebuildTree();
     // The record that took its place, else the one before it.
     if (!doc.isRecord(i) && i > 1) {
         int prev = i - 1;
@@ -396,8 +387,6 @@ void EditingView::onReplaceFromClipboard()
     case browser::ReplaceResult::NotARecord:
         return;
     case browser::ReplaceResult::Replaced:
-        // The record's own text too: a scalar record shows its new value.
-        refreshAround(i);
         return;
     }
 }
@@ -405,28 +394,17 @@ void EditingView::onReplaceFromClipboard()
 // ---------------------------------------------------------------------------
 // Table windows
 
-std::shared_ptr<EditingView::EntryHandle> EditingView::track(int i)
+void EditingView::abandonTablesOf(model::EntryKey record)
 {
-    auto h = std::make_shared<EntryHandle>(EntryHandle{i, document().listRevision()});
-    std::erase_if(m_handles, [](const std::weak_ptr<EntryHandle>& w) { return w.expired(); });
-    m_handles.push_back(h);
-    return h;
-}
-
-void EditingView::remapHandles(std::uint64_t oldRevision, int first, int shift, int removed)
-{
-    const std::uint64_t now = document().listRevision();
-    for (auto& w : m_handles) {
-        const auto h = w.lock();
-        if (!h || h->revision != oldRevision)
-            continue;
-        if (removed > 0 && h->index >= first && h->index < first + removed)
-            h->index = -1;
-        else if (h->index >= first)
-            h->index += shift;
-        h->revision = now;
+#ifdef TARLO_HAVE_TABLES
+    for (tables::TableFrame* frame : tables::TableFrame::openWindows()) {
+        auto* target = dynamic_cast<DocTableTarget*>(frame->target());
+        if (target && target->recordKey() == record && !frame->isAbandoned())
+            frame->abandon();
     }
-    abandonDeadTables();
+#else
+    (void)record;
+#endif
 }
 
 void EditingView::abandonDeadTables()
@@ -450,7 +428,7 @@ void EditingView::closeTableWindows()
 std::unique_ptr<tables::TableTarget> EditingView::makeTableTarget(int i)
 {
 #ifdef TARLO_HAVE_TABLES
-    return std::make_unique<DocTableTarget>(this, track(i));
+    return std::make_unique<DocTableTarget>(this, i);
 #else
     (void)i;
     return nullptr;

@@ -9,6 +9,7 @@
 // writes into the entry it was opened on.
 #include "browser/CTLView.h"
 #include "browser/EntrySearch.h"
+#include "model/DocChange.h"
 
 #include <cstdint>
 #include <memory>
@@ -60,9 +61,9 @@ public:
 
     const browser::SearchState& searchState() const { return m_search; }
 
-    // A table window's link to entry i: reads and writes its bytes for as long
-    // as the entry exists (indexes are followed across add and remove; a
-    // reload ends the link and writes are refused).
+    // A table window's link to entry i: reads and writes its bytes through
+    // the edit API for as long as the entry exists (it is found by its key
+    // across add and remove; a reload ends the link and writes are refused).
     std::unique_ptr<tables::TableTarget> makeTableTarget(int listIndex);
 
 protected:
@@ -71,37 +72,30 @@ protected:
     // Runs a modal dialog (text, search); tests drive it from here.
     virtual int runDialog(QDialog& dialog);
 
-private:
-    friend class DocTableTarget;
-    struct EntryHandle {
-        int index = -1;
-        std::uint64_t revision = 0;
-    };
+    // Closes the in-place box and the table windows an undo or redo changed
+    // the bytes under, then lets the tree follow.
+    void documentChanged(const model::Change& change) override;
 
+private:
     void openBox(int listIndex);
     void onBoxEnter();
     void closeBox();
     void placeBox();
-    // Refreshes entry i and every entry whose text reads the same bytes.
-    void refreshAround(int listIndex);
     bool refuseOutside(int listIndex);
     // Whether an editor may open entry i: a record or field, not the root,
     // whose bytes lie inside its record (refused with a message otherwise).
     bool openable(int listIndex);
     // The record on the clipboard; nothing, after saying so, when it holds none.
     std::optional<browser::ClipRecord> clipboardRecord();
-    std::shared_ptr<EntryHandle> track(int listIndex);
-    // After an add or remove: follows the open windows' entries to their new
-    // indexes. `first` is the first index affected, `shift` how far later
-    // entries moved; with `removed` > 0 that many entries from `first` are gone.
-    void remapHandles(std::uint64_t oldRevision, int first, int shift, int removed);
+    // Closes, without writing, the table windows open on the record with
+    // this key or on one of its fields.
+    void abandonTablesOf(model::EntryKey record);
     // Closes, without writing, the table windows whose entry no longer exists.
     void abandonDeadTables();
 
     FieldEdit* m_box = nullptr;
     int m_editEntry = -1;
     browser::SearchState m_search;
-    std::vector<std::weak_ptr<EntryHandle>> m_handles;
 };
 
 } // namespace tarlo

@@ -2,6 +2,7 @@
 
 #include "browser/TextValue.h"
 #include "model/CTLDoc.h"
+#include "model/Definitions.h"
 
 #include <algorithm>
 
@@ -38,9 +39,12 @@ CommitResult commitValue(model::CTLDoc& doc, int i, std::string_view text)
         r.refill = v.refill;
         return r;
     }
-    if (!model::encodeValue(t, text, doc.data(i)))
+    const auto d = doc.data(i);
+    std::vector<std::uint8_t> bytes(d.begin(), d.end());
+    if (!model::encodeValue(t, text, bytes))
         return r;
-    doc.setModified(true);
+    // The same bytes again (the value typed as it was) change nothing.
+    doc.setBytes(i, 0, bytes);
     r.accepted = true;
     return r;
 }
@@ -49,22 +53,21 @@ bool toggleBoolEntry(model::CTLDoc& doc, int i)
 {
     if (!doc.validIndex(i) || i == 0 || doc.entry(i).type != FieldType::Bool || doc.outsideRecord(i))
         return false;
-    auto d = doc.data(i);
-    if (!model::valueFits(FieldType::Bool, d.size()) || !model::toggleBool(d))
+    const auto d = doc.data(i);
+    std::vector<std::uint8_t> bytes(d.begin(), d.end());
+    if (!model::valueFits(FieldType::Bool, bytes.size()) || !model::toggleBool(bytes))
         return false;
-    doc.setModified(true);
-    return true;
+    return doc.setBytes(i, 0, bytes).has_value();
 }
 
 bool applyHexCopy(model::CTLDoc& doc, int i, std::span<const std::uint8_t> copy)
 {
     if (!doc.validIndex(i) || i == 0)
         return false;
-    auto d = doc.data(i);
-    if (d.size() != copy.size())
+    if (doc.data(i).size() != copy.size())
         return false;
-    std::copy(copy.begin(), copy.end(), d.begin());
-    doc.setModified(true);
+    // OK without edits writes nothing and leaves the modified state alone.
+    doc.setBytes(i, 0, copy);
     return true;
 }
 
@@ -86,12 +89,12 @@ std::pair<std::size_t, std::size_t> textSlotRange(const model::CTLDoc& doc, int 
 }
 } // namespace
 
-std::span<std::uint8_t> textFieldSlot(model::CTLDoc& doc, int i)
+std::span<const std::uint8_t> textFieldSlot(const model::CTLDoc& doc, int i)
 {
     const auto [start, end] = textSlotRange(doc, i);
     if (start == end)
         return {};
-    return std::span<std::uint8_t>(doc.entry(doc.entry(i).parent).data).subspan(start, end - start);
+    return std::span<const std::uint8_t>(doc.entry(doc.entry(i).parent).data).subspan(start, end - start);
 }
 
 TextStore storeText(model::CTLDoc& doc, int i, std::string_view text)
@@ -100,12 +103,14 @@ TextStore storeText(model::CTLDoc& doc, int i, std::string_view text)
         return TextStore::NotText;
     if (doc.isRecord(i)) {
         doc.setRecordData(i, model::composeText(text));
-        doc.setModified(true);
         return TextStore::Stored;
     }
-    if (!writeTextInSlot(textFieldSlot(doc, i), text))
+    // The slot starts at the field's own offset: entry offset 0.
+    const auto slot = textFieldSlot(doc, i);
+    std::vector<std::uint8_t> bytes(slot.begin(), slot.end());
+    if (!writeTextInSlot(bytes, text))
         return TextStore::TooLong;
-    doc.setModified(true);
+    doc.setBytes(i, 0, bytes);
     return TextStore::Stored;
 }
 
@@ -130,17 +135,7 @@ bool addRecordBefore(model::CTLDoc& doc, int i, const ClipRecord& rec)
 {
     if (!doc.isRecord(i))
         return false;
-    model::RecordEntry e;
-    e.id = rec.id;
-    e.data = rec.data;
-    e.length = static_cast<std::uint32_t>(rec.data.size());
-    e.parent = 0;
-    if (!doc.insertEntry(i, std::move(e)))
-        return false;
-    doc.setModified(true);
-    doc.ComposeImage();
-    doc.ParseImage();
-    return true;
+    return doc.insertRecord(i, rec.id, rec.data).has_value();
 }
 
 ReplaceResult replaceRecord(model::CTLDoc& doc, int i, const ClipRecord& rec)
@@ -149,19 +144,14 @@ ReplaceResult replaceRecord(model::CTLDoc& doc, int i, const ClipRecord& rec)
         return ReplaceResult::NotARecord;
     if (doc.entry(i).id != rec.id)
         return ReplaceResult::OtherRecord;
-    doc.setRecordData(i, rec.data);
-    doc.setModified(true);
+    // The same data again changes nothing.
+    doc.setRecordData(i, rec.data, "Replace Record " + model::hexId(rec.id) + " " + doc.entry(i).name);
     return ReplaceResult::Replaced;
 }
 
 bool removeRecordAt(model::CTLDoc& doc, int i)
 {
-    if (!doc.isRecord(i) || !doc.removeRecord(i))
-        return false;
-    doc.setModified(true);
-    doc.ComposeImage();
-    doc.ParseImage();
-    return true;
+    return doc.isRecord(i) && doc.removeRecord(i).has_value();
 }
 
 } // namespace browser

@@ -1,7 +1,10 @@
 #pragma once
 // What the record editors do to the document, apart from any window: value
 // commits, the bool toggle, hex write-back, text store, and the clipboard and
-// removal commands. The view shows the messages and refreshes the tree.
+// removal commands. Each goes through the document's edit API, which marks
+// the document modified, records the change for undo and tells the tree;
+// writing the bytes an entry already holds changes nothing. The view shows
+// the messages.
 #include "browser/RecordClipboard.h"
 
 #include <cstdint>
@@ -33,12 +36,11 @@ struct CommitResult {
     std::string refill;
 };
 // Validates `text` for entry i's type and, when accepted, encodes it into the
-// entry's bytes and marks the document modified. Refused or not writable:
-// nothing changes.
+// entry's bytes. Refused or not writable: nothing changes.
 CommitResult commitValue(model::CTLDoc& doc, int i, std::string_view text);
 
-// Toggles a "bool" entry and marks the document modified; false when the
-// entry is no bool or its bytes are not all there.
+// Toggles a "bool" entry; false when the entry is no bool or its bytes are
+// not all there.
 bool toggleBoolEntry(model::CTLDoc& doc, int i);
 
 // Writes the hex dialog's working copy back over entry i's bytes. The copy
@@ -50,12 +52,11 @@ bool applyHexCopy(model::CTLDoc& doc, int i, std::span<const std::uint8_t> copy)
 // The room a "text" field has inside its record: from the field's offset up to
 // the nearest start of another field of the record that lies after it, or up
 // to the record's end. Empty for anything else.
-std::span<std::uint8_t> textFieldSlot(model::CTLDoc& doc, int i);
+std::span<const std::uint8_t> textFieldSlot(const model::CTLDoc& doc, int i);
 
 enum class TextStore { Stored, TooLong, NotText };
 // A record of type "text" gets a new block (characters and 0 byte); a "text"
-// field is written in place when the text and its 0 byte fit its slot. Marks
-// the document modified when stored.
+// field is written in place when the text and its 0 byte fit its slot.
 TextStore storeText(model::CTLDoc& doc, int i, std::string_view text);
 std::string textTooLongMessage(const model::CTLDoc& doc, int i);
 
@@ -64,8 +65,8 @@ std::string textTooLongMessage(const model::CTLDoc& doc, int i);
 // The clipboard block of record i; nothing for a non-record.
 std::optional<std::vector<std::uint8_t>> recordBlock(const model::CTLDoc& doc, int i);
 
-// Inserts the record before record i, marks the document modified and
-// rebuilds the list (ComposeImage + ParseImage). False for a non-record i.
+// Inserts the record before record i; the list is rebuilt (ComposeImage +
+// ParseImage). False for a non-record i.
 bool addRecordBefore(model::CTLDoc& doc, int i, const ClipRecord& rec);
 
 enum class ReplaceResult { Replaced, OtherRecord, NotARecord };
@@ -73,8 +74,8 @@ enum class ReplaceResult { Replaced, OtherRecord, NotARecord };
 // list is not rebuilt, so field entries keep their indexes.
 ReplaceResult replaceRecord(model::CTLDoc& doc, int i, const ClipRecord& rec);
 
-// Removes record i with its fields, marks the document modified and rebuilds
-// the list. False for a non-record.
+// Removes record i with its fields and rebuilds the list. False for a
+// non-record.
 bool removeRecordAt(model::CTLDoc& doc, int i);
 
 } // namespace browser

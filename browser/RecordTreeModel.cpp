@@ -1,7 +1,9 @@
 #include "browser/RecordTreeModel.h"
 
+#include "browser/DocNotifier.h"
 #include "browser/TypePictures.h"
 #include "model/CTLDoc.h"
+#include "model/DocChange.h"
 #include "model/ListCommand.h"
 
 #include <QGuiApplication>
@@ -19,6 +21,13 @@ void RecordTreeModel::rebuild(bool sorted)
 {
     beginResetModel();
     m_sorted = sorted;
+    m_pendingKind = -1;
+    computeRows();
+    endResetModel();
+}
+
+void RecordTreeModel::computeRows()
+{
     m_records.clear();
     m_rowOf.clear();
     m_fields.clear();
@@ -37,7 +46,7 @@ void RecordTreeModel::rebuild(bool sorted)
                 ++m_fields[std::size_t(e.parent)];
             }
         }
-        if (sorted) {
+        if (m_sorted) {
             std::stable_sort(m_records.begin(), m_records.end(), [this](int a, int b) {
                 return m_doc.entry(a).id < m_doc.entry(b).id; // both uint32_t: unsigned order
             });
@@ -45,7 +54,104 @@ void RecordTreeModel::rebuild(bool sorted)
         for (std::size_t r = 0; r < m_records.size(); ++r)
             m_rowOf[std::size_t(m_records[r])] = int(r);
     }
-    endResetModel();
+}
+
+void RecordTreeModel::follow(DocNotifier* notifier)
+{
+    connect(notifier, &DocNotifier::aboutToChange, this, &RecordTreeModel::onAboutToChange);
+    connect(notifier, &DocNotifier::changed, this, &RecordTreeModel::onChanged);
+}
+
+int RecordTreeModel::rowForInsert(int before, std::uint32_t id) const
+{
+    int row = 0;
+    for (const int r : m_records) {
+        if (!m_sorted) {
+            if (r < before) ++row;
+            continue;
+        }
+        // The stable sort by id: equal ids keep their list order.
+        const std::uint32_t other = m_doc.entry(r).id;
+        if (other < id || (other == id && r < before)) ++row;
+    }
+    return row;
+}
+
+void RecordTreeModel::onAboutToChange(const model::Change& p)
+{
+    m_pendingKind = -1;
+    if (!m_built) return;
+    const QModelIndex root = createIndex(0, 0, quintptr(0));
+    if (p.kind == model::ChangeKind::Remove) {
+        if (p.index <= 0 || std::size_t(p.index) >= m_rowOf.size() || m_rowOf[std::size_t(p.index)] < 0) return;
+        m_pendingRow = m_rowOf[std::size_t(p.index)];
+        m_pendingKind = int(p.kind);
+        beginRemoveRows(root, m_pendingRow, m_pendingRow);
+    } else if (p.kind == model::ChangeKind::Insert) {
+        m_pendingRow = rowForInsert(p.index, p.recordId);
+        m_pendingKind = int(p.kind);
+        beginInsertRows(root, m_pendingRow, m_pendingRow);
+    }
+}
+
+void RecordTreeModel::onChanged(const model::Change& c)
+{
+    if (!m_built) return;
+    switch (c.kind) {
+    case model::ChangeKind::Bytes:
+    case model::ChangeKind::RecordData: {
+        // Fields read their record's bytes: all of them may show new values.
+        refreshEntry(c.recordIndex);
+        const int n = fieldCount(c.recordIndex);
+        if (n > 0) {
+            const QModelIndex first = indexForEntry(c.recordIndex + 1);
+            const QModelIndex last = indexForEntry(c.recordIndex + n);
+            if (first.isValid() && last.isValid())
+                emit dataChanged(first, last, {Qt::DisplayRole, Qt::ToolTipRole});
+        }
+        return;
+    }
+    case model::ChangeKind::Insert:
+    case model::ChangeKind::Remove:
+        break;
+    }
+    if (m_pendingKind != int(c.kind)) {
+        // Not announced (no rows yet, or an entry not shown): start afresh.
+        rebuild(m_sorted);
+        return;
+    }
+    m_pendingKind = -1;
+    const std::vector<int> oldRowOf = std::move(m_rowOf);
+    computeRows();
+    remapPersistent(c, oldRowOf);
+    if (c.kind == model::ChangeKind::Insert)
+        endInsertRows();
+    else
+        endRemoveRows();
+}
+
+void RecordTreeModel::remapPersistent(const model::Change& c, const std::vector<int>& oldRowOf)
+{
+    const bool insert = c.kind == model::ChangeKind::Insert;
+    const int at = c.index, count = c.entries;
+    auto moved = [&](int old) {
+        if (insert) return old >= at ? old + count : old;
+        if (old >= at + count) return old - count;
+        return old >= at ? -1 : old;
+    };
+    const QModelIndexList list = persistentIndexList();
+    for (const QModelIndex& p : list) {
+        const quintptr id = p.internalId();
+        if (id == 0 || id == kTrailingId) continue;
+        const int old = int(id);
+        const int now = moved(old);
+        if (now < 0 || now == old) continue;
+        // Records at or after the changed row are moved by Qt itself, which
+        // asks index() again; the rest keep their rows and need new ids.
+        const bool wasRecord = std::size_t(old) < oldRowOf.size() && oldRowOf[std::size_t(old)] >= 0;
+        if (wasRecord && p.row() >= m_pendingRow) continue;
+        changePersistentIndex(p, createIndex(p.row(), 0, quintptr(now)));
+    }
 }
 
 int RecordTreeModel::fieldCount(int rec) const

@@ -11,11 +11,14 @@
 #include <QIcon>
 
 #include <array>
+#include <cstdint>
 #include <vector>
 
-namespace model { class CTLDoc; }
+namespace model { class CTLDoc; struct Change; }
 
 namespace tarlo {
+
+class DocNotifier;
 
 class RecordTreeModel : public QAbstractItemModel {
     Q_OBJECT
@@ -34,6 +37,12 @@ public:
 
     // Tells the views that entry i's text changed.
     void refreshEntry(int listIndex);
+
+    // Follows the document's changes from here on: an edit of bytes
+    // refreshes its record's row and those of its fields, an insert or a
+    // removal of a record inserts or removes its row (selection, expanded
+    // records and other persistent indexes follow their entries).
+    void follow(DocNotifier* notifier);
 
     // Index <-> list index. indexForEntry gives an invalid index for entries
     // not shown (out of range, or before the first rebuild).
@@ -57,6 +66,15 @@ public:
     QString displayText(int listIndex) const;
 
 private:
+    // m_records, m_rowOf, m_fields from the record list.
+    void computeRows();
+    void onAboutToChange(const model::Change& pending);
+    void onChanged(const model::Change& change);
+    // The row a record inserted before list index `before` will take.
+    int rowForInsert(int before, std::uint32_t id) const;
+    // After the list gained or lost entries: persistent indexes that Qt does
+    // not move itself get the new list indexes of their entries.
+    void remapPersistent(const model::Change& change, const std::vector<int>& oldRowOf);
     int fieldCount(int recordListIndex) const;
     QIcon typeIconCached(int code) const;
 
@@ -68,6 +86,9 @@ private:
     std::vector<int> m_rowOf;   // list index -> row of a record under the root
     std::vector<int> m_fields;  // list index of record -> number of fields
     mutable std::array<QIcon, 19> m_icons;
+    // An insert or removal announced and not yet done: its kind and row.
+    int m_pendingKind = -1;
+    int m_pendingRow = -1;
 };
 
 } // namespace tarlo

@@ -1,6 +1,8 @@
 #include "editor/CMainFrame.h"
 
 #include "browser/CTLView.h"
+#include "browser/DocNotifier.h"
+#include "browser/DocUndoStack.h"
 #include "editor/Association.h"
 #include "editor/LockKeys.h"
 #include "editor/Placement.h"
@@ -77,6 +79,15 @@ CMainFrame::CMainFrame(const Options& options, const ViewFactory& factory, QWidg
     connect(m_view, &CTLView::statusTextChanged, this, &CMainFrame::setStatusText);
     connect(m_view, &CTLView::exitRequested, this, &CMainFrame::onExitRequested);
     m_doc.setRebuildCallback([this] { m_view->rebuildTree(); });
+    // Every change goes onto the undo history; the title's mark follows the
+    // modified state, which undoing back to the saved state clears.
+    m_undo = new DocUndoStack(*m_view->notifier(), this);
+    connect(m_view->notifier(), &DocNotifier::modifiedChanged, this, &QWidget::setWindowModified);
+    connect(m_view->notifier(), &DocNotifier::loaded, this, [this] {
+        updateTitle();
+        updateActions();
+    });
+    connect(m_view->notifier(), &DocNotifier::saved, this, &CMainFrame::updateTitle);
 
     // Status bar: pane 0 takes the free width, then CAP and NUM.
     m_pane0 = new QLabel(QStringLiteral("Welcome To Tarlo!"), this);
@@ -174,25 +185,43 @@ void CMainFrame::createMenus()
 
     m_saveAs = m_fileMenu->addAction(QStringLiteral("Save &As..."));
     m_saveAs->setObjectName(QStringLiteral("saveAs"));
+    m_saveAs->setShortcut(QKeySequence::SaveAs);
     m_saveAs->setStatusTip(QStringLiteral("Save the active document with a new name"));
     connect(m_saveAs, &QAction::triggered, this, [this] { saveDocumentAs(); });
 
     m_reload = m_fileMenu->addAction(QStringLiteral("Reload"));
     m_reload->setObjectName(QStringLiteral("reload"));
+    m_reload->setStatusTip(QStringLiteral("Load the current file again, discarding the changes"));
     connect(m_reload, &QAction::triggered, this, [this] { reloadDocument(); });
 
     m_recentAnchor = m_fileMenu->addSeparator();
     m_recentEnd = m_fileMenu->addSeparator();
     QAction* exit = m_fileMenu->addAction(QStringLiteral("E&xit"));
     exit->setObjectName(QStringLiteral("exit"));
+    exit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     exit->setStatusTip(QStringLiteral("Quit the application; prompts to save documents"));
     connect(exit, &QAction::triggered, this, &QWidget::close);
     rebuildRecentMenu();
+
+    // "Undo Edit Idle speed": the actions name the change they take back or
+    // make again, and are greyed while there is none.
+    QMenu* edit = bar->addMenu(QStringLiteral("&Edit"));
+    QAction* undo = m_undo->createUndoAction(edit);
+    undo->setObjectName(QStringLiteral("undo"));
+    undo->setShortcut(QKeySequence::Undo);
+    undo->setStatusTip(QStringLiteral("Undo the last change"));
+    edit->addAction(undo);
+    QAction* redo = m_undo->createRedoAction(edit);
+    redo->setObjectName(QStringLiteral("redo"));
+    redo->setShortcut(QKeySequence::Redo);
+    redo->setStatusTip(QStringLiteral("Redo the change last undone"));
+    edit->addAction(redo);
 
     QMenu* special = bar->addMenu(QStringLiteral("&Special"));
     m_sort = special->addAction(QStringLiteral("Sort Entries"));
     m_sort->setObjectName(QStringLiteral("sort"));
     m_sort->setCheckable(true);
+    m_sort->setStatusTip(QStringLiteral("Show the records sorted by id, or in file order"));
     m_sort->setChecked(m_view->sortEntries());
     connect(m_sort, &QAction::triggered, this, [this](bool on) {
         m_view->setSortEntries(on);
@@ -202,10 +231,12 @@ void CMainFrame::createMenus()
     QAction* search = special->addAction(QStringLiteral("Search For Entry..."));
     search->setObjectName(QStringLiteral("search"));
     search->setShortcut(QKeySequence(Qt::Key_F2));
+    search->setStatusTip(QStringLiteral("Find an entry whose name contains a text"));
     connect(search, &QAction::triggered, this, [this] { m_view->onSearch(); });
     m_searchAgain = special->addAction(QStringLiteral("Search Again"));
     m_searchAgain->setObjectName(QStringLiteral("searchAgain"));
     m_searchAgain->setShortcut(QKeySequence(Qt::Key_F3));
+    m_searchAgain->setStatusTip(QStringLiteral("Find the next entry whose name contains the text"));
     connect(m_searchAgain, &QAction::triggered, this, [this] {
         if (m_view->canSearchAgain()) m_view->onSearchAgain();
     });
@@ -217,31 +248,38 @@ void CMainFrame::createMenus()
 
     QAction* assoc = special->addAction(QStringLiteral("Set Tarlo for AIR files"));
     assoc->setObjectName(QStringLiteral("associate"));
+    assoc->setStatusTip(QStringLiteral("Open AIR files with Tarlo"));
     connect(assoc, &QAction::triggered, this, [this] { registerAirFiles(m_options.programPath); });
     special->addSeparator();
 
     m_useLastFileAction = special->addAction(QStringLiteral("Open Last File On Starting"));
     m_useLastFileAction->setObjectName(QStringLiteral("useLastFile"));
     m_useLastFileAction->setCheckable(true);
+    m_useLastFileAction->setStatusTip(QStringLiteral("Open the most recent file when Tarlo starts"));
     m_useLastFileAction->setChecked(m_useLastFile);
     connect(m_useLastFileAction, &QAction::triggered, this, [this] { setUseLastFile(!m_useLastFile); });
 
     m_useLastSelAction = special->addAction(QStringLiteral("Highlight Last Selection On Starting"));
     m_useLastSelAction->setObjectName(QStringLiteral("useLastSel"));
     m_useLastSelAction->setCheckable(true);
+    m_useLastSelAction->setStatusTip(QStringLiteral("Select the entry selected at the last close when Tarlo starts"));
     m_useLastSelAction->setChecked(m_useLastSel);
     connect(m_useLastSelAction, &QAction::triggered, this, [this] { setUseLastSel(!m_useLastSel); });
 
     QAction* expand = special->addAction(QStringLiteral("Expand All"));
     expand->setObjectName(QStringLiteral("expandAll"));
+    expand->setStatusTip(QStringLiteral("Show the fields of every record"));
     connect(expand, &QAction::triggered, this, [this] { m_view->expandAllRecords(); });
     QAction* collapse = special->addAction(QStringLiteral("Collapse All"));
     collapse->setObjectName(QStringLiteral("collapseAll"));
+    collapse->setStatusTip(QStringLiteral("Hide the fields of every record"));
     connect(collapse, &QAction::triggered, this, [this] { m_view->collapseAllRecords(); });
 
     // Help is a command on the menu bar itself.
     QAction* help = bar->addAction(QStringLiteral("Help"));
     help->setObjectName(QStringLiteral("help"));
+    help->setShortcut(QKeySequence(Qt::Key_F1));
+    help->setStatusTip(QStringLiteral("Open the user guide"));
     connect(help, &QAction::triggered, this, [this] { openHelp(); });
 }
 
@@ -291,10 +329,17 @@ void CMainFrame::openRecent(int i)
     openDocument(path, true);
 }
 
+QUndoStack* CMainFrame::undoStack() const
+{
+    return m_undo;
+}
+
 void CMainFrame::updateTitle()
 {
+    // "plane.air* - Tarlo" while modified: Qt puts the mark at [*].
     const QString title = m_doc.hasData() ? fromLocal(m_doc.fileName()) : QStringLiteral("Untitled");
-    setWindowTitle(title + QStringLiteral(" - Tarlo"));
+    setWindowTitle(title + QStringLiteral("[*] - Tarlo"));
+    setWindowModified(m_doc.isModified());
 }
 
 void CMainFrame::updateActions()

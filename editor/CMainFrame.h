@@ -17,6 +17,7 @@ class QFileSystemWatcher;
 class QLabel;
 class QMenu;
 class QToolBar;
+class QUndoStack;
 
 namespace tarlo {
 
@@ -39,6 +40,8 @@ public:
 
     model::CTLDoc& document() { return m_doc; }
     CTLView* view() const { return m_view; }
+    // The undo history of the document (Edit menu).
+    QUndoStack* undoStack() const;
     RecentFiles& recentFiles() { return m_recent; }
 
     // Pane 0 of the status bar.
@@ -116,6 +119,7 @@ private:
     Options m_options;
     model::CTLDoc m_doc;
     CTLView* m_view = nullptr;
+    class DocUndoStack* m_undo = nullptr;
     RecentFiles m_recent;
     bool m_useLastFile = false;
     bool m_useLastSel = false;

@@ -66,20 +66,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     doc.ComposeImage();
     FUZZ_CHECK(doc.image() == original);
 
-    // A field's bytes are its record's bytes: a change through the field's
-    // view shows in the composed image at the field's file offset, and
-    // nowhere else.
+    // A field's bytes are its record's bytes: a change of the field shows in
+    // the composed image at the field's file offset, and nowhere else; its
+    // undo gives the original back.
     int changedFields = 0;
     for (int i = 1; i <= doc.highestIndex() && changedFields < 8; ++i) {
-        auto view = doc.data(i);
+        const auto view = doc.data(i);
         if (!doc.isField(i) || view.empty())
             continue;
         ++changedFields;
         const std::size_t at = doc.entry(i).fileOffset;
-        view[0] ^= 0xFF;
+        const std::uint8_t flipped[1] = {std::uint8_t(view[0] ^ 0xFF)};
+        const auto change = doc.setBytes(i, 0, flipped);
+        FUZZ_CHECK(change.has_value());
         doc.ComposeImage();
         FUZZ_CHECK(at < original.size() && doc.image()[at] == std::uint8_t(original[at] ^ 0xFF));
-        view[0] ^= 0xFF;
+        FUZZ_CHECK(doc.undo(*change));
         doc.ComposeImage();
         FUZZ_CHECK(doc.image() == original);
     }

@@ -186,10 +186,11 @@ void EditingViewTest::scalarTypesEncodeWhatIsTyped()
     QTest::keyClick(view->fieldEdit(), Qt::Key_Return);
     QVERIFY(messages.isEmpty());
     QVERIFY(!view->fieldEdit()->isVisible());
-    QVERIFY(doc->isModified());
     QCOMPARE(status, view->recordCountText());
 
     const auto after = recordBytes(record);
+    // Typing the value the bytes already hold changes nothing.
+    QCOMPARE(doc->isModified(), after != before);
     std::int64_t got = 0;
     switch (width) {
     case 1: got = static_cast<std::int8_t>(after[std::size_t(offset)]); break;
@@ -277,8 +278,8 @@ void EditingViewTest::enterWithoutTypingWritesNothing()
     clickAndType(kIdle, QStringLiteral("9"));
     QTest::keyClick(view->fieldEdit(), Qt::Key_Return);
     QVERIFY(doc->isModified());
+    QVERIFY(doc->setBytes(kEngine, 1, std::vector<std::uint8_t>{0x7F})); // raw 0x7F09: the box shows 32521
     doc->setModified(false);
-    doc->entry(kEngine).data[1] = 0x7F; // raw 0x7F09: the box would show 32521
     click(kIdle);
     QTest::keyClick(view->fieldEdit(), Qt::Key_Return);
     QVERIFY(!doc->isModified());

@@ -53,6 +53,20 @@ public:
     void openHelp() override { ++helpOpened; }
 };
 
+// The title as the window manager shows it: Qt puts "*" at "[*]" while
+// the window is modified.
+QString shownTitle(const QWidget* w)
+{
+    QString t = w->windowTitle();
+    return t.replace(QStringLiteral("[*]"), w->isWindowModified() ? QStringLiteral("*") : QString());
+}
+
+// Writes the field "Count" of 0x10 (entry 4) through the edit API.
+bool setCount(model::CTLDoc& doc, std::uint8_t v)
+{
+    return doc.setBytes(4, 0, std::vector<std::uint8_t>{v}).has_value();
+}
+
 QSettings settings()
 {
     return QSettings(settingsOrganization(), settingsApplication());
@@ -115,16 +129,29 @@ private slots:
         QVERIFY(w.action(QStringLiteral("sort"))->isChecked());
         QVERIFY(!w.useLastFile());
         QVERIFY(!w.useLastSel());
-        QCOMPARE(w.windowTitle(), QStringLiteral("Untitled - Tarlo"));
+        QCOMPARE(shownTitle(&w), QStringLiteral("Untitled - Tarlo"));
         QCOMPARE(w.statusText(), QStringLiteral("Welcome To Tarlo!"));
         for (const char* name : {"save", "saveAs", "reload"})
             QVERIFY(!w.action(QString::fromLatin1(name))->isEnabled());
         QVERIFY(!(w.windowFlags() & Qt::WindowMaximizeButtonHint));
         QCOMPARE(w.view()->model()->rowCount(), 0);
-        // The menu bar: File, Special and the Help command.
+        // The menu bar: File, Edit, Special and the Help command.
         QStringList bar;
         for (QAction* a : w.menuBar()->actions()) bar << a->text();
-        QCOMPARE(bar, QStringList({QStringLiteral("&File"), QStringLiteral("&Special"), QStringLiteral("Help")}));
+        QCOMPARE(bar, QStringList({QStringLiteral("&File"), QStringLiteral("&Edit"), QStringLiteral("&Special"),
+                                   QStringLiteral("Help")}));
+        // Every command says what it does in the status bar.
+        for (QAction* a : w.findChildren<QAction*>()) {
+            if (!a->isSeparator() && !a->menu() && a->isEnabled() && !a->objectName().isEmpty())
+                QVERIFY2(!a->statusTip().isEmpty(), qPrintable(a->objectName()));
+        }
+        QCOMPARE(w.action(QStringLiteral("exit"))->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Q));
+        QCOMPARE(w.action(QStringLiteral("saveAs"))->shortcut(), QKeySequence(QKeySequence::SaveAs));
+        QCOMPARE(w.action(QStringLiteral("help"))->shortcut(), QKeySequence(Qt::Key_F1));
+        QCOMPARE(w.action(QStringLiteral("undo"))->shortcut(), QKeySequence(QKeySequence::Undo));
+        QCOMPARE(w.action(QStringLiteral("redo"))->shortcut(), QKeySequence(QKeySequence::Redo));
+        QVERIFY(!w.action(QStringLiteral("undo"))->isEnabled());
+        QVERIFY(!w.action(QStringLiteral("redo"))->isEnabled());
         QCOMPARE(w.action(QStringLiteral("open"))->statusTip(), QStringLiteral("Open an existing document"));
         QCOMPARE(w.action(QStringLiteral("open"))->shortcut(), QKeySequence(QStringLiteral("Ctrl+O")));
         QCOMPARE(w.action(QStringLiteral("search"))->shortcut(), QKeySequence(Qt::Key_F2));
@@ -205,7 +232,7 @@ private slots:
             CTLApp app(m_prog);
             QVERIFY(!app.initInstance({m_plane}).has_value());
             CMainFrame* w = app.mainFrame();
-            QCOMPARE(w->windowTitle(), QStringLiteral("plane.air - Tarlo"));
+            QCOMPARE(shownTitle(w), QStringLiteral("plane.air - Tarlo"));
             QCOMPARE(w->statusText(), QStringLiteral("plane.air has 3 records."));
             QCOMPARE(w->view()->currentEntry(), 0);
             QVERIFY(w->action(QStringLiteral("save"))->isEnabled());
@@ -220,7 +247,7 @@ private slots:
             ScriptedFrame w(options());
             w.openChoice = other;
             w.action(QStringLiteral("open"))->trigger();
-            QCOMPARE(w.windowTitle(), QStringLiteral("other.air - Tarlo"));
+            QCOMPARE(shownTitle(&w), QStringLiteral("other.air - Tarlo"));
             QCOMPARE(w.statusText(), QStringLiteral("other.air has 1 records."));
 
             // A drop of two files opens each in turn; the last one stays.
@@ -232,7 +259,7 @@ private slots:
             QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, {});
             w.openDocument(write(QStringLiteral("third.air"), testair::image({})), false);
             QApplication::sendEvent(&w, &drop);
-            QCOMPARE(w.windowTitle(), QStringLiteral("other.air - Tarlo"));
+            QCOMPARE(shownTitle(&w), QStringLiteral("other.air - Tarlo"));
             QCOMPARE(w.recentFiles().paths().mid(0, 3), QStringList({other, m_plane, m_dir.filePath(QStringLiteral("third.air"))}));
 
             // A drop while modified asks first; Cancel keeps the document.
@@ -245,7 +272,7 @@ private slots:
             QApplication::sendEvent(&w, &enter2);
             QApplication::sendEvent(&w, &drop2);
             QCOMPARE(w.asked, QStringList({QStringLiteral("Save changes to other.air?")}));
-            QCOMPARE(w.windowTitle(), QStringLiteral("other.air - Tarlo"));
+            QCOMPARE(shownTitle(&w), QStringLiteral("other.air* - Tarlo"));
             QVERIFY(w.document().isModified());
 
             // A file that cannot be read leaves the document as it was.
@@ -254,7 +281,7 @@ private slots:
             w.action(QStringLiteral("open"))->trigger();
             QCOMPARE(w.errors.size(), 1);
             QVERIFY(w.errors.first().contains(QStringLiteral("missing.air")));
-            QCOMPARE(w.windowTitle(), QStringLiteral("other.air - Tarlo"));
+            QCOMPARE(shownTitle(&w), QStringLiteral("other.air - Tarlo"));
 
             // Open from the menu while modified: a cancelled file choice asks
             // nothing; a chosen file asks, and No opens it without saving.
@@ -267,7 +294,7 @@ private slots:
             w.answers = {QMessageBox::No};
             w.action(QStringLiteral("open"))->trigger();
             QCOMPARE(w.asked.size(), 1);
-            QCOMPARE(w.windowTitle(), QStringLiteral("plane.air - Tarlo"));
+            QCOMPARE(shownTitle(&w), QStringLiteral("plane.air - Tarlo"));
             QVERIFY(!w.document().isModified());
         }
     }
@@ -279,8 +306,8 @@ private slots:
         model::CTLDoc& doc = w.document();
 
         // Save writes the changed field inside its record.
-        doc.data(4)[0] = 9;
-        doc.setModified(true);
+        QVERIFY(setCount(doc, 9));
+        QVERIFY(doc.isModified());
         w.action(QStringLiteral("save"))->trigger();
         QVERIFY(!doc.isModified());
         QCOMPARE(w.statusText(), QStringLiteral("Wrote 37 bytes to plane.air"));
@@ -295,15 +322,14 @@ private slots:
         w.saveChoice = copy;
         w.action(QStringLiteral("saveAs"))->trigger();
         QCOMPARE(testair::readFile(copy), expected);
-        QCOMPARE(w.windowTitle(), QStringLiteral("copy.air - Tarlo"));
+        QCOMPARE(shownTitle(&w), QStringLiteral("copy.air - Tarlo"));
         QCOMPARE(w.view()->model()->index(0, 0).data().toString(), QStringLiteral("copy.air"));
         QCOMPARE(w.view()->currentEntry(), 0);
         QVERIFY(!w.view()->isExpanded(w.view()->recordModel()->indexForEntry(1)));
         QCOMPARE(w.recentFiles().paths().first(), copy);
 
         // Reload discards changes without asking.
-        doc.data(4)[0] = 100;
-        doc.setModified(true);
+        QVERIFY(setCount(doc, 100));
         w.action(QStringLiteral("reload"))->trigger();
         QVERIFY(w.asked.isEmpty());
         QVERIFY(!doc.isModified());
@@ -315,8 +341,7 @@ private slots:
         ScriptedFrame w(options());
         w.show();
         QVERIFY(w.openDocument(m_plane, false));
-        w.document().data(4)[0] = 55;
-        w.document().setModified(true);
+        QVERIFY(setCount(w.document(), 55));
 
         // Cancel keeps the program running, with the settings already written.
         w.answers = {QMessageBox::Cancel};
@@ -334,8 +359,7 @@ private slots:
         ScriptedFrame y(options());
         y.show();
         QVERIFY(y.openDocument(m_plane, false));
-        y.document().data(4)[0] = 56;
-        y.document().setModified(true);
+        QVERIFY(setCount(y.document(), 56));
         y.answers = {QMessageBox::Yes};
         QVERIFY(y.close());
         QCOMPARE(quint8(testair::readFile(m_plane).at(14)), quint8(56));
@@ -453,7 +477,7 @@ private slots:
         QCOMPARE(w.recentFiles().paths(), QStringList({m_plane}));
         QCOMPARE(w.recentMenuTexts().size(), 1);
         w.openRecent(0);
-        QCOMPARE(w.windowTitle(), QStringLiteral("plane.air - Tarlo"));
+        QCOMPARE(shownTitle(&w), QStringLiteral("plane.air - Tarlo"));
     }
 
     void startUpOpensTheLastFile()
@@ -468,7 +492,7 @@ private slots:
             // A file on the command line wins.
             CTLApp app(m_prog);
             QVERIFY(!app.initInstance({other}).has_value());
-            QCOMPARE(app.mainFrame()->windowTitle(), QStringLiteral("named.air - Tarlo"));
+            QCOMPARE(shownTitle(app.mainFrame()), QStringLiteral("named.air - Tarlo"));
             app.mainFrame()->close();
         }
         {
@@ -479,7 +503,7 @@ private slots:
         {
             CTLApp app(m_prog);
             QVERIFY(!app.initInstance({}).has_value());
-            QCOMPARE(app.mainFrame()->windowTitle(), QStringLiteral("plane.air - Tarlo"));
+            QCOMPARE(shownTitle(app.mainFrame()), QStringLiteral("plane.air - Tarlo"));
             app.mainFrame()->close();
         }
         {
@@ -492,7 +516,7 @@ private slots:
         QVERIFY(!app.initInstance({}).has_value());
         auto* w = scripted(app);
         QCOMPARE(w->errors.size(), 1);
-        QCOMPARE(w->windowTitle(), QStringLiteral("Untitled - Tarlo"));
+        QCOMPARE(shownTitle(w), QStringLiteral("Untitled - Tarlo"));
         QCOMPARE(w->recentFiles().paths(), QStringList({m_plane}));
         w->close();
     }

@@ -1,0 +1,38 @@
+#pragma once
+// The Qt side of the document's change values: it listens to the document and
+// re-emits every notice as a signal, so item models, windows and the undo
+// history connect to it like to any Qt object.
+#include "model/DocChange.h"
+
+#include <QObject>
+
+#include <memory>
+
+namespace model { class CTLDoc; }
+
+namespace tarlo {
+
+class DocNotifier : public QObject {
+    Q_OBJECT
+public:
+    explicit DocNotifier(model::CTLDoc& doc, QObject* parent = nullptr);
+    ~DocNotifier() override;
+
+    model::CTLDoc& document() const { return m_doc; }
+
+signals:
+    // Before an insert or removal of a record, the list still unchanged.
+    void aboutToChange(const model::Change& pending);
+    // After every change (an undo publishes what it did, see DocListener).
+    void changed(const model::Change& change);
+    void modifiedChanged(bool modified);
+    void loaded();
+    void saved();
+
+private:
+    struct Relay;
+    model::CTLDoc& m_doc;
+    std::unique_ptr<Relay> m_relay;
+};
+
+} // namespace tarlo
