@@ -21,6 +21,9 @@ inline const char* kDefinitions = R"ini([Records]
 30=Title,text
 40=Blob,6
 50=Flag,bool
+60=Curve,tbl16
+61=Points,tbldb
+62=Grid,tbl3d
 [10]
 1=0,int16,Idle speed
 1h=Idle speed of the engine

@@ -1,0 +1,460 @@
+// Undo and redo in the program's main window: every editor's change is taken
+// back and made again through the Edit menu, and the bytes that Save writes
+// are checked each way.
+#include "Fixture.h"
+
+#include "browser/EditingView.h"
+#include "browser/FieldEdit.h"
+#include "browser/MessageBox.h"
+#include "browser/RecordTreeModel.h"
+#include "browser/TextEditDialog.h"
+#include "editor/CMainFrame.h"
+#include "hexedit/CHexDataCtrl.h"
+#include "hexedit/CHexDataDlg.h"
+#include "model/FileIO.h"
+
+#ifdef TARLO_HAVE_TABLES
+#include "tables/PageWnd.h"
+#include "tables/TableFrame.h"
+#include "tables/TableWnd.h"
+#include "tables/TblDblWnd.h"
+#endif
+
+#include <QAction>
+#include <QApplication>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QTest>
+#include <QTimer>
+#include <QUndoStack>
+
+#include <bit>
+#include <functional>
+
+using Bytes = std::vector<std::uint8_t>;
+
+namespace {
+
+// List indexes (see Fixture.h); the three table records follow the fixture's.
+constexpr int kIdle = 3, kEngine = 2, kMisc = 13, kTitle = 20, kBlob = 21, kFlag = 22, kCurve = 24, kPoints = 25,
+              kGrid = 26;
+
+Bytes doubles(std::initializer_list<std::uint32_t> head, std::initializer_list<double> values)
+{
+    Bytes b;
+    for (std::uint32_t h : head)
+        for (int i = 0; i < 4; ++i)
+            b.push_back(std::uint8_t(h >> (8 * i)));
+    for (double v : values) {
+        const auto u = std::bit_cast<std::uint64_t>(v);
+        for (int i = 0; i < 8; ++i)
+            b.push_back(std::uint8_t(u >> (8 * i)));
+    }
+    return b;
+}
+
+Bytes fileImage()
+{
+    Bytes img = fixture::image();
+    fixture::record(img, 0x60, {100, 0, 200, 0});                   // Curve: 100, 200
+    fixture::record(img, 0x61, doubles({2}, {0, 0, 1, 1}));          // Points: (0,0), (1,1)
+    fixture::record(img, 0x62, doubles({2, 2}, {1, 2, 3, 4}));       // Grid 2 x 2
+    return img;
+}
+
+Bytes readFile(const std::string& path)
+{
+    Bytes b;
+    return model::fileio::readFile(path, b) ? Bytes{} : b;
+}
+
+// The main window; "Save changes" questions are counted and answered No.
+class Frame : public tarlo::CMainFrame {
+public:
+    using CMainFrame::CMainFrame;
+    int asked = 0;
+    QMessageBox::StandardButton askYesNoCancel(const QString&) override
+    {
+        ++asked;
+        return QMessageBox::No;
+    }
+    void showError(const QString&) override {}
+};
+
+} // namespace
+
+class UndoTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+    void init();
+    void cleanup();
+
+    void inPlaceEdit();
+    void boolToggle();
+    void hexDialogOk();
+    void textDialogOk();
+    void tbl16Enter();
+    void tbldbClose();
+    void gridClose();
+    void addFromClipboard();
+    void replaceFromClipboard();
+    void removeRecord();
+    void undoClosesATableWindowOnItsRecord();
+    void historyEndsAtALoadAndTheQuestionFollowsTheCleanState();
+
+private:
+    Bytes composed()
+    {
+        frame->document().ComposeImage();
+        return frame->document().image();
+    }
+    QString shownTitle() const
+    {
+        QString t = frame->windowTitle();
+        return t.replace(QStringLiteral("[*]"), frame->isWindowModified() ? QStringLiteral("*") : QString());
+    }
+    QAction* action(const char* name) const { return frame->action(QString::fromLatin1(name)); }
+    void click(int entry)
+    {
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->itemRect(entry).center());
+    }
+    // The change just made, named `label`, is undone and redone; each way the
+    // document's bytes, the modified state, the title and the saved file are
+    // checked against the state before it.
+    void undoRedoAndSave(const Bytes& before, const QString& label);
+
+    std::unique_ptr<fixture::Files> files;
+    std::unique_ptr<Frame> frame;
+    tarlo::EditingView* view = nullptr;
+    Bytes original;
+    QStringList messages;
+};
+
+void UndoTest::init()
+{
+    files = std::make_unique<fixture::Files>();
+    original = fileImage();
+    QVERIFY(!model::fileio::writeFileAtomic(files->air(), original));
+    tarlo::CMainFrame::Options options;
+    options.definitionsPath = QString::fromStdString(files->ini());
+    frame = std::make_unique<Frame>(options, [](model::CTLDoc& doc, QWidget* parent) -> tarlo::CTLView* {
+        return new tarlo::EditingView(doc, parent);
+    });
+    messages.clear();
+    browser::setMessageHandler([this](QWidget*, const QString& t) { messages << t; });
+#ifdef TARLO_HAVE_TABLES
+    tables::setMessageHandler([this](QWidget*, const QString& t) { messages << t; });
+#endif
+    frame->resize(700, 900);
+    frame->show();
+    QVERIFY(QTest::qWaitForWindowExposed(frame.get()));
+    frame->activateWindow();
+    QVERIFY(frame->openDocument(QString::fromStdString(files->air()), false));
+    view = qobject_cast<tarlo::EditingView*>(frame->view());
+    QVERIFY(view);
+    view->expandAllRecords();
+    QCOMPARE(shownTitle(), QStringLiteral("plane.air - Tarlo"));
+    QVERIFY(!action("undo")->isEnabled());
+}
+
+void UndoTest::cleanup()
+{
+    browser::setMessageHandler({});
+#ifdef TARLO_HAVE_TABLES
+    tables::setMessageHandler({});
+    for (auto* w : tables::TableFrame::openWindows())
+        delete w;
+#endif
+    frame->document().setModified(false);
+    frame.reset();
+    files.reset();
+}
+
+void UndoTest::undoRedoAndSave(const Bytes& before, const QString& label)
+{
+    QVERIFY(messages.isEmpty());
+    const Bytes edited = composed();
+    QVERIFY(edited != before);
+    QVERIFY(frame->document().isModified());
+    QCOMPARE(shownTitle(), QStringLiteral("plane.air* - Tarlo"));
+    QVERIFY(action("undo")->isEnabled());
+    QCOMPARE(action("undo")->text(), QStringLiteral("Undo ") + label);
+    QVERIFY(!action("redo")->isEnabled());
+
+    action("undo")->trigger();
+    QCOMPARE(composed(), before);
+    QCOMPARE(action("redo")->text(), QStringLiteral("Redo ") + label);
+    const bool backAtTheFile = before == original;
+    QCOMPARE(frame->document().isModified(), !backAtTheFile);
+
+    action("redo")->trigger();
+    QCOMPARE(composed(), edited);
+    QVERIFY(frame->document().isModified());
+
+    // Save writes the change; undoing it after the save is a change again.
+    action("save")->trigger();
+    QCOMPARE(readFile(files->air()), edited);
+    QVERIFY(!frame->document().isModified());
+    QCOMPARE(shownTitle(), QStringLiteral("plane.air - Tarlo"));
+    action("undo")->trigger();
+    QVERIFY(frame->document().isModified());
+    QCOMPARE(shownTitle(), QStringLiteral("plane.air* - Tarlo"));
+    action("save")->trigger();
+    QCOMPARE(readFile(files->air()), before);
+    action("redo")->trigger();
+    QCOMPARE(composed(), edited);
+    // The tree shows the bytes it holds now.
+    for (int i = 1; i <= frame->document().highestIndex(); ++i)
+        QCOMPARE(view->recordModel()->displayText(i).toStdString(), frame->document().itemText(i));
+}
+
+void UndoTest::inPlaceEdit()
+{
+    click(kIdle);
+    QVERIFY(view->fieldEdit()->isVisible());
+    QTest::keyClicks(view->fieldEdit(), QStringLiteral("-300"));
+    QTest::keyClick(view->fieldEdit(), Qt::Key_Return);
+    QCOMPARE(frame->document().itemText(kIdle), std::string("Idle speed=-300"));
+    undoRedoAndSave(original, QStringLiteral("Edit Idle speed"));
+}
+
+void UndoTest::boolToggle()
+{
+    click(kFlag);
+    QCOMPARE(frame->document().itemText(kFlag), std::string("50  Flag=TRUE(1)"));
+    undoRedoAndSave(original, QStringLiteral("Edit Flag"));
+
+    // Two toggles are two steps; undoing both is the file as loaded.
+    action("undo")->trigger();
+    click(kFlag);
+    action("undo")->trigger();
+    click(kFlag);
+    click(kFlag);
+    action("undo")->trigger();
+    action("undo")->trigger();
+    QCOMPARE(composed(), original);
+}
+
+void UndoTest::hexDialogOk()
+{
+    bool sawDialog = false;
+    QTimer::singleShot(0, this, [&] {
+        auto* dlg = qobject_cast<CHexDataDlg*>(QApplication::activeModalWidget());
+        if (!dlg) return;
+        sawDialog = true;
+        QTest::keyClick(dlg->hexCtrl(), Qt::Key_Tab);
+        QTest::keyClicks(dlg->hexCtrl(), QStringLiteral("2a"));
+        dlg->okButton()->click();
+    });
+    view->selectEntry(kEngine);
+    view->onEditAsHex();
+    QVERIFY(sawDialog);
+    QCOMPARE(frame->document().itemText(kIdle), std::string("Idle speed=4650"));
+    undoRedoAndSave(original, QStringLiteral("Edit Engine"));
+}
+
+void UndoTest::textDialogOk()
+{
+    bool sawDialog = false;
+    QTimer::singleShot(0, this, [&] {
+        auto* dlg = qobject_cast<TextEditDialog*>(QApplication::activeModalWidget());
+        if (!dlg) return;
+        sawDialog = true;
+        dlg->editor()->setPlainText(QStringLiteral("hello"));
+        dlg->accept();
+    });
+    click(kTitle);
+    QVERIFY(sawDialog);
+    QCOMPARE(frame->document().entry(kTitle).length, 6u);
+    undoRedoAndSave(original, QStringLiteral("Edit Title"));
+    action("undo")->trigger();
+    QCOMPARE(frame->document().entry(kTitle).length, 4u);
+    QCOMPARE(frame->document().itemText(kTitle), std::string("30  Title=abc"));
+}
+
+void UndoTest::tbl16Enter()
+{
+#ifdef TARLO_HAVE_TABLES
+    click(kCurve);
+    QPointer<tables::TableWnd> w = tables::TableWnd::markedWindow();
+    QVERIFY(w);
+    QTest::keyClick(w, Qt::Key_9, Qt::KeypadModifier);
+    QTest::keyClick(w, Qt::Key_Return);
+    QVERIFY(w.isNull() || !w->isVisible());
+    QVERIFY(frame->document().entry(kCurve).data != (Bytes{100, 0, 200, 0}));
+    undoRedoAndSave(original, QStringLiteral("Edit Curve"));
+#else
+    QSKIP("built without the table windows");
+#endif
+}
+
+void UndoTest::tbldbClose()
+{
+#ifdef TARLO_HAVE_TABLES
+    click(kPoints);
+    QPointer<tables::TblDblWnd> w = tables::TblDblWnd::markedWindow();
+    QVERIFY(w);
+    QTest::keyClick(w, Qt::Key_9, Qt::KeypadModifier);
+    w->close();
+    QVERIFY(frame->document().entry(kPoints).data != doubles({2}, {0, 0, 1, 1}));
+    undoRedoAndSave(original, QStringLiteral("Edit Points"));
+#else
+    QSKIP("built without the table windows");
+#endif
+}
+
+void UndoTest::gridClose()
+{
+#ifdef TARLO_HAVE_TABLES
+    click(kGrid);
+    QList<tables::TableFrame*> open = tables::TableFrame::openWindows();
+    QCOMPARE(open.size(), 1);
+    QPointer<tables::CPageWnd> w = qobject_cast<tables::CPageWnd*>(open.first());
+    QVERIFY(w);
+    QTest::keyClick(w, Qt::Key_Return);
+    QVERIFY(w->cellEditor()->isVisible());
+    w->cellEditor()->setText(QStringLiteral("5"));
+    QTest::keyClick(w->cellEditor(), Qt::Key_Return);
+    QVERIFY(w->isModified());
+    w->close();
+    QVERIFY(frame->document().entry(kGrid).data != doubles({2, 2}, {1, 2, 3, 4}));
+    undoRedoAndSave(original, QStringLiteral("Edit Grid"));
+#else
+    QSKIP("built without the table windows");
+#endif
+}
+
+void UndoTest::addFromClipboard()
+{
+    view->selectEntry(kBlob);
+    view->onCopyToClipboard();
+    view->selectEntry(kTitle);
+    view->onAddFromClipboard();
+    QCOMPARE(frame->document().recordCount(), 11);
+    QCOMPARE(frame->document().entry(kTitle).id, 0x40u);
+    QCOMPARE(view->currentEntry(), kTitle);
+    undoRedoAndSave(original, QStringLiteral("Add Record 40 Blob"));
+    action("undo")->trigger();
+    QCOMPARE(frame->document().recordCount(), 10);
+    QCOMPARE(frame->document().entry(kTitle).id, 0x30u);
+}
+
+void UndoTest::replaceFromClipboard()
+{
+    view->selectEntry(kEngine);
+    view->onCopyToClipboard();
+    click(kIdle);
+    QTest::keyClicks(view->fieldEdit(), QStringLiteral("7"));
+    QTest::keyClick(view->fieldEdit(), Qt::Key_Return);
+    const Bytes edited = composed();
+    view->selectEntry(kEngine);
+    view->onReplaceFromClipboard();
+    QCOMPARE(composed(), original);
+    // Replace is one step of its own, after the edit.
+    QCOMPARE(action("undo")->text(), QStringLiteral("Undo Replace Record 10 Engine"));
+    action("undo")->trigger();
+    QCOMPARE(composed(), edited);
+    QCOMPARE(frame->document().itemText(kIdle), std::string("Idle speed=7"));
+    action("redo")->trigger();
+    QCOMPARE(composed(), original);
+    QCOMPARE(frame->document().itemText(kIdle), std::string("Idle speed=4660"));
+
+    // Replace with data of another length, undone back to the edit.
+    action("undo")->trigger();
+    QTimer::singleShot(0, this, [&] {
+        if (auto* dlg = qobject_cast<TextEditDialog*>(QApplication::activeModalWidget())) {
+            dlg->editor()->setPlainText(QStringLiteral("longer title"));
+            dlg->accept();
+        }
+    });
+    click(kTitle);
+    view->selectEntry(kTitle);
+    view->onCopyToClipboard();
+    action("undo")->trigger(); // the title is "abc" again
+    const Bytes beforeReplace = composed();
+    view->selectEntry(kTitle);
+    view->onReplaceFromClipboard();
+    QCOMPARE(frame->document().entry(kTitle).length, 13u);
+    undoRedoAndSave(beforeReplace, QStringLiteral("Replace Record 30 Title"));
+}
+
+void UndoTest::removeRecord()
+{
+    view->selectEntry(kMisc);
+    view->onRemoveRecord();
+    QCOMPARE(frame->document().recordCount(), 9);
+    QCOMPARE(frame->document().entry(kMisc).id, 0x30u); // Title took its place
+    undoRedoAndSave(original, QStringLiteral("Remove Record 11 Misc"));
+    action("undo")->trigger();
+    // Back with its fields, selected, its rows in the tree again.
+    QCOMPARE(frame->document().entry(kMisc + 1).name, std::string("Count"));
+    QCOMPARE(view->currentEntry(), kMisc);
+    QCOMPARE(view->recordModel()->rowCount(view->recordModel()->indexForEntry(kMisc)), 6);
+}
+
+void UndoTest::undoClosesATableWindowOnItsRecord()
+{
+#ifdef TARLO_HAVE_TABLES
+    // A write-back from the tbl16 window, then the window opened again: the
+    // undo restores the record's bytes, and the window on them closes without
+    // writing its own (now stale) values.
+    click(kCurve);
+    QTest::keyClick(tables::TableWnd::markedWindow(), Qt::Key_9, Qt::KeypadModifier);
+    QTest::keyClick(tables::TableWnd::markedWindow(), Qt::Key_Return);
+    click(kCurve);
+    QPointer<tables::TableWnd> again = tables::TableWnd::markedWindow();
+    QVERIFY(again);
+    QTest::keyClick(again, Qt::Key_9, Qt::KeypadModifier);
+    // A window on another record stays open.
+    click(kPoints);
+    QPointer<tables::TblDblWnd> other = tables::TblDblWnd::markedWindow();
+    QVERIFY(other);
+    action("undo")->trigger();
+    QVERIFY(again.isNull() || again->isAbandoned());
+    QVERIFY(other && !other->isAbandoned());
+    QCOMPARE(composed(), original);
+    QVERIFY(!frame->document().isModified());
+    other->close(); // unchanged: writes nothing
+    QVERIFY(!frame->document().isModified());
+    QVERIFY(action("redo")->isEnabled());
+#else
+    QSKIP("built without the table windows");
+#endif
+}
+
+void UndoTest::historyEndsAtALoadAndTheQuestionFollowsTheCleanState()
+{
+    click(kFlag);
+    click(kIdle);
+    QTest::keyClicks(view->fieldEdit(), QStringLiteral("1"));
+    QTest::keyClick(view->fieldEdit(), Qt::Key_Return);
+    QCOMPARE(frame->undoStack()->count(), 2);
+
+    // Undone back to the file: no question when another file is opened.
+    action("undo")->trigger();
+    action("undo")->trigger();
+    QVERIFY(!frame->document().isModified());
+    QVERIFY(frame->openDocument(QString::fromStdString(files->air()), true));
+    QCOMPARE(frame->asked, 0);
+    QCOMPARE(frame->undoStack()->count(), 0);
+    QVERIFY(!action("undo")->isEnabled());
+
+    // Reload drops the history too.
+    click(kFlag);
+    QVERIFY(action("undo")->isEnabled());
+    action("reload")->trigger();
+    QVERIFY(!action("undo")->isEnabled());
+    QVERIFY(!action("redo")->isEnabled());
+    QCOMPARE(composed(), original);
+
+    // Modified again: the question comes.
+    click(kFlag);
+    QVERIFY(frame->openDocument(QString::fromStdString(files->air()), true));
+    QCOMPARE(frame->asked, 1);
+}
+
+QTEST_MAIN(UndoTest)
+#include "UndoTest.moc"
