@@ -26,6 +26,9 @@ namespace tarlo {
 CTLView::CTLView(model::CTLDoc& doc, QWidget* parent)
     : QTreeView(parent), m_doc(doc), m_notifier(new DocNotifier(doc, this)), m_model(new RecordTreeModel(doc, this))
 {
+    // Slots run in the order of connection: the view hears of a coming
+    // change before the model moves its rows, and of a change after.
+    connect(m_notifier, &DocNotifier::aboutToChange, this, &CTLView::documentAboutToChange);
     m_model->follow(m_notifier);
     connect(m_notifier, &DocNotifier::changed, this, &CTLView::documentChanged);
     setObjectName(QStringLiteral("CTLView"));
@@ -93,6 +96,8 @@ void CTLView::updateCountText()
     m_countText = QFile::decodeName(QByteArray::fromStdString(m_doc.fileName())) + QLatin1String(buf);
     emit statusTextChanged(m_countText);
 }
+
+void CTLView::documentAboutToChange(const model::Change&) {}
 
 void CTLView::documentChanged(const model::Change& c)
 {

@@ -109,8 +109,11 @@ protected:
     void pressItem(const QModelIndex& index);
     void runContextMenu(const QModelIndex& index, const QPoint& globalPos);
 
-    // After every change of the document: a new record count is shown, and
-    // what an undo or redo changed is selected.
+    // Before a record is added or removed, while the tree still shows the
+    // list as it was (called before the rows change).
+    virtual void documentAboutToChange(const model::Change& pending);
+    // After every change of the document, the rows already updated: a new
+    // record count is shown, and what an undo or redo changed is selected.
     virtual void documentChanged(const model::Change& change);
 
 private:

@@ -1,6 +1,5 @@
 #include "browser/EditingView.h"
 
-#include "browser/DocNotifier.h"
 #include "browser/FieldEdit.h"
 #include "browser/MessageBox.h"
 #include "browser/RecordClipboard.h"
@@ -103,9 +102,6 @@ EditingView::EditingView(model::CTLDoc& doc, QWidget* parent) : CTLView(doc, par
         cancelEdit();
         abandonDeadTables();
     });
-    // An added or removed record renumbers the entries: the box closes
-    // without writing. Windows follow their entries by key.
-    connect(notifier(), &DocNotifier::aboutToChange, this, &EditingView::cancelEdit);
     connect(verticalScrollBar(), &QScrollBar::valueChanged, this, &EditingView::placeBox);
     connect(horizontalScrollBar(), &QScrollBar::valueChanged, this, &EditingView::placeBox);
 }
@@ -136,6 +132,11 @@ std::optional<browser::ClipRecord> EditingView::clipboardRecord()
     if (!rec)
         showMessage(QString::fromLatin1(browser::kWrongFormat));
     return rec;
+}
+
+void EditingView::documentAboutToChange(const model::Change&)
+{
+    cancelEdit();
 }
 
 void EditingView::documentChanged(const model::Change& c)

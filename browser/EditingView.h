@@ -72,6 +72,9 @@ protected:
     // Runs a modal dialog (text, search); tests drive it from here.
     virtual int runDialog(QDialog& dialog);
 
+    // An added or removed record renumbers the entries: the box closes
+    // without writing (table windows follow their entries by key).
+    void documentAboutToChange(const model::Change& pending) override;
     // Closes the in-place box and the table windows an undo or redo changed
     // the bytes under, then lets the tree follow.
     void documentChanged(const model::Change& change) override;

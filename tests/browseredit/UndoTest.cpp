@@ -103,6 +103,7 @@ private slots:
     void replaceFromClipboard();
     void removeRecord();
     void undoClosesATableWindowOnItsRecord();
+    void undoClosesTheValueBoxWithoutWriting();
     void historyEndsAtALoadAndTheQuestionFollowsTheCleanState();
 
 private:
@@ -423,6 +424,19 @@ void UndoTest::undoClosesATableWindowOnItsRecord()
 #else
     QSKIP("built without the table windows");
 #endif
+}
+
+void UndoTest::undoClosesTheValueBoxWithoutWriting()
+{
+    click(kFlag);
+    click(kIdle);
+    QTest::keyClicks(view->fieldEdit(), QStringLiteral("55"));
+    QVERIFY(view->inPlaceEditorOpen());
+    action("undo")->trigger(); // the toggle, from the menu
+    QVERIFY(!view->inPlaceEditorOpen());
+    QCOMPARE(composed(), original);
+    QCOMPARE(view->currentEntry(), kFlag); // the undone change is selected
+    QVERIFY(!action("undo")->isEnabled());
 }
 
 void UndoTest::historyEndsAtALoadAndTheQuestionFollowsTheCleanState()
