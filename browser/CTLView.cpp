@@ -24,7 +24,8 @@
 namespace tarlo {
 
 CTLView::CTLView(model::CTLDoc& doc, QWidget* parent)
-    : QTreeView(parent), m_doc(doc), m_notifier(new DocNotifier(doc, this)), m_model(new RecordTreeModel(doc, this))
+        : QTreeView(parent), m_doc(doc), m_notifier(new DocNotifier(doc, this)),
+          m_model(new RecordTreeModel(doc, this))
 {
     // Slots run in the order of connection: the view hears of a coming
     // change before the model moves its rows, and of a change after.
@@ -97,7 +98,7 @@ void CTLView::updateCountText()
     emit statusTextChanged(m_countText);
 }
 
-void CTLView::documentAboutToChange(const model::Change&) {}
+void CTLView::documentAboutToChange(const model::Change&) { }
 
 void CTLView::documentChanged(const model::Change& c)
 {

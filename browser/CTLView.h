@@ -9,7 +9,10 @@
 
 class QMenu;
 
-namespace model { class CTLDoc; struct Change; }
+namespace model {
+class CTLDoc;
+struct Change;
+} // namespace model
 
 namespace tarlo {
 

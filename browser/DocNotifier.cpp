@@ -14,15 +14,12 @@ struct DocNotifier::Relay : model::DocListener {
 };
 
 DocNotifier::DocNotifier(model::CTLDoc& doc, QObject* parent)
-    : QObject(parent), m_doc(doc), m_relay(std::make_unique<Relay>())
+        : QObject(parent), m_doc(doc), m_relay(std::make_unique<Relay>())
 {
     m_relay->q = this;
     m_doc.addListener(m_relay.get());
 }
 
-DocNotifier::~DocNotifier()
-{
-    m_doc.removeListener(m_relay.get());
-}
+DocNotifier::~DocNotifier() { m_doc.removeListener(m_relay.get()); }
 
 } // namespace tarlo

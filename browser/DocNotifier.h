@@ -8,7 +8,9 @@
 
 #include <memory>
 
-namespace model { class CTLDoc; }
+namespace model {
+class CTLDoc;
+}
 
 namespace tarlo {
 

@@ -14,7 +14,7 @@ namespace {
 class ChangeCommand : public QUndoCommand {
 public:
     ChangeCommand(DocNotifier& notifier, model::Change change)
-        : m_notifier(&notifier), m_change(std::move(change))
+            : m_notifier(&notifier), m_change(std::move(change))
     {
         setText(QString::fromLatin1(m_change.label.data(), qsizetype(m_change.label.size())));
     }

@@ -5,7 +5,9 @@
 // document. A load clears the history, a save marks its clean state.
 #include <QUndoStack>
 
-namespace model { class CTLDoc; }
+namespace model {
+class CTLDoc;
+}
 
 namespace tarlo {
 

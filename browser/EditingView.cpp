@@ -51,8 +51,7 @@ public:
     std::vector<std::uint8_t> bytes() const override
     {
         const int i = index();
-        if (i <= 0)
-            return {};
+        if (i <= 0) return {};
         const auto d = m_view->document().data(i);
         return std::vector<std::uint8_t>(d.begin(), d.end());
     }
@@ -74,11 +73,12 @@ public:
         else if (doc.isRecord(i))
             doc.setRecordData(i, newBytes);
         else // a field inside a larger record cannot change its size in place
-            return fail("The table no longer has the size of its place in the record. The table was not written.");
+            return fail("The table no longer has the size of its place in the record. The table was not "
+                        "written.");
         return true;
     }
     // The document's edit API has marked it already.
-    void markModified() override {}
+    void markModified() override { }
     bool canResize() const override { return live() && m_view->document().isRecord(index()); }
 
     int index() const { return m_view ? m_view->document().indexOf(m_key) : -1; }
@@ -134,10 +134,7 @@ std::optional<browser::ClipRecord> EditingView::clipboardRecord()
     return rec;
 }
 
-void EditingView::documentAboutToChange(const model::Change&)
-{
-    cancelEdit();
-}
+void EditingView::documentAboutToChange(const model::Change&) { cancelEdit(); }
 
 void EditingView::documentChanged(const model::Change& c)
 {
@@ -344,10 +341,8 @@ void EditingView::onAddFromClipboard()
     if (!doc.isRecord(i))
         return;
     const auto rec = clipboardRecord();
-    if (!rec)
-        return;
-    if (!browser::addRecordBefore(doc, i, *rec))
-        return;
+    if (!rec) return;
+    if (!browser::addRecordBefore(doc, i, *rec)) return;
     selectEntry(i); // the new record
 }
 
@@ -356,10 +351,8 @@ void EditingView::onRemoveRecord()
     cancelEdit();
     model::CTLDoc& doc = document();
     const int i = currentEntry();
-    if (!doc.isRecord(i))
-        return;
-    if (!browser::removeRecordAt(doc, i))
-        return;
+    if (!doc.isRecord(i)) return;
+    if (!browser::removeRecordAt(doc, i)) return;
     // The record that took its place, else the one before it.
     if (!doc.isRecord(i) && i > 1) {
         int prev = i - 1;
@@ -400,8 +393,7 @@ void EditingView::abandonTablesOf(model::EntryKey record)
 #ifdef TARLO_HAVE_TABLES
     for (tables::TableFrame* frame : tables::TableFrame::openWindows()) {
         auto* target = dynamic_cast<DocTableTarget*>(frame->target());
-        if (target && target->recordKey() == record && !frame->isAbandoned())
-            frame->abandon();
+        if (target && target->recordKey() == record && !frame->isAbandoned()) frame->abandon();
     }
 #else
     (void)record;

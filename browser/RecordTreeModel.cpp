@@ -83,7 +83,8 @@ void RecordTreeModel::onAboutToChange(const model::Change& p)
     if (!m_built) return;
     const QModelIndex root = createIndex(0, 0, quintptr(0));
     if (p.kind == model::ChangeKind::Remove) {
-        if (p.index <= 0 || std::size_t(p.index) >= m_rowOf.size() || m_rowOf[std::size_t(p.index)] < 0) return;
+        if (p.index <= 0 || std::size_t(p.index) >= m_rowOf.size() || m_rowOf[std::size_t(p.index)] < 0)
+            return;
         m_pendingRow = m_rowOf[std::size_t(p.index)];
         m_pendingKind = int(p.kind);
         beginRemoveRows(root, m_pendingRow, m_pendingRow);

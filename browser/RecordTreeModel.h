@@ -14,7 +14,10 @@
 #include <cstdint>
 #include <vector>
 
-namespace model { class CTLDoc; struct Change; }
+namespace model {
+class CTLDoc;
+struct Change;
+} // namespace model
 
 namespace tarlo {
 

@@ -262,7 +262,8 @@ void CMainFrame::createMenus()
     m_useLastSelAction = special->addAction(QStringLiteral("Highlight Last Selection On Starting"));
     m_useLastSelAction->setObjectName(QStringLiteral("useLastSel"));
     m_useLastSelAction->setCheckable(true);
-    m_useLastSelAction->setStatusTip(QStringLiteral("Select the entry selected at the last close when Tarlo starts"));
+    m_useLastSelAction->setStatusTip(
+            QStringLiteral("Select the entry selected at the last close when Tarlo starts"));
     m_useLastSelAction->setChecked(m_useLastSel);
     connect(m_useLastSelAction, &QAction::triggered, this, [this] { setUseLastSel(!m_useLastSel); });
 
@@ -329,10 +330,7 @@ void CMainFrame::openRecent(int i)
     openDocument(path, true);
 }
 
-QUndoStack* CMainFrame::undoStack() const
-{
-    return m_undo;
-}
+QUndoStack* CMainFrame::undoStack() const { return m_undo; }
 
 void CMainFrame::updateTitle()
 {

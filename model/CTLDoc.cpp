@@ -56,8 +56,7 @@ void CTLDoc::loadImage(std::vector<std::uint8_t> image, std::string fullPath)
     savedState_ = 0;
     forcedModified_ = false;
     notify([](DocListener& l) { l.loaded(); });
-    if (wasModified)
-        notify([](DocListener& l) { l.modifiedChanged(false); });
+    if (wasModified) notify([](DocListener& l) { l.modifiedChanged(false); });
     notifyRebuild();
 }
 
@@ -78,8 +77,7 @@ fileio::Error CTLDoc::save(const std::string& path)
     savedState_ = stateTop();
     forcedModified_ = false;
     notify([](DocListener& l) { l.saved(); });
-    if (wasModified)
-        notify([](DocListener& l) { l.modifiedChanged(false); });
+    if (wasModified) notify([](DocListener& l) { l.modifiedChanged(false); });
     if (newPath)
         notifyRebuild();
     return {};
@@ -179,8 +177,7 @@ void CTLDoc::ParseImage(const Ini& defs)
 
 void CTLDoc::assignFreshKeys()
 {
-    for (RecordEntry& e : list_)
-        e.key = ++nextKey_;
+    for (RecordEntry& e : list_) e.key = ++nextKey_;
 }
 
 std::vector<CTLDoc::KeptKeys> CTLDoc::keysByRecord() const
@@ -201,15 +198,13 @@ void CTLDoc::rebuildKeeping(const std::vector<KeptKeys>& keys)
     const EntryKey rootKey = list_.empty() ? 0 : list_[0].key;
     ComposeImage();
     ParseImage();
-    if (!list_.empty() && rootKey != 0)
-        list_[0].key = rootKey;
+    if (!list_.empty() && rootKey != 0) list_[0].key = rootKey;
     std::size_t n = 0;
     std::size_t field = 0;
     for (std::size_t i = 1; i < list_.size(); ++i) {
         RecordEntry& e = list_[i];
         if (e.parent == 0) {
-            if (n >= keys.size())
-                break;
+            if (n >= keys.size()) break;
             field = 0;
             e.key = keys[n++].record;
         } else if (n > 0 && field < keys[n - 1].fields.size()) {
@@ -295,11 +290,9 @@ std::string CTLDoc::itemText(int i) const
 
 int CTLDoc::indexOf(EntryKey k) const
 {
-    if (k == 0)
-        return -1;
+    if (k == 0) return -1;
     for (std::size_t i = 0; i < list_.size(); ++i)
-        if (list_[i].key == k)
-            return int(i);
+        if (list_[i].key == k) return int(i);
     return -1;
 }
 
@@ -307,8 +300,7 @@ int CTLDoc::recordOrdinal(int recordIndex) const
 {
     int n = 0;
     for (int i = 1; i < recordIndex && std::size_t(i) < list_.size(); ++i)
-        if (list_[std::size_t(i)].parent == 0)
-            ++n;
+        if (list_[std::size_t(i)].parent == 0) ++n;
     return n;
 }
 
@@ -316,8 +308,7 @@ int CTLDoc::indexOfOrdinal(int ordinal) const
 {
     int n = 0;
     for (std::size_t i = 1; i < list_.size(); ++i)
-        if (list_[i].parent == 0 && n++ == ordinal)
-            return int(i);
+        if (list_[i].parent == 0 && n++ == ordinal) return int(i);
     return int(list_.size());
 }
 
@@ -330,26 +321,22 @@ void CTLDoc::addListener(DocListener* listener)
         listeners_.push_back(listener);
 }
 
-void CTLDoc::removeListener(DocListener* listener)
-{
-    std::erase(listeners_, listener);
-}
+void CTLDoc::removeListener(DocListener* listener) { std::erase(listeners_, listener); }
 
-template <typename F> void CTLDoc::notify(F&& f)
+template <typename F>
+void CTLDoc::notify(F&& f)
 {
     // A copy: a listener may go away (a window closing) while it is told.
     const std::vector<DocListener*> now = listeners_;
     for (DocListener* l : now)
-        if (std::find(listeners_.begin(), listeners_.end(), l) != listeners_.end())
-            f(*l);
+        if (std::find(listeners_.begin(), listeners_.end(), l) != listeners_.end()) f(*l);
 }
 
 void CTLDoc::publish(const Change& c, bool wasModified)
 {
     notify([&c](DocListener& l) { l.changed(c); });
     const bool now = isModified();
-    if (now != wasModified)
-        notify([now](DocListener& l) { l.modifiedChanged(now); });
+    if (now != wasModified) notify([now](DocListener& l) { l.modifiedChanged(now); });
 }
 
 void CTLDoc::setModified(bool m)
@@ -361,15 +348,14 @@ void CTLDoc::setModified(bool m)
         forcedModified_ = false;
         savedState_ = stateTop();
     }
-    if (isModified() != was)
-        notify([m](DocListener& l) { l.modifiedChanged(m); });
+    if (isModified() != was) notify([m](DocListener& l) { l.modifiedChanged(m); });
 }
 
 // ---------------------------------------------------------------------------
 // Primitives: they change the list and publish; the callers keep the history
 
-Change CTLDoc::applyBytes(int entryIndex, int recordIndex, std::size_t offset, std::vector<std::uint8_t> bytes,
-                          ChangeOrigin origin)
+Change CTLDoc::applyBytes(int entryIndex, int recordIndex, std::size_t offset,
+        std::vector<std::uint8_t> bytes, ChangeOrigin origin)
 {
     RecordEntry& rec = list_[std::size_t(recordIndex)];
     Change c;
@@ -405,7 +391,7 @@ Change CTLDoc::applyRecordData(int recordIndex, std::vector<std::uint8_t> bytes,
 }
 
 Change CTLDoc::applyInsert(int ordinal, std::uint32_t id, std::vector<std::uint8_t> data, EntryKey key,
-                           std::vector<EntryKey> fieldKeys, ChangeOrigin origin)
+        std::vector<EntryKey> fieldKeys, ChangeOrigin origin)
 {
     const int at = indexOfOrdinal(ordinal);
     Change pending;
@@ -418,7 +404,7 @@ Change CTLDoc::applyInsert(int ordinal, std::uint32_t id, std::vector<std::uint8
 
     std::vector<KeptKeys> keys = keysByRecord();
     keys.insert(keys.begin() + std::min<std::ptrdiff_t>(ordinal, std::ptrdiff_t(keys.size())),
-                KeptKeys{key, std::move(fieldKeys)});
+            KeptKeys {key, std::move(fieldKeys)});
     RecordEntry e;
     e.id = id;
     e.length = std::uint32_t(data.size());
@@ -452,8 +438,7 @@ Change CTLDoc::applyRemove(int recordIndex, ChangeOrigin origin)
 
     c.oldBytes = rec.data;
     std::size_t end = std::size_t(recordIndex) + 1;
-    while (end < list_.size() && list_[end].parent == recordIndex)
-        c.fieldKeys.push_back(list_[end++].key);
+    while (end < list_.size() && list_[end].parent == recordIndex) c.fieldKeys.push_back(list_[end++].key);
     c.entries = int(end - std::size_t(recordIndex));
 
     std::vector<KeptKeys> keys = keysByRecord();
@@ -466,20 +451,18 @@ Change CTLDoc::applyRemove(int recordIndex, ChangeOrigin origin)
 // ---------------------------------------------------------------------------
 // The edit API
 
-std::optional<Change> CTLDoc::setBytes(int i, std::size_t offset, std::span<const std::uint8_t> bytes,
-                                       std::string label)
+std::optional<Change> CTLDoc::setBytes(
+        int i, std::size_t offset, std::span<const std::uint8_t> bytes, std::string label)
 {
-    if (i < 1 || !validIndex(i) || bytes.empty())
-        return std::nullopt;
+    if (i < 1 || !validIndex(i) || bytes.empty()) return std::nullopt;
     const std::span<const std::uint8_t> target = data(i);
-    if (offset > target.size() || target.size() - offset < bytes.size())
-        return std::nullopt;
-    if (std::equal(bytes.begin(), bytes.end(), target.begin() + std::ptrdiff_t(offset)))
-        return std::nullopt;
+    if (offset > target.size() || target.size() - offset < bytes.size()) return std::nullopt;
+    if (std::equal(bytes.begin(), bytes.end(), target.begin() + std::ptrdiff_t(offset))) return std::nullopt;
     const int r = isRecord(i) ? i : list_[std::size_t(i)].parent;
     const std::size_t inRecord = (isField(i) ? list_[std::size_t(i)].fieldOffset : 0) + offset;
     const bool was = isModified();
-    Change c = applyBytes(i, r, inRecord, std::vector<std::uint8_t>(bytes.begin(), bytes.end()), ChangeOrigin::Edit);
+    Change c = applyBytes(
+            i, r, inRecord, std::vector<std::uint8_t>(bytes.begin(), bytes.end()), ChangeOrigin::Edit);
     c.label = label.empty() ? "Edit " + list_[std::size_t(i)].name : std::move(label);
     c.serial = ++nextSerial_;
     statePath_.push_back(c.serial);
@@ -489,8 +472,7 @@ std::optional<Change> CTLDoc::setBytes(int i, std::size_t offset, std::span<cons
 
 std::optional<Change> CTLDoc::setRecordData(int i, std::vector<std::uint8_t> bytes, std::string label)
 {
-    if (!isRecord(i) || list_[std::size_t(i)].data == bytes)
-        return std::nullopt;
+    if (!isRecord(i) || list_[std::size_t(i)].data == bytes) return std::nullopt;
     const bool was = isModified();
     Change c = applyRecordData(i, std::move(bytes), ChangeOrigin::Edit);
     c.label = label.empty() ? "Edit " + list_[std::size_t(i)].name : std::move(label);
@@ -500,14 +482,14 @@ std::optional<Change> CTLDoc::setRecordData(int i, std::vector<std::uint8_t> byt
     return c;
 }
 
-std::optional<Change> CTLDoc::insertRecord(int before, std::uint32_t id, std::vector<std::uint8_t> data,
-                                           std::string label)
+std::optional<Change> CTLDoc::insertRecord(
+        int before, std::uint32_t id, std::vector<std::uint8_t> data, std::string label)
 {
-    if (!hasData_ || (before != int(list_.size()) && !isRecord(before)))
-        return std::nullopt;
+    if (!hasData_ || (before != int(list_.size()) && !isRecord(before))) return std::nullopt;
     const bool was = isModified();
     Change c = applyInsert(recordOrdinal(before), id, std::move(data), ++nextKey_, {}, ChangeOrigin::Edit);
-    c.label = label.empty() ? "Add Record " + hexId(id) + " " + list_[std::size_t(c.index)].name : std::move(label);
+    c.label = label.empty() ? "Add Record " + hexId(id) + " " + list_[std::size_t(c.index)].name
+                            : std::move(label);
     c.serial = ++nextSerial_;
     statePath_.push_back(c.serial);
     publish(c, was);
@@ -516,8 +498,7 @@ std::optional<Change> CTLDoc::insertRecord(int before, std::uint32_t id, std::ve
 
 std::optional<Change> CTLDoc::removeRecord(int i, std::string label)
 {
-    if (!isRecord(i))
-        return std::nullopt;
+    if (!isRecord(i)) return std::nullopt;
     const bool was = isModified();
     const std::string name = list_[std::size_t(i)].name;
     Change c = applyRemove(i, ChangeOrigin::Edit);
@@ -548,31 +529,28 @@ bool CTLDoc::undo(const Change& c)
     Change done;
     switch (c.kind) {
     case ChangeKind::Bytes: {
-        if (!isRecord(r) || c.offset > list_[std::size_t(r)].data.size() ||
-            list_[std::size_t(r)].data.size() - c.offset < c.oldBytes.size())
+        if (!isRecord(r) || c.offset > list_[std::size_t(r)].data.size()
+                || list_[std::size_t(r)].data.size() - c.offset < c.oldBytes.size())
             return false;
         done = applyBytes(entryAgain(*this, c, r), r, c.offset, c.oldBytes, ChangeOrigin::Undo);
         break;
     }
     case ChangeKind::RecordData:
-        if (!isRecord(r))
-            return false;
+        if (!isRecord(r)) return false;
         done = applyRecordData(r, c.oldBytes, ChangeOrigin::Undo);
         break;
     case ChangeKind::Insert:
-        if (!isRecord(r))
-            return false;
+        if (!isRecord(r)) return false;
         done = applyRemove(r, ChangeOrigin::Undo);
         break;
     case ChangeKind::Remove:
-        if (r >= 0 || c.recordOrdinal < 0 || c.recordOrdinal > recordCount_)
-            return false;
-        done = applyInsert(c.recordOrdinal, c.recordId, c.oldBytes, c.record, c.fieldKeys, ChangeOrigin::Undo);
+        if (r >= 0 || c.recordOrdinal < 0 || c.recordOrdinal > recordCount_) return false;
+        done = applyInsert(
+                c.recordOrdinal, c.recordId, c.oldBytes, c.record, c.fieldKeys, ChangeOrigin::Undo);
         break;
     }
     done.label = c.label;
-    if (!statePath_.empty() && statePath_.back() == c.serial)
-        statePath_.pop_back();
+    if (!statePath_.empty() && statePath_.back() == c.serial) statePath_.pop_back();
     done.serial = stateTop();
     publish(done, was);
     return true;
@@ -585,24 +563,22 @@ bool CTLDoc::redo(const Change& c)
     Change done;
     switch (c.kind) {
     case ChangeKind::Bytes:
-        if (!isRecord(r) || c.offset > list_[std::size_t(r)].data.size() ||
-            list_[std::size_t(r)].data.size() - c.offset < c.newBytes.size())
+        if (!isRecord(r) || c.offset > list_[std::size_t(r)].data.size()
+                || list_[std::size_t(r)].data.size() - c.offset < c.newBytes.size())
             return false;
         done = applyBytes(entryAgain(*this, c, r), r, c.offset, c.newBytes, ChangeOrigin::Redo);
         break;
     case ChangeKind::RecordData:
-        if (!isRecord(r))
-            return false;
+        if (!isRecord(r)) return false;
         done = applyRecordData(r, c.newBytes, ChangeOrigin::Redo);
         break;
     case ChangeKind::Insert:
-        if (r >= 0 || c.recordOrdinal < 0 || c.recordOrdinal > recordCount_)
-            return false;
-        done = applyInsert(c.recordOrdinal, c.recordId, c.newBytes, c.record, c.fieldKeys, ChangeOrigin::Redo);
+        if (r >= 0 || c.recordOrdinal < 0 || c.recordOrdinal > recordCount_) return false;
+        done = applyInsert(
+                c.recordOrdinal, c.recordId, c.newBytes, c.record, c.fieldKeys, ChangeOrigin::Redo);
         break;
     case ChangeKind::Remove:
-        if (!isRecord(r))
-            return false;
+        if (!isRecord(r)) return false;
         done = applyRemove(r, ChangeOrigin::Redo);
         break;
     }

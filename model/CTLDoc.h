@@ -78,15 +78,15 @@ public:
     // Writes `bytes` over entry i's bytes from `offset` on (offset counted in
     // data(i)). Refused when i is no record or field, or the range does not
     // lie inside data(i).
-    std::optional<Change> setBytes(int i, std::size_t offset, std::span<const std::uint8_t> bytes,
-                                   std::string label = {});
+    std::optional<Change> setBytes(
+            int i, std::size_t offset, std::span<const std::uint8_t> bytes, std::string label = {});
     // Gives record i new data; its length follows. Refused for a non-record.
     std::optional<Change> setRecordData(int i, std::vector<std::uint8_t> bytes, std::string label = {});
     // Inserts a record before record `before` (or appends it when `before` is
     // entryCount()), then rebuilds the list (ComposeImage + ParseImage), so the
     // new record gets its name, type and fields. Keys survive the rebuild.
-    std::optional<Change> insertRecord(int before, std::uint32_t id, std::vector<std::uint8_t> data,
-                                       std::string label = {});
+    std::optional<Change> insertRecord(
+            int before, std::uint32_t id, std::vector<std::uint8_t> data, std::string label = {});
     // Removes record i with its fields and rebuilds the list.
     std::optional<Change> removeRecord(int i, std::string label = {});
 
@@ -149,12 +149,13 @@ private:
     // The primitives behind the edit API and undo/redo; each publishes the
     // change it made.
     Change applyBytes(int entryIndex, int recordIndex, std::size_t offset, std::vector<std::uint8_t> bytes,
-                      ChangeOrigin origin);
+            ChangeOrigin origin);
     Change applyRecordData(int recordIndex, std::vector<std::uint8_t> bytes, ChangeOrigin origin);
     Change applyInsert(int ordinal, std::uint32_t id, std::vector<std::uint8_t> data, EntryKey key,
-                       std::vector<EntryKey> fieldKeys, ChangeOrigin origin);
+            std::vector<EntryKey> fieldKeys, ChangeOrigin origin);
     Change applyRemove(int recordIndex, ChangeOrigin origin);
-    template <typename F> void notify(F&& f);
+    template <typename F>
+    void notify(F&& f);
     void publish(const Change& c, bool wasModified);
 
     std::string definitionsPath_;

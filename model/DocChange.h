@@ -15,10 +15,10 @@ namespace model {
 using EntryKey = std::uint64_t;
 
 enum class ChangeKind {
-    Bytes,      // bytes inside one record's data, same length
+    Bytes, // bytes inside one record's data, same length
     RecordData, // a record's whole data replaced (its length may change)
-    Insert,     // a record (with its fields) added to the list
-    Remove,     // a record (with its fields) taken out of the list
+    Insert, // a record (with its fields) added to the list
+    Remove, // a record (with its fields) taken out of the list
 };
 
 enum class ChangeOrigin { Edit, Undo, Redo };
@@ -76,9 +76,9 @@ public:
     // The modified state flipped.
     virtual void modifiedChanged(bool modified) { (void)modified; }
     // A load replaced the whole document; the history before it is void.
-    virtual void loaded() {}
+    virtual void loaded() { }
     // A save succeeded: the current state is the saved one.
-    virtual void saved() {}
+    virtual void saved() { }
 };
 
 } // namespace model
