@@ -374,15 +374,9 @@ void EditingView::onReplaceFromClipboard()
     const auto rec = clipboardRecord();
     if (!rec)
         return;
-    switch (browser::replaceRecord(doc, i, *rec)) {
-    case browser::ReplaceResult::OtherRecord:
+    // A replaced record's rows follow the document's change by themselves.
+    if (browser::replaceRecord(doc, i, *rec) == browser::ReplaceResult::OtherRecord)
         showMessage(QString::fromLatin1(browser::kOtherRecord));
-        return;
-    case browser::ReplaceResult::NotARecord:
-        return;
-    case browser::ReplaceResult::Replaced:
-        return;
-    }
 }
 
 // ---------------------------------------------------------------------------

@@ -205,7 +205,7 @@ QModelIndex RecordTreeModel::index(int row, int column, const QModelIndex& paren
         return {};
     }
     if (row >= fieldCount(p)) return {};
-    return createIndex(row, 0, quintptr(p + 1 + row));
+    return createIndex(row, 0, quintptr(p) + 1 + quintptr(row));
 }
 
 QModelIndex RecordTreeModel::parent(const QModelIndex& child) const
