@@ -77,8 +77,13 @@ public:
                         "written.");
         return true;
     }
-    // The document's edit API has marked it already.
-    void markModified() override { }
+    // A write through the edit API has marked the document already; this is
+    // for the windows that mark it without a change of bytes (a committed
+    // value box before the write at close, a write of unchanged values).
+    void markModified() override
+    {
+        if (live()) m_view->document().setModified(true);
+    }
     bool canResize() const override { return live() && m_view->document().isRecord(index()); }
 
     int index() const { return m_view ? m_view->document().indexOf(m_key) : -1; }

@@ -550,6 +550,7 @@ bool CTLDoc::undo(const Change& c)
         break;
     }
     done.label = c.label;
+    forcedModified_ = false; // from here on the history tells
     if (!statePath_.empty() && statePath_.back() == c.serial) statePath_.pop_back();
     done.serial = stateTop();
     publish(done, was);
@@ -583,6 +584,7 @@ bool CTLDoc::redo(const Change& c)
         break;
     }
     done.label = c.label;
+    forcedModified_ = false;
     statePath_.push_back(c.serial);
     done.serial = c.serial;
     publish(done, was);

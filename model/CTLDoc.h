@@ -113,8 +113,9 @@ public:
     // Modified while the state differs from the one last loaded or saved:
     // undoing back to it makes the document unmodified again.
     bool isModified() const { return forcedModified_ || stateTop() != savedState_; }
-    // true: modified whatever the history says (until the next load or
-    // save). false: the current state counts as saved.
+    // true: modified whatever the history says, until the next load, save,
+    // undo or redo (for an editor that holds a change not yet written).
+    // false: the current state counts as saved.
     void setModified(bool m = true);
 
     const std::vector<std::uint8_t>& image() const { return image_; }

@@ -344,6 +344,13 @@ TEST_F(EditApi, UndoingToTheLoadedStateIsUnmodified)
     EXPECT_TRUE(doc.isModified());
     ASSERT_FALSE(doc.save((dir_ / "copy.air").string()));
     EXPECT_FALSE(doc.isModified());
+
+    // ... or until an undo or redo, after which the history tells again.
+    ASSERT_TRUE(doc.redo(*a));
+    doc.setModified(true);
+    ASSERT_TRUE(doc.undo(*a));
+    EXPECT_FALSE(doc.isModified());
+    EXPECT_EQ(rec.modified.back(), false);
 }
 
 TEST_F(EditApi, KeysAreNewAfterALoadAndListenersCanLeave)
