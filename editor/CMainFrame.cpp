@@ -122,6 +122,7 @@ CMainFrame::CMainFrame(const Options& options, const ViewFactory& factory, QWidg
     m_changedBar->addWidget(m_changedText);
     m_changedReload = m_changedBar->addAction(QStringLiteral("Reload"));
     m_changedReload->setObjectName(QStringLiteral("changedReload"));
+    m_changedReload->setStatusTip(QStringLiteral("Load the file as the other program left it"));
     connect(m_changedReload, &QAction::triggered, this, [this] {
         // Edits made since the bar appeared are not thrown away from here.
         if (m_doc.isModified())
@@ -131,6 +132,7 @@ CMainFrame::CMainFrame(const Options& options, const ViewFactory& factory, QWidg
     });
     QAction* ignore = m_changedBar->addAction(QStringLiteral("Ignore"));
     ignore->setObjectName(QStringLiteral("changedIgnore"));
+    ignore->setStatusTip(QStringLiteral("Keep the document as it is and hide this bar"));
     connect(ignore, &QAction::triggered, this, [this] {
         m_dismissed = model::fileio::identify(m_doc.fullPath());
         hideChangedBar();

@@ -33,10 +33,16 @@ fileio::Error CTLDoc::load(const std::string& path)
         recordCount_ = 0;
         ++listRevision_;
         hasData_ = false;
-        modified_ = false;
+        const bool wasModified = isModified();
+        statePath_.clear();
+        savedState_ = 0;
+        forcedModified_ = false;
         fileName_.clear();
         fullPath_.clear();
         diskIdentity_ = {};
+        // Nothing left to undo into.
+        notify([](DocListener& l) { l.loaded(); });
+        if (wasModified) notify([](DocListener& l) { l.modifiedChanged(false); });
         notifyRebuild();
         return {ENOMEM, fileio::describe(ENOMEM, path)};
     }
