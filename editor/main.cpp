@@ -7,24 +7,66 @@
 #endif
 #include "model/ListCommand.h"
 
+#include <cstdlib>
 #include <iostream>
 #include <new>
 #include <string>
 #include <vector>
 
+namespace {
+
+// Whether Qt can open a window: a platform chosen by the user, or an X11 or
+// Wayland display to connect to.
+bool hasDisplay()
+{
+#if !defined(__linux__)
+    return true;
+#endif
+    for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}) {
+        const char* v = std::getenv(name);
+        if (v && *v)
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
 int main(int argc, char** argv)
 {
-    // --list, --help and --version run without a display: before any QApplication.
-    {
-        const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
-        if (model::isHeadlessCommand(args)) {
-            try {
-                return model::runListCommand(args, argc > 0 ? argv[0] : "tarlo", std::cout, std::cerr);
-            } catch (const std::bad_alloc&) {
-                std::cerr << "tarlo: there is not enough memory for this file.\n";
-                return 1;
-            }
+    // The command line is read before any QApplication: --list, --help,
+    // --version and usage errors need no display.
+    const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
+    const model::StartCommand start = model::classifyStartCommand(args);
+    switch (start.kind) {
+    case model::StartCommand::Kind::Headless:
+        try {
+            return model::runListCommand(args, argc > 0 ? argv[0] : "tarlo", std::cout, std::cerr);
+        } catch (const std::bad_alloc&) {
+            std::cerr << "tarlo: there is not enough memory for this file.\n";
+            return 1;
         }
+    case model::StartCommand::Kind::Usage:
+        std::cerr << "tarlo: " << start.error << "\nTry 'tarlo --help' for more information.\n";
+        return 2;
+    case model::StartCommand::Kind::Unregister:
+        if (!hasDisplay()) {
+            // Nothing to show a message box on: the message goes to the terminal.
+            QCoreApplication app(argc, argv);
+            QCoreApplication::setOrganizationName(tarlo::settingsOrganization());
+            QCoreApplication::setApplicationName(tarlo::settingsApplication());
+            tarlo::CTLApp::setMessageHook([](const QString& text) { std::cout << text.toStdString() << "\n"; });
+            tarlo::CTLApp theApp(QCoreApplication::applicationFilePath());
+            return theApp.initInstance(QCoreApplication::arguments().mid(1)).value_or(0);
+        }
+        break;
+    case model::StartCommand::Kind::Window:
+        if (!hasDisplay()) {
+            std::cerr << "tarlo: there is no display to open a window on (DISPLAY and WAYLAND_DISPLAY are not set).\n"
+                      << "tarlo --list AIRFILE prints a file's records without one.\n";
+            return 1;
+        }
+        break;
     }
     QApplication app(argc, argv);
     QCoreApplication::setOrganizationName(tarlo::settingsOrganization());

@@ -4,6 +4,7 @@
 #include "model/DataFiles.h"
 
 #include <algorithm>
+#include <charconv>
 #include <filesystem>
 #include <numeric>
 #include <ostream>
@@ -29,21 +30,31 @@ void usageError(std::ostream& err, const std::string& what)
 void printHelp(std::ostream& out)
 {
     out << "Usage: " << kProgram << " [AIRFILE]\n"
-        << "  or:  " << kProgram << " --list [--definitions FILE] [--sorted] AIRFILE\n"
+        << "  or:  " << kProgram << " --list [--definitions FILE] [--sorted] [--values] AIRFILE\n"
         << "Edit an AIR aircraft file, or print its record tree as text.\n"
         << "\n"
         << "  --list              print the record tree of AIRFILE and exit\n"
         << "  --definitions FILE  read the record definitions from FILE instead of\n"
         << "                        the Tarlo.ini beside the program\n"
         << "  --sorted            list the records in order of their identifiers\n"
-        << "  --help              display this help and exit\n"
+        << "  --values            list the values of every table under its item\n"
+        << "                        (16-bit values, points, grid rows)\n"
+        << "  -h, --help          display this help and exit\n"
         << "  --version           output version information and exit\n"
         << "\n"
         << "The listing has the file name on its first line, then one line per record\n"
         << "(two spaces, the identifier in hexadecimal, two spaces, name and value) and\n"
         << "one line per field (four spaces, name and value). Control characters are\n"
         << "written as \\r, \\n, \\t, \\\\ or \\xHH; text is Latin-1, written as UTF-8.\n"
-        << "Exit status is 0 on success, 1 when AIRFILE cannot be read, 2 on a usage error.\n";
+        << "Exit status is 0 on success, 1 when AIRFILE cannot be read, 2 on a usage error.\n"
+        << "\n"
+        << "In a window: " << kProgram << " AIRFILE opens the file; /p AIRFILE and /pt AIRFILE ...\n"
+        << "open it without showing the window and end; /Unregister removes the file\n"
+        << "association and the settings.\n"
+        << "\n"
+        << "Examples:\n"
+        << "  " << kProgram << " --list --values plane.air\n"
+        << "  git config diff.air.textconv \"" << kProgram << " --list --values\"\n";
 }
 
 // The program's own path: argv[0] when it names a folder, else the running
@@ -64,10 +75,70 @@ bool isHeadlessCommand(const std::vector<std::string>& args)
     for (const std::string& a : args) {
         if (a == "--")
             break;
-        if (a == "--list" || a == "--help" || a == "--version")
+        if (a == "--list" || a == "--help" || a == "-h" || a == "--version")
             return true;
     }
     return false;
+}
+
+namespace {
+
+// "/x", "-x" or "--x" in any letter case.
+bool isSwitch(const std::string& arg, std::string_view name)
+{
+    std::string_view body(arg);
+    if (body.size() < 2 || (body[0] != '/' && body[0] != '-'))
+        return false;
+    body.remove_prefix(1);
+    if (arg[0] == '-' && !body.empty() && body[0] == '-')
+        body.remove_prefix(1);
+    if (body.size() != name.size())
+        return false;
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        char c = body[i];
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+        if (c != name[i])
+            return false;
+    }
+    return true;
+}
+
+bool isRegularFile(const std::string& path)
+{
+    std::error_code ec;
+    return std::filesystem::is_regular_file(path, ec);
+}
+
+} // namespace
+
+StartCommand classifyStartCommand(const std::vector<std::string>& args)
+{
+    using Kind = StartCommand::Kind;
+    if (isHeadlessCommand(args))
+        return {Kind::Headless, {}};
+    if (args.size() == 1 && isRegularFile(args[0]))
+        return {Kind::Window, {}};
+    std::size_t files = 0;
+    bool onlyFiles = false;
+    for (const std::string& a : args) {
+        if (!onlyFiles && a == "--") {
+            onlyFiles = true;
+            continue;
+        }
+        if (!onlyFiles) {
+            if (isSwitch(a, "unregister") || isSwitch(a, "unregserver"))
+                return {Kind::Unregister, {}};
+            // The print forms take the rest of the line as their operands.
+            if (isSwitch(a, "p") || isSwitch(a, "pt"))
+                return {Kind::Window, {}};
+            if (a.size() > 1 && a[0] == '-')
+                return {Kind::Usage, "unrecognized option '" + a + "'"};
+        }
+        if (++files > 1)
+            return {Kind::Usage, "extra operand '" + a + "'"};
+    }
+    return {Kind::Window, {}};
 }
 
 std::string escapeItemText(std::string_view latin1)
@@ -98,7 +169,61 @@ std::string escapeItemText(std::string_view latin1)
     return out;
 }
 
-std::string listDocument(const CTLDoc& doc, bool sorted)
+namespace {
+
+std::string number(double v)
+{
+    char buf[64];
+    auto r = std::to_chars(buf, buf + sizeof buf, v);
+    return std::string(buf, r.ptr);
+}
+
+// The values of a table entry, one line each; nothing for other types.
+void appendTableValues(std::string& out, const CTLDoc& doc, int i, const std::string& indent)
+{
+    const std::span<const std::uint8_t> d = doc.data(i);
+    switch (doc.entry(i).type) {
+    case FieldType::Tbl16: {
+        const std::vector<std::uint16_t> v = readTbl16(d);
+        for (std::size_t k = 0; k < v.size(); ++k)
+            out += indent + "[" + std::to_string(k) + "] " + std::to_string(v[k]) + "\n";
+        break;
+    }
+    case FieldType::TblDb: {
+        const std::vector<DoublePoint> p = readTbldb(d, tbldbStoredCount(d).value_or(0));
+        for (std::size_t k = 0; k < p.size(); ++k)
+            out += indent + "[" + std::to_string(k) + "] " + number(p[k].x) + " " + number(p[k].y) + "\n";
+        break;
+    }
+    case FieldType::Tbl3d: {
+        const auto shape = tbl3dShape(d);
+        if (!shape)
+            break;
+        if (!tbl3dValuesFit(d)) {
+            // Counts that claim more than the data holds are not walked.
+            out += indent + "(" + std::to_string(shape->groups) + " x " + std::to_string(shape->values) +
+                   " values do not fit in " + std::to_string(d.size()) + " bytes)\n";
+            break;
+        }
+        // No groups: no cells, however many rows the count claims.
+        for (std::uint32_t k = 0; shape->groups > 0 && k < shape->values; ++k) {
+            std::string row = indent + "row " + std::to_string(k) + ":";
+            for (std::uint32_t g = 0; g < shape->groups; ++g) {
+                row += ' ';
+                row += number(tbl3dValue(d, g, k).value_or(0.0));
+            }
+            out += row + "\n";
+        }
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+} // namespace
+
+std::string listDocument(const CTLDoc& doc, bool sorted, bool values)
 {
     std::string out = escapeItemText(doc.itemText(0));
     out += '\n';
@@ -113,11 +238,15 @@ std::string listDocument(const CTLDoc& doc, bool sorted)
         out += "  ";
         out += escapeItemText(doc.itemText(r));
         out += '\n';
+        if (values)
+            appendTableValues(out, doc, r, "    ");
         // A record's fields follow it directly in the list.
         for (int f = r + 1; f <= doc.highestIndex() && doc.isField(f) && doc.entry(f).parent == r; ++f) {
             out += "    ";
             out += escapeItemText(doc.itemText(f));
             out += '\n';
+            if (values)
+                appendTableValues(out, doc, f, "      ");
         }
     }
     if (!doc.trailingBytes().empty()) {
@@ -131,7 +260,7 @@ std::string listDocument(const CTLDoc& doc, bool sorted)
 int runListCommand(const std::vector<std::string>& args, const std::string& programPath,
                    std::ostream& out, std::ostream& err)
 {
-    bool list = false, sorted = false, help = false, showVersion = false;
+    bool list = false, sorted = false, values = false, help = false, showVersion = false;
     std::string definitions;
     bool haveDefinitions = false;
     std::vector<std::string> files;
@@ -146,7 +275,9 @@ int runListCommand(const std::vector<std::string>& args, const std::string& prog
             list = true;
         } else if (a == "--sorted") {
             sorted = true;
-        } else if (a == "--help") {
+        } else if (a == "--values") {
+            values = true;
+        } else if (a == "--help" || a == "-h") {
             help = true;
         } else if (a == "--version") {
             showVersion = true;
@@ -194,7 +325,7 @@ int runListCommand(const std::vector<std::string>& args, const std::string& prog
         err << kProgram << ": " << e.message << "\n";
         return 1;
     }
-    out << listDocument(doc, sorted);
+    out << listDocument(doc, sorted, values);
     out.flush();
     return out ? 0 : 1;
 }

@@ -3,9 +3,11 @@
 # Does nothing when everything is already present; needs root (or sudo) otherwise.
 set -euo pipefail
 
+# Real package names only: dpkg-query never reports a virtual package (such as
+# libqt6svg6-dev, which qt6-svg-dev provides) as installed.
 PKGS=(
   build-essential cmake ninja-build pkg-config
-  qt6-base-dev qt6-base-dev-tools libqt6svg6-dev libgl-dev libxkbcommon-dev libx11-dev
+  qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev libxkbcommon-dev libx11-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   clang libclang-rt-14-dev
   xvfb xauth x11-apps imagemagick

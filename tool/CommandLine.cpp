@@ -1,5 +1,6 @@
 #include "tool/CommandLine.h"
 
+#include "tool/Diff.h"
 #include "tool/Dump.h"
 #include "tool/ToolDefinitions.h"
 #include "tool/Update.h"
@@ -25,17 +26,33 @@ std::string usageText()
     return "Usage:\n"
            "  patchwise                      open the dialog\n"
            "  patchwise dump [--full] [--definitions FILE] AIRFILE [-o DUMPFILE]\n"
-           "  patchwise update [--definitions FILE] [--log LOGFILE] AIRFILE SCRIPT\n"
+           "  patchwise update [--definitions FILE] [--log LOGFILE] [--dry-run] [--strict]\n"
+           "                   AIRFILE SCRIPT\n"
+           "  patchwise diff [--definitions FILE] [--script] OLD.air NEW.air\n"
            "  patchwise --help | --version\n"
            "\n"
            "dump     writes a text listing of AIRFILE (default: its name with the\n"
-           "         extension \"txt\", beside it); --full lists every record.\n"
+           "         extension \"txt\", beside it; -o - writes it to standard output);\n"
+           "         --full lists every record.\n"
            "update   applies SCRIPT to AIRFILE, keeping the old file as AIRFILE.001,\n"
-           "         .002, ...; the log goes to amod_log.txt in the current folder.\n"
+           "         .002, ...; the log goes to amod_log.txt in the current folder\n"
+           "         (--log - writes it to standard output). Lines it cannot carry out\n"
+           "         are warnings on standard error with their line numbers.\n"
+           "         --dry-run  runs the script in memory and prints the log; nothing\n"
+           "                    is written: no backup, no log file, AIRFILE untouched\n"
+           "         --strict   any warning fails the update (exit 1), nothing written\n"
+           "diff     shows what differs between two AIR files, record by record;\n"
+           "         --script writes an update script that turns OLD.air into NEW.air.\n"
+           "         Exit status 0 the same, 1 different, 2 trouble.\n"
            "Without --definitions the record definitions are the editor's Tarlo.ini,\n"
            "else tarlo.ini in the current folder.\n"
            "SOURCE_DATE_EPOCH, when set, is the time written into the update stamp.\n"
-           "Exit status: 0 success, 1 failure, 2 wrong usage.\n";
+           "Exit status: 0 success, 1 failure, 2 wrong usage.\n"
+           "\n"
+           "Examples:\n"
+           "  patchwise dump --full plane.air -o - | less\n"
+           "  patchwise update --dry-run --strict plane.air fixes.txt\n"
+           "  patchwise diff --script old.air new.air > carry-over.txt\n";
 }
 
 namespace {
@@ -65,9 +82,12 @@ CommandLine parseCommandLine(const std::vector<std::string>& args)
     }
     if (verb == "dump") cl.mode = CommandLine::Mode::Dump;
     else if (verb == "update") cl.mode = CommandLine::Mode::Update;
+    else if (verb == "diff") cl.mode = CommandLine::Mode::Diff;
     else return usage("unknown command '" + verb + "'");
 
     const bool dump = cl.mode == CommandLine::Mode::Dump;
+    const bool update = cl.mode == CommandLine::Mode::Update;
+    const bool diff = cl.mode == CommandLine::Mode::Diff;
     std::vector<std::string> files;
     bool optionsEnded = false;
     for (std::size_t i = 1; i < args.size(); ++i) {
@@ -105,9 +125,15 @@ CommandLine parseCommandLine(const std::vector<std::string>& args)
         } else if ((name == "-o" || name == "--output") && dump) {
             if (!takeValue()) return usage(name + " needs a file");
             cl.output = value;
-        } else if (name == "--log" && !dump) {
+        } else if (name == "--log" && update) {
             if (!takeValue()) return usage("--log needs a file");
             cl.log = value;
+        } else if (name == "--dry-run" && update && !inlineValue) {
+            cl.dryRun = true;
+        } else if (name == "--strict" && update && !inlineValue) {
+            cl.strict = true;
+        } else if (name == "--script" && diff && !inlineValue) {
+            cl.diffScript = true;
         } else {
             return usage("unknown option '" + a + "'");
         }
@@ -115,6 +141,10 @@ CommandLine parseCommandLine(const std::vector<std::string>& args)
     if (dump) {
         if (files.size() != 1) return usage(files.empty() ? "dump needs an AIR file" : "dump takes one AIR file");
         cl.air = files[0];
+    } else if (diff) {
+        if (files.size() != 2) return usage("diff needs an old and a new AIR file");
+        cl.air = files[0];
+        cl.newAir = files[1];
     } else {
         if (files.size() != 2) return usage("update needs an AIR file and a script");
         cl.air = files[0];
@@ -135,17 +165,26 @@ int runCommandLine(const CommandLine& cl, std::ostream& out, std::ostream& err)
     case Mode::Usage: err << "patchwise: " << cl.error << "\n" << usageText(); return 2;
     case Mode::Dialog: err << "patchwise: this build has no dialog\n" << usageText(); return 2;
     case Mode::Dump:
-    case Mode::Update: break;
+    case Mode::Update:
+    case Mode::Diff: break;
     }
     const std::string definitions = cl.definitions ? *cl.definitions : locateDefinitionFile();
     std::string error;
     int status;
+    if (cl.mode == Mode::Diff)
+        return runDiff(cl.air, cl.newAir, definitions, cl.diffScript, processDefinitions(), out, err);
     if (cl.mode == Mode::Dump) {
         status = writeDump(cl.air, cl.output.empty() ? defaultDumpPath(cl.air) : cl.output, definitions, cl.full,
-                           processDefinitions(), &error);
+                           processDefinitions(), &error, &out);
     } else {
         UpdateOptions options;
         if (!cl.log.empty()) options.logPath = cl.log;
+        options.dryRun = cl.dryRun;
+        options.strict = cl.strict;
+        options.standardOutput = &out;
+        options.warning = [&](const ScriptWarning& w) {
+            err << "patchwise: " << cl.script << ":" << w.line << ": " << w.message << "\n";
+        };
         status = applyUpdateScript(cl.air, cl.script, definitions, processDefinitions(), options, &error);
     }
     if (status != 0) err << "patchwise: " << (error.empty() ? "the operation failed." : error) << "\n";

@@ -4,12 +4,14 @@
 
 #include "model/FileIO.h"
 #include "tool/AirWalk.h"
+#include "tool/Output.h"
 #include "tool/Stamp.h"
 #include "tool/ToolText.h"
 
 #include <algorithm>
 #include <bit>
 #include <filesystem>
+#include <iostream>
 #include <new>
 #include <vector>
 
@@ -227,17 +229,45 @@ std::string dumpText(std::span<const std::uint8_t> file, const std::string& defi
 }
 
 int writeDump(const std::string& airPath, const std::string& dumpPath, const std::string& definitionPath, bool full,
-              ToolDefinitions& defs, std::string* error)
+              ToolDefinitions& defs, std::string* error, std::ostream* standardOutput)
 {
     namespace fio = model::fileio;
-    if (sameFile(airPath, dumpPath)) {
+    if (!isStandardOutput(dumpPath) && sameFile(airPath, dumpPath)) {
         // Writing the listing over the file it lists would lose the file.
         if (error) *error = "The dump file " + dumpPath + " is the AIR file itself.";
         return 1;
     }
-    if (replacesAirOrBackup(dumpPath, airPath)) {
+    if (!isStandardOutput(dumpPath) && replacesAirOrBackup(dumpPath, airPath)) {
         if (error) *error = "The dump file " + dumpPath + " would replace a backup of the AIR file.";
         return 1;
+    }
+    if (writesInPlace(dumpPath)) {
+        // Standard output, a device or a FIFO: nothing to replace atomically.
+        const bool loadedBefore = defs.loaded();
+        std::vector<std::uint8_t> air;
+        std::string out;
+        int result = 0;
+        if (auto e = fio::readFile(airPath, air)) {
+            out = "Can't open " + airPath + "\n";
+            if (error) *error = e.message;
+            result = 1;
+        } else if (isStandardOutput(dumpPath)) {
+            // Standard output takes the listing as it is made.
+            std::ostream& stream = standardOutput ? *standardOutput : std::cout;
+            dumpTo(air, definitionPath, full, defs, [&](std::string_view piece) {
+                stream.write(piece.data(), static_cast<std::streamsize>(piece.size()));
+                return static_cast<bool>(stream);
+            });
+        } else {
+            out = dumpText(air, definitionPath, full, defs);
+        }
+        if (auto e = writeOutput(dumpPath, out, standardOutput)) {
+            // No dump was written, so the definition line has not been shown yet.
+            if (!loadedBefore) defs.unload();
+            if (error) *error = e.message;
+            return 1;
+        }
+        return result;
     }
     const bool wasLoaded = defs.loaded();
     auto asBytes = [](std::string_view s) {

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <iosfwd>
 #include <span>
 #include <string>
 #include <string_view>
@@ -38,9 +39,11 @@ std::string dumpText(std::span<const std::uint8_t> file, const std::string& defi
                      ToolDefinitions& defs);
 
 // 0 on success; 1 when the AIR file cannot be read or the dump not written.
-// `error`, when given, receives a sentence for the user on failure.
+// `error`, when given, receives a sentence for the user on failure. A dump
+// path "-" writes to standardOutput (std::cout when null); see writeOutput.
 int writeDump(const std::string& airPath, const std::string& dumpPath, const std::string& definitionPath,
-              bool full, ToolDefinitions& defs, std::string* error = nullptr);
+              bool full, ToolDefinitions& defs, std::string* error = nullptr,
+              std::ostream* standardOutput = nullptr);
 inline int writeDump(const std::string& airPath, const std::string& dumpPath, const std::string& definitionPath,
                      bool full)
 {

@@ -3,6 +3,7 @@
 #include "model/FileIO.h"
 #include "tool/AirWalk.h"
 #include "tool/Dump.h"
+#include "tool/Output.h"
 #include "tool/OutputPath.h"
 #include "tool/Stamp.h"
 #include "tool/ToolText.h"
@@ -229,6 +230,12 @@ void appendLE(std::vector<std::uint8_t>& b, std::uint64_t v, int width)
 
 std::string d32(std::uint32_t v) { return dec(static_cast<std::int32_t>(v)); }
 
+std::string withoutLineBreak(std::string_view s)
+{
+    while (!s.empty() && (s.back() == '\n' || s.back() == '\r')) s.remove_suffix(1);
+    return std::string(s);
+}
+
 class ScriptRun {
 public:
     ScriptRun(std::vector<std::uint8_t> file, std::string_view script, const std::string& defPath,
@@ -245,6 +252,7 @@ public:
             while (end < script_.size() && end - pos_ < kScriptPiece)
                 if (script_[end++] == '\n') break;
             std::string_view piece = script_.substr(pos_, end - pos_);
+            lineNo_ = lineNumberAt(pos_);
             pos_ = end;
             // The line is a C string: it ends at a zero byte.
             if (auto z = piece.find('\0'); z != std::string_view::npos) piece = piece.substr(0, z);
@@ -256,11 +264,26 @@ public:
         finish(time);
         result.file = std::move(file_);
         result.log = std::move(log_);
+        result.warnings = std::move(warnings_);
         return result;
     }
 
 private:
-    void cannot(std::string_view line) { log_ += "CANNOT PROCESS: " + std::string(line); }
+    void warn(std::string message) { warnings_.push_back({lineNo_, std::move(message)}); }
+    void cannot(std::string_view line)
+    {
+        log_ += "CANNOT PROCESS: " + std::string(line);
+        std::string message = "CANNOT PROCESS: ";
+        message += withoutLineBreak(line);
+        warn(std::move(message));
+    }
+    // Line numbers count line breaks, so a long line read in pieces keeps its number.
+    std::size_t lineNumberAt(std::size_t pos)
+    {
+        for (; countedTo_ < pos && countedTo_ < script_.size(); ++countedTo_)
+            if (script_[countedTo_] == '\n') ++linesBefore_;
+        return linesBefore_ + 1;
+    }
 
     // false: stop reading the script.
     bool line(std::string_view line)
@@ -290,7 +313,11 @@ private:
         }
         auto type = lookupTypeName(*typeName);
         if (!type) {
-            cannot(line);
+            log_ += "CANNOT PROCESS: " + std::string(line);
+            std::string message = "unknown type '";
+            message += *typeName;
+            message += "': the rest of the script is not applied";
+            warn(std::move(message));
             return false;
         }
         // Read the value before anything changes.
@@ -321,6 +348,7 @@ private:
             }
         } else if (size == 0) {
             log_ += "Section " + hex(*id) + " not defined in tarlo.ini\n";
+            warn("Section " + hex(*id) + " not defined in tarlo.ini");
             return true;
         } else {
             log_ += "ADD Section " + hex(*id) + ", Length " + d32(size) + "\n";
@@ -342,7 +370,6 @@ private:
         std::span<std::uint8_t> b = buf_.data(*rec);
         const std::size_t at = *offset;
         std::string prefix = hex(*id) + ":" + hex(*offset) + " := ";
-        auto scaled = [&](double scale) { return truncToInt(*real * scale); };
         std::int32_t logged = 0;
         switch (*type) {
         case ToolType::Bool:
@@ -356,13 +383,13 @@ private:
             putLE(b, at, std::bit_cast<std::uint64_t>(*real), 8);
             log_ += prefix + text::fixed6(*real) + "\n";
             return true;
-        case ToolType::Pct16: logged = scaled(16384.0); break;
-        case ToolType::Ang16: logged = scaled(182.0); break;
-        case ToolType::Aspd: logged = scaled(128.0); break;
-        case ToolType::Prpm: logged = truncToInt(*real * 6400.0 / 3000.0); break;
-        case ToolType::Mach: logged = scaled(20480.0); break;
-        case ToolType::Fwgt: logged = scaled(256.0); break;
-        case ToolType::M256: logged = scaled(6.5025); break;
+        case ToolType::Pct16:
+        case ToolType::Ang16:
+        case ToolType::Aspd:
+        case ToolType::Prpm:
+        case ToolType::Mach:
+        case ToolType::Fwgt:
+        case ToolType::M256: logged = scaledFieldValue(*type, *real); break;
         case ToolType::Text:
         case ToolType::None: return true;
         }
@@ -533,6 +560,10 @@ private:
     std::vector<std::uint8_t> file_;  // composed at the finish
     std::string_view script_;
     std::size_t pos_ = 0;
+    std::size_t lineNo_ = 0;
+    std::size_t countedTo_ = 0;
+    std::size_t linesBefore_ = 0;
+    std::vector<ScriptWarning> warnings_;
     const std::string& defPath_;
     ToolDefinitions& defs_;
     std::string log_;
@@ -540,6 +571,20 @@ private:
 };
 
 } // namespace
+
+std::int32_t scaledFieldValue(ToolType type, double v)
+{
+    switch (type) {
+    case ToolType::Pct16: return truncToInt(v * 16384.0);
+    case ToolType::Ang16: return truncToInt(v * 182.0);
+    case ToolType::Aspd: return truncToInt(v * 128.0);
+    case ToolType::Prpm: return truncToInt(v * 6400.0 / 3000.0);
+    case ToolType::Mach: return truncToInt(v * 20480.0);
+    case ToolType::Fwgt: return truncToInt(v * 256.0);
+    case ToolType::M256: return truncToInt(v * 6.5025);
+    default: return truncToInt(v);
+    }
+}
 
 ScriptResult runUpdateScript(std::vector<std::uint8_t> file, std::string_view script,
                              const std::string& definitionPath, ToolDefinitions& defs, std::time_t time)
@@ -585,12 +630,46 @@ int updateFiles(const std::string& airPath, const std::string& scriptPath, const
         if (error) *error = message;
         return 1;
     };
-    if (replacesAirOrBackup(options.logPath, airPath) || sameFile(options.logPath, scriptPath))
+    // A log on the standard output, a device or a FIFO is written as it is;
+    // a dry run writes no log file at all.
+    const bool logInPlace = !options.dryRun && writesInPlace(options.logPath);
+    const bool logToFile = !options.dryRun && !logInPlace;
+    if (logToFile && (replacesAirOrBackup(options.logPath, airPath) || sameFile(options.logPath, scriptPath)))
         return fail("The log " + options.logPath
                 + " would replace the AIR file, one of its backups or the script.");
     std::vector<std::uint8_t> air, script;
     if (auto e = fio::readFile(airPath, air)) return fail(e.message);
     if (auto e = fio::readFile(scriptPath, script)) return fail(e.message);
+    std::string_view scriptText(reinterpret_cast<const char*>(script.data()), script.size());
+    const bool wasLoaded = defs.loaded();
+    // Nothing reached the disk: a later log must still show the definition line.
+    auto failBeforeCommit = [&](const std::string& message) {
+        if (!wasLoaded) defs.unload();
+        return fail(message);
+    };
+    // Reports the lines the update cannot carry out; true when --strict
+    // makes them stop it.
+    auto refusedByWarnings = [&](const ScriptResult& result) {
+        if (options.warning)
+            for (const ScriptWarning& w : result.warnings) options.warning(w);
+        return options.strict && !result.warnings.empty();
+    };
+    auto strictFailure = [&](const ScriptResult& result) {
+        return failBeforeCommit("The script has " + dec(static_cast<long long>(result.warnings.size()))
+                + (result.warnings.size() == 1 ? " line" : " lines")
+                + " that the update cannot carry out; nothing was written.");
+    };
+
+    if (options.dryRun) {
+        // Every rule of the script, in memory only: no backup, no log file,
+        // no temporary file, the AIR file untouched.
+        ScriptResult result = runUpdateScript(
+                std::move(air), scriptText, definitionPath, defs, options.time ? *options.time : stampTime());
+        if (refusedByWarnings(result)) return strictFailure(result);
+        if (auto e = writeOutput("-", result.log, options.standardOutput)) return fail(e.message);
+        if (result.stoppedOnUnknownType) return fail("The script stops at a field line with an unknown type.");
+        return 0;
+    }
 
     // A symbolic link is followed: its target is updated and backed up beside it.
     fio::ReplaceFile newAir;
@@ -619,28 +698,24 @@ int updateFiles(const std::string& airPath, const std::string& scriptPath, const
                 + " names (hard links); the update would leave the other names with the old contents. "
                   "Update a copy of its own.");
 
-    const bool wasLoaded = defs.loaded();
-    std::string_view scriptText(reinterpret_cast<const char*>(script.data()), script.size());
     ScriptResult result = runUpdateScript(
             std::move(air), scriptText, definitionPath, defs, options.time ? *options.time : stampTime());
-    // Nothing reached the disk: a later log must still show the definition line.
-    auto failBeforeCommit = [&](const std::string& message) {
-        if (!wasLoaded) defs.unload();
-        return fail(message);
-    };
+    if (refusedByWarnings(result)) return strictFailure(result);
 
     if (auto e = newAir.write(result.file)) return failBeforeCommit(e.message);
     if (auto e = newAir.flush()) return failBeforeCommit(e.message);
 
-    fio::ReplaceFile log;
-    if (auto e = log.open(options.logPath)) return failBeforeCommit(e.message);
-    struct stat logStat { };
-    if (log.previous().valid && ::stat(log.target().c_str(), &logStat) == 0 && (logStat.st_mode & 0222) == 0)
-        return failBeforeCommit(
-                "Unable to write to " + options.logPath + ", it is read-only or opened by someone else.");
     auto logBytes = std::span(reinterpret_cast<const std::uint8_t*>(result.log.data()), result.log.size());
-    if (auto e = log.write(logBytes)) return failBeforeCommit(e.message);
-    if (auto e = log.flush()) return failBeforeCommit(e.message);
+    fio::ReplaceFile log;
+    if (logToFile) {
+        if (auto e = log.open(options.logPath)) return failBeforeCommit(e.message);
+        struct stat logStat { };
+        if (log.previous().valid && ::stat(log.target().c_str(), &logStat) == 0 && (logStat.st_mode & 0222) == 0)
+            return failBeforeCommit(
+                    "Unable to write to " + options.logPath + ", it is read-only or opened by someone else.");
+        if (auto e = log.write(logBytes)) return failBeforeCommit(e.message);
+        if (auto e = log.flush()) return failBeforeCommit(e.message);
+    }
 
     const bool madeBackup = !haveBackup;
     if (madeBackup)
@@ -649,9 +724,10 @@ int updateFiles(const std::string& airPath, const std::string& scriptPath, const
         if (madeBackup) fio::removeFile(backup);
         return failBeforeCommit(e.message);
     }
-    if (auto e = log.commit()) {
+    fio::Error logFailure = logToFile ? log.commit() : writeOutput(options.logPath, logBytes, options.standardOutput);
+    if (logFailure) {
         // The backup is the original: it goes back under the AIR name.
-        std::string text = e.message;
+        std::string text = logFailure.message;
         if (fio::renameFile(backup, target)) text += " The original file is kept as " + backup + ".";
         return failBeforeCommit(text);
     }
