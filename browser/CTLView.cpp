@@ -15,10 +15,13 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QMouseEvent>
+#include <QResizeEvent>
+#include <QScrollBar>
 #include <QStyle>
 #include <QStyleOptionViewItem>
 #include <QToolTip>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace tarlo {
@@ -48,9 +51,14 @@ CTLView::CTLView(model::CTLDoc& doc, QWidget* parent)
     setIconSize(kTypePictureSize);
     setAllColumnsShowFocus(true);
     setContextMenuPolicy(Qt::DefaultContextMenu);
-    // Long item texts scroll sideways rather than being cut.
-    header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    // Long item texts scroll sideways rather than being cut: the column
+    // grows to the widest row that has been in view.
+    header()->setSectionResizeMode(0, QHeaderView::Fixed);
     header()->setStretchLastSection(false);
+    connect(verticalScrollBar(), &QScrollBar::valueChanged, this, [this] { fitColumnToVisibleRows(); });
+    connect(this, &QTreeView::expanded, this, [this] { fitColumnToVisibleRows(); });
+    connect(this, &QTreeView::collapsed, this, [this] { fitColumnToVisibleRows(); });
+    connect(m_model, &QAbstractItemModel::dataChanged, this, [this] { fitColumnToVisibleRows(); });
 
     // The selection stays visible when the tree loses the focus.
     QPalette pal = palette();
@@ -87,6 +95,7 @@ void CTLView::rebuildTree()
     expand(root);
     setCurrentIndex(root);
     scrollTo(root);
+    fitColumnToVisibleRows(true);
     emit rebuilt();
 }
 
@@ -103,7 +112,11 @@ void CTLView::documentAboutToChange(const model::Change&) { }
 void CTLView::documentChanged(const model::Change& c)
 {
     const bool listChanged = c.kind == model::ChangeKind::Insert || c.kind == model::ChangeKind::Remove;
-    if (listChanged) updateCountText();
+    if (listChanged) {
+        updateCountText();
+        // Rows moved into view: the column may need to grow.
+        fitColumnToVisibleRows();
+    }
     if (c.origin == model::ChangeOrigin::Edit) return;
     // Show what the undo or redo changed: the entry, a record put back, or
     // the record that took the place of one taken out (else the one before).
@@ -113,6 +126,27 @@ void CTLView::documentChanged(const model::Change& c)
         while (select > 0 && !m_doc.isRecord(select)) --select;
     }
     selectEntry(select);
+}
+
+void CTLView::fitColumnToVisibleRows(bool restart)
+{
+    int width = restart ? 0 : header()->sectionSize(0);
+    width = std::max(width, viewport()->width());
+    const int bottom = viewport()->height();
+    // The rows in view: at most a screenful, whatever the list's length.
+    QModelIndex idx = indexAt(QPoint(0, 0));
+    for (int n = 0; idx.isValid() && n < 500; ++n, idx = indexBelow(idx)) {
+        const QRect r = visualRect(idx);
+        if (r.top() > bottom) break;
+        width = std::max(width, r.x() + horizontalOffset() + sizeHintForIndex(idx).width());
+    }
+    if (width != header()->sectionSize(0)) header()->resizeSection(0, width);
+}
+
+void CTLView::resizeEvent(QResizeEvent* event)
+{
+    QTreeView::resizeEvent(event);
+    fitColumnToVisibleRows();
 }
 
 bool CTLView::selectEntry(int listIndex)

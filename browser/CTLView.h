@@ -104,6 +104,7 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     bool viewportEvent(QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
     // The item whose picture, text or expand button lies under pos
     // (viewport coordinates); invalid for any other point.
@@ -122,6 +123,10 @@ protected:
 private:
     QRect labelRect(const QModelIndex& index) const;
     void updateCountText();
+    // Widens the column to the rows in view (never narrower than the view),
+    // so long texts scroll sideways. Sizing it to every row's text instead
+    // would format and measure the whole list on each rebuild.
+    void fitColumnToVisibleRows(bool restart = false);
 
     model::CTLDoc& m_doc;
     DocNotifier* m_notifier = nullptr;

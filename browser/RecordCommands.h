@@ -66,7 +66,7 @@ std::string textTooLongMessage(const model::CTLDoc& doc, int i);
 std::optional<std::vector<std::uint8_t>> recordBlock(const model::CTLDoc& doc, int i);
 
 // Inserts the record before record i; the list is rebuilt (ComposeImage +
-// ParseImage). False for a non-record i.
+// ReparseImage). False for a non-record i.
 bool addRecordBefore(model::CTLDoc& doc, int i, const ClipRecord& rec);
 
 enum class ReplaceResult { Replaced, OtherRecord, NotARecord };

@@ -94,60 +94,123 @@ std::string CTLDoc::wroteMessage() const
     return "Wrote " + std::to_string(image_.size()) + " bytes to " + fileName_;
 }
 
+struct CTLDoc::ParsedDefinitions {
+    struct Field {
+        SharedText name, help;
+        FieldType type = FieldType::Raw;
+        std::uint32_t length = 0;
+        std::uint32_t offset = 0;
+    };
+    struct Definition {
+        SharedText name, help;
+        FieldType type = FieldType::Raw;
+        std::vector<Field> fields;
+    };
+
+    explicit ParsedDefinitions(std::shared_ptr<const Ini> i) : ini(std::move(i)) {}
+
+    // Equal texts (the default help text above all) are kept once.
+    SharedText intern(std::string text)
+    {
+        auto [it, fresh] = texts.try_emplace(std::move(text));
+        if (fresh)
+            it->second = SharedText(it->first);
+        return it->second;
+    }
+
+    // Each id's definitions are looked up once, however often files repeat it.
+    const Definition& of(std::uint32_t id)
+    {
+        auto [it, fresh] = byId.try_emplace(id);
+        Definition& def = it->second;
+        if (!fresh)
+            return def;
+        RecordDefinition rd = ReadRecordDefinition(*ini, id);
+        def.name = intern(std::move(rd.name));
+        def.help = intern(std::move(rd.help));
+        def.type = lookupType(rd.typeKeyword).type;
+        if (def.type == FieldType::Record)
+            for (int n = 1; n <= kMaxFieldNumber; ++n) {
+                auto fd = ReadFieldDefinition(*ini, id, n);
+                if (!fd)
+                    break;
+                const TypeLookup tl = lookupType(fd->typeKeyword);
+                Field f;
+                // A field of type "record" has no extent of its own: raw, size 0.
+                f.type = tl.type == FieldType::Record ? FieldType::Raw : tl.type;
+                f.length = tl.type == FieldType::Record ? 0 : tl.size;
+                f.offset = fd->offset;
+                f.name = intern(std::move(fd->name));
+                f.help = intern(std::move(fd->help));
+                def.fields.push_back(std::move(f));
+            }
+        return def;
+    }
+
+    std::shared_ptr<const Ini> ini;
+    std::unordered_map<std::uint32_t, Definition> byId;
+    std::unordered_map<std::string, SharedText> texts;
+};
+
 void CTLDoc::ParseImage()
 {
-    ParseImage(Ini::load(definitionsPath_));
+    definitions_ = std::make_shared<ParsedDefinitions>(std::make_shared<const Ini>(Ini::load(definitionsPath_)));
+    parseWith(*definitions_);
 }
 
 void CTLDoc::ParseImage(const Ini& defs)
+{
+    // The caller keeps its Ini: it is used for this call only.
+    ParsedDefinitions once(std::shared_ptr<const Ini>(std::shared_ptr<const Ini>(), &defs));
+    definitions_.reset();
+    parseWith(once);
+}
+
+void CTLDoc::ReparseImage()
+{
+    if (!definitions_)
+        return ParseImage();
+    parseWith(*definitions_);
+}
+
+void CTLDoc::parseWith(ParsedDefinitions& defs)
 {
     ++listRevision_;
     list_.clear();
     trailing_.clear();
     recordCount_ = 0;
 
+    const std::span<const std::uint8_t> img(image_);
+    const std::size_t size = img.size();
+    // Every record is read to the end of the image, zero ids and lengths
+    // included. What cannot form a whole record is kept as trailing bytes.
+    auto whole = [&](std::size_t pos) { return size - pos >= 8 && *bytes::u32(img, pos + 4) <= size - pos - 8; };
+
+    // A first walk sizes the list, so it is allocated once.
+    std::size_t entries = 1;
+    for (std::size_t pos = 0; pos < size && whole(pos); pos += 8 + std::size_t(*bytes::u32(img, pos + 4)))
+        entries += 1 + defs.of(*bytes::u32(img, pos)).fields.size();
+    RecordList fresh;
+    fresh.reserve(entries);
+    list_.swap(fresh);
+    RecordList().swap(fresh);
+
     RecordEntry root;
     root.length = std::uint32_t(image_.size());
     root.name = fileName_;
     list_.push_back(std::move(root));
 
-    struct Definition {
-        std::string name, help;
-        FieldType type = FieldType::Raw;
-        std::vector<FieldDefinition> fields;
-    };
-    std::unordered_map<std::uint32_t, Definition> cache;
-
-    const std::span<const std::uint8_t> img(image_);
-    const std::size_t size = img.size();
     std::size_t pos = 0;
-    // Every record is read to the end of the image, zero ids and lengths
-    // included. What cannot form a whole record is kept as trailing bytes.
     while (pos < size) {
-        if (size - pos < 8 || *bytes::u32(img, pos + 4) > size - pos - 8) {
+        if (!whole(pos)) {
             trailing_.assign(img.begin() + std::ptrdiff_t(pos), img.end());
             break;
         }
         const std::uint32_t id = *bytes::u32(img, pos);
         const std::uint32_t len = *bytes::u32(img, pos + 4);
         const std::size_t dataPos = pos + 8;
+        const ParsedDefinitions::Definition& def = defs.of(id);
 
-        // Files repeat ids; each id's definitions are looked up once per call.
-        auto [it, fresh] = cache.try_emplace(id);
-        Definition& def = it->second;
-        if (fresh) {
-            RecordDefinition rd = ReadRecordDefinition(defs, id);
-            def.name = std::move(rd.name);
-            def.help = std::move(rd.help);
-            def.type = lookupType(rd.typeKeyword).type;
-            if (def.type == FieldType::Record)
-                for (int n = 1; n <= kMaxFieldNumber; ++n) {
-                    auto fd = ReadFieldDefinition(defs, id, n);
-                    if (!fd)
-                        break;
-                    def.fields.push_back(std::move(*fd));
-                }
-        }
         RecordEntry rec;
         rec.id = id;
         rec.length = len;
@@ -161,13 +224,11 @@ void CTLDoc::ParseImage(const Ini& defs)
         list_.push_back(std::move(rec));
         ++recordCount_;
 
-        for (const FieldDefinition& fd : def.fields) {
-            const TypeLookup tl = lookupType(fd.typeKeyword);
+        for (const ParsedDefinitions::Field& fd : def.fields) {
             RecordEntry f;
             f.id = id;
-            // A field of type "record" has no extent of its own: raw, size 0.
-            f.type = tl.type == FieldType::Record ? FieldType::Raw : tl.type;
-            f.length = tl.type == FieldType::Record ? 0 : tl.size;
+            f.type = fd.type;
+            f.length = fd.length;
             f.fileOffset = std::uint32_t(dataPos + fd.offset);
             f.parent = recIndex;
             f.fieldOffset = fd.offset;
@@ -203,7 +264,9 @@ void CTLDoc::rebuildKeeping(const std::vector<KeptKeys>& keys)
 {
     const EntryKey rootKey = list_.empty() ? 0 : list_[0].key;
     ComposeImage();
-    ParseImage();
+    // The definitions the list was built from, not the file again: an insert
+    // or removal in a large file must not re-read and re-parse it.
+    ReparseImage();
     if (!list_.empty() && rootKey != 0) list_[0].key = rootKey;
     std::size_t n = 0;
     std::size_t field = 0;
@@ -214,8 +277,9 @@ void CTLDoc::rebuildKeeping(const std::vector<KeptKeys>& keys)
             field = 0;
             e.key = keys[n++].record;
         } else if (n > 0 && field < keys[n - 1].fields.size()) {
-            // The definition file is read again: a field beyond the ones
-            // known before keeps its fresh key.
+            // Only when the definitions had to be read again (the list was
+            // built from a caller's Ini) can a record gain fields; a field
+            // beyond the ones known before keeps its fresh key.
             e.key = keys[n - 1].fields[field++];
         }
     }

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -19,7 +20,8 @@ class CTLDoc {
 public:
     CTLDoc() = default;
 
-    // Definition file read by ParseImage (parsed once per ParseImage).
+    // Definition file read by ParseImage (parsed once per ParseImage; inserts
+    // and removals reuse what the last one parsed).
     void setDefinitionsPath(std::string path) { definitionsPath_ = std::move(path); }
     const std::string& definitionsPath() const { return definitionsPath_; }
 
@@ -36,10 +38,15 @@ public:
     // "Wrote %d bytes to %s" for the last save.
     std::string wroteMessage() const;
 
-    // Builds the record list from the image. The definition file is parsed
-    // once per call; the overload takes an already parsed one.
+    // Builds the record list from the image. The definition file is read
+    // and parsed again on every call (so load and reload see its changes);
+    // the overload takes an already parsed one.
     void ParseImage();
     void ParseImage(const Ini& definitions);
+    // The same with the definitions the list was last built from, without
+    // reading the file again (after an insert or a removal); reads the file
+    // when there are none yet.
+    void ReparseImage();
     // Builds a new image from the records of the list, in list order, followed
     // by the trailing bytes.
     void ComposeImage();
@@ -83,7 +90,7 @@ public:
     // Gives record i new data; its length follows. Refused for a non-record.
     std::optional<Change> setRecordData(int i, std::vector<std::uint8_t> bytes, std::string label = {});
     // Inserts a record before record `before` (or appends it when `before` is
-    // entryCount()), then rebuilds the list (ComposeImage + ParseImage), so the
+    // entryCount()), then rebuilds the list (ComposeImage + ReparseImage), so the
     // new record gets its name, type and fields. Keys survive the rebuild.
     std::optional<Change> insertRecord(
             int before, std::uint32_t id, std::vector<std::uint8_t> data, std::string label = {});
@@ -102,7 +109,7 @@ public:
 
     int recordCount() const { return recordCount_; }
     bool hasData() const { return hasData_; }
-    // Bumped by every ParseImage (so by every insert and removal): list indexes taken
+    // Bumped by every (Re)ParseImage (so by every insert and removal): list indexes taken
     // before may refer to other entries (used by windows that outlive a rebuild).
     std::uint64_t listRevision() const { return listRevision_; }
     // The file on disk as it was read by the last load or written by the last
@@ -136,10 +143,12 @@ private:
         EntryKey record = 0;
         std::vector<EntryKey> fields;
     };
+    struct ParsedDefinitions;
     void notifyRebuild();
+    void parseWith(ParsedDefinitions& defs);
     void assignFreshKeys();
     std::vector<KeptKeys> keysByRecord() const;
-    // ComposeImage + ParseImage, then gives record n (in list order) and its
+    // ComposeImage + ReparseImage, then gives record n (in list order) and its
     // fields the keys in keys[n].
     void rebuildKeeping(const std::vector<KeptKeys>& keys);
     int recordOrdinal(int recordIndex) const;
@@ -160,6 +169,9 @@ private:
     void publish(const Change& c, bool wasModified);
 
     std::string definitionsPath_;
+    // What the definition file says of each id met so far, with the names and
+    // help texts the record list shares.
+    std::shared_ptr<ParsedDefinitions> definitions_;
     std::vector<std::uint8_t> image_;
     std::vector<std::uint8_t> trailing_;
     RecordList list_;

@@ -221,13 +221,15 @@ void appendTableValues(std::string& out, const CTLDoc& doc, int i, const std::st
     }
 }
 
-} // namespace
-
-std::string listDocument(const CTLDoc& doc, bool sorted, bool values)
+// The listing line by line; `put` gets each piece in order.
+template <typename Put>
+void forEachListingPiece(const CTLDoc& doc, bool sorted, bool values, Put&& put)
 {
-    std::string out = escapeItemText(doc.itemText(0));
-    out += '\n';
+    std::string line = escapeItemText(doc.itemText(0));
+    line += '\n';
+    put(line);
     std::vector<int> records;
+    records.reserve(std::size_t(doc.recordCount()));
     for (int i = 1; i <= doc.highestIndex(); ++i)
         if (doc.isRecord(i))
             records.push_back(i);
@@ -235,26 +237,54 @@ std::string listDocument(const CTLDoc& doc, bool sorted, bool values)
         std::stable_sort(records.begin(), records.end(),
                          [&](int a, int b) { return doc.entry(a).id < doc.entry(b).id; });
     for (int r : records) {
-        out += "  ";
-        out += escapeItemText(doc.itemText(r));
-        out += '\n';
+        line = "  ";
+        line += escapeItemText(doc.itemText(r));
+        line += '\n';
         if (values)
-            appendTableValues(out, doc, r, "    ");
+            appendTableValues(line, doc, r, "    ");
+        put(line);
         // A record's fields follow it directly in the list.
         for (int f = r + 1; f <= doc.highestIndex() && doc.isField(f) && doc.entry(f).parent == r; ++f) {
-            out += "    ";
-            out += escapeItemText(doc.itemText(f));
-            out += '\n';
+            line = "    ";
+            line += escapeItemText(doc.itemText(f));
+            line += '\n';
             if (values)
-                appendTableValues(out, doc, f, "      ");
+                appendTableValues(line, doc, f, "      ");
+            put(line);
         }
     }
     if (!doc.trailingBytes().empty()) {
-        out += "  ";
-        out += doc.trailingText();
-        out += '\n';
+        line = "  ";
+        line += doc.trailingText();
+        line += '\n';
+        put(line);
     }
+}
+
+} // namespace
+
+std::string listDocument(const CTLDoc& doc, bool sorted, bool values)
+{
+    std::string out;
+    forEachListingPiece(doc, sorted, values, [&out](const std::string& piece) { out += piece; });
     return out;
+}
+
+bool writeListing(const CTLDoc& doc, bool sorted, bool values, std::ostream& out)
+{
+    // Written as it is made, in pieces of some tens of kilobytes: the
+    // listing of a large file is never held whole.
+    std::string buffer;
+    buffer.reserve(1 << 16);
+    forEachListingPiece(doc, sorted, values, [&](const std::string& piece) {
+        buffer += piece;
+        if (buffer.size() >= (1 << 16) && out) {
+            out.write(buffer.data(), std::streamsize(buffer.size()));
+            buffer.clear();
+        }
+    });
+    out.write(buffer.data(), std::streamsize(buffer.size()));
+    return bool(out);
 }
 
 int runListCommand(const std::vector<std::string>& args, const std::string& programPath,
@@ -325,7 +355,7 @@ int runListCommand(const std::vector<std::string>& args, const std::string& prog
         err << kProgram << ": " << e.message << "\n";
         return 1;
     }
-    out << listDocument(doc, sorted, values);
+    writeListing(doc, sorted, values, out);
     out.flush();
     return out ? 0 : 1;
 }

@@ -35,6 +35,8 @@ int runListCommand(const std::vector<std::string>& args, const std::string& prog
 // as the shortest text that reads back exactly.
 class CTLDoc;
 std::string listDocument(const CTLDoc& doc, bool sorted, bool values = false);
+// The same listing written to out as it is made; false when writing failed.
+bool writeListing(const CTLDoc& doc, bool sorted, bool values, std::ostream& out);
 
 // An item text made printable: CR, LF, TAB and backslash as \r \n \t \\,
 // other control bytes and 0x7F as \xHH, bytes 0x80..0xFF as UTF-8 of Latin-1.

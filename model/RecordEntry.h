@@ -4,6 +4,7 @@
 // fields in field-number order.
 #include "model/DocChange.h"
 #include "model/FieldType.h"
+#include "model/SharedText.h"
 
 #include <cstdint>
 #include <string>
@@ -11,9 +12,8 @@
 
 namespace model {
 
-// A tree item handle as the view sees it; the model only keeps it.
-using TreeItemHandle = std::uintptr_t;
-
+// Kept small: a list holds one entry per record and per field, often
+// millions; names and help texts are shared with the parsed definitions.
 struct RecordEntry {
     std::uint32_t id = 0;
     // Root: image length when the list was built. Record: data length.
@@ -24,17 +24,15 @@ struct RecordEntry {
     // record + the field's offset.
     std::uint32_t fileOffset = 0;
     std::int32_t parent = 0; // list index of a field's record; 0 otherwise
-    // A record's own copy of its data bytes (empty for root and fields).
-    std::vector<std::uint8_t> data;
     // A field's byte offset inside its record's data. Fields own no bytes:
     // CTLDoc::data() gives the bounds-checked view into the record.
     std::uint32_t fieldOffset = 0;
     // Stable identity (see EntryKey); given by the document.
     EntryKey key = 0;
-    TreeItemHandle treeItem = 0;
-    TreeItemHandle parentTreeItem = 0;
-    std::string name;
-    std::string help;
+    // A record's own copy of its data bytes (empty for root and fields).
+    std::vector<std::uint8_t> data;
+    SharedText name;
+    SharedText help;
 };
 
 using RecordList = std::vector<RecordEntry>;

@@ -449,3 +449,76 @@ TEST(Document, DefinitionEditsTakeEffectAtTheNextParse)
     EXPECT_EQ(doc.itemText(1), "20  New name");
     EXPECT_EQ(doc.itemText(4), "Only field=4");
 }
+
+TEST(Document, RebuildsAfterAnEditKeepTheDefinitionsReadAtLoad)
+{
+    TempDir dir;
+    const std::string defs = dir.file("Tarlo.ini", "[Records]\n20=Old name,int8\n");
+    CTLDoc doc;
+    doc.setDefinitionsPath(defs);
+    Bytes img;
+    addRecord(img, 0x20, {3});
+    addRecord(img, 0x21, {4});
+    doc.loadImage(img, "x.air");
+    dir.file("Tarlo.ini", "[Records]\n20=New name,int8\n");
+    const auto key = doc.entry(1).key;
+    // An insert, a removal and their undo rebuild from the definitions
+    // already parsed, and the entries keep their keys...
+    const auto removed = doc.removeRecord(2);
+    ASSERT_TRUE(removed);
+    ASSERT_EQ(doc.entryCount(), 2u);
+    EXPECT_EQ(doc.itemText(1), "20  Old name=3");
+    ASSERT_TRUE(doc.insertRecord(1, 0x20, {5}));
+    ASSERT_EQ(doc.entryCount(), 3u);
+    EXPECT_EQ(doc.itemText(1), "20  Old name=5");
+    EXPECT_EQ(doc.itemText(2), "20  Old name=3");
+    EXPECT_EQ(doc.entry(2).key, key);
+    ASSERT_TRUE(doc.undo(*doc.removeRecord(1)));
+    EXPECT_EQ(doc.itemText(1), "20  Old name=5");
+    EXPECT_EQ(doc.entry(2).key, key);
+    // ...while load and reload read the file again.
+    doc.loadImage(img, "x.air");
+    EXPECT_EQ(doc.itemText(1), "20  New name=3");
+
+    // Without definitions parsed yet, a rebuild reads the file.
+    CTLDoc fresh;
+    fresh.setDefinitionsPath(defs);
+    fresh.ReparseImage();
+    EXPECT_EQ(fresh.entryCount(), 1u);
+}
+
+TEST(Document, EntriesShareTheirNamesAndHelpWithTheDefinitions)
+{
+    Fixture f;
+    Bytes img;
+    for (int i = 0; i < 50; ++i) {
+        addRecord(img, 0x1f4, engineRecord());
+        addRecord(img, 0x20, {1, 0, 0, 0});
+    }
+    f.load(img);
+    const auto& list = f.doc.entries();
+    // Sized once: 50 engines with 4 fields, 50 flags, the root.
+    EXPECT_EQ(list.size(), 1u + 50 * 5 + 50);
+    EXPECT_EQ(list.capacity(), list.size());
+    const RecordEntry& first = f.doc.entry(1);
+    const RecordEntry& last = f.doc.entry(f.doc.highestIndex() - 5);
+    ASSERT_EQ(last.id, 0x1f4u);
+    EXPECT_TRUE(first.name.sharesWith(last.name));
+    EXPECT_TRUE(first.help.sharesWith(last.help));
+    EXPECT_TRUE(f.doc.entry(2).name.sharesWith(f.doc.entry(int(list.size()) - 5).name));  // "Idle speed"
+    // The default help text is one copy for every entry without help.
+    EXPECT_EQ(f.doc.entry(2).help, "No help text in Tarlo.ini.");
+    EXPECT_TRUE(f.doc.entry(2).help.sharesWith(f.doc.entry(6).help));
+    EXPECT_EQ(first.name, "Engine limits");
+    EXPECT_EQ(first.help, "Limits of one engine.\nThey apply to every engine.");
+
+    // A new text for one entry leaves the shared one alone.
+    RecordEntry copy = first;
+    copy.name = std::string("Renamed");
+    EXPECT_EQ(copy.name, "Renamed");
+    EXPECT_EQ(f.doc.entry(1).name, "Engine limits");
+    EXPECT_FALSE(copy.name.sharesWith(first.name));
+    SharedText moved = std::move(copy.name);
+    EXPECT_EQ(moved, "Renamed");
+    EXPECT_TRUE(copy.name.empty());
+}

@@ -290,3 +290,27 @@ TEST(ShippedDefinitions, AgreeWithTheToolsRecordClasses)
     EXPECT_EQ(recordTypes.size(), std::size_t(kFieldTypeCount));
     EXPECT_EQ(fieldTypes.size(), std::size_t(kFieldTypeCount));
 }
+
+TEST(ListCommand, ListingIsWrittenAsItIsMadeAndFailuresAreTold)
+{
+    // Enough records for many pieces of the streamed listing.
+    std::vector<std::uint8_t> img;
+    for (std::uint32_t r = 0; r < 20000; ++r)
+        for (std::uint32_t v : {0x20u + r % 3, 4u, r})
+            for (int i = 0; i < 4; ++i)
+                img.push_back(std::uint8_t(v >> (8 * i)));
+    img.push_back(7);  // a trailing byte
+    CTLDoc doc;
+    doc.setDefinitionsPath(kDefinitions);
+    doc.loadImage(img, "/x/many.air");
+    for (bool sorted : {false, true})
+        for (bool values : {false, true}) {
+            std::ostringstream out;
+            EXPECT_TRUE(writeListing(doc, sorted, values, out));
+            EXPECT_EQ(out.str(), listDocument(doc, sorted, values));
+            EXPECT_GT(out.str().size(), 200000u);
+        }
+    std::ostringstream broken;
+    broken.setstate(std::ios::badbit);
+    EXPECT_FALSE(writeListing(doc, false, false, broken));
+}
