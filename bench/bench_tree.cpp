@@ -77,8 +77,8 @@ struct Files {
         img.clear();
         img.reserve(128000000);
         for (int r = 0; r < 1000000; ++r) {
-            const int def = r % 10 == 0 ? (r / 10 % 100) * 3 : (r % 100) * 3 + 1;
-            putU32(img, 0x100 + unsigned(def) * 7);
+            const int n = r % 10 == 0 ? (r / 10 % 100) * 3 : (r % 100) * 3 + 1;
+            putU32(img, 0x100 + unsigned(n) * 7);
             putU32(img, 120);
             img.insert(img.end(), 120, std::uint8_t(r));
         }
