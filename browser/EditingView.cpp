@@ -14,17 +14,12 @@
 #include <QPointer>
 #include <QScrollBar>
 
-#if __has_include("hexedit/CHexDataDlg.h")
 #include "hexedit/CHexDataDlg.h"
-#define TARLO_HEX_DIALOG 1
-#endif
-#ifdef TARLO_HAVE_TABLES
 #include "tables/PageWnd.h"
 #include "tables/TableFrame.h"
 #include "tables/TableTarget.h"
 #include "tables/TableWnd.h"
 #include "tables/TblDblWnd.h"
-#endif
 
 namespace tarlo {
 
@@ -35,7 +30,6 @@ QString latin1(const std::string& s)
 }
 } // namespace
 
-#ifdef TARLO_HAVE_TABLES
 // A table window's view of one entry of the document, found by its key, so
 // it follows the entry across added and removed records.
 class DocTableTarget : public tables::TableTarget {
@@ -84,7 +78,6 @@ public:
     {
         if (live()) m_view->document().setModified(true);
     }
-    bool canResize() const override { return live() && m_view->document().isRecord(index()); }
 
     int index() const { return m_view ? m_view->document().indexOf(m_key) : -1; }
     bool live() const { return index() > 0; }
@@ -96,7 +89,6 @@ private:
     model::EntryKey m_record = 0;
     QString m_name;
 };
-#endif
 
 EditingView::EditingView(model::CTLDoc& doc, QWidget* parent) : CTLView(doc, parent), m_box(new FieldEdit(viewport()))
 {
@@ -175,7 +167,6 @@ void EditingView::activateEntry(int i)
     case model::EditorKind::TextDialog:
         editText(i);
         return;
-#ifdef TARLO_HAVE_TABLES
     case model::EditorKind::Table16:
         tables::TableWnd::open(makeTableTarget(i), this);
         return;
@@ -185,10 +176,6 @@ void EditingView::activateEntry(int i)
     case model::EditorKind::Grid:
         tables::openGridTable(makeTableTarget(i), this);
         return;
-#else
-    default:
-        return;
-#endif
     }
 }
 
@@ -215,9 +202,9 @@ void EditingView::openBox(int i)
     if (!profile || label.isEmpty())
         return;
     m_editEntry = i;
-    const FieldEditSetup setup{profile->maxChars, profile->boxWidth, profile->allowPoint, profile->allowMinus};
+    const FieldEditSetup setup{profile->maxChars, profile->allowPoint, profile->allowMinus};
     const QRect box(label.right() + 10, label.top(), profile->boxWidth, label.height());
-    m_box->begin(model::fieldTypeCode(t), setup, latin1(model::editText(t, doc.data(i))), box);
+    m_box->begin(setup, latin1(model::editText(t, doc.data(i))), box);
     setStatusText(QString::fromLatin1(profile->hint.data(), static_cast<qsizetype>(profile->hint.size())));
 }
 
@@ -270,16 +257,11 @@ void EditingView::closeBox()
 
 bool EditingView::runHexDialog(std::vector<std::uint8_t>& bytes)
 {
-#ifdef TARLO_HEX_DIALOG
     CHexDataDlg dlg(bytes, this);
     if (dlg.exec() != QDialog::Accepted)
         return false;
     bytes = dlg.data();
     return true;
-#else
-    (void)bytes;
-    return false;
-#endif
 }
 
 int EditingView::runDialog(QDialog& dialog)
@@ -389,42 +371,29 @@ void EditingView::onReplaceFromClipboard()
 
 void EditingView::abandonTablesOf(model::EntryKey record)
 {
-#ifdef TARLO_HAVE_TABLES
     for (tables::TableFrame* frame : tables::TableFrame::openWindows()) {
         auto* target = dynamic_cast<DocTableTarget*>(frame->target());
         if (target && target->recordKey() == record && !frame->isAbandoned()) frame->abandon();
     }
-#else
-    (void)record;
-#endif
 }
 
 void EditingView::abandonDeadTables()
 {
-#ifdef TARLO_HAVE_TABLES
     for (tables::TableFrame* frame : tables::TableFrame::openWindows()) {
         auto* target = dynamic_cast<DocTableTarget*>(frame->target());
         if (target && !target->live() && !frame->isAbandoned())
             frame->abandon();
     }
-#endif
 }
 
 void EditingView::closeTableWindows()
 {
-#ifdef TARLO_HAVE_TABLES
     tables::TableFrame::closeAll();
-#endif
 }
 
 std::unique_ptr<tables::TableTarget> EditingView::makeTableTarget(int i)
 {
-#ifdef TARLO_HAVE_TABLES
     return std::make_unique<DocTableTarget>(this, i);
-#else
-    (void)i;
-    return nullptr;
-#endif
 }
 
 void EditingView::onAltT()
@@ -433,9 +402,7 @@ void EditingView::onAltT()
     const int i = currentEntry();
     if (!openable(i))
         return;
-#ifdef TARLO_HAVE_TABLES
     tables::TableWnd::openShortcut(makeTableTarget(i), this);
-#endif
 }
 
 void EditingView::onAltD()
@@ -444,9 +411,7 @@ void EditingView::onAltD()
     const int i = currentEntry();
     if (!openable(i))
         return;
-#ifdef TARLO_HAVE_TABLES
     tables::TblDblWnd::openShortcut(makeTableTarget(i), this);
-#endif
 }
 
 // ---------------------------------------------------------------------------

@@ -17,9 +17,8 @@ FieldEdit::FieldEdit(QWidget* parent) : QLineEdit(parent)
     connect(this, &QLineEdit::textEdited, this, [this] { m_changed = true; });
 }
 
-void FieldEdit::begin(int typeCode, const FieldEditSetup& setup, const QString& text, const QRect& geometry)
+void FieldEdit::begin(const FieldEditSetup& setup, const QString& text, const QRect& geometry)
 {
-    m_typeCode = typeCode;
     m_setup = setup;
     setMaxLength(setup.maxChars);
     setGeometry(geometry);

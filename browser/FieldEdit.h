@@ -5,7 +5,6 @@
 // What the box needs to know of the value's type.
 struct FieldEditSetup {
     int maxChars = 16;
-    int width = 135;
     bool allowPoint = false;
     bool allowMinus = true;
 };
@@ -17,7 +16,7 @@ public:
 
     // Shows the box at `geometry` (parent coordinates) with the initial text,
     // clears the changed mark and takes the focus.
-    void begin(int typeCode, const FieldEditSetup& setup, const QString& text, const QRect& geometry);
+    void begin(const FieldEditSetup& setup, const QString& text, const QRect& geometry);
     // Hides the box; the changed mark is cleared.
     void end();
     // After a refused Enter: the refill text; the changed mark stays set.
@@ -25,7 +24,6 @@ public:
 
     bool isOpen() const { return m_open; }
     bool isChanged() const { return m_changed; }
-    int typeCode() const { return m_typeCode; }
     bool acceptsChar(QChar c) const;
 
 signals:
@@ -40,7 +38,6 @@ private:
     void pasteFiltered();
 
     FieldEditSetup m_setup;
-    int m_typeCode = 0;
     bool m_open = false;
     bool m_changed = false;
 };

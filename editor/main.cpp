@@ -2,9 +2,7 @@
 #include <QIcon>
 
 #include "editor/CTLApp.h"
-#if defined(TARLO_HAVE_EDITORS)
 #include "browser/EditingView.h"
-#endif
 #include "model/ListCommand.h"
 
 #include <cstdlib>
@@ -74,11 +72,9 @@ int main(int argc, char** argv)
     QGuiApplication::setDesktopFileName(QStringLiteral("tarlo"));
     QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("tarlo")));
 
-#if defined(TARLO_HAVE_EDITORS)
     tarlo::CTLApp::setViewFactory([](model::CTLDoc& doc, QWidget* parent) -> tarlo::CTLView* {
         return new tarlo::EditingView(doc, parent);
     });
-#endif
     tarlo::CTLApp theApp(QCoreApplication::applicationFilePath());
     if (const auto status = theApp.initInstance(QCoreApplication::arguments().mid(1)))
         return *status;

@@ -70,12 +70,6 @@ void TableFrame::abandon()
     close();
 }
 
-void TableFrame::abandonAll()
-{
-    for (TableFrame* w : openWindows())
-        w->abandon();
-}
-
 void TableFrame::closeAll()
 {
     for (TableFrame* w : openWindows())

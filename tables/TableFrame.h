@@ -37,9 +37,6 @@ public:
     // another file): close at once without writing anything back.
     void abandon();
     bool isAbandoned() const { return abandoned_; }
-    // abandon() on every open table window; the owner calls this before the
-    // record list is rebuilt or another file is loaded.
-    static void abandonAll();
     // Closes every open table window the way its own close box does: the
     // double-table and grid windows write their changes back, a tbl16 window
     // writes nothing (as Esc). The owner calls this before it asks about

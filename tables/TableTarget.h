@@ -24,9 +24,6 @@ public:
     virtual bool store(const std::vector<std::uint8_t>& newBytes, QString* error) = 0;
     // Sets the document's modified flag.
     virtual void markModified() = 0;
-    // Whether the entry may change length. The windows never ask for a new
-    // length; kept so owners can state it, and for a future resizing editor.
-    virtual bool canResize() const { return false; }
 };
 
 } // namespace tables

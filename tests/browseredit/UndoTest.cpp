@@ -13,12 +13,10 @@
 #include "hexedit/CHexDataDlg.h"
 #include "model/FileIO.h"
 
-#ifdef TARLO_HAVE_TABLES
 #include "tables/PageWnd.h"
 #include "tables/TableFrame.h"
 #include "tables/TableWnd.h"
 #include "tables/TblDblWnd.h"
-#endif
 
 #include <QAction>
 #include <QApplication>
@@ -146,9 +144,7 @@ void UndoTest::init()
     });
     messages.clear();
     browser::setMessageHandler([this](QWidget*, const QString& t) { messages << t; });
-#ifdef TARLO_HAVE_TABLES
     tables::setMessageHandler([this](QWidget*, const QString& t) { messages << t; });
-#endif
     frame->resize(700, 900);
     frame->show();
     QVERIFY(QTest::qWaitForWindowExposed(frame.get()));
@@ -164,11 +160,9 @@ void UndoTest::init()
 void UndoTest::cleanup()
 {
     browser::setMessageHandler({});
-#ifdef TARLO_HAVE_TABLES
     tables::setMessageHandler({});
     for (auto* w : tables::TableFrame::openWindows())
         delete w;
-#endif
     frame->document().setModified(false);
     frame.reset();
     files.reset();
@@ -278,7 +272,6 @@ void UndoTest::textDialogOk()
 
 void UndoTest::tbl16Enter()
 {
-#ifdef TARLO_HAVE_TABLES
     click(kCurve);
     QPointer<tables::TableWnd> w = tables::TableWnd::markedWindow();
     QVERIFY(w);
@@ -287,14 +280,10 @@ void UndoTest::tbl16Enter()
     QVERIFY(w.isNull() || !w->isVisible());
     QVERIFY(frame->document().entry(kCurve).data != (Bytes{100, 0, 200, 0}));
     undoRedoAndSave(original, QStringLiteral("Edit Curve"));
-#else
-    QSKIP("built without the table windows");
-#endif
 }
 
 void UndoTest::tbldbClose()
 {
-#ifdef TARLO_HAVE_TABLES
     click(kPoints);
     QPointer<tables::TblDblWnd> w = tables::TblDblWnd::markedWindow();
     QVERIFY(w);
@@ -302,14 +291,10 @@ void UndoTest::tbldbClose()
     w->close();
     QVERIFY(frame->document().entry(kPoints).data != doubles({2}, {0, 0, 1, 1}));
     undoRedoAndSave(original, QStringLiteral("Edit Points"));
-#else
-    QSKIP("built without the table windows");
-#endif
 }
 
 void UndoTest::gridClose()
 {
-#ifdef TARLO_HAVE_TABLES
     click(kGrid);
     QList<tables::TableFrame*> open = tables::TableFrame::openWindows();
     QCOMPARE(open.size(), 1);
@@ -323,9 +308,6 @@ void UndoTest::gridClose()
     w->close();
     QVERIFY(frame->document().entry(kGrid).data != doubles({2, 2}, {1, 2, 3, 4}));
     undoRedoAndSave(original, QStringLiteral("Edit Grid"));
-#else
-    QSKIP("built without the table windows");
-#endif
 }
 
 void UndoTest::addFromClipboard()
@@ -398,7 +380,6 @@ void UndoTest::removeRecord()
 
 void UndoTest::undoClosesATableWindowOnItsRecord()
 {
-#ifdef TARLO_HAVE_TABLES
     // A write-back from the tbl16 window, then the window opened again: the
     // undo restores the record's bytes, and the window on them closes without
     // writing its own (now stale) values.
@@ -421,9 +402,6 @@ void UndoTest::undoClosesATableWindowOnItsRecord()
     other->close(); // unchanged: writes nothing
     QVERIFY(!frame->document().isModified());
     QVERIFY(action("redo")->isEnabled());
-#else
-    QSKIP("built without the table windows");
-#endif
 }
 
 void UndoTest::undoClosesTheValueBoxWithoutWriting()

@@ -29,7 +29,7 @@ void WidgetsTest::fieldEditFiltersAndMarksChanges()
     host.resize(300, 100);
     FieldEdit box(&host);
     host.show();
-    box.begin(5, FieldEditSetup{11, 95, false, true}, QStringLiteral("12"), QRect(10, 10, 95, 20));
+    box.begin(FieldEditSetup{11, false, true}, QStringLiteral("12"), QRect(10, 10, 95, 20));
     QVERIFY(box.isOpen());
     QVERIFY(box.isVisible());
     QCOMPARE(box.width(), 95);
@@ -45,19 +45,19 @@ void WidgetsTest::fieldEditFiltersAndMarksChanges()
     QVERIFY(box.isChanged());
 
     // No minus, with a point.
-    box.begin(16, FieldEditSetup{10, 135, true, false}, QStringLiteral(""), QRect(10, 10, 135, 20));
+    box.begin(FieldEditSetup{10, true, false}, QStringLiteral(""), QRect(10, 10, 135, 20));
     QVERIFY(!box.isChanged());
     QTest::keyClicks(&box, QStringLiteral("-1.5"));
     QCOMPARE(box.text(), QStringLiteral("1.5"));
 
     // Delete alone marks a change, even with nothing selected at the end.
-    box.begin(4, FieldEditSetup{6, 55, false, true}, QStringLiteral("7"), QRect(0, 0, 55, 20));
+    box.begin(FieldEditSetup{6, false, true}, QStringLiteral("7"), QRect(0, 0, 55, 20));
     QTest::keyClick(&box, Qt::Key_End);
     QTest::keyClick(&box, Qt::Key_Delete);
     QVERIFY(box.isChanged());
 
     // The character limit holds.
-    box.begin(3, FieldEditSetup{4, 40, false, true}, QString(), QRect(0, 0, 40, 20));
+    box.begin(FieldEditSetup{4, false, true}, QString(), QRect(0, 0, 40, 20));
     QTest::keyClicks(&box, QStringLiteral("123456"));
     QCOMPARE(box.text(), QStringLiteral("1234"));
 }
@@ -69,7 +69,7 @@ void WidgetsTest::fieldEditEnterEscAndRefill()
     host.show();
     QSignalSpy enter(&box, &FieldEdit::enterPressed);
     QSignalSpy esc(&box, &FieldEdit::escapePressed);
-    box.begin(3, FieldEditSetup{4, 40, false, true}, QStringLiteral("5"), QRect(0, 0, 40, 20));
+    box.begin(FieldEditSetup{4, false, true}, QStringLiteral("5"), QRect(0, 0, 40, 20));
     QTest::keyClicks(&box, QStringLiteral("200"));
     QTest::keyClick(&box, Qt::Key_Return);
     QCOMPARE(enter.count(), 1);
@@ -88,7 +88,7 @@ void WidgetsTest::fieldEditPasteIsFiltered()
     QWidget host;
     FieldEdit box(&host);
     host.show();
-    box.begin(5, FieldEditSetup{11, 95, false, true}, QString(), QRect(0, 0, 95, 20));
+    box.begin(FieldEditSetup{11, false, true}, QString(), QRect(0, 0, 95, 20));
     QApplication::clipboard()->setText(QStringLiteral("x-1.2e3"));
     QTest::keyClick(&box, Qt::Key_V, Qt::ControlModifier);
     QCOMPARE(box.text(), QStringLiteral("-123"));

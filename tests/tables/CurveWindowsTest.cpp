@@ -421,7 +421,7 @@ private slots:
         auto s = stateWith(dblBytes(1, {0, 0}));
         QPointer<TblDblWnd> w = TblDblWnd::open(targetOn(s), nullptr);
         QTest::keyClick(w, Qt::Key_Up);
-        TableFrame::abandonAll();
+        w->abandon();
         flushDeletes();
         QVERIFY(w.isNull());
         QCOMPARE(s->stores, 0);
