@@ -170,7 +170,7 @@ void CPageWnd::SetSize(int cols, int rows)
     const QColor text = palette().color(QPalette::Text);
     for (int i = 0; i < rows_; ++i)
         for (int j = 0; j < cols_; ++j) {
-            PageCell& c = cells_[std::size_t(i * cols_ + j)];
+            PageCell& c = cells_[std::size_t(i) * std::size_t(cols_) + std::size_t(j)];
             c.textColor = text;
             c.brushIndex = (i == 0 || j == 0) ? 0 : 1; // headers: button face; body: window colour
         }

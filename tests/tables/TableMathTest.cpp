@@ -152,7 +152,7 @@ TEST(Placement, FrameFitsWhollyOnTheFreeArea)
     // No frame (before the window is framed, or a platform without one).
     EXPECT_EQ(fitOuterRect(QRect(10, 10, 290, 390), QMargins(), screen), QRect(10, 10, 290, 390));
     // Extreme values do not overflow.
-    EXPECT_EQ(fitOuterRect(QRect(QPoint(INT_MAX - 10, INT_MAX - 10), QSize(50, 50)), frame, screen),
+    EXPECT_EQ(fitOuterRect(QRect(QPoint(INT_MAX - 60, INT_MAX - 60), QSize(50, 50)), frame, screen),
               QRect(1234, 1004, 42, 16));
 }
 
