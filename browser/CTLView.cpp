@@ -107,7 +107,7 @@ void CTLView::updateCountText()
     emit statusTextChanged(m_countText);
 }
 
-void CTLView::documentAboutToChange(const model::Change&) { }
+void CTLView::documentAboutToChange(const model::Change&) {}
 
 void CTLView::documentChanged(const model::Change& c)
 {
@@ -117,13 +117,15 @@ void CTLView::documentChanged(const model::Change& c)
         // Rows moved into view: the column may need to grow.
         fitColumnToVisibleRows();
     }
-    if (c.origin == model::ChangeOrigin::Edit) return;
+    if (c.origin == model::ChangeOrigin::Edit)
+        return;
     // Show what the undo or redo changed: the entry, a record put back, or
     // the record that took the place of one taken out (else the one before).
     int select = c.index;
     if (c.kind == model::ChangeKind::Remove && !m_doc.isRecord(select)) {
         select = std::min(select, m_doc.highestIndex());
-        while (select > 0 && !m_doc.isRecord(select)) --select;
+        while (select > 0 && !m_doc.isRecord(select))
+            --select;
     }
     selectEntry(select);
 }
@@ -137,10 +139,12 @@ void CTLView::fitColumnToVisibleRows(bool restart)
     QModelIndex idx = indexAt(QPoint(0, 0));
     for (int n = 0; idx.isValid() && n < 500; ++n, idx = indexBelow(idx)) {
         const QRect r = visualRect(idx);
-        if (r.top() > bottom) break;
+        if (r.top() > bottom)
+            break;
         width = std::max(width, r.x() + horizontalOffset() + sizeHintForIndex(idx).width());
     }
-    if (width != header()->sectionSize(0)) header()->resizeSection(0, width);
+    if (width != header()->sectionSize(0))
+        header()->resizeSection(0, width);
 }
 
 void CTLView::resizeEvent(QResizeEvent* event)

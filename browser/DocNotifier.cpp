@@ -20,6 +20,9 @@ DocNotifier::DocNotifier(model::CTLDoc& doc, QObject* parent)
     m_doc.addListener(m_relay.get());
 }
 
-DocNotifier::~DocNotifier() { m_doc.removeListener(m_relay.get()); }
+DocNotifier::~DocNotifier()
+{
+    m_doc.removeListener(m_relay.get());
+}
 
 } // namespace tarlo

@@ -20,11 +20,13 @@ public:
     }
     void undo() override
     {
-        if (m_notifier) m_notifier->document().undo(m_change);
+        if (m_notifier)
+            m_notifier->document().undo(m_change);
     }
     void redo() override
     {
-        if (m_pushed && m_notifier) m_notifier->document().redo(m_change);
+        if (m_pushed && m_notifier)
+            m_notifier->document().redo(m_change);
         m_pushed = true;
     }
 
@@ -40,7 +42,8 @@ DocUndoStack::DocUndoStack(DocNotifier& notifier, QObject* parent) : QUndoStack(
 {
     DocNotifier* n = &notifier;
     connect(n, &DocNotifier::changed, this, [this, n](const model::Change& c) {
-        if (c.origin == model::ChangeOrigin::Edit) push(new ChangeCommand(*n, c));
+        if (c.origin == model::ChangeOrigin::Edit)
+            push(new ChangeCommand(*n, c));
     });
     connect(n, &DocNotifier::loaded, this, &QUndoStack::clear);
     connect(n, &DocNotifier::saved, this, [this] { setClean(); });

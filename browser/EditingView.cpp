@@ -45,7 +45,8 @@ public:
     std::vector<std::uint8_t> bytes() const override
     {
         const int i = index();
-        if (i <= 0) return {};
+        if (i <= 0)
+            return {};
         const auto d = m_view->document().data(i);
         return std::vector<std::uint8_t>(d.begin(), d.end());
     }
@@ -76,7 +77,8 @@ public:
     // value box before the write at close, a write of unchanged values).
     void markModified() override
     {
-        if (live()) m_view->document().setModified(true);
+        if (live())
+            m_view->document().setModified(true);
     }
 
     int index() const { return m_view ? m_view->document().indexOf(m_key) : -1; }
@@ -131,7 +133,10 @@ std::optional<browser::ClipRecord> EditingView::clipboardRecord()
     return rec;
 }
 
-void EditingView::documentAboutToChange(const model::Change&) { cancelEdit(); }
+void EditingView::documentAboutToChange(const model::Change&)
+{
+    cancelEdit();
+}
 
 void EditingView::documentChanged(const model::Change& c)
 {
@@ -328,8 +333,10 @@ void EditingView::onAddFromClipboard()
     if (!doc.isRecord(i))
         return;
     const auto rec = clipboardRecord();
-    if (!rec) return;
-    if (!browser::addRecordBefore(doc, i, *rec)) return;
+    if (!rec)
+        return;
+    if (!browser::addRecordBefore(doc, i, *rec))
+        return;
     selectEntry(i); // the new record
 }
 
@@ -338,8 +345,10 @@ void EditingView::onRemoveRecord()
     cancelEdit();
     model::CTLDoc& doc = document();
     const int i = currentEntry();
-    if (!doc.isRecord(i)) return;
-    if (!browser::removeRecordAt(doc, i)) return;
+    if (!doc.isRecord(i))
+        return;
+    if (!browser::removeRecordAt(doc, i))
+        return;
     // The record that took its place, else the one before it.
     if (!doc.isRecord(i) && i > 1) {
         int prev = i - 1;
@@ -373,7 +382,8 @@ void EditingView::abandonTablesOf(model::EntryKey record)
 {
     for (tables::TableFrame* frame : tables::TableFrame::openWindows()) {
         auto* target = dynamic_cast<DocTableTarget*>(frame->target());
-        if (target && target->recordKey() == record && !frame->isAbandoned()) frame->abandon();
+        if (target && target->recordKey() == record && !frame->isAbandoned())
+            frame->abandon();
     }
 }
 

@@ -41,7 +41,8 @@ CommitResult commitValue(model::CTLDoc& doc, int i, std::string_view text)
     }
     const auto d = doc.data(i);
     std::vector<std::uint8_t> bytes(d.begin(), d.end());
-    if (!model::encodeValue(t, text, bytes)) return r;
+    if (!model::encodeValue(t, text, bytes))
+        return r;
     // The same bytes again (the value typed as it was) change nothing.
     doc.setBytes(i, 0, bytes);
     r.accepted = true;
@@ -54,7 +55,8 @@ bool toggleBoolEntry(model::CTLDoc& doc, int i)
         return false;
     const auto d = doc.data(i);
     std::vector<std::uint8_t> bytes(d.begin(), d.end());
-    if (!model::valueFits(FieldType::Bool, bytes.size()) || !model::toggleBool(bytes)) return false;
+    if (!model::valueFits(FieldType::Bool, bytes.size()) || !model::toggleBool(bytes))
+        return false;
     return doc.setBytes(i, 0, bytes).has_value();
 }
 
@@ -62,7 +64,8 @@ bool applyHexCopy(model::CTLDoc& doc, int i, std::span<const std::uint8_t> copy)
 {
     if (!doc.validIndex(i) || i == 0)
         return false;
-    if (doc.data(i).size() != copy.size()) return false;
+    if (doc.data(i).size() != copy.size())
+        return false;
     // OK without edits writes nothing and leaves the modified state alone.
     doc.setBytes(i, 0, copy);
     return true;
@@ -105,7 +108,8 @@ TextStore storeText(model::CTLDoc& doc, int i, std::string_view text)
     // The slot starts at the field's own offset: entry offset 0.
     const auto slot = textFieldSlot(doc, i);
     std::vector<std::uint8_t> bytes(slot.begin(), slot.end());
-    if (!writeTextInSlot(bytes, text)) return TextStore::TooLong;
+    if (!writeTextInSlot(bytes, text))
+        return TextStore::TooLong;
     doc.setBytes(i, 0, bytes);
     return TextStore::Stored;
 }
@@ -145,6 +149,9 @@ ReplaceResult replaceRecord(model::CTLDoc& doc, int i, const ClipRecord& rec)
     return ReplaceResult::Replaced;
 }
 
-bool removeRecordAt(model::CTLDoc& doc, int i) { return doc.isRecord(i) && doc.removeRecord(i).has_value(); }
+bool removeRecordAt(model::CTLDoc& doc, int i)
+{
+    return doc.isRecord(i) && doc.removeRecord(i).has_value();
+}
 
 } // namespace browser

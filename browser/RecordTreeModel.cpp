@@ -67,12 +67,14 @@ int RecordTreeModel::rowForInsert(int before, std::uint32_t id) const
     int row = 0;
     for (const int r : m_records) {
         if (!m_sorted) {
-            if (r < before) ++row;
+            if (r < before)
+                ++row;
             continue;
         }
         // The stable sort by id: equal ids keep their list order.
         const std::uint32_t other = m_doc.entry(r).id;
-        if (other < id || (other == id && r < before)) ++row;
+        if (other < id || (other == id && r < before))
+            ++row;
     }
     return row;
 }
@@ -80,7 +82,8 @@ int RecordTreeModel::rowForInsert(int before, std::uint32_t id) const
 void RecordTreeModel::onAboutToChange(const model::Change& p)
 {
     m_pendingKind = -1;
-    if (!m_built) return;
+    if (!m_built)
+        return;
     const QModelIndex root = createIndex(0, 0, quintptr(0));
     if (p.kind == model::ChangeKind::Remove) {
         if (p.index <= 0 || std::size_t(p.index) >= m_rowOf.size() || m_rowOf[std::size_t(p.index)] < 0)
@@ -97,7 +100,8 @@ void RecordTreeModel::onAboutToChange(const model::Change& p)
 
 void RecordTreeModel::onChanged(const model::Change& c)
 {
-    if (!m_built) return;
+    if (!m_built)
+        return;
     switch (c.kind) {
     case model::ChangeKind::Bytes:
     case model::ChangeKind::RecordData: {
@@ -136,21 +140,26 @@ void RecordTreeModel::remapPersistent(const model::Change& c, const std::vector<
     const bool insert = c.kind == model::ChangeKind::Insert;
     const int at = c.index, count = c.entries;
     auto moved = [&](int old) {
-        if (insert) return old >= at ? old + count : old;
-        if (old >= at + count) return old - count;
+        if (insert)
+            return old >= at ? old + count : old;
+        if (old >= at + count)
+            return old - count;
         return old >= at ? -1 : old;
     };
     const QModelIndexList list = persistentIndexList();
     for (const QModelIndex& p : list) {
         const quintptr id = p.internalId();
-        if (id == 0 || id == kTrailingId) continue;
+        if (id == 0 || id == kTrailingId)
+            continue;
         const int old = int(id);
         const int now = moved(old);
-        if (now < 0 || now == old) continue;
+        if (now < 0 || now == old)
+            continue;
         // Records at or after the changed row are moved by Qt itself, which
         // asks index() again; the rest keep their rows and need new ids.
         const bool wasRecord = std::size_t(old) < oldRowOf.size() && oldRowOf[std::size_t(old)] >= 0;
-        if (wasRecord && p.row() >= m_pendingRow) continue;
+        if (wasRecord && p.row() >= m_pendingRow)
+            continue;
         changePersistentIndex(p, createIndex(p.row(), 0, quintptr(now)));
     }
 }

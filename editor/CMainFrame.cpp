@@ -332,7 +332,10 @@ void CMainFrame::openRecent(int i)
     openDocument(path, true);
 }
 
-QUndoStack* CMainFrame::undoStack() const { return m_undo; }
+QUndoStack* CMainFrame::undoStack() const
+{
+    return m_undo;
+}
 
 void CMainFrame::updateTitle()
 {
@@ -382,7 +385,8 @@ bool CMainFrame::eventFilter(QObject* watched, QEvent* event)
         refreshLockPanes();
         // Coming back to the window is when a change by another program
         // matters; the watcher may have missed one (a network folder).
-        if (watched == this) checkDiskFile();
+        if (watched == this)
+            checkDiskFile();
         break;
     default:
         break;
@@ -495,7 +499,8 @@ void CMainFrame::reloadDocument()
 
 bool CMainFrame::changedOnDisk() const
 {
-    if (!m_doc.hasData() || !m_doc.diskIdentity().valid) return false;
+    if (!m_doc.hasData() || !m_doc.diskIdentity().valid)
+        return false;
     const model::fileio::FileIdentity now = model::fileio::identify(m_doc.fullPath());
     return now.valid && now != m_doc.diskIdentity();
 }
@@ -504,15 +509,19 @@ void CMainFrame::watchDocument()
 {
     m_dismissed = {};
     hideChangedBar();
-    if (!m_watcher->files().isEmpty()) m_watcher->removePaths(m_watcher->files());
-    if (!m_watcher->directories().isEmpty()) m_watcher->removePaths(m_watcher->directories());
-    if (!m_doc.hasData() || m_doc.fullPath().empty()) return;
+    if (!m_watcher->files().isEmpty())
+        m_watcher->removePaths(m_watcher->files());
+    if (!m_watcher->directories().isEmpty())
+        m_watcher->removePaths(m_watcher->directories());
+    if (!m_doc.hasData() || m_doc.fullPath().empty())
+        return;
     const QString path = fromLocal(m_doc.fullPath());
     m_watcher->addPath(path);
     // A file replaced by a rename leaves the watch behind; its folder sees
     // the new one arrive.
     const QFileInfo target(QFileInfo(path).canonicalFilePath());
-    if (!target.filePath().isEmpty()) m_watcher->addPath(target.absolutePath());
+    if (!target.filePath().isEmpty())
+        m_watcher->addPath(target.absolutePath());
 }
 
 void CMainFrame::checkDiskFile()
@@ -522,7 +531,8 @@ void CMainFrame::checkDiskFile()
         return;
     }
     const QString path = fromLocal(m_doc.fullPath());
-    if (!m_watcher->files().contains(path) && QFileInfo::exists(path)) m_watcher->addPath(path);
+    if (!m_watcher->files().contains(path) && QFileInfo::exists(path))
+        m_watcher->addPath(path);
     const model::fileio::FileIdentity now = model::fileio::identify(m_doc.fullPath());
     if (!changedOnDisk() || now == m_dismissed) {
         hideChangedBar();
@@ -541,11 +551,20 @@ void CMainFrame::checkDiskFile()
     m_changedBar->show();
 }
 
-void CMainFrame::hideChangedBar() { m_changedBar->hide(); }
+void CMainFrame::hideChangedBar()
+{
+    m_changedBar->hide();
+}
 
-bool CMainFrame::changedBarVisible() const { return !m_changedBar->isHidden(); }
+bool CMainFrame::changedBarVisible() const
+{
+    return !m_changedBar->isHidden();
+}
 
-QString CMainFrame::changedBarText() const { return m_changedText->text(); }
+QString CMainFrame::changedBarText() const
+{
+    return m_changedText->text();
+}
 
 // ---------------------------------------------------------------------------
 // Options
@@ -687,8 +706,10 @@ CMainFrame::ChangedChoice CMainFrame::askOverwriteChanged(const QString& text)
     QPushButton* reload = box.addButton(QStringLiteral("Reload"), QMessageBox::ResetRole);
     box.setDefaultButton(QMessageBox::Cancel);
     box.exec();
-    if (box.clickedButton() == overwrite) return ChangedChoice::Overwrite;
-    if (box.clickedButton() == reload) return ChangedChoice::Reload;
+    if (box.clickedButton() == overwrite)
+        return ChangedChoice::Overwrite;
+    if (box.clickedButton() == reload)
+        return ChangedChoice::Reload;
     return ChangedChoice::Cancel;
 }
 

@@ -1,8 +1,8 @@
 #include <QApplication>
 #include <QIcon>
 
-#include "editor/CTLApp.h"
 #include "browser/EditingView.h"
+#include "editor/CTLApp.h"
 #include "model/ListCommand.h"
 
 #include <cstdlib>
@@ -53,14 +53,16 @@ int main(int argc, char** argv)
             QCoreApplication app(argc, argv);
             QCoreApplication::setOrganizationName(tarlo::settingsOrganization());
             QCoreApplication::setApplicationName(tarlo::settingsApplication());
-            tarlo::CTLApp::setMessageHook([](const QString& text) { std::cout << text.toStdString() << "\n"; });
+            tarlo::CTLApp::setMessageHook(
+                    [](const QString& text) { std::cout << text.toStdString() << "\n"; });
             tarlo::CTLApp theApp(QCoreApplication::applicationFilePath());
             return theApp.initInstance(QCoreApplication::arguments().mid(1)).value_or(0);
         }
         break;
     case model::StartCommand::Kind::Window:
         if (!hasDisplay()) {
-            std::cerr << "tarlo: there is no display to open a window on (DISPLAY and WAYLAND_DISPLAY are not set).\n"
+            std::cerr << "tarlo: there is no display to open a window on (DISPLAY and WAYLAND_DISPLAY are "
+                         "not set).\n"
                       << "tarlo --list AIRFILE prints a file's records without one.\n";
             return 1;
         }

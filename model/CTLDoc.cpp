@@ -21,7 +21,8 @@ fileio::Error CTLDoc::load(const std::string& path)
 {
     std::vector<std::uint8_t> bytes;
     fileio::FileIdentity identity;
-    if (fileio::Error e = fileio::readFile(path, bytes, &identity)) return e;
+    if (fileio::Error e = fileio::readFile(path, bytes, &identity))
+        return e;
     try {
         loadImage(std::move(bytes), path);
     } catch (const std::bad_alloc&) {
@@ -42,7 +43,8 @@ fileio::Error CTLDoc::load(const std::string& path)
         diskIdentity_ = {};
         // Nothing left to undo into.
         notify([](DocListener& l) { l.loaded(); });
-        if (wasModified) notify([](DocListener& l) { l.modifiedChanged(false); });
+        if (wasModified)
+            notify([](DocListener& l) { l.modifiedChanged(false); });
         notifyRebuild();
         return {ENOMEM, fileio::describe(ENOMEM, path)};
     }
@@ -62,7 +64,8 @@ void CTLDoc::loadImage(std::vector<std::uint8_t> image, std::string fullPath)
     savedState_ = 0;
     forcedModified_ = false;
     notify([](DocListener& l) { l.loaded(); });
-    if (wasModified) notify([](DocListener& l) { l.modifiedChanged(false); });
+    if (wasModified)
+        notify([](DocListener& l) { l.modifiedChanged(false); });
     notifyRebuild();
 }
 
@@ -72,7 +75,8 @@ fileio::Error CTLDoc::save(const std::string& path)
         return {};
     ComposeImage();
     fileio::FileIdentity written;
-    if (fileio::Error e = fileio::writeFileAtomic(path, image_, &written)) return e;
+    if (fileio::Error e = fileio::writeFileAtomic(path, image_, &written))
+        return e;
     diskIdentity_ = written;
     fileName_ = fileNameOf(path);
     if (!list_.empty())
@@ -83,7 +87,8 @@ fileio::Error CTLDoc::save(const std::string& path)
     savedState_ = stateTop();
     forcedModified_ = false;
     notify([](DocListener& l) { l.saved(); });
-    if (wasModified) notify([](DocListener& l) { l.modifiedChanged(false); });
+    if (wasModified)
+        notify([](DocListener& l) { l.modifiedChanged(false); });
     if (newPath)
         notifyRebuild();
     return {};
@@ -154,7 +159,8 @@ struct CTLDoc::ParsedDefinitions {
 
 void CTLDoc::ParseImage()
 {
-    definitions_ = std::make_shared<ParsedDefinitions>(std::make_shared<const Ini>(Ini::load(definitionsPath_)));
+    definitions_ =
+            std::make_shared<ParsedDefinitions>(std::make_shared<const Ini>(Ini::load(definitionsPath_)));
     parseWith(*definitions_);
 }
 
@@ -184,7 +190,9 @@ void CTLDoc::parseWith(ParsedDefinitions& defs)
     const std::size_t size = img.size();
     // Every record is read to the end of the image, zero ids and lengths
     // included. What cannot form a whole record is kept as trailing bytes.
-    auto whole = [&](std::size_t pos) { return size - pos >= 8 && *bytes::u32(img, pos + 4) <= size - pos - 8; };
+    auto whole = [&](std::size_t pos) {
+        return size - pos >= 8 && *bytes::u32(img, pos + 4) <= size - pos - 8;
+    };
 
     // A first walk sizes the list, so it is allocated once.
     std::size_t entries = 1;
@@ -244,7 +252,8 @@ void CTLDoc::parseWith(ParsedDefinitions& defs)
 
 void CTLDoc::assignFreshKeys()
 {
-    for (RecordEntry& e : list_) e.key = ++nextKey_;
+    for (RecordEntry& e : list_)
+        e.key = ++nextKey_;
 }
 
 std::vector<CTLDoc::KeptKeys> CTLDoc::keysByRecord() const
@@ -267,13 +276,15 @@ void CTLDoc::rebuildKeeping(const std::vector<KeptKeys>& keys)
     // The definitions the list was built from, not the file again: an insert
     // or removal in a large file must not re-read and re-parse it.
     ReparseImage();
-    if (!list_.empty() && rootKey != 0) list_[0].key = rootKey;
+    if (!list_.empty() && rootKey != 0)
+        list_[0].key = rootKey;
     std::size_t n = 0;
     std::size_t field = 0;
     for (std::size_t i = 1; i < list_.size(); ++i) {
         RecordEntry& e = list_[i];
         if (e.parent == 0) {
-            if (n >= keys.size()) break;
+            if (n >= keys.size())
+                break;
             field = 0;
             e.key = keys[n++].record;
         } else if (n > 0 && field < keys[n - 1].fields.size()) {
@@ -360,9 +371,11 @@ std::string CTLDoc::itemText(int i) const
 
 int CTLDoc::indexOf(EntryKey k) const
 {
-    if (k == 0) return -1;
+    if (k == 0)
+        return -1;
     for (std::size_t i = 0; i < list_.size(); ++i)
-        if (list_[i].key == k) return int(i);
+        if (list_[i].key == k)
+            return int(i);
     return -1;
 }
 
@@ -370,7 +383,8 @@ int CTLDoc::recordOrdinal(int recordIndex) const
 {
     int n = 0;
     for (int i = 1; i < recordIndex && std::size_t(i) < list_.size(); ++i)
-        if (list_[std::size_t(i)].parent == 0) ++n;
+        if (list_[std::size_t(i)].parent == 0)
+            ++n;
     return n;
 }
 
@@ -378,7 +392,8 @@ int CTLDoc::indexOfOrdinal(int ordinal) const
 {
     int n = 0;
     for (std::size_t i = 1; i < list_.size(); ++i)
-        if (list_[i].parent == 0 && n++ == ordinal) return int(i);
+        if (list_[i].parent == 0 && n++ == ordinal)
+            return int(i);
     return int(list_.size());
 }
 
@@ -391,7 +406,10 @@ void CTLDoc::addListener(DocListener* listener)
         listeners_.push_back(listener);
 }
 
-void CTLDoc::removeListener(DocListener* listener) { std::erase(listeners_, listener); }
+void CTLDoc::removeListener(DocListener* listener)
+{
+    std::erase(listeners_, listener);
+}
 
 template <typename F>
 void CTLDoc::notify(F&& f)
@@ -399,14 +417,16 @@ void CTLDoc::notify(F&& f)
     // A copy: a listener may go away (a window closing) while it is told.
     const std::vector<DocListener*> now = listeners_;
     for (DocListener* l : now)
-        if (std::find(listeners_.begin(), listeners_.end(), l) != listeners_.end()) f(*l);
+        if (std::find(listeners_.begin(), listeners_.end(), l) != listeners_.end())
+            f(*l);
 }
 
 void CTLDoc::publish(const Change& c, bool wasModified)
 {
     notify([&c](DocListener& l) { l.changed(c); });
     const bool now = isModified();
-    if (now != wasModified) notify([now](DocListener& l) { l.modifiedChanged(now); });
+    if (now != wasModified)
+        notify([now](DocListener& l) { l.modifiedChanged(now); });
 }
 
 void CTLDoc::setModified(bool m)
@@ -418,7 +438,8 @@ void CTLDoc::setModified(bool m)
         forcedModified_ = false;
         savedState_ = stateTop();
     }
-    if (isModified() != was) notify([m](DocListener& l) { l.modifiedChanged(m); });
+    if (isModified() != was)
+        notify([m](DocListener& l) { l.modifiedChanged(m); });
 }
 
 // ---------------------------------------------------------------------------
@@ -474,7 +495,7 @@ Change CTLDoc::applyInsert(int ordinal, std::uint32_t id, std::vector<std::uint8
 
     std::vector<KeptKeys> keys = keysByRecord();
     keys.insert(keys.begin() + std::min<std::ptrdiff_t>(ordinal, std::ptrdiff_t(keys.size())),
-            KeptKeys {key, std::move(fieldKeys)});
+            KeptKeys{key, std::move(fieldKeys)});
     RecordEntry e;
     e.id = id;
     e.length = std::uint32_t(data.size());
@@ -508,7 +529,8 @@ Change CTLDoc::applyRemove(int recordIndex, ChangeOrigin origin)
 
     c.oldBytes = rec.data;
     std::size_t end = std::size_t(recordIndex) + 1;
-    while (end < list_.size() && list_[end].parent == recordIndex) c.fieldKeys.push_back(list_[end++].key);
+    while (end < list_.size() && list_[end].parent == recordIndex)
+        c.fieldKeys.push_back(list_[end++].key);
     c.entries = int(end - std::size_t(recordIndex));
 
     std::vector<KeptKeys> keys = keysByRecord();
@@ -524,10 +546,13 @@ Change CTLDoc::applyRemove(int recordIndex, ChangeOrigin origin)
 std::optional<Change> CTLDoc::setBytes(
         int i, std::size_t offset, std::span<const std::uint8_t> bytes, std::string label)
 {
-    if (i < 1 || !validIndex(i) || bytes.empty()) return std::nullopt;
+    if (i < 1 || !validIndex(i) || bytes.empty())
+        return std::nullopt;
     const std::span<const std::uint8_t> target = data(i);
-    if (offset > target.size() || target.size() - offset < bytes.size()) return std::nullopt;
-    if (std::equal(bytes.begin(), bytes.end(), target.begin() + std::ptrdiff_t(offset))) return std::nullopt;
+    if (offset > target.size() || target.size() - offset < bytes.size())
+        return std::nullopt;
+    if (std::equal(bytes.begin(), bytes.end(), target.begin() + std::ptrdiff_t(offset)))
+        return std::nullopt;
     const int r = isRecord(i) ? i : list_[std::size_t(i)].parent;
     const std::size_t inRecord = (isField(i) ? list_[std::size_t(i)].fieldOffset : 0) + offset;
     const bool was = isModified();
@@ -542,7 +567,8 @@ std::optional<Change> CTLDoc::setBytes(
 
 std::optional<Change> CTLDoc::setRecordData(int i, std::vector<std::uint8_t> bytes, std::string label)
 {
-    if (!isRecord(i) || list_[std::size_t(i)].data == bytes) return std::nullopt;
+    if (!isRecord(i) || list_[std::size_t(i)].data == bytes)
+        return std::nullopt;
     const bool was = isModified();
     Change c = applyRecordData(i, std::move(bytes), ChangeOrigin::Edit);
     c.label = label.empty() ? "Edit " + list_[std::size_t(i)].name : std::move(label);
@@ -555,7 +581,8 @@ std::optional<Change> CTLDoc::setRecordData(int i, std::vector<std::uint8_t> byt
 std::optional<Change> CTLDoc::insertRecord(
         int before, std::uint32_t id, std::vector<std::uint8_t> data, std::string label)
 {
-    if (!hasData_ || (before != int(list_.size()) && !isRecord(before))) return std::nullopt;
+    if (!hasData_ || (before != int(list_.size()) && !isRecord(before)))
+        return std::nullopt;
     const bool was = isModified();
     Change c = applyInsert(recordOrdinal(before), id, std::move(data), ++nextKey_, {}, ChangeOrigin::Edit);
     c.label = label.empty() ? "Add Record " + hexId(id) + " " + list_[std::size_t(c.index)].name
@@ -568,7 +595,8 @@ std::optional<Change> CTLDoc::insertRecord(
 
 std::optional<Change> CTLDoc::removeRecord(int i, std::string label)
 {
-    if (!isRecord(i)) return std::nullopt;
+    if (!isRecord(i))
+        return std::nullopt;
     const bool was = isModified();
     const std::string name = list_[std::size_t(i)].name;
     Change c = applyRemove(i, ChangeOrigin::Edit);
@@ -606,22 +634,26 @@ bool CTLDoc::undo(const Change& c)
         break;
     }
     case ChangeKind::RecordData:
-        if (!isRecord(r)) return false;
+        if (!isRecord(r))
+            return false;
         done = applyRecordData(r, c.oldBytes, ChangeOrigin::Undo);
         break;
     case ChangeKind::Insert:
-        if (!isRecord(r)) return false;
+        if (!isRecord(r))
+            return false;
         done = applyRemove(r, ChangeOrigin::Undo);
         break;
     case ChangeKind::Remove:
-        if (r >= 0 || c.recordOrdinal < 0 || c.recordOrdinal > recordCount_) return false;
+        if (r >= 0 || c.recordOrdinal < 0 || c.recordOrdinal > recordCount_)
+            return false;
         done = applyInsert(
                 c.recordOrdinal, c.recordId, c.oldBytes, c.record, c.fieldKeys, ChangeOrigin::Undo);
         break;
     }
     done.label = c.label;
     forcedModified_ = false; // from here on the history tells
-    if (!statePath_.empty() && statePath_.back() == c.serial) statePath_.pop_back();
+    if (!statePath_.empty() && statePath_.back() == c.serial)
+        statePath_.pop_back();
     done.serial = stateTop();
     publish(done, was);
     return true;
@@ -640,16 +672,19 @@ bool CTLDoc::redo(const Change& c)
         done = applyBytes(entryAgain(*this, c, r), r, c.offset, c.newBytes, ChangeOrigin::Redo);
         break;
     case ChangeKind::RecordData:
-        if (!isRecord(r)) return false;
+        if (!isRecord(r))
+            return false;
         done = applyRecordData(r, c.newBytes, ChangeOrigin::Redo);
         break;
     case ChangeKind::Insert:
-        if (r >= 0 || c.recordOrdinal < 0 || c.recordOrdinal > recordCount_) return false;
+        if (r >= 0 || c.recordOrdinal < 0 || c.recordOrdinal > recordCount_)
+            return false;
         done = applyInsert(
                 c.recordOrdinal, c.recordId, c.newBytes, c.record, c.fieldKeys, ChangeOrigin::Redo);
         break;
     case ChangeKind::Remove:
-        if (!isRecord(r)) return false;
+        if (!isRecord(r))
+            return false;
         done = applyRemove(r, ChangeOrigin::Redo);
         break;
     }

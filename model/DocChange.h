@@ -76,9 +76,9 @@ public:
     // The modified state flipped.
     virtual void modifiedChanged(bool modified) { (void)modified; }
     // A load replaced the whole document; the history before it is void.
-    virtual void loaded() { }
+    virtual void loaded() {}
     // A save succeeded: the current state is the saved one.
-    virtual void saved() { }
+    virtual void saved() {}
 };
 
 } // namespace model

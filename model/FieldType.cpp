@@ -321,7 +321,8 @@ double parseRealPrefix(std::string_view s)
         // Without an exponent only a number of 309 or more integer digits
         // overflows; a fraction of hundreds of zeros underflows to 0.
         bool big = false;
-        for (std::size_t k = start; k < start + intDigits; ++k) big = big || s[k] != '0';
+        for (std::size_t k = start; k < start + intDigits; ++k)
+            big = big || s[k] != '0';
         v = big ? std::numeric_limits<double>::infinity() : 0.0;
     } else if (res.ec != std::errc())
         v = 0.0;

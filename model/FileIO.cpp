@@ -29,7 +29,10 @@ Ops& current()
 
 Error fail(int err, const std::string& path) { return Error{err ? err : EIO, describe(err ? err : EIO, path)}; }
 
-Error notRegular(const std::string& path) { return Error {EINVAL, path + " is not a regular file."}; }
+Error notRegular(const std::string& path)
+{
+    return Error{EINVAL, path + " is not a regular file."};
+}
 
 // Writes all of n bytes, resuming after short writes and EINTR.
 int writeAll(int fd, const std::uint8_t* p, std::size_t n)
@@ -55,8 +58,10 @@ std::string baseNameOf(const std::string& path)
 
 std::string joinPath(const std::string& folder, const std::string& name)
 {
-    if (folder == ".") return name;
-    if (!folder.empty() && folder.back() == '/') return folder + name;
+    if (folder == ".")
+        return name;
+    if (!folder.empty() && folder.back() == '/')
+        return folder + name;
     return folder + "/" + name;
 }
 
@@ -75,33 +80,43 @@ FileIdentity identityOf(const struct stat& st)
 }
 
 // Folder fsync is not offered by every file system; only a real I/O error counts.
-bool ignorableSyncError(int err) { return err == EINVAL || err == ENOTSUP || err == EROFS || err == EBADF; }
+bool ignorableSyncError(int err)
+{
+    return err == EINVAL || err == ENOTSUP || err == EROFS || err == EBADF;
+}
 
 // Copies the extended attributes of `from` onto fd. Attributes the process may
 // not set (another namespace, a file system without them) are left out.
 void copyExtendedAttributes(const std::string& from, int fd)
 {
     ssize_t size = ::listxattr(from.c_str(), nullptr, 0);
-    if (size <= 0) return;
+    if (size <= 0)
+        return;
     std::vector<char> names(static_cast<std::size_t>(size));
     size = ::listxattr(from.c_str(), names.data(), names.size());
-    if (size <= 0) return;
+    if (size <= 0)
+        return;
     std::vector<char> value;
     for (std::size_t at = 0; at < static_cast<std::size_t>(size);) {
         const char* name = names.data() + at;
         at += std::strlen(name) + 1;
         ssize_t n = ::getxattr(from.c_str(), name, nullptr, 0);
-        if (n < 0) continue;
+        if (n < 0)
+            continue;
         value.resize(static_cast<std::size_t>(n));
         n = ::getxattr(from.c_str(), name, value.data(), value.size());
-        if (n < 0) continue;
+        if (n < 0)
+            continue;
         (void)::fsetxattr(fd, name, value.data(), static_cast<std::size_t>(n), 0);
     }
 }
 
 } // namespace
 
-Ops defaultOps() { return Ops {sysOpen, ::read, ::write, ::fsync, ::close, ::rename, ::unlink, ::link}; }
+Ops defaultOps()
+{
+    return Ops{sysOpen, ::read, ::write, ::fsync, ::close, ::rename, ::unlink, ::link};
+}
 
 Ops& ops() { return current(); }
 
@@ -133,25 +148,30 @@ std::string describe(int err, const std::string& path)
 std::string folderOf(const std::string& path)
 {
     auto slash = path.find_last_of('/');
-    if (slash == std::string::npos) return ".";
-    if (slash == 0) return "/";
+    if (slash == std::string::npos)
+        return ".";
+    if (slash == 0)
+        return "/";
     return path.substr(0, slash);
 }
 
 Error syncFolder(const std::string& folder)
 {
     int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir < 0) return {}; // a folder we may not open is flushed by the system in its own time
+    if (dir < 0)
+        return {}; // a folder we may not open is flushed by the system in its own time
     int err = 0;
-    if (current().fsync(dir) != 0 && !ignorableSyncError(errno)) err = errno;
+    if (current().fsync(dir) != 0 && !ignorableSyncError(errno))
+        err = errno;
     ::close(dir);
-    return err ? fail(err, folder) : Error {};
+    return err ? fail(err, folder) : Error{};
 }
 
 FileIdentity identify(const std::string& path)
 {
-    struct stat st { };
-    if (::stat(path.c_str(), &st) != 0) return {};
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0)
+        return {};
     return identityOf(st);
 }
 
@@ -181,14 +201,17 @@ Error readFile(const std::string& path, std::vector<std::uint8_t>& out, FileIden
         std::size_t got = 0;
         for (;;) {
             // A file that grows while it is read is read to its new end.
-            if (got == bytes.size()) bytes.resize(bytes.size() + 65536);
+            if (got == bytes.size())
+                bytes.resize(bytes.size() + 65536);
             ssize_t r = current().read(fd, bytes.data() + got, bytes.size() - got);
             if (r < 0) {
-                if (errno == EINTR) continue;
+                if (errno == EINTR)
+                    continue;
                 err = errno;
                 break;
             }
-            if (r == 0) break;
+            if (r == 0)
+                break;
             got += static_cast<std::size_t>(r);
         }
         bytes.resize(got);
@@ -196,8 +219,10 @@ Error readFile(const std::string& path, std::vector<std::uint8_t>& out, FileIden
         err = ENOMEM;
     }
     current().close(fd);
-    if (err) return fail(err, path);
-    if (identity) *identity = identityOf(st);
+    if (err)
+        return fail(err, path);
+    if (identity)
+        *identity = identityOf(st);
     out = std::move(bytes);
     return {};
 }
@@ -212,7 +237,8 @@ std::string temporaryPrefix(const std::string& path)
     if (name.size() > room) {
         std::size_t cut = room;
         // Cut before a UTF-8 continuation byte, not inside a character.
-        while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80) --cut;
+        while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80)
+            --cut;
         name.resize(cut);
     }
     return "." + name + ".";
@@ -223,12 +249,15 @@ int removeStaleTemporaries(const std::string& path)
     const std::string folder = folderOf(path);
     const std::string prefix = temporaryPrefix(path);
     DIR* dir = ::opendir(folder.c_str());
-    if (!dir) return 0;
+    if (!dir)
+        return 0;
     std::vector<std::string> candidates;
     while (dirent* e = ::readdir(dir)) {
         std::string_view n(e->d_name);
-        if (n.size() != prefix.size() + kTempRandom || n.substr(0, prefix.size()) != prefix) continue;
-        if (n.substr(prefix.size()).find_first_not_of(kTempDigits) != std::string_view::npos) continue;
+        if (n.size() != prefix.size() + kTempRandom || n.substr(0, prefix.size()) != prefix)
+            continue;
+        if (n.substr(prefix.size()).find_first_not_of(kTempDigits) != std::string_view::npos)
+            continue;
         candidates.emplace_back(n);
     }
     ::closedir(dir);
@@ -236,14 +265,16 @@ int removeStaleTemporaries(const std::string& path)
     for (const std::string& name : candidates) {
         const std::string full = joinPath(folder, name);
         int fd = ::open(full.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-        if (fd < 0) continue;
+        if (fd < 0)
+            continue;
         struct stat st {
-        }, now {};
+        }, now{};
         // A writer holds the lock on its temporary until it is renamed or
         // removed; a lock that can be taken belongs to a writer that died.
         if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0
                 && ::lstat(full.c_str(), &now) == 0 && now.st_dev == st.st_dev && now.st_ino == st.st_ino) {
-            if (current().unlink(full.c_str()) == 0) ++removed;
+            if (current().unlink(full.c_str()) == 0)
+                ++removed;
         }
         ::close(fd);
     }
@@ -271,25 +302,30 @@ Error ReplaceFile::open(const std::string& path, const std::string& temporaryFor
     struct stat st {};
     mode_t mode = 0666;  // narrowed by the umask, as for any new file
     if (::stat(target_.c_str(), &st) == 0) {
-        if (S_ISDIR(st.st_mode)) return fail(EISDIR, requested_);
-        if (!S_ISREG(st.st_mode)) return notRegular(requested_);
+        if (S_ISDIR(st.st_mode))
+            return fail(EISDIR, requested_);
+        if (!S_ISREG(st.st_mode))
+            return notRegular(requested_);
         previous_ = identityOf(st);
         links_ = static_cast<unsigned>(st.st_nlink);
         mode = 0600; // private until flush() gives it the old file's bits
         metadataFrom_ = target_;
     }
-    if (baseNameOf(target_).empty()) return fail(EISDIR, requested_);
+    if (baseNameOf(target_).empty())
+        return fail(EISDIR, requested_);
     const std::string& tempBase = temporaryFor.empty() ? target_ : temporaryFor;
     removeStaleTemporaries(tempBase);
 
-    static std::mt19937_64 rng {std::random_device {}()};
+    static std::mt19937_64 rng{std::random_device{}()};
     const std::string stem = joinPath(folderOf(tempBase), temporaryPrefix(tempBase));
     for (int attempt = 0; attempt < 100; ++attempt) {
         std::string name = stem;
-        for (std::size_t i = 0; i < kTempRandom; ++i) name += kTempDigits[rng() % (sizeof kTempDigits - 1)];
+        for (std::size_t i = 0; i < kTempRandom; ++i)
+            name += kTempDigits[rng() % (sizeof kTempDigits - 1)];
         int fd = current().open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, mode);
         if (fd < 0) {
-            if (errno == EEXIST || errno == EINTR) continue;
+            if (errno == EEXIST || errno == EINTR)
+                continue;
             int err = errno;
             // Report the user's file, not our temporary name.
             return fail(err, err == ENOENT ? folderOf(requested_) : requested_);
@@ -297,7 +333,7 @@ Error ReplaceFile::open(const std::string& path, const std::string& temporaryFor
         // Another process clearing leftovers may have taken this name between
         // its creation and the lock: then the name is no longer ours.
         struct stat mine {
-        }, named {};
+        }, named{};
         if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::fstat(fd, &mine) != 0
                 || ::lstat(name.c_str(), &named) != 0 || mine.st_ino != named.st_ino
                 || mine.st_dev != named.st_dev) {
@@ -313,7 +349,8 @@ Error ReplaceFile::open(const std::string& path, const std::string& temporaryFor
 
 Error ReplaceFile::write(std::span<const std::uint8_t> bytes)
 {
-    if (fd_ < 0) return fail(EBADF, requested_);
+    if (fd_ < 0)
+        return fail(EBADF, requested_);
     if (int err = writeAll(fd_, bytes.data(), bytes.size())) {
         discard();
         return fail(err, requested_);
@@ -323,15 +360,16 @@ Error ReplaceFile::write(std::span<const std::uint8_t> bytes)
 
 Error ReplaceFile::flush()
 {
-    if (fd_ < 0) return fail(EBADF, requested_);
+    if (fd_ < 0)
+        return fail(EBADF, requested_);
     if (!metadataFrom_.empty()) {
-        struct stat st { };
+        struct stat st {};
         if (::stat(metadataFrom_.c_str(), &st) == 0) {
             // Owner first: changing it clears the set-id bits that the mode then restores.
             // Where the owner may not be given away, the group may still be
             // kept; where neither is allowed, the new file is the writer's.
             if (::fchown(fd_, st.st_uid, st.st_gid) != 0
-                    && ::fchown(fd_, static_cast<uid_t>(-1), st.st_gid) != 0) { }
+                    && ::fchown(fd_, static_cast<uid_t>(-1), st.st_gid) != 0) {}
             (void)::fchmod(fd_, st.st_mode & 07777);
             copyExtendedAttributes(metadataFrom_, fd_);
         }
@@ -341,16 +379,19 @@ Error ReplaceFile::flush()
         discard();
         return fail(err, requested_);
     }
-    struct stat st { };
-    if (::fstat(fd_, &st) == 0) written_ = identityOf(st);
+    struct stat st {};
+    if (::fstat(fd_, &st) == 0)
+        written_ = identityOf(st);
     return {};
 }
 
 Error ReplaceFile::commit(bool noReplace)
 {
-    if (fd_ < 0) return fail(EBADF, requested_);
+    if (fd_ < 0)
+        return fail(EBADF, requested_);
     if (!written_.valid)
-        if (Error e = flush()) return e;
+        if (Error e = flush())
+            return e;
     // A second descriptor keeps the lock until the name is renamed away, so
     // that a complete temporary is never taken for a leftover; the close of
     // the first one reports late write errors.
@@ -359,15 +400,17 @@ Error ReplaceFile::commit(bool noReplace)
     fd_ = -1;
     auto failWith = [&](int err) {
         current().unlink(temp_.c_str());
-        if (keep >= 0) ::close(keep);
+        if (keep >= 0)
+            ::close(keep);
         return fail(err, requested_);
     };
-    if (current().close(fd) != 0) return failWith(errno);
+    if (current().close(fd) != 0)
+        return failWith(errno);
     int r;
     if (noReplace) {
         r = ::renameat2(AT_FDCWD, temp_.c_str(), AT_FDCWD, target_.c_str(), RENAME_NOREPLACE);
         if (r != 0 && (errno == EINVAL || errno == ENOSYS)) {
-            struct stat st { };
+            struct stat st {};
             if (::lstat(target_.c_str(), &st) == 0)
                 errno = EEXIST;
             else
@@ -376,9 +419,11 @@ Error ReplaceFile::commit(bool noReplace)
     } else {
         r = current().rename(temp_.c_str(), target_.c_str());
     }
-    if (r != 0) return failWith(errno);
+    if (r != 0)
+        return failWith(errno);
     committed_ = true;
-    if (keep >= 0) ::close(keep);
+    if (keep >= 0)
+        ::close(keep);
     return syncFolder(folderOf(target_));
 }
 
@@ -395,63 +440,77 @@ void ReplaceFile::discard()
 Error AtomicWriter::open(const std::string& path)
 {
     failed_ = {};
-    if ((failed_ = file_.open(path))) return failed_;
+    if ((failed_ = file_.open(path)))
+        return failed_;
     if (file_.previous().valid) {
-        struct stat st { };
+        struct stat st {};
         // A file without write permission is kept as the user protected it,
         // even though renaming over it would succeed.
         if (::stat(file_.target().c_str(), &st) == 0 && (st.st_mode & 0222) == 0)
-            failed_ = Error {
+            failed_ = Error{
                     EACCES, "Unable to write to " + path + ", it is read-only or opened by someone else."};
         else if (file_.previousLinks() > 1)
-            failed_ = Error {EMLINK,
+            failed_ = Error{EMLINK,
                     path + " has " + std::to_string(file_.previousLinks())
                             + " names (hard links); writing it would leave the other names with the old "
                               "contents. Save it under a new name instead."};
-        if (failed_) file_.discard();
+        if (failed_)
+            file_.discard();
     }
     return failed_;
 }
 
 Error AtomicWriter::write(std::span<const std::uint8_t> bytes)
 {
-    if (!failed_) failed_ = file_.write(bytes);
+    if (!failed_)
+        failed_ = file_.write(bytes);
     return failed_;
 }
 
 Error AtomicWriter::commit()
 {
-    if (!failed_) failed_ = file_.flush();
-    if (!failed_) failed_ = file_.commit();
+    if (!failed_)
+        failed_ = file_.flush();
+    if (!failed_)
+        failed_ = file_.commit();
     return failed_;
 }
 
 Error writeFileAtomic(const std::string& path, std::span<const std::uint8_t> bytes, FileIdentity* written)
 {
     AtomicWriter file;
-    if (Error e = file.open(path)) return e;
-    if (Error e = file.write(bytes)) return e;
-    if (Error e = file.commit()) return e;
-    if (written) *written = file.written();
+    if (Error e = file.open(path))
+        return e;
+    if (Error e = file.write(bytes))
+        return e;
+    if (Error e = file.commit())
+        return e;
+    if (written)
+        *written = file.written();
     return {};
 }
 
 Error addName(const std::string& from, const std::string& to)
 {
-    if (current().link(from.c_str(), to.c_str()) == 0) return syncFolder(folderOf(to));
+    if (current().link(from.c_str(), to.c_str()) == 0)
+        return syncFolder(folderOf(to));
     const int err = errno;
     // Only a file system without hard links is worth a copy.
     if (err != EPERM && err != EOPNOTSUPP && err != EMLINK && err != ENOSYS && err != EXDEV)
         return fail(err, err == EEXIST ? to : from);
     std::vector<std::uint8_t> bytes;
-    if (Error e = readFile(from, bytes)) return e;
+    if (Error e = readFile(from, bytes))
+        return e;
     // The temporary carries the original's prefix, so that a copy cut short
     // by a kill is cleared with the original's own leftovers.
     ReplaceFile copy;
-    if (Error e = copy.open(to, from)) return e;
+    if (Error e = copy.open(to, from))
+        return e;
     copy.takeMetadataFrom(from);
-    if (Error e = copy.write(bytes)) return e;
-    if (Error e = copy.flush()) return e;
+    if (Error e = copy.write(bytes))
+        return e;
+    if (Error e = copy.flush())
+        return e;
     return copy.commit(true);
 }
 

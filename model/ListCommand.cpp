@@ -201,8 +201,8 @@ void appendTableValues(std::string& out, const CTLDoc& doc, int i, const std::st
             break;
         if (!tbl3dValuesFit(d)) {
             // Counts that claim more than the data holds are not walked.
-            out += indent + "(" + std::to_string(shape->groups) + " x " + std::to_string(shape->values) +
-                   " values do not fit in " + std::to_string(d.size()) + " bytes)\n";
+            out += indent + "(" + std::to_string(shape->groups) + " x " + std::to_string(shape->values)
+                    + " values do not fit in " + std::to_string(d.size()) + " bytes)\n";
             break;
         }
         // No groups: no cells, however many rows the count claims.

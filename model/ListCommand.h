@@ -15,7 +15,7 @@ bool isHeadlessCommand(const std::vector<std::string>& args);
 struct StartCommand {
     enum class Kind { Headless, Window, Unregister, Usage };
     Kind kind = Kind::Window;
-    std::string error;  // Usage: what is wrong, for "tarlo: %s"
+    std::string error; // Usage: what is wrong, for "tarlo: %s"
 };
 // Headless: --list, --help, --version (runListCommand). Window: no argument,
 // one file, or the print forms "/p FILE", "/pt FILE ..." (also with '-').

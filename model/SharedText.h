@@ -5,10 +5,10 @@
 // Reads like a const std::string; assigning a new text gives this entry its
 // own copy and leaves the others alone.
 #include <cstddef>
-#include <utility>
 #include <ostream>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace model {
 
@@ -61,11 +61,13 @@ private:
     }
     void retain() const
     {
-        if (node_) ++node_->refs;
+        if (node_)
+            ++node_->refs;
     }
     void release()
     {
-        if (node_ && --node_->refs == 0) delete node_;
+        if (node_ && --node_->refs == 0)
+            delete node_;
         node_ = nullptr;
     }
     Node* node_ = nullptr;

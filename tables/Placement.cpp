@@ -90,10 +90,10 @@ QRect fitOuterRect(const QRect& outer, const QMargins& frame, const QRect& avail
 {
     const int fw = frame.left() + frame.right(), fh = frame.top() + frame.bottom();
     // 64-bit: the outer rectangle may come from stored values.
-    long long w = std::max<long long>(std::min<long long>(outer.width(), available.width()) - fw,
-                                      std::max(minClient.width(), 1));
-    long long h = std::max<long long>(std::min<long long>(outer.height(), available.height()) - fh,
-                                      std::max(minClient.height(), 1));
+    long long w = std::max<long long>(
+            std::min<long long>(outer.width(), available.width()) - fw, std::max(minClient.width(), 1));
+    long long h = std::max<long long>(
+            std::min<long long>(outer.height(), available.height()) - fh, std::max(minClient.height(), 1));
     long long x = outer.x(), y = outer.y();
     const long long right = (long long)available.x() + available.width();
     const long long bottom = (long long)available.y() + available.height();
@@ -163,7 +163,8 @@ protected:
                 }
                 break;
             }
-            default: break;
+            default:
+                break;
             }
         }
         return QObject::eventFilter(watched, e);
@@ -186,7 +187,8 @@ private:
 
 void placeOuter(QWidget* w, const QRect& outer)
 {
-    auto* placer = dynamic_cast<OuterPlacer*>(w->findChild<QObject*>(OuterPlacer::name(), Qt::FindDirectChildrenOnly));
+    auto* placer = dynamic_cast<OuterPlacer*>(
+            w->findChild<QObject*>(OuterPlacer::name(), Qt::FindDirectChildrenOnly));
     if (!placer)
         placer = new OuterPlacer(w);
     placer->place(outer);

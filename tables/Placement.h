@@ -37,7 +37,7 @@ void writePlacement(const QString& section, const Edges& e);
 // rectangle), at least minClient in size. A window that cannot fit keeps its
 // left and top edges (title bar) on the area.
 QRect fitOuterRect(const QRect& outer, const QMargins& frame, const QRect& available,
-                   const QSize& minClient = QSize(1, 1));
+        const QSize& minClient = QSize(1, 1));
 
 // The frame a window manager put around the top-level window w (zero before
 // the window is shown, or on a platform without frames).

@@ -82,7 +82,8 @@ CommandLine parseCommandLine(const std::vector<std::string>& args)
     }
     if (verb == "dump") cl.mode = CommandLine::Mode::Dump;
     else if (verb == "update") cl.mode = CommandLine::Mode::Update;
-    else if (verb == "diff") cl.mode = CommandLine::Mode::Diff;
+    else if (verb == "diff")
+        cl.mode = CommandLine::Mode::Diff;
     else return usage("unknown command '" + verb + "'");
 
     const bool dump = cl.mode == CommandLine::Mode::Dump;
@@ -166,7 +167,8 @@ int runCommandLine(const CommandLine& cl, std::ostream& out, std::ostream& err)
     case Mode::Dialog: err << "patchwise: this build has no dialog\n" << usageText(); return 2;
     case Mode::Dump:
     case Mode::Update:
-    case Mode::Diff: break;
+    case Mode::Diff:
+        break;
     }
     const std::string definitions = cl.definitions ? *cl.definitions : locateDefinitionFile();
     std::string error;
@@ -174,8 +176,8 @@ int runCommandLine(const CommandLine& cl, std::ostream& out, std::ostream& err)
     if (cl.mode == Mode::Diff)
         return runDiff(cl.air, cl.newAir, definitions, cl.diffScript, processDefinitions(), out, err);
     if (cl.mode == Mode::Dump) {
-        status = writeDump(cl.air, cl.output.empty() ? defaultDumpPath(cl.air) : cl.output, definitions, cl.full,
-                           processDefinitions(), &error, &out);
+        status = writeDump(cl.air, cl.output.empty() ? defaultDumpPath(cl.air) : cl.output, definitions,
+                cl.full, processDefinitions(), &error, &out);
     } else {
         UpdateOptions options;
         if (!cl.log.empty()) options.logPath = cl.log;

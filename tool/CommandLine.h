@@ -13,15 +13,15 @@ struct CommandLine {
     enum class Mode { Dialog, Dump, Update, Diff, Help, Version, Usage };
     Mode mode = Mode::Dialog;
     bool full = false;
-    bool dryRun = false;       // update: log to standard output, write nothing
-    bool strict = false;       // update: a line it cannot carry out fails the update
-    bool diffScript = false;   // diff: write an update script
+    bool dryRun = false; // update: log to standard output, write nothing
+    bool strict = false; // update: a line it cannot carry out fails the update
+    bool diffScript = false; // diff: write an update script
     std::optional<std::string> definitions;
-    std::string air;           // diff: the old file
-    std::string newAir;        // diff: the new file
-    std::string output;  // dump file; empty: the default beside the AIR file; "-": standard output
+    std::string air; // diff: the old file
+    std::string newAir; // diff: the new file
+    std::string output; // dump file; empty: the default beside the AIR file; "-": standard output
     std::string script;
-    std::string log;     // empty: amod_log.txt in the current directory; "-": standard output
+    std::string log; // empty: amod_log.txt in the current directory; "-": standard output
     std::string error;   // for Mode::Usage
 };
 

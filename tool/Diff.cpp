@@ -32,16 +32,16 @@ using ByteView = std::span<const std::uint8_t>;
 struct Rec {
     std::uint32_t id = 0;
     std::size_t header = 0;
-    std::size_t occurrence = 0;  // 0 for the first record with this id
+    std::size_t occurrence = 0; // 0 for the first record with this id
     ByteView data;
 };
 
 struct Parsed {
     std::vector<Rec> recs;
-    std::optional<Rec> cut;     // kept apart unless parse() was asked to list it
-    std::uint32_t cutLength = 0;  // its stored length
+    std::optional<Rec> cut; // kept apart unless parse() was asked to list it
+    std::uint32_t cutLength = 0; // its stored length
     ByteView trailer;
-    std::unordered_map<std::uint32_t, std::vector<std::size_t>> byId;  // record indexes per id, in order
+    std::unordered_map<std::uint32_t, std::vector<std::size_t>> byId; // record indexes per id, in order
 };
 
 Parsed parse(ByteView file, bool cutAmongRecords)
@@ -52,7 +52,8 @@ Parsed parse(ByteView file, bool cutAmongRecords)
         end = r.data + r.present;
         if (r.present < r.length && !cutAmongRecords) {
             auto it = p.byId.find(r.id);
-            p.cut = Rec{r.id, r.header, it == p.byId.end() ? 0 : it->second.size(), file.subspan(r.data, r.present)};
+            p.cut = Rec{r.id, r.header, it == p.byId.end() ? 0 : it->second.size(),
+                    file.subspan(r.data, r.present)};
             p.cutLength = r.length;
             return false;
         }
@@ -65,7 +66,10 @@ Parsed parse(ByteView file, bool cutAmongRecords)
     return p;
 }
 
-std::int16_t i16(ByteView d, std::size_t at) { return static_cast<std::int16_t>(std::uint16_t(d[at] | d[at + 1] << 8)); }
+std::int16_t i16(ByteView d, std::size_t at)
+{
+    return static_cast<std::int16_t>(std::uint16_t(d[at] | d[at + 1] << 8));
+}
 std::int32_t i32(ByteView d, std::size_t at) { return static_cast<std::int32_t>(loadU32(d.data() + at)); }
 double f64(ByteView d, std::size_t at)
 {
@@ -104,7 +108,8 @@ std::optional<double> readReal(const std::string& s)
 bool isTableForm(RecordClass cls, ByteView d)
 {
     switch (cls) {
-    case RecordClass::Int16List: return d.size() % 2 == 0;
+    case RecordClass::Int16List:
+        return d.size() % 2 == 0;
     case RecordClass::PointTable: {
         if (d.size() < 4 || i32(d, 0) < 0) return false;
         return d.size() == 4 + 16 * std::uint64_t(i32(d, 0));
@@ -113,7 +118,8 @@ bool isTableForm(RecordClass cls, ByteView d)
         if (d.size() < 8 || i32(d, 0) < 0 || i32(d, 4) < 0) return false;
         return d.size() == 8 + 8 * std::uint64_t(i32(d, 0)) * std::uint64_t(i32(d, 4));
     }
-    case RecordClass::Unclassified: break;
+    case RecordClass::Unclassified:
+        break;
     }
     return false;
 }
@@ -156,21 +162,33 @@ std::optional<std::string> fieldValueText(ToolType type, ByteView d, std::uint32
     std::size_t width = static_cast<std::size_t>(typeRow(type).width);
     if (width == 0 || offset > d.size() || d.size() - offset < width) return std::nullopt;
     switch (type) {
-    case ToolType::Int8: return dec(static_cast<std::int8_t>(d[offset]));
-    case ToolType::Int16: return dec(i16(d, offset));
+    case ToolType::Int8:
+        return dec(static_cast<std::int8_t>(d[offset]));
+    case ToolType::Int16:
+        return dec(i16(d, offset));
     case ToolType::Bool:
     case ToolType::Int32:
-    case ToolType::Thrust: return dec(i32(d, offset));
-    case ToolType::Double: return fixed6(f64(d, offset));
-    case ToolType::Pct16: return fixed6(i16(d, offset) / 16384.0);
-    case ToolType::Ang16: return fixed6(i16(d, offset) / 182.0);
-    case ToolType::Aspd: return fixed6(i32(d, offset) / 128.0);
-    case ToolType::Prpm: return fixed6(i16(d, offset) * 3000.0 / 6400.0);
-    case ToolType::Mach: return fixed6(i16(d, offset) / 20480.0);
-    case ToolType::Fwgt: return fixed6(i16(d, offset) / 256.0);
-    case ToolType::M256: return fixed6(i16(d, offset) / 6.5025);
+    case ToolType::Thrust:
+        return dec(i32(d, offset));
+    case ToolType::Double:
+        return fixed6(f64(d, offset));
+    case ToolType::Pct16:
+        return fixed6(i16(d, offset) / 16384.0);
+    case ToolType::Ang16:
+        return fixed6(i16(d, offset) / 182.0);
+    case ToolType::Aspd:
+        return fixed6(i32(d, offset) / 128.0);
+    case ToolType::Prpm:
+        return fixed6(i16(d, offset) * 3000.0 / 6400.0);
+    case ToolType::Mach:
+        return fixed6(i16(d, offset) / 20480.0);
+    case ToolType::Fwgt:
+        return fixed6(i16(d, offset) / 256.0);
+    case ToolType::M256:
+        return fixed6(i16(d, offset) / 6.5025);
     case ToolType::None:
-    case ToolType::Text: break;
+    case ToolType::Text:
+        break;
     }
     return std::nullopt;
 }
@@ -185,13 +203,20 @@ std::string printable(std::string_view s)
     std::string out;
     for (char c : s) {
         auto u = static_cast<unsigned char>(c);
-        if (c == '\n') out += "\\n";
-        else if (c == '\r') out += "\\r";
-        else if (c == '\t') out += "\\t";
-        else if (c == '\\') out += "\\\\";
-        else if (c == '"') out += "\\\"";
-        else if (u < 0x20 || u == 0x7F) out += "\\x" + hex(u, 2);
-        else out += c;
+        if (c == '\n')
+            out += "\\n";
+        else if (c == '\r')
+            out += "\\r";
+        else if (c == '\t')
+            out += "\\t";
+        else if (c == '\\')
+            out += "\\\\";
+        else if (c == '"')
+            out += "\\\"";
+        else if (u < 0x20 || u == 0x7F)
+            out += "\\x" + hex(u, 2);
+        else
+            out += c;
     }
     return out;
 }
@@ -225,7 +250,7 @@ public:
 
         Parsed o = parse(oldB, true), n = parse(newB, true);
         std::vector<bool> newMatched(n.recs.size(), false);
-        std::vector<std::size_t> matchedNewOrder;  // old indexes in the new file's order
+        std::vector<std::size_t> matchedNewOrder; // old indexes in the new file's order
         for (std::size_t i = 0; i < o.recs.size(); ++i) {
             const Rec& a = o.recs[i];
             auto it = n.byId.find(a.id);
@@ -305,11 +330,12 @@ private:
                 continue;
             }
             std::size_t j = i;
-            while (j < len && differs(j) && (i < std::min(a.size(), b.size())) == (j < std::min(a.size(), b.size())))
+            while (j < len && differs(j)
+                    && (i < std::min(a.size(), b.size())) == (j < std::min(a.size(), b.size())))
                 ++j;
             std::string where = j - i == 1 ? "  byte 0x" + hex(static_cast<std::uint32_t>(i))
-                                           : "  bytes 0x" + hex(static_cast<std::uint32_t>(i)) + "-0x" +
-                                                 hex(static_cast<std::uint32_t>(j - 1));
+                                           : "  bytes 0x" + hex(static_cast<std::uint32_t>(i)) + "-0x"
+                            + hex(static_cast<std::uint32_t>(j - 1));
             out_ += where + ": " + hexBytes(a, i, j) + " -> " + hexBytes(b, i, j) + "\n";
             i = j;
         }
@@ -332,7 +358,7 @@ private:
             auto va = fieldValueText(f.type, a.data, f.offset), vb = fieldValueText(f.type, b.data, f.offset);
             if (!va || !vb) continue;
             std::size_t width = f.type == ToolType::Text ? std::max(va->size(), vb->size()) + 1
-                                                          : static_cast<std::size_t>(typeRow(f.type).width);
+                                                         : static_cast<std::size_t>(typeRow(f.type).width);
             bool changed = false;
             for (std::size_t i = f.offset; i < f.offset + width && i < covered.size(); ++i) {
                 bool d = i >= a.data.size() || i >= b.data.size() || a.data[i] != b.data[i];
@@ -341,11 +367,11 @@ private:
             if (!changed) continue;
             for (std::size_t i = f.offset; i < f.offset + width && i < covered.size(); ++i) covered[i] = true;
             if (f.type == ToolType::Text)
-                out_ += "  " + f.name + " (TEXT at 0x" + hex(f.offset) + "): \"" + printable(*va) + "\" -> \"" +
-                        printable(*vb) + "\"\n";
+                out_ += "  " + f.name + " (TEXT at 0x" + hex(f.offset) + "): \"" + printable(*va) + "\" -> \""
+                        + printable(*vb) + "\"\n";
             else
-                out_ += "  " + f.name + " (" + typeRow(f.type).label + " at 0x" + hex(f.offset) + "): " + *va +
-                        " -> " + *vb + "\n";
+                out_ += "  " + f.name + " (" + typeRow(f.type).label + " at 0x" + hex(f.offset) + "): " + *va
+                        + " -> " + *vb + "\n";
         }
         byteRanges(a.data, b.data, &covered);
     }
@@ -360,8 +386,8 @@ private:
             for (std::size_t i = 0; i < std::max(na, nb); ++i) {
                 bool pa = i < na, pb = i < nb;
                 if (pa && pb && i16(a, 2 * i) == i16(b, 2 * i)) continue;
-                out_ += "  value[" + dec(i) + "]: " + value(pa, pa ? dec(i16(a, 2 * i)) : "") + " -> " +
-                        value(pb, pb ? dec(i16(b, 2 * i)) : "") + "\n";
+                out_ += "  value[" + dec(i) + "]: " + value(pa, pa ? dec(i16(a, 2 * i)) : "") + " -> "
+                        + value(pb, pb ? dec(i16(b, 2 * i)) : "") + "\n";
             }
             break;
         }
@@ -373,10 +399,12 @@ private:
             };
             for (std::size_t i = 0; i < std::max(na, nb); ++i) {
                 bool pa = i < na, pb = i < nb;
-                if (pa && pb && std::equal(a.begin() + 4 + 16 * i, a.begin() + 20 + 16 * i, b.begin() + 4 + 16 * i))
+                if (pa && pb
+                        && std::equal(
+                                a.begin() + 4 + 16 * i, a.begin() + 20 + 16 * i, b.begin() + 4 + 16 * i))
                     continue;
-                out_ += "  point[" + dec(i) + "]: " + value(pa, pa ? pt(a, i) : "") + " -> " +
-                        value(pb, pb ? pt(b, i) : "") + "\n";
+                out_ += "  point[" + dec(i) + "]: " + value(pa, pa ? pt(a, i) : "") + " -> "
+                        + value(pb, pb ? pt(b, i) : "") + "\n";
             }
             break;
         }
@@ -384,20 +412,22 @@ private:
             std::size_t ra = static_cast<std::size_t>(i32(a, 0)), ca = static_cast<std::size_t>(i32(a, 4));
             std::size_t rb = static_cast<std::size_t>(i32(b, 0)), cb = static_cast<std::size_t>(i32(b, 4));
             if (ra != rb || ca != cb)
-                out_ += "  columns: " + dec(ca) + "  rows: " + dec(ra) + " -> columns: " + dec(cb) + "  rows: " +
-                        dec(rb) + "\n";
+                out_ += "  columns: " + dec(ca) + "  rows: " + dec(ra) + " -> columns: " + dec(cb)
+                        + "  rows: " + dec(rb) + "\n";
             for (std::size_t r = 0; r < std::max(ra, rb); ++r)
                 for (std::size_t c = 0; c < std::max(ca, cb); ++c) {
                     bool pa = r < ra && c < ca, pb = r < rb && c < cb;
                     if (!pa && !pb) continue;
                     std::size_t ia = 8 + 8 * (r * ca + c), ib = 8 + 8 * (r * cb + c);
                     if (pa && pb && std::equal(a.begin() + ia, a.begin() + ia + 8, b.begin() + ib)) continue;
-                    out_ += "  cell[" + dec(r) + "][" + dec(c) + "]: " + value(pa, pa ? fixed6(f64(a, ia)) : "") +
-                            " -> " + value(pb, pb ? fixed6(f64(b, ib)) : "") + "\n";
+                    out_ += "  cell[" + dec(r) + "][" + dec(c)
+                            + "]: " + value(pa, pa ? fixed6(f64(a, ia)) : "") + " -> "
+                            + value(pb, pb ? fixed6(f64(b, ib)) : "") + "\n";
                 }
             break;
         }
-        case RecordClass::Unclassified: break;
+        case RecordClass::Unclassified:
+            break;
         }
     }
 
@@ -431,7 +461,8 @@ public:
         result.different = true;
         Parsed o = parse(oldFile, false), n = parse(newFile, false);
         if (!std::equal(o.trailer.begin(), o.trailer.end(), n.trailer.begin(), n.trailer.end()))
-            cannot("bytes after the last record (" + dec(n.trailer.size()) + " of them; no command reaches them)");
+            cannot("bytes after the last record (" + dec(n.trailer.size())
+                    + " of them; no command reaches them)");
 
         // Each new record whose id occurs no more often than in the old file
         // is one of the old ones: the k-th of b new records with an id is the
@@ -465,8 +496,10 @@ public:
         std::size_t lastAdded = none;
         std::unordered_map<std::uint32_t, std::size_t> keptCount;
         for (std::size_t j = 0; j < n.recs.size(); ++j) {
-            if (isKept[j]) ++keptCount[n.recs[j].id];
-            else lastAdded = j;
+            if (isKept[j])
+                ++keptCount[n.recs[j].id];
+            else
+                lastAdded = j;
         }
 
         newFirst404_ = firstIndex(n, kStampRecord);
@@ -491,8 +524,8 @@ public:
                 Bytes cur(source.data.begin(), source.data.end());
                 change(target.id, cur, target.data, mask, false, true);
             } else if (!equalMasked(source.data, target.data, mask)) {
-                cannot("a change to record " + hex(target.id, 4) + " number " + dec(target.occurrence + 1) +
-                       " with this id (commands reach the first one only)");
+                cannot("a change to record " + hex(target.id, 4) + " number " + dec(target.occurrence + 1)
+                        + " with this id (commands reach the first one only)");
             }
         }
         changeCutRecord(o, n, keptCount);
@@ -501,8 +534,8 @@ public:
             if (isKept[j]) continue;
             const Rec& target = n.recs[j];
             if (n.byId[target.id].size() != 1 || appended[target.id] || keptCount.count(target.id)) {
-                cannot("record " + hex(target.id, 4) + " at position " + dec(j + 1) +
-                       " (another record order, or a second record with this id after the others)");
+                cannot("record " + hex(target.id, 4) + " at position " + dec(j + 1)
+                        + " (another record order, or a second record with this id after the others)");
                 continue;
             }
             appended[target.id] = true;
@@ -521,7 +554,8 @@ private:
     // A last record cut off by the end of the file stays last (new records
     // go before it); field lines reach its bytes when it is the first
     // record with its id.
-    void changeCutRecord(const Parsed& o, const Parsed& n, const std::unordered_map<std::uint32_t, std::size_t>& kept)
+    void changeCutRecord(
+            const Parsed& o, const Parsed& n, const std::unordered_map<std::uint32_t, std::size_t>& kept)
     {
         if (!o.cut && !n.cut) return;
         if (o.cut && !n.cut && !kept.count(o.cut->id)) {
@@ -529,8 +563,8 @@ private:
             out_ += "delete " + hex(o.cut->id) + "\n";
             return;
         }
-        if (o.cut && n.cut && o.cut->id == n.cut->id && o.cutLength == n.cutLength &&
-            o.cut->data.size() == n.cut->data.size()) {
+        if (o.cut && n.cut && o.cut->id == n.cut->id && o.cutLength == n.cutLength
+                && o.cut->data.size() == n.cut->data.size()) {
             const Rec& t = *n.cut;
             if (std::equal(o.cut->data.begin(), o.cut->data.end(), t.data.begin())) return;
             std::string scratch;
@@ -570,7 +604,8 @@ private:
         if (newIndex == newFirst404_)
             for (std::size_t k = 0; k < kStampSlots && stampSlot(k) < length; ++k) mask[stampSlot(k)] = true;
         if (newIndex == newFirst1199_ && revisionLine_)
-            for (std::size_t k = 0; k <= revisionSlots_ && revisionSlot(k) < length; ++k) mask[revisionSlot(k)] = true;
+            for (std::size_t k = 0; k <= revisionSlots_ && revisionSlot(k) < length; ++k)
+                mask[revisionSlot(k)] = true;
         return mask;
     }
 
@@ -610,7 +645,7 @@ private:
     // mayEndScript: the line may be the script's last (the record is
     // changed in place, or is the last one added).
     void change(std::uint32_t id, Bytes& cur, ByteView target, const std::vector<bool>& mask, bool absent,
-                bool mayEndScript)
+            bool mayEndScript)
     {
         if (!absent && equalMasked(cur, target, mask)) return;
         std::string scratch;
@@ -644,17 +679,19 @@ private:
             fixBytes(id, cur, target, mask, size);
             return;
         }
-        cannot("record " + hex(id, 4) + ": " + (absent ? std::string("a new record") : "data") + " of " +
-               dec(target.size()) + " bytes" + (absent ? "" : " in place of " + dec(cur.size())));
+        cannot("record " + hex(id, 4) + ": " + (absent ? std::string("a new record") : "data") + " of "
+                + dec(target.size()) + " bytes" + (absent ? "" : " in place of " + dec(cur.size())));
     }
 
     // Field lines for what still differs, when they can run without growing the record.
-    void fixBytes(std::uint32_t id, Bytes& cur, ByteView target, const std::vector<bool>& mask, std::uint32_t size)
+    void fixBytes(
+            std::uint32_t id, Bytes& cur, ByteView target, const std::vector<bool>& mask, std::uint32_t size)
     {
         if (equalMasked(cur, target, mask)) return;
         if (size > cur.size()) {
-            cannot("record " + hex(id, 4) + ": bytes that a field line would reach only by growing the record to " +
-                   dec(size) + " bytes");
+            cannot("record " + hex(id, 4)
+                    + ": bytes that a field line would reach only by growing the record to " + dec(size)
+                    + " bytes");
             return;
         }
         fieldLines(id, cur, target, mask, false);
@@ -663,7 +700,8 @@ private:
     // Typed lines for the defined fields that changed, then "int8" lines for
     // the bytes that still differ. `atLeastOne`: a line is needed even when
     // nothing differs (it makes the update grow or add the record).
-    void fieldLines(std::uint32_t id, Bytes& cur, ByteView target, const std::vector<bool>& mask, bool atLeastOne)
+    void fieldLines(
+            std::uint32_t id, Bytes& cur, ByteView target, const std::vector<bool>& mask, bool atLeastOne)
     {
         bool any = false;
         RecordLookup lookup = defs_.lookupRecord(id);
@@ -672,34 +710,40 @@ private:
             const std::size_t width = static_cast<std::size_t>(typeRow(f.type).width);
             if (width == 0 || f.offset > target.size() || target.size() - f.offset < width) continue;
             bool differs = false;
-            for (std::size_t i = f.offset; i < f.offset + width; ++i) differs = differs || (!mask[i] && cur[i] != target[i]);
+            for (std::size_t i = f.offset; i < f.offset + width; ++i)
+                differs = differs || (!mask[i] && cur[i] != target[i]);
             if (!differs) continue;
             auto value = typedValue(f.type, target.subspan(f.offset, width));
             if (!value) continue;
-            out_ += "field " + hex(id) + " " + hex(f.offset) + " " + typeRow(f.type).name + " " + *value + "\n";
+            out_ += "field " + hex(id) + " " + hex(f.offset) + " " + typeRow(f.type).name + " " + *value
+                    + "\n";
             std::copy(target.begin() + f.offset, target.begin() + f.offset + width, cur.begin() + f.offset);
             any = true;
         }
         for (std::size_t i = 0; i < target.size(); ++i) {
             if (mask[i] || cur[i] == target[i]) continue;
-            out_ += "field " + hex(id) + " " + hex(static_cast<std::uint32_t>(i)) + " int8 " +
-                    dec(static_cast<std::int8_t>(target[i])) + "\n";
+            out_ += "field " + hex(id) + " " + hex(static_cast<std::uint32_t>(i)) + " int8 "
+                    + dec(static_cast<std::int8_t>(target[i])) + "\n";
             cur[i] = target[i];
             any = true;
         }
         if (!any && atLeastOne && !target.empty())
-            out_ += "field " + hex(id) + " 0 int8 " + dec(static_cast<std::int8_t>(mask[0] ? cur[0] : target[0])) + "\n";
+            out_ += "field " + hex(id) + " 0 int8 "
+                    + dec(static_cast<std::int8_t>(mask[0] ? cur[0] : target[0])) + "\n";
     }
 
     // A value text that the update stores as exactly these bytes.
     static std::optional<std::string> typedValue(ToolType type, ByteView bytes)
     {
         switch (type) {
-        case ToolType::Int8: return dec(static_cast<std::int8_t>(bytes[0]));
-        case ToolType::Int16: return dec(i16(bytes, 0));
+        case ToolType::Int8:
+            return dec(static_cast<std::int8_t>(bytes[0]));
+        case ToolType::Int16:
+            return dec(i16(bytes, 0));
         case ToolType::Bool:
         case ToolType::Int32:
-        case ToolType::Thrust: return dec(i32(bytes, 0));
+        case ToolType::Thrust:
+            return dec(i32(bytes, 0));
         case ToolType::Double: {
             double v = f64(bytes, 0);
             std::string s = g17(v);
@@ -708,8 +752,10 @@ private:
             return std::nullopt;
         }
         case ToolType::None:
-        case ToolType::Text: return std::nullopt;
-        default: break;
+        case ToolType::Text:
+            return std::nullopt;
+        default:
+            break;
         }
         // Scaled types: the update truncates value × scale; the first text
         // that gives back the stored integer wins, the dump's own first.
@@ -717,14 +763,29 @@ private:
         const std::int32_t stored = width == 4 ? i32(bytes, 0) : i16(bytes, 0);
         double scale = 1;
         switch (type) {
-        case ToolType::Pct16: scale = 16384.0; break;
-        case ToolType::Ang16: scale = 182.0; break;
-        case ToolType::Aspd: scale = 128.0; break;
-        case ToolType::Prpm: scale = 6400.0 / 3000.0; break;
-        case ToolType::Mach: scale = 20480.0; break;
-        case ToolType::Fwgt: scale = 256.0; break;
-        case ToolType::M256: scale = 6.5025; break;
-        default: break;
+        case ToolType::Pct16:
+            scale = 16384.0;
+            break;
+        case ToolType::Ang16:
+            scale = 182.0;
+            break;
+        case ToolType::Aspd:
+            scale = 128.0;
+            break;
+        case ToolType::Prpm:
+            scale = 6400.0 / 3000.0;
+            break;
+        case ToolType::Mach:
+            scale = 20480.0;
+            break;
+        case ToolType::Fwgt:
+            scale = 256.0;
+            break;
+        case ToolType::M256:
+            scale = 6.5025;
+            break;
+        default:
+            break;
         }
         const double exact = type == ToolType::Prpm ? stored * 3000.0 / 6400.0 : stored / scale;
         const double nudged = (stored + (stored < 0 ? -0.5 : 0.5)) / scale;
@@ -732,7 +793,8 @@ private:
             auto v = readReal(s);
             if (!v) continue;
             const auto bits = static_cast<std::uint32_t>(scaledFieldValue(type, *v));
-            const auto want = width == 4 ? static_cast<std::uint32_t>(stored) : static_cast<std::uint32_t>(stored) & 0xFFFFu;
+            const auto want = width == 4 ? static_cast<std::uint32_t>(stored)
+                                         : static_cast<std::uint32_t>(stored) & 0xFFFFu;
             if ((width == 4 ? bits : bits & 0xFFFFu) == want) return s;
         }
         return std::nullopt;
@@ -783,7 +845,8 @@ private:
             }
             break;
         }
-        case RecordClass::Unclassified: break;
+        case RecordClass::Unclassified:
+            break;
         }
         out_ += "\n";
     }
@@ -813,7 +876,8 @@ private:
                 continue;
             }
             char c = static_cast<char>(t[i]);
-            bool fits = c != '\0' && c != '\r' && c != '\n' && c != '|' && !(chars.empty() && text::isSpace(c));
+            bool fits =
+                    c != '\0' && c != '\r' && c != '\n' && c != '|' && !(chars.empty() && text::isSpace(c));
             if (ascii) fits = fits && t[i] >= 0x20 && t[i] < 0x7F;
             if (!fits) c = '.';
             chars += c;
@@ -843,7 +907,8 @@ private:
                 ++i;
                 continue;
             }
-            if (c == '\0' || c == '\r' || c == '\n' || c == '|' || (chars.empty() && text::isSpace(c))) return false;
+            if (c == '\0' || c == '\r' || c == '\n' || c == '|' || (chars.empty() && text::isSpace(c)))
+                return false;
             chars += c;
         }
         std::string line = "text " + hex(id) + " " + chars;
@@ -873,11 +938,11 @@ private:
             cannot("the update stamp of record 0404 (the update writes its own)");
             return;
         }
-        if (!notes_.empty()) return;  // already explained
+        if (!notes_.empty()) return; // already explained
         std::size_t at = 0;
         while (at < a.size() && at < b.size() && a[at] == b[at]) ++at;
-        cannot("the new file as a whole: the script gives other bytes from offset 0x" +
-               hex(static_cast<std::uint32_t>(at)));
+        cannot("the new file as a whole: the script gives other bytes from offset 0x"
+                + hex(static_cast<std::uint32_t>(at)));
     }
 
     ToolDefinitions& defs_;
@@ -888,13 +953,14 @@ private:
     std::size_t newFirst404_ = static_cast<std::size_t>(-1);
     std::size_t newFirst1199_ = static_cast<std::size_t>(-1);
     std::optional<std::string> revisionLine_;
-    std::string last_;  // the line that ends the script, without a line break
+    std::string last_; // the line that ends the script, without a line break
     std::size_t revisionSlots_ = 0;
 };
 
 } // namespace
 
-DiffResult diffListing(ByteView oldFile, ByteView newFile, const std::string& definitionPath, ToolDefinitions& defs)
+DiffResult diffListing(
+        ByteView oldFile, ByteView newFile, const std::string& definitionPath, ToolDefinitions& defs)
 {
     std::string scratch;
     defs.loadDefinitions(definitionPath, scratch);
@@ -905,7 +971,8 @@ DiffResult diffListing(ByteView oldFile, ByteView newFile, const std::string& de
     return r;
 }
 
-DiffResult diffScript(ByteView oldFile, ByteView newFile, const std::string& definitionPath, ToolDefinitions& defs)
+DiffResult diffScript(
+        ByteView oldFile, ByteView newFile, const std::string& definitionPath, ToolDefinitions& defs)
 {
     std::string scratch;
     defs.loadDefinitions(definitionPath, scratch);
@@ -915,8 +982,8 @@ DiffResult diffScript(ByteView oldFile, ByteView newFile, const std::string& def
     return ScriptWriter(defs, definitionPath).run(oldFile, newFile, false);
 }
 
-int runDiff(const std::string& oldPath, const std::string& newPath, const std::string& definitionPath, bool script,
-            ToolDefinitions& defs, std::ostream& out, std::ostream& err)
+int runDiff(const std::string& oldPath, const std::string& newPath, const std::string& definitionPath,
+        bool script, ToolDefinitions& defs, std::ostream& out, std::ostream& err)
 {
     namespace fio = model::fileio;
     Bytes a, b;

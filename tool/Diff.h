@@ -13,25 +13,25 @@ namespace patchwise {
 
 struct DiffResult {
     bool different = false;
-    std::string text;                   // the listing or the script; empty when the files are the same
-    std::vector<std::string> warnings;  // what the script cannot express, one sentence each
+    std::string text; // the listing or the script; empty when the files are the same
+    std::vector<std::string> warnings; // what the script cannot express, one sentence each
 };
 
 // Records are matched by id and occurrence: the k-th record with an id in the
 // old file against the k-th in the new one. The stamp slots of record 0x404
 // are not compared (every update rewrites them).
 DiffResult diffListing(std::span<const std::uint8_t> oldFile, std::span<const std::uint8_t> newFile,
-                       const std::string& definitionPath, ToolDefinitions& defs);
+        const std::string& definitionPath, ToolDefinitions& defs);
 
 // An update script that, applied to the old file, gives the new one byte for
 // byte (stamp included, when the update runs at the time the new file was
 // stamped). What the script language cannot say becomes a line
 // "; cannot express: ..." and a warning.
 DiffResult diffScript(std::span<const std::uint8_t> oldFile, std::span<const std::uint8_t> newFile,
-                      const std::string& definitionPath, ToolDefinitions& defs);
+        const std::string& definitionPath, ToolDefinitions& defs);
 
 // The "diff" command: 0 the same, 1 different, 2 trouble (as diff(1)).
 int runDiff(const std::string& oldPath, const std::string& newPath, const std::string& definitionPath,
-            bool script, ToolDefinitions& defs, std::ostream& out, std::ostream& err);
+        bool script, ToolDefinitions& defs, std::ostream& out, std::ostream& err);
 
 } // namespace patchwise

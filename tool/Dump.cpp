@@ -118,7 +118,7 @@ void appendHexListing(std::string& out, std::span<const std::uint8_t> data, std:
 
 // Bytes the field consumed, for the size check.
 std::uint64_t appendFieldLine(std::string& out, std::uint32_t id, std::uint32_t offset, ToolType type,
-                              std::span<const std::uint8_t> data, std::string_view name)
+        std::span<const std::uint8_t> data, std::string_view name)
 {
     const ToolTypeRow& row = typeRow(type);
     if (type == ToolType::Text) {
@@ -157,7 +157,7 @@ std::uint64_t appendFieldLine(std::string& out, std::uint32_t id, std::uint32_t 
 }
 
 bool appendDefinitionListing(std::string& out, const ToolDefinitions& defs, const RecordSpan& rec,
-                             std::span<const std::uint8_t> data, const RecordLookupView& lookup)
+        std::span<const std::uint8_t> data, const RecordLookupView& lookup)
 {
     if (lookup.type) {
         appendFieldLine(out, rec.id, 0, *lookup.type, data, lookup.name);
@@ -175,8 +175,8 @@ bool appendDefinitionListing(std::string& out, const ToolDefinitions& defs, cons
 
 } // namespace
 
-bool dumpTo(std::span<const std::uint8_t> file, const std::string& definitionPath, bool full, ToolDefinitions& defs,
-            const DumpSink& sink)
+bool dumpTo(std::span<const std::uint8_t> file, const std::string& definitionPath, bool full,
+        ToolDefinitions& defs, const DumpSink& sink)
 {
     // The listing is built a few records at a time and handed on, so no
     // text of the whole listing is ever held.
@@ -218,7 +218,7 @@ bool dumpTo(std::span<const std::uint8_t> file, const std::string& definitionPat
 }
 
 std::string dumpText(std::span<const std::uint8_t> file, const std::string& definitionPath, bool full,
-                     ToolDefinitions& defs)
+        ToolDefinitions& defs)
 {
     std::string text;
     dumpTo(file, definitionPath, full, defs, [&text](std::string_view piece) {
@@ -228,8 +228,8 @@ std::string dumpText(std::span<const std::uint8_t> file, const std::string& defi
     return text;
 }
 
-int writeDump(const std::string& airPath, const std::string& dumpPath, const std::string& definitionPath, bool full,
-              ToolDefinitions& defs, std::string* error, std::ostream* standardOutput)
+int writeDump(const std::string& airPath, const std::string& dumpPath, const std::string& definitionPath,
+        bool full, ToolDefinitions& defs, std::string* error, std::ostream* standardOutput)
 {
     namespace fio = model::fileio;
     if (!isStandardOutput(dumpPath) && sameFile(airPath, dumpPath)) {

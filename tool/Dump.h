@@ -31,8 +31,8 @@ using DumpSink = std::function<bool(std::string_view)>;
 
 // Writes the dump of the bytes of an AIR file to sink as it goes, in pieces
 // of some tens of kilobytes. False when the sink stopped it.
-bool dumpTo(std::span<const std::uint8_t> file, const std::string& definitionPath, bool full, ToolDefinitions& defs,
-            const DumpSink& sink);
+bool dumpTo(std::span<const std::uint8_t> file, const std::string& definitionPath, bool full,
+        ToolDefinitions& defs, const DumpSink& sink);
 
 // Builds the whole dump text for the bytes of an AIR file.
 std::string dumpText(std::span<const std::uint8_t> file, const std::string& definitionPath, bool full,
@@ -42,8 +42,8 @@ std::string dumpText(std::span<const std::uint8_t> file, const std::string& defi
 // `error`, when given, receives a sentence for the user on failure. A dump
 // path "-" writes to standardOutput (std::cout when null); see writeOutput.
 int writeDump(const std::string& airPath, const std::string& dumpPath, const std::string& definitionPath,
-              bool full, ToolDefinitions& defs, std::string* error = nullptr,
-              std::ostream* standardOutput = nullptr);
+        bool full, ToolDefinitions& defs, std::string* error = nullptr,
+        std::ostream* standardOutput = nullptr);
 inline int writeDump(const std::string& airPath, const std::string& dumpPath, const std::string& definitionPath,
                      bool full)
 {

@@ -50,7 +50,8 @@ fio::Error writeInPlace(const std::string& path, std::span<const std::uint8_t> b
 
 } // namespace
 
-fio::Error writeOutput(const std::string& path, std::span<const std::uint8_t> bytes, std::ostream* standardOutput)
+fio::Error writeOutput(
+        const std::string& path, std::span<const std::uint8_t> bytes, std::ostream* standardOutput)
 {
     if (isStandardOutput(path)) {
         std::ostream& out = standardOutput ? *standardOutput : std::cout;

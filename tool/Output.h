@@ -20,13 +20,13 @@ bool isStandardOutput(const std::string& path);
 bool writesInPlace(const std::string& path);
 
 // standardOutput: the stream "-" stands for (std::cout when null).
-model::fileio::Error writeOutput(const std::string& path, std::span<const std::uint8_t> bytes,
-                                 std::ostream* standardOutput = nullptr);
-inline model::fileio::Error writeOutput(const std::string& path, std::string_view text,
-                                        std::ostream* standardOutput = nullptr)
+model::fileio::Error writeOutput(
+        const std::string& path, std::span<const std::uint8_t> bytes, std::ostream* standardOutput = nullptr);
+inline model::fileio::Error writeOutput(
+        const std::string& path, std::string_view text, std::ostream* standardOutput = nullptr)
 {
-    return writeOutput(path, std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()),
-                       standardOutput);
+    return writeOutput(
+            path, std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()), standardOutput);
 }
 
 } // namespace patchwise

@@ -175,7 +175,8 @@ StampCheck verifyStamp(std::span<const std::uint8_t> file)
     // not change the stamp that is read.
     StampCheck result;
     std::uint32_t mark = 0;
-    if (auto rev = findFirstRecord(file, kRevisionRecord)) mark = hexOrZero(readSlots(file, *rev, kRevisionBase, 0, 8));
+    if (auto rev = findFirstRecord(file, kRevisionRecord))
+        mark = hexOrZero(readSlots(file, *rev, kRevisionBase, 0, 8));
     std::string stamp;
     if (auto st = findFirstRecord(file, kStampRecord)) stamp = readSlots(file, *st, kStampBase, 0, 100);
     std::uint32_t stampCrc = hexOrZero(stamp.substr(0, 8));

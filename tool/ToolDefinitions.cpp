@@ -139,7 +139,7 @@ FieldLineKind readFieldLine(std::string_view line, FieldLine& field)
     field = FieldLine{};
     std::string_view rest = line.substr(eq + 1);
     auto c1 = rest.find(',');
-    if (c1 == std::string_view::npos) return FieldLineKind::Field;  // an empty field line
+    if (c1 == std::string_view::npos) return FieldLineKind::Field; // an empty field line
     field.offset = text::leadingHexDigits(withoutBlanks(rest.substr(0, c1))).value_or(0);
     std::string_view afterType = rest.substr(c1 + 1);
     auto c2 = afterType.find(',');
@@ -157,7 +157,7 @@ void ToolDefinitions::buildIndex()
     // Records: the lines after the first "[records]" up to the next line
     // that begins with '['; the first line whose leading number is the id.
     auto it = std::find_if(lines_.begin(), lines_.end(),
-                           [](const std::string& l) { return equalsIgnoreCase(l, "[records]"); });
+            [](const std::string& l) { return equalsIgnoreCase(l, "[records]"); });
     if (it != lines_.end()) {
         for (++it; it != lines_.end() && !(!it->empty() && (*it)[0] == '['); ++it) {
             auto number = text::scanHex(*it);
@@ -194,8 +194,11 @@ void ToolDefinitions::buildIndex()
             fields_.push_back(std::move(field));
             fieldLine_.push_back(static_cast<std::uint32_t>(i));
             break;
-        case FieldLineKind::EndsSection: ends[i] = true; break;
-        case FieldLineKind::Skipped: break;
+        case FieldLineKind::EndsSection:
+            ends[i] = true;
+            break;
+        case FieldLineKind::Skipped:
+            break;
         }
     }
     fieldsBefore_[n] = static_cast<std::uint32_t>(fields_.size());

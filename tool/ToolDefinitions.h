@@ -91,21 +91,22 @@ private:
 
     struct RecordLine {
         std::optional<ToolType> type;
-        std::uint32_t line = 0;          // into lines_
-        std::uint32_t nameBegin = 0;     // the name's place in that line
+        std::uint32_t line = 0; // into lines_
+        std::uint32_t nameBegin = 0; // the name's place in that line
         std::uint32_t nameLength = 0;
     };
 
     std::vector<std::string> lines_;
     bool loaded_ = false;
     // The index, built once from lines_.
-    std::unordered_map<std::uint32_t, RecordLine> records_;      // the first records line per id
-    std::unordered_map<std::uint32_t, std::uint32_t> sections_;  // id -> line after its first header
-    std::vector<FieldLine> fields_;          // every line that reads as a field line, in file order
-    std::vector<std::uint32_t> fieldLine_;   // the line of each of fields_
-    std::vector<std::uint32_t> fieldsBefore_;  // per line (and one past the end): field lines before it
-    std::vector<std::uint32_t> endFrom_;     // per line (and one past): first line at or after it that ends a section
-    std::unordered_map<std::uint32_t, std::uint32_t> sizes_;  // definedRecordSize, once per id
+    std::unordered_map<std::uint32_t, RecordLine> records_; // the first records line per id
+    std::unordered_map<std::uint32_t, std::uint32_t> sections_; // id -> line after its first header
+    std::vector<FieldLine> fields_; // every line that reads as a field line, in file order
+    std::vector<std::uint32_t> fieldLine_; // the line of each of fields_
+    std::vector<std::uint32_t> fieldsBefore_; // per line (and one past the end): field lines before it
+    std::vector<std::uint32_t>
+            endFrom_; // per line (and one past): first line at or after it that ends a section
+    std::unordered_map<std::uint32_t, std::uint32_t> sizes_; // definedRecordSize, once per id
 };
 
 // The definitions of this run of the program.

@@ -145,15 +145,15 @@ int ToolDialog::captionWidth(const QString& caption)
     return fm.horizontalAdvance(caption) * 5 / 4 + 6 * fm.height() + 40;
 }
 
-std::unique_ptr<QMessageBox> ToolDialog::makeMessageBox(QWidget* parent, const QString& text, const QString& caption,
-                                                        QMessageBox::Icon icon)
+std::unique_ptr<QMessageBox> ToolDialog::makeMessageBox(
+        QWidget* parent, const QString& text, const QString& caption, QMessageBox::Icon icon)
 {
     auto box = std::make_unique<QMessageBox>(icon, caption, text, QMessageBox::Ok, parent);
     // The box sizes itself from its layout when shown; a spacer across the
     // whole layout makes that size wide enough for the caption.
     if (auto* grid = qobject_cast<QGridLayout*>(box->layout()))
         grid->addItem(new QSpacerItem(captionWidth(caption), 0, QSizePolicy::Minimum, QSizePolicy::Minimum),
-                      grid->rowCount(), 0, 1, grid->columnCount());
+                grid->rowCount(), 0, 1, grid->columnCount());
     return box;
 }
 

@@ -39,8 +39,8 @@ public:
 
     // The message boxes: OK, an icon, the file name as text and the outcome as
     // caption, wide enough for the caption to be read in the title bar.
-    static std::unique_ptr<QMessageBox> makeMessageBox(QWidget* parent, const QString& text, const QString& caption,
-                                                       QMessageBox::Icon icon);
+    static std::unique_ptr<QMessageBox> makeMessageBox(
+            QWidget* parent, const QString& text, const QString& caption, QMessageBox::Icon icon);
     // The least width of a window whose title bar shows `caption` whole.
     static int captionWidth(const QString& caption);
 

@@ -35,7 +35,7 @@ constexpr std::size_t kScriptPiece = 1022;
 // in order, new records after the last record the walk reaches.
 class UpdateBuffer {
 public:
-    using Ref = std::uint32_t;  // a record: an index into recs_, or kCut
+    using Ref = std::uint32_t; // a record: an index into recs_, or kCut
 
     explicit UpdateBuffer(std::vector<std::uint8_t> bytes) : orig_(std::move(bytes))
     {
@@ -139,9 +139,11 @@ public:
             storeU32(head, x.id);
             storeU32(head + 4, x.length);
             out.insert(out.end(), head, head + 8);
-            if (x.own != kNone) out.insert(out.end(), owned_[x.own].begin(), owned_[x.own].end());
-            else out.insert(out.end(), orig_.begin() + static_cast<std::ptrdiff_t>(x.origin),
-                            orig_.begin() + static_cast<std::ptrdiff_t>(x.origin + x.present));
+            if (x.own != kNone)
+                out.insert(out.end(), owned_[x.own].begin(), owned_[x.own].end());
+            else
+                out.insert(out.end(), orig_.begin() + static_cast<std::ptrdiff_t>(x.origin),
+                        orig_.begin() + static_cast<std::ptrdiff_t>(x.origin + x.present));
         };
         for (const Rec& x : recs_)
             if (x.live) put(x);
@@ -156,10 +158,10 @@ private:
 
     struct Rec {
         std::uint32_t id = 0;
-        std::uint32_t length = 0;       // as the header says
-        std::size_t origin = 0;         // its data in orig_, while own is kNone
-        std::size_t present = 0;        // data bytes held
-        std::uint32_t own = kNone;      // its data in owned_ once changed
+        std::uint32_t length = 0; // as the header says
+        std::size_t origin = 0; // its data in orig_, while own is kNone
+        std::size_t present = 0; // data bytes held
+        std::uint32_t own = kNone; // its data in owned_ once changed
         std::uint32_t nextSame = kNone; // the next record with this id
         bool live = true;
     };
@@ -176,8 +178,10 @@ private:
         ++count_;
         auto [it, fresh] = byId_.try_emplace(x.id, at, at);
         if (fresh) return;
-        if (it->second.second != kNone) recs_[it->second.second].nextSame = at;
-        else it->second.first = at;
+        if (it->second.second != kNone)
+            recs_[it->second.second].nextSame = at;
+        else
+            it->second.first = at;
         it->second.second = at;
     }
     void setOwned(Rec& x, std::vector<std::uint8_t> bytes)
@@ -342,7 +346,8 @@ private:
         auto rec = buf_.find(*id);
         if (rec) {
             if (buf_.length(*rec) < size) {
-                log_ += "Increased size of: " + hex(*id) + " from " + d32(buf_.length(*rec)) + " to " + d32(size) + "\n";
+                log_ += "Increased size of: " + hex(*id) + " from " + d32(buf_.length(*rec)) + " to "
+                        + d32(size) + "\n";
                 buf_.grow(*rec, size);
                 rec = buf_.find(*id);
             }
@@ -389,7 +394,9 @@ private:
         case ToolType::Prpm:
         case ToolType::Mach:
         case ToolType::Fwgt:
-        case ToolType::M256: logged = scaledFieldValue(*type, *real); break;
+        case ToolType::M256:
+            logged = scaledFieldValue(*type, *real);
+            break;
         case ToolType::Text:
         case ToolType::None: return true;
         }
@@ -557,7 +564,7 @@ private:
     }
 
     UpdateBuffer buf_;
-    std::vector<std::uint8_t> file_;  // composed at the finish
+    std::vector<std::uint8_t> file_; // composed at the finish
     std::string_view script_;
     std::size_t pos_ = 0;
     std::size_t lineNo_ = 0;
@@ -575,14 +582,22 @@ private:
 std::int32_t scaledFieldValue(ToolType type, double v)
 {
     switch (type) {
-    case ToolType::Pct16: return truncToInt(v * 16384.0);
-    case ToolType::Ang16: return truncToInt(v * 182.0);
-    case ToolType::Aspd: return truncToInt(v * 128.0);
-    case ToolType::Prpm: return truncToInt(v * 6400.0 / 3000.0);
-    case ToolType::Mach: return truncToInt(v * 20480.0);
-    case ToolType::Fwgt: return truncToInt(v * 256.0);
-    case ToolType::M256: return truncToInt(v * 6.5025);
-    default: return truncToInt(v);
+    case ToolType::Pct16:
+        return truncToInt(v * 16384.0);
+    case ToolType::Ang16:
+        return truncToInt(v * 182.0);
+    case ToolType::Aspd:
+        return truncToInt(v * 128.0);
+    case ToolType::Prpm:
+        return truncToInt(v * 6400.0 / 3000.0);
+    case ToolType::Mach:
+        return truncToInt(v * 20480.0);
+    case ToolType::Fwgt:
+        return truncToInt(v * 256.0);
+    case ToolType::M256:
+        return truncToInt(v * 6.5025);
+    default:
+        return truncToInt(v);
     }
 }
 
@@ -667,7 +682,8 @@ int updateFiles(const std::string& airPath, const std::string& scriptPath, const
                 std::move(air), scriptText, definitionPath, defs, options.time ? *options.time : stampTime());
         if (refusedByWarnings(result)) return strictFailure(result);
         if (auto e = writeOutput("-", result.log, options.standardOutput)) return fail(e.message);
-        if (result.stoppedOnUnknownType) return fail("The script stops at a field line with an unknown type.");
+        if (result.stoppedOnUnknownType)
+            return fail("The script stops at a field line with an unknown type.");
         return 0;
     }
 
@@ -709,8 +725,9 @@ int updateFiles(const std::string& airPath, const std::string& scriptPath, const
     fio::ReplaceFile log;
     if (logToFile) {
         if (auto e = log.open(options.logPath)) return failBeforeCommit(e.message);
-        struct stat logStat { };
-        if (log.previous().valid && ::stat(log.target().c_str(), &logStat) == 0 && (logStat.st_mode & 0222) == 0)
+        struct stat logStat {};
+        if (log.previous().valid && ::stat(log.target().c_str(), &logStat) == 0
+                && (logStat.st_mode & 0222) == 0)
             return failBeforeCommit(
                     "Unable to write to " + options.logPath + ", it is read-only or opened by someone else.");
         if (auto e = log.write(logBytes)) return failBeforeCommit(e.message);
@@ -724,7 +741,8 @@ int updateFiles(const std::string& airPath, const std::string& scriptPath, const
         if (madeBackup) fio::removeFile(backup);
         return failBeforeCommit(e.message);
     }
-    fio::Error logFailure = logToFile ? log.commit() : writeOutput(options.logPath, logBytes, options.standardOutput);
+    fio::Error logFailure =
+            logToFile ? log.commit() : writeOutput(options.logPath, logBytes, options.standardOutput);
     if (logFailure) {
         // The backup is the original: it goes back under the AIR name.
         std::string text = logFailure.message;

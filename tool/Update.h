@@ -18,17 +18,17 @@ inline constexpr const char* kDefaultLogName = "amod_log.txt";
 // A script line the update could not carry out: a "CANNOT PROCESS" line, an
 // undefined section, or the stop at an unknown type.
 struct ScriptWarning {
-    std::size_t line = 0;  // 1-based line of the script
-    std::string message;   // without a line break
+    std::size_t line = 0; // 1-based line of the script
+    std::string message; // without a line break
 };
 
 struct UpdateOptions {
-    std::string logPath = kDefaultLogName;     // relative paths: the current directory; "-": standardOutput
+    std::string logPath = kDefaultLogName; // relative paths: the current directory; "-": standardOutput
     std::optional<std::time_t> time;           // the stamp's time; default stampTime()
-    bool dryRun = false;                       // run in memory only; the log goes to standardOutput
-    bool strict = false;                       // any warning fails the update before anything is written
-    std::ostream* standardOutput = nullptr;    // std::cout when null
-    std::function<void(const ScriptWarning&)> warning = {};  // called for each warning, in script order
+    bool dryRun = false; // run in memory only; the log goes to standardOutput
+    bool strict = false; // any warning fails the update before anything is written
+    std::ostream* standardOutput = nullptr; // std::cout when null
+    std::function<void(const ScriptWarning&)> warning = {}; // called for each warning, in script order
 };
 
 // What running a script over a file in memory gives.
