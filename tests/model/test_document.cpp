@@ -2,6 +2,8 @@
 #include "model/CTLDoc.h"
 #include "model/FileIO.h"
 
+#include "AirImage.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -13,20 +15,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
-
-void put32(Bytes& b, std::uint32_t v)
-{
-    for (int i = 0; i < 4; ++i)
-        b.push_back(std::uint8_t(v >> (8 * i)));
-}
-
-void addRecord(Bytes& img, std::uint32_t id, const Bytes& data)
-{
-    put32(img, id);
-    put32(img, std::uint32_t(data.size()));
-    img.insert(img.end(), data.begin(), data.end());
-}
+using namespace model_test;
 
 class TempDir {
 public:
