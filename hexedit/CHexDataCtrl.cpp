@@ -77,6 +77,96 @@ bool deliversCharacter(const QKeyEvent* e)
     return true;
 }
 
+// Draws the columns of one row at a time into the off-screen buffer. Bytes
+// before the selection are drawn in the default colours, inside it in the
+// highlight colours, after it in the window colours.
+class RowPainter {
+public:
+    RowPainter(QPainter& p, const hexedit::HexLayout& geo, int ascent, const QPalette& pal,
+               std::int64_t selLo, std::int64_t selHi)
+        : p_(p), geo_(geo), ascent_(ascent), pal_(pal), selLo_(selLo), selHi_(selHi)
+    {
+    }
+
+    void offset(int y, std::int64_t rowStart) const
+    {
+        const QString text = QStringLiteral("%1")
+                                 .arg(static_cast<qulonglong>(rowStart), geo_.offsetDigits(), 16,
+                                      QLatin1Char('0'))
+                                 .toUpper();
+        run(geo_.offsetX, y, text, {Qt::black, Qt::white});
+    }
+
+    void hex(int y, const std::uint8_t* bytes, std::int64_t rowStart, int count, bool selVisible) const
+    {
+        static const char digits[] = "0123456789ABCDEF";
+        forEachRun(rowStart, count, selVisible, [&](int i, int j, const Colours& c) {
+            QString s;
+            for (int k = i; k < j; ++k) {
+                s += QLatin1Char(digits[bytes[k] >> 4]);
+                s += QLatin1Char(digits[bytes[k] & 0x0F]);
+                s += QLatin1Char(' ');
+            }
+            run(geo_.hexCellX(i), y, s, c);
+        });
+    }
+
+    void text(int y, const std::uint8_t* bytes, std::int64_t rowStart, int count, bool selVisible) const
+    {
+        forEachRun(rowStart, count, selVisible, [&](int i, int j, const Colours& c) {
+            QString s;
+            for (int k = i; k < j; ++k)
+                s += QLatin1Char(hexedit::displayChar(bytes[k]));
+            run(geo_.textCellX(i), y, s, c);
+        });
+    }
+
+private:
+    using Colours = std::pair<QColor, QColor>; // text, background
+
+    Colours coloursAt(std::int64_t off, bool selVisible) const
+    {
+        if (!selVisible || off < selLo_)
+            return {Qt::black, Qt::white};
+        if (off < selHi_)
+            return {pal_.color(QPalette::HighlightedText), pal_.color(QPalette::Highlight)};
+        return {pal_.color(QPalette::Text), pal_.color(QPalette::Base)};
+    }
+
+    // Calls draw(i, j, colours) for each run [i, j) of the row's bytes that
+    // share one colour class, so that each run is drawn as one string.
+    template <typename Draw>
+    void forEachRun(std::int64_t rowStart, int count, bool selVisible, Draw draw) const
+    {
+        int i = 0;
+        while (i < count) {
+            const Colours c = coloursAt(rowStart + i, selVisible);
+            int j = i + 1;
+            while (j < count && coloursAt(rowStart + j, selVisible) == c)
+                ++j;
+            draw(i, j, c);
+            i = j;
+        }
+    }
+
+    // Every character sits in its own cell of charWidth pixels, so that
+    // fractional advances of the font cannot drift away from the caret.
+    void run(int x, int y, const QString& s, const Colours& c) const
+    {
+        const int cw = geo_.charWidth;
+        p_.fillRect(x, y, static_cast<int>(s.size()) * cw, geo_.lineHeight, c.second);
+        p_.setPen(c.first);
+        for (qsizetype k = 0; k < s.size(); ++k)
+            p_.drawText(x + static_cast<int>(k) * cw, y + ascent_, QString(s.at(k)));
+    }
+
+    QPainter& p_;
+    const hexedit::HexLayout& geo_;
+    int ascent_;
+    const QPalette& pal_;
+    std::int64_t selLo_, selHi_;
+};
+
 } // namespace
 
 CHexDataCtrl::CHexDataCtrl(QWidget* parent)
@@ -193,9 +283,8 @@ QSize CHexDataCtrl::sizeHint() const
     const int cw = fm.horizontalAdvance(QLatin1Char('0'));
     hexedit::HexLayout g = m_geo;
     g.layout(cw, fm.height(), 0, 0);
-    const int textWidth = g.textX + (g.showText ? (g.bytesPerLine + 1) * cw : 0);
     const int sb = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
-    return {textWidth + sb + 2 * frameWidth() + 2, 16 * fm.height() + 2 * frameWidth()};
+    return {g.contentWidth() + sb + 2 * frameWidth() + 2, 16 * fm.height() + 2 * frameWidth()};
 }
 
 void CHexDataCtrl::syncScrollBar()
@@ -364,82 +453,85 @@ bool CHexDataCtrl::handleKey(int key, Qt::KeyboardModifiers mods)
 {
     if (!isNavigationKey(key))
         return false;
-    const bool shift = mods & Qt::ShiftModifier;
-    const bool ctrl = mods & Qt::ControlModifier;
-    const std::int64_t bpl = m_geo.bytesPerLine;
-
+    // Scrolling done by a key never drags the caret's offset along.
     const bool savedKeep = m_keepCaretOnScroll;
     m_keepCaretOnScroll = true;
-
-    if (key == Qt::Key_Tab || key == Qt::Key_Backtab) {
-        m_caretColumn = (m_caretColumn == CaretColumn::OffsetColumn
-                         || m_caretColumn == CaretColumn::TextColumn)
-                            ? CaretColumn::HighNibble
-                            : CaretColumn::TextColumn;
-        step(0, 0);
-    } else {
-        if (shift)
-            beginExtend();
-        else
-            clearSelection();
-        bool plusOneInHex = false;
-        switch (key) {
-        case Qt::Key_Left:
-            step(-1, 0);
-            break;
-        case Qt::Key_Right:
-            step(1, 0);
-            plusOneInHex = true;
-            break;
-        case Qt::Key_Up:
-            step(0, -1);
-            break;
-        case Qt::Key_Down:
-            step(0, 1);
-            plusOneInHex = true;
-            break;
-        case Qt::Key_PageUp:
-            scroll(ScrollCode::PageUp);
-            step(0, 0);
-            break;
-        case Qt::Key_PageDown:
-            scroll(ScrollCode::PageDown);
-            step(0, 0);
-            break;
-        case Qt::Key_Home:
-            if (ctrl) {
-                scroll(ScrollCode::ThumbTrack, 0);
-                m_caretOffset = 0;
-            } else {
-                // Lines start at multiples of bytesPerLine counted from 0.
-                m_caretOffset -= m_caretOffset % bpl;
-            }
-            step(0, 0);
-            break;
-        case Qt::Key_End:
-            if (ctrl) {
-                m_caretOffset = m_length - 1;
-                const std::int64_t row = m_geo.shortData
-                    ? 0
-                    : std::max<std::int64_t>((m_length + bpl / 2) / bpl - m_geo.linesPerPage, 0);
-                scroll(ScrollCode::ThumbTrack, row);
-            } else {
-                m_caretOffset = std::min(m_caretOffset - m_caretOffset % bpl + bpl - 1, m_length - 1);
-            }
-            step(0, 0);
-            break;
-        default:
-            break;
-        }
-        clampCaret();
-        if (shift) {
-            m_selEnd = m_caretOffset + ((plusOneInHex && isHexColumn(m_caretColumn)) ? 1 : 0);
-            viewport()->update();
-        }
-    }
+    if (key == Qt::Key_Tab || key == Qt::Key_Backtab)
+        switchColumn();
+    else
+        navigate(key, mods & Qt::ShiftModifier, mods & Qt::ControlModifier);
     clampCaret();
     m_keepCaretOnScroll = savedKeep;
     return true;
+}
+
+void CHexDataCtrl::switchColumn()
+{
+    m_caretColumn = (m_caretColumn == CaretColumn::OffsetColumn
+                     || m_caretColumn == CaretColumn::TextColumn)
+                        ? CaretColumn::HighNibble
+                        : CaretColumn::TextColumn;
+    step(0, 0);
+}
+
+void CHexDataCtrl::navigate(int key, bool shift, bool ctrl)
+{
+    if (shift)
+        beginExtend();
+    else
+        clearSelection();
+    const bool forward = moveCaretForKey(key, ctrl);
+    clampCaret();
+    if (shift) {
+        // Moving forward in the hex column takes the byte under the caret in.
+        m_selEnd = m_caretOffset + ((forward && isHexColumn(m_caretColumn)) ? 1 : 0);
+        viewport()->update();
+    }
+}
+
+bool CHexDataCtrl::moveCaretForKey(int key, bool ctrl)
+{
+    switch (key) {
+    case Qt::Key_Left:
+        step(-1, 0);
+        return false;
+    case Qt::Key_Right:
+        step(1, 0);
+        return true;
+    case Qt::Key_Up:
+        step(0, -1);
+        return false;
+    case Qt::Key_Down:
+        step(0, 1);
+        return true;
+    case Qt::Key_PageUp:
+        scroll(ScrollCode::PageUp);
+        break;
+    case Qt::Key_PageDown:
+        scroll(ScrollCode::PageDown);
+        break;
+    case Qt::Key_Home:
+        if (ctrl) {
+            scroll(ScrollCode::ThumbTrack, 0);
+            m_caretOffset = 0;
+        } else {
+            m_caretOffset = m_geo.lineStart(m_caretOffset);
+        }
+        break;
+    case Qt::Key_End:
+        if (ctrl) {
+            m_caretOffset = m_length - 1;
+            scroll(ScrollCode::ThumbTrack, m_geo.lastPageRow(m_length));
+        } else {
+            m_caretOffset = std::min(m_geo.lineStart(m_caretOffset) + m_geo.bytesPerLine - 1,
+                                     m_length - 1);
+        }
+        break;
+    default:
+        return false;
+    }
+    step(0, 0);
+    return false;
 }
 
 void CHexDataCtrl::handleChar(unsigned code)
@@ -676,110 +768,59 @@ void CHexDataCtrl::resizeEvent(QResizeEvent* e)
 void CHexDataCtrl::paintEvent(QPaintEvent*)
 {
     QWidget* vp = viewport();
-    const QSize size = vp->size();
-    const qreal dpr = vp->devicePixelRatioF();
+    prepareBuffer(vp->size(), vp->devicePixelRatioF());
+    if (m_data) {
+        ensureLayout();
+        paintRows(vp->height());
+    }
+    QPainter wp(vp);
+    wp.drawPixmap(0, 0, m_buffer);
+    paintCaret(wp);
+}
+
+void CHexDataCtrl::prepareBuffer(QSize size, qreal dpr)
+{
     if (m_buffer.size() != size * dpr || m_buffer.devicePixelRatio() != dpr) {
         m_buffer = QPixmap(size * dpr);
         m_buffer.setDevicePixelRatio(dpr);
     }
     m_buffer.fill(Qt::white);
+}
 
-    if (m_data) {
-        ensureLayout();
-        QPainter p(&m_buffer);
-        p.setFont(m_font);
-        const QFontMetrics fm(m_font);
-        const int ascent = fm.ascent();
-        const int cw = m_geo.charWidth;
-        const int lh = m_geo.lineHeight;
-        const int bpl = m_geo.bytesPerLine;
-        const int bottom = m_geo.drawBottom(size.height());
-
-        const bool sel = hasSelection();
-        const std::int64_t selLo = std::min(m_selAnchor, m_selEnd);
-        const std::int64_t selHi = std::max(m_selAnchor, m_selEnd);
-        const bool hexSel = sel && isHexColumn(m_caretColumn);
-        const bool textSel = sel && m_caretColumn == CaretColumn::TextColumn;
-
-        const QPalette& pal = palette();
-        // Bytes before the selection in the default colours, inside it in the
-        // highlight colours, after it in the window colours.
-        auto colours = [&](std::int64_t off, bool selVisible) -> std::pair<QColor, QColor> {
-            if (!selVisible || off < selLo)
-                return {Qt::black, Qt::white};
-            if (off < selHi)
-                return {pal.color(QPalette::HighlightedText), pal.color(QPalette::Highlight)};
-            return {pal.color(QPalette::Text), pal.color(QPalette::Base)};
-        };
-        // Every character sits in its own cell of charWidth pixels, so that
-        // fractional advances of the font cannot drift away from the caret.
-        auto drawRun = [&](int x, int y, const QString& s, const QColor& fg, const QColor& bg) {
-            p.fillRect(x, y, static_cast<int>(s.size()) * cw, lh, bg);
-            p.setPen(fg);
-            for (qsizetype k = 0; k < s.size(); ++k)
-                p.drawText(x + static_cast<int>(k) * cw, y + ascent, QString(s.at(k)));
-        };
-
-        static const char digits[] = "0123456789ABCDEF";
-        for (int row = 0;; ++row) {
-            const int y = row * lh;
-            if (lh <= 0 || y >= bottom)
-                break;
-            const std::int64_t rowStart = m_topOffset + static_cast<std::int64_t>(row) * bpl;
-            if (rowStart < 0 || rowStart >= m_length)
-                break;
-            const int count = static_cast<int>(std::min<std::int64_t>(bpl, m_length - rowStart));
-
-            if (m_geo.showOffsets) {
-                const QString text = QStringLiteral("%1")
-                                         .arg(static_cast<qulonglong>(rowStart), m_geo.offsetDigits(), 16,
-                                              QLatin1Char('0'))
-                                         .toUpper();
-                drawRun(m_geo.offsetX, y, text, Qt::black, Qt::white);
-            }
-            if (m_geo.showHex || m_geo.showText) {
-                // Runs of bytes of one colour class are drawn as one string.
-                int i = 0;
-                while (i < count) {
-                    const auto cls = colours(rowStart + i, hexSel);
-                    int j = i;
-                    QString hex;
-                    while (j < count && colours(rowStart + j, hexSel) == cls) {
-                        const std::uint8_t b = m_data[rowStart + j];
-                        hex += QLatin1Char(digits[b >> 4]);
-                        hex += QLatin1Char(digits[b & 0x0F]);
-                        hex += QLatin1Char(' ');
-                        ++j;
-                    }
-                    if (m_geo.showHex)
-                        drawRun(m_geo.hexX + i * 3 * cw, y, hex, cls.first, cls.second);
-                    i = j;
-                }
-                i = 0;
-                while (m_geo.showText && i < count) {
-                    const auto cls = colours(rowStart + i, textSel);
-                    int j = i;
-                    QString text;
-                    while (j < count && colours(rowStart + j, textSel) == cls) {
-                        text += QLatin1Char(hexedit::displayChar(m_data[rowStart + j]));
-                        ++j;
-                    }
-                    drawRun(m_geo.textX + i * cw, y, text, cls.first, cls.second);
-                    i = j;
-                }
-            }
-        }
+void CHexDataCtrl::paintRows(int clientHeight)
+{
+    QPainter p(&m_buffer);
+    p.setFont(m_font);
+    const bool sel = hasSelection();
+    const RowPainter rows(p, m_geo, QFontMetrics(m_font).ascent(), palette(),
+                          std::min(m_selAnchor, m_selEnd), std::max(m_selAnchor, m_selEnd));
+    const bool hexSel = sel && isHexColumn(m_caretColumn);
+    const bool textSel = sel && m_caretColumn == CaretColumn::TextColumn;
+    const int bottom = m_geo.drawBottom(clientHeight);
+    for (int row = 0; m_geo.lineHeight > 0 && m_geo.rowY(row) < bottom; ++row) {
+        const std::int64_t rowStart = m_geo.rowOffset(row, m_topOffset);
+        if (rowStart < 0 || rowStart >= m_length)
+            break;
+        const int count = static_cast<int>(std::min<std::int64_t>(m_geo.bytesPerLine, m_length - rowStart));
+        const int y = m_geo.rowY(row);
+        if (m_geo.showOffsets)
+            rows.offset(y, rowStart);
+        if (m_geo.showHex)
+            rows.hex(y, m_data + rowStart, rowStart, count, hexSel);
+        if (m_geo.showText)
+            rows.text(y, m_data + rowStart, rowStart, count, textSel);
     }
+}
 
-    QPainter wp(vp);
-    wp.drawPixmap(0, 0, m_buffer);
-    if (m_data && m_caretShown && m_blinkOn && hasFocus()) {
-        // The caret is drawn only where its position lies inside the client
-        // area, inverting what is beneath it like a system caret.
-        const QRect caret = caretPixelRect();
-        if (vp->rect().contains(caret.topLeft())) {
-            wp.setCompositionMode(QPainter::CompositionMode_Difference);
-            wp.fillRect(caret, Qt::white);
-        }
+void CHexDataCtrl::paintCaret(QPainter& wp) const
+{
+    if (!m_data || !m_caretShown || !m_blinkOn || !hasFocus())
+        return;
+    // The caret is drawn only where its position lies inside the client
+    // area, inverting what is beneath it like a system caret.
+    const QRect caret = caretPixelRect();
+    if (viewport()->rect().contains(caret.topLeft())) {
+        wp.setCompositionMode(QPainter::CompositionMode_Difference);
+        wp.fillRect(caret, Qt::white);
     }
 }

@@ -13,6 +13,7 @@
 
 #include <cstdint>
 
+class QPainter;
 class QTimer;
 
 class CHexDataCtrl : public QAbstractScrollArea {
@@ -71,7 +72,14 @@ protected:
 private:
     enum class ScrollCode { LineUp, LineDown, PageUp, PageDown, ThumbTrack, Nothing };
 
+    // Navigation keys: Tab switches columns, the others move the caret and,
+    // with Shift, extend the selection. Returns whether the key was one.
     bool handleKey(int key, Qt::KeyboardModifiers mods);
+    void switchColumn();
+    void navigate(int key, bool shift, bool ctrl);
+    // Moves the caret for one navigation key; true for keys that move it
+    // forward (Right, Down).
+    bool moveCaretForKey(int key, bool ctrl);
     void handleChar(unsigned code);
     void step(int dx, int dy);
     void scroll(ScrollCode code, std::int64_t thumbRow = 0, bool moveCaret = true);
@@ -86,6 +94,11 @@ private:
     void clampCaret();
     void markLayoutDirty();
     QRect caretPixelRect() const;
+    // Painting: a white off-screen buffer of the client size, the rows of
+    // data into it, then the buffer and the caret onto the screen.
+    void prepareBuffer(QSize size, qreal dpr);
+    void paintRows(int clientHeight);
+    void paintCaret(QPainter& wp) const;
 
     std::uint8_t* m_data = nullptr;
     std::int64_t m_length = 0;

@@ -42,6 +42,14 @@ int HexLayout::scrollMaximum(std::int64_t length) const
     return static_cast<int>(std::min<std::int64_t>(rows - linesPerPage + 1, 0x7fffffff));
 }
 
+std::int64_t HexLayout::lastPageRow(std::int64_t length) const
+{
+    if (shortData)
+        return 0;
+    const std::int64_t rows = (std::max<std::int64_t>(length, 0) + bytesPerLine / 2) / bytesPerLine;
+    return std::max<std::int64_t>(rows - linesPerPage, 0);
+}
+
 HexHit HexLayout::hitTest(int x, int y, std::int64_t topOffset, std::int64_t length) const
 {
     HexHit none;
@@ -50,7 +58,7 @@ HexHit HexLayout::hitTest(int x, int y, std::int64_t topOffset, std::int64_t len
     const int row = y / lineHeight;
     if (row > linesPerPage)
         return none;
-    const std::int64_t rowStart = topOffset + static_cast<std::int64_t>(row) * bytesPerLine;
+    const std::int64_t rowStart = rowOffset(row, topOffset);
     if (rowStart < 0 || rowStart >= length)
         return none;
 
@@ -92,6 +100,7 @@ CaretRect HexLayout::caretRect(CaretColumn column, std::int64_t offset, std::int
         --row;
     const std::int64_t col = rel - row * bytesPerLine;
     r.y = static_cast<int>(std::clamp<std::int64_t>(row * lineHeight, -0x3fffffff, 0x3fffffff));
+    const int index = static_cast<int>(col);
     r.height = lineHeight;
     switch (column) {
     case CaretColumn::OffsetColumn:
@@ -99,15 +108,15 @@ CaretRect HexLayout::caretRect(CaretColumn column, std::int64_t offset, std::int
         r.width = charWidth * offsetDigits();
         break;
     case CaretColumn::TextColumn:
-        r.x = textX + static_cast<int>(col) * charWidth;
+        r.x = textCellX(index);
         r.width = charWidth;
         break;
     case CaretColumn::HighNibble:
-        r.x = hexX + static_cast<int>(col) * 3 * charWidth;
+        r.x = hexCellX(index);
         r.width = charWidth;
         break;
     case CaretColumn::LowNibble:
-        r.x = hexX + static_cast<int>(col) * 3 * charWidth + charWidth;
+        r.x = hexCellX(index) + charWidth;
         r.width = charWidth;
         break;
     }

@@ -56,6 +56,29 @@ public:
 
     int offsetDigits() const { return wideOffsets ? 8 : 4; }
 
+    // Left pixel edge of the byte at `indexInRow` of a row: its first hex
+    // digit, and its character in the text column.
+    int hexCellX(int indexInRow) const { return hexX + indexInRow * 3 * charWidth; }
+    int textCellX(int indexInRow) const { return textX + indexInRow * charWidth; }
+
+    // Top pixel edge of a visible row.
+    int rowY(int row) const { return row * lineHeight; }
+
+    // First offset of a visible row; rows count from topOffset, which need
+    // not be a multiple of bytesPerLine.
+    std::int64_t rowOffset(int row, std::int64_t topOffset) const
+    {
+        return topOffset + static_cast<std::int64_t>(row) * bytesPerLine;
+    }
+
+    // Start of the line holding `offset`: lines are counted from offset 0,
+    // not from topOffset.
+    std::int64_t lineStart(std::int64_t offset) const { return offset - offset % bytesPerLine; }
+
+    // Width of the shown columns with one character to spare after the text
+    // (that column still hits the row's last byte).
+    int contentWidth() const { return textX + (showText ? (bytesPerLine + 1) * charWidth : 0); }
+
     // Bytes shown on one page.
     std::int64_t pageBytes() const
     {
@@ -68,6 +91,10 @@ public:
 
     // Largest scroll-bar position (in rows); 0 when everything fits.
     int scrollMaximum(std::int64_t length) const;
+
+    // Scroll-bar row that shows the end of the data (Ctrl+End): 0 for short
+    // data, otherwise the rounded row count less a page, never below 0.
+    std::int64_t lastPageRow(std::int64_t length) const;
 
     // Pixel point (client coordinates) to caret position. Never yields an
     // offset outside 0 .. length - 1: points past the end of the data on the

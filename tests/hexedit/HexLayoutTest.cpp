@@ -128,6 +128,97 @@ TEST(HexLayout, HitTestNeverLeavesTheData)
     EXPECT_FALSE(page.hitTest(6 * kCw, 5 * kLh + 1, 0, 100).hit);
 }
 
+// The cells the painter draws at are the cells the hit test and the caret
+// use: each byte's first and last pixel hits it, one pixel outside hits its
+// neighbour, for every shown-column combination.
+TEST(HexLayout, CellEdgesRoundTripThroughTheHitTest)
+{
+    struct Case {
+        bool offsets, hex, text, wide;
+    };
+    for (const Case c : {Case{true, true, true, false}, Case{true, true, true, true},
+                         Case{false, true, true, false}, Case{true, false, true, false},
+                         Case{false, false, true, false}, Case{true, true, false, false}}) {
+        HexLayout g;
+        g.showOffsets = c.offsets;
+        g.showHex = c.hex;
+        g.showText = c.text;
+        g.wideOffsets = c.wide;
+        g.layout(kCw, kLh, 10 * kLh, 100);
+        const int y = g.rowY(2) + kLh - 1; // last pixel row of row 2
+        const std::int64_t top = 4;         // off a row boundary
+        const std::int64_t row = g.rowOffset(2, top);
+        ASSERT_EQ(row, 20);
+        for (int i = 0; i < g.bytesPerLine; ++i) {
+            SCOPED_TRACE(testing::Message() << "case " << c.offsets << c.hex << c.text << c.wide
+                                            << " byte " << i);
+            if (c.hex) {
+                const int x = g.hexCellX(i);
+                auto h = g.hitTest(x, y, top, 100);
+                EXPECT_EQ(h.column, CaretColumn::HighNibble);
+                EXPECT_EQ(h.offset, row + i);
+                EXPECT_EQ(g.caretRect(CaretColumn::HighNibble, row + i, top).x, x);
+                // The blank after the byte is still the byte (low nibble).
+                h = g.hitTest(x + 3 * kCw - 1, y, top, 100);
+                EXPECT_EQ(h.column, CaretColumn::LowNibble);
+                EXPECT_EQ(h.offset, row + i);
+                EXPECT_EQ(g.caretRect(CaretColumn::LowNibble, row + i, top).x, x + kCw);
+                // One pixel left of the first byte: the offsets (without
+                // them that is left of the control, which counts as byte 0).
+                if (i == 0 && c.offsets) {
+                    h = g.hitTest(x - 1, y, top, 100);
+                    EXPECT_EQ(h.column, CaretColumn::OffsetColumn);
+                    EXPECT_EQ(h.offset, row);
+                }
+            }
+            if (c.text) {
+                const int x = g.textCellX(i);
+                auto h = g.hitTest(x + kCw - 1, y, top, 100);
+                EXPECT_EQ(h.column, CaretColumn::TextColumn);
+                EXPECT_EQ(h.offset, row + i);
+                EXPECT_EQ(g.caretRect(CaretColumn::TextColumn, row + i, top).x, x);
+                if (i == 0 && c.hex) {
+                    h = g.hitTest(x - 1, y, top, 100);
+                    EXPECT_EQ(h.column, CaretColumn::LowNibble);
+                    EXPECT_EQ(h.offset, row + g.bytesPerLine - 1);
+                }
+            }
+        }
+        // The spare character after the text is the last byte; past the
+        // content width nothing is hit.
+        if (c.text) {
+            EXPECT_EQ(g.hitTest(g.contentWidth() - 1, y, top, 100).offset, row + g.bytesPerLine - 1);
+            EXPECT_FALSE(g.hitTest(g.contentWidth(), y, top, 100).hit);
+        } else {
+            EXPECT_EQ(g.contentWidth(), g.textX);
+            EXPECT_FALSE(g.hitTest(g.contentWidth(), y, top, 100).hit);
+        }
+    }
+}
+
+TEST(HexLayout, LinesAndTheLastPage)
+{
+    HexLayout g = narrow(10 * kLh, 100);
+    EXPECT_EQ(g.lineStart(0), 0);
+    EXPECT_EQ(g.lineStart(7), 0);
+    EXPECT_EQ(g.lineStart(8), 8);
+    EXPECT_EQ(g.lineStart(23), 16);
+    // 100 bytes round to 13 rows; 10 on a page leave row 3 at the top.
+    EXPECT_EQ(g.lastPageRow(100), 3);
+    // Fewer rows than a page: the top row.
+    g = narrow(20 * kLh, 100);
+    EXPECT_EQ(g.lastPageRow(100), 0);
+    // Short data always ends on row 0.
+    g = narrow(50 * kLh, 13);
+    ASSERT_TRUE(g.shortData);
+    EXPECT_EQ(g.lastPageRow(13), 0);
+    // 12 bytes of 8 a line with one row a page round up to 2 rows: the end
+    // is row 1, not row 0.
+    g = narrow(kLh, 12);
+    ASSERT_FALSE(g.shortData);
+    EXPECT_EQ(g.lastPageRow(12), 1);
+}
+
 TEST(HexLayout, CaretRectangles)
 {
     HexLayout g = narrow(10 * kLh, 100);
