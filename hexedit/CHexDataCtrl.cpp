@@ -170,7 +170,7 @@ private:
 } // namespace
 
 CHexDataCtrl::CHexDataCtrl(QWidget* parent)
-    : QAbstractScrollArea(parent), m_font(chooseFont())
+    : QAbstractScrollArea(parent), font_(chooseFont())
 {
     setFocusPolicy(Qt::StrongFocus);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -185,24 +185,24 @@ CHexDataCtrl::CHexDataCtrl(QWidget* parent)
     // Value changes that bypass the actions (none from the user) still keep
     // the view in step with the bar.
     connect(verticalScrollBar(), &QAbstractSlider::valueChanged, this, [this](int value) {
-        if (!m_syncingScrollBar && m_data && value != m_topOffset / m_geo.bytesPerLine)
+        if (!syncingScrollBar_ && data_ && value != topOffset_ / geo_.bytesPerLine)
             scroll(ScrollCode::ThumbTrack, value);
     });
 
-    m_blinkTimer = new QTimer(this);
-    connect(m_blinkTimer, &QTimer::timeout, this, [this] {
-        m_blinkOn = !m_blinkOn;
+    blinkTimer_ = new QTimer(this);
+    connect(blinkTimer_, &QTimer::timeout, this, [this] {
+        blinkOn_ = !blinkOn_;
         viewport()->update(caretPixelRect());
     });
     // Keeps a drag selection growing while the pointer rests above or below.
-    m_autoScrollTimer = new QTimer(this);
-    m_autoScrollTimer->setInterval(60);
-    connect(m_autoScrollTimer, &QTimer::timeout, this, [this] {
-        if (!m_leftDown || !hasSelection()) {
-            m_autoScrollTimer->stop();
+    autoScrollTimer_ = new QTimer(this);
+    autoScrollTimer_->setInterval(60);
+    connect(autoScrollTimer_, &QTimer::timeout, this, [this] {
+        if (!leftDown_ || !hasSelection()) {
+            autoScrollTimer_->stop();
             return;
         }
-        dragTo(m_lastDragPos);
+        dragTo(lastDragPos_);
     });
 
     syncScrollBar();
@@ -216,72 +216,72 @@ void CHexDataCtrl::setData(std::uint8_t* data, std::int64_t length)
         data = nullptr;
         length = 0;
     }
-    m_data = data;
-    m_length = length;
-    m_topOffset = 0;
-    m_caretOffset = 0;
-    m_caretColumn = CaretColumn::OffsetColumn;
-    m_selAnchor = m_selEnd = -1;
-    m_pressPending = false;
+    data_ = data;
+    length_ = length;
+    topOffset_ = 0;
+    caretOffset_ = 0;
+    caretColumn_ = CaretColumn::OffsetColumn;
+    selAnchor_ = selEnd_ = -1;
+    pressPending_ = false;
     markLayoutDirty();
-    if (!m_data)
+    if (!data_)
         syncScrollBar();
-    if (hasFocus() && m_data)
+    if (hasFocus() && data_)
         showCaret();
 }
 
 void CHexDataCtrl::setBytesPerLine(int n)
 {
-    m_geo.bytesPerLine = std::max(n, 1);
+    geo_.bytesPerLine = std::max(n, 1);
     markLayoutDirty();
 }
 
 void CHexDataCtrl::setShowOffsets(bool on)
 {
-    m_geo.showOffsets = on;
+    geo_.showOffsets = on;
     markLayoutDirty();
 }
 
 void CHexDataCtrl::setShowText(bool on)
 {
-    m_geo.showText = on;
+    geo_.showText = on;
     markLayoutDirty();
 }
 
 void CHexDataCtrl::setShowHex(bool on)
 {
-    m_geo.showHex = on;
+    geo_.showHex = on;
     markLayoutDirty();
 }
 
 void CHexDataCtrl::setWideOffsets(bool on)
 {
-    m_geo.wideOffsets = on;
+    geo_.wideOffsets = on;
     markLayoutDirty();
 }
 
 void CHexDataCtrl::markLayoutDirty()
 {
-    m_layoutDirty = true;
+    layoutDirty_ = true;
     viewport()->update();
 }
 
 void CHexDataCtrl::ensureLayout()
 {
-    if (!m_data || !m_layoutDirty)
+    if (!data_ || !layoutDirty_)
         return;
-    const QFontMetrics fm(m_font);
-    m_geo.layout(fm.horizontalAdvance(QLatin1Char('0')), fm.height(), viewport()->height(),
-                 m_length);
-    m_layoutDirty = false;
+    const QFontMetrics fm(font_);
+    geo_.layout(fm.horizontalAdvance(QLatin1Char('0')), fm.height(), viewport()->height(),
+                 length_);
+    layoutDirty_ = false;
     syncScrollBar();
 }
 
 QSize CHexDataCtrl::sizeHint() const
 {
-    const QFontMetrics fm(m_font);
+    const QFontMetrics fm(font_);
     const int cw = fm.horizontalAdvance(QLatin1Char('0'));
-    hexedit::HexLayout g = m_geo;
+    hexedit::HexLayout g = geo_;
     g.layout(cw, fm.height(), 0, 0);
     const int sb = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
     return {g.contentWidth() + sb + 2 * frameWidth() + 2, 16 * fm.height() + 2 * frameWidth()};
@@ -290,64 +290,64 @@ QSize CHexDataCtrl::sizeHint() const
 void CHexDataCtrl::syncScrollBar()
 {
     QScrollBar* sb = verticalScrollBar();
-    m_syncingScrollBar = true;
-    const int maximum = m_data ? m_geo.scrollMaximum(m_length) : 0;
+    syncingScrollBar_ = true;
+    const int maximum = data_ ? geo_.scrollMaximum(length_) : 0;
     sb->setRange(0, maximum);
-    sb->setPageStep(std::max(m_geo.linesPerPage, 1));
+    sb->setPageStep(std::max(geo_.linesPerPage, 1));
     sb->setSingleStep(1);
-    sb->setValue(static_cast<int>(std::clamp<std::int64_t>(m_topOffset / m_geo.bytesPerLine, 0,
+    sb->setValue(static_cast<int>(std::clamp<std::int64_t>(topOffset_ / geo_.bytesPerLine, 0,
                                                             maximum)));
     // Disabled rather than hidden when there is nothing to scroll.
     sb->setEnabled(maximum > 0);
-    m_syncingScrollBar = false;
+    syncingScrollBar_ = false;
 }
 
 void CHexDataCtrl::clampCaret()
 {
-    m_caretOffset = std::clamp<std::int64_t>(m_caretOffset, 0, std::max<std::int64_t>(m_length - 1, 0));
+    caretOffset_ = std::clamp<std::int64_t>(caretOffset_, 0, std::max<std::int64_t>(length_ - 1, 0));
 }
 
 void CHexDataCtrl::scroll(ScrollCode code, std::int64_t thumbRow, bool moveCaret)
 {
-    if (!m_data)
+    if (!data_)
         return;
     ensureLayout();
-    const std::int64_t old = m_topOffset;
-    const std::int64_t bpl = m_geo.bytesPerLine;
-    const std::int64_t page = m_geo.pageBytes();
+    const std::int64_t old = topOffset_;
+    const std::int64_t bpl = geo_.bytesPerLine;
+    const std::int64_t page = geo_.pageBytes();
     switch (code) {
     case ScrollCode::LineUp:
         // Clamped at 0: after a page down left the top off a row boundary,
         // a plain step back would go negative.
-        if (m_topOffset > 0)
-            m_topOffset = std::max<std::int64_t>(m_topOffset - bpl, 0);
+        if (topOffset_ > 0)
+            topOffset_ = std::max<std::int64_t>(topOffset_ - bpl, 0);
         break;
     case ScrollCode::LineDown:
-        if (m_topOffset < m_length - page)
-            m_topOffset += bpl;
+        if (topOffset_ < length_ - page)
+            topOffset_ += bpl;
         break;
     case ScrollCode::PageUp:
-        if (m_topOffset > 0)
-            m_topOffset = std::max<std::int64_t>(m_topOffset - page, 0);
+        if (topOffset_ > 0)
+            topOffset_ = std::max<std::int64_t>(topOffset_ - page, 0);
         break;
     case ScrollCode::PageDown:
-        if (m_topOffset < m_length - page)
-            m_topOffset = std::min(m_topOffset + page, m_length - page);
+        if (topOffset_ < length_ - page)
+            topOffset_ = std::min(topOffset_ + page, length_ - page);
         break;
     case ScrollCode::ThumbTrack: {
-        const std::int64_t lastRow = m_length > 0 ? (m_length - 1) / bpl : 0;
-        m_topOffset = std::clamp<std::int64_t>(thumbRow, 0, lastRow) * bpl;
+        const std::int64_t lastRow = length_ > 0 ? (length_ - 1) / bpl : 0;
+        topOffset_ = std::clamp<std::int64_t>(thumbRow, 0, lastRow) * bpl;
         break;
     }
     case ScrollCode::Nothing:
         break;
     }
-    if (m_topOffset != old) {
+    if (topOffset_ != old) {
         viewport()->update();
         // Once typing has begun, scroll-bar scrolling keeps the caret's place
         // on screen by moving its offset along.
-        if (!m_keepCaretOnScroll && moveCaret) {
-            m_caretOffset += m_topOffset - old;
+        if (!keepCaretOnScroll_ && moveCaret) {
+            caretOffset_ += topOffset_ - old;
             clampCaret();
         }
     }
@@ -357,7 +357,7 @@ void CHexDataCtrl::scroll(ScrollCode code, std::int64_t thumbRow, bool moveCaret
 
 void CHexDataCtrl::onScrollBarAction(int action)
 {
-    if (m_syncingScrollBar || !m_data)
+    if (syncingScrollBar_ || !data_)
         return;
     QScrollBar* sb = verticalScrollBar();
     switch (action) {
@@ -386,9 +386,9 @@ void CHexDataCtrl::onScrollBarAction(int action)
         break;
     }
     // The slider then takes this position as its value.
-    m_syncingScrollBar = true;
-    sb->setSliderPosition(static_cast<int>(m_topOffset / m_geo.bytesPerLine));
-    m_syncingScrollBar = false;
+    syncingScrollBar_ = true;
+    sb->setSliderPosition(static_cast<int>(topOffset_ / geo_.bytesPerLine));
+    syncingScrollBar_ = false;
 }
 
 void CHexDataCtrl::scrollContentsBy(int, int)
@@ -399,9 +399,9 @@ void CHexDataCtrl::scrollContentsBy(int, int)
 
 void CHexDataCtrl::step(int dx, int dy)
 {
-    const std::int64_t bpl = m_geo.bytesPerLine;
+    const std::int64_t bpl = geo_.bytesPerLine;
     std::int64_t delta = 0;
-    switch (m_caretColumn) {
+    switch (caretColumn_) {
     case CaretColumn::OffsetColumn:
         return;
     case CaretColumn::TextColumn:
@@ -409,44 +409,44 @@ void CHexDataCtrl::step(int dx, int dy)
         break;
     case CaretColumn::HighNibble:
         if (dx != 0)
-            m_caretColumn = CaretColumn::LowNibble;
+            caretColumn_ = CaretColumn::LowNibble;
         delta = (dx == -1 ? -1 : 0) + dy * bpl;
         break;
     case CaretColumn::LowNibble:
         if (dx != 0)
-            m_caretColumn = CaretColumn::HighNibble;
+            caretColumn_ = CaretColumn::HighNibble;
         delta = (dx == 1 ? 1 : 0) + dy * bpl;
         break;
     }
-    m_caretOffset += delta;
-    if (m_caretOffset < 0)
-        m_caretOffset = 0;
-    else if (m_caretOffset >= m_length)
-        m_caretOffset -= delta; // the column change stays
+    caretOffset_ += delta;
+    if (caretOffset_ < 0)
+        caretOffset_ = 0;
+    else if (caretOffset_ >= length_)
+        caretOffset_ -= delta; // the column change stays
     clampCaret();
 
     // Keep the caret visible, at most one line each way.
-    if (m_caretOffset < m_topOffset)
+    if (caretOffset_ < topOffset_)
         scroll(ScrollCode::LineUp, 0, false);
-    else if (m_caretOffset >= m_topOffset + m_geo.pageBytes())
+    else if (caretOffset_ >= topOffset_ + geo_.pageBytes())
         scroll(ScrollCode::LineDown, 0, false);
 
-    m_keepCaretOnScroll = false;
+    keepCaretOnScroll_ = false;
     restartBlink();
     viewport()->update();
 }
 
 void CHexDataCtrl::clearSelection()
 {
-    m_selAnchor = m_selEnd = -1;
+    selAnchor_ = selEnd_ = -1;
     viewport()->update();
     showCaret();
 }
 
 void CHexDataCtrl::beginExtend()
 {
-    if (m_selAnchor == -1)
-        m_selAnchor = m_selEnd = m_caretOffset;
+    if (selAnchor_ == -1)
+        selAnchor_ = selEnd_ = caretOffset_;
 }
 
 bool CHexDataCtrl::handleKey(int key, Qt::KeyboardModifiers mods)
@@ -454,21 +454,21 @@ bool CHexDataCtrl::handleKey(int key, Qt::KeyboardModifiers mods)
     if (!isNavigationKey(key))
         return false;
     // Scrolling done by a key never drags the caret's offset along.
-    const bool savedKeep = m_keepCaretOnScroll;
-    m_keepCaretOnScroll = true;
+    const bool savedKeep = keepCaretOnScroll_;
+    keepCaretOnScroll_ = true;
     if (key == Qt::Key_Tab || key == Qt::Key_Backtab)
         switchColumn();
     else
         navigate(key, mods & Qt::ShiftModifier, mods & Qt::ControlModifier);
     clampCaret();
-    m_keepCaretOnScroll = savedKeep;
+    keepCaretOnScroll_ = savedKeep;
     return true;
 }
 
 void CHexDataCtrl::switchColumn()
 {
-    m_caretColumn = (m_caretColumn == CaretColumn::OffsetColumn
-                     || m_caretColumn == CaretColumn::TextColumn)
+    caretColumn_ = (caretColumn_ == CaretColumn::OffsetColumn
+                     || caretColumn_ == CaretColumn::TextColumn)
                         ? CaretColumn::HighNibble
                         : CaretColumn::TextColumn;
     step(0, 0);
@@ -484,7 +484,7 @@ void CHexDataCtrl::navigate(int key, bool shift, bool ctrl)
     clampCaret();
     if (shift) {
         // Moving forward in the hex column takes the byte under the caret in.
-        m_selEnd = m_caretOffset + ((forward && isHexColumn(m_caretColumn)) ? 1 : 0);
+        selEnd_ = caretOffset_ + ((forward && isHexColumn(caretColumn_)) ? 1 : 0);
         viewport()->update();
     }
 }
@@ -513,18 +513,18 @@ bool CHexDataCtrl::moveCaretForKey(int key, bool ctrl)
     case Qt::Key_Home:
         if (ctrl) {
             scroll(ScrollCode::ThumbTrack, 0);
-            m_caretOffset = 0;
+            caretOffset_ = 0;
         } else {
-            m_caretOffset = m_geo.lineStart(m_caretOffset);
+            caretOffset_ = geo_.lineStart(caretOffset_);
         }
         break;
     case Qt::Key_End:
         if (ctrl) {
-            m_caretOffset = m_length - 1;
-            scroll(ScrollCode::ThumbTrack, m_geo.lastPageRow(m_length));
+            caretOffset_ = length_ - 1;
+            scroll(ScrollCode::ThumbTrack, geo_.lastPageRow(length_));
         } else {
-            m_caretOffset = std::min(m_geo.lineStart(m_caretOffset) + m_geo.bytesPerLine - 1,
-                                     m_length - 1);
+            caretOffset_ = std::min(geo_.lineStart(caretOffset_) + geo_.bytesPerLine - 1,
+                                     length_ - 1);
         }
         break;
     default:
@@ -536,16 +536,16 @@ bool CHexDataCtrl::moveCaretForKey(int key, bool ctrl)
 
 void CHexDataCtrl::handleChar(unsigned code)
 {
-    if (!m_data || code == '\t')
+    if (!data_ || code == '\t')
         return;
     clearSelection();
-    const bool inRange = m_caretOffset >= 0 && m_caretOffset < m_length;
-    switch (m_caretColumn) {
+    const bool inRange = caretOffset_ >= 0 && caretOffset_ < length_;
+    switch (caretColumn_) {
     case CaretColumn::OffsetColumn:
         break;
     case CaretColumn::TextColumn:
         if (inRange) {
-            m_data[m_caretOffset] = static_cast<std::uint8_t>(code & 0xFF);
+            data_[caretOffset_] = static_cast<std::uint8_t>(code & 0xFF);
             step(1, 0);
         }
         break;
@@ -554,8 +554,8 @@ void CHexDataCtrl::handleChar(unsigned code)
         const int v = hexDigit(code);
         if (v < 0 || !inRange)
             break;
-        std::uint8_t& b = m_data[m_caretOffset];
-        if (m_caretColumn == CaretColumn::HighNibble)
+        std::uint8_t& b = data_[caretOffset_];
+        if (caretColumn_ == CaretColumn::HighNibble)
             b = static_cast<std::uint8_t>((b & 0x0F) | (v << 4));
         else
             b = static_cast<std::uint8_t>((b & 0xF0) | v);
@@ -568,7 +568,7 @@ void CHexDataCtrl::handleChar(unsigned code)
 
 bool CHexDataCtrl::event(QEvent* e)
 {
-    if (m_data && e->type() == QEvent::KeyPress) {
+    if (data_ && e->type() == QEvent::KeyPress) {
         auto* k = static_cast<QKeyEvent*>(e);
         if (k->key() == Qt::Key_Tab || k->key() == Qt::Key_Backtab) {
             // Tab belongs to the control (column switch). Ctrl+Tab still
@@ -582,7 +582,7 @@ bool CHexDataCtrl::event(QEvent* e)
             return true;
         }
     }
-    if (m_data && e->type() == QEvent::ShortcutOverride) {
+    if (data_ && e->type() == QEvent::ShortcutOverride) {
         // Enter, Escape and every typing or navigation key reach the control
         // before any shortcut of the window can take them.
         auto* k = static_cast<QKeyEvent*>(e);
@@ -596,7 +596,7 @@ bool CHexDataCtrl::event(QEvent* e)
 
 void CHexDataCtrl::keyPressEvent(QKeyEvent* e)
 {
-    if (!m_data) {
+    if (!data_) {
         e->ignore();
         return;
     }
@@ -617,17 +617,17 @@ void CHexDataCtrl::keyPressEvent(QKeyEvent* e)
 void CHexDataCtrl::mousePressEvent(QMouseEvent* e)
 {
     setFocus(Qt::MouseFocusReason);
-    if (!m_data || e->button() != Qt::LeftButton)
+    if (!data_ || e->button() != Qt::LeftButton)
         return;
     ensureLayout();
-    m_leftDown = true;
+    leftDown_ = true;
     const bool shift = e->modifiers() & Qt::ShiftModifier;
-    const std::int64_t oldCaret = m_caretOffset;
+    const std::int64_t oldCaret = caretOffset_;
     const QPoint pos = e->position().toPoint();
-    const hexedit::HexHit hit = m_geo.hitTest(pos.x(), pos.y(), m_topOffset, m_length);
+    const hexedit::HexHit hit = geo_.hitTest(pos.x(), pos.y(), topOffset_, length_);
     if (hit.hit) {
-        m_caretOffset = hit.offset;
-        m_caretColumn = hit.column;
+        caretOffset_ = hit.offset;
+        caretColumn_ = hit.column;
         restartBlink();
         viewport()->update();
     }
@@ -635,15 +635,15 @@ void CHexDataCtrl::mousePressEvent(QMouseEvent* e)
         // Selects from the old caret to the point clicked. A Shift+click that
         // hits nothing leaves the selection as it was.
         if (hit.hit) {
-            m_selAnchor = oldCaret;
-            m_selEnd = m_caretOffset + (isHexColumn(m_caretColumn) ? 1 : 0);
+            selAnchor_ = oldCaret;
+            selEnd_ = caretOffset_ + (isHexColumn(caretColumn_) ? 1 : 0);
             viewport()->update();
         }
     } else {
         // Whether this press starts a drag is known once the pointer has
         // moved far enough with the button held (see mouseMoveEvent).
-        m_pressPending = true;
-        m_pressPos = pos;
+        pressPending_ = true;
+        pressPos_ = pos;
         if (hasSelection())
             clearSelection();
     }
@@ -653,24 +653,24 @@ void CHexDataCtrl::mousePressEvent(QMouseEvent* e)
 
 void CHexDataCtrl::mouseMoveEvent(QMouseEvent* e)
 {
-    if (!m_data || !(e->buttons() & Qt::LeftButton))
+    if (!data_ || !(e->buttons() & Qt::LeftButton))
         return;
     const QPoint pos = e->position().toPoint();
-    if (m_pressPending) {
-        if ((pos - m_pressPos).manhattanLength() < QApplication::startDragDistance())
+    if (pressPending_) {
+        if ((pos - pressPos_).manhattanLength() < QApplication::startDragDistance())
             return;
-        m_pressPending = false;
-        m_selAnchor = m_selEnd = m_caretOffset;
+        pressPending_ = false;
+        selAnchor_ = selEnd_ = caretOffset_;
     }
     if (!hasSelection())
         return;
-    m_lastDragPos = pos;
+    lastDragPos_ = pos;
     dragTo(pos);
     const bool outside = pos.y() < 0 || pos.y() >= viewport()->height();
-    if (outside && !m_autoScrollTimer->isActive())
-        m_autoScrollTimer->start();
+    if (outside && !autoScrollTimer_->isActive())
+        autoScrollTimer_->start();
     else if (!outside)
-        m_autoScrollTimer->stop();
+        autoScrollTimer_->stop();
 }
 
 void CHexDataCtrl::dragTo(QPoint pos)
@@ -685,24 +685,24 @@ void CHexDataCtrl::dragTo(QPoint pos)
         scroll(ScrollCode::LineDown);
         y = height - 1;
     }
-    const std::int64_t oldEnd = m_selEnd;
-    const hexedit::HexHit hit = m_geo.hitTest(pos.x(), y, m_topOffset, m_length);
+    const std::int64_t oldEnd = selEnd_;
+    const hexedit::HexHit hit = geo_.hitTest(pos.x(), y, topOffset_, length_);
     if (hit.hit) {
-        m_caretOffset = hit.offset;
-        m_caretColumn = hit.column;
-        m_selEnd = m_caretOffset + (isHexColumn(m_caretColumn) ? 1 : 0);
+        caretOffset_ = hit.offset;
+        caretColumn_ = hit.column;
+        selEnd_ = caretOffset_ + (isHexColumn(caretColumn_) ? 1 : 0);
     }
     hideCaret();
-    if (m_selEnd != oldEnd)
+    if (selEnd_ != oldEnd)
         viewport()->update();
 }
 
 void CHexDataCtrl::mouseReleaseEvent(QMouseEvent* e)
 {
     if (e->button() == Qt::LeftButton) {
-        m_leftDown = false;
-        m_pressPending = false;
-        m_autoScrollTimer->stop();
+        leftDown_ = false;
+        pressPending_ = false;
+        autoScrollTimer_->stop();
     }
 }
 
@@ -715,46 +715,46 @@ void CHexDataCtrl::mouseDoubleClickEvent(QMouseEvent* e)
 void CHexDataCtrl::focusInEvent(QFocusEvent* e)
 {
     QAbstractScrollArea::focusInEvent(e);
-    if (m_data && !hasSelection())
+    if (data_ && !hasSelection())
         showCaret();
 }
 
 void CHexDataCtrl::focusOutEvent(QFocusEvent* e)
 {
     QAbstractScrollArea::focusOutEvent(e);
-    m_autoScrollTimer->stop();
+    autoScrollTimer_->stop();
     hideCaret();
 }
 
 void CHexDataCtrl::showCaret()
 {
-    m_caretShown = true;
+    caretShown_ = true;
     restartBlink();
     viewport()->update();
 }
 
 void CHexDataCtrl::hideCaret()
 {
-    if (!m_caretShown)
+    if (!caretShown_)
         return;
-    m_caretShown = false;
-    m_blinkTimer->stop();
+    caretShown_ = false;
+    blinkTimer_->stop();
     viewport()->update();
 }
 
 void CHexDataCtrl::restartBlink()
 {
-    m_blinkOn = true;
+    blinkOn_ = true;
     const int flash = QApplication::cursorFlashTime();
-    if (m_caretShown && flash > 0)
-        m_blinkTimer->start(flash / 2);
+    if (caretShown_ && flash > 0)
+        blinkTimer_->start(flash / 2);
     else
-        m_blinkTimer->stop();
+        blinkTimer_->stop();
 }
 
 QRect CHexDataCtrl::caretPixelRect() const
 {
-    const hexedit::CaretRect r = m_geo.caretRect(m_caretColumn, m_caretOffset, m_topOffset);
+    const hexedit::CaretRect r = geo_.caretRect(caretColumn_, caretOffset_, topOffset_);
     return {r.x, r.y, r.width, r.height};
 }
 
@@ -769,52 +769,52 @@ void CHexDataCtrl::paintEvent(QPaintEvent*)
 {
     QWidget* vp = viewport();
     prepareBuffer(vp->size(), vp->devicePixelRatioF());
-    if (m_data) {
+    if (data_) {
         ensureLayout();
         paintRows(vp->height());
     }
     QPainter wp(vp);
-    wp.drawPixmap(0, 0, m_buffer);
+    wp.drawPixmap(0, 0, buffer_);
     paintCaret(wp);
 }
 
 void CHexDataCtrl::prepareBuffer(QSize size, qreal dpr)
 {
-    if (m_buffer.size() != size * dpr || m_buffer.devicePixelRatio() != dpr) {
-        m_buffer = QPixmap(size * dpr);
-        m_buffer.setDevicePixelRatio(dpr);
+    if (buffer_.size() != size * dpr || buffer_.devicePixelRatio() != dpr) {
+        buffer_ = QPixmap(size * dpr);
+        buffer_.setDevicePixelRatio(dpr);
     }
-    m_buffer.fill(Qt::white);
+    buffer_.fill(Qt::white);
 }
 
 void CHexDataCtrl::paintRows(int clientHeight)
 {
-    QPainter p(&m_buffer);
-    p.setFont(m_font);
+    QPainter p(&buffer_);
+    p.setFont(font_);
     const bool sel = hasSelection();
-    const RowPainter rows(p, m_geo, QFontMetrics(m_font).ascent(), palette(),
-                          std::min(m_selAnchor, m_selEnd), std::max(m_selAnchor, m_selEnd));
-    const bool hexSel = sel && isHexColumn(m_caretColumn);
-    const bool textSel = sel && m_caretColumn == CaretColumn::TextColumn;
-    const int bottom = m_geo.drawBottom(clientHeight);
-    for (int row = 0; m_geo.lineHeight > 0 && m_geo.rowY(row) < bottom; ++row) {
-        const std::int64_t rowStart = m_geo.rowOffset(row, m_topOffset);
-        if (rowStart < 0 || rowStart >= m_length)
+    const RowPainter rows(p, geo_, QFontMetrics(font_).ascent(), palette(),
+                          std::min(selAnchor_, selEnd_), std::max(selAnchor_, selEnd_));
+    const bool hexSel = sel && isHexColumn(caretColumn_);
+    const bool textSel = sel && caretColumn_ == CaretColumn::TextColumn;
+    const int bottom = geo_.drawBottom(clientHeight);
+    for (int row = 0; geo_.lineHeight > 0 && geo_.rowY(row) < bottom; ++row) {
+        const std::int64_t rowStart = geo_.rowOffset(row, topOffset_);
+        if (rowStart < 0 || rowStart >= length_)
             break;
-        const int count = static_cast<int>(std::min<std::int64_t>(m_geo.bytesPerLine, m_length - rowStart));
-        const int y = m_geo.rowY(row);
-        if (m_geo.showOffsets)
+        const int count = static_cast<int>(std::min<std::int64_t>(geo_.bytesPerLine, length_ - rowStart));
+        const int y = geo_.rowY(row);
+        if (geo_.showOffsets)
             rows.offset(y, rowStart);
-        if (m_geo.showHex)
-            rows.hex(y, m_data + rowStart, rowStart, count, hexSel);
-        if (m_geo.showText)
-            rows.text(y, m_data + rowStart, rowStart, count, textSel);
+        if (geo_.showHex)
+            rows.hex(y, data_ + rowStart, rowStart, count, hexSel);
+        if (geo_.showText)
+            rows.text(y, data_ + rowStart, rowStart, count, textSel);
     }
 }
 
 void CHexDataCtrl::paintCaret(QPainter& wp) const
 {
-    if (!m_data || !m_caretShown || !m_blinkOn || !hasFocus())
+    if (!data_ || !caretShown_ || !blinkOn_ || !hasFocus())
         return;
     // The caret is drawn only where its position lies inside the client
     // area, inverting what is beneath it like a system caret.

@@ -28,28 +28,28 @@ public:
     // alive and unresized while set. nullptr (or a negative length) means no
     // buffer: the control draws nothing and ignores input.
     void setData(std::uint8_t* data, std::int64_t length);
-    std::uint8_t* data() const { return m_data; }
-    std::int64_t length() const { return m_length; }
+    std::uint8_t* data() const { return data_; }
+    std::int64_t length() const { return length_; }
 
     void setBytesPerLine(int n);
     void setShowOffsets(bool on);
     void setShowText(bool on);
     void setShowHex(bool on);
     void setWideOffsets(bool on);
-    int bytesPerLine() const { return m_geo.bytesPerLine; }
-    bool wideOffsets() const { return m_geo.wideOffsets; }
+    int bytesPerLine() const { return geo_.bytesPerLine; }
+    bool wideOffsets() const { return geo_.wideOffsets; }
 
-    std::int64_t topOffset() const { return m_topOffset; }
-    std::int64_t caretOffset() const { return m_caretOffset; }
-    CaretColumn caretColumn() const { return m_caretColumn; }
-    std::int64_t selAnchor() const { return m_selAnchor; }
-    std::int64_t selEnd() const { return m_selEnd; }
-    bool hasSelection() const { return m_selAnchor != -1; }
-    int linesPerPage() const { return m_geo.linesPerPage; }
-    bool shortData() const { return m_geo.shortData; }
-    bool caretShown() const { return m_caretShown; }
-    const hexedit::HexLayout& geometry() const { return m_geo; }
-    const QFont& hexFont() const { return m_font; }
+    std::int64_t topOffset() const { return topOffset_; }
+    std::int64_t caretOffset() const { return caretOffset_; }
+    CaretColumn caretColumn() const { return caretColumn_; }
+    std::int64_t selAnchor() const { return selAnchor_; }
+    std::int64_t selEnd() const { return selEnd_; }
+    bool hasSelection() const { return selAnchor_ != -1; }
+    int linesPerPage() const { return geo_.linesPerPage; }
+    bool shortData() const { return geo_.shortData; }
+    bool caretShown() const { return caretShown_; }
+    const hexedit::HexLayout& geometry() const { return geo_; }
+    const QFont& hexFont() const { return font_; }
 
     // Runs the layout step now if it is due (it also runs before painting).
     void ensureLayout();
@@ -100,26 +100,26 @@ private:
     void paintRows(int clientHeight);
     void paintCaret(QPainter& wp) const;
 
-    std::uint8_t* m_data = nullptr;
-    std::int64_t m_length = 0;
-    std::int64_t m_topOffset = 0;
-    std::int64_t m_caretOffset = 0;
-    CaretColumn m_caretColumn = CaretColumn::OffsetColumn;
-    std::int64_t m_selAnchor = -1;
-    std::int64_t m_selEnd = -1;
-    hexedit::HexLayout m_geo;
-    bool m_keepCaretOnScroll = true;
-    bool m_layoutDirty = true;
-    QFont m_font;
+    std::uint8_t* data_ = nullptr;
+    std::int64_t length_ = 0;
+    std::int64_t topOffset_ = 0;
+    std::int64_t caretOffset_ = 0;
+    CaretColumn caretColumn_ = CaretColumn::OffsetColumn;
+    std::int64_t selAnchor_ = -1;
+    std::int64_t selEnd_ = -1;
+    hexedit::HexLayout geo_;
+    bool keepCaretOnScroll_ = true;
+    bool layoutDirty_ = true;
+    QFont font_;
 
-    bool m_caretShown = false;   // created and shown (between focus in and out)
-    bool m_blinkOn = true;       // current blink phase
-    QTimer* m_blinkTimer = nullptr;
-    QTimer* m_autoScrollTimer = nullptr;
-    bool m_leftDown = false;     // left button pressed in the control
-    bool m_pressPending = false; // left press that may still become a drag
-    QPoint m_pressPos;
-    QPoint m_lastDragPos;
-    bool m_syncingScrollBar = false;
-    QPixmap m_buffer;
+    bool caretShown_ = false;   // created and shown (between focus in and out)
+    bool blinkOn_ = true;       // current blink phase
+    QTimer* blinkTimer_ = nullptr;
+    QTimer* autoScrollTimer_ = nullptr;
+    bool leftDown_ = false;     // left button pressed in the control
+    bool pressPending_ = false; // left press that may still become a drag
+    QPoint pressPos_;
+    QPoint lastDragPos_;
+    bool syncingScrollBar_ = false;
+    QPixmap buffer_;
 };

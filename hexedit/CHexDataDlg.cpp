@@ -31,46 +31,46 @@ struct DialogUnits {
 } // namespace
 
 CHexDataDlg::CHexDataDlg(std::vector<std::uint8_t> workingCopy, QWidget* parent)
-    : QDialog(parent), m_bytes(std::move(workingCopy))
+    : QDialog(parent), bytes_(std::move(workingCopy))
 {
     setWindowTitle(QStringLiteral("Edit Hex Data"));
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                    | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     setModal(true);
 
-    m_ctrl = new CHexDataCtrl(this);
-    m_ctrl->setBytesPerLine(8);
+    ctrl_ = new CHexDataCtrl(this);
+    ctrl_->setBytesPerLine(8);
     // Four offset digits, as long as every row offset fits in them.
-    m_ctrl->setWideOffsets(m_bytes.size() > 0x10000);
-    m_ctrl->setData(m_bytes.empty() ? nullptr : m_bytes.data(),
-                    static_cast<std::int64_t>(m_bytes.size()));
+    ctrl_->setWideOffsets(bytes_.size() > 0x10000);
+    ctrl_->setData(bytes_.empty() ? nullptr : bytes_.data(),
+                    static_cast<std::int64_t>(bytes_.size()));
 
-    m_ok = new QPushButton(QStringLiteral("OK"), this);
-    m_cancel = new QPushButton(QStringLiteral("Cancel"), this);
-    m_ok->setDefault(true);
-    connect(m_ok, &QPushButton::clicked, this, &QDialog::accept);
-    connect(m_cancel, &QPushButton::clicked, this, &QDialog::reject);
+    ok_ = new QPushButton(QStringLiteral("OK"), this);
+    cancel_ = new QPushButton(QStringLiteral("Cancel"), this);
+    ok_->setDefault(true);
+    connect(ok_, &QPushButton::clicked, this, &QDialog::accept);
+    connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
 
     // Placement in dialog units: control (7, 7, 205 x 168), OK (7, 183,
     // 90 x 20), Cancel (122, 183, 90 x 20) in a 219 x 210 dialog. The control
     // grows when its font needs more room for eight bytes a row.
     const DialogUnits du(font());
     const int margin = du.px(7);
-    const int ctrlW = std::max(du.px(205), m_ctrl->sizeHint().width());
-    const int ctrlH = std::max(du.py(168), m_ctrl->sizeHint().height() / 2);
-    m_ctrl->setGeometry(margin, du.py(7), ctrlW, ctrlH);
+    const int ctrlW = std::max(du.px(205), ctrl_->sizeHint().width());
+    const int ctrlH = std::max(du.py(168), ctrl_->sizeHint().height() / 2);
+    ctrl_->setGeometry(margin, du.py(7), ctrlW, ctrlH);
     const int buttonY = du.py(7) + ctrlH + (du.py(183) - du.py(175));
     const int buttonW = du.px(90);
-    const int buttonH = std::max(du.py(20), m_ok->sizeHint().height());
-    m_ok->setGeometry(margin, buttonY, buttonW, buttonH);
-    m_cancel->setGeometry(margin + ctrlW - buttonW, buttonY, buttonW, buttonH);
+    const int buttonH = std::max(du.py(20), ok_->sizeHint().height());
+    ok_->setGeometry(margin, buttonY, buttonW, buttonH);
+    cancel_->setGeometry(margin + ctrlW - buttonW, buttonY, buttonW, buttonH);
     const int width = margin + ctrlW + (du.px(219) - du.px(212));
     const int height = buttonY + buttonH + (du.py(210) - du.py(203));
     setFixedSize(width, height);
 
-    setTabOrder(m_ctrl, m_ok);
-    setTabOrder(m_ok, m_cancel);
-    m_ctrl->setFocus(Qt::OtherFocusReason);
+    setTabOrder(ctrl_, ok_);
+    setTabOrder(ok_, cancel_);
+    ctrl_->setFocus(Qt::OtherFocusReason);
 }
 
 CHexDataDlg::~CHexDataDlg() = default;

@@ -23,10 +23,10 @@ public:
     explicit CHexDataDlg(std::vector<std::uint8_t> workingCopy, QWidget* parent = nullptr);
     ~CHexDataDlg() override;
 
-    const std::vector<std::uint8_t>& data() const { return m_bytes; }
-    CHexDataCtrl* hexCtrl() const { return m_ctrl; }
-    QPushButton* okButton() const { return m_ok; }
-    QPushButton* cancelButton() const { return m_cancel; }
+    const std::vector<std::uint8_t>& data() const { return bytes_; }
+    CHexDataCtrl* hexCtrl() const { return ctrl_; }
+    QPushButton* okButton() const { return ok_; }
+    QPushButton* cancelButton() const { return cancel_; }
 
     // Runs the dialog modally on a copy of `bytes`. On OK the edited copy is
     // written back over `bytes` (same length) and true is returned: the caller
@@ -35,8 +35,8 @@ public:
     static bool editBytes(std::span<std::uint8_t> bytes, QWidget* parent = nullptr);
 
 private:
-    std::vector<std::uint8_t> m_bytes;
-    CHexDataCtrl* m_ctrl = nullptr;
-    QPushButton* m_ok = nullptr;
-    QPushButton* m_cancel = nullptr;
+    std::vector<std::uint8_t> bytes_;
+    CHexDataCtrl* ctrl_ = nullptr;
+    QPushButton* ok_ = nullptr;
+    QPushButton* cancel_ = nullptr;
 };
