@@ -83,17 +83,16 @@ bool deliversCharacter(const QKeyEvent* e)
 class RowPainter {
 public:
     RowPainter(QPainter& p, const hexedit::HexLayout& geo, int ascent, const QPalette& pal,
-               std::int64_t selLo, std::int64_t selHi)
-        : p_(p), geo_(geo), ascent_(ascent), pal_(pal), selLo_(selLo), selHi_(selHi)
-    {
-    }
+            std::int64_t selLo, std::int64_t selHi)
+            : p_(p), geo_(geo), ascent_(ascent), pal_(pal), selLo_(selLo), selHi_(selHi)
+    {}
 
     void offset(int y, std::int64_t rowStart) const
     {
-        const QString text = QStringLiteral("%1")
-                                 .arg(static_cast<qulonglong>(rowStart), geo_.offsetDigits(), 16,
-                                      QLatin1Char('0'))
-                                 .toUpper();
+        const QString text =
+                QStringLiteral("%1")
+                        .arg(static_cast<qulonglong>(rowStart), geo_.offsetDigits(), 16, QLatin1Char('0'))
+                        .toUpper();
         run(geo_.offsetX, y, text, {Qt::black, Qt::white});
     }
 
@@ -169,8 +168,7 @@ private:
 
 } // namespace
 
-CHexDataCtrl::CHexDataCtrl(QWidget* parent)
-    : QAbstractScrollArea(parent), font_(chooseFont())
+CHexDataCtrl::CHexDataCtrl(QWidget* parent) : QAbstractScrollArea(parent), font_(chooseFont())
 {
     setFocusPolicy(Qt::StrongFocus);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -271,8 +269,7 @@ void CHexDataCtrl::ensureLayout()
     if (!data_ || !layoutDirty_)
         return;
     const QFontMetrics fm(font_);
-    geo_.layout(fm.horizontalAdvance(QLatin1Char('0')), fm.height(), viewport()->height(),
-                 length_);
+    geo_.layout(fm.horizontalAdvance(QLatin1Char('0')), fm.height(), viewport()->height(), length_);
     layoutDirty_ = false;
     syncScrollBar();
 }
@@ -295,8 +292,7 @@ void CHexDataCtrl::syncScrollBar()
     sb->setRange(0, maximum);
     sb->setPageStep(std::max(geo_.linesPerPage, 1));
     sb->setSingleStep(1);
-    sb->setValue(static_cast<int>(std::clamp<std::int64_t>(topOffset_ / geo_.bytesPerLine, 0,
-                                                            maximum)));
+    sb->setValue(static_cast<int>(std::clamp<std::int64_t>(topOffset_ / geo_.bytesPerLine, 0, maximum)));
     // Disabled rather than hidden when there is nothing to scroll.
     sb->setEnabled(maximum > 0);
     syncingScrollBar_ = false;
@@ -467,10 +463,9 @@ bool CHexDataCtrl::handleKey(int key, Qt::KeyboardModifiers mods)
 
 void CHexDataCtrl::switchColumn()
 {
-    caretColumn_ = (caretColumn_ == CaretColumn::OffsetColumn
-                     || caretColumn_ == CaretColumn::TextColumn)
-                        ? CaretColumn::HighNibble
-                        : CaretColumn::TextColumn;
+    caretColumn_ = (caretColumn_ == CaretColumn::OffsetColumn || caretColumn_ == CaretColumn::TextColumn)
+            ? CaretColumn::HighNibble
+            : CaretColumn::TextColumn;
     step(0, 0);
 }
 
@@ -523,8 +518,7 @@ bool CHexDataCtrl::moveCaretForKey(int key, bool ctrl)
             caretOffset_ = length_ - 1;
             scroll(ScrollCode::ThumbTrack, geo_.lastPageRow(length_));
         } else {
-            caretOffset_ = std::min(geo_.lineStart(caretOffset_) + geo_.bytesPerLine - 1,
-                                     length_ - 1);
+            caretOffset_ = std::min(geo_.lineStart(caretOffset_) + geo_.bytesPerLine - 1, length_ - 1);
         }
         break;
     default:
@@ -792,8 +786,8 @@ void CHexDataCtrl::paintRows(int clientHeight)
     QPainter p(&buffer_);
     p.setFont(font_);
     const bool sel = hasSelection();
-    const RowPainter rows(p, geo_, QFontMetrics(font_).ascent(), palette(),
-                          std::min(selAnchor_, selEnd_), std::max(selAnchor_, selEnd_));
+    const RowPainter rows(p, geo_, QFontMetrics(font_).ascent(), palette(), std::min(selAnchor_, selEnd_),
+            std::max(selAnchor_, selEnd_));
     const bool hexSel = sel && isHexColumn(caretColumn_);
     const bool textSel = sel && caretColumn_ == CaretColumn::TextColumn;
     const int bottom = geo_.drawBottom(clientHeight);

@@ -112,11 +112,11 @@ private:
     bool layoutDirty_ = true;
     QFont font_;
 
-    bool caretShown_ = false;   // created and shown (between focus in and out)
-    bool blinkOn_ = true;       // current blink phase
+    bool caretShown_ = false; // created and shown (between focus in and out)
+    bool blinkOn_ = true; // current blink phase
     QTimer* blinkTimer_ = nullptr;
     QTimer* autoScrollTimer_ = nullptr;
-    bool leftDown_ = false;     // left button pressed in the control
+    bool leftDown_ = false; // left button pressed in the control
     bool pressPending_ = false; // left press that may still become a drag
     QPoint pressPos_;
     QPoint lastDragPos_;

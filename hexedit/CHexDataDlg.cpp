@@ -31,7 +31,7 @@ struct DialogUnits {
 } // namespace
 
 CHexDataDlg::CHexDataDlg(std::vector<std::uint8_t> workingCopy, QWidget* parent)
-    : QDialog(parent), bytes_(std::move(workingCopy))
+        : QDialog(parent), bytes_(std::move(workingCopy))
 {
     setWindowTitle(QStringLiteral("Edit Hex Data"));
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
@@ -42,8 +42,7 @@ CHexDataDlg::CHexDataDlg(std::vector<std::uint8_t> workingCopy, QWidget* parent)
     ctrl_->setBytesPerLine(8);
     // Four offset digits, as long as every row offset fits in them.
     ctrl_->setWideOffsets(bytes_.size() > 0x10000);
-    ctrl_->setData(bytes_.empty() ? nullptr : bytes_.data(),
-                    static_cast<std::int64_t>(bytes_.size()));
+    ctrl_->setData(bytes_.empty() ? nullptr : bytes_.data(), static_cast<std::int64_t>(bytes_.size()));
 
     ok_ = new QPushButton(QStringLiteral("OK"), this);
     cancel_ = new QPushButton(QStringLiteral("Cancel"), this);

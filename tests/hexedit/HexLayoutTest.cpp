@@ -137,8 +137,8 @@ TEST(HexLayout, CellEdgesRoundTripThroughTheHitTest)
         bool offsets, hex, text, wide;
     };
     for (const Case c : {Case{true, true, true, false}, Case{true, true, true, true},
-                         Case{false, true, true, false}, Case{true, false, true, false},
-                         Case{false, false, true, false}, Case{true, true, false, false}}) {
+                 Case{false, true, true, false}, Case{true, false, true, false},
+                 Case{false, false, true, false}, Case{true, true, false, false}}) {
         HexLayout g;
         g.showOffsets = c.offsets;
         g.showHex = c.hex;
@@ -146,12 +146,12 @@ TEST(HexLayout, CellEdgesRoundTripThroughTheHitTest)
         g.wideOffsets = c.wide;
         g.layout(kCw, kLh, 10 * kLh, 100);
         const int y = g.rowY(2) + kLh - 1; // last pixel row of row 2
-        const std::int64_t top = 4;         // off a row boundary
+        const std::int64_t top = 4; // off a row boundary
         const std::int64_t row = g.rowOffset(2, top);
         ASSERT_EQ(row, 20);
         for (int i = 0; i < g.bytesPerLine; ++i) {
-            SCOPED_TRACE(testing::Message() << "case " << c.offsets << c.hex << c.text << c.wide
-                                            << " byte " << i);
+            SCOPED_TRACE(
+                    testing::Message() << "case " << c.offsets << c.hex << c.text << c.wide << " byte " << i);
             if (c.hex) {
                 const int x = g.hexCellX(i);
                 auto h = g.hitTest(x, y, top, 100);
