@@ -1,5 +1,7 @@
 #include "browser/RecordClipboard.h"
 
+#include "model/Bytes.h"
+
 #include <QByteArray>
 #include <QClipboard>
 #include <QMimeData>
@@ -7,23 +9,11 @@
 
 namespace browser {
 
-namespace {
-void putU32(std::uint8_t* p, std::uint32_t v)
-{
-    for (int i = 0; i < 4; ++i)
-        p[i] = static_cast<std::uint8_t>(v >> (8 * i));
-}
-std::uint32_t getU32(const std::uint8_t* p)
-{
-    return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 | std::uint32_t(p[3]) << 24;
-}
-} // namespace
-
 std::vector<std::uint8_t> encodeRecordBlock(std::uint32_t id, std::span<const std::uint8_t> data)
 {
     std::vector<std::uint8_t> block(data.size() + 8, 0);
-    putU32(block.data(), id);
-    putU32(block.data() + 4, static_cast<std::uint32_t>(data.size()));
+    model::bytes::writeLE<std::uint32_t>(block, 0, id);
+    model::bytes::writeLE<std::uint32_t>(block, 4, static_cast<std::uint32_t>(data.size()));
     std::copy(data.begin(), data.end(), block.begin() + 8);
     return block;
 }
@@ -32,11 +22,11 @@ std::optional<ClipRecord> decodeRecordBlock(std::span<const std::uint8_t> block)
 {
     if (block.size() < 8)
         return std::nullopt;
-    const std::uint32_t len = getU32(block.data() + 4);
+    const std::uint32_t len = *model::bytes::u32(block, 4);
     if (len > block.size() - 8)
         return std::nullopt;
     ClipRecord r;
-    r.id = getU32(block.data());
+    r.id = *model::bytes::u32(block, 0);
     r.data.assign(block.begin() + 8, block.begin() + 8 + len);
     return r;
 }

@@ -3,9 +3,10 @@
 // length, data; the next record at offset + 8 + length. A header that does not
 // fit in the buffer ends the walk; a record whose length runs past the end is
 // seen with the bytes that are present.
+#include "model/Bytes.h"
+
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 #include <optional>
 #include <span>
 
@@ -20,22 +21,13 @@ struct RecordSpan {
     std::uint64_t next() const { return std::uint64_t(data) + length; }
 };
 
-inline std::uint32_t loadU32(const std::uint8_t* p)
-{
-    return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 | std::uint32_t(p[3]) << 24;
-}
-inline void storeU32(std::uint8_t* p, std::uint32_t v)
-{
-    for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(v >> (8 * i));
-}
-
 inline std::optional<RecordSpan> recordAt(std::span<const std::uint8_t> buf, std::uint64_t offset)
 {
     if (offset > buf.size() || buf.size() - offset < 8) return std::nullopt;
     RecordSpan r;
     r.header = static_cast<std::size_t>(offset);
-    r.id = loadU32(buf.data() + r.header);
-    r.length = loadU32(buf.data() + r.header + 4);
+    r.id = *model::bytes::u32(buf, r.header);
+    r.length = *model::bytes::u32(buf, r.header + 4);
     r.data = r.header + 8;
     std::size_t avail = buf.size() - r.data;
     r.present = r.length < avail ? r.length : avail;

@@ -1,5 +1,6 @@
 #include "tool/Diff.h"
 
+#include "model/Bytes.h"
 #include "model/FileIO.h"
 #include "tool/AirWalk.h"
 #include "tool/Dump.h"
@@ -66,21 +67,12 @@ Parsed parse(ByteView file, bool cutAmongRecords)
     return p;
 }
 
-std::int16_t i16(ByteView d, std::size_t at)
-{
-    return static_cast<std::int16_t>(std::uint16_t(d[at] | d[at + 1] << 8));
-}
-std::int32_t i32(ByteView d, std::size_t at) { return static_cast<std::int32_t>(loadU32(d.data() + at)); }
-double f64(ByteView d, std::size_t at)
-{
-    std::uint64_t v = 0;
-    for (int i = 0; i < 8; ++i) v |= std::uint64_t(d[at + i]) << (8 * i);
-    return std::bit_cast<double>(v);
-}
-void put(Bytes& b, std::uint64_t v, int width)
-{
-    for (int i = 0; i < width; ++i) b.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
-}
+namespace bytes = model::bytes;
+
+// Reads at offsets the caller has checked.
+std::int16_t i16(ByteView d, std::size_t at) { return bytes::i16(d, at).value(); }
+std::int32_t i32(ByteView d, std::size_t at) { return bytes::i32(d, at).value(); }
+double f64(ByteView d, std::size_t at) { return bytes::f64(d, at).value(); }
 
 // "%.17g": enough digits to give back the exact double.
 std::string g17(double v)
@@ -148,49 +140,6 @@ std::vector<Field> fieldsOf(const ToolDefinitions& defs, std::uint32_t id, const
         pos = f->next;
     }
     return fields;
-}
-
-// The value of a field in the dump's format; nullopt when it does not fit.
-std::optional<std::string> fieldValueText(ToolType type, ByteView d, std::uint32_t offset)
-{
-    if (type == ToolType::Text) {
-        if (offset > d.size()) return std::nullopt;
-        std::string s;
-        for (std::size_t i = offset; i < d.size() && d[i] != 0; ++i) s += static_cast<char>(d[i]);
-        return s;
-    }
-    std::size_t width = static_cast<std::size_t>(typeRow(type).width);
-    if (width == 0 || offset > d.size() || d.size() - offset < width) return std::nullopt;
-    switch (type) {
-    case ToolType::Int8:
-        return dec(static_cast<std::int8_t>(d[offset]));
-    case ToolType::Int16:
-        return dec(i16(d, offset));
-    case ToolType::Bool:
-    case ToolType::Int32:
-    case ToolType::Thrust:
-        return dec(i32(d, offset));
-    case ToolType::Double:
-        return fixed6(f64(d, offset));
-    case ToolType::Pct16:
-        return fixed6(i16(d, offset) / 16384.0);
-    case ToolType::Ang16:
-        return fixed6(i16(d, offset) / 182.0);
-    case ToolType::Aspd:
-        return fixed6(i32(d, offset) / 128.0);
-    case ToolType::Prpm:
-        return fixed6(i16(d, offset) * 3000.0 / 6400.0);
-    case ToolType::Mach:
-        return fixed6(i16(d, offset) / 20480.0);
-    case ToolType::Fwgt:
-        return fixed6(i16(d, offset) / 256.0);
-    case ToolType::M256:
-        return fixed6(i16(d, offset) / 6.5025);
-    case ToolType::None:
-    case ToolType::Text:
-        break;
-    }
-    return std::nullopt;
 }
 
 // Slot k of the stamp (record 0x404) and of the revision store (0x1199).
@@ -733,61 +682,31 @@ private:
     }
 
     // A value text that the update stores as exactly these bytes.
-    static std::optional<std::string> typedValue(ToolType type, ByteView bytes)
+    static std::optional<std::string> typedValue(ToolType type, ByteView field)
     {
-        switch (type) {
-        case ToolType::Int8:
-            return dec(static_cast<std::int8_t>(bytes[0]));
-        case ToolType::Int16:
-            return dec(i16(bytes, 0));
-        case ToolType::Bool:
-        case ToolType::Int32:
-        case ToolType::Thrust:
-            return dec(i32(bytes, 0));
-        case ToolType::Double: {
-            double v = f64(bytes, 0);
+        const ToolTypeRow& row = typeRow(type);
+        const auto width = static_cast<std::size_t>(row.width);
+        switch (row.value) {
+        case ToolValue::Integer:
+            return dec(bytes::readSigned(field, 0, width).value());
+        case ToolValue::Double: {
+            double v = f64(field, 0);
             std::string s = g17(v);
             auto back = readReal(s);
             if (back && std::bit_cast<std::uint64_t>(*back) == std::bit_cast<std::uint64_t>(v)) return s;
             return std::nullopt;
         }
-        case ToolType::None:
-        case ToolType::Text:
+        case ToolValue::None:
+        case ToolValue::Text:
             return std::nullopt;
-        default:
+        case ToolValue::Scaled:
             break;
         }
         // Scaled types: the update truncates value × scale; the first text
         // that gives back the stored integer wins, the dump's own first.
-        const int width = typeRow(type).width;
-        const std::int32_t stored = width == 4 ? i32(bytes, 0) : i16(bytes, 0);
-        double scale = 1;
-        switch (type) {
-        case ToolType::Pct16:
-            scale = 16384.0;
-            break;
-        case ToolType::Ang16:
-            scale = 182.0;
-            break;
-        case ToolType::Aspd:
-            scale = 128.0;
-            break;
-        case ToolType::Prpm:
-            scale = 6400.0 / 3000.0;
-            break;
-        case ToolType::Mach:
-            scale = 20480.0;
-            break;
-        case ToolType::Fwgt:
-            scale = 256.0;
-            break;
-        case ToolType::M256:
-            scale = 6.5025;
-            break;
-        default:
-            break;
-        }
-        const double exact = type == ToolType::Prpm ? stored * 3000.0 / 6400.0 : stored / scale;
+        const auto stored = static_cast<std::int32_t>(bytes::readSigned(field, 0, width).value());
+        const double scale = row.steps / row.units;
+        const double exact = unitsOf(row, stored);
         const double nudged = (stored + (stored < 0 ? -0.5 : 0.5)) / scale;
         for (const std::string& s : {fixed6(exact), shortest(exact), g17(exact), g17(nudged)}) {
             auto v = readReal(s);
@@ -810,7 +729,7 @@ private:
         auto real = [&](double v) {
             std::string s = g17(v);
             double back = readReal(s).value_or(0.0);
-            put(cur, std::bit_cast<std::uint64_t>(back), 8);
+            bytes::appendLE(cur, back);
             return s;
         };
         switch (cls) {
@@ -818,13 +737,13 @@ private:
             out_ += "Points: " + dec(t.size() / 2) + "\n";
             for (std::size_t i = 0; i + 1 < t.size(); i += 2) {
                 out_ += dec(i16(t, i)) + "\n";
-                put(cur, static_cast<std::uint16_t>(i16(t, i)), 2);
+                bytes::appendLE(cur, i16(t, i));
             }
             break;
         case RecordClass::PointTable: {
             const std::int32_t count = i32(t, 0);
             out_ += "Points: " + dec(count) + "\n";
-            put(cur, static_cast<std::uint32_t>(count), 4);
+            bytes::appendLE(cur, count);
             for (std::int64_t i = 0; i < count; ++i) {
                 std::string x = real(f64(t, 4 + 16 * static_cast<std::size_t>(i)));
                 out_ += x + "\t" + real(f64(t, 12 + 16 * static_cast<std::size_t>(i))) + "\n";
@@ -834,8 +753,8 @@ private:
         case RecordClass::Grid: {
             const std::int32_t rows = i32(t, 0), cols = i32(t, 4);
             out_ += "columns: " + dec(cols) + "  rows: " + dec(rows) + "\n";
-            put(cur, static_cast<std::uint32_t>(rows), 4);
-            put(cur, static_cast<std::uint32_t>(cols), 4);
+            bytes::appendLE(cur, rows);
+            bytes::appendLE(cur, cols);
             if (rows > 0 && cols > 0) {
                 std::size_t at = 8;
                 for (std::int32_t r = 0; r < rows; ++r) {

@@ -2,6 +2,7 @@
 
 #include "tool/OutputPath.h"
 
+#include "model/Bytes.h"
 #include "model/FileIO.h"
 #include "tool/AirWalk.h"
 #include "tool/Output.h"
@@ -9,7 +10,6 @@
 #include "tool/ToolText.h"
 
 #include <algorithm>
-#include <bit>
 #include <filesystem>
 #include <iostream>
 #include <new>
@@ -39,17 +39,7 @@ RecordClass classifyRecord(std::uint32_t id)
 
 namespace {
 
-std::int32_t i32At(std::span<const std::uint8_t> d, std::size_t off) { return static_cast<std::int32_t>(loadU32(d.data() + off)); }
-std::int16_t i16At(std::span<const std::uint8_t> d, std::size_t off)
-{
-    return static_cast<std::int16_t>(std::uint16_t(d[off] | d[off + 1] << 8));
-}
-double f64At(std::span<const std::uint8_t> d, std::size_t off)
-{
-    std::uint64_t v = 0;
-    for (int i = 0; i < 8; ++i) v |= std::uint64_t(d[off + i]) << (8 * i);
-    return std::bit_cast<double>(v);
-}
+namespace bytes = model::bytes;
 
 // Data lengths and counts are printed with "%d".
 std::string d32(std::uint32_t v) { return dec(static_cast<std::int32_t>(v)); }
@@ -62,27 +52,54 @@ bool sameFile(const std::string& a, const std::string& b)
     return a == b || std::filesystem::equivalent(a, b, ec);
 }
 
+double unitsOf(const ToolTypeRow& row, std::int64_t stored)
+{
+    return static_cast<double>(stored) * row.units / row.steps;
+}
+
+std::optional<std::string> fieldValueText(ToolType type, std::span<const std::uint8_t> data, std::size_t offset)
+{
+    const ToolTypeRow& row = typeRow(type);
+    switch (row.value) {
+    case ToolValue::Text: {
+        if (offset > data.size()) return std::nullopt;
+        const auto rest = data.subspan(offset);
+        return std::string(rest.begin(), std::find(rest.begin(), rest.end(), std::uint8_t(0)));
+    }
+    case ToolValue::Double:
+        if (auto v = bytes::f64(data, offset)) return fixed6(*v);
+        return std::nullopt;
+    case ToolValue::Integer:
+    case ToolValue::Scaled:
+        if (auto stored = bytes::readSigned(data, offset, static_cast<std::size_t>(row.width)))
+            return row.value == ToolValue::Scaled ? fixed6(unitsOf(row, *stored)) : dec(*stored);
+        return std::nullopt;
+    case ToolValue::None: break;
+    }
+    return std::nullopt;
+}
+
 void appendTableListing(std::string& out, RecordClass cls, std::span<const std::uint8_t> data, std::uint32_t length)
 {
     switch (cls) {
     case RecordClass::Int16List: {
         out += "Points: " + dec(length / 2) + "\n";
-        for (std::size_t off = 0; off + 2 <= data.size() && off / 2 < length / 2; off += 2) out += dec(i16At(data, off)) + "\n";
+        for (std::size_t off = 0; off + 2 <= data.size() && off / 2 < length / 2; off += 2) out += dec(*bytes::i16(data, off)) + "\n";
         break;
     }
     case RecordClass::PointTable: {
-        std::int32_t n = data.size() >= 4 ? i32At(data, 0) : 0;
+        std::int32_t n = bytes::i32(data, 0).value_or(0);
         out += "Points: " + dec(n) + "\n";
         for (std::int64_t i = 0; i < n; ++i) {
             std::size_t off = 4 + static_cast<std::size_t>(i) * 16;
             if (off + 16 > data.size()) break;
-            out += fixed6(f64At(data, off)) + "\t" + fixed6(f64At(data, off + 8)) + "\n";
+            out += fixed6(*bytes::f64(data, off)) + "\t" + fixed6(*bytes::f64(data, off + 8)) + "\n";
         }
         break;
     }
     case RecordClass::Grid: {
-        std::int32_t rows = data.size() >= 4 ? i32At(data, 0) : 0;
-        std::int32_t cols = data.size() >= 8 ? i32At(data, 4) : 0;
+        std::int32_t rows = bytes::i32(data, 0).value_or(0);
+        std::int32_t cols = bytes::i32(data, 4).value_or(0);
         out += "columns: " + dec(cols) + "  rows: " + dec(rows) + "\n";
         if (rows <= 0 || cols < 0) break;
         if (cols == 0) {
@@ -95,7 +112,7 @@ void appendTableListing(std::string& out, RecordClass cls, std::span<const std::
         std::size_t index = 0;
         for (std::int64_t r = 0; r < rows && index < available; ++r) {
             for (std::int64_t c = 0; c < cols && index < available; ++c, ++index)
-                out += fixed6(f64At(data, 8 + index * 8)) + "\t";
+                out += fixed6(*bytes::f64(data, 8 + index * 8)) + "\t";
             out += "\n";
         }
         break;
@@ -121,39 +138,18 @@ std::uint64_t appendFieldLine(std::string& out, std::uint32_t id, std::uint32_t 
         std::span<const std::uint8_t> data, std::string_view name)
 {
     const ToolTypeRow& row = typeRow(type);
-    if (type == ToolType::Text) {
-        if (offset > data.size()) return 0;
-        std::size_t end = offset;
-        while (end < data.size() && data[end] != 0) ++end;
-        out += "TEXT 0x" + hex(id) + "\t";
-        out.append(reinterpret_cast<const char*>(data.data()) + offset, end - offset);
+    const std::optional<std::string> value = fieldValueText(type, data, offset);
+    if (row.value == ToolValue::Text) {
+        if (!value) return 0;
+        out += "TEXT 0x" + hex(id) + "\t" + *value + '\n';
+        return value->size();
+    }
+    if (value) {
+        out += "FIELD 0x" + hex(id) + "\t0x" + hex(offset) + "\t" + row.label + "\t" + *value + "\t";
+        out += name;
         out += '\n';
-        return end - offset;
     }
-    std::uint64_t width = static_cast<std::uint64_t>(row.width);
-    if (width == 0 || offset > data.size() || data.size() - offset < width) return width;
-    std::string value;
-    switch (type) {
-    case ToolType::Int8: value = dec(static_cast<std::int8_t>(data[offset])); break;
-    case ToolType::Int16: value = dec(i16At(data, offset)); break;
-    case ToolType::Bool:
-    case ToolType::Int32:
-    case ToolType::Thrust: value = dec(i32At(data, offset)); break;
-    case ToolType::Double: value = fixed6(f64At(data, offset)); break;
-    case ToolType::Pct16: value = fixed6(i16At(data, offset) / 16384.0); break;
-    case ToolType::Ang16: value = fixed6(i16At(data, offset) / 182.0); break;
-    case ToolType::Aspd: value = fixed6(i32At(data, offset) / 128.0); break;
-    case ToolType::Prpm: value = fixed6(i16At(data, offset) * 3000.0 / 6400.0); break;
-    case ToolType::Mach: value = fixed6(i16At(data, offset) / 20480.0); break;
-    case ToolType::Fwgt: value = fixed6(i16At(data, offset) / 256.0); break;
-    case ToolType::M256: value = fixed6(i16At(data, offset) / 6.5025); break;
-    case ToolType::None:
-    case ToolType::Text: return 0;
-    }
-    out += "FIELD 0x" + hex(id) + "\t0x" + hex(offset) + "\t" + row.label + "\t" + value + "\t";
-    out += name;
-    out += '\n';
-    return width;
+    return static_cast<std::uint64_t>(row.width);
 }
 
 bool appendDefinitionListing(std::string& out, const ToolDefinitions& defs, const RecordSpan& rec,

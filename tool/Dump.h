@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <iosfwd>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -22,6 +23,12 @@ RecordClass classifyRecord(std::uint32_t id);
 // empty line per row, at most kMaxEmptyGridRows of them.
 inline constexpr std::int32_t kMaxEmptyGridRows = 65536;
 void appendTableListing(std::string& out, RecordClass cls, std::span<const std::uint8_t> data, std::uint32_t length);
+
+// A scaled field's stored integer in its units: stored * units / steps.
+double unitsOf(const ToolTypeRow& row, std::int64_t stored);
+// The value of a field as the dump shows it: a text up to its 0 byte, a
+// number as "%d" or "%f"; nullopt when it does not lie wholly inside `data`.
+std::optional<std::string> fieldValueText(ToolType type, std::span<const std::uint8_t> data, std::size_t offset);
 
 // True when both paths name one existing file (or are the same text).
 bool sameFile(const std::string& a, const std::string& b);

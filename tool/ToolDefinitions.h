@@ -16,11 +16,19 @@ namespace patchwise {
 
 enum class ToolType { None, Bool, Int8, Int16, Int32, Double, Thrust, Pct16, Ang16, Aspd, Prpm, Text, Mach, Fwgt, M256 };
 
+// How a type's value is stored: a signed integer of the type's width, a
+// double, a signed integer counting steps of a unit, or a text.
+enum class ToolValue { None, Integer, Double, Scaled, Text };
+
 struct ToolTypeRow {
     ToolType type;
     const char* name;
     int width;          // bytes
     const char* label;  // dump label; "TEXT" for text lines
+    ToolValue value;
+    // Scaled: `units` units are `steps` stored steps (value = stored * units / steps).
+    double units = 1;
+    double steps = 1;
 };
 
 extern const std::array<ToolTypeRow, 15> ToolTypeTable;

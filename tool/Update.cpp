@@ -1,5 +1,6 @@
 #include "tool/Update.h"
 
+#include "model/Bytes.h"
 #include "model/FileIO.h"
 #include "tool/AirWalk.h"
 #include "tool/Dump.h"
@@ -8,7 +9,6 @@
 #include "tool/Stamp.h"
 #include "tool/ToolText.h"
 
-#include <bit>
 #include <climits>
 #include <cmath>
 #include <filesystem>
@@ -24,6 +24,8 @@ using text::dec;
 using text::hex;
 
 namespace {
+
+namespace bytes = model::bytes;
 
 constexpr std::size_t kScriptPiece = 1022;
 
@@ -135,10 +137,8 @@ public:
         std::vector<std::uint8_t> out;
         out.reserve(total);
         auto put = [&](const Rec& x) {
-            std::uint8_t head[8];
-            storeU32(head, x.id);
-            storeU32(head + 4, x.length);
-            out.insert(out.end(), head, head + 8);
+            bytes::appendLE(out, x.id);
+            bytes::appendLE(out, x.length);
             if (x.own != kNone)
                 out.insert(out.end(), owned_[x.own].begin(), owned_[x.own].end());
             else
@@ -220,16 +220,6 @@ std::int32_t truncToInt(double v)
 {
     if (!(v > -2147483649.0 && v < 2147483648.0)) return std::numeric_limits<std::int32_t>::min();
     return static_cast<std::int32_t>(v);
-}
-
-void putLE(std::span<std::uint8_t> b, std::size_t at, std::uint64_t v, int width)
-{
-    for (int i = 0; i < width; ++i) b[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(v >> (8 * i));
-}
-
-void appendLE(std::vector<std::uint8_t>& b, std::uint64_t v, int width)
-{
-    for (int i = 0; i < width; ++i) b.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
 }
 
 std::string d32(std::uint32_t v) { return dec(static_cast<std::int32_t>(v)); }
@@ -385,7 +375,7 @@ private:
             logged = *integer;
             break;
         case ToolType::Double:
-            putLE(b, at, std::bit_cast<std::uint64_t>(*real), 8);
+            bytes::writeLE(b, at, *real);
             log_ += prefix + text::fixed6(*real) + "\n";
             return true;
         case ToolType::Pct16:
@@ -400,7 +390,7 @@ private:
         case ToolType::Text:
         case ToolType::None: return true;
         }
-        putLE(b, at, static_cast<std::uint32_t>(logged), width);
+        bytes::writeUnsigned(b, at, static_cast<std::uint32_t>(logged), static_cast<std::size_t>(width));
         log_ += prefix + dec(logged) + "\n";
         return true;
     }
@@ -513,7 +503,7 @@ private:
             for (std::int32_t i = 0; i < *n; ++i) {
                 auto v = ds.integer();
                 if (!v) return false;
-                appendLE(data, static_cast<std::uint32_t>(*v), 2);
+                bytes::appendLE(data, static_cast<std::uint16_t>(*v));
             }
             return true;
         }
@@ -521,11 +511,11 @@ private:
             if (!ds.word()) return false;
             auto n = ds.integer();
             if (!n || *n < 0 || 4 + 16ull * std::uint64_t(*n) > kMaxLength) return false;
-            appendLE(data, static_cast<std::uint32_t>(*n), 4);
+            bytes::appendLE(data, static_cast<std::uint32_t>(*n));
             for (std::int64_t i = 0; i < 2 * std::int64_t(*n); ++i) {
                 auto v = ds.real();
                 if (!v) return false;
-                appendLE(data, std::bit_cast<std::uint64_t>(*v), 8);
+                bytes::appendLE(data, *v);
             }
             return true;
         }
@@ -537,12 +527,12 @@ private:
             if (!rows || *rows < 0) return false;
             std::uint64_t count = std::uint64_t(*rows) * std::uint64_t(*cols);
             if (count > (kMaxLength - 8) / 8) return false;
-            appendLE(data, static_cast<std::uint32_t>(*rows), 4);
-            appendLE(data, static_cast<std::uint32_t>(*cols), 4);
+            bytes::appendLE(data, static_cast<std::uint32_t>(*rows));
+            bytes::appendLE(data, static_cast<std::uint32_t>(*cols));
             for (std::uint64_t i = 0; i < count; ++i) {
                 auto v = ds.real();
                 if (!v) return false;
-                appendLE(data, std::bit_cast<std::uint64_t>(*v), 8);
+                bytes::appendLE(data, *v);
             }
             return true;
         }
@@ -581,24 +571,9 @@ private:
 
 std::int32_t scaledFieldValue(ToolType type, double v)
 {
-    switch (type) {
-    case ToolType::Pct16:
-        return truncToInt(v * 16384.0);
-    case ToolType::Ang16:
-        return truncToInt(v * 182.0);
-    case ToolType::Aspd:
-        return truncToInt(v * 128.0);
-    case ToolType::Prpm:
-        return truncToInt(v * 6400.0 / 3000.0);
-    case ToolType::Mach:
-        return truncToInt(v * 20480.0);
-    case ToolType::Fwgt:
-        return truncToInt(v * 256.0);
-    case ToolType::M256:
-        return truncToInt(v * 6.5025);
-    default:
-        return truncToInt(v);
-    }
+    const ToolTypeRow& row = typeRow(type);
+    if (row.value != ToolValue::Scaled) return truncToInt(v);
+    return truncToInt(v * row.steps / row.units);
 }
 
 ScriptResult runUpdateScript(std::vector<std::uint8_t> file, std::string_view script,

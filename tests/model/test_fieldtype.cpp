@@ -390,3 +390,32 @@ TEST(Bytes, ReadersAndWritersStayInsideTheBuffer)
     // Signed reads keep the sign bit.
     EXPECT_EQ(bytes::i32(std::vector<std::uint8_t>{0xFF, 0xFF, 0xFF, 0xFF}, 0), -1);
 }
+
+TEST(Bytes, VariableWidthsSignExtendAndAppendsMatchTheWriters)
+{
+    const std::vector<std::uint8_t> b{0x80, 0xFF, 0x7F, 0x01};
+    EXPECT_EQ(bytes::readSigned(b, 0, 1), -128);
+    EXPECT_EQ(bytes::readSigned(b, 1, 2), 0x7FFF);
+    EXPECT_EQ(bytes::readSigned(b, 0, 2), -128);
+    EXPECT_EQ(bytes::readSigned(b, 0, 4), 0x017FFF80);
+    EXPECT_EQ(bytes::readUnsigned(b, 0, 2), 0xFF80u);
+    EXPECT_FALSE(bytes::readSigned(b, 0, 0));
+    EXPECT_FALSE(bytes::readSigned(b, 1, 4));
+    EXPECT_FALSE(bytes::readUnsigned(std::vector<std::uint8_t>(16), 0, 9));
+
+    // Only the low bytes of the width are written, and only inside the buffer.
+    std::vector<std::uint8_t> w(3, 0);
+    EXPECT_TRUE(bytes::writeUnsigned(w, 1, 0xAABBCCu, 2));
+    EXPECT_EQ(w, (std::vector<std::uint8_t>{0, 0xCC, 0xBB}));
+    EXPECT_FALSE(bytes::writeUnsigned(w, 2, 1, 2));
+    EXPECT_EQ(w, (std::vector<std::uint8_t>{0, 0xCC, 0xBB}));
+
+    std::vector<std::uint8_t> appended;
+    bytes::appendLE(appended, std::int16_t(-2));
+    bytes::appendLE(appended, 1.5);
+    std::vector<std::uint8_t> written(10);
+    bytes::writeLE<std::int16_t>(written, 0, -2);
+    bytes::writeLE<double>(written, 2, 1.5);
+    EXPECT_EQ(appended, written);
+    EXPECT_EQ(bytes::f64(appended, 2), 1.5);
+}
