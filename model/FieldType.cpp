@@ -11,33 +11,98 @@ namespace model {
 
 namespace {
 
-struct TypeInfo {
-    std::string_view keyword;
-    FieldType type;
-    std::uint32_t size;
+// How a type's value is shown and entered.
+enum class ValueForm {
+    NoValue, // raw, record, tables: no value of its own
+    Bool,
+    Text,
+    Integer, // raw / divisor + offset, "%d"
+    Rounded, // raw * units / steps rounded half away from zero, "%d"
+    Fixed,   // raw * units / steps with `decimals` decimals
+    Double,  // the 64-bit real itself, six decimals
 };
 
-// In lookup order: "tbl3d" is tried right after "tbldb" although its code is 18.
-constexpr std::array<TypeInfo, 18> kTypes{{
-    {"record", FieldType::Record, 0},
-    {"bool", FieldType::Bool, 4},
-    {"int8", FieldType::Int8, 1},
-    {"int16", FieldType::Int16, 2},
-    {"int32", FieldType::Int32, 4},
-    {"double", FieldType::Double, 8},
-    {"text", FieldType::Text, 0},
-    {"prpm", FieldType::Prpm, 2},
-    {"ang16", FieldType::Ang16, 2},
-    {"mach", FieldType::Mach, 4},
-    {"aspd", FieldType::Aspd, 4},
-    {"tbl16", FieldType::Tbl16, 2},
-    {"tbldb", FieldType::TblDb, 4},
-    {"tbl3d", FieldType::Tbl3d, 4},
-    {"fwgt", FieldType::Fwgt, 2},
-    {"m256", FieldType::M256, 2},
-    {"thrust", FieldType::Thrust, 4},
-    {"16pct", FieldType::Pct16, 2},
-}};
+// Everything known about one field type, indexed by its code.
+struct TypeRow {
+    std::string_view keyword;  // in the definition file; "" for raw
+    std::string_view label;    // the picture's short label
+    std::uint32_t definedSize; // what lookupType gives for the keyword
+    std::uint32_t valueSize;   // bytes of a scalar value; 0 for raw, record, text, tables
+    EditorKind editor;
+    ValueForm form;
+    // Integer: shown = raw / divisor + offset (C division), stored = (value - offset) * divisor.
+    int divisor;
+    int offset;
+    // Rounded and Fixed: shown = raw * units / steps, stored = round(value * steps / units).
+    double units;
+    double steps;
+    int decimals;
+    // The in-place editor's profile; the hint is followed by " from <lowest>
+    // to <highest>" when rangeInHint is set.
+    std::string_view hint;
+    bool rangeInHint;
+    int maxChars;
+    int boxWidth;
+    bool allowPoint;
+    bool allowMinus;
+    // The accepted range as its messages show it; empty: not checked.
+    std::string_view lowest;
+    std::string_view highest;
+};
+
+constexpr auto kTypes = [] {
+    using enum EditorKind;
+    using enum ValueForm;
+    // clang-format off
+    return std::array<TypeRow, kFieldTypeCount>{{
+        // keyword   label     defined value editor       form     div  off   units   steps  dec
+        //   hint                     range  chars width  point  minus  lowest         highest
+        {"",       "???",    0, 0, Hex,         NoValue, 1, 0,    1,      1,      0,
+             "",                      false, 0,  0,   false, false, "",            ""},
+        {"record", "REC",    0, 0, None,        NoValue, 1, 0,    1,      1,      0,
+             "",                      false, 0,  0,   false, false, "",            ""},
+        {"bool",   "BOOL",   4, 4, Toggle,      Bool,    1, 0,    1,      1,      0,
+             "",                      false, 0,  0,   false, false, "",            ""},
+        {"int8",   "int8",   1, 1, InPlace,     Integer, 1, 0,    1,      1,      0,
+             "A value",               true,  4,  40,  false, true,  "-128",        "127"},
+        {"int16",  "int16",  2, 2, InPlace,     Integer, 1, 0,    1,      1,      0,
+             "A value",               true,  6,  55,  false, true,  "-32768",      "32767"},
+        {"int32",  "int32",  4, 4, InPlace,     Integer, 1, 0,    1,      1,      0,
+             "A value",               true,  11, 95,  false, true,  "-2147483648", "2147483647"},
+        {"double", "double", 8, 8, InPlace,     Double,  1, 0,    1,      1,      6,
+             "A decimal number",      false, 16, 135, true,  true,  "",            ""},
+        {"text",   "text",   0, 0, TextDialog,  Text,    1, 0,    1,      1,      0,
+             "",                      false, 0,  0,   false, false, "",            ""},
+        {"prpm",   "PRPM",   2, 2, InPlace,     Integer, 4, 1400, 1,      1,      0,
+             "A value",               true,  4,  40,  false, true,  "1",           "9591"},
+        {"ang16",  "ANG16",  2, 2, InPlace,     Fixed,   1, 0,    1,      182.0,  3,
+             "An angle",              true,  7,  135, true,  true,  "-180",        "180"},
+        {"mach",   "MACH",   4, 4, InPlace,     Fixed,   1, 0,    1,      20480.0, 4,
+             "A value",               true,  16, 135, true,  true,  "0",           "3.1999"},
+        {"aspd",   "ASPD",   4, 4, InPlace,     Fixed,   1, 0,    1,      128.0,  4,
+             "Airspeed in Knots",     false, 12, 135, true,  true,  "1",           "16777215.992"},
+        {"tbl16",  "TBL16",  2, 0, Table16,     NoValue, 1, 0,    1,      1,      0,
+             "",                      false, 0,  0,   false, false, "",            ""},
+        {"tbldb",  "TBLDB",  4, 0, TableDouble, NoValue, 1, 0,    1,      1,      0,
+             "",                      false, 0,  0,   false, false, "",            ""},
+        {"fwgt",   "FWGT",   2, 2, InPlace,     Fixed,   1, 0,    1,      256.0,  4,
+             "A value",               true,  7,  135, true,  true,  "0",           "127.996"},
+        {"m256",   "M256",   2, 2, InPlace,     Fixed,   1, 0,    1,      6.5025, 4,
+             "A value",               true,  9,  135, true,  true,  "-5039",       "5021"},
+        {"thrust", "THRUST", 4, 4, InPlace,     Rounded, 1, 0,    13.671, 1,      0,
+             "A Positive Integer",    false, 10, 135, false, false, "-2147483648", "2147483647"},
+        {"16pct",  "16PCT",  2, 2, InPlace,     Rounded, 1, 0,    1,      163.83, 0,
+             "A number",              true,  4,  40,  false, true,  "-100",        "100"},
+        {"tbl3d",  "TBL3D",  4, 0, Grid,        NoValue, 1, 0,    1,      1,      0,
+             "",                      false, 0,  0,   false, false, "",            ""},
+    }};
+    // clang-format on
+}();
+
+const TypeRow& rowOf(FieldType t)
+{
+    return kTypes[std::size_t(fieldTypeCode(fieldTypeFromCode(fieldTypeCode(t))))];
+}
 
 bool isBlank(char c)
 {
@@ -68,40 +133,10 @@ int hexDigit(char c)
     return -1;
 }
 
-bool isIntegerType(FieldType t)
+// Raw value of an integer-coded scalar, read as a signed integer of its width.
+std::optional<std::int64_t> rawInt(const TypeRow& row, std::span<const std::uint8_t> d)
 {
-    switch (t) {
-    case FieldType::Int8:
-    case FieldType::Int16:
-    case FieldType::Int32:
-    case FieldType::Prpm:
-    case FieldType::Thrust:
-    case FieldType::Pct16:
-        return true;
-    default:
-        return false;
-    }
-}
-
-// Raw value of a scalar read as a signed integer of its width.
-std::optional<std::int64_t> rawInt(FieldType t, std::span<const std::uint8_t> d)
-{
-    switch (scalarSize(t)) {
-    case 1:
-        if (d.empty())
-            return std::nullopt;
-        return std::int64_t(std::int8_t(d[0]));
-    case 2:
-        if (auto v = bytes::i16(d, 0))
-            return *v;
-        return std::nullopt;
-    case 4:
-        if (auto v = bytes::i32(d, 0))
-            return *v;
-        return std::nullopt;
-    default:
-        return std::nullopt;
-    }
+    return bytes::readSigned(d, 0, row.valueSize);
 }
 
 // The shown value in the form of its format ("%d" or "%f"/"%0.3f"/"%0.4f").
@@ -109,63 +144,40 @@ std::optional<std::string> shownValue(FieldType t, std::span<const std::uint8_t>
 {
     if (!valueFits(t, d.size()))
         return std::nullopt;
-    if (t == FieldType::Double)
-        return formatFixed(*bytes::f64(d, 0), 6);
-    auto r = rawInt(t, d);
+    const TypeRow& row = rowOf(t);
+    if (row.form == ValueForm::Double)
+        return formatFixed(*bytes::f64(d, 0), row.decimals);
+    if (row.form != ValueForm::Integer && row.form != ValueForm::Rounded && row.form != ValueForm::Fixed)
+        return std::nullopt;
+    auto r = rawInt(row, d);
     if (!r)
         return std::nullopt;
     const std::int64_t raw = *r;
-    switch (t) {
-    case FieldType::Int8:
-    case FieldType::Int16:
-    case FieldType::Int32:
-        return std::to_string(raw);
-    case FieldType::Prpm:
-        return std::to_string(raw / 4 + 1400); // C division truncates toward zero
-    case FieldType::Ang16:
-        return formatFixed(double(raw) / 182.0, 3);
-    case FieldType::Mach:
-        return formatFixed(double(raw) / 20480.0, 4);
-    case FieldType::Aspd:
-        return formatFixed(double(raw) / 128.0, 4);
-    case FieldType::Fwgt:
-        return formatFixed(double(raw) / 256.0, 4);
-    case FieldType::M256:
-        return formatFixed(double(raw) / 6.5025, 4);
-    case FieldType::Thrust:
+    switch (row.form) {
+    case ValueForm::Integer:
+        return std::to_string(raw / row.divisor + row.offset); // C division truncates toward zero
+    case ValueForm::Rounded:
         // Products beyond the 32-bit range print as the 64-bit rounded value.
-        return std::to_string(roundHalfAwayFromZero(double(raw) * 13.671));
-    case FieldType::Pct16:
-        return std::to_string(roundHalfAwayFromZero(double(raw) / 163.83));
+        return std::to_string(roundHalfAwayFromZero(double(raw) * row.units / row.steps));
     default:
-        return std::nullopt;
+        return formatFixed(double(raw) * row.units / row.steps, row.decimals);
     }
 }
 
-struct Bounds {
-    double lo;
-    double hi;
-    const char* loText;
-    const char* hiText;
-};
-
-std::optional<Bounds> boundsOf(FieldType t)
+// The in-place editor's hint of each type, made once from the table.
+std::string_view hintOf(FieldType t)
 {
-    switch (t) {
-    case FieldType::Int8: return Bounds{-128, 127, "-128", "127"};
-    case FieldType::Int16: return Bounds{-32768, 32767, "-32768", "32767"};
-    case FieldType::Int32:
-    case FieldType::Thrust:
-        return Bounds{-2147483648.0, 2147483647.0, "-2147483648", "2147483647"};
-    case FieldType::Prpm: return Bounds{1, 9591, "1", "9591"};
-    case FieldType::Ang16: return Bounds{-180, 180, "-180", "180"};
-    case FieldType::Mach: return Bounds{0, 3.1999, "0", "3.1999"};
-    case FieldType::Aspd: return Bounds{1, 16777215.992, "1", "16777215.992"};
-    case FieldType::Fwgt: return Bounds{0, 127.996, "0", "127.996"};
-    case FieldType::M256: return Bounds{-5039, 5021, "-5039", "5021"};
-    case FieldType::Pct16: return Bounds{-100, 100, "-100", "100"};
-    default: return std::nullopt;
-    }
+    static const std::array<std::string, kFieldTypeCount> hints = [] {
+        std::array<std::string, kFieldTypeCount> out;
+        for (std::size_t i = 0; i < kTypes.size(); ++i) {
+            const TypeRow& row = kTypes[i];
+            out[i] = row.hint;
+            if (row.rangeInHint)
+                out[i].append(" from ").append(row.lowest).append(" to ").append(row.highest);
+        }
+        return out;
+    }();
+    return hints[std::size_t(fieldTypeCode(fieldTypeFromCode(fieldTypeCode(t))))];
 }
 
 std::int64_t saturate32(std::int64_t v)
@@ -192,48 +204,25 @@ TypeLookup lookupType(std::string_view keyword)
     std::string low(w);
     for (char& c : low)
         c = lower(c);
-    for (const TypeInfo& ti : kTypes)
-        if (low == ti.keyword)
-            return {ti.type, ti.size};
+    for (std::size_t i = 0; i < kTypes.size(); ++i)
+        if (!kTypes[i].keyword.empty() && low == kTypes[i].keyword)
+            return {fieldTypeFromCode(int(i)), kTypes[i].definedSize};
     return {FieldType::Raw, parseHexPrefix(w)};
 }
 
 std::string_view typeKeyword(FieldType t)
 {
-    for (const TypeInfo& ti : kTypes)
-        if (ti.type == t)
-            return ti.keyword;
-    return {};
+    return rowOf(t).keyword;
 }
 
 std::string_view typeLabel(FieldType t)
 {
-    static constexpr std::array<std::string_view, kFieldTypeCount> kLabels{
-        "???", "REC", "BOOL", "int8", "int16", "int32", "double", "text", "PRPM", "ANG16",
-        "MACH", "ASPD", "TBL16", "TBLDB", "FWGT", "M256", "THRUST", "16PCT", "TBL3D"};
-    return kLabels[std::size_t(fieldTypeCode(fieldTypeFromCode(fieldTypeCode(t))))];
+    return rowOf(t).label;
 }
 
 std::uint32_t scalarSize(FieldType t)
 {
-    switch (t) {
-    case FieldType::Int8: return 1;
-    case FieldType::Int16:
-    case FieldType::Prpm:
-    case FieldType::Ang16:
-    case FieldType::Fwgt:
-    case FieldType::M256:
-    case FieldType::Pct16:
-        return 2;
-    case FieldType::Bool:
-    case FieldType::Int32:
-    case FieldType::Mach:
-    case FieldType::Aspd:
-    case FieldType::Thrust:
-        return 4;
-    case FieldType::Double: return 8;
-    default: return 0;
-    }
+    return rowOf(t).valueSize;
 }
 
 std::uint32_t parseHexPrefix(std::string_view s)
@@ -368,7 +357,7 @@ std::string valueText(std::string_view name, FieldType t, std::span<const std::u
     case FieldType::Tbl3d:
         return out;
     case FieldType::Bool: {
-        if (data.size() < 4)
+        if (data.size() < scalarSize(t))
             return out.append(kOutsideRecordSuffix);
         const bool on = data[0] || data[1] || data[2] || data[3];
         return out.append(on ? "=TRUE(1)" : "=FALSE(0)");
@@ -406,93 +395,80 @@ std::string editText(FieldType t, std::span<const std::uint8_t> data)
 
 std::optional<EditProfile> editProfile(FieldType t)
 {
-    switch (t) {
-    case FieldType::Int8: return EditProfile{"A value from -128 to 127", 4, 40, false, true};
-    case FieldType::Int16: return EditProfile{"A value from -32768 to 32767", 6, 55, false, true};
-    case FieldType::Int32:
-        return EditProfile{"A value from -2147483648 to 2147483647", 11, 95, false, true};
-    case FieldType::Double: return EditProfile{"A decimal number", 16, 135, true, true};
-    case FieldType::Prpm: return EditProfile{"A value from 1 to 9591", 4, 40, false, true};
-    case FieldType::Ang16: return EditProfile{"An angle from -180 to 180", 7, 135, true, true};
-    case FieldType::Mach: return EditProfile{"A value from 0 to 3.1999", 16, 135, true, true};
-    case FieldType::Aspd: return EditProfile{"Airspeed in Knots", 12, 135, true, true};
-    case FieldType::Fwgt: return EditProfile{"A value from 0 to 127.996", 7, 135, true, true};
-    case FieldType::M256: return EditProfile{"A value from -5039 to 5021", 9, 135, true, true};
-    case FieldType::Thrust: return EditProfile{"A Positive Integer", 10, 135, false, false};
-    case FieldType::Pct16: return EditProfile{"A number from -100 to 100", 4, 40, false, true};
-    default: return std::nullopt;
-    }
+    const TypeRow& row = rowOf(t);
+    if (row.editor != EditorKind::InPlace)
+        return std::nullopt;
+    return EditProfile{hintOf(t), row.maxChars, row.boxWidth, row.allowPoint, row.allowMinus};
 }
 
 bool isInPlaceType(FieldType t)
 {
-    return editProfile(t).has_value();
+    return rowOf(t).editor == EditorKind::InPlace;
 }
 
 bool isAllowedChar(FieldType t, char c)
 {
-    auto p = editProfile(t);
-    if (!p)
+    const TypeRow& row = rowOf(t);
+    if (row.editor != EditorKind::InPlace)
         return false;
     if ((c >= '0' && c <= '9') || c == '\b')
         return true;
     if (c == '-')
-        return p->allowMinus;
+        return row.allowMinus;
     if (c == '.')
-        return p->allowPoint;
+        return row.allowPoint;
     return false;
 }
 
 Validation validate(FieldType t, std::string_view text)
 {
-    auto b = boundsOf(t);
-    if (!b)
+    const TypeRow& row = rowOf(t);
+    if (row.lowest.empty())
         return {}; // "double" and the types not edited in place: no range check
-    auto refuse = [](const char* msg, const char* bound) {
-        return Validation{false, std::string(msg) + bound, bound};
+    auto refuse = [](const char* msg, std::string_view bound) {
+        return Validation{false, std::string(msg).append(bound), std::string(bound)};
     };
+    // The bounds are read from their own texts, so number and message agree.
+    const double lo = parseRealPrefix(row.lowest);
+    const double hi = parseRealPrefix(row.highest);
     bool below = false, above = false;
-    if (isIntegerType(t)) {
-        std::int64_t v = parseIntPrefix(text);
-        if (t != FieldType::Int32 && t != FieldType::Thrust)
-            v = saturate32(v); // read as a 32-bit integer
-        below = double(v) < b->lo;
-        above = double(v) > b->hi;
+    if (row.form == ValueForm::Integer || row.form == ValueForm::Rounded) {
+        const std::int64_t v = parseIntPrefix(text);
+        below = double(v) < lo;
+        above = double(v) > hi;
     } else {
         const double v = parseRealPrefix(text);
-        below = v < b->lo;
-        above = v > b->hi;
+        below = v < lo;
+        above = v > hi;
     }
     if (below)
-        return refuse("Lowest possible number is ", b->loText);
+        return refuse("Lowest possible number is ", row.lowest);
     if (above)
-        return refuse("Highest Possible number is ", b->hiText);
+        return refuse("Highest Possible number is ", row.highest);
     return {};
 }
 
 bool encodeValue(FieldType t, std::string_view text, std::span<std::uint8_t> data)
 {
-    if (!isInPlaceType(t) || data.size() < scalarSize(t))
+    const TypeRow& row = rowOf(t);
+    if (row.editor != EditorKind::InPlace || data.size() < row.valueSize)
         return false;
-    auto put16 = [&](std::int64_t v) { return bytes::writeLE<std::uint16_t>(data, 0, std::uint16_t(v)); };
-    auto put32 = [&](std::int64_t v) { return bytes::writeLE<std::uint32_t>(data, 0, std::uint32_t(v)); };
-    const double real = parseRealPrefix(text);
-    switch (t) {
-    case FieldType::Int8:
-        data[0] = std::uint8_t(saturate32(parseIntPrefix(text)));
-        return true;
-    case FieldType::Int16: return put16(saturate32(parseIntPrefix(text)));
-    case FieldType::Int32: return put32(parseIntPrefix(text));
-    case FieldType::Double: return bytes::writeLE<double>(data, 0, real);
-    case FieldType::Prpm: return put16((saturate32(parseIntPrefix(text)) - 1400) * 4);
-    case FieldType::Ang16: return put16(roundHalfAwayFromZero(real * 182.0));
-    case FieldType::Mach: return put32(roundHalfAwayFromZero(real * 20480.0));
-    case FieldType::Aspd: return put32(roundHalfAwayFromZero(real * 128.0));
-    case FieldType::Fwgt: return put16(roundHalfAwayFromZero(real * 256.0));
-    case FieldType::M256: return put16(roundHalfAwayFromZero(real * 6.5025));
-    case FieldType::Thrust: return put32(roundHalfAwayFromZero(real / 13.671));
-    case FieldType::Pct16: return put16(roundHalfAwayFromZero(real * 163.83));
-    default: return false;
+    switch (row.form) {
+    case ValueForm::Double:
+        return bytes::writeLE<double>(data, 0, parseRealPrefix(text));
+    case ValueForm::Integer: {
+        std::int64_t v = parseIntPrefix(text);
+        if (row.valueSize < 4)
+            v = saturate32(v); // read as a 32-bit integer, then cut to the width
+        return bytes::writeUnsigned(data, 0, std::uint64_t((v - row.offset) * row.divisor), row.valueSize);
+    }
+    case ValueForm::Rounded:
+    case ValueForm::Fixed: {
+        const std::int64_t v = roundHalfAwayFromZero(parseRealPrefix(text) * row.steps / row.units);
+        return bytes::writeUnsigned(data, 0, std::uint64_t(v), row.valueSize);
+    }
+    default:
+        return false;
     }
 }
 
@@ -506,16 +482,7 @@ bool toggleBool(std::span<std::uint8_t> data)
 
 EditorKind editorFor(FieldType t)
 {
-    switch (t) {
-    case FieldType::Raw: return EditorKind::Hex;
-    case FieldType::Record: return EditorKind::None;
-    case FieldType::Bool: return EditorKind::Toggle;
-    case FieldType::Text: return EditorKind::TextDialog;
-    case FieldType::Tbl16: return EditorKind::Table16;
-    case FieldType::TblDb: return EditorKind::TableDouble;
-    case FieldType::Tbl3d: return EditorKind::Grid;
-    default: return EditorKind::InPlace;
-    }
+    return rowOf(t).editor;
 }
 
 // ---- tables ---------------------------------------------------------------
