@@ -14,8 +14,8 @@
 namespace model::bytes {
 
 // The `width` bytes (1 to 8) at offset as an unsigned number, least significant first.
-inline std::optional<std::uint64_t> readUnsigned(std::span<const std::uint8_t> data, std::size_t offset,
-                                                 std::size_t width)
+inline std::optional<std::uint64_t> readUnsigned(
+        std::span<const std::uint8_t> data, std::size_t offset, std::size_t width)
 {
     if (width > 8 || offset > data.size() || data.size() - offset < width)
         return std::nullopt;
@@ -26,8 +26,8 @@ inline std::optional<std::uint64_t> readUnsigned(std::span<const std::uint8_t> d
 }
 
 // The same bytes as a signed number of that width (two's complement).
-inline std::optional<std::int64_t> readSigned(std::span<const std::uint8_t> data, std::size_t offset,
-                                              std::size_t width)
+inline std::optional<std::int64_t> readSigned(
+        std::span<const std::uint8_t> data, std::size_t offset, std::size_t width)
 {
     const auto v = readUnsigned(data, offset, width);
     if (!v || width == 0)
@@ -37,7 +37,8 @@ inline std::optional<std::int64_t> readSigned(std::span<const std::uint8_t> data
 }
 
 // The low `width` bytes (1 to 8) of value at offset, least significant first.
-inline bool writeUnsigned(std::span<std::uint8_t> data, std::size_t offset, std::uint64_t value, std::size_t width)
+inline bool writeUnsigned(
+        std::span<std::uint8_t> data, std::size_t offset, std::uint64_t value, std::size_t width)
 {
     if (width > 8 || offset > data.size() || data.size() - offset < width)
         return false;

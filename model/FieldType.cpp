@@ -18,16 +18,16 @@ enum class ValueForm {
     Text,
     Integer, // raw / divisor + offset, "%d"
     Rounded, // raw * units / steps rounded half away from zero, "%d"
-    Fixed,   // raw * units / steps with `decimals` decimals
-    Double,  // the 64-bit real itself, six decimals
+    Fixed, // raw * units / steps with `decimals` decimals
+    Double, // the 64-bit real itself, six decimals
 };
 
 // Everything known about one field type, indexed by its code.
 struct TypeRow {
-    std::string_view keyword;  // in the definition file; "" for raw
-    std::string_view label;    // the picture's short label
+    std::string_view keyword; // in the definition file; "" for raw
+    std::string_view label; // the picture's short label
     std::uint32_t definedSize; // what lookupType gives for the keyword
-    std::uint32_t valueSize;   // bytes of a scalar value; 0 for raw, record, text, tables
+    std::uint32_t valueSize; // bytes of a scalar value; 0 for raw, record, text, tables
     EditorKind editor;
     ValueForm form;
     // Integer: shown = raw / divisor + offset (C division), stored = (value - offset) * divisor.

@@ -57,7 +57,8 @@ double unitsOf(const ToolTypeRow& row, std::int64_t stored)
     return static_cast<double>(stored) * row.units / row.steps;
 }
 
-std::optional<std::string> fieldValueText(ToolType type, std::span<const std::uint8_t> data, std::size_t offset)
+std::optional<std::string> fieldValueText(
+        ToolType type, std::span<const std::uint8_t> data, std::size_t offset)
 {
     const ToolTypeRow& row = typeRow(type);
     switch (row.value) {
@@ -74,7 +75,8 @@ std::optional<std::string> fieldValueText(ToolType type, std::span<const std::ui
         if (auto stored = bytes::readSigned(data, offset, static_cast<std::size_t>(row.width)))
             return row.value == ToolValue::Scaled ? fixed6(unitsOf(row, *stored)) : dec(*stored);
         return std::nullopt;
-    case ToolValue::None: break;
+    case ToolValue::None:
+        break;
     }
     return std::nullopt;
 }
@@ -84,7 +86,8 @@ void appendTableListing(std::string& out, RecordClass cls, std::span<const std::
     switch (cls) {
     case RecordClass::Int16List: {
         out += "Points: " + dec(length / 2) + "\n";
-        for (std::size_t off = 0; off + 2 <= data.size() && off / 2 < length / 2; off += 2) out += dec(*bytes::i16(data, off)) + "\n";
+        for (std::size_t off = 0; off + 2 <= data.size() && off / 2 < length / 2; off += 2)
+            out += dec(*bytes::i16(data, off)) + "\n";
         break;
     }
     case RecordClass::PointTable: {

@@ -28,7 +28,8 @@ void appendTableListing(std::string& out, RecordClass cls, std::span<const std::
 double unitsOf(const ToolTypeRow& row, std::int64_t stored);
 // The value of a field as the dump shows it: a text up to its 0 byte, a
 // number as "%d" or "%f"; nullopt when it does not lie wholly inside `data`.
-std::optional<std::string> fieldValueText(ToolType type, std::span<const std::uint8_t> data, std::size_t offset);
+std::optional<std::string> fieldValueText(
+        ToolType type, std::span<const std::uint8_t> data, std::size_t offset);
 
 // True when both paths name one existing file (or are the same text).
 bool sameFile(const std::string& a, const std::string& b);

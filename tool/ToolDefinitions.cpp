@@ -13,21 +13,21 @@ namespace patchwise {
 using text::equalsIgnoreCase;
 
 const std::array<ToolTypeRow, 15> ToolTypeTable{{
-    {ToolType::None, "none", 0, "none", ToolValue::None},
-    {ToolType::Bool, "bool", 4, "INT32", ToolValue::Integer},
-    {ToolType::Int8, "int8", 1, "INT8", ToolValue::Integer},
-    {ToolType::Int16, "int16", 2, "INT16", ToolValue::Integer},
-    {ToolType::Int32, "int32", 4, "INT32", ToolValue::Integer},
-    {ToolType::Double, "double", 8, "DOUBLE", ToolValue::Double},
-    {ToolType::Thrust, "thrust", 4, "INT32", ToolValue::Integer},
-    {ToolType::Pct16, "16pct", 2, "PCT16", ToolValue::Scaled, 1.0, 16384.0},
-    {ToolType::Ang16, "ang16", 2, "ANG16", ToolValue::Scaled, 1.0, 182.0},
-    {ToolType::Aspd, "aspd", 4, "ASPD", ToolValue::Scaled, 1.0, 128.0},
-    {ToolType::Prpm, "prpm", 2, "PRPM", ToolValue::Scaled, 3000.0, 6400.0},
-    {ToolType::Text, "text", 0, "TEXT", ToolValue::Text},
-    {ToolType::Mach, "mach", 2, "MACH", ToolValue::Scaled, 1.0, 20480.0},
-    {ToolType::Fwgt, "fwgt", 2, "FWGT", ToolValue::Scaled, 1.0, 256.0},
-    {ToolType::M256, "m256", 2, "M256", ToolValue::Scaled, 1.0, 6.5025},
+        {ToolType::None, "none", 0, "none", ToolValue::None},
+        {ToolType::Bool, "bool", 4, "INT32", ToolValue::Integer},
+        {ToolType::Int8, "int8", 1, "INT8", ToolValue::Integer},
+        {ToolType::Int16, "int16", 2, "INT16", ToolValue::Integer},
+        {ToolType::Int32, "int32", 4, "INT32", ToolValue::Integer},
+        {ToolType::Double, "double", 8, "DOUBLE", ToolValue::Double},
+        {ToolType::Thrust, "thrust", 4, "INT32", ToolValue::Integer},
+        {ToolType::Pct16, "16pct", 2, "PCT16", ToolValue::Scaled, 1.0, 16384.0},
+        {ToolType::Ang16, "ang16", 2, "ANG16", ToolValue::Scaled, 1.0, 182.0},
+        {ToolType::Aspd, "aspd", 4, "ASPD", ToolValue::Scaled, 1.0, 128.0},
+        {ToolType::Prpm, "prpm", 2, "PRPM", ToolValue::Scaled, 3000.0, 6400.0},
+        {ToolType::Text, "text", 0, "TEXT", ToolValue::Text},
+        {ToolType::Mach, "mach", 2, "MACH", ToolValue::Scaled, 1.0, 20480.0},
+        {ToolType::Fwgt, "fwgt", 2, "FWGT", ToolValue::Scaled, 1.0, 256.0},
+        {ToolType::M256, "m256", 2, "M256", ToolValue::Scaled, 1.0, 6.5025},
 }};
 
 std::optional<ToolType> lookupTypeName(std::string_view name)
