@@ -293,6 +293,16 @@ private:
         return true;
     }
 
+    // A "field" line: the id, offset, type and value, all read before anything changes.
+    struct FieldAssignment {
+        std::uint32_t id = 0;
+        std::uint32_t offset = 0;
+        ToolType type = ToolType::None;
+        std::optional<std::int32_t> integer; // the types stored as they are written
+        std::optional<double> real; // "double" and the scaled types
+    };
+
+    // false: stop reading the script (an unknown type).
     bool field(std::string_view line)
     {
         text::Scanner sc(line);
@@ -307,92 +317,98 @@ private:
         }
         auto type = lookupTypeName(*typeName);
         if (!type) {
-            log_ += "CANNOT PROCESS: " + std::string(line);
-            std::string message = "unknown type '";
-            message += *typeName;
-            message += "': the rest of the script is not applied";
-            warn(std::move(message));
+            stopAtUnknownType(line, *typeName);
             return false;
         }
-        // Read the value before anything changes.
-        std::optional<std::int32_t> integer;
-        std::optional<double> real;
-        switch (*type) {
-        case ToolType::Bool:
-        case ToolType::Int8:
-        case ToolType::Int16:
-        case ToolType::Int32:
-        case ToolType::Thrust: integer = text::Scanner(*value).integer(); break;
-        case ToolType::Text:
-        case ToolType::None: break;
-        default: real = text::Scanner(*value).real(); break;
-        }
-        if (*type != ToolType::Text && !integer && !real) {
+        FieldAssignment assignment{*id, *offset, *type, std::nullopt, std::nullopt};
+        if (!readFieldValue(assignment, *value)) {
             cannot(line);
             return true;
         }
+        auto rec = recordForField(assignment.id, line);
+        // A text field only makes its record whole.
+        if (rec && *type != ToolType::Text) assignField(*rec, assignment, line);
+        return true;
+    }
 
-        std::uint32_t size = defs_.definedRecordSize(*id, defPath_, log_);
-        auto rec = buf_.find(*id);
+    void stopAtUnknownType(std::string_view line, std::string_view typeName)
+    {
+        log_ += "CANNOT PROCESS: " + std::string(line);
+        std::string message = "unknown type '";
+        message += typeName;
+        message += "': the rest of the script is not applied";
+        warn(std::move(message));
+    }
+
+    // The value in the form its type takes; false when the word holds none.
+    static bool readFieldValue(FieldAssignment& assignment, const std::string& word)
+    {
+        switch (typeRow(assignment.type).value) {
+        case ToolValue::Integer:
+            assignment.integer = text::Scanner(word).integer();
+            return assignment.integer.has_value();
+        case ToolValue::Double:
+        case ToolValue::Scaled:
+            assignment.real = text::Scanner(word).real();
+            return assignment.real.has_value();
+        case ToolValue::Text: return true;
+        case ToolValue::None: break;
+        }
+        return false;
+    }
+
+    // The first record with the id, grown to its defined size or added with
+    // it; nullopt (logged) when it neither exists nor is defined.
+    std::optional<UpdateBuffer::Ref> recordForField(std::uint32_t id, std::string_view line)
+    {
+        std::uint32_t size = defs_.definedRecordSize(id, defPath_, log_);
+        auto rec = buf_.find(id);
         if (rec) {
             if (buf_.length(*rec) < size) {
-                log_ += "Increased size of: " + hex(*id) + " from " + d32(buf_.length(*rec)) + " to "
-                        + d32(size) + "\n";
+                log_ += "Increased size of: " + hex(id) + " from " + d32(buf_.length(*rec)) + " to " + d32(size)
+                        + "\n";
                 buf_.grow(*rec, size);
-                rec = buf_.find(*id);
+                rec = buf_.find(id);
             }
         } else if (size == 0) {
-            log_ += "Section " + hex(*id) + " not defined in tarlo.ini\n";
-            warn("Section " + hex(*id) + " not defined in tarlo.ini");
-            return true;
+            log_ += "Section " + hex(id) + " not defined in tarlo.ini\n";
+            warn("Section " + hex(id) + " not defined in tarlo.ini");
+            return std::nullopt;
         } else {
-            log_ += "ADD Section " + hex(*id) + ", Length " + d32(size) + "\n";
-            buf_.append(*id, std::vector<std::uint8_t>(size, 0));
-            rec = buf_.find(*id);
+            log_ += "ADD Section " + hex(id) + ", Length " + d32(size) + "\n";
+            buf_.append(id, std::vector<std::uint8_t>(size, 0));
+            rec = buf_.find(id);
         }
-        if (!rec) {
-            cannot(line);
-            return true;
-        }
-        if (*type == ToolType::Text) return true;
+        if (!rec) cannot(line);
+        return rec;
+    }
 
-        const int width = typeRow(*type).width;
-        const std::size_t present = buf_.present(*rec);
-        if (*offset > present || present - *offset < static_cast<std::size_t>(width)) {
+    // Stores the value at its offset and logs it; a value that does not lie
+    // inside the record's data cannot be assigned.
+    void assignField(UpdateBuffer::Ref rec, const FieldAssignment& assignment, std::string_view line)
+    {
+        const ToolTypeRow& row = typeRow(assignment.type);
+        const auto width = static_cast<std::size_t>(row.width);
+        const std::size_t present = buf_.present(rec);
+        if (assignment.offset > present || present - assignment.offset < width) {
             cannot(line);
-            return true;
+            return;
         }
-        std::span<std::uint8_t> b = buf_.data(*rec);
-        const std::size_t at = *offset;
-        std::string prefix = hex(*id) + ":" + hex(*offset) + " := ";
-        std::int32_t logged = 0;
-        switch (*type) {
-        case ToolType::Bool:
-        case ToolType::Int32:
-        case ToolType::Thrust:
-        case ToolType::Int8:
-        case ToolType::Int16:
-            logged = *integer;
-            break;
-        case ToolType::Double:
-            bytes::writeLE(b, at, *real);
-            log_ += prefix + text::fixed6(*real) + "\n";
-            return true;
-        case ToolType::Pct16:
-        case ToolType::Ang16:
-        case ToolType::Aspd:
-        case ToolType::Prpm:
-        case ToolType::Mach:
-        case ToolType::Fwgt:
-        case ToolType::M256:
-            logged = scaledFieldValue(*type, *real);
-            break;
-        case ToolType::Text:
-        case ToolType::None: return true;
+        std::span<std::uint8_t> b = buf_.data(rec);
+        const std::string prefix = hex(assignment.id) + ":" + hex(assignment.offset) + " := ";
+        std::int32_t stored = 0;
+        switch (row.value) {
+        case ToolValue::Integer: stored = *assignment.integer; break;
+        case ToolValue::Scaled: stored = scaledFieldValue(assignment.type, *assignment.real); break;
+        case ToolValue::Double:
+            bytes::writeLE(b, assignment.offset, *assignment.real);
+            log_ += prefix + text::fixed6(*assignment.real) + "\n";
+            return;
+        case ToolValue::Text:
+        case ToolValue::None: return;
         }
-        bytes::writeUnsigned(b, at, static_cast<std::uint32_t>(logged), static_cast<std::size_t>(width));
-        log_ += prefix + dec(logged) + "\n";
-        return true;
+        bytes::writeUnsigned(b, assignment.offset, static_cast<std::uint32_t>(stored), width);
+        log_ += prefix + dec(stored) + "\n";
     }
 
     void textLine(std::string_view line)
