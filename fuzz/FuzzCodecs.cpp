@@ -22,7 +22,7 @@ void textCodecs(FieldType t, std::string_view text)
     (void)lookupType(text);
     (void)parseHexPrefix(text);
     (void)parseIntPrefix(text);
-    const double real = parseRealPrefix(text);
+    const double real = parseFixedRealPrefix(text);
     FUZZ_CHECK(!std::isnan(real));
     (void)roundHalfAwayFromZero(real);
 
@@ -141,7 +141,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     (void)typeLabel(t);
     (void)editProfile(t);
     (void)editorFor(t);
-    (void)formatFixed(parseRealPrefix(text), selector % 12);
+    (void)formatFixed(parseFixedRealPrefix(text), selector % 12);
 
     textCodecs(t, text);
     valueCodecs(t, bytes, selector * 0x01010101u);

@@ -282,7 +282,7 @@ std::int64_t parseIntPrefix(std::string_view s)
     return -v;
 }
 
-double parseRealPrefix(std::string_view s)
+double parseFixedRealPrefix(std::string_view s)
 {
     std::size_t i = 0;
     const bool neg = skipBlanksAndSign(s, i);
@@ -429,15 +429,15 @@ Validation validate(FieldType t, std::string_view text)
         return Validation{false, std::string(msg).append(bound), std::string(bound)};
     };
     // The bounds are read from their own texts, so number and message agree.
-    const double lo = parseRealPrefix(row.lowest);
-    const double hi = parseRealPrefix(row.highest);
+    const double lo = parseFixedRealPrefix(row.lowest);
+    const double hi = parseFixedRealPrefix(row.highest);
     bool below = false, above = false;
     if (row.form == ValueForm::Integer || row.form == ValueForm::Rounded) {
         const std::int64_t v = parseIntPrefix(text);
         below = double(v) < lo;
         above = double(v) > hi;
     } else {
-        const double v = parseRealPrefix(text);
+        const double v = parseFixedRealPrefix(text);
         below = v < lo;
         above = v > hi;
     }
@@ -455,7 +455,7 @@ bool encodeValue(FieldType t, std::string_view text, std::span<std::uint8_t> dat
         return false;
     switch (row.form) {
     case ValueForm::Double:
-        return bytes::writeLE<double>(data, 0, parseRealPrefix(text));
+        return bytes::writeLE<double>(data, 0, parseFixedRealPrefix(text));
     case ValueForm::Integer: {
         std::int64_t v = parseIntPrefix(text);
         if (row.valueSize < 4)
@@ -464,7 +464,7 @@ bool encodeValue(FieldType t, std::string_view text, std::span<std::uint8_t> dat
     }
     case ValueForm::Rounded:
     case ValueForm::Fixed: {
-        const std::int64_t v = roundHalfAwayFromZero(parseRealPrefix(text) * row.steps / row.units);
+        const std::int64_t v = roundHalfAwayFromZero(parseFixedRealPrefix(text) * row.steps / row.units);
         return bytes::writeUnsigned(data, 0, std::uint64_t(v), row.valueSize);
     }
     default:

@@ -62,8 +62,9 @@ std::uint32_t scalarSize(FieldType t);
 std::uint32_t parseHexPrefix(std::string_view s);
 // Decimal integer: blanks, optional sign, digits; saturates at the int64 range.
 std::int64_t parseIntPrefix(std::string_view s);
-// Decimal real: blanks, optional sign, digits, optional fraction (no exponent).
-double parseRealPrefix(std::string_view s);
+// Decimal real in fixed notation: blanks, optional sign, digits, optional
+// fraction; no exponent (unlike tables' parseGeneralRealPrefix), huge gives inf.
+double parseFixedRealPrefix(std::string_view s);
 
 // Half away from zero, then the fraction dropped. NaN gives 0 and values
 // beyond the int64 range saturate (never undefined behaviour).

@@ -779,7 +779,7 @@ bool storeGridTable(CPageWnd& grid)
         for (int j = 0; j < cols; ++j)
             for (int i = 0; i < rows; ++i) {
                 const QString text = grid.GetCellText(i, j).value_or(QString()).left(19);
-                model::setTbl3dValue(b, std::uint32_t(j), std::uint32_t(i), parseLeadingReal(text));
+                model::setTbl3dValue(b, std::uint32_t(j), std::uint32_t(i), parseGeneralRealPrefix(text));
             }
     });
     if (ok)

@@ -16,7 +16,7 @@ QString formatFixed(double v)
 }
 
 // [blanks] [+|-] (digits [. digits] | . digits) [(e|E) [+|-] digits]
-double parseLeadingReal(std::string_view text)
+double parseGeneralRealPrefix(std::string_view text)
 {
     std::size_t i = 0;
     while (i < text.size() && (text[i] == ' ' || text[i] == '\t'))
@@ -39,10 +39,10 @@ double parseLeadingReal(std::string_view text)
     return v;
 }
 
-double parseLeadingReal(const QString& text)
+double parseGeneralRealPrefix(const QString& text)
 {
     const QByteArray latin = text.toLatin1();
-    return parseLeadingReal(std::string_view(latin.constData(), std::size_t(latin.size())));
+    return parseGeneralRealPrefix(std::string_view(latin.constData(), std::size_t(latin.size())));
 }
 
 std::vector<std::uint32_t> decodeTbl16(const Bytes& b)

@@ -18,9 +18,9 @@ using Bytes = std::vector<std::uint8_t>;
 QString formatFixed(double v);
 // The longest leading part of text that reads as a decimal real (leading
 // blanks skipped, optional sign, digits, one '.', optional exponent);
-// 0.0 when there is none.
-double parseLeadingReal(std::string_view text);
-double parseLeadingReal(const QString& text);
+// 0.0 when there is none. Takes exponents, unlike model::parseFixedRealPrefix.
+double parseGeneralRealPrefix(std::string_view text);
+double parseGeneralRealPrefix(const QString& text);
 
 // 16-bit table: one value per two bytes, an odd last byte ignored.
 std::vector<std::uint32_t> decodeTbl16(const Bytes& b);

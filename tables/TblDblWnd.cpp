@@ -136,7 +136,7 @@ void TblDblWnd::closeValueBox(bool commit)
     if (!editing_)
         return;
     if (commit) {
-        const double v = parseLeadingReal(box_->text());
+        const double v = parseGeneralRealPrefix(box_->text());
         if (v != shownValue_) {
             model_.setValue(editIndex_, editX_, v);
             target()->markModified();

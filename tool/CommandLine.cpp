@@ -57,38 +57,38 @@ std::string usageText()
 
 namespace {
 
-CommandLine usage(const std::string& message)
+ToolCommandLine usage(const std::string& message)
 {
-    CommandLine cl;
-    cl.mode = CommandLine::Mode::Usage;
+    ToolCommandLine cl;
+    cl.mode = ToolCommandLine::Mode::Usage;
     cl.error = message;
     return cl;
 }
 
 } // namespace
 
-CommandLine parseCommandLine(const std::vector<std::string>& args)
+ToolCommandLine parseCommandLine(const std::vector<std::string>& args)
 {
-    CommandLine cl;
+    ToolCommandLine cl;
     if (args.empty()) return cl;
     const std::string& verb = args[0];
     if (verb == "--help" || verb == "-h" || verb == "help") {
-        cl.mode = CommandLine::Mode::Help;
+        cl.mode = ToolCommandLine::Mode::Help;
         return cl;
     }
     if (verb == "--version") {
-        cl.mode = CommandLine::Mode::Version;
+        cl.mode = ToolCommandLine::Mode::Version;
         return cl;
     }
-    if (verb == "dump") cl.mode = CommandLine::Mode::Dump;
-    else if (verb == "update") cl.mode = CommandLine::Mode::Update;
+    if (verb == "dump") cl.mode = ToolCommandLine::Mode::Dump;
+    else if (verb == "update") cl.mode = ToolCommandLine::Mode::Update;
     else if (verb == "diff")
-        cl.mode = CommandLine::Mode::Diff;
+        cl.mode = ToolCommandLine::Mode::Diff;
     else return usage("unknown command '" + verb + "'");
 
-    const bool dump = cl.mode == CommandLine::Mode::Dump;
-    const bool update = cl.mode == CommandLine::Mode::Update;
-    const bool diff = cl.mode == CommandLine::Mode::Diff;
+    const bool dump = cl.mode == ToolCommandLine::Mode::Dump;
+    const bool update = cl.mode == ToolCommandLine::Mode::Update;
+    const bool diff = cl.mode == ToolCommandLine::Mode::Diff;
     std::vector<std::string> files;
     bool optionsEnded = false;
     for (std::size_t i = 1; i < args.size(); ++i) {
@@ -102,7 +102,7 @@ CommandLine parseCommandLine(const std::vector<std::string>& args)
             continue;
         }
         if (a == "--help" || a == "-h") {
-            cl.mode = CommandLine::Mode::Help;
+            cl.mode = ToolCommandLine::Mode::Help;
             return cl;
         }
         std::string name = a, value;
@@ -154,9 +154,9 @@ CommandLine parseCommandLine(const std::vector<std::string>& args)
     return cl;
 }
 
-int runCommandLine(const CommandLine& cl, std::ostream& out, std::ostream& err)
+int runCommandLine(const ToolCommandLine& cl, std::ostream& out, std::ostream& err)
 {
-    using Mode = CommandLine::Mode;
+    using Mode = ToolCommandLine::Mode;
     switch (cl.mode) {
     case Mode::Help: out << usageText(); return 0;
     case Mode::Version:

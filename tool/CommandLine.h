@@ -9,7 +9,8 @@ namespace patchwise {
 
 inline constexpr const char* kVersionText = "Patchwise Version 1.80";
 
-struct CommandLine {
+// What a patchwise command line asks for.
+struct ToolCommandLine {
     enum class Mode { Dialog, Dump, Update, Diff, Help, Version, Usage };
     Mode mode = Mode::Dialog;
     bool full = false;
@@ -26,7 +27,7 @@ struct CommandLine {
 };
 
 // args without the program name.
-CommandLine parseCommandLine(const std::vector<std::string>& args);
+ToolCommandLine parseCommandLine(const std::vector<std::string>& args);
 
 // The AIR file's folder, '/', and its name with everything after the last
 // '.' replaced by "txt" (a name without '.' becomes "txt").
@@ -36,6 +37,6 @@ std::string defaultDumpPath(const std::string& airPath);
 std::string usageText();
 
 // Runs every mode but Dialog; returns the exit status.
-int runCommandLine(const CommandLine& cl, std::ostream& out, std::ostream& err);
+int runCommandLine(const ToolCommandLine& cl, std::ostream& out, std::ostream& err);
 
 } // namespace patchwise

@@ -16,9 +16,9 @@
 int main(int argc, char** argv)
 {
     std::vector<std::string> args(argv + 1, argv + argc);
-    patchwise::CommandLine cl = patchwise::parseCommandLine(args);
+    patchwise::ToolCommandLine cl = patchwise::parseCommandLine(args);
 #ifdef PATCHWISE_WITH_DIALOG
-    if (cl.mode == patchwise::CommandLine::Mode::Dialog) {
+    if (cl.mode == patchwise::ToolCommandLine::Mode::Dialog) {
         QApplication app(argc, argv);
         QGuiApplication::setDesktopFileName("patchwise");
         QApplication::setWindowIcon(QIcon::fromTheme("patchwise"));

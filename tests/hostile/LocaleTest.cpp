@@ -87,8 +87,8 @@ TEST_F(CommaLocale, CodecTextsAndParsingUseAPoint)
             }
         }
         out.push_back(formatFixed(1234567.25, 4));
-        out.push_back(std::to_string(parseRealPrefix("12.5") == 12.5));
-        out.push_back(std::to_string(parseRealPrefix("12,5") == 12.0));
+        out.push_back(std::to_string(parseFixedRealPrefix("12.5") == 12.5));
+        out.push_back(std::to_string(parseFixedRealPrefix("12,5") == 12.0));
         return out;
     });
     ASSERT_EQ(c.size(), comma.size());

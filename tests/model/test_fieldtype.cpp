@@ -232,25 +232,25 @@ TEST(Validation, LeadingNumberParsing)
     EXPECT_EQ(parseIntPrefix("abc"), 0);
     EXPECT_EQ(parseIntPrefix("-9223372036854775808"), std::numeric_limits<std::int64_t>::min());
     EXPECT_EQ(parseIntPrefix("9223372036854775808"), std::numeric_limits<std::int64_t>::max());
-    EXPECT_DOUBLE_EQ(parseRealPrefix(" 1.25x"), 1.25);
-    EXPECT_DOUBLE_EQ(parseRealPrefix("-.5"), -0.5);
-    EXPECT_DOUBLE_EQ(parseRealPrefix("3."), 3.0);
-    EXPECT_DOUBLE_EQ(parseRealPrefix("1e5"), 1.0); // no exponents
-    EXPECT_DOUBLE_EQ(parseRealPrefix("."), 0.0);
+    EXPECT_DOUBLE_EQ(parseFixedRealPrefix(" 1.25x"), 1.25);
+    EXPECT_DOUBLE_EQ(parseFixedRealPrefix("-.5"), -0.5);
+    EXPECT_DOUBLE_EQ(parseFixedRealPrefix("3."), 3.0);
+    EXPECT_DOUBLE_EQ(parseFixedRealPrefix("1e5"), 1.0); // no exponents
+    EXPECT_DOUBLE_EQ(parseFixedRealPrefix("."), 0.0);
     // One sign at most, and no blanks between it and the digits.
     EXPECT_EQ(parseIntPrefix("+-1"), 0);
     EXPECT_EQ(parseIntPrefix("- 5"), 0);
-    EXPECT_DOUBLE_EQ(parseRealPrefix("\t+2.5"), 2.5);
-    EXPECT_DOUBLE_EQ(parseRealPrefix("--1"), 0.0);
-    EXPECT_DOUBLE_EQ(parseRealPrefix("-"), 0.0);
+    EXPECT_DOUBLE_EQ(parseFixedRealPrefix("\t+2.5"), 2.5);
+    EXPECT_DOUBLE_EQ(parseFixedRealPrefix("--1"), 0.0);
+    EXPECT_DOUBLE_EQ(parseFixedRealPrefix("-"), 0.0);
     EXPECT_EQ(parseHexPrefix("  0x1C,rest"), 0x1Cu);
     // Beyond the range of a double: tiny fractions are 0, never infinity.
     const std::string zeros(400, '0');
-    EXPECT_EQ(parseRealPrefix("0." + zeros + "1"), 0.0);
-    EXPECT_EQ(parseRealPrefix("-." + zeros + "7"), 0.0);
-    EXPECT_EQ(parseRealPrefix("1" + zeros), std::numeric_limits<double>::infinity());
-    EXPECT_EQ(parseRealPrefix("-" + zeros + "1" + zeros + ".5"), -std::numeric_limits<double>::infinity());
-    EXPECT_EQ(parseRealPrefix(zeros + "." + zeros + "1"), 0.0);
+    EXPECT_EQ(parseFixedRealPrefix("0." + zeros + "1"), 0.0);
+    EXPECT_EQ(parseFixedRealPrefix("-." + zeros + "7"), 0.0);
+    EXPECT_EQ(parseFixedRealPrefix("1" + zeros), std::numeric_limits<double>::infinity());
+    EXPECT_EQ(parseFixedRealPrefix("-" + zeros + "1" + zeros + ".5"), -std::numeric_limits<double>::infinity());
+    EXPECT_EQ(parseFixedRealPrefix(zeros + "." + zeros + "1"), 0.0);
 }
 
 TEST(EditProfiles, CharacterFilterAndDispatch)

@@ -85,15 +85,15 @@ TEST(TableBytes, NumbersAreCLocaleAndPrefixParsed)
 {
     EXPECT_EQ(formatFixed(1.5), QStringLiteral("1.500000"));
     EXPECT_EQ(formatFixed(-0.25), QStringLiteral("-0.250000"));
-    EXPECT_EQ(parseLeadingReal(std::string_view("1.5.2")), 1.5);
-    EXPECT_EQ(parseLeadingReal(std::string_view("-.5x")), -0.5);
-    EXPECT_EQ(parseLeadingReal(std::string_view("  12")), 12.0);
-    EXPECT_EQ(parseLeadingReal(std::string_view("+3")), 3.0);
-    EXPECT_EQ(parseLeadingReal(std::string_view("2e3")), 2000.0);
-    EXPECT_EQ(parseLeadingReal(std::string_view("-")), 0.0);
-    EXPECT_EQ(parseLeadingReal(std::string_view("abc")), 0.0);
-    EXPECT_EQ(parseLeadingReal(std::string_view("")), 0.0);
-    EXPECT_EQ(parseLeadingReal(std::string_view("+-1")), 0.0);
+    EXPECT_EQ(parseGeneralRealPrefix(std::string_view("1.5.2")), 1.5);
+    EXPECT_EQ(parseGeneralRealPrefix(std::string_view("-.5x")), -0.5);
+    EXPECT_EQ(parseGeneralRealPrefix(std::string_view("  12")), 12.0);
+    EXPECT_EQ(parseGeneralRealPrefix(std::string_view("+3")), 3.0);
+    EXPECT_EQ(parseGeneralRealPrefix(std::string_view("2e3")), 2000.0);
+    EXPECT_EQ(parseGeneralRealPrefix(std::string_view("-")), 0.0);
+    EXPECT_EQ(parseGeneralRealPrefix(std::string_view("abc")), 0.0);
+    EXPECT_EQ(parseGeneralRealPrefix(std::string_view("")), 0.0);
+    EXPECT_EQ(parseGeneralRealPrefix(std::string_view("+-1")), 0.0);
 }
 
 TEST(Placement, OpenClampsToScreenAndMinimumSize)

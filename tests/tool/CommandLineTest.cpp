@@ -8,7 +8,7 @@
 
 using namespace patchwise;
 using namespace pwtest;
-using Mode = CommandLine::Mode;
+using Mode = ToolCommandLine::Mode;
 
 TEST(CommandLineParsing, ModesOptionsAndMistakes)
 {

@@ -182,9 +182,9 @@ TEST_F(DiffFixture, IdenticalFilesAndStampOnlyChangesAreTheSame)
         EXPECT_EQ(runCommandLine(parseCommandLine(missing), out, err), 2);
         EXPECT_NE(err.str().find("none.air"), std::string::npos);
     }
-    EXPECT_EQ(parseCommandLine({"diff", "a.air"}).mode, CommandLine::Mode::Usage);
-    EXPECT_EQ(parseCommandLine({"diff", "--full", "a.air", "b.air"}).mode, CommandLine::Mode::Usage);
-    EXPECT_EQ(parseCommandLine({"dump", "--script", "a.air"}).mode, CommandLine::Mode::Usage);
+    EXPECT_EQ(parseCommandLine({"diff", "a.air"}).mode, ToolCommandLine::Mode::Usage);
+    EXPECT_EQ(parseCommandLine({"diff", "--full", "a.air", "b.air"}).mode, ToolCommandLine::Mode::Usage);
+    EXPECT_EQ(parseCommandLine({"dump", "--script", "a.air"}).mode, ToolCommandLine::Mode::Usage);
 }
 
 TEST_F(DiffFixture, ListingShowsFieldsTablesTextsAndRecordsOnlyInOne)

@@ -134,7 +134,7 @@ TEST_F(UnixTool, DryRunWritesNothingAndPrintsTheLogOfARealRun)
     EXPECT_NE(out.str().find("\nReplacement record: 0410 Length 2\n"), std::string::npos) << out.str();
     EXPECT_EQ(snapshot(dir.path()), after);
     EXPECT_TRUE(parseCommandLine({"update", "--dry-run", "a", "s"}).dryRun);
-    EXPECT_EQ(parseCommandLine({"dump", "--dry-run", "a"}).mode, CommandLine::Mode::Usage);
+    EXPECT_EQ(parseCommandLine({"dump", "--dry-run", "a"}).mode, ToolCommandLine::Mode::Usage);
 }
 
 TEST_F(UnixTool, WarningsCarryLineNumbersAndStrictFailsBeforeWriting)
