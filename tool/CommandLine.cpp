@@ -80,8 +80,10 @@ ToolCommandLine parseCommandLine(const std::vector<std::string>& args)
         cl.mode = ToolCommandLine::Mode::Version;
         return cl;
     }
-    if (verb == "dump") cl.mode = ToolCommandLine::Mode::Dump;
-    else if (verb == "update") cl.mode = ToolCommandLine::Mode::Update;
+    if (verb == "dump")
+        cl.mode = ToolCommandLine::Mode::Dump;
+    else if (verb == "update")
+        cl.mode = ToolCommandLine::Mode::Update;
     else if (verb == "diff")
         cl.mode = ToolCommandLine::Mode::Diff;
     else return usage("unknown command '" + verb + "'");

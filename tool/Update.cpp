@@ -351,8 +351,10 @@ private:
         case ToolValue::Scaled:
             assignment.real = text::Scanner(word).real();
             return assignment.real.has_value();
-        case ToolValue::Text: return true;
-        case ToolValue::None: break;
+        case ToolValue::Text:
+            return true;
+        case ToolValue::None:
+            break;
         }
         return false;
     }
@@ -365,8 +367,8 @@ private:
         auto rec = buf_.find(id);
         if (rec) {
             if (buf_.length(*rec) < size) {
-                log_ += "Increased size of: " + hex(id) + " from " + d32(buf_.length(*rec)) + " to " + d32(size)
-                        + "\n";
+                log_ += "Increased size of: " + hex(id) + " from " + d32(buf_.length(*rec)) + " to "
+                        + d32(size) + "\n";
                 buf_.grow(*rec, size);
                 rec = buf_.find(id);
             }
@@ -398,14 +400,19 @@ private:
         const std::string prefix = hex(assignment.id) + ":" + hex(assignment.offset) + " := ";
         std::int32_t stored = 0;
         switch (row.value) {
-        case ToolValue::Integer: stored = *assignment.integer; break;
-        case ToolValue::Scaled: stored = scaledFieldValue(assignment.type, *assignment.real); break;
+        case ToolValue::Integer:
+            stored = *assignment.integer;
+            break;
+        case ToolValue::Scaled:
+            stored = scaledFieldValue(assignment.type, *assignment.real);
+            break;
         case ToolValue::Double:
             bytes::writeLE(b, assignment.offset, *assignment.real);
             log_ += prefix + text::fixed6(*assignment.real) + "\n";
             return;
         case ToolValue::Text:
-        case ToolValue::None: return;
+        case ToolValue::None:
+            return;
         }
         bytes::writeUnsigned(b, assignment.offset, static_cast<std::uint32_t>(stored), width);
         log_ += prefix + dec(stored) + "\n";

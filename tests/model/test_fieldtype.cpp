@@ -249,7 +249,8 @@ TEST(Validation, LeadingNumberParsing)
     EXPECT_EQ(parseFixedRealPrefix("0." + zeros + "1"), 0.0);
     EXPECT_EQ(parseFixedRealPrefix("-." + zeros + "7"), 0.0);
     EXPECT_EQ(parseFixedRealPrefix("1" + zeros), std::numeric_limits<double>::infinity());
-    EXPECT_EQ(parseFixedRealPrefix("-" + zeros + "1" + zeros + ".5"), -std::numeric_limits<double>::infinity());
+    EXPECT_EQ(
+            parseFixedRealPrefix("-" + zeros + "1" + zeros + ".5"), -std::numeric_limits<double>::infinity());
     EXPECT_EQ(parseFixedRealPrefix(zeros + "." + zeros + "1"), 0.0);
 }
 
