@@ -4,7 +4,7 @@
 #include "browser/TypePictures.h"
 #include "model/CTLDoc.h"
 #include "model/DocChange.h"
-#include "model/ListCommand.h"
+#include "model/TextEscape.h"
 
 #include <QGuiApplication>
 

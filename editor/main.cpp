@@ -3,7 +3,7 @@
 
 #include "browser/EditingView.h"
 #include "editor/CTLApp.h"
-#include "model/ListCommand.h"
+#include "model/StartCommand.h"
 
 #include <cstdlib>
 #include <iostream>

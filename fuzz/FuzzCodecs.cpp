@@ -4,7 +4,7 @@
 #include "FuzzInput.h"
 
 #include "model/FieldType.h"
-#include "model/ListCommand.h"
+#include "model/TextEscape.h"
 
 #include <algorithm>
 #include <array>

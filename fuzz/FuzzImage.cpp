@@ -7,7 +7,7 @@
 #include "model/CTLDoc.h"
 #include "model/FieldType.h"
 #include "model/Ini.h"
-#include "model/ListCommand.h"
+#include "model/Listing.h"
 
 using namespace model;
 

@@ -8,7 +8,7 @@
 
 #include "model/CTLDoc.h"
 #include "model/FieldType.h"
-#include "model/ListCommand.h"
+#include "model/Listing.h"
 #include "tool/Dump.h"
 #include "tool/Stamp.h"
 #include "tool/Update.h"

@@ -4,7 +4,9 @@
 #include "model/FieldType.h"
 #include "model/FileIO.h"
 #include "model/Ini.h"
-#include "model/ListCommand.h"
+#include "model/Listing.h"
+#include "model/StartCommand.h"
+#include "model/TextEscape.h"
 
 #include "SampleFiles.h"
 

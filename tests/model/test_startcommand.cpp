@@ -1,7 +1,8 @@
 // The editor's command line as read before any window exists, and the table
 // values of "tarlo --list --values".
 #include "model/CTLDoc.h"
-#include "model/ListCommand.h"
+#include "model/Listing.h"
+#include "model/StartCommand.h"
 
 #include "SampleFiles.h"
 
