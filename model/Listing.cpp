@@ -76,7 +76,7 @@ void forEachListingPiece(const CTLDoc& doc, bool sorted, bool values, Put&& put)
             records.push_back(i);
     if (sorted)
         std::stable_sort(records.begin(), records.end(),
-                         [&](int a, int b) { return doc.entry(a).id < doc.entry(b).id; });
+                [&](int a, int b) { return doc.entry(a).id < doc.entry(b).id; });
     for (int r : records) {
         line = "  ";
         line += escapeItemText(doc.itemText(r));

@@ -141,8 +141,8 @@ StartCommand classifyStartCommand(const std::vector<std::string>& args)
     return {Kind::Window, {}};
 }
 
-int runListCommand(const std::vector<std::string>& args, const std::string& programPath,
-                   std::ostream& out, std::ostream& err)
+int runListCommand(const std::vector<std::string>& args, const std::string& programPath, std::ostream& out,
+        std::ostream& err)
 {
     bool list = false, sorted = false, values = false, help = false, showVersion = false;
     std::string definitions;
@@ -200,8 +200,7 @@ int runListCommand(const std::vector<std::string>& args, const std::string& prog
     if (!haveDefinitions)
         definitions = findDataFile(programDir(resolveProgramPath(programPath)), "Tarlo.ini");
     else if (!fileio::exists(definitions))
-        err << kProgram << ": warning: " << definitions
-            << " was not found; records are listed as Unknown.\n";
+        err << kProgram << ": warning: " << definitions << " was not found; records are listed as Unknown.\n";
 
     CTLDoc doc;
     doc.setDefinitionsPath(definitions);

@@ -26,8 +26,8 @@ StartCommand classifyStartCommand(const std::vector<std::string>& args);
 
 // Runs the command; returns the exit status. programPath is argv[0] (used to
 // find the default definition file beside the program).
-int runListCommand(const std::vector<std::string>& args, const std::string& programPath,
-                   std::ostream& out, std::ostream& err);
+int runListCommand(const std::vector<std::string>& args, const std::string& programPath, std::ostream& out,
+        std::ostream& err);
 
 // "tarlo" version string.
 const char* version();
