@@ -1,5 +1,6 @@
 #include "model/FieldType.h"
 
+#include "model/AsciiText.h"
 #include "model/Bytes.h"
 
 #include <array>
@@ -104,24 +105,9 @@ const TypeRow& rowOf(FieldType t)
     return kTypes[std::size_t(fieldTypeCode(fieldTypeFromCode(fieldTypeCode(t))))];
 }
 
-bool isBlank(char c)
-{
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
-}
-
-std::string_view trim(std::string_view s)
-{
-    while (!s.empty() && isBlank(s.front()))
-        s.remove_prefix(1);
-    while (!s.empty() && isBlank(s.back()))
-        s.remove_suffix(1);
-    return s;
-}
-
-char lower(char c)
-{
-    return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
-}
+using ascii::isBlank;
+using ascii::lower;
+using ascii::trim;
 
 int hexDigit(char c)
 {
@@ -201,9 +187,7 @@ FieldType fieldTypeFromCode(int code)
 TypeLookup lookupType(std::string_view keyword)
 {
     const std::string_view w = trim(keyword);
-    std::string low(w);
-    for (char& c : low)
-        c = lower(c);
+    const std::string low = ascii::lowered(w);
     for (std::size_t i = 0; i < kTypes.size(); ++i)
         if (!kTypes[i].keyword.empty() && low == kTypes[i].keyword)
             return {fieldTypeFromCode(int(i)), kTypes[i].definedSize};

@@ -1,37 +1,14 @@
 #include "model/Ini.h"
 
+#include "model/AsciiText.h"
 #include "model/FileIO.h"
 
 #include <vector>
 
 namespace model {
 
-namespace {
-
-bool isBlank(char c)
-{
-    return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f';
-}
-
-std::string_view trim(std::string_view s)
-{
-    while (!s.empty() && isBlank(s.front()))
-        s.remove_prefix(1);
-    while (!s.empty() && isBlank(s.back()))
-        s.remove_suffix(1);
-    return s;
-}
-
-std::string lowered(std::string_view s)
-{
-    std::string out(s);
-    for (char& c : out)
-        if (c >= 'A' && c <= 'Z')
-            c = char(c - 'A' + 'a');
-    return out;
-}
-
-} // namespace
+using ascii::lowered;
+using ascii::trim;
 
 Ini Ini::parse(std::string_view text)
 {

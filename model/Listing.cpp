@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <charconv>
 #include <ostream>
+#include <string_view>
 #include <vector>
 
 namespace model {
@@ -77,22 +78,20 @@ void forEachListingPiece(const CTLDoc& doc, bool sorted, bool values, Put&& put)
     if (sorted)
         std::stable_sort(records.begin(), records.end(),
                 [&](int a, int b) { return doc.entry(a).id < doc.entry(b).id; });
-    for (int r : records) {
-        line = "  ";
-        line += escapeItemText(doc.itemText(r));
+    // An item's line at its depth, its table values two blanks deeper.
+    auto putItem = [&](int i, std::string_view indent) {
+        line = indent;
+        line += escapeItemText(doc.itemText(i));
         line += '\n';
         if (values)
-            appendTableValues(line, doc, r, "    ");
+            appendTableValues(line, doc, i, std::string(indent) + "  ");
         put(line);
+    };
+    for (int r : records) {
+        putItem(r, "  ");
         // A record's fields follow it directly in the list.
-        for (int f = r + 1; f <= doc.highestIndex() && doc.isField(f) && doc.entry(f).parent == r; ++f) {
-            line = "    ";
-            line += escapeItemText(doc.itemText(f));
-            line += '\n';
-            if (values)
-                appendTableValues(line, doc, f, "      ");
-            put(line);
-        }
+        for (int f = r + 1; f <= doc.highestIndex() && doc.isField(f) && doc.entry(f).parent == r; ++f)
+            putItem(f, "    ");
     }
     if (!doc.trailingBytes().empty()) {
         line = "  ";
