@@ -22,6 +22,18 @@ std::uint8_t slotByte(const Bytes& f, std::uint32_t id, std::size_t base, std::s
     return f.at(r->data + base + 8 * k);
 }
 
+// What a certification step does: the CRC the dump computes (mark and stamp
+// slots zero) written as eight hex digits into the slots of 0x1199.
+void certify(Bytes& file)
+{
+    Bytes cleared = file;
+    clearStamp(cleared);
+    char mark[9];
+    std::snprintf(mark, sizeof mark, "%08x", crc32(cleared));
+    auto rev = findFirstRecord(file, 0x1199);
+    for (int k = 0; k < 8; ++k) file[rev->data + 8 * k] = std::uint8_t(mark[k]);
+}
+
 class TzGuard {
 public:
     explicit TzGuard(const char* tz)
@@ -111,14 +123,9 @@ TEST(Stamp, CertificationMarkComparesWithTheDumpsCrc)
     Bytes file = concat({record(0x404, pointRun(20)), record(0x1199, Bytes(120, 0))});
     clearStamp(file);
     writeStamp(file, crc32(file), 0);
-    // A certification step stores the CRC the dump computes (mark and stamp
-    // slots zero), here after the update.
-    Bytes cleared = file;
-    clearStamp(cleared);
-    char mark[9];
-    std::snprintf(mark, sizeof mark, "%08x", crc32(cleared));
+    // Certified after the update.
+    certify(file);
     auto rev = findFirstRecord(file, 0x1199);
-    for (int k = 0; k < 8; ++k) file[rev->data + 8 * k] = std::uint8_t(mark[k]);
 
     Bytes copy = file;
     StampCheck check = checkStamp(copy);
@@ -128,7 +135,7 @@ TEST(Stamp, CertificationMarkComparesWithTheDumpsCrc)
     for (int k = 0; k < 8; ++k) EXPECT_EQ(copy[rev->data + 8 * k], 0);  // the dump's copy only
 
     // A wrong mark: stamp still fine, not certified.
-    file[rev->data] = mark[0] == '1' ? '2' : '1';
+    file[rev->data] = file[rev->data] == '1' ? '2' : '1';
     copy = file;
     check = checkStamp(copy);
     EXPECT_FALSE(check.certified);
@@ -217,14 +224,7 @@ TEST(Stamp, CheckWithoutACopyAgreesWithTheCheckOnACopy)
     clearStamp(stamped);
     writeStamp(stamped, crc32(stamped), 12345);
     Bytes certified = stamped;
-    {
-        Bytes cleared = stamped;
-        clearStamp(cleared);
-        char mark[9];
-        std::snprintf(mark, sizeof mark, "%08x", crc32(cleared));
-        auto rev = findFirstRecord(certified, 0x1199);
-        for (int k = 0; k < 8; ++k) certified[rev->data + 8 * k] = std::uint8_t(mark[k]);
-    }
+    certify(certified);
     Bytes tampered = certified;
     tampered[tampered.size() / 2] ^= 1;
     Bytes cut = stamped;
