@@ -280,18 +280,18 @@ TEST(EditProfiles, CharacterFilterAndDispatch)
 TEST(EditProfiles, StatusHintsOfEveryInPlaceType)
 {
     const std::pair<FieldType, std::string_view> hints[] = {
-        {FieldType::Int8, "A value from -128 to 127"},
-        {FieldType::Int16, "A value from -32768 to 32767"},
-        {FieldType::Int32, "A value from -2147483648 to 2147483647"},
-        {FieldType::Double, "A decimal number"},
-        {FieldType::Prpm, "A value from 1 to 9591"},
-        {FieldType::Ang16, "An angle from -180 to 180"},
-        {FieldType::Mach, "A value from 0 to 3.1999"},
-        {FieldType::Aspd, "Airspeed in Knots"},
-        {FieldType::Fwgt, "A value from 0 to 127.996"},
-        {FieldType::M256, "A value from -5039 to 5021"},
-        {FieldType::Thrust, "A Positive Integer"},
-        {FieldType::Pct16, "A number from -100 to 100"},
+            {FieldType::Int8, "A value from -128 to 127"},
+            {FieldType::Int16, "A value from -32768 to 32767"},
+            {FieldType::Int32, "A value from -2147483648 to 2147483647"},
+            {FieldType::Double, "A decimal number"},
+            {FieldType::Prpm, "A value from 1 to 9591"},
+            {FieldType::Ang16, "An angle from -180 to 180"},
+            {FieldType::Mach, "A value from 0 to 3.1999"},
+            {FieldType::Aspd, "Airspeed in Knots"},
+            {FieldType::Fwgt, "A value from 0 to 127.996"},
+            {FieldType::M256, "A value from -5039 to 5021"},
+            {FieldType::Thrust, "A Positive Integer"},
+            {FieldType::Pct16, "A number from -100 to 100"},
     };
     int inPlace = 0;
     for (int code = 0; code < kFieldTypeCount; ++code)
