@@ -12,6 +12,9 @@
 #include <unordered_map>
 #include <vector>
 
+// Where the definition file is found lives beside this (callers of one use the other).
+#include "tool/DefinitionsFile.h"
+
 namespace patchwise {
 
 enum class ToolType { None, Bool, Int8, Int16, Int32, Double, Thrust, Pct16, Ang16, Aspd, Prpm, Text, Mach, Fwgt, M256 };
@@ -124,26 +127,5 @@ ToolDefinitions& processDefinitions();
 // (as a line reader with a 256-byte buffer takes them), each cut at its first
 // LF, CR or zero byte, empty ones dropped; then the sentinel "[+]".
 std::vector<std::string> splitDefinitionText(std::string_view bytes);
-
-// --- Finding the definition file -------------------------------------------
-
-// The definition path at program start: from the editor's registered open
-// command, else tarlo.ini in the current directory, else empty.
-std::string locateDefinitionFile();
-
-// The editor's open command as recorded in its desktop entry
-// ($XDG_DATA_HOME/applications/tarlo.desktop): X-Tarlo-OpenCommand, else Exec.
-// fromExec, when given, tells whether the value came from Exec.
-std::optional<std::string> readOpenCommand(const std::string& desktopFile, bool* fromExec = nullptr);
-// The program path at the start of an open command (quotes honoured).
-std::string programFromOpenCommand(std::string_view command);
-// The definition file for an editor program path: a .exe path gets its
-// extension letters replaced by "ini"; otherwise Tarlo.ini beside the
-// program, or in the installed data folder; empty when none exists.
-std::string definitionPathForProgram(const std::string& program);
-// dir + "/" + the name of the file in dir called tarlo.ini in any letter
-// case; empty when there is none.
-std::string findTarloIni(const std::string& dir);
-std::string currentDirectory();
 
 } // namespace patchwise

@@ -1,0 +1,197 @@
+#include "tool/DefinitionsFile.h"
+
+#include "model/FileIO.h"
+#include "tool/ToolText.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <system_error>
+#include <vector>
+
+namespace patchwise {
+
+using text::equalsIgnoreCase;
+
+namespace {
+
+std::string trim(std::string_view s)
+{
+    std::size_t b = 0, e = s.size();
+    while (b < e && text::isSpace(s[b])) ++b;
+    while (e > b && text::isSpace(s[e - 1])) --e;
+    return std::string(s.substr(b, e - b));
+}
+
+// Desktop-entry value escapes: \s \n \t \r \\.
+std::string unescapeDesktopValue(std::string_view v)
+{
+    std::string r;
+    for (std::size_t i = 0; i < v.size(); ++i) {
+        if (v[i] == '\\' && i + 1 < v.size()) {
+            char n = v[++i];
+            switch (n) {
+            case 's': r += ' '; break;
+            case 'n': r += '\n'; break;
+            case 't': r += '\t'; break;
+            case 'r': r += '\r'; break;
+            case '\\': r += '\\'; break;
+            default: r += '\\'; r += n; break;
+            }
+        } else {
+            r += v[i];
+        }
+    }
+    return r;
+}
+
+std::string parentOf(const std::string& path)
+{
+    auto slash = path.find_last_of('/');
+    if (slash == std::string::npos) return {};
+    if (slash == 0) return "/";
+    return path.substr(0, slash);
+}
+
+bool isRegularFile(const std::string& path)
+{
+    std::error_code ec;
+    return std::filesystem::is_regular_file(path, ec);
+}
+
+std::string joinPath(const std::string& dir, const std::string& name)
+{
+    if (dir.empty() || dir.back() == '/') return dir + name;
+    return dir + "/" + name;
+}
+
+} // namespace
+
+std::optional<std::string> readOpenCommand(const std::string& desktopFile, bool* fromExec)
+{
+    std::vector<std::uint8_t> bytes;
+    if (model::fileio::readFile(desktopFile, bytes)) return std::nullopt;
+    std::string_view all(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    bool inEntry = false;
+    std::optional<std::string> own, exec;
+    std::size_t pos = 0;
+    while (pos < all.size()) {
+        std::size_t nl = all.find('\n', pos);
+        std::string_view line = all.substr(pos, nl == std::string_view::npos ? std::string_view::npos : nl - pos);
+        pos = nl == std::string_view::npos ? all.size() : nl + 1;
+        std::string t = trim(line);
+        if (t.empty() || t[0] == '#') continue;
+        if (t[0] == '[') {
+            inEntry = t == "[Desktop Entry]";
+            continue;
+        }
+        if (!inEntry) continue;
+        auto eq = t.find('=');
+        if (eq == std::string::npos) continue;
+        std::string key = trim(std::string_view(t).substr(0, eq));
+        std::string value = unescapeDesktopValue(trim(std::string_view(t).substr(eq + 1)));
+        if (key == "X-Tarlo-OpenCommand" && !own) own = value;
+        else if (key == "Exec" && !exec) exec = value;
+    }
+    if (fromExec) *fromExec = !own && exec;
+    if (own) return own;
+    return exec;
+}
+
+std::string programFromOpenCommand(std::string_view command)
+{
+    std::string cmd = trim(command);
+    if (cmd.empty()) return {};
+    if (cmd[0] == '"') {
+        std::string program;
+        for (std::size_t i = 1; i < cmd.size(); ++i) {
+            char c = cmd[i];
+            if (c == '"') return program;
+            if (c == '\\' && i + 1 < cmd.size() && std::string_view("\"`$\\").find(cmd[i + 1]) != std::string_view::npos)
+                c = cmd[++i];
+            program += c;
+        }
+        return program;
+    }
+    // The editor records "<program> \"%1\"", and its program path may hold blanks.
+    for (std::string_view suffix : {std::string_view(" \"%1\""), std::string_view(" %1")}) {
+        if (cmd.size() > suffix.size() && cmd.compare(cmd.size() - suffix.size(), suffix.size(), suffix) == 0)
+            return trim(std::string_view(cmd).substr(0, cmd.size() - suffix.size()));
+    }
+    auto blank = cmd.find_first_of(" \t");
+    return cmd.substr(0, blank);
+}
+
+std::string findTarloIni(const std::string& dir)
+{
+    std::error_code ec;
+    std::string best;
+    const std::string base = dir.empty() ? "." : dir;
+    for (std::filesystem::directory_iterator it(base, ec), end; !ec && it != end; it.increment(ec)) {
+        std::string name = it->path().filename().string();
+        if (!equalsIgnoreCase(name, "tarlo.ini")) continue;
+        if (!isRegularFile(joinPath(base, name))) continue;
+        // Several spellings in one folder: take the same one every time.
+        if (best.empty() || name == "tarlo.ini" || (best != "tarlo.ini" && name < best)) best = name;
+    }
+    return best.empty() ? std::string() : joinPath(base, best);
+}
+
+std::string currentDirectory()
+{
+    std::error_code ec;
+    auto p = std::filesystem::current_path(ec);
+    return ec ? std::string() : p.string();
+}
+
+std::string definitionPathForProgram(const std::string& programIn)
+{
+    std::string program = programIn;
+    if (program.empty()) return {};
+    if (program.find('/') == std::string::npos) {
+        // A bare program name: look it up on PATH.
+        const char* pathEnv = std::getenv("PATH");
+        std::string_view paths = pathEnv ? pathEnv : "";
+        std::string found;
+        while (!paths.empty() && found.empty()) {
+            auto colon = paths.find(':');
+            std::string dir(paths.substr(0, colon));
+            paths = colon == std::string_view::npos ? std::string_view() : paths.substr(colon + 1);
+            if (!dir.empty() && isRegularFile(joinPath(dir, program))) found = joinPath(dir, program);
+        }
+        if (found.empty()) return {};
+        program = found;
+    }
+    if (program.size() > 4 && equalsIgnoreCase(std::string_view(program).substr(program.size() - 4), ".exe")) {
+        std::string ini = program.substr(0, program.size() - 3) + "ini";
+        if (isRegularFile(ini)) return ini;
+    }
+    std::string dir = parentOf(program);
+    if (std::string beside = findTarloIni(dir); !beside.empty()) return beside;
+    std::string prefix = parentOf(dir);
+    if (!prefix.empty()) {
+        if (std::string shared = findTarloIni(joinPath(prefix, "share/tarlo")); !shared.empty()) return shared;
+    }
+    return {};
+}
+
+std::string locateDefinitionFile()
+{
+    std::string dataHome;
+    if (const char* x = std::getenv("XDG_DATA_HOME"); x && *x) dataHome = x;
+    else if (const char* home = std::getenv("HOME"); home && *home) dataHome = std::string(home) + "/.local/share";
+    if (!dataHome.empty()) {
+        bool fromExec = false;
+        if (auto command = readOpenCommand(dataHome + "/applications/tarlo.desktop", &fromExec)) {
+            std::string program = programFromOpenCommand(*command);
+            if (fromExec) {
+                // Exec doubles a literal '%'.
+                for (std::size_t at = 0; (at = program.find("%%", at)) != std::string::npos; ++at) program.erase(at, 1);
+            }
+            std::string path = definitionPathForProgram(program);
+            if (!path.empty()) return path;
+        }
+    }
+    return findTarloIni(currentDirectory());
+}
+
+} // namespace patchwise
