@@ -322,7 +322,7 @@ void EditingView::onCopyToClipboard()
     if (!document().isRecord(i))
         return;
     const auto& e = document().entry(i);
-    browser::putRecordOnClipboard(QGuiApplication::clipboard(), e.id, e.data);
+    browser::putRecordOnClipboard(QGuiApplication::clipboard(), e.id, document().data(i));
 }
 
 void EditingView::onAddFromClipboard()

@@ -79,7 +79,7 @@ std::pair<std::size_t, std::size_t> textSlotRange(const model::CTLDoc& doc, int 
         return {0, 0};
     const int rec = doc.entry(i).parent;
     const std::size_t start = doc.entry(i).fieldOffset;
-    std::size_t end = doc.entry(rec).data.size();
+    std::size_t end = doc.data(rec).size();
     if (start >= end)
         return {0, 0};
     for (int f : fieldsOf(doc, rec))
@@ -94,7 +94,7 @@ std::span<const std::uint8_t> textFieldSlot(const model::CTLDoc& doc, int i)
     const auto [start, end] = textSlotRange(doc, i);
     if (start == end)
         return {};
-    return std::span<const std::uint8_t>(doc.entry(doc.entry(i).parent).data).subspan(start, end - start);
+    return doc.data(doc.entry(i).parent).subspan(start, end - start);
 }
 
 TextStore storeText(model::CTLDoc& doc, int i, std::string_view text)
@@ -128,7 +128,7 @@ std::optional<std::vector<std::uint8_t>> recordBlock(const model::CTLDoc& doc, i
     if (!doc.isRecord(i))
         return std::nullopt;
     const auto& e = doc.entry(i);
-    return encodeRecordBlock(e.id, e.data);
+    return encodeRecordBlock(e.id, doc.data(i));
 }
 
 bool addRecordBefore(model::CTLDoc& doc, int i, const ClipRecord& rec)

@@ -34,13 +34,13 @@ void walkEntries(const CTLDoc& doc)
         (void)doc.outsideRecord(i);
         if (doc.isField(i)) {
             FUZZ_CHECK(doc.validIndex(e.parent) && doc.isRecord(e.parent));
-            const auto& rec = doc.entry(e.parent).data;
+            const auto rec = doc.data(e.parent);
             // A field view lies inside its record's own bytes, or is empty.
             if (!d.empty())
                 FUZZ_CHECK(d.data() >= rec.data() && d.data() + d.size() <= rec.data() + rec.size());
             (void)editText(e.type, d);
         } else if (doc.isRecord(i)) {
-            FUZZ_CHECK(e.data.size() == e.length);
+            FUZZ_CHECK(d.size() == e.length);
         }
     }
 }
@@ -97,7 +97,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(doc.isRecord(rec));
         const std::size_t header = doc.entry(rec).fileOffset - 8;
         const std::size_t oldLength = doc.entry(rec).length;
-        std::vector<std::uint8_t> bigger = doc.entry(rec).data;
+        std::vector<std::uint8_t> bigger(doc.data(rec).begin(), doc.data(rec).end());
         bigger.push_back(0x5A);
         FUZZ_CHECK(doc.setRecordData(rec, bigger));
         doc.ComposeImage();

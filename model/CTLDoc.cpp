@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <new>
+#include <string_view>
 #include <unordered_map>
 #include <utility>
 
@@ -29,6 +30,7 @@ fileio::Error CTLDoc::load(const std::string& path)
         // The file fitted, its record list did not: the document is closed
         // rather than left half built.
         image_ = {};
+        blocks_ = {};
         trailing_ = {};
         list_ = {};
         recordCount_ = 0;
@@ -114,14 +116,19 @@ struct CTLDoc::ParsedDefinitions {
 
     explicit ParsedDefinitions(std::shared_ptr<const Ini> i) : ini(std::move(i)) {}
 
-    // Equal texts (the default help text above all) are kept once.
+    // Equal texts (the default help text above all) are kept once while a
+    // list is built; the key views the shared copy's own characters.
     SharedText intern(std::string text)
     {
-        auto [it, fresh] = texts.try_emplace(std::move(text));
-        if (fresh)
-            it->second = SharedText(it->first);
-        return it->second;
+        if (auto it = texts.find(text); it != texts.end())
+            return it->second;
+        SharedText shared(std::move(text));
+        texts.emplace(std::string_view(shared.str()), shared);
+        return shared;
     }
+    // The texts stay shared by the definitions and the list; the table that
+    // found equal ones is not needed until ids not met yet come (an insert).
+    void listBuilt() { std::unordered_map<std::string_view, SharedText>().swap(texts); }
 
     // Each id's definitions are looked up once, however often files repeat it.
     const Definition& of(std::uint32_t id)
@@ -154,7 +161,7 @@ struct CTLDoc::ParsedDefinitions {
 
     std::shared_ptr<const Ini> ini;
     std::unordered_map<std::uint32_t, Definition> byId;
-    std::unordered_map<std::string, SharedText> texts;
+    std::unordered_map<std::string_view, SharedText> texts;
 };
 
 void CTLDoc::ParseImage()
@@ -179,24 +186,56 @@ void CTLDoc::ReparseImage()
     parseWith(*definitions_);
 }
 
+// Records and fields hold no bytes of their own; this keeps the list at one
+// small entry per item however large the file.
+static_assert(sizeof(void*) != 8 || sizeof(RecordEntry) <= 48);
+
+namespace {
+// Whether a whole record (header and data) starts at pos. Every record is
+// read to the end of the image, zero ids and lengths included.
+bool wholeRecordAt(std::span<const std::uint8_t> img, std::size_t pos)
+{
+    return img.size() - pos >= 8 && *bytes::u32(img, pos + 4) <= img.size() - pos - 8;
+}
+
+std::size_t nextRecord(std::span<const std::uint8_t> img, std::size_t pos)
+{
+    return pos + 8 + std::size_t(*bytes::u32(img, pos + 4));
+}
+
+// Offsets are kept in 32 bits; a record beyond them keeps a block of its own.
+bool viewable(std::size_t dataPos, std::size_t length)
+{
+    return dataPos <= UINT32_MAX && length <= UINT32_MAX - dataPos;
+}
+} // namespace
+
 void CTLDoc::parseWith(ParsedDefinitions& defs)
 {
-    ++listRevision_;
-    list_.clear();
-    trailing_.clear();
-    recordCount_ = 0;
-
+    startList(defs);
     const std::span<const std::uint8_t> img(image_);
-    const std::size_t size = img.size();
-    // Every record is read to the end of the image, zero ids and lengths
-    // included. What cannot form a whole record is kept as trailing bytes.
-    auto whole = [&](std::size_t pos) {
-        return size - pos >= 8 && *bytes::u32(img, pos + 4) <= size - pos - 8;
-    };
+    std::size_t pos = 0;
+    while (pos < img.size() && wholeRecordAt(img, pos)) {
+        appendRecord(defs, pos);
+        pos = nextRecord(img, pos);
+    }
+    // What cannot form a whole record is kept as it is and written back.
+    trailing_.assign(img.begin() + std::ptrdiff_t(pos), img.end());
+    hasData_ = true;
+    assignFreshKeys();
+    defs.listBuilt();
+}
 
-    // A first walk sizes the list, so it is allocated once.
+void CTLDoc::startList(ParsedDefinitions& defs)
+{
+    ++listRevision_;
+    trailing_.clear();
+    blocks_.clear();
+    recordCount_ = 0;
+    // A first walk sizes the list, so it is allocated once and exactly.
+    const std::span<const std::uint8_t> img(image_);
     std::size_t entries = 1;
-    for (std::size_t pos = 0; pos < size && whole(pos); pos += 8 + std::size_t(*bytes::u32(img, pos + 4)))
+    for (std::size_t pos = 0; pos < img.size() && wholeRecordAt(img, pos); pos = nextRecord(img, pos))
         entries += 1 + defs.of(*bytes::u32(img, pos)).fields.size();
     RecordList fresh;
     fresh.reserve(entries);
@@ -207,47 +246,43 @@ void CTLDoc::parseWith(ParsedDefinitions& defs)
     root.length = std::uint32_t(image_.size());
     root.name = fileName_;
     list_.push_back(std::move(root));
+}
 
-    std::size_t pos = 0;
-    while (pos < size) {
-        if (!whole(pos)) {
-            trailing_.assign(img.begin() + std::ptrdiff_t(pos), img.end());
-            break;
-        }
-        const std::uint32_t id = *bytes::u32(img, pos);
-        const std::uint32_t len = *bytes::u32(img, pos + 4);
-        const std::size_t dataPos = pos + 8;
-        const ParsedDefinitions::Definition& def = defs.of(id);
+void CTLDoc::appendRecord(ParsedDefinitions& defs, std::size_t headerPos)
+{
+    const std::span<const std::uint8_t> img(image_);
+    const std::uint32_t id = *bytes::u32(img, headerPos);
+    const std::uint32_t len = *bytes::u32(img, headerPos + 4);
+    const std::size_t dataPos = headerPos + 8;
+    const ParsedDefinitions::Definition& def = defs.of(id);
 
-        RecordEntry rec;
-        rec.id = id;
-        rec.length = len;
-        rec.type = def.type;
-        rec.fileOffset = std::uint32_t(dataPos);
-        rec.parent = 0;
-        rec.data.assign(img.begin() + std::ptrdiff_t(dataPos), img.begin() + std::ptrdiff_t(dataPos + len));
-        rec.name = def.name;
-        rec.help = def.help;
-        const std::int32_t recIndex = std::int32_t(list_.size());
-        list_.push_back(std::move(rec));
-        ++recordCount_;
-
-        for (const ParsedDefinitions::Field& fd : def.fields) {
-            RecordEntry f;
-            f.id = id;
-            f.type = fd.type;
-            f.length = fd.length;
-            f.fileOffset = std::uint32_t(dataPos + fd.offset);
-            f.parent = recIndex;
-            f.fieldOffset = fd.offset;
-            f.name = fd.name;
-            f.help = fd.help;
-            list_.push_back(std::move(f));
-        }
-        pos = dataPos + len;
+    RecordEntry rec;
+    rec.id = id;
+    rec.length = len;
+    rec.type = def.type;
+    rec.fileOffset = std::uint32_t(dataPos);
+    rec.name = def.name;
+    rec.help = def.help;
+    if (!viewable(dataPos, len)) {
+        blocks_.emplace_back(img.begin() + std::ptrdiff_t(dataPos), img.begin() + std::ptrdiff_t(dataPos + len));
+        rec.fieldOffset = std::uint32_t(blocks_.size());
     }
-    hasData_ = true;
-    assignFreshKeys();
+    const std::int32_t recIndex = std::int32_t(list_.size());
+    list_.push_back(std::move(rec));
+    ++recordCount_;
+
+    for (const ParsedDefinitions::Field& fd : def.fields) {
+        RecordEntry f;
+        f.id = id;
+        f.type = fd.type;
+        f.length = fd.length;
+        f.fileOffset = std::uint32_t(dataPos + fd.offset);
+        f.parent = recIndex;
+        f.fieldOffset = fd.offset;
+        f.name = fd.name;
+        f.help = fd.help;
+        list_.push_back(std::move(f));
+    }
 }
 
 void CTLDoc::assignFreshKeys()
@@ -301,22 +336,55 @@ void CTLDoc::ComposeImage()
     std::size_t total = trailing_.size();
     for (std::size_t i = 1; i < list_.size(); ++i)
         if (list_[i].parent == 0)
-            total += 8 + list_[i].data.size();
+            total += 8 + std::size_t(list_[i].length);
     std::vector<std::uint8_t> img(total);
+    std::vector<std::vector<std::uint8_t>> blocks;
     std::size_t pos = 0;
+    std::uint32_t recordOffset = 0;
     for (std::size_t i = 1; i < list_.size(); ++i) {
         RecordEntry& r = list_[i];
-        if (r.parent != 0)
+        if (r.parent != 0) {
+            // The offsets follow the records to their new places.
+            r.fileOffset = recordOffset + r.fieldOffset;
             continue;
-        // The data block is the truth; the length follows it.
-        r.length = std::uint32_t(r.data.size());
+        }
+        const std::span<const std::uint8_t> bytes = recordBytes(r);
         bytes::writeLE<std::uint32_t>(img, pos, r.id);
-        bytes::writeLE<std::uint32_t>(img, pos + 4, std::uint32_t(r.data.size()));
-        std::copy(r.data.begin(), r.data.end(), img.begin() + std::ptrdiff_t(pos + 8));
-        pos += 8 + r.data.size();
+        bytes::writeLE<std::uint32_t>(img, pos + 4, r.length);
+        std::copy(bytes.begin(), bytes.end(), img.begin() + std::ptrdiff_t(pos + 8));
+        // From here on the record views the new image.
+        r.fileOffset = recordOffset = std::uint32_t(pos + 8);
+        r.fieldOffset = 0;
+        if (!viewable(pos + 8, r.length)) {
+            blocks.emplace_back(bytes.begin(), bytes.end());
+            r.fieldOffset = std::uint32_t(blocks.size());
+        }
+        pos += 8 + std::size_t(r.length);
     }
     std::copy(trailing_.begin(), trailing_.end(), img.begin() + std::ptrdiff_t(pos));
     image_ = std::move(img);
+    blocks_ = std::move(blocks);
+}
+
+std::span<const std::uint8_t> CTLDoc::recordBytes(const RecordEntry& r) const
+{
+    if (r.fieldOffset != 0)
+        return blocks_[r.fieldOffset - 1];
+    const std::span<const std::uint8_t> img(image_);
+    if (r.fileOffset > img.size() || img.size() - r.fileOffset < r.length)
+        return {};
+    return img.subspan(r.fileOffset, r.length);
+}
+
+std::vector<std::uint8_t>& CTLDoc::ownBytes(int recordIndex)
+{
+    RecordEntry& r = list_[std::size_t(recordIndex)];
+    if (r.fieldOffset == 0) {
+        const std::span<const std::uint8_t> bytes = recordBytes(r);
+        blocks_.emplace_back(bytes.begin(), bytes.end());
+        r.fieldOffset = std::uint32_t(blocks_.size());
+    }
+    return blocks_[r.fieldOffset - 1];
 }
 
 bool CTLDoc::isRecord(int i) const
@@ -336,7 +404,7 @@ bool CTLDoc::outsideRecord(int i) const
     const RecordEntry& f = list_[std::size_t(i)];
     if (!isRecord(f.parent))
         return true;
-    const std::uint64_t recLen = list_[std::size_t(f.parent)].data.size();
+    const std::uint64_t recLen = list_[std::size_t(f.parent)].length;
     if (f.type == FieldType::Text)
         return f.fieldOffset >= recLen;
     return std::uint64_t(f.fieldOffset) + f.length > recLen;
@@ -345,11 +413,11 @@ bool CTLDoc::outsideRecord(int i) const
 std::span<const std::uint8_t> CTLDoc::data(int i) const
 {
     if (isRecord(i))
-        return list_[std::size_t(i)].data;
+        return recordBytes(list_[std::size_t(i)]);
     if (!isField(i) || outsideRecord(i))
         return {};
     const RecordEntry& f = list_[std::size_t(i)];
-    std::span<const std::uint8_t> rec(list_[std::size_t(f.parent)].data);
+    const std::span<const std::uint8_t> rec = recordBytes(list_[std::size_t(f.parent)]);
     if (f.type == FieldType::Text)
         return rec.subspan(f.fieldOffset);
     return rec.subspan(f.fieldOffset, f.length);
@@ -363,7 +431,7 @@ std::string CTLDoc::itemText(int i) const
     if (i == 0)
         return e.name;
     if (isRecord(i))
-        return recordItemText(e.id, e.name, e.type, e.data);
+        return recordItemText(e.id, e.name, e.type, data(i));
     if (outsideRecord(i))
         return e.name + std::string(kOutsideRecordSuffix);
     return valueText(e.name, e.type, data(i));
@@ -458,7 +526,8 @@ Change CTLDoc::applyBytes(int entryIndex, int recordIndex, std::size_t offset,
     c.recordIndex = recordIndex;
     c.offset = offset;
     c.recordId = rec.id;
-    const auto first = rec.data.begin() + std::ptrdiff_t(offset);
+    std::vector<std::uint8_t>& own = ownBytes(recordIndex);
+    const auto first = own.begin() + std::ptrdiff_t(offset);
     c.oldBytes.assign(first, first + std::ptrdiff_t(bytes.size()));
     std::copy(bytes.begin(), bytes.end(), first);
     c.newBytes = std::move(bytes);
@@ -474,10 +543,11 @@ Change CTLDoc::applyRecordData(int recordIndex, std::vector<std::uint8_t> bytes,
     c.entry = c.record = rec.key;
     c.index = c.recordIndex = recordIndex;
     c.recordId = rec.id;
-    c.oldBytes = std::move(rec.data);
-    rec.data = std::move(bytes);
-    rec.length = std::uint32_t(rec.data.size());
-    c.newBytes = rec.data;
+    std::vector<std::uint8_t>& own = ownBytes(recordIndex);
+    c.oldBytes = std::move(own);
+    own = std::move(bytes);
+    rec.length = std::uint32_t(own.size());
+    c.newBytes = own;
     return c;
 }
 
@@ -499,7 +569,8 @@ Change CTLDoc::applyInsert(int ordinal, std::uint32_t id, std::vector<std::uint8
     RecordEntry e;
     e.id = id;
     e.length = std::uint32_t(data.size());
-    e.data = data;
+    blocks_.push_back(data);
+    e.fieldOffset = std::uint32_t(blocks_.size());
     list_.insert(list_.begin() + at, std::move(e));
     rebuildKeeping(keys);
 
@@ -527,7 +598,8 @@ Change CTLDoc::applyRemove(int recordIndex, ChangeOrigin origin)
     c.recordOrdinal = recordOrdinal(recordIndex);
     notify([&c](DocListener& l) { l.aboutToChange(c); });
 
-    c.oldBytes = rec.data;
+    const std::span<const std::uint8_t> old = recordBytes(rec);
+    c.oldBytes.assign(old.begin(), old.end());
     std::size_t end = std::size_t(recordIndex) + 1;
     while (end < list_.size() && list_[end].parent == recordIndex)
         c.fieldKeys.push_back(list_[end++].key);
@@ -567,7 +639,10 @@ std::optional<Change> CTLDoc::setBytes(
 
 std::optional<Change> CTLDoc::setRecordData(int i, std::vector<std::uint8_t> bytes, std::string label)
 {
-    if (!isRecord(i) || list_[std::size_t(i)].data == bytes)
+    if (!isRecord(i))
+        return std::nullopt;
+    const std::span<const std::uint8_t> now = data(i);
+    if (std::equal(now.begin(), now.end(), bytes.begin(), bytes.end()))
         return std::nullopt;
     const bool was = isModified();
     Change c = applyRecordData(i, std::move(bytes), ChangeOrigin::Edit);
@@ -627,8 +702,8 @@ bool CTLDoc::undo(const Change& c)
     Change done;
     switch (c.kind) {
     case ChangeKind::Bytes: {
-        if (!isRecord(r) || c.offset > list_[std::size_t(r)].data.size()
-                || list_[std::size_t(r)].data.size() - c.offset < c.oldBytes.size())
+        if (!isRecord(r) || c.offset > list_[std::size_t(r)].length
+                || list_[std::size_t(r)].length - c.offset < c.oldBytes.size())
             return false;
         done = applyBytes(entryAgain(*this, c, r), r, c.offset, c.oldBytes, ChangeOrigin::Undo);
         break;
@@ -666,8 +741,8 @@ bool CTLDoc::redo(const Change& c)
     Change done;
     switch (c.kind) {
     case ChangeKind::Bytes:
-        if (!isRecord(r) || c.offset > list_[std::size_t(r)].data.size()
-                || list_[std::size_t(r)].data.size() - c.offset < c.newBytes.size())
+        if (!isRecord(r) || c.offset > list_[std::size_t(r)].length
+                || list_[std::size_t(r)].length - c.offset < c.newBytes.size())
             return false;
         done = applyBytes(entryAgain(*this, c, r), r, c.offset, c.newBytes, ChangeOrigin::Redo);
         break;

@@ -145,7 +145,15 @@ private:
     };
     struct ParsedDefinitions;
     void notifyRebuild();
+    // ParseImage's steps: the list sized and started with its root, then one
+    // record (and its fields) per whole record header, then the rest kept.
     void parseWith(ParsedDefinitions& defs);
+    void startList(ParsedDefinitions& defs);
+    void appendRecord(ParsedDefinitions& defs, std::size_t headerPos);
+    // A record's bytes: its own block, else the image's at its offset.
+    std::span<const std::uint8_t> recordBytes(const RecordEntry& r) const;
+    // Record i's own block (made from its current bytes at the first edit).
+    std::vector<std::uint8_t>& ownBytes(int recordIndex);
     void assignFreshKeys();
     std::vector<KeptKeys> keysByRecord() const;
     // ComposeImage + ReparseImage, then gives record n (in list order) and its
@@ -175,6 +183,9 @@ private:
     std::vector<std::uint8_t> image_;
     std::vector<std::uint8_t> trailing_;
     RecordList list_;
+    // The bytes of records given new data since the image was last composed
+    // or parsed (the others view image_); a record's fieldOffset says which.
+    std::vector<std::vector<std::uint8_t>> blocks_;
     int recordCount_ = 0;
     std::uint64_t listRevision_ = 0;
     bool hasData_ = false;

@@ -12,25 +12,27 @@
 
 namespace model {
 
-// Kept small: a list holds one entry per record and per field, often
-// millions; names and help texts are shared with the parsed definitions.
+// Kept small (48 bytes): a list holds one entry per record and per field,
+// often millions. Names and help texts are shared with the parsed
+// definitions; no entry holds bytes: CTLDoc::data() gives the bounds-checked
+// view of a record's data (in the document's image, or in a block of its own
+// once an edit gave it new bytes) and of a field's part of it.
 struct RecordEntry {
     std::uint32_t id = 0;
     // Root: image length when the list was built. Record: data length.
     // Field: byte size of its type (0 for "text" and "record").
     std::uint32_t length = 0;
     FieldType type = FieldType::Raw;
-    // Record: offset of its data in the file as loaded. Field: that of its
-    // record + the field's offset.
+    // Record: offset of its data in the file as loaded or last composed
+    // (a save composes). Field: that of its record + the field's offset.
     std::uint32_t fileOffset = 0;
     std::int32_t parent = 0; // list index of a field's record; 0 otherwise
-    // A field's byte offset inside its record's data. Fields own no bytes:
-    // CTLDoc::data() gives the bounds-checked view into the record.
+    // Field: its byte offset inside its record's data. Record: 0 while its
+    // bytes are the image's at fileOffset, else which of the document's own
+    // blocks holds them (the document's business alone).
     std::uint32_t fieldOffset = 0;
     // Stable identity (see EntryKey); given by the document.
     EntryKey key = 0;
-    // A record's own copy of its data bytes (empty for root and fields).
-    std::vector<std::uint8_t> data;
     SharedText name;
     SharedText help;
 };

@@ -8,6 +8,13 @@ using namespace browser;
 
 namespace {
 
+// A copy of an entry's bytes (the document hands out views).
+std::vector<std::uint8_t> copyOf(std::span<const std::uint8_t> bytes)
+{
+    return {bytes.begin(), bytes.end()};
+}
+
+
 class Commands : public ::testing::Test {
 protected:
     void SetUp() override { fixture::load(doc, files); }
@@ -73,9 +80,9 @@ TEST_F(Commands, ReplaceBringsBackTheCopiedValues)
 TEST_F(Commands, ReplaceWithAnotherIdChangesNothing)
 {
     const auto rec = decodeRecordBlock(*recordBlock(doc, kTitle));
-    const auto before = doc.entry(kEngine).data;
+    const auto before = copyOf(doc.data(kEngine));
     EXPECT_EQ(replaceRecord(doc, kEngine, *rec), ReplaceResult::OtherRecord);
-    EXPECT_EQ(doc.entry(kEngine).data, before);
+    EXPECT_EQ(copyOf(doc.data(kEngine)), before);
     EXPECT_FALSE(doc.isModified());
     EXPECT_EQ(replaceRecord(doc, kIdle, *rec), ReplaceResult::NotARecord);
 }
@@ -94,7 +101,7 @@ TEST_F(Commands, ShorterReplacementLeavesFieldsOutsideTheRecord)
     EXPECT_FALSE(commitValue(doc, kMach, "1").accepted);
     EXPECT_EQ(storeText(doc, kLabel, "x"), TextStore::TooLong);
     EXPECT_FALSE(applyHexCopy(doc, kMach, std::vector<std::uint8_t>(4, 0)));
-    EXPECT_EQ(doc.entry(kEngine).data, small.data);
+    EXPECT_EQ(copyOf(doc.data(kEngine)), small.data);
 }
 
 TEST_F(Commands, RemoveRecordTakesItsFieldsAndKeepsTheOrder)
@@ -114,7 +121,7 @@ TEST_F(Commands, TextRecordGetsANewBlock)
     ASSERT_EQ(doc.entry(kTitle).length, 4u);
     ASSERT_EQ(storeText(doc, kTitle, "hello"), TextStore::Stored);
     EXPECT_EQ(doc.entry(kTitle).length, 6u);
-    EXPECT_EQ(doc.entry(kTitle).data, (std::vector<std::uint8_t>{'h', 'e', 'l', 'l', 'o', 0}));
+    EXPECT_EQ(copyOf(doc.data(kTitle)), (std::vector<std::uint8_t>{'h', 'e', 'l', 'l', 'o', 0}));
     EXPECT_TRUE(doc.itemText(kTitle).ends_with("=hello"));
     EXPECT_TRUE(doc.isModified());
 }
@@ -123,14 +130,14 @@ TEST_F(Commands, TextFieldIsWrittenInPlaceOnlyWhenItFits)
 {
     // Label sits at 0x13; the next field starts at 0x1b: 8 bytes, 7 characters.
     EXPECT_EQ(textFieldSlot(doc, kLabel).size(), 8u);
-    const auto before = doc.entry(kEngine).data;
+    const auto before = copyOf(doc.data(kEngine));
     EXPECT_EQ(storeText(doc, kLabel, "12345678"), TextStore::TooLong);
-    EXPECT_EQ(doc.entry(kEngine).data, before);
+    EXPECT_EQ(copyOf(doc.data(kEngine)), before);
     EXPECT_FALSE(doc.isModified());
     EXPECT_NE(textTooLongMessage(doc, kLabel).find("at most 7 characters"), std::string::npos);
 
     ASSERT_EQ(storeText(doc, kLabel, "1234567"), TextStore::Stored);
-    const auto& d = doc.entry(kEngine).data;
+    const auto& d = copyOf(doc.data(kEngine));
     EXPECT_EQ(d.size(), 31u);
     EXPECT_EQ(std::string(d.begin() + 19, d.begin() + 27), std::string("1234567\0", 8));
     EXPECT_EQ(std::vector<std::uint8_t>(d.begin() + 27, d.end()), (std::vector<std::uint8_t>{0xDE, 0xAD, 0xBE, 0xEF}));
@@ -142,7 +149,7 @@ TEST_F(Commands, HexCopyMustKeepTheLength)
 {
     EXPECT_FALSE(applyHexCopy(doc, kIdle, std::vector<std::uint8_t>{1, 2, 3}));
     EXPECT_FALSE(doc.isModified());
-    auto copy = doc.entry(kEngine).data;
+    auto copy = copyOf(doc.data(kEngine));
     copy[0] = 0x05;
     copy[1] = 0x00;
     ASSERT_TRUE(applyHexCopy(doc, kEngine, copy));
@@ -153,9 +160,9 @@ TEST_F(Commands, HexCopyMustKeepTheLength)
 TEST_F(Commands, BoolToggleTwiceRestoresTheValue)
 {
     ASSERT_TRUE(toggleBoolEntry(doc, kFlag));
-    EXPECT_EQ(doc.entry(kFlag).data, (std::vector<std::uint8_t>{1, 0, 0, 0}));
+    EXPECT_EQ(copyOf(doc.data(kFlag)), (std::vector<std::uint8_t>{1, 0, 0, 0}));
     ASSERT_TRUE(toggleBoolEntry(doc, kFlag));
-    EXPECT_EQ(doc.entry(kFlag).data, (std::vector<std::uint8_t>{0, 0, 0, 0}));
+    EXPECT_EQ(copyOf(doc.data(kFlag)), (std::vector<std::uint8_t>{0, 0, 0, 0}));
     EXPECT_TRUE(doc.isModified());
     EXPECT_FALSE(toggleBoolEntry(doc, kIdle));
 }

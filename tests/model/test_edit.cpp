@@ -354,3 +354,62 @@ TEST_F(EditApi, KeysAreNewAfterALoadAndListenersCanLeave)
     ASSERT_TRUE(doc.setBytes(1, 0, Bytes{0}));
     EXPECT_TRUE(rec.changes.empty());
 }
+
+// Records view the image as loaded; only an edited record gets bytes of its
+// own, and a save (which composes a new image) moves every view onto it.
+TEST_F(EditApi, EditedRecordsKeepTheirBytesAcrossSavesAndUndo)
+{
+    const std::uint8_t* first = doc.image().data();
+    const std::uint8_t* last = first + doc.image().size();
+    auto inImage = [&](int i) { return doc.data(i).data() >= first && doc.data(i).data() + doc.data(i).size() <= last; };
+    for (int i = 1; i <= doc.highestIndex(); ++i)
+        EXPECT_TRUE(inImage(i)) << i;
+
+    // An edit of a field goes to its record alone; the image is not written.
+    const auto edit = doc.setBytes(3, 0, Bytes{0x11, 0x22}); // Idle speed
+    ASSERT_TRUE(edit);
+    EXPECT_EQ(doc.image(), img);
+    EXPECT_FALSE(inImage(2));
+    EXPECT_FALSE(inImage(3)); // its fields follow it
+    EXPECT_TRUE(inImage(1));
+    EXPECT_TRUE(inImage(6));
+    EXPECT_EQ(doc.data(3)[1], 0x22);
+    EXPECT_EQ(doc.data(3).data(), doc.data(2).data());
+    // The text record grows: the records after it are still read whole.
+    const auto grow = doc.setRecordData(6, Bytes{'l', 'o', 'n', 'g', 'e', 'r', 0});
+    ASSERT_TRUE(grow);
+
+    Bytes expected;
+    addRecord(expected, 0x20, {1, 0, 0, 0});
+    Bytes engineData = engine(0x11);
+    engineData[1] = 0x22;
+    addRecord(expected, 0x1f4, engineData);
+    addRecord(expected, 0x1f5, {'l', 'o', 'n', 'g', 'e', 'r', 0});
+    expected.push_back(0x42);
+    const std::string path = (dir_ / "plane.air").string();
+    ASSERT_FALSE(doc.save(path));
+    Bytes disk;
+    ASSERT_FALSE(fileio::readFile(path, disk));
+    EXPECT_EQ(disk, expected);
+
+    // After the save every record views the new image at its offset there.
+    first = doc.image().data();
+    last = first + doc.image().size();
+    for (int i = 1; i <= doc.highestIndex(); ++i)
+        EXPECT_TRUE(inImage(i)) << i;
+    EXPECT_EQ(doc.entry(6).fileOffset, 8u + 4u + 8u + 14u + 8u);
+    EXPECT_EQ(doc.entry(5).fileOffset, doc.entry(2).fileOffset + 6u);
+    EXPECT_EQ(doc.itemText(3), "Idle speed=8721");
+    EXPECT_EQ(doc.itemText(6), "1f5  Type name=longer");
+
+    // Undo across the save edits the new image's records and gives back
+    // the file as loaded; redo brings the saved one back.
+    ASSERT_TRUE(doc.undo(*grow));
+    ASSERT_TRUE(doc.undo(*edit));
+    EXPECT_EQ(composed(), img);
+    EXPECT_TRUE(doc.isModified());
+    ASSERT_TRUE(doc.redo(*edit));
+    ASSERT_TRUE(doc.redo(*grow));
+    EXPECT_EQ(composed(), expected);
+    EXPECT_FALSE(doc.isModified());
+}
