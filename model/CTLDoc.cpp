@@ -264,7 +264,8 @@ void CTLDoc::appendRecord(ParsedDefinitions& defs, std::size_t headerPos)
     rec.name = def.name;
     rec.help = def.help;
     if (!viewable(dataPos, len)) {
-        blocks_.emplace_back(img.begin() + std::ptrdiff_t(dataPos), img.begin() + std::ptrdiff_t(dataPos + len));
+        blocks_.emplace_back(
+                img.begin() + std::ptrdiff_t(dataPos), img.begin() + std::ptrdiff_t(dataPos + len));
         rec.fieldOffset = std::uint32_t(blocks_.size());
     }
     const std::int32_t recIndex = std::int32_t(list_.size());

@@ -30,12 +30,25 @@ std::string unescapeDesktopValue(std::string_view v)
         if (v[i] == '\\' && i + 1 < v.size()) {
             char n = v[++i];
             switch (n) {
-            case 's': r += ' '; break;
-            case 'n': r += '\n'; break;
-            case 't': r += '\t'; break;
-            case 'r': r += '\r'; break;
-            case '\\': r += '\\'; break;
-            default: r += '\\'; r += n; break;
+            case 's':
+                r += ' ';
+                break;
+            case 'n':
+                r += '\n';
+                break;
+            case 't':
+                r += '\t';
+                break;
+            case 'r':
+                r += '\r';
+                break;
+            case '\\':
+                r += '\\';
+                break;
+            default:
+                r += '\\';
+                r += n;
+                break;
             }
         } else {
             r += v[i];
@@ -76,7 +89,8 @@ std::optional<std::string> readOpenCommand(const std::string& desktopFile, bool*
     std::size_t pos = 0;
     while (pos < all.size()) {
         std::size_t nl = all.find('\n', pos);
-        std::string_view line = all.substr(pos, nl == std::string_view::npos ? std::string_view::npos : nl - pos);
+        std::string_view line =
+                all.substr(pos, nl == std::string_view::npos ? std::string_view::npos : nl - pos);
         pos = nl == std::string_view::npos ? all.size() : nl + 1;
         std::string t = trim(line);
         if (t.empty() || t[0] == '#') continue;
@@ -89,8 +103,10 @@ std::optional<std::string> readOpenCommand(const std::string& desktopFile, bool*
         if (eq == std::string::npos) continue;
         std::string key = trim(std::string_view(t).substr(0, eq));
         std::string value = unescapeDesktopValue(trim(std::string_view(t).substr(eq + 1)));
-        if (key == "X-Tarlo-OpenCommand" && !own) own = value;
-        else if (key == "Exec" && !exec) exec = value;
+        if (key == "X-Tarlo-OpenCommand" && !own)
+            own = value;
+        else if (key == "Exec" && !exec)
+            exec = value;
     }
     if (fromExec) *fromExec = !own && exec;
     if (own) return own;
@@ -106,7 +122,8 @@ std::string programFromOpenCommand(std::string_view command)
         for (std::size_t i = 1; i < cmd.size(); ++i) {
             char c = cmd[i];
             if (c == '"') return program;
-            if (c == '\\' && i + 1 < cmd.size() && std::string_view("\"`$\\").find(cmd[i + 1]) != std::string_view::npos)
+            if (c == '\\' && i + 1 < cmd.size()
+                    && std::string_view("\"`$\\").find(cmd[i + 1]) != std::string_view::npos)
                 c = cmd[++i];
             program += c;
         }
@@ -161,7 +178,8 @@ std::string definitionPathForProgram(const std::string& programIn)
         if (found.empty()) return {};
         program = found;
     }
-    if (program.size() > 4 && equalsIgnoreCase(std::string_view(program).substr(program.size() - 4), ".exe")) {
+    if (program.size() > 4
+            && equalsIgnoreCase(std::string_view(program).substr(program.size() - 4), ".exe")) {
         std::string ini = program.substr(0, program.size() - 3) + "ini";
         if (isRegularFile(ini)) return ini;
     }
@@ -169,7 +187,8 @@ std::string definitionPathForProgram(const std::string& programIn)
     if (std::string beside = findTarloIni(dir); !beside.empty()) return beside;
     std::string prefix = parentOf(dir);
     if (!prefix.empty()) {
-        if (std::string shared = findTarloIni(joinPath(prefix, "share/tarlo")); !shared.empty()) return shared;
+        if (std::string shared = findTarloIni(joinPath(prefix, "share/tarlo")); !shared.empty())
+            return shared;
     }
     return {};
 }
@@ -177,15 +196,18 @@ std::string definitionPathForProgram(const std::string& programIn)
 std::string locateDefinitionFile()
 {
     std::string dataHome;
-    if (const char* x = std::getenv("XDG_DATA_HOME"); x && *x) dataHome = x;
-    else if (const char* home = std::getenv("HOME"); home && *home) dataHome = std::string(home) + "/.local/share";
+    if (const char* x = std::getenv("XDG_DATA_HOME"); x && *x)
+        dataHome = x;
+    else if (const char* home = std::getenv("HOME"); home && *home)
+        dataHome = std::string(home) + "/.local/share";
     if (!dataHome.empty()) {
         bool fromExec = false;
         if (auto command = readOpenCommand(dataHome + "/applications/tarlo.desktop", &fromExec)) {
             std::string program = programFromOpenCommand(*command);
             if (fromExec) {
                 // Exec doubles a literal '%'.
-                for (std::size_t at = 0; (at = program.find("%%", at)) != std::string::npos; ++at) program.erase(at, 1);
+                for (std::size_t at = 0; (at = program.find("%%", at)) != std::string::npos; ++at)
+                    program.erase(at, 1);
             }
             std::string path = definitionPathForProgram(program);
             if (!path.empty()) return path;

@@ -42,7 +42,6 @@ std::vector<std::uint8_t> copyOf(std::span<const std::uint8_t> bytes)
     return {bytes.begin(), bytes.end()};
 }
 
-
 // Fixture indexes (see Fixture.h).
 constexpr int kAltitude = 1, kEngine = 2, kIdle = 3, kHasStarter = 4, kMach = 5, kSmall = 6, kThrust = 9,
               kLabel = 10, kReserved = 11, kBeyond = 12, kCount = 14, kTitle = 20, kFlag = 22, kMaxAlt = 23;
@@ -609,7 +608,8 @@ void EditingViewTest::tableTargetFollowsItsEntry()
     view->onAddFromClipboard();
     QCOMPARE(reserved->bytes(), (std::vector<std::uint8_t>{1, 2, 3, 4}));
     QVERIFY(reserved->store({5, 6, 7, 8}, &error));
-    QCOMPARE(doc->data(kReserved - 1 + 11).data(), doc->data(kEngine - 1 + 11).data() + 27); // a view into its record
+    QCOMPARE(doc->data(kReserved - 1 + 11).data(),
+            doc->data(kEngine - 1 + 11).data() + 27); // a view into its record
     QCOMPARE(copyOf(doc->data(kEngine - 1 + 11))[27], std::uint8_t(5));
 
     // A reload ends every link: nothing is written into the new list.

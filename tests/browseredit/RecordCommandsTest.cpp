@@ -14,7 +14,6 @@ std::vector<std::uint8_t> copyOf(std::span<const std::uint8_t> bytes)
     return {bytes.begin(), bytes.end()};
 }
 
-
 class Commands : public ::testing::Test {
 protected:
     void SetUp() override { fixture::load(doc, files); }

@@ -22,7 +22,6 @@ std::vector<std::uint8_t> copyOf(std::span<const std::uint8_t> bytes)
     return {bytes.begin(), bytes.end()};
 }
 
-
 const Bytes kOriginal = concat({record(0x1F5, {'o', 'l', 'd', 0}), record(0x410, Bytes(64, 0x11)),
                                 record(0x1F6, Bytes(300, 0x22))});
 

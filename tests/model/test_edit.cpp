@@ -361,7 +361,9 @@ TEST_F(EditApi, EditedRecordsKeepTheirBytesAcrossSavesAndUndo)
 {
     const std::uint8_t* first = doc.image().data();
     const std::uint8_t* last = first + doc.image().size();
-    auto inImage = [&](int i) { return doc.data(i).data() >= first && doc.data(i).data() + doc.data(i).size() <= last; };
+    auto inImage = [&](int i) {
+        return doc.data(i).data() >= first && doc.data(i).data() + doc.data(i).size() <= last;
+    };
     for (int i = 1; i <= doc.highestIndex(); ++i)
         EXPECT_TRUE(inImage(i)) << i;
 
