@@ -14,9 +14,9 @@ trap 'rm -rf "$work"' EXIT
 seconds() {  # command... -> wall seconds, or >limit
   local start end
   start=$(date +%s.%N)
-  if ! timeout "$limit" "$@" >/dev/null 2>&1; then
-    [ $? -eq 124 ] && { echo ">$limit"; return; }
-  fi
+  local rc=0
+  timeout "$limit" "$@" >/dev/null 2>&1 || rc=$?
+  [ "$rc" -eq 124 ] && { echo ">$limit"; return; }
   end=$(date +%s.%N)
   echo "$end - $start" | bc -l | xargs printf '%.3f'
 }
