@@ -40,9 +40,11 @@ const ToolTypeRow& typeRow(ToolType t) { return ToolTypeTable[static_cast<std::s
 
 int typeWidth(std::optional<ToolType> t) { return t ? typeRow(*t).width : 0; }
 
-std::vector<std::string> splitDefinitionText(std::string_view bytes)
+namespace {
+// The stored lines as views into bytes (the sentinel is not among them).
+std::vector<std::string_view> splitIntoViews(std::string_view bytes)
 {
-    std::vector<std::string> lines;
+    std::vector<std::string_view> lines;
     std::size_t pos = 0;
     while (pos < bytes.size()) {
         // One piece: up to 255 characters, or through the first LF.
@@ -54,11 +56,23 @@ std::vector<std::string> splitDefinitionText(std::string_view bytes)
         pos = end;
         std::size_t cut = piece.find_first_of(std::string_view("\n\r\0", 3));
         if (cut != std::string_view::npos) piece = piece.substr(0, cut);
-        if (!piece.empty()) lines.emplace_back(piece);
+        if (!piece.empty()) lines.push_back(piece);
     }
-    lines.emplace_back("[+]");
     return lines;
 }
+
+constexpr std::string_view kSentinel = "[+]";
+} // namespace
+
+std::vector<std::string> splitDefinitionText(std::string_view bytes)
+{
+    std::vector<std::string> lines;
+    for (std::string_view line : splitIntoViews(bytes)) lines.emplace_back(line);
+    lines.emplace_back(kSentinel);
+    return lines;
+}
+
+std::vector<std::string> ToolDefinitions::lines() const { return {lines_.begin(), lines_.end()}; }
 
 bool ToolDefinitions::loadDefinitions(const std::string& path, std::string& out)
 {
@@ -80,14 +94,22 @@ bool ToolDefinitions::loadDefinitions(const std::string& path, std::string& out)
         return false;
     }
     out += "Found " + file + "\n";
-    loadText(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+    loadBytes(std::move(bytes));
     return true;
 }
 
 void ToolDefinitions::loadText(std::string_view bytes)
 {
+    loadBytes(std::vector<std::uint8_t>(bytes.begin(), bytes.end()));
+}
+
+void ToolDefinitions::loadBytes(std::vector<std::uint8_t> bytes)
+{
     unload();
-    lines_ = splitDefinitionText(bytes);
+    // The one copy of the text; the lines view it.
+    text_ = std::move(bytes);
+    lines_ = splitIntoViews(std::string_view(reinterpret_cast<const char*>(text_.data()), text_.size()));
+    lines_.push_back(kSentinel);
     buildIndex();
     loaded_ = true;
 }
@@ -95,6 +117,7 @@ void ToolDefinitions::loadText(std::string_view bytes)
 void ToolDefinitions::unload()
 {
     lines_.clear();
+    text_.clear();
     records_.clear();
     sections_.clear();
     fields_.clear();
@@ -154,14 +177,14 @@ void ToolDefinitions::buildIndex()
     // Records: the lines after the first "[records]" up to the next line
     // that begins with '['; the first line whose leading number is the id.
     auto it = std::find_if(lines_.begin(), lines_.end(),
-            [](const std::string& l) { return equalsIgnoreCase(l, "[records]"); });
+            [](std::string_view l) { return equalsIgnoreCase(l, "[records]"); });
     if (it != lines_.end()) {
         for (++it; it != lines_.end() && !(!it->empty() && (*it)[0] == '['); ++it) {
             auto number = text::scanHex(*it);
             if (!number || records_.count(*number)) continue;
             RecordLine rec;
             rec.line = static_cast<std::uint32_t>(it - lines_.begin());
-            const std::string& line = *it;
+            const std::string_view line = *it;
             auto eq = line.find('=');
             auto comma = eq == std::string::npos ? std::string::npos : line.find(',', eq + 1);
             if (comma != std::string::npos) {
@@ -175,11 +198,15 @@ void ToolDefinitions::buildIndex()
     }
     // Sections: every line that begins with '[' is a header; the first one
     // with the id's number wins.
+    // At most one field per line: reserved once, so the vectors are not
+    // copied as they grow (pages never written are never touched).
+    fields_.reserve(n);
+    fieldLine_.reserve(n);
     fieldsBefore_.assign(n + 1, 0);
     endFrom_.assign(n + 1, static_cast<std::uint32_t>(n));
     std::vector<bool> ends(n, false);
     for (std::size_t i = 0; i < n; ++i) {
-        const std::string& line = lines_[i];
+        const std::string_view line = lines_[i];
         if (!line.empty() && line[0] == '[') {
             if (auto number = text::leadingHexDigits(std::string_view(line).substr(1)))
                 sections_.try_emplace(*number, static_cast<std::uint32_t>(i + 1));
@@ -207,7 +234,7 @@ RecordLookupView ToolDefinitions::findRecord(std::uint32_t id) const
     auto it = records_.find(id);
     if (it == records_.end()) return {};
     const RecordLine& rec = it->second;
-    return {rec.type, std::string_view(lines_[rec.line]).substr(rec.nameBegin, rec.nameLength)};
+    return {rec.type, lines_[rec.line].substr(rec.nameBegin, rec.nameLength)};
 }
 
 RecordLookup ToolDefinitions::lookupRecord(std::uint32_t id) const

@@ -74,6 +74,10 @@ struct FieldLineResult {
 // lines in file order (the first matching line wins).
 class ToolDefinitions {
 public:
+    ToolDefinitions() = default;
+    // The lines view the object's own copy of the text.
+    ToolDefinitions(const ToolDefinitions&) = delete;
+    ToolDefinitions& operator=(const ToolDefinitions&) = delete;
     // Appends "Found %s\n" or "Can't find %s\n" to out. An empty path stands
     // for tarlo.ini (any letter case) in the current directory.
     bool loadDefinitions(const std::string& path, std::string& out);
@@ -94,9 +98,10 @@ public:
     std::uint32_t definedRecordSize(std::uint32_t id, const std::string& path, std::string& out);
 
     // The stored lines, sentinel included (for tests).
-    const std::vector<std::string>& lines() const { return lines_; }
+    std::vector<std::string> lines() const;
 
 private:
+    void loadBytes(std::vector<std::uint8_t> bytes);
     void buildIndex();
     std::span<const FieldLine> fieldsFrom(std::size_t position) const;
 
@@ -107,7 +112,8 @@ private:
         std::uint32_t nameLength = 0;
     };
 
-    std::vector<std::string> lines_;
+    std::vector<std::uint8_t> text_;      // the file's bytes as loaded
+    std::vector<std::string_view> lines_; // views into text_, then the sentinel
     bool loaded_ = false;
     // The index, built once from lines_.
     std::unordered_map<std::uint32_t, RecordLine> records_; // the first records line per id
