@@ -112,7 +112,7 @@ private:
         std::uint32_t nameLength = 0;
     };
 
-    std::vector<std::uint8_t> text_;      // the file's bytes as loaded
+    std::vector<std::uint8_t> text_; // the file's bytes as loaded
     std::vector<std::string_view> lines_; // views into text_, then the sentinel
     bool loaded_ = false;
     // The index, built once from lines_.
