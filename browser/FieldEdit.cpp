@@ -45,23 +45,19 @@ void FieldEdit::refill(const QString& text)
     setFocus(Qt::OtherFocusReason);
 }
 
+ui::NumberChars FieldEdit::chars() const
+{
+    return ui::NumberChars{m_setup.allowMinus, m_setup.allowPoint};
+}
+
 bool FieldEdit::acceptsChar(QChar c) const
 {
-    if (c >= QLatin1Char('0') && c <= QLatin1Char('9'))
-        return true;
-    if (c == QLatin1Char('-'))
-        return m_setup.allowMinus;
-    if (c == QLatin1Char('.'))
-        return m_setup.allowPoint;
-    return false;
+    return chars().accepts(c);
 }
 
 void FieldEdit::pasteFiltered()
 {
-    QString filtered;
-    for (QChar c : QGuiApplication::clipboard()->text())
-        if (acceptsChar(c))
-            filtered.append(c);
+    const QString filtered = chars().filtered(QGuiApplication::clipboard()->text());
     if (filtered.isEmpty())
         return;
     insert(filtered);
@@ -105,11 +101,10 @@ void FieldEdit::keyPressEvent(QKeyEvent* event)
     const QString text = event->text();
     const bool isCommand = event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
     if (!isCommand && !text.isEmpty() && text.at(0).isPrint()) {
-        for (QChar c : text)
-            if (!acceptsChar(c)) {
-                event->accept(); // swallowed without a sound
-                return;
-            }
+        if (!chars().acceptsAll(text)) {
+            event->accept(); // swallowed without a sound
+            return;
+        }
     }
     QLineEdit::keyPressEvent(event);
 }

@@ -1,5 +1,7 @@
 #pragma once
 // The in-place box that edits one scalar value beside its tree item.
+#include "ui/NumberChars.h"
+
 #include <QLineEdit>
 
 // What the box needs to know of the value's type.
@@ -35,6 +37,7 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
+    ui::NumberChars chars() const;
     void pasteFiltered();
 
     FieldEditSetup m_setup;

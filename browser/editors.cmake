@@ -14,4 +14,4 @@ set(_editor_sources
 add_library(tarlo_browser_editors STATIC ${_editor_sources})
 set_target_properties(tarlo_browser_editors PROPERTIES AUTOMOC ON)
 target_include_directories(tarlo_browser_editors PUBLIC ${PROJECT_SOURCE_DIR})
-target_link_libraries(tarlo_browser_editors PUBLIC tarlo_browser tarlo_hexedit tarlo_tables tarlo_model Qt6::Widgets)
+target_link_libraries(tarlo_browser_editors PUBLIC tarlo_browser tarlo_hexedit tarlo_tables tarlo_ui tarlo_model Qt6::Widgets)

@@ -1,6 +1,7 @@
 #include "tables/PageWnd.h"
 
 #include "tables/PageGeometry.h"
+#include "ui/NumberChars.h"
 
 #include "model/Bytes.h"
 #include "model/FieldType.h"
@@ -9,7 +10,6 @@
 #include <QFontDatabase>
 #include <QKeyEvent>
 #include <QPainter>
-#include <QRegularExpressionValidator>
 #include <QScrollBar>
 #include <QWheelEvent>
 #include <QStyle>
@@ -25,7 +25,7 @@ CPageEdit::CPageEdit(CPageWnd* grid) : QLineEdit(grid), grid_(grid)
 {
     setObjectName(QStringLiteral("cellEditor201"));
     // Pasted text obeys the same filter as typed characters.
-    setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[-0-9.]*")), this));
+    setValidator(new ui::NumberValidator(ui::NumberChars{}, this));
     hide();
 }
 
@@ -55,7 +55,7 @@ void CPageEdit::keyPressEvent(QKeyEvent* e)
         return;
     }
     const QChar c = t.at(0);
-    if (e->key() == Qt::Key_Backspace || (t.size() == 1 && ((c >= u'0' && c <= u'9') || c == u'-' || c == u'.')))
+    if (e->key() == Qt::Key_Backspace || (t.size() == 1 && ui::NumberChars{}.accepts(c)))
         QLineEdit::keyPressEvent(e);
     growIfNeeded();
 }

@@ -1,8 +1,9 @@
 #include "tables/TblDblWnd.h"
 
+#include "ui/NumberChars.h"
+
 #include <QCloseEvent>
 #include <QKeyEvent>
-#include <QRegularExpressionValidator>
 
 namespace tables {
 
@@ -18,7 +19,7 @@ DblValueBox::DblValueBox(TblDblWnd* owner) : QLineEdit(owner), owner_(owner)
 {
     setGeometry(1, 1, 1, 1);
     // Pasted text obeys the same filter as typed characters.
-    setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[-0-9.]*")), this));
+    setValidator(new ui::NumberValidator(ui::NumberChars{}, this));
     hide();
 }
 
@@ -34,7 +35,7 @@ void DblValueBox::keyPressEvent(QKeyEvent* e)
     const QString t = e->text();
     if (!t.isEmpty() && t.at(0).isPrint()) {
         const QChar c = t.at(0);
-        if (t.size() == 1 && ((c >= u'0' && c <= u'9') || c == u'-' || c == u'.'))
+        if (t.size() == 1 && ui::NumberChars{}.accepts(c))
             QLineEdit::keyPressEvent(e);
         return; // every other character is ignored
     }
