@@ -7,6 +7,8 @@
 #include <QStandardPaths>
 
 #ifdef Q_OS_WIN
+#include "ui/Settings.h"
+
 #include <QSettings>
 #include <windows.h>
 #endif
@@ -124,7 +126,13 @@ QString mimePackageText()
 #ifdef Q_OS_WIN
 
 namespace {
-const char* kClasses = "HKEY_CURRENT_USER\\Software\\Classes";
+namespace keys = ui::settings;
+
+// A value under the file class or the extension key: "Tarlo/shell/open/command/.".
+QString classKey(QLatin1String key, const char* path)
+{
+    return QString(key) + QLatin1String(path);
+}
 
 QString shortPath(const QString& path)
 {
@@ -138,18 +146,18 @@ QString shortPath(const QString& path)
 
 bool registerAirFiles(const QString& programPath)
 {
-    QSettings reg(QString::fromLatin1(kClasses), QSettings::NativeFormat);
+    QSettings reg(QString(keys::kClassesRoot), QSettings::NativeFormat);
     const QString p = shortPath(programPath);
-    reg.setValue(QStringLiteral("Tarlo/."), QStringLiteral("Tarlo"));
-    reg.setValue(QStringLiteral("Tarlo/DefaultIcon/."), p + QStringLiteral(",0"));
-    reg.setValue(QStringLiteral("Tarlo/shell/open/command/."), openCommand(p));
-    reg.setValue(QStringLiteral("Tarlo/shell/print/command/."), p + QStringLiteral(" /p \"%1\""));
-    reg.setValue(QStringLiteral("Tarlo/shell/printto/command/."),
+    reg.setValue(classKey(keys::kFileClass, "/."), QString(keys::kFileClass));
+    reg.setValue(classKey(keys::kFileClass, "/DefaultIcon/."), p + QStringLiteral(",0"));
+    reg.setValue(classKey(keys::kFileClass, "/shell/open/command/."), openCommand(p));
+    reg.setValue(classKey(keys::kFileClass, "/shell/print/command/."), p + QStringLiteral(" /p \"%1\""));
+    reg.setValue(classKey(keys::kFileClass, "/shell/printto/command/."),
                  p + QStringLiteral(" /pt \"%1\" \"%2\" \"%3\" \"%4\""));
-    const QString cur = reg.value(QStringLiteral(".air/.")).toString();
-    if (cur.isEmpty() || cur == QStringLiteral("Tarlo")) {
-        reg.setValue(QStringLiteral(".air/."), QStringLiteral("Tarlo"));
-        reg.setValue(QStringLiteral(".air/ShellNew/NullFile"), QString());
+    const QString cur = reg.value(classKey(keys::kAirExtension, "/.")).toString();
+    if (cur.isEmpty() || cur == keys::kFileClass) {
+        reg.setValue(classKey(keys::kAirExtension, "/."), QString(keys::kFileClass));
+        reg.setValue(classKey(keys::kAirExtension, "/ShellNew/NullFile"), QString());
     }
     reg.sync();
     return reg.status() == QSettings::NoError;
@@ -157,12 +165,12 @@ bool registerAirFiles(const QString& programPath)
 
 bool unregisterAirFiles()
 {
-    QSettings reg(QString::fromLatin1(kClasses), QSettings::NativeFormat);
-    reg.remove(QStringLiteral("Tarlo"));
-    if (reg.value(QStringLiteral(".air/.")).toString() == QStringLiteral("Tarlo"))
-        reg.remove(QStringLiteral(".air"));
+    QSettings reg(QString(keys::kClassesRoot), QSettings::NativeFormat);
+    reg.remove(keys::kFileClass);
+    if (reg.value(classKey(keys::kAirExtension, "/.")).toString() == keys::kFileClass)
+        reg.remove(keys::kAirExtension);
     reg.sync();
-    return reg.status() == QSettings::NoError && !reg.childGroups().contains(QStringLiteral("Tarlo"));
+    return reg.status() == QSettings::NoError && !reg.childGroups().contains(keys::kFileClass);
 }
 
 #else

@@ -5,8 +5,8 @@
 #include "browser/DocUndoStack.h"
 #include "editor/Association.h"
 #include "editor/LockKeys.h"
-#include "editor/Placement.h"
-#include "tables/Placement.h"
+#include "ui/Placement.h"
+#include "ui/Settings.h"
 
 #include <QAction>
 #include <QApplication>
@@ -21,7 +21,6 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QPushButton>
-#include <QScreen>
 #include <QSettings>
 #include <QStatusBar>
 #include <QToolBar>
@@ -29,18 +28,12 @@
 
 namespace tarlo {
 
-QString settingsOrganization() { return QStringLiteral("Kestrel Loft"); }
-QString settingsApplication() { return QStringLiteral("Tarlo"); }
-
 namespace {
 
-const QString kSettings = QStringLiteral("Settings");
+namespace keys = ui::settings;
 
-QRect desktopRect(const QWidget* w)
-{
-    QScreen* s = w && w->screen() ? w->screen() : QGuiApplication::primaryScreen();
-    return s ? s->virtualGeometry() : QRect(0, 0, 1024, 768);
-}
+// The main window's outer rectangle when none is stored.
+constexpr ui::Edges kDefaultPlacement{10, 10, 300, 400};
 
 QString fromLocal(const std::string& s)
 {
@@ -65,12 +58,12 @@ CMainFrame::CMainFrame(const Options& options, const ViewFactory& factory, QWidg
 
     m_doc.setDefinitionsPath(toLocal(options.definitionsPath));
 
-    QSettings s(settingsOrganization(), settingsApplication());
+    QSettings s = keys::store();
     m_recent.load(s);
-    s.beginGroup(kSettings);
-    m_useLastFile = s.value(QStringLiteral("UseLastFile"), 0).toInt() == 1;
-    m_useLastSel = s.value(QStringLiteral("UseLastSel"), 0).toInt() == 1;
-    const bool sort = s.value(QStringLiteral("Sort"), 1).toInt() != 0;
+    s.beginGroup(keys::kSettingsSection);
+    m_useLastFile = s.value(keys::kUseLastFile, 0).toInt() == 1;
+    m_useLastSel = s.value(keys::kUseLastSel, 0).toInt() == 1;
+    const bool sort = s.value(keys::kSort, 1).toInt() != 0;
     s.endGroup();
 
     m_view = factory ? factory(m_doc, this) : new CTLView(m_doc, this);
@@ -573,21 +566,23 @@ void CMainFrame::setUseLastFile(bool on)
 {
     m_useLastFile = on;
     m_useLastFileAction->setChecked(on);
-    QSettings s(settingsOrganization(), settingsApplication());
-    s.setValue(QStringLiteral("Settings/UseLastFile"), on ? 1 : 0);
+    QSettings s = keys::store();
+    s.beginGroup(keys::kSettingsSection);
+    s.setValue(keys::kUseLastFile, on ? 1 : 0);
 }
 
 void CMainFrame::setUseLastSel(bool on)
 {
     m_useLastSel = on;
     m_useLastSelAction->setChecked(on);
-    QSettings s(settingsOrganization(), settingsApplication());
-    s.setValue(QStringLiteral("Settings/UseLastSel"), on ? 1 : 0);
+    QSettings s = keys::store();
+    s.beginGroup(keys::kSettingsSection);
+    s.setValue(keys::kUseLastSel, on ? 1 : 0);
 }
 
 void CMainFrame::storeRecentFiles()
 {
-    QSettings s(settingsOrganization(), settingsApplication());
+    QSettings s = keys::store();
     m_recent.save(s);
 }
 
@@ -596,40 +591,18 @@ void CMainFrame::storeRecentFiles()
 
 void CMainFrame::applyPlacement()
 {
-    QSettings s(settingsOrganization(), settingsApplication());
-    s.beginGroup(kSettings);
-    StoredRect r;
-    r.left = s.value(QStringLiteral("Left"), 10).toInt();
-    r.top = s.value(QStringLiteral("Top"), 10).toInt();
-    r.right = s.value(QStringLiteral("Right"), 300).toInt();
-    r.bottom = s.value(QStringLiteral("Bottom"), 400).toInt();
-    s.endGroup();
-    // The stored rectangle is the outer one, frame included; the frame is
-    // known only once the window manager has framed the window, and the
-    // whole of it is kept on the screen's free area.
-    tables::placeOuter(this, placementFromSettings(r, desktopRect(this)));
+    ui::applyPlacement(this, keys::kSettingsSection, kDefaultPlacement, ui::kMainWindowLimits);
 }
 
 void CMainFrame::writePlacementAndSelection()
 {
-    QRect outer = frameGeometry();
-    if (isMinimized() || isMaximized()) {
-        // Keep the rectangle the window returns to, not the icon or the screen.
-        const QRect g = geometry(), f = frameGeometry();
-        outer = normalGeometry().adjusted(f.left() - g.left(), f.top() - g.top(), f.right() - g.right(),
-                                          f.bottom() - g.bottom());
-    }
-    const StoredRect r = placementForSettings(outer, desktopRect(this));
-    QSettings s(settingsOrganization(), settingsApplication());
-    s.beginGroup(kSettings);
-    s.setValue(QStringLiteral("Left"), r.left);
-    s.setValue(QStringLiteral("Right"), r.right);
-    s.setValue(QStringLiteral("Top"), r.top);
-    s.setValue(QStringLiteral("Bottom"), r.bottom);
-    s.setValue(QStringLiteral("Sort"), m_view->sortEntries() ? 1 : 0);
+    ui::savePlacement(this, keys::kSettingsSection, ui::kMainWindowLimits);
+    QSettings s = keys::store();
+    s.beginGroup(keys::kSettingsSection);
+    s.setValue(keys::kSort, m_view->sortEntries() ? 1 : 0);
     if (m_useLastSel && m_doc.hasData()) {
         const int sel = m_view->currentEntry();
-        if (sel >= 0) s.setValue(QStringLiteral("LastSelItem"), sel);
+        if (sel >= 0) s.setValue(keys::kLastSelItem, sel);
     }
     s.endGroup();
 }

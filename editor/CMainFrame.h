@@ -146,8 +146,4 @@ private:
     QAction* m_useLastSelAction = nullptr;
 };
 
-// Settings store of the editor: QSettings("Kestrel Loft", "Tarlo").
-QString settingsOrganization();
-QString settingsApplication();
-
 } // namespace tarlo

@@ -9,6 +9,8 @@
 #include <QMessageBox>
 #include <QSettings>
 
+#include "ui/Settings.h"
+
 namespace tarlo {
 
 namespace {
@@ -100,7 +102,7 @@ void CTLApp::setMessageHook(std::function<void(const QString&)> hook)
 bool CTLApp::unregister()
 {
     bool ok = unregisterAirFiles();
-    QSettings s(settingsOrganization(), settingsApplication());
+    QSettings s = ui::settings::store();
     s.clear();
     s.sync();
     if (s.status() != QSettings::NoError) ok = false;
@@ -148,8 +150,9 @@ std::optional<int> CTLApp::initInstance(const QStringList& args)
     }
 
     if (m_frame->useLastSel() && m_frame->document().hasData()) {
-        QSettings s(settingsOrganization(), settingsApplication());
-        const int last = s.value(QStringLiteral("Settings/LastSelItem"), 2).toInt();
+        QSettings s = ui::settings::store();
+        s.beginGroup(ui::settings::kSettingsSection);
+        const int last = s.value(ui::settings::kLastSelItem, 2).toInt();
         // An index beyond the current list selects nothing: the root stays selected.
         m_frame->view()->selectEntry(last);
     }

@@ -4,10 +4,15 @@
 #include <QFileInfo>
 #include <QSettings>
 
+#include "ui/Settings.h"
+
 namespace tarlo {
 
 namespace {
-const QString kSection = QStringLiteral("Recent File List");
+QString fileKey(int i)
+{
+    return QString(ui::settings::kRecentFile) + QString::number(i);
+}
 
 bool samePath(const QString& a, const QString& b)
 {
@@ -18,9 +23,9 @@ bool samePath(const QString& a, const QString& b)
 void RecentFiles::load(QSettings& s)
 {
     m_paths.clear();
-    s.beginGroup(kSection);
+    s.beginGroup(ui::settings::kRecentSection);
     for (int i = 1; i <= kMaxEntries; ++i) {
-        const QString p = s.value(QStringLiteral("File%1").arg(i)).toString();
+        const QString p = s.value(fileKey(i)).toString();
         if (!p.isEmpty() && std::none_of(m_paths.begin(), m_paths.end(),
                                          [&](const QString& q) { return samePath(p, q); }))
             m_paths.append(p);
@@ -30,9 +35,9 @@ void RecentFiles::load(QSettings& s)
 
 void RecentFiles::save(QSettings& s) const
 {
-    s.beginGroup(kSection);
+    s.beginGroup(ui::settings::kRecentSection);
     for (int i = 1; i <= kMaxEntries; ++i) {
-        const QString key = QStringLiteral("File%1").arg(i);
+        const QString key = fileKey(i);
         if (i <= m_paths.size()) s.setValue(key, m_paths.at(i - 1));
         else s.remove(key);
     }

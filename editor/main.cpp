@@ -4,6 +4,7 @@
 #include "browser/EditingView.h"
 #include "editor/CTLApp.h"
 #include "model/StartCommand.h"
+#include "ui/Settings.h"
 
 #include <cstdlib>
 #include <iostream>
@@ -51,8 +52,8 @@ int main(int argc, char** argv)
         if (!hasDisplay()) {
             // Nothing to show a message box on: the message goes to the terminal.
             QCoreApplication app(argc, argv);
-            QCoreApplication::setOrganizationName(tarlo::settingsOrganization());
-            QCoreApplication::setApplicationName(tarlo::settingsApplication());
+            QCoreApplication::setOrganizationName(QString(ui::settings::kOrganization));
+            QCoreApplication::setApplicationName(QString(ui::settings::kApplication));
             tarlo::CTLApp::setMessageHook(
                     [](const QString& text) { std::cout << text.toStdString() << "\n"; });
             tarlo::CTLApp theApp(QCoreApplication::applicationFilePath());
@@ -69,8 +70,8 @@ int main(int argc, char** argv)
         break;
     }
     QApplication app(argc, argv);
-    QCoreApplication::setOrganizationName(tarlo::settingsOrganization());
-    QCoreApplication::setApplicationName(tarlo::settingsApplication());
+    QCoreApplication::setOrganizationName(QString(ui::settings::kOrganization));
+    QCoreApplication::setApplicationName(QString(ui::settings::kApplication));
     QGuiApplication::setDesktopFileName(QStringLiteral("tarlo"));
     QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("tarlo")));
 

@@ -2,6 +2,7 @@
 
 #include "tables/PageGeometry.h"
 #include "ui/NumberChars.h"
+#include "ui/Settings.h"
 
 #include "model/Bytes.h"
 #include "model/FieldType.h"
@@ -85,7 +86,7 @@ void CPageEdit::growIfNeeded()
 // ----------------------------------------------------------------- CPageWnd
 
 CPageWnd::CPageWnd(int cols, int rows, std::unique_ptr<TableTarget> target, QWidget* owner)
-    : TableFrame(std::move(target), QStringLiteral("tbl3d"), Edges{10, 10, 750, 300}, owner)
+    : TableFrame(std::move(target), QString(ui::settings::kTbl3dSection), ui::Edges{10, 10, 750, 300}, owner)
 {
     if (this->target())
         setWindowTitle(this->target()->name());

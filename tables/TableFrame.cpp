@@ -45,7 +45,7 @@ QString idleText()
     return QStringLiteral("Welcome To Tarlo!");
 }
 
-TableFrame::TableFrame(std::unique_ptr<TableTarget> target, const QString& section, const Edges& defaults,
+TableFrame::TableFrame(std::unique_ptr<TableTarget> target, const QString& section, const ui::Edges& defaults,
                        QWidget* owner)
     : QWidget(owner, Qt::Window), target_(std::move(target)), section_(section)
 {
@@ -57,7 +57,7 @@ TableFrame::TableFrame(std::unique_ptr<TableTarget> target, const QString& secti
         sizeAtOpen_ = target_->bytes().size();
         setWindowTitle(QStringLiteral("Editing:") + target_->name());
     }
-    applyPlacement(this, section_, defaults);
+    ui::applyPlacement(this, section_, defaults, ui::kTableWindowLimits);
     registry().removeAll(QPointer<TableFrame>());
     registry().append(this);
 }
@@ -102,7 +102,7 @@ void TableFrame::bringToFront()
 
 void TableFrame::SaveWindowRect()
 {
-    savePlacement(this, section_);
+    ui::savePlacement(this, section_, ui::kTableWindowLimits);
 }
 
 bool TableFrame::writeBack(const std::function<void(Bytes&)>& patch)

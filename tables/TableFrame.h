@@ -2,9 +2,9 @@
 // What the three table windows share: a top-level window owned by the tree
 // view, bound to one TableTarget, remembering its placement under a settings
 // section, and able to be told that the document changed under it.
-#include "tables/Placement.h"
 #include "tables/TableBytes.h"
 #include "tables/TableTarget.h"
+#include "ui/Placement.h"
 
 #include <QPointF>
 #include <QPointer>
@@ -60,7 +60,7 @@ public:
     std::size_t sizeAtOpen() const { return sizeAtOpen_; }
 
 protected:
-    TableFrame(std::unique_ptr<TableTarget> target, const QString& section, const Edges& defaults,
+    TableFrame(std::unique_ptr<TableTarget> target, const QString& section, const ui::Edges& defaults,
                QWidget* owner);
 
 

@@ -1,5 +1,7 @@
 #include "tables/TableWnd.h"
 
+#include "ui/Settings.h"
+
 #include <QCloseEvent>
 #include <QKeyEvent>
 
@@ -14,7 +16,7 @@ QPointer<TableWnd>& mark()
 } // namespace
 
 TableWnd::TableWnd(std::unique_ptr<TableTarget> target, QWidget* owner)
-    : TableFrame(std::move(target), QStringLiteral("tbl16"), Edges{10, 10, 600, 300}, owner),
+    : TableFrame(std::move(target), QString(ui::settings::kTbl16Section), ui::Edges{10, 10, 600, 300}, owner),
       model_(decodeTbl16(this->target()->bytes()))
 {
     createStatusBar();

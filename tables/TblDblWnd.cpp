@@ -1,6 +1,7 @@
 #include "tables/TblDblWnd.h"
 
 #include "ui/NumberChars.h"
+#include "ui/Settings.h"
 
 #include <QCloseEvent>
 #include <QKeyEvent>
@@ -43,7 +44,7 @@ void DblValueBox::keyPressEvent(QKeyEvent* e)
 }
 
 TblDblWnd::TblDblWnd(std::unique_ptr<TableTarget> target, DoubleTable table, QWidget* owner)
-    : TableFrame(std::move(target), QStringLiteral("tbldbl"), Edges{10, 10, 600, 300}, owner),
+    : TableFrame(std::move(target), QString(ui::settings::kTblDblSection), ui::Edges{10, 10, 600, 300}, owner),
       model_(std::move(table.xs), std::move(table.ys))
 {
     createStatusBar();

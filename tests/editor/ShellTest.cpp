@@ -9,8 +9,8 @@
 #include "editor/CMainFrame.h"
 #include "editor/CTLApp.h"
 #include "editor/LockKeys.h"
-#include "editor/Placement.h"
 #include "editor/RecentFiles.h"
+#include "ui/Settings.h"
 
 #include <QAction>
 #include <QApplication>
@@ -69,7 +69,7 @@ bool setCount(model::CTLDoc& doc, std::uint8_t v)
 
 QSettings settings()
 {
-    return QSettings(settingsOrganization(), settingsApplication());
+    return ui::settings::store();
 }
 
 } // namespace
@@ -162,24 +162,6 @@ private slots:
 
     void placementRules()
     {
-        const QRect desk(0, 0, 1024, 768);
-        QCOMPARE(placementFromSettings({}, desk), QRect(10, 10, 290, 390));
-        QCOMPARE(placementFromSettings({5000, 10, 5300, 400}, desk), QRect(924, 10, 100, 390));
-        QCOMPARE(placementFromSettings({50, 50, 60, 55}, desk), QRect(50, 50, 100, 100));
-        QCOMPARE(placementFromSettings({-30, -5, 200, 200}, desk), QRect(0, 0, 230, 205));
-        QCOMPARE(placementFromSettings({10, 700, 300, 2000}, desk), QRect(10, 668, 290, 100));
-        // Absurd values do not overflow.
-        QCOMPARE(placementFromSettings({INT_MIN, INT_MIN, INT_MAX, INT_MAX}, desk), QRect(0, 0, 1024, 768));
-
-        StoredRect w = placementForSettings(QRect(-20, 5, 10, 10), desk);
-        QCOMPARE(w.left, 0);
-        QCOMPARE(w.top, 5);
-        QCOMPARE(w.right, 20);
-        QCOMPARE(w.bottom, 25);
-        w = placementForSettings(QRect(900, 700, 400, 400), desk);
-        QCOMPARE(w.right, 1024);
-        QCOMPARE(w.bottom, 768);
-
         // Stored values far off the screen bring the window back.
         {
             QSettings s = settings();

@@ -12,6 +12,8 @@
 #include <bit>
 
 using namespace tables;
+using ui::desktopEdges;
+using ui::Edges;
 
 namespace {
 std::vector<std::uint8_t> u16Bytes(std::initializer_list<int> values)

@@ -15,6 +15,8 @@
 #include <functional>
 
 using namespace tables;
+using ui::desktopEdges;
+using ui::Edges;
 
 namespace {
 std::vector<std::uint8_t> gridBytes(std::int32_t a, std::int32_t b, const std::vector<double>& values)

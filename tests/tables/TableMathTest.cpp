@@ -1,7 +1,6 @@
-// Plain arithmetic of the table windows: byte layouts, placement clamps,
+// Plain arithmetic of the table windows: byte layouts,
 // curve models and layouts, grid axis arithmetic and cell commit texts.
 #include "tables/PageGeometry.h"
-#include "tables/Placement.h"
 #include "tables/TableBytes.h"
 #include "tables/TblDblModel.h"
 #include "tables/Tbl16Model.h"
@@ -94,66 +93,6 @@ TEST(TableBytes, NumbersAreCLocaleAndPrefixParsed)
     EXPECT_EQ(parseGeneralRealPrefix(std::string_view("abc")), 0.0);
     EXPECT_EQ(parseGeneralRealPrefix(std::string_view("")), 0.0);
     EXPECT_EQ(parseGeneralRealPrefix(std::string_view("+-1")), 0.0);
-}
-
-TEST(Placement, OpenClampsToScreenAndMinimumSize)
-{
-    const Edges screen{0, 0, 1280, 1024};
-    EXPECT_EQ(openRect({10, 10, 600, 300}, screen), QRect(10, 10, 590, 290));
-    EXPECT_EQ(openRect({-50, 10, 10, 300}, screen), QRect(0, 10, 100, 290));
-    EXPECT_EQ(openRect({5000, 5000, 5100, 5100}, screen), QRect(1180, 924, 100, 100));
-    // Reaching past the right edge: the right edge lands on the screen's.
-    EXPECT_EQ(openRect({1000, 0, 1500, 30}, screen), QRect(1000, 0, 280, 40));
-    // Extreme stored values do not overflow.
-    const QRect r = openRect({INT_MIN, INT_MIN, INT_MAX, INT_MAX}, screen);
-    EXPECT_EQ(r, QRect(0, 0, 1280, 1024));
-}
-
-TEST(Placement, SaveClampsToScreenAndMinimumSize)
-{
-    const Edges screen{0, 0, 800, 600};
-    const Edges e = savedEdges({-20, -5, 30, 10}, screen);
-    EXPECT_EQ(e.left, 0);
-    EXPECT_EQ(e.top, 0);
-    EXPECT_EQ(e.right, 100);
-    EXPECT_EQ(e.bottom, 40);
-    const Edges f = savedEdges({700, 500, 1000, 900}, screen);
-    EXPECT_EQ(f.right, 800);
-    EXPECT_EQ(f.bottom, 600);
-}
-
-TEST(Placement, FrameFitsWhollyOnTheFreeArea)
-{
-    const QMargins frame(4, 30, 4, 4); // borders and a title bar
-    const QRect screen(0, 0, 1280, 1024);
-    // Room enough: only the frame is taken off.
-    EXPECT_EQ(fitOuterRect(QRect(10, 10, 590, 290), frame, screen), QRect(14, 40, 582, 256));
-    // The clamped stored rectangle reaches the bottom edge: the frame's bottom
-    // stays on it, the title bar and the status strip inside.
-    const QRect atBottom = openRect({10, 5000, 600, 5300}, {0, 0, 1280, 1024});
-    EXPECT_EQ(atBottom, QRect(10, 924, 590, 100));
-    const QRect g = fitOuterRect(atBottom, frame, screen);
-    EXPECT_EQ(g, QRect(14, 954, 582, 66));
-    EXPECT_EQ(g.adjusted(-4, -30, 4, 4), atBottom);
-    // Past the right and bottom edges: moved back in, not cut.
-    EXPECT_EQ(fitOuterRect(QRect(1200, 1000, 300, 200), frame, screen), QRect(984, 854, 292, 166));
-    // A panel takes the top and the bottom of the screen: the free area counts.
-    const QRect free(0, 24, 1280, 960);
-    EXPECT_EQ(fitOuterRect(QRect(0, 0, 300, 200), frame, free), QRect(4, 54, 292, 166));
-    EXPECT_EQ(fitOuterRect(QRect(0, 900, 300, 200), frame, free), QRect(4, 814, 292, 166));
-    // Larger than the area: shrunk to it.
-    EXPECT_EQ(fitOuterRect(QRect(-100, -100, 5000, 5000), frame, free), QRect(4, 54, 1272, 926));
-    // A window that cannot become as small as asked keeps its title bar on
-    // the area and moves left and up as far as needed.
-    EXPECT_EQ(fitOuterRect(QRect(1180, 924, 100, 100), frame, screen, QSize(200, 150)),
-              QRect(1076, 870, 200, 150));
-    EXPECT_EQ(fitOuterRect(QRect(0, 0, 100, 100), frame, QRect(0, 0, 150, 100), QSize(200, 150)),
-              QRect(4, 30, 200, 150));
-    // No frame (before the window is framed, or a platform without one).
-    EXPECT_EQ(fitOuterRect(QRect(10, 10, 290, 390), QMargins(), screen), QRect(10, 10, 290, 390));
-    // Extreme values do not overflow.
-    EXPECT_EQ(fitOuterRect(QRect(QPoint(INT_MAX - 60, INT_MAX - 60), QSize(50, 50)), frame, screen),
-              QRect(1234, 1004, 42, 16));
 }
 
 TEST(Tbl16Model, KeysWalkWrapAndClamp)

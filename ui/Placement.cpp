@@ -1,88 +1,79 @@
-#include "tables/Placement.h"
+#include "ui/Placement.h"
+
+#include "ui/Settings.h"
 
 #include <QEvent>
 #include <QGuiApplication>
 #include <QScreen>
-#include <QSettings>
 #include <QWidget>
 
 #include <algorithm>
 #include <optional>
 
-namespace tables {
+namespace ui {
 
-QRect openRect(const Edges& stored, const Edges& s)
+QRect openRect(const Edges& stored, const Edges& desk, const SizeLimits& limits)
 {
-    int x = stored.left;
-    int y = stored.top;
-    // 64-bit differences: stored values come from a file the user can edit.
-    long long w = (long long)stored.right - x;
-    long long h = (long long)stored.bottom - y;
-    if (x < 0)
-        x = 0;
-    if (y < 0)
-        y = 0;
-    if (w < 100)
-        w = 100;
-    if (h < 40)
-        h = 40;
-    if (x > s.right - 100)
-        x = s.right - 100;
-    if (y > s.bottom - 100)
-        y = s.bottom - 100;
-    if (x + w > s.right)
-        w = s.right - x;
-    if (y + h > s.bottom)
-        h = s.bottom - y;
-    return QRect(x, y, int(w), int(h));
+    // 64-bit: stored values come from a file the user can edit.
+    long long x = stored.left, y = stored.top;
+    long long w = static_cast<long long>(stored.right) - stored.left;
+    long long h = static_cast<long long>(stored.bottom) - stored.top;
+    x = std::max<long long>(x, 0);
+    y = std::max<long long>(y, 0);
+    if (w < limits.minimum.width())
+        w = limits.opened.width();
+    if (h < limits.minimum.height())
+        h = limits.opened.height();
+    x = std::min<long long>(x, static_cast<long long>(desk.right) - 100);
+    y = std::min<long long>(y, static_cast<long long>(desk.bottom) - 100);
+    if (x + w > desk.right)
+        w = desk.right - x;
+    if (y + h > desk.bottom)
+        h = desk.bottom - y;
+    // A desktop narrower than 100 pixels would leave nothing visible; keep
+    // the window at its minimum size and on the screen's origin side.
+    x = std::max<long long>(x, 0);
+    y = std::max<long long>(y, 0);
+    w = std::max<long long>(w, limits.minimum.width());
+    h = std::max<long long>(h, limits.minimum.height());
+    return QRect(int(x), int(y), int(w), int(h));
 }
 
-Edges savedEdges(const Edges& r, const Edges& s)
+Edges savedEdges(const Edges& r, const Edges& desk, const SizeLimits& limits)
 {
-    Edges e = r;
-    if (e.left < 0)
-        e.left = 0;
-    if (e.top < 0)
-        e.top = 0;
-    if (e.right < e.left + 100)
-        e.right = e.left + 100;
-    if (e.bottom < e.top + 40)
-        e.bottom = e.top + 40;
-    if (e.right > s.right)
-        e.right = s.right;
-    if (e.bottom > s.bottom)
-        e.bottom = s.bottom;
-    return e;
+    long long l = std::max(r.left, 0), t = std::max(r.top, 0);
+    long long right = std::max<long long>(r.right, l + limits.minimum.width());
+    long long bottom = std::max<long long>(r.bottom, t + limits.minimum.height());
+    right = std::min<long long>(right, desk.right);
+    bottom = std::min<long long>(bottom, desk.bottom);
+    return Edges{int(l), int(t), int(right), int(bottom)};
 }
 
-Edges desktopEdges()
+Edges desktopEdges(const QWidget* w)
 {
-    QRect g(0, 0, 1024, 768);
-    if (QScreen* screen = QGuiApplication::primaryScreen())
-        g = screen->virtualGeometry();
+    QScreen* screen = w && w->screen() ? w->screen() : QGuiApplication::primaryScreen();
+    const QRect g = screen ? screen->virtualGeometry() : QRect(0, 0, 1024, 768);
     return {g.left(), g.top(), g.left() + g.width(), g.top() + g.height()};
 }
 
-
 Edges readPlacement(const QString& section, const Edges& d)
 {
-    QSettings s(QStringLiteral("Kestrel Loft"), QStringLiteral("Tarlo"));
+    QSettings s = settings::store();
     s.beginGroup(section);
-    Edges e{s.value(QStringLiteral("Left"), d.left).toInt(), s.value(QStringLiteral("Top"), d.top).toInt(),
-            s.value(QStringLiteral("Right"), d.right).toInt(),
-            s.value(QStringLiteral("Bottom"), d.bottom).toInt()};
+    const Edges e{s.value(settings::kLeft, d.left).toInt(), s.value(settings::kTop, d.top).toInt(),
+            s.value(settings::kRight, d.right).toInt(), s.value(settings::kBottom, d.bottom).toInt()};
     s.endGroup();
     return e;
 }
 
 void writePlacement(const QString& section, const Edges& e)
 {
-    QSettings s(QStringLiteral("Kestrel Loft"), QStringLiteral("Tarlo"));
+    QSettings s = settings::store();
     s.beginGroup(section);
-    s.setValue(QStringLiteral("Left"), e.left);
-    s.setValue(QStringLiteral("Right"), e.right);
-    s.setValue(QStringLiteral("Top"), e.top);
-    s.setValue(QStringLiteral("Bottom"), e.bottom);
+    s.setValue(settings::kLeft, e.left);
+    s.setValue(settings::kRight, e.right);
+    s.setValue(settings::kTop, e.top);
+    s.setValue(settings::kBottom, e.bottom);
     s.endGroup();
 }
 
@@ -194,16 +185,26 @@ void placeOuter(QWidget* w, const QRect& outer)
     placer->place(outer);
 }
 
-void applyPlacement(QWidget* w, const QString& section, const Edges& defaults)
+QRect restoredOuterRect(const QWidget* w)
 {
-    placeOuter(w, openRect(readPlacement(section, defaults), desktopEdges()));
+    const QRect g = w->geometry(), f = w->frameGeometry();
+    if (!w->isMinimized() && !w->isMaximized())
+        return f;
+    // Keep the rectangle the window returns to, not the icon or the screen.
+    return w->normalGeometry().adjusted(
+            f.left() - g.left(), f.top() - g.top(), f.right() - g.right(), f.bottom() - g.bottom());
 }
 
-void savePlacement(const QWidget* w, const QString& section)
+void applyPlacement(QWidget* w, const QString& section, const Edges& defaults, const SizeLimits& limits)
 {
-    const QRect f = w->frameGeometry();
+    placeOuter(w, openRect(readPlacement(section, defaults), desktopEdges(w), limits));
+}
+
+void savePlacement(const QWidget* w, const QString& section, const SizeLimits& limits)
+{
+    const QRect f = restoredOuterRect(w);
     const Edges r{f.x(), f.y(), f.x() + f.width(), f.y() + f.height()};
-    writePlacement(section, savedEdges(r, desktopEdges()));
+    writePlacement(section, savedEdges(r, desktopEdges(w), limits));
 }
 
-} // namespace tables
+} // namespace ui
