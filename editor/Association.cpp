@@ -153,7 +153,7 @@ bool registerAirFiles(const QString& programPath)
     reg.setValue(classKey(keys::kFileClass, "/shell/open/command/."), openCommand(p));
     reg.setValue(classKey(keys::kFileClass, "/shell/print/command/."), p + QStringLiteral(" /p \"%1\""));
     reg.setValue(classKey(keys::kFileClass, "/shell/printto/command/."),
-                 p + QStringLiteral(" /pt \"%1\" \"%2\" \"%3\" \"%4\""));
+            p + QStringLiteral(" /pt \"%1\" \"%2\" \"%3\" \"%4\""));
     const QString cur = reg.value(classKey(keys::kAirExtension, "/.")).toString();
     if (cur.isEmpty() || cur == keys::kFileClass) {
         reg.setValue(classKey(keys::kAirExtension, "/."), QString(keys::kFileClass));

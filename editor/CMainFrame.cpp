@@ -602,7 +602,8 @@ void CMainFrame::writePlacementAndSelection()
     s.setValue(keys::kSort, m_view->sortEntries() ? 1 : 0);
     if (m_useLastSel && m_doc.hasData()) {
         const int sel = m_view->currentEntry();
-        if (sel >= 0) s.setValue(keys::kLastSelItem, sel);
+        if (sel >= 0)
+            s.setValue(keys::kLastSelItem, sel);
     }
     s.endGroup();
 }

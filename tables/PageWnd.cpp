@@ -12,8 +12,8 @@
 #include <QKeyEvent>
 #include <QPainter>
 #include <QScrollBar>
-#include <QWheelEvent>
 #include <QStyle>
+#include <QWheelEvent>
 #include <qdrawutil.h>
 
 #include <cmath>
@@ -86,7 +86,8 @@ void CPageEdit::growIfNeeded()
 // ----------------------------------------------------------------- CPageWnd
 
 CPageWnd::CPageWnd(int cols, int rows, std::unique_ptr<TableTarget> target, QWidget* owner)
-    : TableFrame(std::move(target), QString(ui::settings::kTbl3dSection), ui::Edges{10, 10, 750, 300}, owner)
+        : TableFrame(
+                std::move(target), QString(ui::settings::kTbl3dSection), ui::Edges{10, 10, 750, 300}, owner)
 {
     if (this->target())
         setWindowTitle(this->target()->name());

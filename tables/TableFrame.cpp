@@ -46,8 +46,8 @@ QString idleText()
 }
 
 TableFrame::TableFrame(std::unique_ptr<TableTarget> target, const QString& section, const ui::Edges& defaults,
-                       QWidget* owner)
-    : QWidget(owner, Qt::Window), target_(std::move(target)), section_(section)
+        QWidget* owner)
+        : QWidget(owner, Qt::Window), target_(std::move(target)), section_(section)
 {
     setAttribute(Qt::WA_DeleteOnClose);
     // Curves are drawn on the window colour; the grid fills its own background.

@@ -61,8 +61,7 @@ public:
 
 protected:
     TableFrame(std::unique_ptr<TableTarget> target, const QString& section, const ui::Edges& defaults,
-               QWidget* owner);
-
+            QWidget* owner);
 
     // Two-pane status bar along the bottom: pane 0 stretches, pane 1 shows
     // "NUM" while Num Lock is known to be on.

@@ -16,8 +16,9 @@ QPointer<TableWnd>& mark()
 } // namespace
 
 TableWnd::TableWnd(std::unique_ptr<TableTarget> target, QWidget* owner)
-    : TableFrame(std::move(target), QString(ui::settings::kTbl16Section), ui::Edges{10, 10, 600, 300}, owner),
-      model_(decodeTbl16(this->target()->bytes()))
+        : TableFrame(
+                std::move(target), QString(ui::settings::kTbl16Section), ui::Edges{10, 10, 600, 300}, owner),
+          model_(decodeTbl16(this->target()->bytes()))
 {
     createStatusBar();
     setFocusPolicy(Qt::StrongFocus);

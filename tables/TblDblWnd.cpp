@@ -44,8 +44,9 @@ void DblValueBox::keyPressEvent(QKeyEvent* e)
 }
 
 TblDblWnd::TblDblWnd(std::unique_ptr<TableTarget> target, DoubleTable table, QWidget* owner)
-    : TableFrame(std::move(target), QString(ui::settings::kTblDblSection), ui::Edges{10, 10, 600, 300}, owner),
-      model_(std::move(table.xs), std::move(table.ys))
+        : TableFrame(
+                std::move(target), QString(ui::settings::kTblDblSection), ui::Edges{10, 10, 600, 300}, owner),
+          model_(std::move(table.xs), std::move(table.ys))
 {
     createStatusBar();
     box_ = new DblValueBox(this);

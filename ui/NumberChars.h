@@ -22,7 +22,8 @@ struct NumberChars {
 // or a drop obeys the same rule as typing.
 class NumberValidator : public QValidator {
 public:
-    explicit NumberValidator(NumberChars chars, QObject* parent = nullptr) : QValidator(parent), chars_(chars) {}
+    explicit NumberValidator(NumberChars chars, QObject* parent = nullptr) : QValidator(parent), chars_(chars)
+    {}
     State validate(QString& input, int& pos) const override;
 
 private:

@@ -2,8 +2,8 @@
 // curve models and layouts, grid axis arithmetic and cell commit texts.
 #include "tables/PageGeometry.h"
 #include "tables/TableBytes.h"
-#include "tables/TblDblModel.h"
 #include "tables/Tbl16Model.h"
+#include "tables/TblDblModel.h"
 
 #include "model/Bytes.h"
 

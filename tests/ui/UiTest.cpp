@@ -10,8 +10,8 @@
 #include <climits>
 
 using ui::Edges;
-using ui::NumberChars;
 using ui::fitOuterRect;
+using ui::NumberChars;
 using ui::openRect;
 using ui::savedEdges;
 
@@ -119,12 +119,12 @@ TEST(Placement, FrameFitsWhollyOnTheFreeArea)
     // A window that cannot become as small as asked keeps its title bar on
     // the area and moves left and up as far as needed.
     EXPECT_EQ(fitOuterRect(QRect(1180, 924, 100, 100), frame, screen, QSize(200, 150)),
-              QRect(1076, 870, 200, 150));
+            QRect(1076, 870, 200, 150));
     EXPECT_EQ(fitOuterRect(QRect(0, 0, 100, 100), frame, QRect(0, 0, 150, 100), QSize(200, 150)),
-              QRect(4, 30, 200, 150));
+            QRect(4, 30, 200, 150));
     // No frame (before the window is framed, or a platform without one).
     EXPECT_EQ(fitOuterRect(QRect(10, 10, 290, 390), QMargins(), screen), QRect(10, 10, 290, 390));
     // Extreme values do not overflow.
     EXPECT_EQ(fitOuterRect(QRect(QPoint(INT_MAX - 60, INT_MAX - 60), QSize(50, 50)), frame, screen),
-              QRect(1234, 1004, 42, 16));
+            QRect(1234, 1004, 42, 16));
 }
