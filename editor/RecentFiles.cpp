@@ -59,7 +59,7 @@ void RecentFiles::remove(const QString& path)
 
 QString RecentFiles::shortenPath(const QString& path, int maxChars)
 {
-    const QString native = QDir::toNativeSeparators(path);
+    QString native = QDir::toNativeSeparators(path);
     if (native.size() <= maxChars) return native;
     const QString sep = QDir::separator();
     const QString name = QFileInfo(path).fileName();
