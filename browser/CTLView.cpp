@@ -392,18 +392,20 @@ QMenu* CTLView::createContextMenu(int listIndex, QWidget* parent)
     auto* menu = new QMenu(parent);
     menu->setObjectName(QStringLiteral("rcmenu"));
     const bool record = m_doc.validIndex(listIndex) && m_doc.isRecord(listIndex);
-    auto add = [&](const char* text, void (CTLView::*slot)(), bool enabled) {
+    // Status tips as every main-window command has one.
+    auto add = [&](const char* text, const char* tip, void (CTLView::*slot)(), bool enabled) {
         QAction* a = menu->addAction(QString::fromLatin1(text));
+        a->setStatusTip(QString::fromLatin1(tip));
         a->setEnabled(enabled);
         connect(a, &QAction::triggered, this, [this, slot] { (this->*slot)(); });
     };
-    add("Info", &CTLView::onInfo, true);
-    add("Edit As Hex", &CTLView::onEditAsHex, true);
+    add("Info", "Show the length and file offset of the entry", &CTLView::onInfo, true);
+    add("Edit As Hex", "Edit the bytes of the entry in hexadecimal", &CTLView::onEditAsHex, true);
     menu->addSeparator();
-    add("Copy to Clipboard", &CTLView::onCopyToClipboard, record);
-    add("Add from Clipboard", &CTLView::onAddFromClipboard, record);
-    add("Remove Record", &CTLView::onRemoveRecord, record);
-    add("Replace from Clipboard", &CTLView::onReplaceFromClipboard, record);
+    add("Copy to Clipboard", "Copy the record to the clipboard", &CTLView::onCopyToClipboard, record);
+    add("Add from Clipboard", "Add the record on the clipboard to the file", &CTLView::onAddFromClipboard, record);
+    add("Remove Record", "Remove the record from the file", &CTLView::onRemoveRecord, record);
+    add("Replace from Clipboard", "Replace the record with the one on the clipboard", &CTLView::onReplaceFromClipboard, record);
     menu->addSeparator();
     return menu;
 }

@@ -333,6 +333,8 @@ private slots:
                 QCOMPARE(actions[k]->isSeparator(), order[k].isEmpty());
                 QCOMPARE(actions[k]->text(), order[k]);
                 if (!actions[k]->isSeparator()) QCOMPARE(actions[k]->isEnabled(), k < 2 || recordItems);
+                // Every command has a status tip, as in the main window's menus.
+                QCOMPARE(actions[k]->statusTip().isEmpty(), actions[k]->isSeparator());
             }
         };
         check(1, true);  // record
