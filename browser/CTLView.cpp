@@ -403,9 +403,11 @@ QMenu* CTLView::createContextMenu(int listIndex, QWidget* parent)
     add("Edit As Hex", "Edit the bytes of the entry in hexadecimal", &CTLView::onEditAsHex, true);
     menu->addSeparator();
     add("Copy to Clipboard", "Copy the record to the clipboard", &CTLView::onCopyToClipboard, record);
-    add("Add from Clipboard", "Add the record on the clipboard to the file", &CTLView::onAddFromClipboard, record);
+    add("Add from Clipboard", "Add the record on the clipboard to the file", &CTLView::onAddFromClipboard,
+            record);
     add("Remove Record", "Remove the record from the file", &CTLView::onRemoveRecord, record);
-    add("Replace from Clipboard", "Replace the record with the one on the clipboard", &CTLView::onReplaceFromClipboard, record);
+    add("Replace from Clipboard", "Replace the record with the one on the clipboard",
+            &CTLView::onReplaceFromClipboard, record);
     menu->addSeparator();
     return menu;
 }
