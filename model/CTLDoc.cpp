@@ -31,6 +31,7 @@ fileio::Error CTLDoc::load(const std::string& path)
         // rather than left half built.
         image_ = {};
         blocks_ = {};
+        moved_ = {};
         trailing_ = {};
         list_ = {};
         recordCount_ = 0;
@@ -231,6 +232,7 @@ void CTLDoc::startList(ParsedDefinitions& defs)
     ++listRevision_;
     trailing_.clear();
     blocks_.clear();
+    moved_.clear();
     recordCount_ = 0;
     // A first walk sizes the list, so it is allocated once and exactly.
     const std::span<const std::uint8_t> img(image_);
@@ -340,41 +342,53 @@ void CTLDoc::ComposeImage()
             total += 8 + std::size_t(list_[i].length);
     std::vector<std::uint8_t> img(total);
     std::vector<std::vector<std::uint8_t>> blocks;
+    // Filled only once a record lands elsewhere than its file offset says.
+    std::vector<std::uint32_t> moved;
     std::size_t pos = 0;
-    std::uint32_t recordOffset = 0;
     for (std::size_t i = 1; i < list_.size(); ++i) {
         RecordEntry& r = list_[i];
-        if (r.parent != 0) {
-            // The offsets follow the records to their new places.
-            r.fileOffset = recordOffset + r.fieldOffset;
+        if (r.parent != 0)
             continue;
-        }
         const std::span<const std::uint8_t> bytes = recordBytes(r);
         bytes::writeLE<std::uint32_t>(img, pos, r.id);
         bytes::writeLE<std::uint32_t>(img, pos + 4, r.length);
         std::copy(bytes.begin(), bytes.end(), img.begin() + std::ptrdiff_t(pos + 8));
         // From here on the record views the new image.
-        r.fileOffset = recordOffset = std::uint32_t(pos + 8);
         r.fieldOffset = 0;
         if (!viewable(pos + 8, r.length)) {
             blocks.emplace_back(bytes.begin(), bytes.end());
             r.fieldOffset = std::uint32_t(blocks.size());
+        } else if (!moved.empty()) {
+            moved[i] = std::uint32_t(pos + 8);
+        } else if (pos + 8 != r.fileOffset) {
+            // Every record before this one stands where its offset says.
+            moved.resize(list_.size());
+            for (std::size_t j = 1; j < i; ++j)
+                moved[j] = list_[j].fileOffset;
+            moved[i] = std::uint32_t(pos + 8);
         }
         pos += 8 + std::size_t(r.length);
     }
     std::copy(trailing_.begin(), trailing_.end(), img.begin() + std::ptrdiff_t(pos));
     image_ = std::move(img);
     blocks_ = std::move(blocks);
+    moved_ = std::move(moved);
 }
 
 std::span<const std::uint8_t> CTLDoc::recordBytes(const RecordEntry& r) const
 {
     if (r.fieldOffset != 0)
         return blocks_[r.fieldOffset - 1];
+    std::size_t at = r.fileOffset;
+    if (!moved_.empty()) {
+        const auto i = std::size_t(&r - list_.data());
+        if (i < moved_.size())
+            at = moved_[i];
+    }
     const std::span<const std::uint8_t> img(image_);
-    if (r.fileOffset > img.size() || img.size() - r.fileOffset < r.length)
+    if (at > img.size() || img.size() - at < r.length)
         return {};
-    return img.subspan(r.fileOffset, r.length);
+    return img.subspan(at, r.length);
 }
 
 std::vector<std::uint8_t>& CTLDoc::ownBytes(int recordIndex)

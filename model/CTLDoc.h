@@ -186,6 +186,11 @@ private:
     // The bytes of records given new data since the image was last composed
     // or parsed (the others view image_); a record's fieldOffset says which.
     std::vector<std::vector<std::uint8_t>> blocks_;
+    // A save composes a new image but leaves the entries' file offsets as the
+    // list was built (they are what Info shows until the next parse). Where a
+    // record's data moved, this gives its place in image_, by list index;
+    // empty while every record's data stands at its file offset.
+    std::vector<std::uint32_t> moved_;
     int recordCount_ = 0;
     std::uint64_t listRevision_ = 0;
     bool hasData_ = false;

@@ -23,8 +23,9 @@ struct RecordEntry {
     // Field: byte size of its type (0 for "text" and "record").
     std::uint32_t length = 0;
     FieldType type = FieldType::Raw;
-    // Record: offset of its data in the file as loaded or last composed
-    // (a save composes). Field: that of its record + the field's offset.
+    // Record: offset of its data in the file when the list was last built
+    // (a save does not renew it). Field: that of its record + the field's
+    // offset.
     std::uint32_t fileOffset = 0;
     std::int32_t parent = 0; // list index of a field's record; 0 otherwise
     // Field: its byte offset inside its record's data. Record: 0 while its

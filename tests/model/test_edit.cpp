@@ -388,19 +388,22 @@ TEST_F(EditApi, EditedRecordsKeepTheirBytesAcrossSavesAndUndo)
     addRecord(expected, 0x1f4, engineData);
     addRecord(expected, 0x1f5, {'l', 'o', 'n', 'g', 'e', 'r', 0});
     expected.push_back(0x42);
+    const std::uint32_t textOffset = doc.entry(6).fileOffset;
+    const std::uint32_t fieldOffset = doc.entry(5).fileOffset;
     const std::string path = (dir_ / "plane.air").string();
     ASSERT_FALSE(doc.save(path));
     Bytes disk;
     ASSERT_FALSE(fileio::readFile(path, disk));
     EXPECT_EQ(disk, expected);
 
-    // After the save every record views the new image at its offset there.
+    // After the save every record views the new image at its place there,
+    // while the entries keep the file offsets of the list as built.
     first = doc.image().data();
     last = first + doc.image().size();
     for (int i = 1; i <= doc.highestIndex(); ++i)
         EXPECT_TRUE(inImage(i)) << i;
-    EXPECT_EQ(doc.entry(6).fileOffset, 8u + 4u + 8u + 14u + 8u);
-    EXPECT_EQ(doc.entry(5).fileOffset, doc.entry(2).fileOffset + 6u);
+    EXPECT_EQ(doc.entry(6).fileOffset, textOffset);
+    EXPECT_EQ(doc.entry(5).fileOffset, fieldOffset);
     EXPECT_EQ(doc.itemText(3), "Idle speed=8721");
     EXPECT_EQ(doc.itemText(6), "1f5  Type name=longer");
 
@@ -414,4 +417,51 @@ TEST_F(EditApi, EditedRecordsKeepTheirBytesAcrossSavesAndUndo)
     ASSERT_TRUE(doc.redo(*grow));
     EXPECT_EQ(composed(), expected);
     EXPECT_FALSE(doc.isModified());
+}
+
+// A record that grows moves every record after it in the saved file. The
+// entries keep the offsets of the list as built (Info shows them until the
+// next parse) while their bytes are found at their new places: values,
+// further edits, further saves and undo all see the right bytes.
+TEST_F(EditApi, ASaveThatMovesRecordsKeepsOffsetsAndFindsTheBytes)
+{
+    std::vector<std::uint32_t> offsets;
+    for (int i = 0; i <= doc.highestIndex(); ++i)
+        offsets.push_back(doc.entry(i).fileOffset);
+    const auto grow = doc.setRecordData(1, Bytes{1, 0, 0, 0, 7, 7});
+    ASSERT_TRUE(grow);
+    const std::string path = (dir_ / "plane.air").string();
+    ASSERT_FALSE(doc.save(path));
+
+    Bytes expected;
+    addRecord(expected, 0x20, {1, 0, 0, 0, 7, 7});
+    addRecord(expected, 0x1f4, engine(0x10));
+    addRecord(expected, 0x1f5, {'a', 'b', 0});
+    expected.push_back(0x42);
+    Bytes disk;
+    ASSERT_FALSE(fileio::readFile(path, disk));
+    EXPECT_EQ(disk, expected);
+    for (int i = 0; i <= doc.highestIndex(); ++i)
+        EXPECT_EQ(doc.entry(i).fileOffset, offsets[std::size_t(i)]) << i;
+    EXPECT_EQ(doc.data(2).data(), doc.image().data() + 8 + 6 + 8);
+    EXPECT_EQ(doc.itemText(3), "Idle speed=528");
+    EXPECT_EQ(doc.itemText(6), "1f5  Type name=ab");
+
+    // An edit after the save lands in the moved record, and a second save
+    // (nothing moves relative to the first) writes it.
+    const auto edit = doc.setBytes(3, 0, Bytes{0x11, 0x22});
+    ASSERT_TRUE(edit);
+    ASSERT_FALSE(doc.save(path));
+    expected[8 + 6 + 8] = 0x11;
+    expected[8 + 6 + 8 + 1] = 0x22;
+    ASSERT_FALSE(fileio::readFile(path, disk));
+    EXPECT_EQ(disk, expected);
+    EXPECT_EQ(doc.itemText(6), "1f5  Type name=ab");
+
+    // Undo both: the records move back to where the offsets say.
+    ASSERT_TRUE(doc.undo(*edit));
+    ASSERT_TRUE(doc.undo(*grow));
+    EXPECT_EQ(composed(), img);
+    EXPECT_EQ(doc.itemText(3), "Idle speed=528");
+    EXPECT_EQ(doc.data(6).data(), doc.image().data() + offsets[6]);
 }
