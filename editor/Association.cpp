@@ -85,8 +85,9 @@ void refreshDatabases(const AssociationPaths& p)
 AssociationPaths associationPaths()
 {
     const QString home = dataHome();
-    return {home + QStringLiteral("/applications/tarlo.desktop"),
-            home + QStringLiteral("/mime/packages/tarlo-air.xml")};
+    return {home + QStringLiteral("/applications/org.kestrelloft.Tarlo.desktop"),
+            home + QStringLiteral("/mime/packages/tarlo-air.xml"),
+            home + QStringLiteral("/applications/tarlo.desktop")};
 }
 
 QString openCommand(const QString& programPath)
@@ -180,6 +181,8 @@ bool registerAirFiles(const QString& programPath)
     const AssociationPaths p = associationPaths();
     bool ok = writeText(p.mimeFile, mimePackageText());
     ok = writeText(p.desktopFile, desktopEntryText(programPath)) && ok;
+    // The entry under the old name would show Tarlo twice in menus.
+    if (ok && QFileInfo::exists(p.oldDesktopFile)) QFile::remove(p.oldDesktopFile);
     refreshDatabases(p);
     return ok;
 }
@@ -188,7 +191,7 @@ bool unregisterAirFiles()
 {
     const AssociationPaths p = associationPaths();
     bool ok = true;
-    for (const QString& f : {p.desktopFile, p.mimeFile}) {
+    for (const QString& f : {p.desktopFile, p.oldDesktopFile, p.mimeFile}) {
         if (QFileInfo::exists(f) && !QFile::remove(f)) ok = false;
     }
     refreshDatabases(p);

@@ -1,7 +1,8 @@
 #pragma once
 // Registration of the editor as the handler of AIR files.
 //
-// Linux: a desktop entry "tarlo.desktop" and a shared-mime-info package
+// Linux: a desktop entry "org.kestrelloft.Tarlo.desktop" (the application id,
+// so that it stands in for the installed entry) and a shared-mime-info package
 // "tarlo-air.xml" in the user's data folder ($XDG_DATA_HOME, default
 // ~/.local/share). The desktop entry carries the open command in the key
 // X-Tarlo-OpenCommand (program path, a blank, "%1" in double quotes), which
@@ -13,8 +14,9 @@
 namespace tarlo {
 
 struct AssociationPaths {
-    QString desktopFile;   // .../applications/tarlo.desktop
-    QString mimeFile;      // .../mime/packages/tarlo-air.xml
+    QString desktopFile;    // .../applications/org.kestrelloft.Tarlo.desktop
+    QString mimeFile;       // .../mime/packages/tarlo-air.xml
+    QString oldDesktopFile; // .../applications/tarlo.desktop, written by older versions
 };
 
 // Where the files go for the current environment.
@@ -27,11 +29,13 @@ QString openCommand(const QString& programPath);
 QString desktopEntryText(const QString& programPath);
 QString mimePackageText();
 
-// Writes the association. Failures are skipped silently, as users expect no
-// message from this command; the result only tells whether all was written.
+// Writes the association, and removes an entry an older version wrote under
+// the old name. Failures are skipped silently, as users expect no message
+// from this command; the result only tells whether all was written.
 bool registerAirFiles(const QString& programPath);
 
-// Removes what registerAirFiles wrote. True when nothing is left behind.
+// Removes what registerAirFiles wrote, or an older version under the old
+// name. True when nothing is left behind.
 bool unregisterAirFiles();
 
 } // namespace tarlo

@@ -72,7 +72,7 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     QCoreApplication::setOrganizationName(QString(ui::settings::kOrganization));
     QCoreApplication::setApplicationName(QString(ui::settings::kApplication));
-    QGuiApplication::setDesktopFileName(QStringLiteral("tarlo"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.kestrelloft.Tarlo"));
     QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("tarlo")));
 
     tarlo::CTLApp::setViewFactory([](model::CTLDoc& doc, QWidget* parent) -> tarlo::CTLView* {

@@ -58,7 +58,8 @@ depends=$(dpkg-deb -f "$DEB" Depends)
 echo "   Depends: $depends"
 grep -q 'libqt6widgets6' <<<"$depends" || die "Depends lacks the Qt libraries (dpkg-shlibdeps not run?)"
 dpkg-deb -c "$DEB" | awk '{print $6}' >"$WORK/contents"
-for f in ./usr/bin/tarlo ./usr/bin/patchwise ./usr/share/applications/tarlo.desktop \
+for f in ./usr/bin/tarlo ./usr/bin/patchwise ./usr/share/applications/org.kestrelloft.Tarlo.desktop \
+         ./usr/share/applications/org.kestrelloft.Patchwise.desktop \
          ./usr/share/mime/packages/tarlo-air.xml; do
   grep -qx "$f" "$WORK/contents" || die "package lacks $f"
 done
@@ -134,7 +135,7 @@ if [ -s "$WORK/dump.txt" ]; then
 fi
 
 step "validating the installed desktop files"
-for d in tarlo patchwise; do
+for d in org.kestrelloft.Tarlo org.kestrelloft.Patchwise; do
   out=$(desktop-file-validate "/usr/share/applications/$d.desktop" 2>&1) || true
   [ -z "$out" ] || { echo "$out"; die "desktop-file-validate $d.desktop"; }
 done
@@ -154,13 +155,13 @@ grep -qx 'application/x-tarlo-air:\*\.air' /usr/share/mime/globs || die "*.air n
 default=$(env -u XDG_CURRENT_DESKTOP -u DESKTOP_SESSION -u KDE_FULL_SESSION -u GNOME_DESKTOP_SESSION_ID \
           -u XDG_SESSION_DESKTOP -u XDG_DATA_DIRS -u XDG_CONFIG_DIRS \
           xdg-mime query default application/x-tarlo-air)
-[ "$default" = tarlo.desktop ] || die "xdg-mime query default application/x-tarlo-air gave '$default'"
+[ "$default" = org.kestrelloft.Tarlo.desktop ] || die "xdg-mime query default application/x-tarlo-air gave '$default'"
 echo "   default application: $default"
 
 step "removing"
 $SUDO apt-get remove -y -q "$PKG" >"$WORK/remove.log" 2>&1 || { cat "$WORK/remove.log"; die "apt-get remove failed"; }
 installed=0
-for f in /usr/bin/tarlo /usr/bin/patchwise /usr/share/tarlo /usr/share/applications/tarlo.desktop \
+for f in /usr/bin/tarlo /usr/bin/patchwise /usr/share/tarlo /usr/share/applications/org.kestrelloft.Tarlo.desktop \
          /usr/share/mime/packages/tarlo-air.xml; do
   [ ! -e "$f" ] || die "$f is still there after removal"
 done

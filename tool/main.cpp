@@ -20,7 +20,7 @@ int main(int argc, char** argv)
 #ifdef PATCHWISE_WITH_DIALOG
     if (cl.mode == patchwise::ToolCommandLine::Mode::Dialog) {
         QApplication app(argc, argv);
-        QGuiApplication::setDesktopFileName("patchwise");
+        QGuiApplication::setDesktopFileName("org.kestrelloft.Patchwise");
         QApplication::setWindowIcon(QIcon::fromTheme("patchwise"));
         return patchwise::runToolDialog(app);
     }

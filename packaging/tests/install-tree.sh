@@ -31,8 +31,8 @@ for exe in tarlo patchwise; do
   expect "bin/$exe"
   [ -x "$root/bin/$exe" ] || { echo "FAIL: bin/$exe not executable"; fail=1; }
 done
-expect share/applications/tarlo.desktop
-expect share/applications/patchwise.desktop
+expect share/applications/org.kestrelloft.Tarlo.desktop
+expect share/applications/org.kestrelloft.Patchwise.desktop
 expect share/mime/packages/tarlo-air.xml
 expect share/metainfo/org.kestrelloft.Tarlo.metainfo.xml
 expect share/metainfo/org.kestrelloft.Patchwise.metainfo.xml
@@ -67,7 +67,7 @@ outside=$(cd "$dest" && find . -mindepth 1 \( -type f -o -type l \) | sed 's|^\.
 if [ -n "$outside" ]; then echo "FAIL: installed outside $prefix:"; echo "$outside"; fail=1; fi
 
 # Each desktop entry starts a program that the install provides.
-for d in tarlo patchwise; do
+for d in org.kestrelloft.Tarlo org.kestrelloft.Patchwise; do
   exe=$(sed -n 's/^Exec=\([^ ]*\).*/\1/p' "$root/share/applications/$d.desktop")
   [ -x "$root/bin/$exe" ] || { echo "FAIL: $d.desktop runs '$exe', which is not installed"; fail=1; }
 done
@@ -87,7 +87,7 @@ if command -v xdg-mime >/dev/null && command -v update-mime-database >/dev/null 
             HOME="$xdg/home" XDG_DATA_HOME="$xdg/home/.local/share" XDG_DATA_DIRS="$xdg/data" \
             XDG_CONFIG_HOME="$xdg/config" XDG_CONFIG_DIRS="$xdg/config" \
             xdg-mime query default application/x-tarlo-air 2>&1)
-  if [ "$got" = tarlo.desktop ]; then echo "ok: xdg-mime default for application/x-tarlo-air is tarlo.desktop"
+  if [ "$got" = org.kestrelloft.Tarlo.desktop ]; then echo "ok: xdg-mime default for application/x-tarlo-air is $got"
   else echo "FAIL: xdg-mime query default application/x-tarlo-air gave '$got'"; fail=1; fi
   if grep -qx 'application/x-tarlo-air:\*\.air' "$xdg/data/mime/globs"; then echo "ok: *.air maps to application/x-tarlo-air"
   else echo "FAIL: *.air glob not in the compiled MIME database"; fail=1; fi

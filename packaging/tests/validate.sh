@@ -19,7 +19,7 @@ have() { command -v "$1" >/dev/null; }
 
 if have desktop-file-validate; then
   ran=1
-  for f in "$src/tarlo.desktop" "$src/patchwise.desktop"; do
+  for f in "$src/org.kestrelloft.Tarlo.desktop" "$src/org.kestrelloft.Patchwise.desktop"; do
     # desktop-file-validate exits 0 on hints and warnings too: any output is a finding.
     check "desktop-file-validate $(basename "$f")" \
       bash -c 'out=$(desktop-file-validate "$1" 2>&1); echo "$out"; [ -z "$out" ]' _ "$f"
@@ -68,13 +68,17 @@ for entry in apps/tarlo apps/patchwise mimetypes/application-x-tarlo-air; do
   done
 done
 
-# Both desktop entries and every metainfo file must agree on the agreed names.
-check "tarlo.desktop opens AIR files" grep -qx 'MimeType=application/x-tarlo-air;' "$src/tarlo.desktop"
-check "tarlo.desktop icon" grep -qx 'Icon=tarlo' "$src/tarlo.desktop"
-check "patchwise.desktop icon" grep -qx 'Icon=patchwise' "$src/patchwise.desktop"
-check "metainfo launchables" bash -c '
-  grep -q "<launchable type=\"desktop-id\">tarlo.desktop</launchable>" "$1"/metainfo/org.kestrelloft.Tarlo.metainfo.xml &&
-  grep -q "<launchable type=\"desktop-id\">patchwise.desktop</launchable>" "$1"/metainfo/org.kestrelloft.Patchwise.metainfo.xml' _ "$bin"
+# Both desktop entries and every metainfo file must agree on the agreed names:
+# each metainfo file's id is its file name, and its launchable is <id>.desktop.
+check "Tarlo's desktop entry opens AIR files" grep -qx 'MimeType=application/x-tarlo-air;' "$src/org.kestrelloft.Tarlo.desktop"
+check "Tarlo's desktop entry icon" grep -qx 'Icon=tarlo' "$src/org.kestrelloft.Tarlo.desktop"
+check "Patchwise's desktop entry icon" grep -qx 'Icon=patchwise' "$src/org.kestrelloft.Patchwise.desktop"
+for f in "$bin"/metainfo/*.metainfo.xml; do
+  id=$(basename "$f" .metainfo.xml)
+  check "metainfo $id: id and launchable" bash -c '
+    grep -q "<id>$2</id>" "$1" && grep -q "<launchable type=\"desktop-id\">$2.desktop</launchable>" "$1" &&
+    [ -f "$3/$2.desktop" ]' _ "$f" "$id" "$src"
+done
 
 [ "$fail" = 0 ] || exit 1
 if [ "$ran" = 0 ]; then echo "no validation tools installed"; exit 77; fi

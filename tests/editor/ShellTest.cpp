@@ -550,7 +550,7 @@ private slots:
         ScriptedFrame w(CMainFrame::Options{prog, {}, {}});
         w.action(QStringLiteral("associate"))->trigger();
         const AssociationPaths p = associationPaths();
-        QCOMPARE(p.desktopFile, data + QStringLiteral("/applications/tarlo.desktop"));
+        QCOMPARE(p.desktopFile, data + QStringLiteral("/applications/org.kestrelloft.Tarlo.desktop"));
         QCOMPARE(p.mimeFile, data + QStringLiteral("/mime/packages/tarlo-air.xml"));
         QVERIFY(w.errors.isEmpty());
 
@@ -585,6 +585,30 @@ private slots:
         QVERIFY(!QFile::exists(p.desktopFile));
         QVERIFY(!QFile::exists(p.mimeFile));
         QVERIFY(!settings().contains(QStringLiteral("Settings/UseLastFile")));
+    }
+
+    // An association made by an older version lives in tarlo.desktop: a new
+    // one replaces it, and Unregister finds and removes it.
+    void associationUnderTheOldName()
+    {
+        const AssociationPaths p = associationPaths();
+        QCOMPARE(p.oldDesktopFile, qEnvironmentVariable("XDG_DATA_HOME") + QStringLiteral("/applications/tarlo.desktop"));
+        const QByteArray old = desktopEntryText(QStringLiteral("/old/tarlo")).toUtf8();
+        QVERIFY(QDir().mkpath(QFileInfo(p.oldDesktopFile).absolutePath()));
+
+        QVERIFY(testair::writeFile(p.oldDesktopFile, old));
+        QVERIFY(registerAirFiles(QStringLiteral("/new/tarlo")));
+        QVERIFY(!QFile::exists(p.oldDesktopFile));
+        QVERIFY(QString::fromUtf8(testair::readFile(p.desktopFile)).contains(QStringLiteral("Exec=/new/tarlo %f")));
+
+        // Only the old entry is there (and no MIME package): Unregister
+        // removes it and reports that nothing is left.
+        QVERIFY(unregisterAirFiles());
+        QVERIFY(testair::writeFile(p.oldDesktopFile, old));
+        QVERIFY(unregisterAirFiles());
+        QVERIFY(!QFile::exists(p.oldDesktopFile));
+        QVERIFY(!QFile::exists(p.desktopFile));
+        QVERIFY(!QFile::exists(p.mimeFile));
     }
 
     void helpAndStatusPanes()
