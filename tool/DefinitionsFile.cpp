@@ -200,18 +200,22 @@ std::string locateDefinitionFile()
         dataHome = x;
     else if (const char* home = std::getenv("HOME"); home && *home)
         dataHome = std::string(home) + "/.local/share";
-    if (!dataHome.empty()) {
+    // The editor's entry is named after its application id; older versions
+    // wrote tarlo.desktop. The first entry with an open command counts.
+    for (const char* entry : {"org.kestrelloft.Tarlo.desktop", "tarlo.desktop"}) {
+        if (dataHome.empty()) break;
         bool fromExec = false;
-        if (auto command = readOpenCommand(dataHome + "/applications/tarlo.desktop", &fromExec)) {
-            std::string program = programFromOpenCommand(*command);
-            if (fromExec) {
-                // Exec doubles a literal '%'.
-                for (std::size_t at = 0; (at = program.find("%%", at)) != std::string::npos; ++at)
-                    program.erase(at, 1);
-            }
-            std::string path = definitionPathForProgram(program);
-            if (!path.empty()) return path;
+        auto command = readOpenCommand(dataHome + "/applications/" + entry, &fromExec);
+        if (!command) continue;
+        std::string program = programFromOpenCommand(*command);
+        if (fromExec) {
+            // Exec doubles a literal '%'.
+            for (std::size_t at = 0; (at = program.find("%%", at)) != std::string::npos; ++at)
+                program.erase(at, 1);
         }
+        std::string path = definitionPathForProgram(program);
+        if (!path.empty()) return path;
+        break;
     }
     return findTarloIni(currentDirectory());
 }

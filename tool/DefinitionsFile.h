@@ -12,7 +12,8 @@ namespace patchwise {
 std::string locateDefinitionFile();
 
 // The editor's open command as recorded in its desktop entry
-// ($XDG_DATA_HOME/applications/tarlo.desktop): X-Tarlo-OpenCommand, else Exec.
+// ($XDG_DATA_HOME/applications/org.kestrelloft.Tarlo.desktop, or tarlo.desktop
+// from older versions): X-Tarlo-OpenCommand, else Exec.
 // fromExec, when given, tells whether the value came from Exec.
 std::optional<std::string> readOpenCommand(const std::string& desktopFile, bool* fromExec = nullptr);
 // The program path at the start of an open command (quotes honoured).

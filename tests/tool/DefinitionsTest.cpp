@@ -256,3 +256,36 @@ TEST(LocateDefinitions, OpenCommandOfTheEditor)
     EXPECT_EQ(locateDefinitionFile(), home.path() + "/prog/bin/Tarlo.ini");
     ::unsetenv("XDG_DATA_HOME");
 }
+
+// The entry written under the editor's application id comes first; the old
+// name tarlo.desktop is read only when the new entry is missing or has no
+// open command, so an association made by an older editor still counts.
+TEST(LocateDefinitions, EntryUnderTheApplicationIdBeforeTheOldName)
+{
+    TempDir home;
+    for (const char* dir : {"data/applications", "old/bin", "new/bin", "cwd"})
+        std::filesystem::create_directories(home.path() + "/" + dir);
+    for (const char* prog : {"old/bin/tarlo", "old/bin/Tarlo.ini", "new/bin/tarlo", "new/bin/Tarlo.ini"})
+        writeText(home.file(prog), "");
+    const std::string oldEntry = home.file("data/applications/tarlo.desktop");
+    const std::string newEntry = home.file("data/applications/org.kestrelloft.Tarlo.desktop");
+    auto entryFor = [&](const std::string& prog) {
+        return "[Desktop Entry]\nX-Tarlo-OpenCommand=" + home.path() + "/" + prog + " \"%1\"\n";
+    };
+    ::setenv("XDG_DATA_HOME", (home.path() + "/data").c_str(), 1);
+    ScopedCwd cwd(home.path() + "/cwd");
+
+    writeText(oldEntry, entryFor("old/bin/tarlo"));
+    EXPECT_EQ(locateDefinitionFile(), home.path() + "/old/bin/Tarlo.ini");
+    writeText(newEntry, entryFor("new/bin/tarlo"));
+    EXPECT_EQ(locateDefinitionFile(), home.path() + "/new/bin/Tarlo.ini");
+    // A new entry without an open command does not hide the old one.
+    writeText(newEntry, "[Desktop Entry]\nName=Tarlo\n");
+    EXPECT_EQ(locateDefinitionFile(), home.path() + "/old/bin/Tarlo.ini");
+    // A new entry whose program has no definition file is the answer: the
+    // current folder, not an older editor's.
+    writeText(newEntry, entryFor("gone/bin/tarlo"));
+    writeText(home.file("cwd/tarlo.ini"), "");
+    EXPECT_EQ(locateDefinitionFile(), home.path() + "/cwd/tarlo.ini");
+    ::unsetenv("XDG_DATA_HOME");
+}
