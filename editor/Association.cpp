@@ -182,7 +182,8 @@ bool registerAirFiles(const QString& programPath)
     bool ok = writeText(p.mimeFile, mimePackageText());
     ok = writeText(p.desktopFile, desktopEntryText(programPath)) && ok;
     // The entry under the old name would show Tarlo twice in menus.
-    if (ok && QFileInfo::exists(p.oldDesktopFile)) QFile::remove(p.oldDesktopFile);
+    if (ok && QFileInfo::exists(p.oldDesktopFile))
+        QFile::remove(p.oldDesktopFile);
     refreshDatabases(p);
     return ok;
 }

@@ -14,8 +14,8 @@
 namespace tarlo {
 
 struct AssociationPaths {
-    QString desktopFile;    // .../applications/org.kestrelloft.Tarlo.desktop
-    QString mimeFile;       // .../mime/packages/tarlo-air.xml
+    QString desktopFile; // .../applications/org.kestrelloft.Tarlo.desktop
+    QString mimeFile; // .../mime/packages/tarlo-air.xml
     QString oldDesktopFile; // .../applications/tarlo.desktop, written by older versions
 };
 

@@ -592,14 +592,16 @@ private slots:
     void associationUnderTheOldName()
     {
         const AssociationPaths p = associationPaths();
-        QCOMPARE(p.oldDesktopFile, qEnvironmentVariable("XDG_DATA_HOME") + QStringLiteral("/applications/tarlo.desktop"));
+        QCOMPARE(p.oldDesktopFile,
+                qEnvironmentVariable("XDG_DATA_HOME") + QStringLiteral("/applications/tarlo.desktop"));
         const QByteArray old = desktopEntryText(QStringLiteral("/old/tarlo")).toUtf8();
         QVERIFY(QDir().mkpath(QFileInfo(p.oldDesktopFile).absolutePath()));
 
         QVERIFY(testair::writeFile(p.oldDesktopFile, old));
         QVERIFY(registerAirFiles(QStringLiteral("/new/tarlo")));
         QVERIFY(!QFile::exists(p.oldDesktopFile));
-        QVERIFY(QString::fromUtf8(testair::readFile(p.desktopFile)).contains(QStringLiteral("Exec=/new/tarlo %f")));
+        QVERIFY(QString::fromUtf8(testair::readFile(p.desktopFile))
+                        .contains(QStringLiteral("Exec=/new/tarlo %f")));
 
         // Only the old entry is there (and no MIME package): Unregister
         // removes it and reports that nothing is left.
