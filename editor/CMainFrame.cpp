@@ -160,7 +160,19 @@ CMainFrame::~CMainFrame()
 void CMainFrame::createMenus()
 {
     QMenuBar* bar = menuBar();
+    createFileMenu(bar);
+    createEditMenu(bar);
+    createSpecialMenu(bar);
+    // Help is a command on the menu bar itself.
+    QAction* help = bar->addAction(QStringLiteral("Help"));
+    help->setObjectName(QStringLiteral("help"));
+    help->setShortcut(QKeySequence(Qt::Key_F1));
+    help->setStatusTip(QStringLiteral("Open the user guide"));
+    connect(help, &QAction::triggered, this, [this] { openHelp(); });
+}
 
+void CMainFrame::createFileMenu(QMenuBar* bar)
+{
     m_fileMenu = bar->addMenu(QStringLiteral("&File"));
     QAction* open = m_fileMenu->addAction(QStringLiteral("&Open..."));
     open->setObjectName(QStringLiteral("open"));
@@ -197,7 +209,10 @@ void CMainFrame::createMenus()
     exit->setStatusTip(QStringLiteral("Quit the application; prompts to save documents"));
     connect(exit, &QAction::triggered, this, &QWidget::close);
     rebuildRecentMenu();
+}
 
+void CMainFrame::createEditMenu(QMenuBar* bar)
+{
     // "Undo Edit Idle speed": the actions name the change they take back or
     // make again, and are greyed while there is none.
     QMenu* edit = bar->addMenu(QStringLiteral("&Edit"));
@@ -211,7 +226,10 @@ void CMainFrame::createMenus()
     redo->setShortcut(QKeySequence::Redo);
     redo->setStatusTip(QStringLiteral("Redo the change last undone"));
     edit->addAction(redo);
+}
 
+void CMainFrame::createSpecialMenu(QMenuBar* bar)
+{
     QMenu* special = bar->addMenu(QStringLiteral("&Special"));
     m_sort = special->addAction(QStringLiteral("Sort Entries"));
     m_sort->setObjectName(QStringLiteral("sort"));
@@ -270,13 +288,6 @@ void CMainFrame::createMenus()
     collapse->setObjectName(QStringLiteral("collapseAll"));
     collapse->setStatusTip(QStringLiteral("Hide the fields of every record"));
     connect(collapse, &QAction::triggered, this, [this] { m_view->collapseAllRecords(); });
-
-    // Help is a command on the menu bar itself.
-    QAction* help = bar->addAction(QStringLiteral("Help"));
-    help->setObjectName(QStringLiteral("help"));
-    help->setShortcut(QKeySequence(Qt::Key_F1));
-    help->setStatusTip(QStringLiteral("Open the user guide"));
-    connect(help, &QAction::triggered, this, [this] { openHelp(); });
 }
 
 QAction* CMainFrame::action(const QString& objectName) const

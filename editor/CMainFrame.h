@@ -16,6 +16,7 @@ class QAction;
 class QFileSystemWatcher;
 class QLabel;
 class QMenu;
+class QMenuBar;
 class QToolBar;
 class QUndoStack;
 
@@ -106,7 +107,11 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // One per menu; Help is a command on the bar itself.
     void createMenus();
+    void createFileMenu(QMenuBar* bar);
+    void createEditMenu(QMenuBar* bar);
+    void createSpecialMenu(QMenuBar* bar);
     void updateTitle();
     void updateActions();
     void rebuildRecentMenu();
