@@ -16,7 +16,7 @@
 
 #include "hexedit/CHexDataDlg.h"
 #include "tables/PageWnd.h"
-#include "tables/TableFrame.h"
+#include "tables/TableRegistry.h"
 #include "tables/TableTarget.h"
 #include "tables/TableWnd.h"
 #include "tables/TblDblWnd.h"
@@ -380,7 +380,7 @@ void EditingView::onReplaceFromClipboard()
 
 void EditingView::abandonTablesOf(model::EntryKey record)
 {
-    for (tables::TableFrame* frame : tables::TableFrame::openWindows()) {
+    for (tables::TableFrame* frame : tables::TableRegistry::openWindows()) {
         auto* target = dynamic_cast<DocTableTarget*>(frame->target());
         if (target && target->recordKey() == record && !frame->isAbandoned())
             frame->abandon();
@@ -389,7 +389,7 @@ void EditingView::abandonTablesOf(model::EntryKey record)
 
 void EditingView::abandonDeadTables()
 {
-    for (tables::TableFrame* frame : tables::TableFrame::openWindows()) {
+    for (tables::TableFrame* frame : tables::TableRegistry::openWindows()) {
         auto* target = dynamic_cast<DocTableTarget*>(frame->target());
         if (target && !target->live() && !frame->isAbandoned())
             frame->abandon();
@@ -398,7 +398,7 @@ void EditingView::abandonDeadTables()
 
 void EditingView::closeTableWindows()
 {
-    tables::TableFrame::closeAll();
+    tables::TableRegistry::closeAll();
 }
 
 std::unique_ptr<tables::TableTarget> EditingView::makeTableTarget(int i)

@@ -1,11 +1,10 @@
 #include "tables/TableFrame.h"
 
-#include "tables/LogicalMapping.h"
+#include "tables/TableRegistry.h"
 
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMessageBox>
-#include <QPainter>
 #include <QStatusBar>
 
 namespace tables {
@@ -17,12 +16,6 @@ MessageHandler& handler()
 {
     static MessageHandler h;
     return h;
-}
-
-QList<QPointer<TableFrame>>& registry()
-{
-    static QList<QPointer<TableFrame>> r;
-    return r;
 }
 } // namespace
 
@@ -58,11 +51,13 @@ TableFrame::TableFrame(std::unique_ptr<TableTarget> target, const QString& secti
         setWindowTitle(QStringLiteral("Editing:") + target_->name());
     }
     ui::applyPlacement(this, section_, defaults, ui::kTableWindowLimits);
-    registry().removeAll(QPointer<TableFrame>());
-    registry().append(this);
+    TableRegistry::add(this);
 }
 
-TableFrame::~TableFrame() = default;
+TableFrame::~TableFrame()
+{
+    TableRegistry::remove(this); // deleted without a close, e.g. with its owner
+}
 
 void TableFrame::abandon()
 {
@@ -70,26 +65,11 @@ void TableFrame::abandon()
     close();
 }
 
-void TableFrame::closeAll()
-{
-    for (TableFrame* w : openWindows())
-        w->close();
-}
-
-QList<TableFrame*> TableFrame::openWindows()
-{
-    QList<TableFrame*> out;
-    for (const auto& p : registry())
-        if (p && !p->closed_)
-            out.append(p.data());
-    return out;
-}
-
 bool TableFrame::event(QEvent* e)
 {
     const bool r = QWidget::event(e);
     if (e->type() == QEvent::Close && e->isAccepted())
-        closed_ = true;
+        TableRegistry::remove(this); // closed, waiting for its deferred deletion
     return r;
 }
 
@@ -168,27 +148,6 @@ void TableFrame::noteNumLock(const QKeyEvent* e)
              k == Qt::Key_Home || k == Qt::Key_End || k == Qt::Key_PageUp || k == Qt::Key_PageDown ||
              k == Qt::Key_Insert || k == Qt::Key_Clear)
         pane1_->setText(QString());
-}
-
-void TableFrame::paintCurve(const std::vector<QPointF>& points, double extentX, double extentY,
-                            std::size_t current)
-{
-    const LogicalMapping m = LogicalMapping::curve(width(), height(), extentX, extentY);
-    QPainter p(this);
-    const QPen grey(QColor(192, 192, 192), 1);
-    const QPen red(QColor(192, 0, 0), 1);
-    const QPen blue(QColor(0, 0, 192), 1);
-    for (std::size_t i = 0; i < points.size(); ++i) {
-        p.setPen(i == current ? blue : grey);
-        p.drawLine(m.map(points[i].x(), 0), m.map(points[i].x(), extentY));
-    }
-    p.setPen(grey);
-    p.drawLine(m.map(points.front().x(), 0), m.map(points.back().x(), 0));
-    p.setPen(red);
-    QPolygonF curve;
-    for (const QPointF& pt : points)
-        curve << m.map(pt.x(), pt.y());
-    p.drawPolyline(curve);
 }
 
 void TableFrame::resizeEvent(QResizeEvent* e)

@@ -6,13 +6,10 @@
 #include "tables/TableTarget.h"
 #include "ui/Placement.h"
 
-#include <QPointF>
-#include <QPointer>
 #include <QWidget>
 
 #include <functional>
 #include <memory>
-#include <vector>
 
 class QLabel;
 class QStatusBar;
@@ -37,14 +34,6 @@ public:
     // another file): close at once without writing anything back.
     void abandon();
     bool isAbandoned() const { return abandoned_; }
-    // Closes every open table window the way its own close box does: the
-    // double-table and grid windows write their changes back, a tbl16 window
-    // writes nothing (as Esc). The owner calls this before it asks about
-    // unsaved changes or replaces the document, so that the question covers
-    // the tables' edits.
-    static void closeAll();
-    // The windows that are open (not yet closed), in the order they opened.
-    static QList<TableFrame*> openWindows();
 
     // Shows the window, raised above the others and active.
     void bringToFront();
@@ -69,12 +58,6 @@ protected:
     void setStatusText(const QString& text);
     // Keypad keys tell the Num Lock state: digits arrive only with it on.
     void noteNumLock(const QKeyEvent* e);
-    // The curve windows' picture, in logical coordinates x 0..extentX and
-    // y 0..extentY mapped onto the client area: a vertical line from 0 to
-    // extentY at each point's x (blue at `current`, grey elsewhere), the grey
-    // axis from the first x to the last, and the curve through the points in
-    // red. `points` holds at least one point.
-    void paintCurve(const std::vector<QPointF>& points, double extentX, double extentY, std::size_t current);
 
     void resizeEvent(QResizeEvent* e) override;
     bool event(QEvent* e) override;
@@ -88,7 +71,6 @@ private:
     QString section_;
     std::size_t sizeAtOpen_ = 0;
     bool abandoned_ = false;
-    bool closed_ = false; // closed, waiting for its deferred deletion
     QStatusBar* status_ = nullptr;
     QLabel* pane0_ = nullptr;
     QLabel* pane1_ = nullptr;

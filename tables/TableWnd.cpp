@@ -1,9 +1,12 @@
 #include "tables/TableWnd.h"
 
+#include "tables/CurvePainter.h"
 #include "ui/Settings.h"
 
 #include <QCloseEvent>
 #include <QKeyEvent>
+#include <QPainter>
+#include <QPointer>
 
 namespace tables {
 
@@ -57,7 +60,8 @@ void TableWnd::paintEvent(QPaintEvent*)
     points.reserve(n);
     for (std::size_t i = 0; i < n; ++i)
         points.emplace_back(double(i), double(d.copy[i]));
-    paintCurve(points, double(n - 1), double(d.max), model_.current());
+    QPainter p(this);
+    paintCurve(p, size(), points, double(n - 1), double(d.max), model_.current());
 
     setStatusText(QString::number(values[model_.current()]));
 }

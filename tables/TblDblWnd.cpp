@@ -1,10 +1,13 @@
 #include "tables/TblDblWnd.h"
 
+#include "tables/CurvePainter.h"
 #include "ui/NumberChars.h"
 #include "ui/Settings.h"
 
 #include <QCloseEvent>
 #include <QKeyEvent>
+#include <QPainter>
+#include <QPointer>
 
 namespace tables {
 
@@ -90,7 +93,8 @@ void TblDblWnd::paintEvent(QPaintEvent*)
     points.reserve(n);
     for (std::size_t i = 0; i < n; ++i)
         points.emplace_back(l.px[i], l.py[i]);
-    paintCurve(points, l.maxX, l.maxY, model_.current());
+    QPainter p(this);
+    paintCurve(p, size(), points, l.maxX, l.maxY, model_.current());
 
     // The tab between x and y shows as spacing.
     const std::size_t c = model_.current();

@@ -7,6 +7,7 @@
 #include "editor/CMainFrame.h"
 #include "model/FileIO.h"
 #include "tables/PageWnd.h"
+#include "tables/TableRegistry.h"
 #include "tables/TableWnd.h"
 #include "tables/TblDblWnd.h"
 
@@ -100,7 +101,7 @@ public:
     QMessageBox::StandardButton askYesNoCancel(const QString& t) override
     {
         asked << t;
-        tablesOpenAtQuestion << int(tables::TableFrame::openWindows().size());
+        tablesOpenAtQuestion << int(tables::TableRegistry::openWindows().size());
         return answers.isEmpty() ? QMessageBox::Cancel : answers.takeFirst();
     }
     void showError(const QString& t) override { errors << t; }
@@ -136,7 +137,7 @@ class CloseSequenceTest : public QObject {
     W* openTable(Frame& f, int i)
     {
         f.editingView()->activateEntry(i);
-        const auto open = tables::TableFrame::openWindows();
+        const auto open = tables::TableRegistry::openWindows();
         if (open.isEmpty())
             return nullptr;
         auto* w = qobject_cast<W*>(open.last());
@@ -178,7 +179,7 @@ private slots:
 
     void cleanup()
     {
-        for (tables::TableFrame* w : tables::TableFrame::openWindows())
+        for (tables::TableFrame* w : tables::TableRegistry::openWindows())
             w->abandon();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
@@ -239,7 +240,7 @@ private slots:
             QTest::keyClick(w, Qt::Key_Up); // changed, but Enter never pressed
             asks = false;
         }
-        QCOMPARE(tables::TableFrame::openWindows().size(), 1);
+        QCOMPARE(tables::TableRegistry::openWindows().size(), 1);
 
         f->answers = {QMessageBox::StandardButton(answer)};
         if (how == QLatin1String("exit")) {
@@ -248,7 +249,7 @@ private slots:
         } else {
             QVERIFY(f->close());
         }
-        QVERIFY(tables::TableFrame::openWindows().isEmpty());
+        QVERIFY(tables::TableRegistry::openWindows().isEmpty());
         if (asks) {
             QCOMPARE(f->asked, QStringList{QStringLiteral("Save changes to plane.air?")});
             QCOMPARE(f->tablesOpenAtQuestion, QList<int>{0});
@@ -282,7 +283,7 @@ private slots:
         QCOMPARE(f->asked.size(), 1);
         // The table windows are closed; the grid's edit is in the document,
         // the unconfirmed curve's is not.
-        QVERIFY(tables::TableFrame::openWindows().isEmpty());
+        QVERIFY(tables::TableRegistry::openWindows().isEmpty());
         QVERIFY(f->document().isModified());
         const auto g = f->document().data(kGrid);
         QCOMPARE(doubleAt(Bytes(g.begin(), g.end()), 8 + 3 * 8), 9.0);
@@ -359,7 +360,7 @@ private slots:
         QVERIFY(points);
         QTest::keyClick(points, Qt::Key_Up);
         f->action(QStringLiteral("reload"))->trigger();
-        QVERIFY(tables::TableFrame::openWindows().isEmpty());
+        QVERIFY(tables::TableRegistry::openWindows().isEmpty());
         QVERIFY(f->asked.isEmpty());
         QVERIFY(f->errors.isEmpty());
         // Reload discards changes: the document is the file again, and no

@@ -12,7 +12,7 @@
 #include "hexedit/CHexDataDlg.h"
 #include "model/Bytes.h"
 
-#include "tables/TableFrame.h"
+#include "tables/TableRegistry.h"
 #include "tables/TableTarget.h"
 #include "tables/TableWnd.h"
 
@@ -130,7 +130,7 @@ void EditingViewTest::cleanup()
 {
     browser::setMessageHandler({});
     tables::setMessageHandler({});
-    for (auto* w : tables::TableFrame::openWindows())
+    for (auto* w : tables::TableRegistry::openWindows())
         delete w;
     view.reset();
 }

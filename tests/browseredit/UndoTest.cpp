@@ -14,7 +14,7 @@
 #include "model/FileIO.h"
 
 #include "tables/PageWnd.h"
-#include "tables/TableFrame.h"
+#include "tables/TableRegistry.h"
 #include "tables/TableWnd.h"
 #include "tables/TblDblWnd.h"
 
@@ -167,7 +167,7 @@ void UndoTest::cleanup()
 {
     browser::setMessageHandler({});
     tables::setMessageHandler({});
-    for (auto* w : tables::TableFrame::openWindows())
+    for (auto* w : tables::TableRegistry::openWindows())
         delete w;
     frame->document().setModified(false);
     frame.reset();
@@ -302,7 +302,7 @@ void UndoTest::tbldbClose()
 void UndoTest::gridClose()
 {
     click(kGrid);
-    QList<tables::TableFrame*> open = tables::TableFrame::openWindows();
+    QList<tables::TableFrame*> open = tables::TableRegistry::openWindows();
     QCOMPARE(open.size(), 1);
     QPointer<tables::CPageWnd> w = qobject_cast<tables::CPageWnd*>(open.first());
     QVERIFY(w);

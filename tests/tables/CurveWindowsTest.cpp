@@ -60,7 +60,7 @@ private slots:
     }
     void cleanup()
     {
-        for (TableFrame* w : TableFrame::openWindows())
+        for (TableFrame* w : TableRegistry::openWindows())
             w->abandon();
         flushDeletes();
     }

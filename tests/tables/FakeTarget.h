@@ -1,7 +1,7 @@
 #pragma once
 // A table target over a plain byte vector whose state outlives the window,
 // and the helpers the window tests share.
-#include "tables/TableFrame.h"
+#include "tables/TableRegistry.h"
 
 #include <QApplication>
 #include <QScreen>

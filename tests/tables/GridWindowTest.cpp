@@ -67,7 +67,7 @@ private slots:
     }
     void cleanup()
     {
-        for (TableFrame* w : TableFrame::openWindows())
+        for (TableFrame* w : TableRegistry::openWindows())
             w->abandon();
         flushDeletes();
     }
@@ -106,7 +106,7 @@ private slots:
         QCOMPARE(messages.size(), 4);
         for (const QString& m : messages)
             QVERIFY(m.startsWith(QStringLiteral("The Record is not editable as a grid table")));
-        QVERIFY(TableFrame::openWindows().isEmpty());
+        QVERIFY(TableRegistry::openWindows().isEmpty());
     }
 
     void commitFormatsAndStores()

@@ -102,7 +102,7 @@ int main(int argc, char** argv)
             save(w, out + QStringLiteral("/tbl3d-edit.png"));
         }
     }
-    for (tables::TableFrame* w : tables::TableFrame::openWindows())
+    for (tables::TableFrame* w : tables::TableRegistry::openWindows())
         w->abandon();
     return 0;
 }
