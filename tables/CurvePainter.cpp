@@ -8,8 +8,8 @@
 
 namespace tables {
 
-void paintCurve(QPainter& p, const QSize& area, const std::vector<QPointF>& points, double extentX, double extentY,
-        std::size_t current)
+void paintCurve(QPainter& p, const QSize& area, const std::vector<QPointF>& points, double extentX,
+        double extentY, std::size_t current)
 {
     const LogicalMapping m = LogicalMapping::curve(area.width(), area.height(), extentX, extentY);
     const QPen grey(QColor(192, 192, 192), 1);

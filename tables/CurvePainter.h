@@ -15,7 +15,7 @@ namespace tables {
 // extentY at each point's x (blue at `current`, grey elsewhere), the grey
 // axis from the first x to the last, and the curve through the points in
 // red. `points` holds at least one point.
-void paintCurve(QPainter& p, const QSize& area, const std::vector<QPointF>& points, double extentX, double extentY,
-        std::size_t current);
+void paintCurve(QPainter& p, const QSize& area, const std::vector<QPointF>& points, double extentX,
+        double extentY, std::size_t current);
 
 } // namespace tables

@@ -14,8 +14,7 @@ class Probe : public TableFrame {
 public:
     explicit Probe(QWidget* owner = nullptr)
             : TableFrame(nullptr, QStringLiteral("probe"), ui::Edges{10, 10, 300, 200}, owner)
-    {
-    }
+    {}
     bool refuse = false;
     int closes = 0;
     std::function<void()> onClose;
