@@ -2,11 +2,16 @@
 find_package(GTest REQUIRED)
 include(GoogleTest)
 
+# Helpers every test may include as "common/...": the AIR image builder.
+# Header-only and free of Qt, so the pure suites stay pure.
+add_library(tarlo_test_support INTERFACE)
+target_include_directories(tarlo_test_support INTERFACE ${PROJECT_SOURCE_DIR}/tests ${PROJECT_SOURCE_DIR})
+
 # tarlo_add_gtest(NAME SOURCES... LIBS libs...)
 function(tarlo_add_gtest name)
   cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
-  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main GTest::gmock)
+  target_link_libraries(${name} PRIVATE ${T_LIBS} tarlo_test_support GTest::gtest GTest::gtest_main GTest::gmock)
   target_compile_definitions(${name} PRIVATE
     TARLO_SOURCE_DIR="${PROJECT_SOURCE_DIR}" TARLO_BINARY_DIR="${PROJECT_BINARY_DIR}")
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
@@ -17,7 +22,7 @@ endfunction()
 function(tarlo_add_qtest name)
   cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
-  target_link_libraries(${name} PRIVATE ${T_LIBS} Qt6::Test Qt6::Widgets)
+  target_link_libraries(${name} PRIVATE ${T_LIBS} tarlo_test_support Qt6::Test Qt6::Widgets)
   target_compile_definitions(${name} PRIVATE
     TARLO_SOURCE_DIR="${PROJECT_SOURCE_DIR}" TARLO_BINARY_DIR="${PROJECT_BINARY_DIR}")
   add_test(NAME ${name} COMMAND ${name})

@@ -56,6 +56,7 @@ void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
 void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
 
 using namespace hostile;
+using namespace airtest;
 
 namespace {
 
@@ -71,13 +72,10 @@ std::size_t largestAllocationOf(F f)
     return g_largest.load();
 }
 
+// A record whose length field lies.
 Bytes header(std::uint32_t id, std::uint32_t length, const Bytes& data)
 {
-    Bytes b;
-    appendU32(b, id);
-    appendU32(b, length);
-    b.insert(b.end(), data.begin(), data.end());
-    return b;
+    return AirImage().recordClaiming(id, length, data).bytes();
 }
 
 // Files whose headers and counts claim far more than they hold.

@@ -12,6 +12,7 @@
 
 namespace fs = std::filesystem;
 using namespace hostile;
+using namespace airtest;
 using model::CTLDoc;
 
 namespace {

@@ -1,6 +1,9 @@
 #pragma once
 // Shared helpers of the hostile-input tests: a scratch folder per test, whole
-// file reads and writes without the code under test, small AIR images.
+// file reads and writes without the code under test. AIR images are built
+// with common/AirImage.h.
+#include "common/AirImage.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <filesystem>
@@ -11,31 +14,7 @@
 
 namespace hostile {
 
-using Bytes = std::vector<std::uint8_t>;
-
-inline void appendU32(Bytes& b, std::uint32_t v)
-{
-    for (int i = 0; i < 4; ++i)
-        b.push_back(std::uint8_t(v >> (8 * i)));
-}
-
-// One record: id, length, data.
-inline Bytes record(std::uint32_t id, const Bytes& data)
-{
-    Bytes b;
-    appendU32(b, id);
-    appendU32(b, std::uint32_t(data.size()));
-    b.insert(b.end(), data.begin(), data.end());
-    return b;
-}
-
-inline Bytes concat(std::initializer_list<Bytes> parts)
-{
-    Bytes out;
-    for (const auto& p : parts)
-        out.insert(out.end(), p.begin(), p.end());
-    return out;
-}
+using airtest::Bytes;
 
 inline Bytes fileBytes(const std::filesystem::path& p)
 {

@@ -19,6 +19,7 @@
 
 namespace fs = std::filesystem;
 using namespace hostile;
+using namespace airtest;
 using Clock = std::chrono::steady_clock;
 
 namespace {

@@ -13,12 +13,12 @@
 
 #include <array>
 #include <clocale>
-#include <cstring>
 #include <cstdio>
 #include <locale>
 #include <sys/wait.h>
 
 using namespace hostile;
+using namespace airtest;
 using namespace model;
 
 namespace {
@@ -115,14 +115,7 @@ TEST_F(CommaLocale, ListingDumpAndUpdateAreTheSame)
     putText(defs, "[Records]\n1f4=Engine,record\n1f9=Bank,ang16\n1fa=Mass,double\n1fb=Many,int32\n"
                   "341=Lift,tbldb\n[1f4]\n1=0,mach,Mach\n2=4,double,Temp\n3=c,fwgt,Weight\n"
                   "[1fb]\n1=0,int32,Count\n2=4,ang16,Bank\n3=6,double,Top\n");
-    Bytes pts;
-    appendU32(pts, 2);
-    for (double d : {0.5, 1234.25, -2.75, 1e6}) {
-        std::uint64_t u;
-        std::memcpy(&u, &d, 8);
-        for (int i = 0; i < 8; ++i)
-            pts.push_back(std::uint8_t(u >> (8 * i)));
-    }
+    const Bytes pts = points({{0.5, 1234.25}, {-2.75, 1e6}});
     const Bytes image = concat({record(0x1F4, {0x00, 0x50, 0, 0, 0, 0, 0, 0, 0, 0x40, 0x8F, 0x40, 0x80, 0x01}),
                                 record(0x1F9, {0xE3, 0x08}), record(0x1FA, {0, 0, 0, 0, 0, 0x4A, 0x93, 0x40}),
                                 record(0x1FB, Bytes{0xD2, 0x04, 0, 0, 0xE3, 0x08, 0, 0, 0, 0, 0, 0, 0xF8, 0x3F}),
@@ -179,11 +172,7 @@ TEST_F(CommaLocale, ProgramsWriteTheSameUnderEitherLocale)
     ScratchDir dir("locale-programs");
     const std::string defs = dir / "tarlo.ini";
     putText(defs, "[Records]\n1f9=Bank,ang16\n1fa=Mass,double\n341=Lift,tbldb\n");
-    Bytes pts;
-    appendU32(pts, 1);
-    for (std::uint64_t u : {0x3FF8000000000000ull, 0xC00C000000000000ull}) // 1.5, -3.5
-        for (int i = 0; i < 8; ++i)
-            pts.push_back(std::uint8_t(u >> (8 * i)));
+    const Bytes pts = points({{1.5, -3.5}});
     putFile(dir / "plane.air", concat({record(0x1F9, {0xE3, 0x08}),
                                        record(0x1FA, {0, 0, 0, 0, 0, 0x4A, 0x93, 0x40}), record(0x341, pts)}));
     putText(dir / "script.txt", "field 1fa 0 double 0.25\n");

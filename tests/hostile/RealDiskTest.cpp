@@ -22,6 +22,7 @@
 
 namespace fs = std::filesystem;
 using namespace hostile;
+using namespace airtest;
 using namespace patchwise;
 
 namespace {

@@ -22,6 +22,7 @@
 #include <filesystem>
 
 using namespace hostile;
+using namespace airtest;
 
 namespace {
 

@@ -8,14 +8,13 @@
 #include <gtest/gtest.h>
 
 using namespace hostile;
+using namespace airtest;
 
 namespace {
 
 Bytes grid(std::uint32_t a, std::uint32_t b, std::size_t cells)
 {
-    Bytes out;
-    appendU32(out, a);
-    appendU32(out, b);
+    Bytes out = u32s({a, b});
     out.resize(8 + 8 * cells, 0);
     return out;
 }

@@ -17,14 +17,14 @@
 
 namespace fs = std::filesystem;
 using namespace hostile;
+using namespace airtest;
 using namespace patchwise;
 
 namespace {
 
 Bytes points(int n)
 {
-    Bytes b;
-    appendU32(b, std::uint32_t(n));
+    Bytes b = u32s({std::uint32_t(n)});
     b.resize(4 + 16 * std::size_t(n), 0x40);
     return b;
 }
@@ -188,10 +188,7 @@ TEST_F(UpdateFaults, MissingOrWrongInputsChangeNothing)
 TEST(UpdateMalformed, RecordsAddedBeforeACutOffTail)
 {
     const Bytes whole = record(0x1F5, {'a', 0});
-    Bytes cutOff;
-    appendU32(cutOff, 0x999);
-    appendU32(cutOff, 100); // claims 100 bytes, holds 3
-    cutOff.insert(cutOff.end(), {7, 8, 9});
+    const Bytes cutOff = AirImage().recordClaiming(0x999, 100, Bytes{7, 8, 9}).bytes(); // claims 100 bytes, holds 3
     const Bytes file = concat({whole, cutOff});
 
     ScratchDir dir("cutoff");

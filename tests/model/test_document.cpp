@@ -2,7 +2,7 @@
 #include "model/CTLDoc.h"
 #include "model/FileIO.h"
 
-#include "AirImage.h"
+#include "common/AirImage.h"
 
 #include <gtest/gtest.h>
 
@@ -15,7 +15,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-using namespace model_test;
+using namespace airtest;
 
 class TempDir {
 public:
@@ -105,11 +105,11 @@ TEST(ParseImage, StructuredRecordGetsItsFieldsInPlace)
 {
     Fixture fx;
     Bytes img;
-    addRecord(img, 0x20, {0, 0, 0, 1});
-    addRecord(img, 0x1f4, engineRecord());
-    addRecord(img, 0x1f5, {'a', 'b', 'c', 0});
-    addRecord(img, 0x30, {1, 0, 2, 0, 3});
-    addRecord(img, 0x1f6, {9});
+    appendRecord(img, 0x20, {0, 0, 0, 1});
+    appendRecord(img, 0x1f4, engineRecord());
+    appendRecord(img, 0x1f5, {'a', 'b', 'c', 0});
+    appendRecord(img, 0x30, {1, 0, 2, 0, 3});
+    appendRecord(img, 0x1f6, {9});
     fx.load(img);
     const CTLDoc& d = fx.doc;
     ASSERT_EQ(d.recordCount(), 5);
@@ -147,7 +147,7 @@ TEST(ParseImage, FieldEditsReachTheSavedRecord)
 {
     Fixture fx;
     Bytes img;
-    addRecord(img, 0x1f4, engineRecord());
+    appendRecord(img, 0x1f4, engineRecord());
     fx.load(img);
     ASSERT_EQ(fx.doc.data(2).size(), 2u);
     ASSERT_TRUE(edit(fx.doc, 2, FieldType::Int16, "-3"));
@@ -162,11 +162,11 @@ TEST(ParseImage, ZeroIdsAndLengthsDoNotStopTheWalk)
 {
     Fixture fx;
     Bytes img;
-    addRecord(img, 0, {1, 2, 3});
-    addRecord(img, 0x20, {});
-    addRecord(img, 0x20, {0, 0, 0, 0});
-    addRecord(img, 0, {});
-    addRecord(img, 0x1f5, {'z', 0});
+    appendRecord(img, 0, {1, 2, 3});
+    appendRecord(img, 0x20, {});
+    appendRecord(img, 0x20, {0, 0, 0, 0});
+    appendRecord(img, 0, {});
+    appendRecord(img, 0x1f5, {'z', 0});
     fx.load(img);
     EXPECT_EQ(fx.doc.recordCount(), 5);
     EXPECT_TRUE(fx.doc.trailingBytes().empty());
@@ -182,8 +182,8 @@ TEST(ParseImage, DuplicateIdsStaySeparateWithTheirOwnFields)
     Bytes img;
     Bytes second = engineRecord();
     bytes::writeLE<std::int16_t>(second, 0, 1234);
-    addRecord(img, 0x1f4, engineRecord());
-    addRecord(img, 0x1f4, second);
+    appendRecord(img, 0x1f4, engineRecord());
+    appendRecord(img, 0x1f4, second);
     fx.load(img);
     ASSERT_EQ(fx.doc.recordCount(), 2);
     ASSERT_EQ(fx.doc.entryCount(), 11u);
@@ -197,7 +197,7 @@ TEST(ParseImage, BrokenTailsAreKeptAsTrailingBytes)
 {
     Fixture fx;
     Bytes good;
-    addRecord(good, 0x20, {1, 0, 0, 0});
+    appendRecord(good, 0x20, {1, 0, 0, 0});
 
     // Fewer than 8 bytes for a header.
     Bytes img = good;
@@ -210,7 +210,7 @@ TEST(ParseImage, BrokenTailsAreKeptAsTrailingBytes)
 
     // A length that runs past the end, by one byte.
     img = good;
-    addRecord(img, 0x1f5, {'a', 'b', 'c'});
+    appendRecord(img, 0x1f5, {'a', 'b', 'c'});
     img.pop_back();
     fx.load(img);
     EXPECT_EQ(fx.doc.recordCount(), 1);
@@ -218,10 +218,7 @@ TEST(ParseImage, BrokenTailsAreKeptAsTrailingBytes)
     EXPECT_EQ(fx.roundTrip(), img);
 
     // A header alone at the very start, claiming 4 GiB: nothing is allocated for it.
-    img.clear();
-    put32(img, 0x1f4);
-    put32(img, 0xFFFFFFFFu);
-    put32(img, 0x12345678u);
+    img = AirImage().recordClaiming(0x1f4, 0xFFFFFFFFu, u32s({0x12345678u})).bytes();
     fx.load(img);
     EXPECT_EQ(fx.doc.recordCount(), 0);
     EXPECT_EQ(fx.doc.entryCount(), 1u);
@@ -246,7 +243,7 @@ TEST(ParseImage, RandomImagesRoundTripByteForByte)
             Bytes data(rng() % 24);
             for (auto& b : data)
                 b = std::uint8_t(rng());
-            addRecord(img, ids[rng() % 6], data);
+            appendRecord(img, ids[rng() % 6], data);
         }
         // Then arbitrary junk, sometimes a header-like tail.
         const int junk = int(rng() % 14);
@@ -277,7 +274,7 @@ TEST(Fields, OutsideTheirRecordAreMarkedAndGiveNoBytes)
         "6=ffffffff,double,Far away\n"
         "7=3,2,Raw past\n");
     Bytes img;
-    addRecord(img, 0x40, {1, 0, 0, 'Q'});
+    appendRecord(img, 0x40, {1, 0, 0, 'Q'});
     fx.load(img);
     const CTLDoc& d = fx.doc;
     ASSERT_EQ(d.entryCount(), 9u);
@@ -303,7 +300,7 @@ TEST(Fields, AtMost200AndNoneForNonStructuredRecords)
         defs += std::to_string(n) + "=0,int8,F" + std::to_string(n) + "\n";
     Fixture fx(defs.c_str());
     Bytes img;
-    addRecord(img, 0x50, {5});
+    appendRecord(img, 0x50, {5});
     fx.load(img);
     EXPECT_EQ(fx.doc.entryCount(), 1u + 1u + 200u);
     EXPECT_EQ(fx.doc.itemText(201), "F200=5");
@@ -314,7 +311,7 @@ TEST(Fields, MissingDefinitionFileMakesEverythingUnknown)
     CTLDoc doc;
     doc.setDefinitionsPath("/nonexistent/Tarlo.ini");
     Bytes img;
-    addRecord(img, 0x1f4, engineRecord());
+    appendRecord(img, 0x1f4, engineRecord());
     doc.loadImage(img, "x.air");
     ASSERT_EQ(doc.entryCount(), 2u);
     EXPECT_EQ(doc.itemText(1), "1f4  Unknown");
@@ -325,9 +322,9 @@ TEST(RecordList, InsertRemoveAndNewData)
 {
     Fixture fx;
     Bytes img;
-    addRecord(img, 0x20, {1, 0, 0, 0});
-    addRecord(img, 0x1f4, engineRecord());
-    addRecord(img, 0x1f5, {'a', 0});
+    appendRecord(img, 0x20, {1, 0, 0, 0});
+    appendRecord(img, 0x1f4, engineRecord());
+    appendRecord(img, 0x1f5, {'a', 0});
     fx.load(img);
     CTLDoc& d = fx.doc;
 
@@ -366,7 +363,7 @@ TEST(Document, LoadSaveReloadAndRebuildNotifications)
 {
     Fixture fx;
     Bytes img;
-    addRecord(img, 0x1f4, engineRecord());
+    appendRecord(img, 0x1f4, engineRecord());
     img.push_back(0x42); // one trailing byte survives every save
     const std::string path = fx.dir.file("a.air", std::string(img.begin(), img.end()));
 
@@ -428,8 +425,8 @@ TEST(Document, DefinitionEditsTakeEffectAtTheNextParse)
     CTLDoc doc;
     doc.setDefinitionsPath(defs);
     Bytes img;
-    addRecord(img, 0x20, {3});
-    addRecord(img, 0x20, {4});
+    appendRecord(img, 0x20, {3});
+    appendRecord(img, 0x20, {4});
     doc.loadImage(img, "x.air");
     EXPECT_EQ(doc.itemText(2), "20  Old name=4");
     dir.file("Tarlo.ini", "[Records]\n20=New name,record\n[20]\n1=0,int8,Only field\n");
@@ -446,8 +443,8 @@ TEST(Document, RebuildsAfterAnEditKeepTheDefinitionsReadAtLoad)
     CTLDoc doc;
     doc.setDefinitionsPath(defs);
     Bytes img;
-    addRecord(img, 0x20, {3});
-    addRecord(img, 0x21, {4});
+    appendRecord(img, 0x20, {3});
+    appendRecord(img, 0x21, {4});
     doc.loadImage(img, "x.air");
     dir.file("Tarlo.ini", "[Records]\n20=New name,int8\n");
     const auto key = doc.entry(1).key;
@@ -481,8 +478,8 @@ TEST(Document, EntriesShareTheirNamesAndHelpWithTheDefinitions)
     Fixture f;
     Bytes img;
     for (int i = 0; i < 50; ++i) {
-        addRecord(img, 0x1f4, engineRecord());
-        addRecord(img, 0x20, {1, 0, 0, 0});
+        appendRecord(img, 0x1f4, engineRecord());
+        appendRecord(img, 0x20, {1, 0, 0, 0});
     }
     f.load(img);
     const auto& list = f.doc.entries();

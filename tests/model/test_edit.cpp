@@ -2,7 +2,7 @@
 // the modified state.
 #include "model/CTLDoc.h"
 
-#include "AirImage.h"
+#include "common/AirImage.h"
 
 #include <gtest/gtest.h>
 
@@ -14,7 +14,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-using namespace model_test;
+using namespace airtest;
 
 const char* kDefs = "[Records]\n"
                     "1f4=Engine limits,record\n"
@@ -57,9 +57,9 @@ protected:
         fs::create_directories(dir_);
         std::ofstream(dir_ / "Tarlo.ini") << kDefs;
         doc.setDefinitionsPath((dir_ / "Tarlo.ini").string());
-        addRecord(img, 0x20, {1, 0, 0, 0});    // 1
-        addRecord(img, 0x1f4, engine(0x10));   // 2, fields 3..5
-        addRecord(img, 0x1f5, {'a', 'b', 0});  // 6
+        appendRecord(img, 0x20, {1, 0, 0, 0});    // 1
+        appendRecord(img, 0x1f4, engine(0x10));   // 2, fields 3..5
+        appendRecord(img, 0x1f5, {'a', 'b', 0});  // 6
         img.push_back(0x42);                   // a trailing byte
         doc.loadImage(img, (dir_ / "plane.air").string());
         rec.doc = &doc;
@@ -224,7 +224,7 @@ TEST_F(EditApi, InsertAtTheEndAppends)
     ASSERT_TRUE(c);
     EXPECT_EQ(c->index, 7);
     Bytes expected(img.begin(), img.end() - 1);
-    addRecord(expected, 0x20, {0, 0, 0, 0});
+    appendRecord(expected, 0x20, {0, 0, 0, 0});
     expected.push_back(0x42); // the trailing byte stays last
     EXPECT_EQ(composed(), expected);
     ASSERT_TRUE(doc.undo(*c));
@@ -382,11 +382,11 @@ TEST_F(EditApi, EditedRecordsKeepTheirBytesAcrossSavesAndUndo)
     ASSERT_TRUE(grow);
 
     Bytes expected;
-    addRecord(expected, 0x20, {1, 0, 0, 0});
+    appendRecord(expected, 0x20, {1, 0, 0, 0});
     Bytes engineData = engine(0x11);
     engineData[1] = 0x22;
-    addRecord(expected, 0x1f4, engineData);
-    addRecord(expected, 0x1f5, {'l', 'o', 'n', 'g', 'e', 'r', 0});
+    appendRecord(expected, 0x1f4, engineData);
+    appendRecord(expected, 0x1f5, {'l', 'o', 'n', 'g', 'e', 'r', 0});
     expected.push_back(0x42);
     const std::uint32_t textOffset = doc.entry(6).fileOffset;
     const std::uint32_t fieldOffset = doc.entry(5).fileOffset;
@@ -434,9 +434,9 @@ TEST_F(EditApi, ASaveThatMovesRecordsKeepsOffsetsAndFindsTheBytes)
     ASSERT_FALSE(doc.save(path));
 
     Bytes expected;
-    addRecord(expected, 0x20, {1, 0, 0, 0, 7, 7});
-    addRecord(expected, 0x1f4, engine(0x10));
-    addRecord(expected, 0x1f5, {'a', 'b', 0});
+    appendRecord(expected, 0x20, {1, 0, 0, 0, 7, 7});
+    appendRecord(expected, 0x1f4, engine(0x10));
+    appendRecord(expected, 0x1f5, {'a', 'b', 0});
     expected.push_back(0x42);
     Bytes disk;
     ASSERT_FALSE(fileio::readFile(path, disk));

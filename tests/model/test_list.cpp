@@ -9,6 +9,7 @@
 #include "model/TextEscape.h"
 
 #include "SampleFiles.h"
+#include "common/AirImage.h"
 
 #include <gtest/gtest.h>
 
@@ -18,6 +19,7 @@
 #include <sstream>
 
 using namespace model;
+using namespace airtest;
 namespace fs = std::filesystem;
 
 namespace {
@@ -44,16 +46,6 @@ RunResult run(std::vector<std::string> args, const std::string& program = "/nowh
     std::ostringstream out, err;
     const int status = runListCommand(args, program, out, err);
     return {status, out.str(), err.str()};
-}
-
-std::vector<std::uint8_t> record(std::uint32_t id, std::vector<std::uint8_t> data)
-{
-    std::vector<std::uint8_t> b;
-    for (std::uint32_t v : {id, std::uint32_t(data.size())})
-        for (int i = 0; i < 4; ++i)
-            b.push_back(std::uint8_t(v >> (8 * i)));
-    b.insert(b.end(), data.begin(), data.end());
-    return b;
 }
 
 class TempDir {
@@ -105,10 +97,13 @@ TEST(ListCommand, SortedIsUnsignedAndStableWithFieldsBeneath)
     const std::string defs = dir.write("defs.ini",
                                        "[Records]\n10=Ten,record\n2=Two,int8\n80000000=Top,bool\n"
                                        "[10]\n1=0,int8,First\n2=1,int8,Second\n");
-    std::vector<std::uint8_t> img;
-    for (auto r : {record(0x10, {1, 2}), record(0x2, {5}), record(0x80000000u, {0, 0, 0, 0}),
-                   record(0x2, {6}), record(0x10, {3, 4})})
-        img.insert(img.end(), r.begin(), r.end());
+    const std::vector<std::uint8_t> img = AirImage()
+                                              .record(0x10, {1, 2})
+                                              .record(0x2, {5})
+                                              .record(0x80000000u, {0, 0, 0, 0})
+                                              .record(0x2, {6})
+                                              .record(0x10, {3, 4})
+                                              .bytes();
     const std::string air = dir.write("s.air", std::string(img.begin(), img.end()));
 
     EXPECT_EQ(run({"--list", "--sorted", "--definitions", defs, air}).out,
@@ -145,8 +140,7 @@ TEST(ListCommand, EscapesControlBytesAndWritesLatin1AsUtf8)
 
     // The file name is escaped too, and trailing bytes get the last line.
     TempDir dir;
-    std::vector<std::uint8_t> img = record(0x1f5, {'x', '\n', 0});
-    img.insert(img.end(), {1, 2, 3});
+    const std::vector<std::uint8_t> img = AirImage().record(0x1f5, {'x', '\n', 0}).raw({1, 2, 3}).bytes();
     const std::string air = dir.write("tab\there.air", std::string(img.begin(), img.end()));
     EXPECT_EQ(run({"--list", "--definitions", kDefinitions, air}).out,
               "tab\\there.air\n"
@@ -296,12 +290,10 @@ TEST(ShippedDefinitions, AgreeWithTheToolsRecordClasses)
 TEST(ListCommand, ListingIsWrittenAsItIsMadeAndFailuresAreTold)
 {
     // Enough records for many pieces of the streamed listing.
-    std::vector<std::uint8_t> img;
+    AirImage many;
     for (std::uint32_t r = 0; r < 20000; ++r)
-        for (std::uint32_t v : {0x20u + r % 3, 4u, r})
-            for (int i = 0; i < 4; ++i)
-                img.push_back(std::uint8_t(v >> (8 * i)));
-    img.push_back(7);  // a trailing byte
+        many.record(0x20u + r % 3, u32s({r}));
+    const std::vector<std::uint8_t> img = many.raw({7}).bytes(); // a trailing byte
     CTLDoc doc;
     doc.setDefinitionsPath(kDefinitions);
     doc.loadImage(img, "/x/many.air");

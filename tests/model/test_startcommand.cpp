@@ -5,30 +5,21 @@
 #include "model/StartCommand.h"
 
 #include "SampleFiles.h"
+#include "common/AirImage.h"
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <unistd.h>
 
 using namespace model;
+using namespace airtest;
 namespace fs = std::filesystem;
 
 namespace {
 
 const std::string kDefinitions = std::string(TARLO_SOURCE_DIR) + "/data/Tarlo.ini";
-
-std::vector<std::uint8_t> record(std::uint32_t id, std::vector<std::uint8_t> data)
-{
-    std::vector<std::uint8_t> b;
-    for (std::uint32_t v : {id, std::uint32_t(data.size())})
-        for (int i = 0; i < 4; ++i)
-            b.push_back(std::uint8_t(v >> (8 * i)));
-    b.insert(b.end(), data.begin(), data.end());
-    return b;
-}
 
 std::string listed(const std::vector<std::uint8_t>& image, bool values)
 {
@@ -96,21 +87,12 @@ TEST(ListValues, TablesListTheirValuesBeneathTheirItems)
     EXPECT_EQ(plain.find("row 0"), std::string::npos);
 
     // A change of one table value shows (what a git textconv needs).
-    auto points = [](double y) {
-        std::vector<std::uint8_t> d{1, 0, 0, 0};
-        for (double v : {0.5, y}) {
-            std::uint64_t bits;
-            std::memcpy(&bits, &v, 8);
-            for (int i = 0; i < 8; ++i)
-                d.push_back(std::uint8_t(bits >> (8 * i)));
-        }
-        return d;
-    };
-    const std::string a = listed(record(0x10c, points(1.0)), true), b = listed(record(0x10c, points(1.0000001)), true);
+    auto onePoint = [](double y) { return points({{0.5, y}}); };
+    const std::string a = listed(record(0x10c, onePoint(1.0)), true), b = listed(record(0x10c, onePoint(1.0000001)), true);
     EXPECT_NE(a, b);
     EXPECT_NE(a.find("    [0] 0.5 1\n"), std::string::npos) << a;
     EXPECT_NE(b.find("    [0] 0.5 1.0000001\n"), std::string::npos) << b;
-    EXPECT_EQ(listed(record(0x10c, points(1.0)), false), listed(record(0x10c, points(1.0000001)), false));
+    EXPECT_EQ(listed(record(0x10c, onePoint(1.0)), false), listed(record(0x10c, onePoint(1.0000001)), false));
 }
 
 TEST(ListValues, CountsThatLieAreNotWalked)

@@ -7,29 +7,15 @@
 
 #include "model/Bytes.h"
 
+#include "common/AirImage.h"
+
 #include <gtest/gtest.h>
 
-#include <bit>
 #include <cmath>
 #include <limits>
 
 using namespace tables;
-
-namespace {
-Bytes f64Bytes(std::initializer_list<double> values, std::initializer_list<std::uint32_t> header)
-{
-    Bytes b;
-    for (std::uint32_t h : header)
-        for (int i = 0; i < 4; ++i)
-            b.push_back(std::uint8_t(h >> (8 * i)));
-    for (double v : values) {
-        const auto u = std::bit_cast<std::uint64_t>(v);
-        for (int i = 0; i < 8; ++i)
-            b.push_back(std::uint8_t(u >> (8 * i)));
-    }
-    return b;
-}
-} // namespace
+using airtest::doubles;
 
 TEST(TableBytes, Tbl16IgnoresAnOddLastByte)
 {
@@ -42,13 +28,13 @@ TEST(TableBytes, DoubleTableLengthMustMatchTheFirstCountByte)
 {
     EXPECT_TRUE(decodeTblDbl(Bytes{0, 0, 0, 0}));
     EXPECT_FALSE(decodeTblDbl(Bytes{}));
-    const Bytes two = f64Bytes({1, 2, 3, 4}, {2});
+    const Bytes two = doubles({2}, {1, 2, 3, 4});
     ASSERT_EQ(two.size(), 36u);
     auto t = decodeTblDbl(two);
     ASSERT_TRUE(t);
     EXPECT_EQ(t->xs, (std::vector<double>{1, 3}));
     EXPECT_EQ(t->ys, (std::vector<double>{2, 4}));
-    EXPECT_FALSE(decodeTblDbl(f64Bytes({1, 2, 3, 4}, {3})));
+    EXPECT_FALSE(decodeTblDbl(doubles({3}, {1, 2, 3, 4})));
     // Count 256: only the first byte (0) counts, so 4100 bytes do not fit.
     Bytes big(4100, 0);
     big[1] = 1;
@@ -62,7 +48,7 @@ TEST(TableBytes, DoubleTableLengthMustMatchTheFirstCountByte)
 
 TEST(TableBytes, GridTableRefusesCountsThatDoNotFit)
 {
-    auto t = decodeTbl3d(f64Bytes({1, 2, 3, 4, 5, 6}, {3, 2}), nullptr);
+    auto t = decodeTbl3d(doubles({3, 2}, {1, 2, 3, 4, 5, 6}), nullptr);
     ASSERT_TRUE(t);
     EXPECT_EQ(t->groups, 3);
     EXPECT_EQ(t->perGroup, 2);
@@ -71,13 +57,13 @@ TEST(TableBytes, GridTableRefusesCountsThatDoNotFit)
     QString why;
     EXPECT_FALSE(decodeTbl3d(Bytes{1, 0, 0}, &why));
     EXPECT_FALSE(why.isEmpty());
-    EXPECT_FALSE(decodeTbl3d(f64Bytes({}, {0, 2}), &why));
-    EXPECT_FALSE(decodeTbl3d(f64Bytes({1}, {0xFFFFFFFF, 1}), &why)); // -1 columns
-    EXPECT_FALSE(decodeTbl3d(f64Bytes({1, 2, 3, 4, 5}, {3, 2}), &why));
+    EXPECT_FALSE(decodeTbl3d(doubles({0, 2}, {}), &why));
+    EXPECT_FALSE(decodeTbl3d(doubles({0xFFFFFFFF, 1}, {1}), &why)); // -1 columns
+    EXPECT_FALSE(decodeTbl3d(doubles({3, 2}, {1, 2, 3, 4, 5}), &why));
     // Counts whose product overflows 32 bits must not wrap into "fits".
-    EXPECT_FALSE(decodeTbl3d(f64Bytes({1}, {0x40000000, 0x40000000}), &why));
+    EXPECT_FALSE(decodeTbl3d(doubles({0x40000000, 0x40000000}, {1}), &why));
     // Bytes past the table are allowed (and kept by the store).
-    EXPECT_TRUE(decodeTbl3d(f64Bytes({1, 2, 3}, {1, 2}), nullptr));
+    EXPECT_TRUE(decodeTbl3d(doubles({1, 2}, {1, 2, 3}), nullptr));
 }
 
 TEST(TableBytes, NumbersAreCLocaleAndPrefixParsed)

@@ -8,6 +8,7 @@
 
 using namespace patchwise;
 using namespace pwtest;
+using namespace airtest;
 using Mode = ToolCommandLine::Mode;
 
 TEST(CommandLineParsing, ModesOptionsAndMistakes)
@@ -62,7 +63,7 @@ TEST(CommandLineRun, DumpAndUpdateEndToEnd)
     TempDir dir;
     ScopedCwd cwd(dir.path());
     writeText(dir.file("TARLO.ini"), "[records]\n410=Elevator,tbl16\n");
-    writeBytes(dir.file("plane.air"), record(0x410, int16s({3, -4})));
+    writeBytes(dir.file("plane.air"), record(0x410, u16s({3, -4})));
     writeText(dir.file("patch.txt"), "record: 410\nPoints: 1\n8\n");
     std::ostringstream out, err;
 

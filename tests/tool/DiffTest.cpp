@@ -13,6 +13,7 @@
 
 using namespace patchwise;
 using namespace pwtest;
+using namespace airtest;
 
 namespace {
 
@@ -221,10 +222,10 @@ TEST_F(DiffFixture, ListingShowsFieldsTablesTextsAndRecordsOnlyInOne)
     // Raw bytes as ranges, a grid by cells, a moved record, stray bytes.
     Bytes a = concat({record(0x777, {1, 2, 3, 4, 5}), record(0x511, [] {
                           Bytes g;
-                          put32(g, 1);
-                          put32(g, 2);
-                          putDouble(g, 1.0);
-                          putDouble(g, 2.0);
+                          appendLE<std::uint32_t>(g, 1);
+                          appendLE<std::uint32_t>(g, 2);
+                          appendLE<double>(g, 1.0);
+                          appendLE<double>(g, 2.0);
                           return g;
                       }()),
                       record(0x778, {})});

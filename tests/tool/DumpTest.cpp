@@ -12,6 +12,7 @@
 
 using namespace patchwise;
 using namespace pwtest;
+using namespace airtest;
 
 namespace {
 
@@ -31,17 +32,17 @@ protected:
 Bytes wingData()
 {
     Bytes d;
-    put16(d, 2275);              // 0x00 ang16
+    appendLE<std::uint16_t>(d, 2275);              // 0x00 ang16
     d.push_back(0xFD);           // 0x02 int8 -3
-    put16(d, 8192);              // 0x03 16pct
-    put16(d, 6400);              // 0x05 prpm
-    put16(d, 10240);             // 0x07 mach
-    put16(d, 384);               // 0x09 fwgt
-    put16(d, 13005);             // 0x0b m256
-    put32(d, 32000);             // 0x0d aspd
-    put32(d, 1);                 // 0x11 bool
-    put32(d, std::uint32_t(-7)); // 0x15 thrust
-    putDouble(d, 3.5);           // 0x19 double
+    appendLE<std::uint16_t>(d, 8192);              // 0x03 16pct
+    appendLE<std::uint16_t>(d, 6400);              // 0x05 prpm
+    appendLE<std::uint16_t>(d, 10240);             // 0x07 mach
+    appendLE<std::uint16_t>(d, 384);               // 0x09 fwgt
+    appendLE<std::uint16_t>(d, 13005);             // 0x0b m256
+    appendLE<std::uint32_t>(d, 32000);             // 0x0d aspd
+    appendLE<std::uint32_t>(d, 1);                 // 0x11 bool
+    appendLE<std::uint32_t>(d, std::uint32_t(-7)); // 0x15 thrust
+    appendLE<double>(d, 3.5);           // 0x19 double
     d.push_back('H');            // 0x21 text
     d.push_back('i');
     d.push_back(0);
@@ -91,11 +92,10 @@ TEST_F(DumpFixture, PlainDumpListsTablesRevisionAndCount)
 {
     writeText(ini(), kDefinitions);
     Bytes revision(128, 0);
-    Bytes air = concat({record(0x41, int16s({-5})),
-                        record(0x410, concat({int16s({1, -2, 3}), Bytes{0x7F}})),  // odd length 7
+    Bytes air = concat({record(0x41, u16s({-5})),
+                        record(0x410, concat({u16s({1, -2, 3}), Bytes{0x7F}})),  // odd length 7
                         record(0x1505, points({{0.5, 1.0}, {-2.25, 3.125}})),
-                        record(0x511, concat({[] { Bytes b; put32(b, 2); put32(b, 3); return b; }(),
-                                              [] { Bytes b; for (int i = 1; i <= 6; ++i) putDouble(b, i); return b; }()})),
+                        record(0x511, doubles({2, 3}, {1, 2, 3, 4, 5, 6})),
                         record(0x1199, revision)});
     storeRevision(air, "Rev A\n");
     const std::string expected = "Found " + ini() + "\n"
@@ -120,7 +120,7 @@ TEST_F(DumpFixture, FullDumpListsFieldsByDefinitionOrInHex)
     Bytes hex18, hex16;
     for (int i = 0; i < 18; ++i) hex18.push_back(std::uint8_t(i));
     for (int i = 0; i < 16; ++i) hex16.push_back(std::uint8_t(0xa0 + i));
-    Bytes air = concat({record(0x41, int16s({-5})), record(0x300, textBytes("Hello")), record(0x200, wingData()),
+    Bytes air = concat({record(0x41, u16s({-5})), record(0x300, cString("Hello")), record(0x200, wingData()),
                         record(0x999, hex18), record(0x998, {}), record(0x997, hex16)});
     const std::string full = "Found " + ini() + "\n"
                              "\nRecord: 0041 Small\n"
@@ -159,7 +159,7 @@ TEST_F(DumpFixture, FullDumpListsFieldsByDefinitionOrInHex)
 
 TEST_F(DumpFixture, WithoutDefinitionsEveryRecordIsHex)
 {
-    Bytes air = concat({record(0x41, int16s({-5})), record(0x410, int16s({7}))});
+    Bytes air = concat({record(0x41, u16s({-5})), record(0x410, u16s({7}))});
     const std::string missing = dir.file("missing.ini");
     const std::string expected = "Can't find " + missing + "\n"
                                  "Tarlo record formats not available.\n"
@@ -174,17 +174,17 @@ TEST_F(DumpFixture, WithoutDefinitionsEveryRecordIsHex)
 TEST_F(DumpFixture, ListingsNeverReadPastARecordOrTheFile)
 {
     Bytes liar;  // claims 5 points, holds one and a half
-    put32(liar, 5);
-    putDouble(liar, 1);
-    putDouble(liar, 2);
-    putDouble(liar, 3);
+    appendLE<std::uint32_t>(liar, 5);
+    appendLE<double>(liar, 1);
+    appendLE<double>(liar, 2);
+    appendLE<double>(liar, 3);
     Bytes grid;  // 2 x 2 claimed, 3 values present
-    put32(grid, 2);
-    put32(grid, 2);
-    for (double v : {1.0, 2.0, 3.0}) putDouble(grid, v);
+    appendLE<std::uint32_t>(grid, 2);
+    appendLE<std::uint32_t>(grid, 2);
+    for (double v : {1.0, 2.0, 3.0}) appendLE<double>(grid, v);
     Bytes negative;
-    put32(negative, std::uint32_t(-3));
-    Bytes cut = record(0x410, int16s({1, 2, 3, 4}));
+    appendLE<std::uint32_t>(negative, std::uint32_t(-3));
+    Bytes cut = record(0x410, u16s({1, 2, 3, 4}));
     cut[4] = 100;  // length 100, 8 bytes present
     Bytes air = concat({record(0x341, liar), record(0x1502, grid), record(0x342, negative), record(0x343, {1, 2}), cut});
     const std::string expected = "Can't find " + dir.file("none.ini") + "\n"
@@ -199,7 +199,7 @@ TEST_F(DumpFixture, ListingsNeverReadPastARecordOrTheFile)
     EXPECT_EQ(dump(air, false, dir.file("none.ini")), expected);
 
     // A tail too short for a header is no record.
-    Bytes tail = concat({record(0x410, int16s({9})), Bytes{1, 2, 3}});
+    Bytes tail = concat({record(0x410, u16s({9})), Bytes{1, 2, 3}});
     EXPECT_EQ(dump(tail, false, dir.file("none.ini")),
               "Can't find " + dir.file("none.ini") + "\nTarlo record formats not available.\n"
               "\nRecord: 0410 \nPoints: 1\n9\n\n\nRecord count: 1\n");
@@ -209,8 +209,8 @@ TEST_F(DumpFixture, GridOfNoColumnsListsOneEmptyLinePerRow)
 {
     auto grid = [](std::int32_t rows, std::int32_t cols) {
         Bytes b;
-        put32(b, std::uint32_t(rows));
-        put32(b, std::uint32_t(cols));
+        appendLE<std::uint32_t>(b, std::uint32_t(rows));
+        appendLE<std::uint32_t>(b, std::uint32_t(cols));
         return b;
     };
     Bytes air = concat({record(0x511, grid(2, 0)), record(0x512, grid(0, 0)), record(0x1502, grid(-1, 0))});
@@ -239,7 +239,7 @@ TEST_F(DumpFixture, FailuresReturnOne)
 
     // Dump file not creatable: nothing written, and the "Found" line is
     // still due in the next dump.
-    writeBytes(dir.file("plane.air"), record(0x41, int16s({1})));
+    writeBytes(dir.file("plane.air"), record(0x41, u16s({1})));
     std::string error;
     EXPECT_EQ(writeDump(dir.file("plane.air"), dir.file("no/such/folder/out.txt"), ini(), false, defs, &error), 1);
     EXPECT_FALSE(error.empty());
@@ -248,7 +248,7 @@ TEST_F(DumpFixture, FailuresReturnOne)
 
     // A dump name that is the AIR file's own name is refused, not written over it.
     EXPECT_EQ(writeDump(dir.file("plane.air"), dir.path() + "/./plane.air", ini(), false, defs), 1);
-    EXPECT_EQ(readBytes(dir.file("plane.air")), record(0x41, int16s({1})));
+    EXPECT_EQ(readBytes(dir.file("plane.air")), record(0x41, u16s({1})));
 }
 
 TEST_F(DumpFixture, ListingIsWrittenInPiecesAsItGoes)
@@ -257,9 +257,9 @@ TEST_F(DumpFixture, ListingIsWrittenInPiecesAsItGoes)
     // Enough records for several pieces: plain and full listings.
     Bytes air;
     for (int i = 0; i < 6000; ++i) {
-        Bytes rec = record(i % 2 ? 0x200 : 0x41, i % 2 ? wingData() : int16s({i}));
+        Bytes rec = record(i % 2 ? 0x200 : 0x41, i % 2 ? wingData() : u16s({i}));
         air.insert(air.end(), rec.begin(), rec.end());
-        Bytes table = record(0x410, int16s({1, 2, i}));
+        Bytes table = record(0x410, u16s({1, 2, i}));
         air.insert(air.end(), table.begin(), table.end());
     }
     for (bool full : {false, true}) {
@@ -293,7 +293,7 @@ TEST_F(DumpFixture, AWriteFailureHalfwayLeavesNoDumpBehind)
     writeText(ini(), kDefinitions);
     Bytes air;
     for (int i = 0; i < 20000; ++i) {
-        Bytes rec = record(0x410, int16s({i % 30000, 7}));
+        Bytes rec = record(0x410, u16s({i % 30000, 7}));
         air.insert(air.end(), rec.begin(), rec.end());
     }
     writeBytes(dir.file("plane.air"), air);

@@ -10,6 +10,7 @@
 
 using namespace patchwise;
 using namespace pwtest;
+using namespace airtest;
 
 namespace {
 

@@ -1,11 +1,12 @@
 #pragma once
-// Helpers for the tool's tests: scratch folders, AIR files built byte by byte.
+// Helpers for the tool's tests: scratch folders, whole-file reads and writes.
+// AIR images are built with common/AirImage.h.
+#include "common/AirImage.h"
+
 #include <cstdint>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <initializer_list>
 #include <iterator>
 #include <string>
 #include <unistd.h>
@@ -13,7 +14,7 @@
 
 namespace pwtest {
 
-using Bytes = std::vector<std::uint8_t>;
+using airtest::Bytes;
 
 class TempDir {
 public:
@@ -46,84 +47,28 @@ private:
     std::filesystem::path saved_;
 };
 
-inline void put32(Bytes& b, std::uint32_t v)
-{
-    for (int i = 0; i < 4; ++i) b.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
-}
-inline void put16(Bytes& b, std::uint16_t v)
-{
-    b.push_back(static_cast<std::uint8_t>(v));
-    b.push_back(static_cast<std::uint8_t>(v >> 8));
-}
-inline void putDouble(Bytes& b, double d)
-{
-    std::uint64_t v;
-    std::memcpy(&v, &d, 8);
-    for (int i = 0; i < 8; ++i) b.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
-}
+// The little-endian value at `at` of an image the code under test wrote.
 inline std::uint32_t get32(const Bytes& b, std::size_t at)
 {
-    return std::uint32_t(b.at(at)) | std::uint32_t(b.at(at + 1)) << 8 | std::uint32_t(b.at(at + 2)) << 16 |
-           std::uint32_t(b.at(at + 3)) << 24;
+    return model::bytes::u32(b, at).value();
 }
 inline std::int16_t get16(const Bytes& b, std::size_t at)
 {
-    return static_cast<std::int16_t>(std::uint16_t(b.at(at) | b.at(at + 1) << 8));
+    return model::bytes::i16(b, at).value();
 }
 inline double getDouble(const Bytes& b, std::size_t at)
 {
-    std::uint64_t v = 0;
-    for (int i = 0; i < 8; ++i) v |= std::uint64_t(b.at(at + i)) << (8 * i);
-    double d;
-    std::memcpy(&d, &v, 8);
-    return d;
+    return model::bytes::f64(b, at).value();
 }
 
-inline Bytes record(std::uint32_t id, const Bytes& data)
-{
-    Bytes b;
-    put32(b, id);
-    put32(b, static_cast<std::uint32_t>(data.size()));
-    b.insert(b.end(), data.begin(), data.end());
-    return b;
-}
-inline Bytes concat(std::initializer_list<Bytes> parts)
-{
-    Bytes b;
-    for (const auto& p : parts) b.insert(b.end(), p.begin(), p.end());
-    return b;
-}
-inline Bytes points(std::initializer_list<std::pair<double, double>> pts)
-{
-    Bytes b;
-    put32(b, static_cast<std::uint32_t>(pts.size()));
-    for (auto [x, y] : pts) {
-        putDouble(b, x);
-        putDouble(b, y);
-    }
-    return b;
-}
 // A point table of n points (x = i, y = 2i): n >= 18 holds a whole stamp.
 inline Bytes pointRun(int n)
 {
-    Bytes b;
-    put32(b, static_cast<std::uint32_t>(n));
+    Bytes b = airtest::u32s({static_cast<std::uint32_t>(n)});
     for (int i = 0; i < n; ++i) {
-        putDouble(b, i);
-        putDouble(b, 2.0 * i);
+        airtest::appendLE(b, double(i));
+        airtest::appendLE(b, 2.0 * i);
     }
-    return b;
-}
-inline Bytes int16s(std::initializer_list<int> values)
-{
-    Bytes b;
-    for (int v : values) put16(b, static_cast<std::uint16_t>(v));
-    return b;
-}
-inline Bytes textBytes(const std::string& s)
-{
-    Bytes b(s.begin(), s.end());
-    b.push_back(0);
     return b;
 }
 

@@ -14,6 +14,7 @@
 
 using namespace patchwise;
 using namespace pwtest;
+using namespace airtest;
 
 namespace {
 
@@ -164,7 +165,7 @@ TEST_F(UpdateFixture, RecordsGrowToTheirDefinitionOrAreAdded)
 
 TEST_F(UpdateFixture, TextDeleteAndMalformedLines)
 {
-    Bytes file = concat({record(0x300, textBytes("Old")), record(0x301, {1})});
+    Bytes file = concat({record(0x300, cString("Old")), record(0x301, {1})});
     auto r = run(file,
                  "; a comment: field 300 0 int16 1\n"
                  "text 1200 Hello|World\n"
@@ -201,12 +202,12 @@ TEST_F(UpdateFixture, TextDeleteAndMalformedLines)
     Bytes expected(hello.begin(), hello.end());
     expected.push_back(0);
     EXPECT_EQ(dataOf(r.file, 0x1200), expected);  // 14 bytes
-    EXPECT_EQ(dataOf(r.file, 0x300), textBytes("New  text "));
+    EXPECT_EQ(dataOf(r.file, 0x300), cString("New  text "));
 }
 
 TEST_F(UpdateFixture, TableRecordsReplacedOrInserted)
 {
-    Bytes file = record(0x410, int16s({1, 2, 3}));
+    Bytes file = record(0x410, u16s({1, 2, 3}));
     auto r = run(file,
                  "record: 410\nPoints: 2\n7\n70000\n"
                  "record: 1505\nPoints: 1 0.5 1.5\n"
@@ -223,7 +224,7 @@ TEST_F(UpdateFixture, TableRecordsReplacedOrInserted)
                      "CANNOT PROCESS: record: 410\n"
                      "\nRecord count: 4\n" + crcLine(r.file));
     EXPECT_EQ(idsOf(r.file), (std::vector<std::uint32_t>{0x410, 0x1505, 0x512, 0x341}));
-    EXPECT_EQ(dataOf(r.file, 0x410), int16s({7, 4464}));
+    EXPECT_EQ(dataOf(r.file, 0x410), u16s({7, 4464}));
     Bytes grid = dataOf(r.file, 0x512);
     ASSERT_EQ(grid.size(), 24u);
     EXPECT_EQ(get32(grid, 0), 1u);  // rows first
@@ -236,17 +237,17 @@ TEST_F(UpdateFixture, CommandsSeeTheFileAsAWalkFromItsStartWould)
 {
     // A last record cut off by the end of the file stays last: new records go
     // before it until a command makes it whole.
-    Bytes cut = concat({record(0x41, int16s({1})), Bytes{0x00, 0x03, 0, 0, 10, 0, 0, 0, 'a', 'b', 'c'}});
+    Bytes cut = concat({record(0x41, u16s({1})), Bytes{0x00, 0x03, 0, 0, 10, 0, 0, 0, 'a', 'b', 'c'}});
     auto r = run(cut, "text 777 A\nfield 800 2 int16 9\ntext 300 B\ntext 888 C\n");
-    EXPECT_EQ(r.file, concat({record(0x41, int16s({1})), record(0x777, textBytes("A ")),
-                              record(0x800, concat({int16s({0, 9}), Bytes(8, 0)})), record(0x300, textBytes("B ")),
-                              record(0x888, textBytes("C "))}));
+    EXPECT_EQ(r.file, concat({record(0x41, u16s({1})), record(0x777, cString("A ")),
+                              record(0x800, concat({u16s({0, 9}), Bytes(8, 0)})), record(0x300, cString("B ")),
+                              record(0x888, cString("C "))}));
     EXPECT_NE(r.log.find("\nRecord count: 5\n"), std::string::npos);
     // Grown by a field line, the cut-off record keeps its bytes and is whole.
     Bytes cut341 = concat({record(0x41, {}), Bytes{0x41, 0x03, 0, 0, 10, 0, 0, 0, 7, 7}});
     r = run(cut341, "field 341 2 ang16 1\ntext 999 Z\n");
     EXPECT_EQ(r.file, concat({record(0x41, {}), record(0x341, concat({Bytes{7, 7, 182, 0}, Bytes(8, 0)})),
-                              record(0x999, textBytes("Z "))}));
+                              record(0x999, cString("Z "))}));
     EXPECT_EQ(r.log, "Increased size of: 341 from 10 to 12\n341:2 := 182\nInsert text: Z \n"
                      "\nRecord count: 3\n" + crcLine(r.file));
 
@@ -254,14 +255,14 @@ TEST_F(UpdateFixture, CommandsSeeTheFileAsAWalkFromItsStartWould)
     // short for a header stay at the very end.
     Bytes dup = concat({record(0x41, {1}), record(0x500, {2}), record(0x41, {3}), record(0x41, {4}), Bytes{9, 9, 9}});
     r = run(dup, "delete 41\ntext 41 X\ndelete 41\ntext 999 N\ndelete 500\ndelete 500\ntext 41 Y\n");
-    EXPECT_EQ(r.file, concat({record(0x41, textBytes("Y ")), record(0x999, textBytes("N ")), Bytes{9, 9, 9}}));
+    EXPECT_EQ(r.file, concat({record(0x41, cString("Y ")), record(0x999, cString("N ")), Bytes{9, 9, 9}}));
     EXPECT_EQ(r.log, "Deleted: 0x41\nReplacement text: X \nDeleted: 0x41\nInsert text: N \nDeleted: 0x500\n"
                      "Replacement text: Y \n\nRecord count: 2\n" + crcLine(r.file));
 }
 
 TEST_F(UpdateFixture, ADumpBlockPastedIntoAScriptAppliesBack)
 {
-    Bytes file = concat({record(0x341, points({{1.0 / 3, 2.0}, {4.5, -1}})), record(0x41, int16s({5}))});
+    Bytes file = concat({record(0x341, points({{1.0 / 3, 2.0}, {4.5, -1}})), record(0x41, u16s({5}))});
     writeBytes(dir.file("plane.air"), file);
     ASSERT_EQ(writeDump(dir.file("plane.air"), dir.file("plane.txt"), ini(), false, defs), 0);
     std::string script = readText(dir.file("plane.txt"));
@@ -285,8 +286,8 @@ TEST_F(UpdateFixture, UnknownTypeStopsTheScriptAndFails)
 TEST_F(UpdateFixture, GridOfNoColumnsIsLoggedWithItsEmptyRows)
 {
     Bytes grid;
-    put32(grid, 2); // rows
-    put32(grid, 0); // columns
+    appendLE<std::uint32_t>(grid, 2); // rows
+    appendLE<std::uint32_t>(grid, 0); // columns
     auto r = run(record(0x512, grid), "record: 512\ncolumns: 0 rows: 3\n");
     EXPECT_EQ(r.log, "\nOriginal record: 0512 Length 8\ncolumns: 0  rows: 2\n\n\n\n"
                      "\nReplacement record: 0512 Length 8\ncolumns: 0  rows: 3\n\n\n\n\n"
@@ -299,13 +300,13 @@ TEST_F(UpdateFixture, GridOfNoColumnsIsLoggedWithItsEmptyRows)
 
 TEST_F(UpdateFixture, HostileCountsAndBytesNeitherCrashNorAllocate)
 {
-    auto r = run(record(0x410, int16s({1})),
+    auto r = run(record(0x410, u16s({1})),
                  "record: 410\nPoints: 2000000000\n1 2\n"
                  "record: 1502\ncolumns: 2000000000 rows: 2000000000\n1.0\n"
                  "record: 1505\nPoints: -4\n"
                  "field 410 ffffffff int16 1\n"
                  "field 410 fffffffe int8 1\n");
-    EXPECT_EQ(dataOf(r.file, 0x410), int16s({1}));
+    EXPECT_EQ(dataOf(r.file, 0x410), u16s({1}));
     EXPECT_NE(r.log.find("CANNOT PROCESS: record: 1505\n"), std::string::npos);
 
     std::mt19937 rng(7);
