@@ -149,7 +149,7 @@ inline Bytes u32s(std::initializer_list<std::uint32_t> values)
 }
 
 // 32-bit counts, then doubles: a double table is doubles({n}, {x0, y0, ...}),
-// a grid doubles({columns, rows}, {...}).
+// a grid its two counts and its cells.
 inline Bytes doubles(std::initializer_list<std::uint32_t> counts, std::span<const double> values)
 {
     Bytes b = u32s(counts);

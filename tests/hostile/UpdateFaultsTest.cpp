@@ -188,7 +188,8 @@ TEST_F(UpdateFaults, MissingOrWrongInputsChangeNothing)
 TEST(UpdateMalformed, RecordsAddedBeforeACutOffTail)
 {
     const Bytes whole = record(0x1F5, {'a', 0});
-    const Bytes cutOff = AirImage().recordClaiming(0x999, 100, Bytes{7, 8, 9}).bytes(); // claims 100 bytes, holds 3
+    const Bytes cutOff =
+            AirImage().recordClaiming(0x999, 100, Bytes{7, 8, 9}).bytes(); // claims 100 bytes, holds 3
     const Bytes file = concat({whole, cutOff});
 
     ScratchDir dir("cutoff");

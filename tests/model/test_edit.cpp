@@ -57,9 +57,9 @@ protected:
         fs::create_directories(dir_);
         std::ofstream(dir_ / "Tarlo.ini") << kDefs;
         doc.setDefinitionsPath((dir_ / "Tarlo.ini").string());
-        appendRecord(img, 0x20, {1, 0, 0, 0});    // 1
-        appendRecord(img, 0x1f4, engine(0x10));   // 2, fields 3..5
-        appendRecord(img, 0x1f5, {'a', 'b', 0});  // 6
+        appendRecord(img, 0x20, {1, 0, 0, 0}); // 1
+        appendRecord(img, 0x1f4, engine(0x10)); // 2, fields 3..5
+        appendRecord(img, 0x1f5, {'a', 'b', 0}); // 6
         img.push_back(0x42);                   // a trailing byte
         doc.loadImage(img, (dir_ / "plane.air").string());
         rec.doc = &doc;

@@ -98,12 +98,12 @@ TEST(ListCommand, SortedIsUnsignedAndStableWithFieldsBeneath)
                                        "[Records]\n10=Ten,record\n2=Two,int8\n80000000=Top,bool\n"
                                        "[10]\n1=0,int8,First\n2=1,int8,Second\n");
     const std::vector<std::uint8_t> img = AirImage()
-                                              .record(0x10, {1, 2})
-                                              .record(0x2, {5})
-                                              .record(0x80000000u, {0, 0, 0, 0})
-                                              .record(0x2, {6})
-                                              .record(0x10, {3, 4})
-                                              .bytes();
+                                                  .record(0x10, {1, 2})
+                                                  .record(0x2, {5})
+                                                  .record(0x80000000u, {0, 0, 0, 0})
+                                                  .record(0x2, {6})
+                                                  .record(0x10, {3, 4})
+                                                  .bytes();
     const std::string air = dir.write("s.air", std::string(img.begin(), img.end()));
 
     EXPECT_EQ(run({"--list", "--sorted", "--definitions", defs, air}).out,

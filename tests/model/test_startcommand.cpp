@@ -88,7 +88,8 @@ TEST(ListValues, TablesListTheirValuesBeneathTheirItems)
 
     // A change of one table value shows (what a git textconv needs).
     auto onePoint = [](double y) { return points({{0.5, y}}); };
-    const std::string a = listed(record(0x10c, onePoint(1.0)), true), b = listed(record(0x10c, onePoint(1.0000001)), true);
+    const std::string a = listed(record(0x10c, onePoint(1.0)), true),
+                      b = listed(record(0x10c, onePoint(1.0000001)), true);
     EXPECT_NE(a, b);
     EXPECT_NE(a.find("    [0] 0.5 1\n"), std::string::npos) << a;
     EXPECT_NE(b.find("    [0] 0.5 1.0000001\n"), std::string::npos) << b;

@@ -220,15 +220,11 @@ TEST_F(DiffFixture, ListingShowsFieldsTablesTextsAndRecordsOnlyInOne)
     EXPECT_EQ(t.find("Record: 0404"), std::string::npos) << t;
 
     // Raw bytes as ranges, a grid by cells, a moved record, stray bytes.
-    Bytes a = concat({record(0x777, {1, 2, 3, 4, 5}), record(0x511, [] {
-                          Bytes g;
-                          appendLE<std::uint32_t>(g, 1);
-                          appendLE<std::uint32_t>(g, 2);
-                          appendLE<double>(g, 1.0);
-                          appendLE<double>(g, 2.0);
-                          return g;
-                      }()),
-                      record(0x778, {})});
+    Bytes a = AirImage()
+                      .record(0x777, {1, 2, 3, 4, 5})
+                      .record(0x511, doubles({1, 2}, {1.0, 2.0}))
+                      .record(0x778, {})
+                      .bytes();
     Bytes b = a;
     b[8 + 1] = 9;
     b[8 + 2] = 9;

@@ -32,20 +32,18 @@ protected:
 Bytes wingData()
 {
     Bytes d;
-    appendLE<std::uint16_t>(d, 2275);              // 0x00 ang16
-    d.push_back(0xFD);           // 0x02 int8 -3
-    appendLE<std::uint16_t>(d, 8192);              // 0x03 16pct
-    appendLE<std::uint16_t>(d, 6400);              // 0x05 prpm
-    appendLE<std::uint16_t>(d, 10240);             // 0x07 mach
-    appendLE<std::uint16_t>(d, 384);               // 0x09 fwgt
-    appendLE<std::uint16_t>(d, 13005);             // 0x0b m256
-    appendLE<std::uint32_t>(d, 32000);             // 0x0d aspd
-    appendLE<std::uint32_t>(d, 1);                 // 0x11 bool
+    appendLE<std::uint16_t>(d, 2275); // 0x00 ang16
+    appendLE<std::int8_t>(d, -3); // 0x02 int8
+    appendLE<std::uint16_t>(d, 8192); // 0x03 16pct
+    appendLE<std::uint16_t>(d, 6400); // 0x05 prpm
+    appendLE<std::uint16_t>(d, 10240); // 0x07 mach
+    appendLE<std::uint16_t>(d, 384); // 0x09 fwgt
+    appendLE<std::uint16_t>(d, 13005); // 0x0b m256
+    appendLE<std::uint32_t>(d, 32000); // 0x0d aspd
+    appendLE<std::uint32_t>(d, 1); // 0x11 bool
     appendLE<std::uint32_t>(d, std::uint32_t(-7)); // 0x15 thrust
-    appendLE<double>(d, 3.5);           // 0x19 double
-    d.push_back('H');            // 0x21 text
-    d.push_back('i');
-    d.push_back(0);
+    appendLE<double>(d, 3.5); // 0x19 double
+    d.insert(d.end(), {'H', 'i', 0}); // 0x21 text
     return d;
 }
 
@@ -92,11 +90,13 @@ TEST_F(DumpFixture, PlainDumpListsTablesRevisionAndCount)
 {
     writeText(ini(), kDefinitions);
     Bytes revision(128, 0);
-    Bytes air = concat({record(0x41, u16s({-5})),
-                        record(0x410, concat({u16s({1, -2, 3}), Bytes{0x7F}})),  // odd length 7
-                        record(0x1505, points({{0.5, 1.0}, {-2.25, 3.125}})),
-                        record(0x511, doubles({2, 3}, {1, 2, 3, 4, 5, 6})),
-                        record(0x1199, revision)});
+    Bytes air = AirImage()
+                        .record(0x41, u16s({-5}))
+                        .record(0x410, concat({u16s({1, -2, 3}), Bytes{0x7F}})) // odd length 7
+                        .record(0x1505, points({{0.5, 1.0}, {-2.25, 3.125}}))
+                        .record(0x511, doubles({2, 3}, {1, 2, 3, 4, 5, 6}))
+                        .record(0x1199, revision)
+                        .bytes();
     storeRevision(air, "Rev A\n");
     const std::string expected = "Found " + ini() + "\n"
                                  "\nRecord: 0410 \n"
@@ -120,8 +120,14 @@ TEST_F(DumpFixture, FullDumpListsFieldsByDefinitionOrInHex)
     Bytes hex18, hex16;
     for (int i = 0; i < 18; ++i) hex18.push_back(std::uint8_t(i));
     for (int i = 0; i < 16; ++i) hex16.push_back(std::uint8_t(0xa0 + i));
-    Bytes air = concat({record(0x41, u16s({-5})), record(0x300, cString("Hello")), record(0x200, wingData()),
-                        record(0x999, hex18), record(0x998, {}), record(0x997, hex16)});
+    const Bytes air = AirImage()
+                              .record(0x41, u16s({-5}))
+                              .record(0x300, cString("Hello"))
+                              .record(0x200, wingData())
+                              .record(0x999, hex18)
+                              .record(0x998, {})
+                              .record(0x997, hex16)
+                              .bytes();
     const std::string full = "Found " + ini() + "\n"
                              "\nRecord: 0041 Small\n"
                              "FIELD 0x41\t0x0\tINT16\t-5\tSmall\n"
@@ -173,17 +179,9 @@ TEST_F(DumpFixture, WithoutDefinitionsEveryRecordIsHex)
 
 TEST_F(DumpFixture, ListingsNeverReadPastARecordOrTheFile)
 {
-    Bytes liar;  // claims 5 points, holds one and a half
-    appendLE<std::uint32_t>(liar, 5);
-    appendLE<double>(liar, 1);
-    appendLE<double>(liar, 2);
-    appendLE<double>(liar, 3);
-    Bytes grid;  // 2 x 2 claimed, 3 values present
-    appendLE<std::uint32_t>(grid, 2);
-    appendLE<std::uint32_t>(grid, 2);
-    for (double v : {1.0, 2.0, 3.0}) appendLE<double>(grid, v);
-    Bytes negative;
-    appendLE<std::uint32_t>(negative, std::uint32_t(-3));
+    const Bytes liar = doubles({5}, {1, 2, 3}); // claims 5 points, holds one and a half
+    const Bytes grid = doubles({2, 2}, {1, 2, 3}); // 2 x 2 claimed, 3 values present
+    const Bytes negative = u32s({std::uint32_t(-3)});
     Bytes cut = record(0x410, u16s({1, 2, 3, 4}));
     cut[4] = 100;  // length 100, 8 bytes present
     Bytes air = concat({record(0x341, liar), record(0x1502, grid), record(0x342, negative), record(0x343, {1, 2}), cut});
@@ -208,10 +206,7 @@ TEST_F(DumpFixture, ListingsNeverReadPastARecordOrTheFile)
 TEST_F(DumpFixture, GridOfNoColumnsListsOneEmptyLinePerRow)
 {
     auto grid = [](std::int32_t rows, std::int32_t cols) {
-        Bytes b;
-        appendLE<std::uint32_t>(b, std::uint32_t(rows));
-        appendLE<std::uint32_t>(b, std::uint32_t(cols));
-        return b;
+        return u32s({std::uint32_t(rows), std::uint32_t(cols)});
     };
     Bytes air = concat({record(0x511, grid(2, 0)), record(0x512, grid(0, 0)), record(0x1502, grid(-1, 0))});
     const std::string expected = "Can't find " + dir.file("none.ini") + "\n"

@@ -35,7 +35,8 @@ protected:
     void SetUp() override
     {
         writeText(dir.file("Tarlo.ini"), kIni);
-        writeBytes(dir.file("plane.air"), concat({record(0x1f4, u16s({600, 90})), record(0x410, u16s({3, -4}))}));
+        writeBytes(dir.file("plane.air"),
+                concat({record(0x1f4, u16s({600, 90})), record(0x410, u16s({3, -4}))}));
     }
     std::string ini() const { return dir.file("Tarlo.ini"); }
 };

@@ -239,15 +239,17 @@ TEST_F(UpdateFixture, CommandsSeeTheFileAsAWalkFromItsStartWould)
     // before it until a command makes it whole.
     Bytes cut = concat({record(0x41, u16s({1})), Bytes{0x00, 0x03, 0, 0, 10, 0, 0, 0, 'a', 'b', 'c'}});
     auto r = run(cut, "text 777 A\nfield 800 2 int16 9\ntext 300 B\ntext 888 C\n");
-    EXPECT_EQ(r.file, concat({record(0x41, u16s({1})), record(0x777, cString("A ")),
-                              record(0x800, concat({u16s({0, 9}), Bytes(8, 0)})), record(0x300, cString("B ")),
-                              record(0x888, cString("C "))}));
+    EXPECT_EQ(r.file,
+            concat({record(0x41, u16s({1})), record(0x777, cString("A ")),
+                    record(0x800, concat({u16s({0, 9}), Bytes(8, 0)})), record(0x300, cString("B ")),
+                    record(0x888, cString("C "))}));
     EXPECT_NE(r.log.find("\nRecord count: 5\n"), std::string::npos);
     // Grown by a field line, the cut-off record keeps its bytes and is whole.
     Bytes cut341 = concat({record(0x41, {}), Bytes{0x41, 0x03, 0, 0, 10, 0, 0, 0, 7, 7}});
     r = run(cut341, "field 341 2 ang16 1\ntext 999 Z\n");
-    EXPECT_EQ(r.file, concat({record(0x41, {}), record(0x341, concat({Bytes{7, 7, 182, 0}, Bytes(8, 0)})),
-                              record(0x999, cString("Z "))}));
+    EXPECT_EQ(r.file,
+            concat({record(0x41, {}), record(0x341, concat({Bytes{7, 7, 182, 0}, Bytes(8, 0)})),
+                    record(0x999, cString("Z "))}));
     EXPECT_EQ(r.log, "Increased size of: 341 from 10 to 12\n341:2 := 182\nInsert text: Z \n"
                      "\nRecord count: 3\n" + crcLine(r.file));
 
@@ -285,9 +287,7 @@ TEST_F(UpdateFixture, UnknownTypeStopsTheScriptAndFails)
 
 TEST_F(UpdateFixture, GridOfNoColumnsIsLoggedWithItsEmptyRows)
 {
-    Bytes grid;
-    appendLE<std::uint32_t>(grid, 2); // rows
-    appendLE<std::uint32_t>(grid, 0); // columns
+    const Bytes grid = u32s({2, 0}); // rows, columns
     auto r = run(record(0x512, grid), "record: 512\ncolumns: 0 rows: 3\n");
     EXPECT_EQ(r.log, "\nOriginal record: 0512 Length 8\ncolumns: 0  rows: 2\n\n\n\n"
                      "\nReplacement record: 0512 Length 8\ncolumns: 0  rows: 3\n\n\n\n\n"
@@ -301,11 +301,11 @@ TEST_F(UpdateFixture, GridOfNoColumnsIsLoggedWithItsEmptyRows)
 TEST_F(UpdateFixture, HostileCountsAndBytesNeitherCrashNorAllocate)
 {
     auto r = run(record(0x410, u16s({1})),
-                 "record: 410\nPoints: 2000000000\n1 2\n"
-                 "record: 1502\ncolumns: 2000000000 rows: 2000000000\n1.0\n"
-                 "record: 1505\nPoints: -4\n"
-                 "field 410 ffffffff int16 1\n"
-                 "field 410 fffffffe int8 1\n");
+            "record: 410\nPoints: 2000000000\n1 2\n"
+            "record: 1502\ncolumns: 2000000000 rows: 2000000000\n1.0\n"
+            "record: 1505\nPoints: -4\n"
+            "field 410 ffffffff int16 1\n"
+            "field 410 fffffffe int8 1\n");
     EXPECT_EQ(dataOf(r.file, 0x410), u16s({1}));
     EXPECT_NE(r.log.find("CANNOT PROCESS: record: 1505\n"), std::string::npos);
 
