@@ -290,14 +290,10 @@ private slots:
         // 3000 records with ids drawn from a small set that straddles the
         // sign bit, each carrying its file position in its data.
         const std::uint32_t ids[] = {0x7fffffffu, 0x80000000u, 0xffffffffu, 0x0u, 0x1u, 0x10u};
-        QByteArray img;
-        for (int k = 0; k < 3000; ++k) {
-            QByteArray data;
-            testair::putU32(data, std::uint32_t(k));
-            testair::putU32(img, ids[(k * 7) % 6]);
-            testair::putU32(img, 4);
-            img.append(data);
-        }
+        airtest::AirImage many;
+        for (int k = 0; k < 3000; ++k)
+            many.record(ids[(k * 7) % 6], airtest::u32s({std::uint32_t(k)}));
+        const QByteArray img = many.bytes<QByteArray>();
         model::CTLDoc doc;
         ProbeView view(doc);
         load(doc, view, write(QStringLiteral("many.air"), img));

@@ -1,5 +1,6 @@
 #pragma once
 // Small AIR files and a definition file written into a temporary folder.
+#include "common/AirImage.h"
 
 #include <QByteArray>
 #include <QFile>
@@ -16,21 +17,13 @@ struct Rec {
     QByteArray data;
 };
 
-inline void putU32(QByteArray& out, std::uint32_t v)
-{
-    for (int i = 0; i < 4; ++i) out.append(char((v >> (8 * i)) & 0xff));
-}
-
+// The records in order, then the trailing bytes.
 inline QByteArray image(std::initializer_list<Rec> recs, const QByteArray& trailing = {})
 {
-    QByteArray out;
-    for (const Rec& r : recs) {
-        putU32(out, r.id);
-        putU32(out, std::uint32_t(r.data.size()));
-        out.append(r.data);
-    }
-    out.append(trailing);
-    return out;
+    airtest::AirImage img;
+    for (const Rec& r : recs)
+        img.record(r.id, r.data);
+    return img.raw(trailing).bytes<QByteArray>();
 }
 
 inline bool writeFile(const QString& path, const QByteArray& bytes)
@@ -65,13 +58,11 @@ inline const char* kDefinitions =
 // unknown record with the top bit set.
 inline QByteArray sampleImage()
 {
-    QByteArray engine;
-    engine.append(char(0x2c)).append(char(0x01));             // 300
-    engine.append(char(1)).append(3, char(0));                 // true
-    engine.append(char(7));                                     // 7
-    return image({{0x10, engine},
-                  {0x2, QByteArray::fromHex("00000001")},
-                  {0x80000000u, QByteArray::fromHex("abcd")}});
+    return airtest::AirImage()
+            .record(0x10, {0x2c, 0x01, 1, 0, 0, 0, 7}) // 300, true, 7
+            .record(0x2, {0, 0, 0, 1})
+            .record(0x80000000u, {0xab, 0xcd})
+            .bytes<QByteArray>();
 }
 
 } // namespace testair

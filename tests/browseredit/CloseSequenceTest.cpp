@@ -4,6 +4,7 @@
 // dropped file treat them the same way. The questions are answered through the
 // main window's seam; the file's bytes are read back from disk.
 #include "browser/EditingView.h"
+#include "common/AirImage.h"
 #include "editor/CMainFrame.h"
 #include "model/FileIO.h"
 #include "tables/PageWnd.h"
@@ -30,17 +31,6 @@ const char* kDefinitions = "[Records]\n60=Curve,tbl16\n61=Points,tbldb\n62=Grid,
 // List indexes of the three records.
 constexpr int kCurve = 1, kPoints = 2, kGrid = 3;
 
-void put32(Bytes& b, std::uint32_t v)
-{
-    for (int i = 0; i < 4; ++i)
-        b.push_back(std::uint8_t(v >> (8 * i)));
-}
-void putDouble(Bytes& b, double v)
-{
-    const auto u = std::bit_cast<std::uint64_t>(v);
-    for (int i = 0; i < 8; ++i)
-        b.push_back(std::uint8_t(u >> (8 * i)));
-}
 double doubleAt(const Bytes& b, std::size_t off)
 {
     std::uint64_t u = 0;
@@ -48,30 +38,14 @@ double doubleAt(const Bytes& b, std::size_t off)
         u |= std::uint64_t(b.at(off + i)) << (8 * i);
     return std::bit_cast<double>(u);
 }
-void record(Bytes& out, std::uint32_t id, const Bytes& data)
-{
-    put32(out, id);
-    put32(out, std::uint32_t(data.size()));
-    out.insert(out.end(), data.begin(), data.end());
-}
-
 // Curve: 3 values; Points: 2 points; Grid: 2 columns of 2 rows, 1 .. 4.
 Bytes image()
 {
-    Bytes img;
-    record(img, 0x60, {10, 0, 20, 0, 30, 0});
-    Bytes points;
-    put32(points, 2);
-    for (double v : {0.0, 1.0, 1.0, 2.0})
-        putDouble(points, v);
-    record(img, 0x61, points);
-    Bytes grid;
-    put32(grid, 2);
-    put32(grid, 2);
-    for (double v : {1.0, 2.0, 3.0, 4.0})
-        putDouble(grid, v);
-    record(img, 0x62, grid);
-    return img;
+    return airtest::AirImage()
+            .record(0x60, airtest::u16s({10, 20, 30}))
+            .record(0x61, airtest::points({{0, 1}, {1, 2}}))
+            .record(0x62, airtest::doubles({2, 2}, {1, 2, 3, 4}))
+            .bytes();
 }
 // Byte offsets in the file of record data: 8 + 6, then + 8 + 36, then + 8.
 constexpr std::size_t kCurveData = 8, kPointsData = kCurveData + 6 + 8, kGridData = kPointsData + 36 + 8;
@@ -172,8 +146,7 @@ private slots:
     void init()
     {
         QVERIFY(!model::fileio::writeFileAtomic(plane_.toStdString(), original_));
-        Bytes small;
-        record(small, 0x60, {1, 0});
+        const Bytes small = airtest::record(0x60, {1, 0});
         QVERIFY(!model::fileio::writeFileAtomic(other_.toStdString(), small));
     }
 
@@ -214,7 +187,7 @@ private slots:
             const double y = w->model().ys()[0];
             QVERIFY(y != 1.0);
             Bytes y8;
-            putDouble(y8, y);
+            airtest::appendLE(y8, y);
             std::copy(y8.begin(), y8.end(), expected.begin() + kPointsData + 12);
         } else if (edit == QLatin1String("points by value box")) {
             auto* w = openTable<tables::TblDblWnd>(*f, kPoints);
@@ -226,12 +199,12 @@ private slots:
             QTest::keyClick(w->valueBox(), Qt::Key_Return);
             QVERIFY(f->document().isModified());
             Bytes y8;
-            putDouble(y8, 5.5);
+            airtest::appendLE(y8, 5.5);
             std::copy(y8.begin(), y8.end(), expected.begin() + kPointsData + 12);
         } else if (edit == QLatin1String("grid cell")) {
             const double v = editGrid(*f);
             Bytes v8;
-            putDouble(v8, v);
+            airtest::appendLE(v8, v);
             // Column 1, row 1 of 2 rows: the fourth value.
             std::copy(v8.begin(), v8.end(), expected.begin() + kGridData + 8 + 3 * 8);
         } else {

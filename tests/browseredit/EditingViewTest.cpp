@@ -652,8 +652,7 @@ void EditingViewTest::clipboardBetweenTwoEditors()
     // A second document and view in this process, as a second file opened later.
     fixture::Files otherFiles;
     model::CTLDoc other;
-    std::vector<std::uint8_t> img;
-    fixture::record(img, 0x30, {'x', 0});
+    const std::vector<std::uint8_t> img = airtest::record(0x30, {'x', 0});
     fixture::load(other, otherFiles, img);
     TestView second(other);
     second.rebuildTree();
@@ -676,8 +675,7 @@ void EditingViewTest::clipboardReachesAnotherProcess()
         QSKIP("needs a shared X clipboard (run under xvfb-run with QT_QPA_PLATFORM=xcb)");
     const QString peer = QStringLiteral(TARLO_BINARY_DIR "/bin/browseredit_clip_peer");
     QVERIFY(QFile::exists(peer));
-    std::vector<std::uint8_t> img;
-    fixture::record(img, 0x30, {'x', 0});
+    const std::vector<std::uint8_t> img = airtest::record(0x30, {'x', 0});
     const std::string in = (files->dir / "second.air").string();
     const std::string out = (files->dir / "second-out.air").string();
     QVERIFY(!model::fileio::writeFileAtomic(in, img));

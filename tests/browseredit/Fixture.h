@@ -1,5 +1,6 @@
 #pragma once
 // A small AIR file and definition file shared by the editor tests.
+#include "common/AirImage.h"
 #include "model/CTLDoc.h"
 
 #include <cstdint>
@@ -45,26 +46,11 @@ inline const char* kDefinitions = R"ini([Records]
 6=14,16pct,Share
 )ini";
 
-inline void put(std::vector<std::uint8_t>& out, std::uint32_t v)
-{
-    for (int i = 0; i < 4; ++i)
-        out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
-}
-
-inline void record(std::vector<std::uint8_t>& out, std::uint32_t id, const std::vector<std::uint8_t>& data)
-{
-    put(out, id);
-    put(out, static_cast<std::uint32_t>(data.size()));
-    out.insert(out.end(), data.begin(), data.end());
-}
-
 // List order: 0 root, 1 Altitude Limit (0x20), 2 Engine (0x10) with fields 3..12,
 // 13 Misc (0x11) with fields 14..19, 20 Title (0x30), 21 Blob (0x40),
 // 22 Flag (0x50), 23 Max Alt Warning (0x21).
 inline std::vector<std::uint8_t> image()
 {
-    std::vector<std::uint8_t> img;
-    record(img, 0x20, {0x10, 0x27, 0, 0}); // 10000
     std::vector<std::uint8_t> engine(31, 0);
     engine[0] = 0x34; engine[1] = 0x12;    // Idle speed 0x1234
     engine[6] = 1;                         // Mach limit raw 1
@@ -74,13 +60,15 @@ inline std::vector<std::uint8_t> image()
     for (int k = 0; k < 3; ++k)
         engine[std::size_t(19 + k)] = static_cast<std::uint8_t>(label[k]);
     engine[27] = 0xDE; engine[28] = 0xAD; engine[29] = 0xBE; engine[30] = 0xEF;
-    record(img, 0x10, engine);
-    record(img, 0x11, std::vector<std::uint8_t>(24, 0));
-    record(img, 0x30, {'a', 'b', 'c', 0});
-    record(img, 0x40, {1, 2, 3, 4, 5, 6});
-    record(img, 0x50, {0, 0, 0, 0});
-    record(img, 0x21, {0, 0});
-    return img;
+    return airtest::AirImage()
+            .record(0x20, {0x10, 0x27, 0, 0}) // 10000
+            .record(0x10, engine)
+            .record(0x11, std::vector<std::uint8_t>(24, 0))
+            .record(0x30, {'a', 'b', 'c', 0})
+            .record(0x40, {1, 2, 3, 4, 5, 6})
+            .record(0x50, {0, 0, 0, 0})
+            .record(0x21, {0, 0})
+            .bytes();
 }
 
 // A temporary folder holding Tarlo.ini; removed with the object.

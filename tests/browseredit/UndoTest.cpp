@@ -28,10 +28,10 @@
 #include <QTimer>
 #include <QUndoStack>
 
-#include <bit>
 #include <functional>
 
 using Bytes = std::vector<std::uint8_t>;
+using airtest::doubles;
 
 namespace {
 
@@ -45,27 +45,14 @@ std::vector<std::uint8_t> copyOf(std::span<const std::uint8_t> bytes)
 constexpr int kIdle = 3, kEngine = 2, kMisc = 13, kTitle = 20, kBlob = 21, kFlag = 22, kCurve = 24, kPoints = 25,
               kGrid = 26;
 
-Bytes doubles(std::initializer_list<std::uint32_t> head, std::initializer_list<double> values)
-{
-    Bytes b;
-    for (std::uint32_t h : head)
-        for (int i = 0; i < 4; ++i)
-            b.push_back(std::uint8_t(h >> (8 * i)));
-    for (double v : values) {
-        const auto u = std::bit_cast<std::uint64_t>(v);
-        for (int i = 0; i < 8; ++i)
-            b.push_back(std::uint8_t(u >> (8 * i)));
-    }
-    return b;
-}
-
 Bytes fileImage()
 {
-    Bytes img = fixture::image();
-    fixture::record(img, 0x60, {100, 0, 200, 0});                   // Curve: 100, 200
-    fixture::record(img, 0x61, doubles({2}, {0, 0, 1, 1}));          // Points: (0,0), (1,1)
-    fixture::record(img, 0x62, doubles({2, 2}, {1, 2, 3, 4}));       // Grid 2 x 2
-    return img;
+    return airtest::AirImage()
+            .raw(fixture::image())
+            .record(0x60, {100, 0, 200, 0}) // Curve: 100, 200
+            .record(0x61, doubles({2}, {0, 0, 1, 1})) // Points: (0,0), (1,1)
+            .record(0x62, doubles({2, 2}, {1, 2, 3, 4})) // Grid 2 x 2
+            .bytes();
 }
 
 Bytes readFile(const std::string& path)

@@ -33,7 +33,8 @@ template <typename Data>
 std::span<const std::uint8_t> asBytes(const Data& data)
 {
     static_assert(sizeof(*std::data(data)) == 1, "record data is a run of bytes");
-    return {reinterpret_cast<const std::uint8_t*>(std::data(data)), std::size(data)};
+    return {reinterpret_cast<const std::uint8_t*>(std::data(data)),
+            static_cast<std::size_t>(std::size(data))};
 }
 
 // Bytes as another one-byte container, e.g. QByteArray.

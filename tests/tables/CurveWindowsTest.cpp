@@ -1,6 +1,8 @@
 // The 16-bit and double curve windows driven by keys, offscreen.
 #include "FakeTarget.h"
 
+#include "common/AirImage.h"
+
 #include "tables/TableWnd.h"
 #include "tables/TblDblWnd.h"
 
@@ -9,36 +11,13 @@
 #include <QStatusBar>
 #include <QtTest>
 
-#include <bit>
-
 using namespace tables;
+using airtest::doubles;
+using airtest::u16s;
 using ui::desktopEdges;
 using ui::Edges;
 
 namespace {
-std::vector<std::uint8_t> u16Bytes(std::initializer_list<int> values)
-{
-    std::vector<std::uint8_t> b;
-    for (int v : values) {
-        b.push_back(std::uint8_t(v));
-        b.push_back(std::uint8_t(v >> 8));
-    }
-    return b;
-}
-
-std::vector<std::uint8_t> dblBytes(std::uint32_t count, std::initializer_list<double> values)
-{
-    std::vector<std::uint8_t> b;
-    for (int i = 0; i < 4; ++i)
-        b.push_back(std::uint8_t(count >> (8 * i)));
-    for (double v : values) {
-        const auto u = std::bit_cast<std::uint64_t>(v);
-        for (int i = 0; i < 8; ++i)
-            b.push_back(std::uint8_t(u >> (8 * i)));
-    }
-    return b;
-}
-
 int countColumnPixels(const QImage& img, int x, QRgb colour)
 {
     int n = 0;
@@ -67,7 +46,7 @@ private slots:
 
     void tbl16WalksAndShowsTheCurrentValue()
     {
-        auto s = stateWith(u16Bytes({0, 100, 200}));
+        auto s = stateWith(u16s({0, 100, 200}));
         QPointer<TableWnd> w = TableWnd::open(targetOn(s), nullptr);
         QVERIFY(QTest::qWaitForWindowExposed(w));
         QCOMPARE(w->windowTitle(), QStringLiteral("Editing:rec12"));
@@ -105,7 +84,7 @@ private slots:
 
     void tbl16KeypadClampsAndEnterWritesBack()
     {
-        auto s = stateWith(u16Bytes({65000, 500, 7}));
+        auto s = stateWith(u16s({65000, 500, 7}));
         s->bytes.push_back(0xAB); // odd last byte: not a value, left alone
         QPointer<TableWnd> w = TableWnd::open(targetOn(s), nullptr);
         QTest::keyClick(w, Qt::Key_9, Qt::KeypadModifier);
@@ -124,26 +103,26 @@ private slots:
         flushDeletes();
         QVERIFY(w.isNull());
         QCOMPARE(s->bytes, ([] {
-                     auto b = u16Bytes({65535, 0, 116});
-                     b.push_back(0xAB);
-                     return b;
-                 })());
+            auto b = u16s({65535, 0, 116});
+            b.push_back(0xAB);
+            return b;
+        })());
         QVERIFY(s->modified);
         QVERIFY(!TableWnd::markedWindow());
     }
 
     void tbl16EnterAtLimitMarksModified()
     {
-        auto s = stateWith(u16Bytes({65535, 1}));
+        auto s = stateWith(u16s({65535, 1}));
         QPointer<TableWnd> w = TableWnd::open(targetOn(s), nullptr);
         QTest::keyClick(w, Qt::Key_Up);
         QCOMPARE(w->model().values()[0], 65535u);
         QTest::keyClick(w, Qt::Key_Return);
-        QCOMPARE(s->bytes, u16Bytes({65535, 1}));
+        QCOMPARE(s->bytes, u16s({65535, 1}));
         QVERIFY(s->modified);
 
         // Enter without a change writes but does not mark the document.
-        auto t = stateWith(u16Bytes({3, 4}));
+        auto t = stateWith(u16s({3, 4}));
         w = TableWnd::open(targetOn(t), nullptr);
         QTest::keyClick(w, Qt::Key_Right);
         QTest::keyClick(w, Qt::Key_Return);
@@ -152,7 +131,7 @@ private slots:
 
     void tbl16EscWritesNothingButSavesThePlacement()
     {
-        auto s = stateWith(u16Bytes({1, 2, 3}));
+        auto s = stateWith(u16s({1, 2, 3}));
         QPointer<TableWnd> w = TableWnd::open(targetOn(s), nullptr);
         w->move(40, 50);
         w->resize(300, 200);
@@ -163,7 +142,7 @@ private slots:
         QTest::keyClick(w, Qt::Key_Escape);
         flushDeletes();
         QVERIFY(w.isNull());
-        QCOMPARE(s->bytes, u16Bytes({1, 2, 3}));
+        QCOMPARE(s->bytes, u16s({1, 2, 3}));
         QCOMPARE(s->stores, 0);
         QVERIFY(!s->modified);
         QCOMPARE(storedPlacement("tbl16", "Left"), 40);
@@ -180,7 +159,7 @@ private slots:
 
     void tbl16SmallTables()
     {
-        auto one = stateWith(u16Bytes({5}));
+        auto one = stateWith(u16s({5}));
         QPointer<TableWnd> w = TableWnd::open(targetOn(one), nullptr);
         w->repaint();
         QCOMPARE(w->statusText(), idleText()); // fewer than two values: nothing drawn
@@ -188,7 +167,7 @@ private slots:
         QTest::keyClick(w, Qt::Key_Up);
         QCOMPARE(w->model().values()[0], 6u);
         QTest::keyClick(w, Qt::Key_Return);
-        QCOMPARE(one->bytes, u16Bytes({6}));
+        QCOMPARE(one->bytes, u16s({6}));
 
         auto none = stateWith({});
         w = TableWnd::open(targetOn(none), nullptr);
@@ -199,7 +178,7 @@ private slots:
 
     void tbl16MarkGuardsTheShortcut()
     {
-        auto s = stateWith(u16Bytes({1, 2}));
+        auto s = stateWith(u16s({1, 2}));
         QPointer<TableWnd> first = TableWnd::open(targetOn(s), nullptr);
         QCOMPARE(TableWnd::markedWindow(), first.data());
         QVERIFY(!TableWnd::openShortcut(targetOn(s), nullptr));
@@ -214,24 +193,24 @@ private slots:
 
     void tbl16NeverWritesIntoAChangedEntry()
     {
-        auto s = stateWith(u16Bytes({1, 2}));
+        auto s = stateWith(u16s({1, 2}));
         QPointer<TableWnd> w = TableWnd::open(targetOn(s), nullptr);
         QTest::keyClick(w, Qt::Key_Up);
-        s->bytes = u16Bytes({9, 9, 9}); // the entry changed length under the window
+        s->bytes = u16s({9, 9, 9}); // the entry changed length under the window
         QTest::keyClick(w, Qt::Key_Return);
-        QCOMPARE(s->bytes, u16Bytes({9, 9, 9}));
+        QCOMPARE(s->bytes, u16s({9, 9, 9}));
         QCOMPARE(messages.size(), 1);
         QVERIFY(w); // refused: the window stays with its values
 
         // Told that the document changed: closes without writing.
-        s->bytes = u16Bytes({1, 2});
+        s->bytes = u16s({1, 2});
         w->abandon();
         flushDeletes();
         QVERIFY(w.isNull());
         QCOMPARE(s->stores, 0);
 
         // A target that refuses the store: the message is shown.
-        auto r = stateWith(u16Bytes({1, 2}));
+        auto r = stateWith(u16s({1, 2}));
         r->refuse = QStringLiteral("Nope.");
         w = TableWnd::open(targetOn(r), nullptr);
         QTest::keyClick(w, Qt::Key_Return);
@@ -243,14 +222,14 @@ private slots:
         const Edges screen = desktopEdges();
         putPlacement("tbl16", -50, 20, 10, 300);
         putPlacement("tbldbl", -50, 20, 10, 300);
-        QPointer<TableWnd> a = TableWnd::open(targetOn(stateWith(u16Bytes({1, 2}))), nullptr);
-        QPointer<TblDblWnd> b = TblDblWnd::open(targetOn(stateWith(dblBytes(0, {}))), nullptr);
+        QPointer<TableWnd> a = TableWnd::open(targetOn(stateWith(u16s({1, 2}))), nullptr);
+        QPointer<TblDblWnd> b = TblDblWnd::open(targetOn(stateWith(doubles({0}, {}))), nullptr);
         for (QWidget* w : {static_cast<QWidget*>(a.data()), static_cast<QWidget*>(b.data())})
             QCOMPARE(w->frameGeometry(), QRect(0, 20, 100, 280));
         a->close();
         b->close();
         putPlacement("tbl16", screen.right + 500, 10, screen.right + 900, 300);
-        a = TableWnd::open(targetOn(stateWith(u16Bytes({1, 2}))), nullptr);
+        a = TableWnd::open(targetOn(stateWith(u16s({1, 2}))), nullptr);
         QCOMPARE(a->frameGeometry().x(), screen.right - 100);
         QCOMPARE(a->frameGeometry().width(), 100);
     }
@@ -267,9 +246,9 @@ private slots:
                 putPlacement(section, r.left(), r.top(), r.right(), r.bottom());
                 QPointer<TableFrame> w;
                 if (section == QStringLiteral("tbl16"))
-                    w = TableWnd::open(targetOn(stateWith(u16Bytes({1, 2}))), nullptr);
+                    w = TableWnd::open(targetOn(stateWith(u16s({1, 2}))), nullptr);
                 else
-                    w = TblDblWnd::open(targetOn(stateWith(dblBytes(1, {1, 2}))), nullptr);
+                    w = TblDblWnd::open(targetOn(stateWith(doubles({1}, {1, 2}))), nullptr);
                 QVERIFY(QTest::qWaitForWindowExposed(w));
                 const QRect outer = w->frameGeometry();
                 QVERIFY(outer != w->geometry()); // the platform draws a frame
@@ -285,7 +264,7 @@ private slots:
 
     void dblOpenChecksTheLength()
     {
-        auto empty = stateWith(dblBytes(0, {}));
+        auto empty = stateWith(doubles({0}, {}));
         QPointer<TblDblWnd> w = TblDblWnd::open(targetOn(empty), nullptr);
         QVERIFY(w);
         QCOMPARE(TblDblWnd::markedWindow(), w.data());
@@ -298,9 +277,9 @@ private slots:
         QTest::keyClick(w, Qt::Key_Escape);
         QVERIFY(!TblDblWnd::markedWindow());
 
-        QVERIFY(TblDblWnd::open(targetOn(stateWith(dblBytes(2, {0, 0, 1, 1}))), nullptr));
+        QVERIFY(TblDblWnd::open(targetOn(stateWith(doubles({2}, {0, 0, 1, 1}))), nullptr));
         QVERIFY(messages.isEmpty());
-        QVERIFY(!TblDblWnd::open(targetOn(stateWith(dblBytes(3, {0, 0, 1, 1}))), nullptr));
+        QVERIFY(!TblDblWnd::open(targetOn(stateWith(doubles({3}, {0, 0, 1, 1}))), nullptr));
         QCOMPARE(messages.value(0), QStringLiteral("The Record is not editable as a double table!"));
         std::vector<std::uint8_t> big(4100, 0);
         big[1] = 1; // count 256: only its first byte, 0, counts
@@ -311,7 +290,7 @@ private slots:
 
     void dblKeysAndStoreOnEsc()
     {
-        auto s = stateWith(dblBytes(3, {0, 0, 1, 1, 2, 0.5}));
+        auto s = stateWith(doubles({3}, {0, 0, 1, 1, 2, 0.5}));
         QPointer<TblDblWnd> w = TblDblWnd::open(targetOn(s), nullptr);
         QVERIFY(QTest::qWaitForWindowExposed(w));
         w->repaint();
@@ -357,7 +336,7 @@ private slots:
 
     void dblLowestPointAndCloseBox()
     {
-        auto s = stateWith(dblBytes(2, {0, 0, 1, 1}));
+        auto s = stateWith(doubles({2}, {0, 0, 1, 1}));
         const auto before = s->bytes;
         QPointer<TblDblWnd> w = TblDblWnd::open(targetOn(s), nullptr);
         QTest::keyClick(w, Qt::Key_Down);
@@ -369,7 +348,7 @@ private slots:
         QVERIFY(s->modified);
 
         // No change, no store.
-        auto t = stateWith(dblBytes(2, {0, 0, 1, 1}));
+        auto t = stateWith(doubles({2}, {0, 0, 1, 1}));
         w = TblDblWnd::open(targetOn(t), nullptr);
         QTest::keyClick(w, Qt::Key_Right);
         QTest::keyClick(w, Qt::Key_Return);
@@ -379,7 +358,7 @@ private slots:
 
     void dblValueBox()
     {
-        auto s = stateWith(dblBytes(2, {0, 0, 1, 1}));
+        auto s = stateWith(doubles({2}, {0, 0, 1, 1}));
         QPointer<TblDblWnd> w = TblDblWnd::open(targetOn(s), nullptr);
         QVERIFY(QTest::qWaitForWindowExposed(w));
         QTest::keyClick(w, Qt::Key_F10);
@@ -420,7 +399,7 @@ private slots:
 
     void dblAbandonWritesNothing()
     {
-        auto s = stateWith(dblBytes(1, {0, 0}));
+        auto s = stateWith(doubles({1}, {0, 0}));
         QPointer<TblDblWnd> w = TblDblWnd::open(targetOn(s), nullptr);
         QTest::keyClick(w, Qt::Key_Up);
         w->abandon();

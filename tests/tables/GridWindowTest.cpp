@@ -2,6 +2,8 @@
 // editor, storing on close, and the general cell operations.
 #include "FakeTarget.h"
 
+#include "common/AirImage.h"
+
 #include "tables/PageWnd.h"
 
 #include <QClipboard>
@@ -11,7 +13,6 @@
 
 #include <algorithm>
 
-#include <bit>
 #include <functional>
 
 using namespace tables;
@@ -19,18 +20,10 @@ using ui::desktopEdges;
 using ui::Edges;
 
 namespace {
+// A grid record's data: its two counts, then its cells.
 std::vector<std::uint8_t> gridBytes(std::int32_t a, std::int32_t b, const std::vector<double>& values)
 {
-    std::vector<std::uint8_t> out;
-    for (std::int32_t h : {a, b})
-        for (int i = 0; i < 4; ++i)
-            out.push_back(std::uint8_t(std::uint32_t(h) >> (8 * i)));
-    for (double v : values) {
-        const auto u = std::bit_cast<std::uint64_t>(v);
-        for (int i = 0; i < 8; ++i)
-            out.push_back(std::uint8_t(u >> (8 * i)));
-    }
-    return out;
+    return airtest::doubles({std::uint32_t(a), std::uint32_t(b)}, values);
 }
 
 std::vector<double> oneToN(int n)

@@ -1,6 +1,8 @@
 // The Patchwise dialog, offscreen: file choices, messages, Dump and Update.
 #include "tool/ToolDialog.h"
 
+#include "common/AirImage.h"
+
 #include <QAction>
 #include <QCheckBox>
 #include <QDir>
@@ -108,14 +110,6 @@ QByteArray readFile(const QString& path)
     return f.readAll();
 }
 
-QByteArray record(quint32 id, const QByteArray& data)
-{
-    QByteArray b;
-    for (quint32 v : {id, quint32(data.size())})
-        for (int i = 0; i < 4; ++i) b.append(char(v >> (8 * i)));
-    return b + data;
-}
-
 QString mruDir()
 {
     QSettings s(QStringLiteral("Kestrel Loft"), QStringLiteral("Patchwise"));
@@ -146,7 +140,11 @@ private slots:
         QSettings s(QStringLiteral("Kestrel Loft"), QStringLiteral("Patchwise"));
         s.clear();
         QDir::setCurrent(startDir_);
-        writeFile(air(), record(0x410, QByteArray("\x03\x00\xfc\xff", 4)) + record(0x41, QByteArray("\x05\x00", 2)));
+        writeFile(air(),
+                airtest::AirImage()
+                        .record(0x410, {0x03, 0x00, 0xfc, 0xff})
+                        .record(0x41, {0x05, 0x00})
+                        .bytes<QByteArray>());
         for (const QString& f : QDir(dir_.path()).entryList({QStringLiteral("plane.air.*"), QStringLiteral("*.txt")}))
             QFile::remove(dir_.filePath(f));
     }
@@ -314,7 +312,8 @@ private slots:
         QVERIFY(QFile::exists(dir_.filePath(QStringLiteral("plane.air.001"))));
         // The log lands in the current folder: the script's.
         QVERIFY(readFile(dir_.filePath(QStringLiteral("amod_log.txt"))).contains("Replacement record: 0410 Length 2"));
-        QVERIFY(readFile(air()).startsWith(record(0x410, QByteArray("\x09\x00", 2))));
+        QVERIFY(readFile(air()).startsWith(
+                airtest::AirImage().record(0x410, {0x09, 0x00}).bytes<QByteArray>()));
 
         // The same script again: a second backup. A failing script: "Error".
         d.updateButton()->click();
