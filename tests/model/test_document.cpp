@@ -104,12 +104,13 @@ TEST(ParseImage, EmptyFileHasOnlyTheRoot)
 TEST(ParseImage, StructuredRecordGetsItsFieldsInPlace)
 {
     Fixture fx;
-    Bytes img;
-    appendRecord(img, 0x20, {0, 0, 0, 1});
-    appendRecord(img, 0x1f4, engineRecord());
-    appendRecord(img, 0x1f5, {'a', 'b', 'c', 0});
-    appendRecord(img, 0x30, {1, 0, 2, 0, 3});
-    appendRecord(img, 0x1f6, {9});
+    Bytes img = AirImage()
+                        .record(0x20, {0, 0, 0, 1})
+                        .record(0x1f4, engineRecord())
+                        .record(0x1f5, {'a', 'b', 'c', 0})
+                        .record(0x30, {1, 0, 2, 0, 3})
+                        .record(0x1f6, {9})
+                        .bytes();
     fx.load(img);
     const CTLDoc& d = fx.doc;
     ASSERT_EQ(d.recordCount(), 5);
@@ -146,8 +147,7 @@ TEST(ParseImage, StructuredRecordGetsItsFieldsInPlace)
 TEST(ParseImage, FieldEditsReachTheSavedRecord)
 {
     Fixture fx;
-    Bytes img;
-    appendRecord(img, 0x1f4, engineRecord());
+    Bytes img = record(0x1f4, engineRecord());
     fx.load(img);
     ASSERT_EQ(fx.doc.data(2).size(), 2u);
     ASSERT_TRUE(edit(fx.doc, 2, FieldType::Int16, "-3"));
@@ -161,12 +161,13 @@ TEST(ParseImage, FieldEditsReachTheSavedRecord)
 TEST(ParseImage, ZeroIdsAndLengthsDoNotStopTheWalk)
 {
     Fixture fx;
-    Bytes img;
-    appendRecord(img, 0, {1, 2, 3});
-    appendRecord(img, 0x20, {});
-    appendRecord(img, 0x20, {0, 0, 0, 0});
-    appendRecord(img, 0, {});
-    appendRecord(img, 0x1f5, {'z', 0});
+    Bytes img = AirImage()
+                        .record(0, {1, 2, 3})
+                        .record(0x20, {})
+                        .record(0x20, {0, 0, 0, 0})
+                        .record(0, {})
+                        .record(0x1f5, {'z', 0})
+                        .bytes();
     fx.load(img);
     EXPECT_EQ(fx.doc.recordCount(), 5);
     EXPECT_TRUE(fx.doc.trailingBytes().empty());
@@ -179,11 +180,9 @@ TEST(ParseImage, ZeroIdsAndLengthsDoNotStopTheWalk)
 TEST(ParseImage, DuplicateIdsStaySeparateWithTheirOwnFields)
 {
     Fixture fx;
-    Bytes img;
     Bytes second = engineRecord();
     bytes::writeLE<std::int16_t>(second, 0, 1234);
-    appendRecord(img, 0x1f4, engineRecord());
-    appendRecord(img, 0x1f4, second);
+    const Bytes img = AirImage().record(0x1f4, engineRecord()).record(0x1f4, second).bytes();
     fx.load(img);
     ASSERT_EQ(fx.doc.recordCount(), 2);
     ASSERT_EQ(fx.doc.entryCount(), 11u);
@@ -196,8 +195,7 @@ TEST(ParseImage, DuplicateIdsStaySeparateWithTheirOwnFields)
 TEST(ParseImage, BrokenTailsAreKeptAsTrailingBytes)
 {
     Fixture fx;
-    Bytes good;
-    appendRecord(good, 0x20, {1, 0, 0, 0});
+    Bytes good = record(0x20, {1, 0, 0, 0});
 
     // Fewer than 8 bytes for a header.
     Bytes img = good;
@@ -273,8 +271,7 @@ TEST(Fields, OutsideTheirRecordAreMarkedAndGiveNoBytes)
         "5=4,record,Nested\n"
         "6=ffffffff,double,Far away\n"
         "7=3,2,Raw past\n");
-    Bytes img;
-    appendRecord(img, 0x40, {1, 0, 0, 'Q'});
+    Bytes img = record(0x40, {1, 0, 0, 'Q'});
     fx.load(img);
     const CTLDoc& d = fx.doc;
     ASSERT_EQ(d.entryCount(), 9u);
@@ -299,8 +296,7 @@ TEST(Fields, AtMost200AndNoneForNonStructuredRecords)
     for (int n = 1; n <= 205; ++n)
         defs += std::to_string(n) + "=0,int8,F" + std::to_string(n) + "\n";
     Fixture fx(defs.c_str());
-    Bytes img;
-    appendRecord(img, 0x50, {5});
+    Bytes img = record(0x50, {5});
     fx.load(img);
     EXPECT_EQ(fx.doc.entryCount(), 1u + 1u + 200u);
     EXPECT_EQ(fx.doc.itemText(201), "F200=5");
@@ -310,8 +306,7 @@ TEST(Fields, MissingDefinitionFileMakesEverythingUnknown)
 {
     CTLDoc doc;
     doc.setDefinitionsPath("/nonexistent/Tarlo.ini");
-    Bytes img;
-    appendRecord(img, 0x1f4, engineRecord());
+    Bytes img = record(0x1f4, engineRecord());
     doc.loadImage(img, "x.air");
     ASSERT_EQ(doc.entryCount(), 2u);
     EXPECT_EQ(doc.itemText(1), "1f4  Unknown");
@@ -321,10 +316,11 @@ TEST(Fields, MissingDefinitionFileMakesEverythingUnknown)
 TEST(RecordList, InsertRemoveAndNewData)
 {
     Fixture fx;
-    Bytes img;
-    appendRecord(img, 0x20, {1, 0, 0, 0});
-    appendRecord(img, 0x1f4, engineRecord());
-    appendRecord(img, 0x1f5, {'a', 0});
+    Bytes img = AirImage()
+                        .record(0x20, {1, 0, 0, 0})
+                        .record(0x1f4, engineRecord())
+                        .record(0x1f5, {'a', 0})
+                        .bytes();
     fx.load(img);
     CTLDoc& d = fx.doc;
 
@@ -362,8 +358,7 @@ TEST(RecordList, InsertRemoveAndNewData)
 TEST(Document, LoadSaveReloadAndRebuildNotifications)
 {
     Fixture fx;
-    Bytes img;
-    appendRecord(img, 0x1f4, engineRecord());
+    Bytes img = record(0x1f4, engineRecord());
     img.push_back(0x42); // one trailing byte survives every save
     const std::string path = fx.dir.file("a.air", std::string(img.begin(), img.end()));
 
@@ -424,9 +419,7 @@ TEST(Document, DefinitionEditsTakeEffectAtTheNextParse)
     const std::string defs = dir.file("Tarlo.ini", "[Records]\n20=Old name,int8\n");
     CTLDoc doc;
     doc.setDefinitionsPath(defs);
-    Bytes img;
-    appendRecord(img, 0x20, {3});
-    appendRecord(img, 0x20, {4});
+    Bytes img = AirImage().record(0x20, {3}).record(0x20, {4}).bytes();
     doc.loadImage(img, "x.air");
     EXPECT_EQ(doc.itemText(2), "20  Old name=4");
     dir.file("Tarlo.ini", "[Records]\n20=New name,record\n[20]\n1=0,int8,Only field\n");
@@ -442,9 +435,7 @@ TEST(Document, RebuildsAfterAnEditKeepTheDefinitionsReadAtLoad)
     const std::string defs = dir.file("Tarlo.ini", "[Records]\n20=Old name,int8\n");
     CTLDoc doc;
     doc.setDefinitionsPath(defs);
-    Bytes img;
-    appendRecord(img, 0x20, {3});
-    appendRecord(img, 0x21, {4});
+    Bytes img = AirImage().record(0x20, {3}).record(0x21, {4}).bytes();
     doc.loadImage(img, "x.air");
     dir.file("Tarlo.ini", "[Records]\n20=New name,int8\n");
     const auto key = doc.entry(1).key;

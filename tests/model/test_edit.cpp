@@ -381,8 +381,7 @@ TEST_F(EditApi, EditedRecordsKeepTheirBytesAcrossSavesAndUndo)
     const auto grow = doc.setRecordData(6, Bytes{'l', 'o', 'n', 'g', 'e', 'r', 0});
     ASSERT_TRUE(grow);
 
-    Bytes expected;
-    appendRecord(expected, 0x20, {1, 0, 0, 0});
+    Bytes expected = record(0x20, {1, 0, 0, 0});
     Bytes engineData = engine(0x11);
     engineData[1] = 0x22;
     appendRecord(expected, 0x1f4, engineData);
@@ -433,10 +432,11 @@ TEST_F(EditApi, ASaveThatMovesRecordsKeepsOffsetsAndFindsTheBytes)
     const std::string path = (dir_ / "plane.air").string();
     ASSERT_FALSE(doc.save(path));
 
-    Bytes expected;
-    appendRecord(expected, 0x20, {1, 0, 0, 0, 7, 7});
-    appendRecord(expected, 0x1f4, engine(0x10));
-    appendRecord(expected, 0x1f5, {'a', 'b', 0});
+    Bytes expected = AirImage()
+                             .record(0x20, {1, 0, 0, 0, 7, 7})
+                             .record(0x1f4, engine(0x10))
+                             .record(0x1f5, {'a', 'b', 0})
+                             .bytes();
     expected.push_back(0x42);
     Bytes disk;
     ASSERT_FALSE(fileio::readFile(path, disk));
