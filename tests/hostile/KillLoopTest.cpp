@@ -36,9 +36,11 @@ std::string script(int n)
 
 Bytes multiMegabyte()
 {
-    Bytes b = concat({record(0x1F5, {'n', 'a', 'm', 'e', 0}), record(0x341, Bytes(16, 0))});
-    for (int i = 0; i < 32; ++i) b = concat({b, record(0x2000 + std::uint32_t(i), Bytes(64 * 1024, std::uint8_t(i)))});
-    return b;  // 2 MiB
+    AirImage img;
+    img.record(0x1F5, cString("name")).record(0x341, Bytes(16, 0));
+    for (int i = 0; i < 32; ++i)
+        img.record(0x2000 + std::uint32_t(i), Bytes(64 * 1024, std::uint8_t(i)));
+    return img.bytes(); // 2 MiB
 }
 
 // The whole file in one read (the loop reads a few megabytes per kill).
