@@ -2,7 +2,7 @@
 // records with a large definition file), for 100,000 records and for a
 // million records of 120 bytes (128 MB).
 
-#include "browser/CTLView.h"
+#include "browser/EditingView.h"
 #include "model/CTLDoc.h"
 
 #include <benchmark/benchmark.h>
@@ -105,7 +105,7 @@ void loadAndShow(benchmark::State& state, const std::string& path)
 {
     model::CTLDoc doc;
     doc.setDefinitionsPath(files().ini);
-    tarlo::CTLView view(doc);
+    tarlo::EditingView view(doc);
     view.resize(600, 800);
     view.show();
     doc.setRebuildCallback([&] { view.rebuildTree(); });
@@ -128,7 +128,7 @@ void BM_SortToggle_100k(benchmark::State& state)
 {
     model::CTLDoc doc;
     doc.setDefinitionsPath(files().ini);
-    tarlo::CTLView view(doc);
+    tarlo::EditingView view(doc);
     view.resize(600, 800);
     view.show();
     doc.setRebuildCallback([&] { view.rebuildTree(); });

@@ -5,6 +5,7 @@
 #include "browser/TypePictures.h"
 #include "model/CTLDoc.h"
 #include "model/DocChange.h"
+#include "ui/Messages.h"
 
 #include <QAction>
 #include <QContextMenuEvent>
@@ -13,7 +14,6 @@
 #include <QHelpEvent>
 #include <QKeyEvent>
 #include <QMenu>
-#include <QMessageBox>
 #include <QMouseEvent>
 #include <QResizeEvent>
 #include <QScrollBar>
@@ -106,8 +106,6 @@ void CTLView::updateCountText()
     m_countText = QFile::decodeName(QByteArray::fromStdString(m_doc.fileName())) + QLatin1String(buf);
     emit statusTextChanged(m_countText);
 }
-
-void CTLView::documentAboutToChange(const model::Change&) {}
 
 void CTLView::documentChanged(const model::Change& c)
 {
@@ -442,30 +440,15 @@ QString CTLView::infoText(int listIndex) const
     return QString::fromLatin1(buf) + QString::fromLatin1(e.help.data(), qsizetype(e.help.size()));
 }
 
-void CTLView::showMessage(const QString& text)
-{
-    QMessageBox::information(this, QStringLiteral("Tarlo"), text, QMessageBox::Ok);
-}
-
 void CTLView::onInfo()
 {
-    if (m_infoText.isEmpty()) {
-        const int entry = currentEntry();
-        if (entry <= 0) return;
-        m_infoText = infoText(entry);
+    if (!m_infoText.isEmpty()) {
+        ui::tell(this, m_infoText); // the entry the context menu was opened on
+        return;
     }
-    showMessage(m_infoText);
+    // Not from a context menu: the selected entry's, read afresh each time.
+    const int entry = currentEntry();
+    if (entry > 0) ui::tell(this, infoText(entry));
 }
-
-void CTLView::activateEntry(int) {}
-void CTLView::onEditAsHex() {}
-void CTLView::onCopyToClipboard() {}
-void CTLView::onAddFromClipboard() {}
-void CTLView::onRemoveRecord() {}
-void CTLView::onReplaceFromClipboard() {}
-void CTLView::onAltT() {}
-void CTLView::onAltD() {}
-void CTLView::onSearch() {}
-void CTLView::onSearchAgain() {}
 
 } // namespace tarlo

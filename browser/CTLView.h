@@ -1,8 +1,8 @@
 #pragma once
 // The record tree: the editor's one view of the document's record list.
 //
-// Commands that open editors are virtual entry points that do nothing here;
-// a subclass fills them in (see browser/README.md).
+// What the tree's presses, keys and context menu start (the editors) is left
+// to a subclass: EditingView, or a test's stand-in (see browser/README.md).
 
 #include <QString>
 #include <QTreeView>
@@ -64,30 +64,25 @@ public:
     // The caller owns the menu.
     QMenu* createContextMenu(int listIndex, QWidget* parent = nullptr);
 
-    // ---- entry points filled in by the editors ----
-    virtual void activateEntry(int listIndex);
-    virtual void onInfo();
-    virtual void onEditAsHex();
-    virtual void onCopyToClipboard();
-    virtual void onAddFromClipboard();
-    virtual void onRemoveRecord();
-    virtual void onReplaceFromClipboard();
-    virtual void onAltT();
-    virtual void onAltD();
-    virtual void onSearch();
-    virtual void onSearchAgain();
-    virtual bool canSearchAgain() const { return false; }
+    // "Info": the entry's length and file offset in a message.
+    void onInfo();
+
+    // ---- what the tree starts, supplied by the subclass ----
+    // A leaf was pressed or Enter was typed on it.
+    virtual void activateEntry(int listIndex) = 0;
+    // The context menu's commands.
+    virtual void onEditAsHex() = 0;
+    virtual void onCopyToClipboard() = 0;
+    virtual void onAddFromClipboard() = 0;
+    virtual void onRemoveRecord() = 0;
+    virtual void onReplaceFromClipboard() = 0;
+    // Alt+T and Alt+D on an entry.
+    virtual void onAltT() = 0;
+    virtual void onAltD() = 0;
     // While an in-place editor is open, presses in the tree only give it
     // the focus back.
-    virtual bool inPlaceEditorOpen() const { return false; }
-    virtual void focusInPlaceEditor() {}
-    // Closes the open table windows each the way its own close does, so
-    // that their edits reach the document; called before the document is
-    // asked about, saved at exit or replaced.
-    virtual void closeTableWindows() {}
-
-    // Message boxes go through here so tests can read them.
-    virtual void showMessage(const QString& text);
+    virtual bool inPlaceEditorOpen() const = 0;
+    virtual void focusInPlaceEditor() = 0;
 
 signals:
     void statusTextChanged(const QString& text);
@@ -114,8 +109,8 @@ protected:
     void runContextMenu(const QModelIndex& index, const QPoint& globalPos);
 
     // Before a record is added or removed, while the tree still shows the
-    // list as it was (called before the rows change).
-    virtual void documentAboutToChange(const model::Change& pending);
+    // list as it was (the rows change after it returns).
+    virtual void documentAboutToChange(const model::Change& pending) = 0;
     // After every change of the document, the rows already updated: a new
     // record count is shown, and what an undo or redo changed is selected.
     virtual void documentChanged(const model::Change& change);

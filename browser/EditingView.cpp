@@ -1,25 +1,24 @@
 #include "browser/EditingView.h"
 
 #include "browser/FieldEdit.h"
-#include "browser/MessageBox.h"
 #include "browser/RecordClipboard.h"
 #include "browser/RecordCommands.h"
 #include "browser/RecordTreeModel.h"
 #include "browser/SearchDialog.h"
 #include "browser/TextEditDialog.h"
+#include "hexedit/CHexDataDlg.h"
 #include "model/CTLDoc.h"
 #include "model/DocChange.h"
-
-#include <QGuiApplication>
-#include <QPointer>
-#include <QScrollBar>
-
-#include "hexedit/CHexDataDlg.h"
 #include "tables/PageWnd.h"
 #include "tables/TableRegistry.h"
 #include "tables/TableTarget.h"
 #include "tables/TableWnd.h"
 #include "tables/TblDblWnd.h"
+#include "ui/Messages.h"
+
+#include <QGuiApplication>
+#include <QPointer>
+#include <QScrollBar>
 
 namespace tarlo {
 
@@ -107,16 +106,11 @@ EditingView::EditingView(model::CTLDoc& doc, QWidget* parent) : CTLView(doc, par
 
 EditingView::~EditingView() = default;
 
-void EditingView::showMessage(const QString& text)
-{
-    browser::showMessage(this, text);
-}
-
 bool EditingView::refuseOutside(int i)
 {
     if (!document().isField(i) || !document().outsideRecord(i))
         return false;
-    showMessage(latin1(browser::outsideRecordMessage(document().entry(i).name)));
+    ui::tell(this, latin1(browser::outsideRecordMessage(document().entry(i).name)));
     return true;
 }
 
@@ -129,7 +123,7 @@ std::optional<browser::ClipRecord> EditingView::clipboardRecord()
 {
     auto rec = browser::recordFromClipboard(QGuiApplication::clipboard());
     if (!rec)
-        showMessage(QString::fromLatin1(browser::kWrongFormat));
+        ui::tell(this, QString::fromLatin1(browser::kWrongFormat));
     return rec;
 }
 
@@ -234,7 +228,7 @@ void EditingView::onBoxEnter()
     const QByteArray text = m_box->text().toLatin1();
     const auto r = browser::commitValue(document(), m_editEntry, std::string_view(text.constData(), std::size_t(text.size())));
     if (!r.accepted && !r.message.empty()) {
-        showMessage(latin1(r.message));
+        ui::tell(this, latin1(r.message));
         m_box->refill(latin1(r.refill));
         return;
     }
@@ -372,7 +366,7 @@ void EditingView::onReplaceFromClipboard()
         return;
     // A replaced record's rows follow the document's change by themselves.
     if (browser::replaceRecord(doc, i, *rec) == browser::ReplaceResult::OtherRecord)
-        showMessage(QString::fromLatin1(browser::kOtherRecord));
+        ui::tell(this, QString::fromLatin1(browser::kOtherRecord));
 }
 
 // ---------------------------------------------------------------------------
@@ -448,7 +442,7 @@ void EditingView::onSearchAgain()
     const int found = browser::searchAgain(m_search, static_cast<int>(doc.entryCount()),
                                            [&doc](int i) { return doc.entry(i).name; });
     if (found < 0) {
-        showMessage(latin1(m_search.text) + QStringLiteral(" not found."));
+        ui::tell(this, latin1(m_search.text) + QStringLiteral(" not found."));
         return;
     }
     // Selecting expands the parents and scrolls the item into view.

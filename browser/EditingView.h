@@ -39,13 +39,17 @@ public:
     void onReplaceFromClipboard() override;
     void onAltT() override;
     void onAltD() override;
-    void onSearch() override;
-    void onSearchAgain() override;
-    bool canSearchAgain() const override { return !m_search.text.empty(); }
     bool inPlaceEditorOpen() const override;
     void focusInPlaceEditor() override;
-    void closeTableWindows() override;
-    void showMessage(const QString& text) override;
+
+    // ---- the main window's commands ----
+    void onSearch();
+    void onSearchAgain();
+    bool canSearchAgain() const { return !m_search.text.empty(); }
+    // Closes the open table windows each the way its own close does, so
+    // that their edits reach the document; called before the document is
+    // asked about, saved at exit or replaced.
+    void closeTableWindows();
 
     // ---- the in-place box ----
     FieldEdit* fieldEdit() const { return m_box; }

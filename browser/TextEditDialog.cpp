@@ -1,6 +1,6 @@
 #include "browser/TextEditDialog.h"
 
-#include "browser/MessageBox.h"
+#include "ui/Messages.h"
 
 #include <QDialogButtonBox>
 #include <QFontMetrics>
@@ -118,14 +118,14 @@ std::string TextEditDialog::storedText() const
 void TextEditDialog::accept()
 {
     if (m_edit->storedLength() > kMaxChars) {
-        browser::showMessage(this, QStringLiteral("Please enter no more than %1 characters.").arg(kMaxChars));
+        ui::tell(this, QStringLiteral("Please enter no more than %1 characters.").arg(kMaxChars));
         m_edit->setFocus();
         return;
     }
     if (m_check) {
         const QString refusal = m_check(storedText());
         if (!refusal.isEmpty()) {
-            browser::showMessage(this, refusal);
+            ui::tell(this, refusal);
             m_edit->setFocus();
             return;
         }

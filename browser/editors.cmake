@@ -3,7 +3,6 @@
 set(_editor_sources
   ${CMAKE_CURRENT_LIST_DIR}/EntrySearch.cpp
   ${CMAKE_CURRENT_LIST_DIR}/FieldEdit.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/MessageBox.cpp
   ${CMAKE_CURRENT_LIST_DIR}/RecordClipboard.cpp
   ${CMAKE_CURRENT_LIST_DIR}/RecordCommands.cpp
   ${CMAKE_CURRENT_LIST_DIR}/SearchDialog.cpp

@@ -13,4 +13,4 @@ add_library(tarlo_browser STATIC
 )
 set_target_properties(tarlo_browser PROPERTIES AUTOMOC ON)
 target_include_directories(tarlo_browser PUBLIC ${PROJECT_SOURCE_DIR})
-target_link_libraries(tarlo_browser PUBLIC tarlo_model Qt6::Widgets)
+target_link_libraries(tarlo_browser PUBLIC tarlo_ui tarlo_model Qt6::Widgets)

@@ -1,10 +1,11 @@
 #include "editor/CMainFrame.h"
 
-#include "browser/CTLView.h"
+#include "browser/EditingView.h"
 #include "browser/DocNotifier.h"
 #include "browser/DocUndoStack.h"
 #include "editor/Association.h"
 #include "editor/LockKeys.h"
+#include "ui/Messages.h"
 #include "ui/Placement.h"
 #include "ui/Settings.h"
 
@@ -20,7 +21,6 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QMimeData>
-#include <QPushButton>
 #include <QSettings>
 #include <QStatusBar>
 #include <QToolBar>
@@ -45,9 +45,15 @@ std::string toLocal(const QString& s)
     return QFile::encodeName(s).toStdString();
 }
 
+// The error's own text, or `fallback` when it gave none.
+QString failureText(const model::fileio::Error& err, const char* fallback)
+{
+    return err.message.empty() ? QString::fromLatin1(fallback) : QString::fromStdString(err.message);
+}
+
 } // namespace
 
-CMainFrame::CMainFrame(const Options& options, const ViewFactory& factory, QWidget* parent)
+CMainFrame::CMainFrame(const Options& options, QWidget* parent)
     : QMainWindow(parent), m_options(options)
 {
     setObjectName(QStringLiteral("CMainFrame"));
@@ -66,7 +72,7 @@ CMainFrame::CMainFrame(const Options& options, const ViewFactory& factory, QWidg
     const bool sort = s.value(keys::kSort, 1).toInt() != 0;
     s.endGroup();
 
-    m_view = factory ? factory(m_doc, this) : new CTLView(m_doc, this);
+    m_view = new EditingView(m_doc, this);
     m_view->setSortEntries(sort);
     setCentralWidget(m_view);
     connect(m_view, &CTLView::statusTextChanged, this, &CMainFrame::setStatusText);
@@ -405,10 +411,10 @@ bool CMainFrame::saveModified()
 {
     if (!m_doc.isModified()) return true;
     const QString title = m_doc.hasData() ? fromLocal(m_doc.fileName()) : QStringLiteral("Untitled");
-    switch (askYesNoCancel(QStringLiteral("Save changes to %1?").arg(title))) {
-    case QMessageBox::Yes:
+    switch (ui::askYesNoCancel(this, QStringLiteral("Save changes to %1?").arg(title))) {
+    case ui::Answer::Yes:
         return saveDocument();
-    case QMessageBox::No:
+    case ui::Answer::No:
         return true;
     default:
         return false;
@@ -424,7 +430,7 @@ bool CMainFrame::openDocument(const QString& path, bool askSave)
     const QString full = QFileInfo(path).absoluteFilePath();
     const model::fileio::Error err = m_doc.load(toLocal(full));
     if (err) {
-        showError(QString::fromStdString(err.message.empty() ? std::string("Failed to open document.") : err.message));
+        ui::tell(this, failureText(err, "Failed to open document."), ui::Tone::Warning);
         if (m_recent.paths().contains(full) || m_recent.paths().contains(path)) {
             m_recent.remove(full);
             rebuildRecentMenu();
@@ -443,20 +449,20 @@ bool CMainFrame::saveDocument()
 {
     if (!m_doc.hasData()) return true;
     if (changedOnDisk()) {
-        switch (askOverwriteChanged(QStringLiteral("%1 was changed by another program. Overwrite it?")
+        switch (ui::askOverwriteReloadCancel(this, QStringLiteral("%1 was changed by another program. Overwrite it?")
                                             .arg(fromLocal(m_doc.fileName())))) {
-        case ChangedChoice::Overwrite:
+        case ui::Answer::Overwrite:
             break;
-        case ChangedChoice::Reload:
+        case ui::Answer::Reload:
             reloadDocument();
             return false;
-        case ChangedChoice::Cancel:
+        default:
             return false;
         }
     }
     const model::fileio::Error err = m_doc.save(m_doc.fullPath());
     if (err) {
-        showError(QString::fromStdString(err.message.empty() ? std::string("Failed to save document.") : err.message));
+        ui::tell(this, failureText(err, "Failed to save document."), ui::Tone::Warning);
         return false;
     }
     setStatusText(QString::fromStdString(m_doc.wroteMessage()));
@@ -473,7 +479,7 @@ bool CMainFrame::saveDocumentAs()
     const QString full = QFileInfo(path).absoluteFilePath();
     const model::fileio::Error err = m_doc.save(toLocal(full));
     if (err) {
-        showError(QString::fromStdString(err.message.empty() ? std::string("Failed to save document.") : err.message));
+        ui::tell(this, failureText(err, "Failed to save document."), ui::Tone::Warning);
         return false;
     }
     // A save under a new name has rebuilt the tree, which showed the record
@@ -492,7 +498,7 @@ void CMainFrame::reloadDocument()
     m_view->closeTableWindows();
     const model::fileio::Error err = m_doc.reload();
     if (err)
-        showError(QString::fromStdString(err.message.empty() ? std::string("Failed to open document.") : err.message));
+        ui::tell(this, failureText(err, "Failed to open document."), ui::Tone::Warning);
     updateTitle();
     updateActions();
     watchDocument();
@@ -575,20 +581,21 @@ QString CMainFrame::changedBarText() const
 
 void CMainFrame::setUseLastFile(bool on)
 {
-    m_useLastFile = on;
-    m_useLastFileAction->setChecked(on);
-    QSettings s = keys::store();
-    s.beginGroup(keys::kSettingsSection);
-    s.setValue(keys::kUseLastFile, on ? 1 : 0);
+    setOption(m_useLastFile, m_useLastFileAction, keys::kUseLastFile, on);
 }
 
 void CMainFrame::setUseLastSel(bool on)
 {
-    m_useLastSel = on;
-    m_useLastSelAction->setChecked(on);
+    setOption(m_useLastSel, m_useLastSelAction, keys::kUseLastSel, on);
+}
+
+void CMainFrame::setOption(bool& flag, QAction* action, QLatin1String key, bool on)
+{
+    flag = on;
+    action->setChecked(on);
     QSettings s = keys::store();
     s.beginGroup(keys::kSettingsSection);
-    s.setValue(keys::kUseLastSel, on ? 1 : 0);
+    s.setValue(key, on ? 1 : 0);
 }
 
 void CMainFrame::storeRecentFiles()
@@ -677,31 +684,6 @@ void CMainFrame::dropEvent(QDropEvent* event)
 
 // ---------------------------------------------------------------------------
 // Interaction
-
-QMessageBox::StandardButton CMainFrame::askYesNoCancel(const QString& text)
-{
-    return QMessageBox::question(this, QStringLiteral("Tarlo"), text,
-                                 QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes);
-}
-
-CMainFrame::ChangedChoice CMainFrame::askOverwriteChanged(const QString& text)
-{
-    QMessageBox box(QMessageBox::Warning, QStringLiteral("Tarlo"), text, QMessageBox::Cancel, this);
-    QPushButton* overwrite = box.addButton(QStringLiteral("Overwrite"), QMessageBox::DestructiveRole);
-    QPushButton* reload = box.addButton(QStringLiteral("Reload"), QMessageBox::ResetRole);
-    box.setDefaultButton(QMessageBox::Cancel);
-    box.exec();
-    if (box.clickedButton() == overwrite)
-        return ChangedChoice::Overwrite;
-    if (box.clickedButton() == reload)
-        return ChangedChoice::Reload;
-    return ChangedChoice::Cancel;
-}
-
-void CMainFrame::showError(const QString& text)
-{
-    QMessageBox::warning(this, QStringLiteral("Tarlo"), text, QMessageBox::Ok);
-}
 
 QString CMainFrame::chooseOpenFile()
 {

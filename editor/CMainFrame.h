@@ -7,7 +7,6 @@
 #include "model/CTLDoc.h"
 
 #include <QMainWindow>
-#include <QMessageBox>
 
 #include <functional>
 #include <optional>
@@ -22,10 +21,7 @@ class QUndoStack;
 
 namespace tarlo {
 
-class CTLView;
-
-// Creates the tree view (a subclass with the editors wired in, or CTLView).
-using ViewFactory = std::function<CTLView*(model::CTLDoc& doc, QWidget* parent)>;
+class EditingView;
 
 class CMainFrame : public QMainWindow {
     Q_OBJECT
@@ -36,11 +32,11 @@ public:
         QString definitionsPath;  // Tarlo.ini
     };
 
-    explicit CMainFrame(const Options& options, const ViewFactory& factory = {}, QWidget* parent = nullptr);
+    explicit CMainFrame(const Options& options, QWidget* parent = nullptr);
     ~CMainFrame() override;
 
     model::CTLDoc& document() { return m_doc; }
-    CTLView* view() const { return m_view; }
+    EditingView* view() const { return m_view; }
     // The undo history of the document (Edit menu).
     QUndoStack* undoStack() const;
     RecentFiles& recentFiles() { return m_recent; }
@@ -88,13 +84,8 @@ public:
     bool changedBarVisible() const;
     QString changedBarText() const;
 
-    enum class ChangedChoice { Overwrite, Reload, Cancel };
-
-    // User interaction, overridable by tests.
-    virtual QMessageBox::StandardButton askYesNoCancel(const QString& text);
-    // "%1 was changed by another program. Overwrite it?" before a save.
-    virtual ChangedChoice askOverwriteChanged(const QString& text);
-    virtual void showError(const QString& text);
+    // The file dialogs, help and the end of the program, overridable by
+    // tests (messages and questions go through ui/Messages.h).
     virtual QString chooseOpenFile();
     virtual QString chooseSaveFile(const QString& suggested);
     virtual void openHelp();
@@ -120,10 +111,12 @@ private:
     void onExitRequested();
     void watchDocument();
     void hideChangedBar();
+    // Sets a Special-menu option, its check mark and its stored value.
+    void setOption(bool& flag, QAction* action, QLatin1String key, bool on);
 
     Options m_options;
     model::CTLDoc m_doc;
-    CTLView* m_view = nullptr;
+    EditingView* m_view = nullptr;
     class DocUndoStack* m_undo = nullptr;
     RecentFiles m_recent;
     bool m_useLastFile = false;

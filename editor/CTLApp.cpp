@@ -1,42 +1,23 @@
 #include "editor/CTLApp.h"
 
-#include "browser/CTLView.h"
+#include "browser/EditingView.h"
 #include "editor/Association.h"
 #include "model/DataFiles.h"
+#include "ui/Messages.h"
+#include "ui/Settings.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QMessageBox>
 #include <QSettings>
-
-#include "ui/Settings.h"
 
 namespace tarlo {
 
 namespace {
 
-ViewFactory& viewFactory()
-{
-    static ViewFactory f;
-    return f;
-}
-
 CTLApp::FrameFactory& frameFactory()
 {
     static CTLApp::FrameFactory f;
     return f;
-}
-
-std::function<void(const QString&)>& messageHook()
-{
-    static std::function<void(const QString&)> h;
-    return h;
-}
-
-void message(const QString& text)
-{
-    if (messageHook()) messageHook()(text);
-    else QMessageBox::information(nullptr, QStringLiteral("Tarlo"), text, QMessageBox::Ok);
 }
 
 // "/x" or "-x" (either case) naming switch `name`.
@@ -84,19 +65,9 @@ CTLApp::CTLApp(QString programPath) : m_programPath(std::move(programPath))
 
 CTLApp::~CTLApp() = default;
 
-void CTLApp::setViewFactory(ViewFactory factory)
-{
-    viewFactory() = std::move(factory);
-}
-
 void CTLApp::setFrameFactory(FrameFactory factory)
 {
     frameFactory() = std::move(factory);
-}
-
-void CTLApp::setMessageHook(std::function<void(const QString&)> hook)
-{
-    messageHook() = std::move(hook);
 }
 
 bool CTLApp::unregister()
@@ -118,7 +89,7 @@ std::optional<int> CTLApp::initInstance(const QStringList& args)
 {
     const CommandLine cl = parseCommandLine(args);
     if (cl.kind == CommandLine::Kind::Unregister) {
-        message(unregister()
+        ui::tell(nullptr, unregister()
                     ? QStringLiteral("System registry entries have been removed and the INI file (if any) was deleted.")
                     : QStringLiteral("Not all of the system registry entries (or INI file) were removed."));
         return 0;
@@ -128,7 +99,7 @@ std::optional<int> CTLApp::initInstance(const QStringList& args)
     opt.programPath = m_programPath;
     opt.helpPath = m_helpPath;
     opt.definitionsPath = m_definitionsPath;
-    m_frame = frameFactory() ? frameFactory()(opt, viewFactory()) : std::make_unique<CMainFrame>(opt, viewFactory());
+    m_frame = frameFactory() ? frameFactory()(opt) : std::make_unique<CMainFrame>(opt);
 
     if (cl.kind == CommandLine::Kind::Print) {
         // There is no printing: open the file without showing the window, then end.

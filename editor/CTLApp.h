@@ -26,10 +26,8 @@ public:
     explicit CTLApp(QString programPath);
     ~CTLApp();
 
-    // Replaces the tree view class (the editors' subclass of CTLView).
-    static void setViewFactory(ViewFactory factory);
-    // Replaces the main window class (tests answer its questions).
-    using FrameFactory = std::function<std::unique_ptr<CMainFrame>(const CMainFrame::Options&, const ViewFactory&)>;
+    // Replaces the main window class (tests answer its file dialogs).
+    using FrameFactory = std::function<std::unique_ptr<CMainFrame>(const CMainFrame::Options&)>;
     static void setFrameFactory(FrameFactory factory);
 
     // The start-up sequence. Returns an exit status when the program is to
@@ -43,10 +41,6 @@ public:
 
     // Removes the association and the settings. True when all is gone.
     static bool unregister();
-
-    // Shows a message box for the unregister outcome (overridable in tests
-    // through the message hook).
-    static void setMessageHook(std::function<void(const QString&)> hook);
 
 private:
     QString m_programPath;

@@ -1,9 +1,9 @@
 #include <QApplication>
 #include <QIcon>
 
-#include "browser/EditingView.h"
 #include "editor/CTLApp.h"
 #include "model/StartCommand.h"
+#include "ui/Messages.h"
 #include "ui/Settings.h"
 
 #include <cstdlib>
@@ -29,6 +29,17 @@ bool hasDisplay()
     return false;
 }
 
+// Without a display there is nothing to show a message box on: messages go
+// to the terminal, and nothing is asked.
+class TerminalMessages final : public ui::MessageSink {
+public:
+    void tell(QWidget*, const QString& text, ui::Tone) override { std::cout << text.toStdString() << "\n"; }
+    ui::Answer ask(QWidget*, const QString&, const QList<ui::Answer>&, ui::Answer) override
+    {
+        return ui::Answer::Cancel;
+    }
+};
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -50,12 +61,11 @@ int main(int argc, char** argv)
         return 2;
     case model::StartCommand::Kind::Unregister:
         if (!hasDisplay()) {
-            // Nothing to show a message box on: the message goes to the terminal.
             QCoreApplication app(argc, argv);
             QCoreApplication::setOrganizationName(QString(ui::settings::kOrganization));
             QCoreApplication::setApplicationName(QString(ui::settings::kApplication));
-            tarlo::CTLApp::setMessageHook(
-                    [](const QString& text) { std::cout << text.toStdString() << "\n"; });
+            TerminalMessages terminal;
+            ui::setMessageSink(&terminal);
             tarlo::CTLApp theApp(QCoreApplication::applicationFilePath());
             return theApp.initInstance(QCoreApplication::arguments().mid(1)).value_or(0);
         }
@@ -75,9 +85,6 @@ int main(int argc, char** argv)
     QGuiApplication::setDesktopFileName(QStringLiteral("org.kestrelloft.Tarlo"));
     QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("tarlo")));
 
-    tarlo::CTLApp::setViewFactory([](model::CTLDoc& doc, QWidget* parent) -> tarlo::CTLView* {
-        return new tarlo::EditingView(doc, parent);
-    });
     tarlo::CTLApp theApp(QCoreApplication::applicationFilePath());
     if (const auto status = theApp.initInstance(QCoreApplication::arguments().mid(1)))
         return *status;

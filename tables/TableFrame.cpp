@@ -1,37 +1,15 @@
 #include "tables/TableFrame.h"
 
 #include "tables/TableRegistry.h"
+#include "ui/Messages.h"
 
 #include <QKeyEvent>
 #include <QLabel>
-#include <QMessageBox>
 #include <QStatusBar>
 
 namespace tables {
 
 TableTarget::~TableTarget() = default;
-
-namespace {
-MessageHandler& handler()
-{
-    static MessageHandler h;
-    return h;
-}
-} // namespace
-
-void setMessageHandler(MessageHandler h)
-{
-    handler() = std::move(h);
-}
-
-void showMessage(QWidget* parent, const QString& text)
-{
-    if (handler()) {
-        handler()(parent, text);
-        return;
-    }
-    QMessageBox::warning(parent, QStringLiteral("Tarlo"), text, QMessageBox::Ok);
-}
 
 QString idleText()
 {
@@ -91,16 +69,17 @@ bool TableFrame::writeBack(const std::function<void(Bytes&)>& patch)
         return false;
     Bytes bytes = target_->bytes();
     if (bytes.size() != sizeAtOpen_) {
-        showMessage(this, QStringLiteral("The entry changed length since this window opened "
+        ui::tell(this, QStringLiteral("The entry changed length since this window opened "
                                          "(%1 bytes then, %2 now); the table was not written back.")
                               .arg(sizeAtOpen_)
-                              .arg(bytes.size()));
+                              .arg(bytes.size()),
+                 ui::Tone::Warning);
         return false;
     }
     patch(bytes);
     QString error;
     if (!target_->store(bytes, &error)) {
-        showMessage(this, error.isEmpty() ? QStringLiteral("The table could not be written back.") : error);
+        ui::tell(this, error.isEmpty() ? QStringLiteral("The table could not be written back.") : error, ui::Tone::Warning);
         return false;
     }
     return true;

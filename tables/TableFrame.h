@@ -17,12 +17,6 @@ class QKeyEvent;
 
 namespace tables {
 
-// Every message box of the table windows goes through here ("OK" button,
-// warning icon). Tests replace it to collect the texts instead.
-using MessageHandler = std::function<void(QWidget* parent, const QString& text)>;
-void setMessageHandler(MessageHandler handler); // empty: back to message boxes
-void showMessage(QWidget* parent, const QString& text);
-
 class TableFrame : public QWidget {
     Q_OBJECT
 public:

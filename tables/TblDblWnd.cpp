@@ -1,6 +1,7 @@
 #include "tables/TblDblWnd.h"
 
 #include "tables/CurvePainter.h"
+#include "ui/Messages.h"
 #include "ui/NumberChars.h"
 #include "ui/Settings.h"
 
@@ -62,7 +63,7 @@ TblDblWnd* TblDblWnd::open(std::unique_ptr<TableTarget> target, QWidget* owner)
         return nullptr;
     auto table = decodeTblDbl(target->bytes());
     if (!table) {
-        showMessage(owner, QStringLiteral("The Record is not editable as a double table!"));
+        ui::tell(owner, QStringLiteral("The Record is not editable as a double table!"), ui::Tone::Warning);
         return nullptr;
     }
     auto* w = new TblDblWnd(std::move(target), std::move(*table), owner);

@@ -6,6 +6,7 @@
 #include "browser/RecordTreeModel.h"
 #include "browser/TypePictures.h"
 #include "model/CTLDoc.h"
+#include "tests/common/MessageRecorder.h"
 
 #include <QAbstractItemModelTester>
 #include <QAction>
@@ -31,14 +32,23 @@ public:
     int altT = 0, altD = 0;
     bool editorOpen = false;
     int editorFocus = 0;
-    QStringList messages;
+    QStringList commands; // the context menu's commands, in the order run
+    QList<int> rowsBeforeChange; // the root's rows each time a record is about to come or go
 
     void activateEntry(int i) override { activated << i; }
+    void onEditAsHex() override { commands << QStringLiteral("hex"); }
+    void onCopyToClipboard() override { commands << QStringLiteral("copy"); }
+    void onAddFromClipboard() override { commands << QStringLiteral("add"); }
+    void onRemoveRecord() override { commands << QStringLiteral("remove"); }
+    void onReplaceFromClipboard() override { commands << QStringLiteral("replace"); }
     void onAltT() override { ++altT; }
     void onAltD() override { ++altD; }
     bool inPlaceEditorOpen() const override { return editorOpen; }
     void focusInPlaceEditor() override { ++editorFocus; }
-    void showMessage(const QString& t) override { messages << t; }
+    void documentAboutToChange(const model::Change&) override
+    {
+        rowsBeforeChange << model()->rowCount(model()->index(0, 0));
+    }
 
     using CTLView::hitItem;
 };
@@ -337,6 +347,18 @@ private slots:
         check(3, false); // field
         check(5, true);  // a record without fields
 
+        // Each command of a record's menu reaches its own entry point.
+        {
+            QVERIFY(view.selectEntry(1));
+            std::unique_ptr<QMenu> menu(view.createContextMenu(1));
+            testsupport::MessageRecorder boxes;
+            for (QAction* a : menu->actions())
+                if (!a->isSeparator()) a->trigger();
+            QCOMPARE(view.commands, QStringList({QStringLiteral("hex"), QStringLiteral("copy"), QStringLiteral("add"),
+                                                 QStringLiteral("remove"), QStringLiteral("replace")}));
+            QCOMPARE(boxes.told.size(), 1); // Info
+        }
+
         // The first record's data begins at offset 8; its help has two lines.
         QCOMPARE(view.infoText(1),
                  QStringLiteral("Bytes in record=7\nOffset Into File 0x0008\nEngine limits.\nTwo lines."));
@@ -344,8 +366,10 @@ private slots:
         QCOMPARE(view.infoText(3), QStringLiteral("Bytes in record=4\nOffset Into File 0x000a\n"
                                                   "No help text in Tarlo.ini."));
         view.selectEntry(2);
+        testsupport::MessageRecorder boxes;
         view.onInfo();
-        QCOMPARE(view.messages, QStringList({QStringLiteral("Bytes in record=2\nOffset Into File 0x0008\nIdle speed")}));
+        QCOMPARE(boxes.told, QStringList({QStringLiteral("Bytes in record=2\nOffset Into File 0x0008\nIdle speed")}));
+        QCOMPARE(boxes.tones, QList<ui::Tone>{ui::Tone::Information});
     }
 
     void editsRefreshTheirRecordsRows()
@@ -387,6 +411,8 @@ private slots:
             // records before it in the tree change their list index too.
             const auto add = doc.insertRecord(1, 0x90000000u, {1, 2});
             QVERIFY(add);
+            // The view heard of it while the tree still had three records.
+            QCOMPARE(view.rowsBeforeChange, QList<int>{3});
             QCOMPARE(view.currentEntry(), 5);
             QCOMPARE(view.currentIndex().data().toString(), QStringLiteral("Count=7"));
             QVERIFY(view.isExpanded(m->indexForEntry(2)));

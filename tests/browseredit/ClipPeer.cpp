@@ -2,7 +2,7 @@
 // "Add from Clipboard" before one record and saves the result.
 //   browseredit_clip_peer <definitions> <in.air> <out.air> <list index>
 #include "browser/EditingView.h"
-#include "browser/MessageBox.h"
+#include "tests/common/MessageRecorder.h"
 #include "model/CTLDoc.h"
 
 #include <QApplication>
@@ -18,17 +18,15 @@ int main(int argc, char** argv)
     doc.setDefinitionsPath(argv[1]);
     if (doc.load(argv[2]))
         return 3;
-    int failures = 0;
-    browser::setMessageHandler([&](QWidget*, const QString& text) {
-        std::fprintf(stderr, "%s\n", qPrintable(text));
-        ++failures;
-    });
+    testsupport::MessageRecorder boxes; // any message is a failure
     tarlo::EditingView view(doc);
     view.rebuildTree();
     if (!view.selectEntry(std::atoi(argv[4])))
         return 4;
     view.onAddFromClipboard();
-    if (failures || !doc.isModified())
+    for (const QString& text : boxes.told)
+        std::fprintf(stderr, "%s\n", qPrintable(text));
+    if (!boxes.told.isEmpty() || !doc.isModified())
         return 5;
     return doc.save(argv[3]) ? 6 : 0;
 }

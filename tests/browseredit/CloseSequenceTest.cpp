@@ -11,6 +11,7 @@
 #include "tables/TableRegistry.h"
 #include "tables/TableWnd.h"
 #include "tables/TblDblWnd.h"
+#include "tests/common/MessageRecorder.h"
 
 #include <QAction>
 #include <QMimeData>
@@ -59,29 +60,23 @@ Bytes readFile(const QString& path)
 // The main window with the record editors, its questions answered by the test.
 class Frame : public tarlo::CMainFrame {
 public:
-    explicit Frame(const Options& o)
-        : CMainFrame(o, [](model::CTLDoc& doc, QWidget* parent) -> tarlo::CTLView* {
-              return new tarlo::EditingView(doc, parent);
-          })
+    explicit Frame(const Options& o) : CMainFrame(o)
     {
+        // How many table windows were still open when the question came.
+        boxes.onAsk = [this] { tablesOpenAtQuestion << int(tables::TableRegistry::openWindows().size()); };
     }
-    QList<QMessageBox::StandardButton> answers;
-    QStringList asked, errors;
+    // Installed while the window lives.
+    testsupport::MessageRecorder boxes;
+    QList<ui::Answer>& answers = boxes.answers;
+    QStringList& asked = boxes.asked;
+    QStringList& errors = boxes.told;
     QString openChoice;
     int ended = 0;
-    // How many table windows were still open when the question came.
     QList<int> tablesOpenAtQuestion;
 
-    QMessageBox::StandardButton askYesNoCancel(const QString& t) override
-    {
-        asked << t;
-        tablesOpenAtQuestion << int(tables::TableRegistry::openWindows().size());
-        return answers.isEmpty() ? QMessageBox::Cancel : answers.takeFirst();
-    }
-    void showError(const QString& t) override { errors << t; }
     QString chooseOpenFile() override { return openChoice; }
     void endProgram() override { ++ended; }
-    tarlo::EditingView* editingView() const { return static_cast<tarlo::EditingView*>(view()); }
+    tarlo::EditingView* editingView() const { return view(); }
 };
 
 } // namespace
@@ -163,9 +158,9 @@ private slots:
         QTest::addColumn<int>("answer");
         QTest::addColumn<QString>("how"); // Exit command or the close box
         for (const char* edit : {"points by key", "points by value box", "grid cell", "curve not confirmed"})
-            for (auto answer : {QMessageBox::Yes, QMessageBox::No})
+            for (auto answer : {ui::Answer::Yes, ui::Answer::No})
                 for (const char* how : {"exit", "close box"})
-                    QTest::addRow("%s, %s, %s", edit, answer == QMessageBox::Yes ? "Yes" : "No", how)
+                    QTest::addRow("%s, %s, %s", edit, answer == ui::Answer::Yes ? "Yes" : "No", how)
                         << QString::fromLatin1(edit) << int(answer) << QString::fromLatin1(how);
     }
 
@@ -215,7 +210,7 @@ private slots:
         }
         QCOMPARE(tables::TableRegistry::openWindows().size(), 1);
 
-        f->answers = {QMessageBox::StandardButton(answer)};
+        f->answers = {ui::Answer(answer)};
         if (how == QLatin1String("exit")) {
             f->action(QStringLiteral("exit"))->trigger();
             QVERIFY(!f->isVisible());
@@ -230,7 +225,7 @@ private slots:
             QVERIFY(f->asked.isEmpty()); // nothing changed in the document
         }
         const Bytes onDisk = readFile(plane_);
-        if (answer == QMessageBox::Yes && asks)
+        if (ui::Answer(answer) == ui::Answer::Yes && asks)
             QCOMPARE(onDisk, expected);
         else
             QCOMPARE(onDisk, original_);
@@ -250,7 +245,7 @@ private slots:
         QVERIFY(curve);
         QTest::keyClick(curve, Qt::Key_Up);
 
-        f->answers = {QMessageBox::Cancel};
+        f->answers = {ui::Answer::Cancel};
         QVERIFY(!f->close());
         QVERIFY(f->isVisible());
         QCOMPARE(f->asked.size(), 1);
@@ -265,7 +260,7 @@ private slots:
         QCOMPARE(readFile(plane_), original_);
 
         // Asked again at the next close, and saved.
-        f->answers = {QMessageBox::Yes};
+        f->answers = {ui::Answer::Yes};
         QVERIFY(f->close());
         QCOMPARE(f->asked.size(), 2);
         QCOMPARE(doubleAt(readFile(plane_), kGridData + 8 + 3 * 8), 9.0);
@@ -300,7 +295,7 @@ private slots:
         QVERIFY(f->openDocument(other_, false));
         QVERIFY(f->openDocument(plane_, false));
         editGrid(*f);
-        f->answers = {QMessageBox::Yes};
+        f->answers = {ui::Answer::Yes};
         if (how == QLatin1String("open")) {
             f->openChoice = other_;
             f->action(QStringLiteral("open"))->trigger();

@@ -3,7 +3,7 @@
 
 #include "browser/EditingView.h"
 #include "browser/FieldEdit.h"
-#include "browser/MessageBox.h"
+#include "tests/common/MessageRecorder.h"
 #include "browser/RecordClipboard.h"
 #include "browser/RecordTreeModel.h"
 #include "browser/SearchDialog.h"
@@ -103,7 +103,8 @@ private:
     std::unique_ptr<fixture::Files> files;
     std::unique_ptr<model::CTLDoc> doc;
     std::unique_ptr<TestView> view;
-    QStringList messages;
+    std::unique_ptr<testsupport::MessageRecorder> boxes;
+    QStringList messages() const { return boxes->told; }
     QString status;
 };
 
@@ -114,9 +115,7 @@ void EditingViewTest::init()
     fixture::load(*doc, *files);
     view = std::make_unique<TestView>(*doc);
     connect(view.get(), &CTLView::statusTextChanged, this, [this](const QString& t) { status = t; });
-    messages.clear();
-    browser::setMessageHandler([this](QWidget*, const QString& t) { messages << t; });
-    tables::setMessageHandler([this](QWidget*, const QString& t) { messages << t; });
+    boxes = std::make_unique<testsupport::MessageRecorder>();
     view->resize(700, 900);
     view->rebuildTree();
     view->expandAllRecords();
@@ -128,11 +127,10 @@ void EditingViewTest::init()
 
 void EditingViewTest::cleanup()
 {
-    browser::setMessageHandler({});
-    tables::setMessageHandler({});
     for (auto* w : tables::TableRegistry::openWindows())
         delete w;
     view.reset();
+    boxes.reset();
 }
 
 void EditingViewTest::click(int entry)
@@ -184,7 +182,7 @@ void EditingViewTest::scalarTypesEncodeWhatIsTyped()
 
     clickAndType(entry, typed);
     QTest::keyClick(view->fieldEdit(), Qt::Key_Return);
-    QVERIFY(messages.isEmpty());
+    QVERIFY(messages().isEmpty());
     QVERIFY(!view->fieldEdit()->isVisible());
     QCOMPARE(status, view->recordCountText());
 
@@ -238,7 +236,7 @@ void EditingViewTest::refusedInputShowsMessageAndRefill()
 {
     clickAndType(kSmall, QStringLiteral("200"));
     QTest::keyClick(view->fieldEdit(), Qt::Key_Return);
-    QCOMPARE(messages, QStringList{QStringLiteral("Highest Possible number is 127")});
+    QCOMPARE(messages(), QStringList{QStringLiteral("Highest Possible number is 127")});
     QVERIFY(view->fieldEdit()->isVisible());
     QCOMPARE(view->fieldEdit()->text(), QStringLiteral("127"));
     QCOMPARE(recordBytes(kEngine)[10], std::uint8_t(5));
@@ -401,7 +399,7 @@ void EditingViewTest::rawFieldAndOutsideField()
     QCOMPARE(recordBytes(kEngine).size(), std::size_t(31));
 
     click(kBeyond);
-    QCOMPARE(messages, QStringList{QStringLiteral("Beyond lies outside the data of its record.")});
+    QCOMPARE(messages(), QStringList{QStringLiteral("Beyond lies outside the data of its record.")});
     QVERIFY(!view->fieldEdit()->isVisible());
     QCOMPARE(view->hexRuns, 1);
 }
@@ -435,7 +433,7 @@ void EditingViewTest::copyThenAddAndRemove()
     QCOMPARE(m->rowCount(m->indexForEntry(0)), 6);
     for (int i = 1; i <= doc->highestIndex(); ++i)
         QVERIFY(doc->entry(i).id != 0x10u);
-    QVERIFY(messages.isEmpty());
+    QVERIFY(messages().isEmpty());
 }
 
 void EditingViewTest::replaceFromClipboard()
@@ -456,7 +454,7 @@ void EditingViewTest::replaceFromClipboard()
     doc->setModified(false);
     view->selectEntry(kTitle);
     view->onReplaceFromClipboard();
-    QCOMPARE(messages, QStringList{QStringLiteral(
+    QCOMPARE(messages(), QStringList{QStringLiteral(
                            "The record in clipboard is not the same one as\nthe one being replaced. Cancelling.")});
     QCOMPARE(recordBytes(kTitle), (std::vector<std::uint8_t>{'a', 'b', 'c', 0}));
     QVERIFY(!doc->isModified());
@@ -483,7 +481,7 @@ void EditingViewTest::clipboardInWrongFormat()
     QApplication::clipboard()->setText(QStringLiteral("not a record"));
     view->onAddFromClipboard();
     view->onReplaceFromClipboard();
-    QCOMPARE(messages, (QStringList{wrong, wrong, wrong}));
+    QCOMPARE(messages(), (QStringList{wrong, wrong, wrong}));
     QCOMPARE(doc->highestIndex(), 23);
     QVERIFY(!doc->isModified());
 }
@@ -494,7 +492,7 @@ void EditingViewTest::infoAndMenuState()
     view->onInfo();
     view->selectEntry(kIdle);
     QCOMPARE(view->infoText(kIdle), QStringLiteral("Bytes in record=2\nOffset Into File 0x0014\nIdle speed of the engine"));
-    QCOMPARE(messages.value(0), QStringLiteral("Bytes in record=4\nOffset Into File 0x0008\nNo help text in Tarlo.ini."));
+    QCOMPARE(messages().value(0), QStringLiteral("Bytes in record=4\nOffset Into File 0x0008\nNo help text in Tarlo.ini."));
 
     std::unique_ptr<QMenu> fieldMenu(view->createContextMenu(kIdle));
     QStringList enabled;
@@ -532,8 +530,8 @@ void EditingViewTest::textRecordAndTextField()
     // A text field has 8 bytes up to the next field: 7 characters and the 0.
     typed = QStringLiteral("far too long");
     click(kLabel);
-    QCOMPARE(messages.size(), 1);
-    QVERIFY(messages[0].contains(QStringLiteral("at most 7 characters")));
+    QCOMPARE(messages().size(), 1);
+    QVERIFY(messages().value(0).contains(QStringLiteral("at most 7 characters")));
     const auto d = recordBytes(kEngine);
     QCOMPARE(d.size(), std::size_t(31));
     QCOMPARE(std::string(d.begin() + 19, d.begin() + 25), std::string("short\0", 6));
@@ -558,7 +556,7 @@ void EditingViewTest::searchFindsContinuesAndWraps()
     view->onSearchAgain();
     QCOMPARE(view->currentEntry(), kMaxAlt);
     view->onSearchAgain();
-    QCOMPARE(messages, QStringList{QStringLiteral("alt not found.")});
+    QCOMPARE(messages(), QStringList{QStringLiteral("alt not found.")});
     QCOMPARE(view->currentEntry(), kMaxAlt);
     view->onSearchAgain();
     QCOMPARE(view->currentEntry(), kAltitude);
@@ -644,7 +642,7 @@ void EditingViewTest::altKeysCloseTheBoxAndOpenTableWindows()
     view->selectEntry(kTitle);
     view->setFocus();
     QTest::keyClick(view.get(), Qt::Key_D, Qt::AltModifier);
-    QCOMPARE(messages.size(), 1);
+    QCOMPARE(messages().size(), 1);
 }
 
 void EditingViewTest::clipboardBetweenTwoEditors()
@@ -661,7 +659,7 @@ void EditingViewTest::clipboardBetweenTwoEditors()
     view->onCopyToClipboard();
     second.selectEntry(1);
     second.onAddFromClipboard();
-    QVERIFY(messages.isEmpty());
+    QVERIFY(messages().isEmpty());
     QCOMPARE(other.recordCount(), 2);
     QCOMPARE(other.entry(1).id, 0x10u);
     QCOMPARE(copyOf(other.data(1)), recordBytes(kEngine));

@@ -23,9 +23,7 @@ void FrameTest::statusBarFollowsTheBox()
     QVERIFY(!model::fileio::writeFileAtomic(files.air(), fixture::image()));
     tarlo::CMainFrame::Options options;
     options.definitionsPath = QString::fromStdString(files.ini());
-    tarlo::CMainFrame frame(options, [](model::CTLDoc& doc, QWidget* parent) -> tarlo::CTLView* {
-        return new tarlo::EditingView(doc, parent);
-    });
+    tarlo::CMainFrame frame(options);
     frame.resize(640, 560);
     frame.show();
     QVERIFY(QTest::qWaitForWindowExposed(&frame));
@@ -33,8 +31,7 @@ void FrameTest::statusBarFollowsTheBox()
     QVERIFY(QTest::qWaitForWindowActive(&frame));
     QVERIFY(frame.openDocument(QString::fromStdString(files.air()), false));
 
-    auto* view = qobject_cast<tarlo::EditingView*>(frame.view());
-    QVERIFY(view);
+    tarlo::EditingView* view = frame.view();
     const QString count = QStringLiteral("plane.air has 7 records.");
     QCOMPARE(frame.statusText(), count);
     view->expandAllRecords();

@@ -5,7 +5,7 @@
 
 #include "browser/EditingView.h"
 #include "browser/FieldEdit.h"
-#include "browser/MessageBox.h"
+#include "tests/common/MessageRecorder.h"
 #include "browser/RecordTreeModel.h"
 #include "browser/TextEditDialog.h"
 #include "editor/CMainFrame.h"
@@ -61,19 +61,6 @@ Bytes readFile(const std::string& path)
     return model::fileio::readFile(path, b) ? Bytes{} : b;
 }
 
-// The main window; "Save changes" questions are counted and answered No.
-class Frame : public tarlo::CMainFrame {
-public:
-    using CMainFrame::CMainFrame;
-    int asked = 0;
-    QMessageBox::StandardButton askYesNoCancel(const QString&) override
-    {
-        ++asked;
-        return QMessageBox::No;
-    }
-    void showError(const QString&) override {}
-};
-
 } // namespace
 
 class UndoTest : public QObject {
@@ -119,10 +106,11 @@ private:
     void undoRedoAndSave(const Bytes& before, const QString& label);
 
     std::unique_ptr<fixture::Files> files;
-    std::unique_ptr<Frame> frame;
+    std::unique_ptr<tarlo::CMainFrame> frame;
     tarlo::EditingView* view = nullptr;
     Bytes original;
-    QStringList messages;
+    // Every message; "Save changes" questions are answered No.
+    std::unique_ptr<testsupport::MessageRecorder> boxes;
 };
 
 void UndoTest::init()
@@ -132,19 +120,15 @@ void UndoTest::init()
     QVERIFY(!model::fileio::writeFileAtomic(files->air(), original));
     tarlo::CMainFrame::Options options;
     options.definitionsPath = QString::fromStdString(files->ini());
-    frame = std::make_unique<Frame>(options, [](model::CTLDoc& doc, QWidget* parent) -> tarlo::CTLView* {
-        return new tarlo::EditingView(doc, parent);
-    });
-    messages.clear();
-    browser::setMessageHandler([this](QWidget*, const QString& t) { messages << t; });
-    tables::setMessageHandler([this](QWidget*, const QString& t) { messages << t; });
+    boxes = std::make_unique<testsupport::MessageRecorder>();
+    boxes->otherwise = ui::Answer::No;
+    frame = std::make_unique<tarlo::CMainFrame>(options);
     frame->resize(700, 900);
     frame->show();
     QVERIFY(QTest::qWaitForWindowExposed(frame.get()));
     frame->activateWindow();
     QVERIFY(frame->openDocument(QString::fromStdString(files->air()), false));
-    view = qobject_cast<tarlo::EditingView*>(frame->view());
-    QVERIFY(view);
+    view = frame->view();
     view->expandAllRecords();
     QCOMPARE(shownTitle(), QStringLiteral("plane.air - Tarlo"));
     QVERIFY(!action("undo")->isEnabled());
@@ -152,18 +136,17 @@ void UndoTest::init()
 
 void UndoTest::cleanup()
 {
-    browser::setMessageHandler({});
-    tables::setMessageHandler({});
     for (auto* w : tables::TableRegistry::openWindows())
         delete w;
     frame->document().setModified(false);
     frame.reset();
+    boxes.reset();
     files.reset();
 }
 
 void UndoTest::undoRedoAndSave(const Bytes& before, const QString& label)
 {
-    QVERIFY(messages.isEmpty());
+    QVERIFY(boxes->told.isEmpty());
     const Bytes edited = composed();
     QVERIFY(edited != before);
     QVERIFY(frame->document().isModified());
@@ -423,7 +406,7 @@ void UndoTest::historyEndsAtALoadAndTheQuestionFollowsTheCleanState()
     action("undo")->trigger();
     QVERIFY(!frame->document().isModified());
     QVERIFY(frame->openDocument(QString::fromStdString(files->air()), true));
-    QCOMPARE(frame->asked, 0);
+    QCOMPARE(boxes->asked.size(), 0);
     QCOMPARE(frame->undoStack()->count(), 0);
     QVERIFY(!action("undo")->isEnabled());
 
@@ -438,7 +421,7 @@ void UndoTest::historyEndsAtALoadAndTheQuestionFollowsTheCleanState()
     // Modified again: the question comes.
     click(kFlag);
     QVERIFY(frame->openDocument(QString::fromStdString(files->air()), true));
-    QCOMPARE(frame->asked, 1);
+    QCOMPARE(boxes->asked.size(), 1);
 }
 
 QTEST_MAIN(UndoTest)

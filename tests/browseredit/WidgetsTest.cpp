@@ -1,6 +1,6 @@
 // The editors' own widgets, driven with real key events.
 #include "browser/FieldEdit.h"
-#include "browser/MessageBox.h"
+#include "tests/common/MessageRecorder.h"
 #include "browser/SearchDialog.h"
 #include "browser/TextEditDialog.h"
 
@@ -125,19 +125,17 @@ void WidgetsTest::textDialogTitleLineBreaksAndLimit()
 
 void WidgetsTest::textDialogRefusesOverlongText()
 {
-    QStringList messages;
-    browser::setMessageHandler([&](QWidget*, const QString& t) { messages << t; });
+    testsupport::MessageRecorder boxes;
     TextEditDialog dlg(QStringLiteral("n"), std::string(513, 'a'));
     dlg.show();
     dlg.accept();
-    QCOMPARE(messages, QStringList{QStringLiteral("Please enter no more than 512 characters.")});
+    QCOMPARE(boxes.told, QStringList{QStringLiteral("Please enter no more than 512 characters.")});
     QVERIFY(dlg.isVisible());
     QCOMPARE(dlg.result(), int(QDialog::Rejected));
     QTest::keyClick(dlg.editor(), Qt::Key_End, Qt::ControlModifier);
     QTest::keyClick(dlg.editor(), Qt::Key_Backspace);
     dlg.accept();
     QCOMPARE(dlg.result(), int(QDialog::Accepted));
-    browser::setMessageHandler({});
 }
 
 void WidgetsTest::searchDialogLayout()

@@ -4,6 +4,7 @@
 
 #include "../browser/TestAir.h"
 #include "editor/CMainFrame.h"
+#include "tests/common/MessageRecorder.h"
 
 #include <QAction>
 #include <QFile>
@@ -18,20 +19,11 @@ namespace {
 class Frame : public CMainFrame {
 public:
     using CMainFrame::CMainFrame;
-    QList<ChangedChoice> answers;
-    QStringList asked, errors;
-
-    ChangedChoice askOverwriteChanged(const QString& t) override
-    {
-        asked << t;
-        return answers.isEmpty() ? ChangedChoice::Cancel : answers.takeFirst();
-    }
-    QMessageBox::StandardButton askYesNoCancel(const QString& t) override
-    {
-        asked << t;
-        return QMessageBox::Cancel;
-    }
-    void showError(const QString& t) override { errors << t; }
+    // Installed while the window lives; its failures are the only messages.
+    testsupport::MessageRecorder boxes;
+    QList<ui::Answer>& answers = boxes.answers;
+    QStringList& asked = boxes.asked;
+    QStringList& errors = boxes.told;
 };
 
 QByteArray other() { return testair::image({{0x2, QByteArray("\x00\x00\x00\x00", 4)}}); }
@@ -89,7 +81,7 @@ private slots:
         QVERIFY(w.document().isModified());
 
         // Overwrite: the document's bytes win, and the file is ours again.
-        w.answers << CMainFrame::ChangedChoice::Overwrite;
+        w.answers << ui::Answer::Overwrite;
         QVERIFY(w.saveDocument());
         QCOMPARE(testair::readFile(m_plane), testair::sampleImage());
         QVERIFY(!w.changedOnDisk());
@@ -107,7 +99,7 @@ private slots:
         w.document().setModified();
         const QByteArray extra = testair::image({{0x20, QByteArray("new\0", 4)}});
         appendInPlace(extra);
-        w.answers << CMainFrame::ChangedChoice::Reload;
+        w.answers << ui::Answer::Reload;
         QVERIFY(!w.saveDocument());
         QCOMPARE(w.asked.size(), 1);
         // The other program's file stands, and the document shows it.

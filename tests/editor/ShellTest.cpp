@@ -3,13 +3,14 @@
 // association. Settings and data folders point into a temporary folder.
 
 #include "../browser/TestAir.h"
-#include "browser/CTLView.h"
+#include "browser/EditingView.h"
 #include "browser/RecordTreeModel.h"
 #include "editor/Association.h"
 #include "editor/CMainFrame.h"
 #include "editor/CTLApp.h"
 #include "editor/LockKeys.h"
 #include "editor/RecentFiles.h"
+#include "tests/common/MessageRecorder.h"
 #include "ui/Settings.h"
 
 #include <QAction>
@@ -36,17 +37,14 @@ QTemporaryDir* gHome = nullptr;
 class ScriptedFrame : public CMainFrame {
 public:
     using CMainFrame::CMainFrame;
-    QList<QMessageBox::StandardButton> answers;
-    QStringList asked, errors;
+    // Installed while the window lives; its failures are the only messages.
+    testsupport::MessageRecorder boxes;
+    QList<ui::Answer>& answers = boxes.answers;
+    QStringList& asked = boxes.asked;
+    QStringList& errors = boxes.told;
     QString openChoice, saveChoice;
     int ended = 0, helpOpened = 0;
 
-    QMessageBox::StandardButton askYesNoCancel(const QString& t) override
-    {
-        asked << t;
-        return answers.isEmpty() ? QMessageBox::Cancel : answers.takeFirst();
-    }
-    void showError(const QString& t) override { errors << t; }
     QString chooseOpenFile() override { return openChoice; }
     QString chooseSaveFile(const QString&) override { return saveChoice; }
     void endProgram() override { ++ended; }
@@ -106,9 +104,7 @@ private slots:
         write(QStringLiteral("Tarlo.ini"), testair::kDefinitions);
         m_prog = m_dir.filePath(QStringLiteral("tarlo"));
         m_plane = write(QStringLiteral("plane.air"), testair::sampleImage());
-        CTLApp::setFrameFactory([](const CMainFrame::Options& o, const ViewFactory& f) {
-            return std::make_unique<ScriptedFrame>(o, f);
-        });
+        CTLApp::setFrameFactory([](const CMainFrame::Options& o) { return std::make_unique<ScriptedFrame>(o); });
     }
 
     void init()
@@ -249,7 +245,7 @@ private slots:
             QMimeData one;
             one.setUrls({QUrl::fromLocalFile(m_plane)});
             QDropEvent drop2(QPointF(5, 5), Qt::CopyAction, &one, Qt::LeftButton, {});
-            w.answers = {QMessageBox::Cancel};
+            w.answers = {ui::Answer::Cancel};
             QDragEnterEvent enter2(QPoint(5, 5), Qt::CopyAction, &one, Qt::LeftButton, {});
             QApplication::sendEvent(&w, &enter2);
             QApplication::sendEvent(&w, &drop2);
@@ -273,7 +269,7 @@ private slots:
             w.action(QStringLiteral("open"))->trigger();
             QVERIFY(w.asked.isEmpty());
             w.openChoice = m_plane;
-            w.answers = {QMessageBox::No};
+            w.answers = {ui::Answer::No};
             w.action(QStringLiteral("open"))->trigger();
             QCOMPARE(w.asked.size(), 1);
             QCOMPARE(shownTitle(&w), QStringLiteral("plane.air - Tarlo"));
@@ -326,14 +322,14 @@ private slots:
         QVERIFY(setCount(w.document(), 55));
 
         // Cancel keeps the program running, with the settings already written.
-        w.answers = {QMessageBox::Cancel};
+        w.answers = {ui::Answer::Cancel};
         QVERIFY(!w.close());
         QVERIFY(w.isVisible());
         QCOMPARE(w.asked, QStringList({QStringLiteral("Save changes to plane.air?")}));
         QCOMPARE(settings().value(QStringLiteral("Settings/Left")).toInt(), 10);
 
         // No closes without writing.
-        w.answers = {QMessageBox::No};
+        w.answers = {ui::Answer::No};
         QVERIFY(w.close());
         QCOMPARE(testair::readFile(m_plane), testair::sampleImage());
 
@@ -342,7 +338,7 @@ private slots:
         y.show();
         QVERIFY(y.openDocument(m_plane, false));
         QVERIFY(setCount(y.document(), 56));
-        y.answers = {QMessageBox::Yes};
+        y.answers = {ui::Answer::Yes};
         QVERIFY(y.close());
         QCOMPARE(quint8(testair::readFile(m_plane).at(14)), quint8(56));
     }
@@ -575,13 +571,12 @@ private slots:
 
         // Unregister removes both files and the settings, and says so.
         settings().setValue(QStringLiteral("Settings/UseLastFile"), 1);
-        QString said;
-        CTLApp::setMessageHook([&](const QString& t) { said = t; });
+        testsupport::MessageRecorder boxes;
         CTLApp app(m_prog);
         const auto status = app.initInstance({QStringLiteral("/Unregister")});
-        CTLApp::setMessageHook({});
         QVERIFY(status.has_value());
-        QCOMPARE(said, QStringLiteral("System registry entries have been removed and the INI file (if any) was deleted."));
+        QCOMPARE(boxes.told,
+                 QStringList{QStringLiteral("System registry entries have been removed and the INI file (if any) was deleted.")});
         QVERIFY(!QFile::exists(p.desktopFile));
         QVERIFY(!QFile::exists(p.mimeFile));
         QVERIFY(!settings().contains(QStringLiteral("Settings/UseLastFile")));

@@ -6,7 +6,7 @@
 #include "FaultOps.h"
 #include "HostileSupport.h"
 
-#include "browser/CTLView.h"
+#include "browser/EditingView.h"
 #include "editor/CMainFrame.h"
 
 #include <QAbstractButton>

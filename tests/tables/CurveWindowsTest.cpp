@@ -5,6 +5,7 @@
 
 #include "tables/TableWnd.h"
 #include "tables/TblDblWnd.h"
+#include "tests/common/MessageRecorder.h"
 
 #include <QImage>
 #include <QLineEdit>
@@ -34,8 +35,8 @@ private slots:
     {
         clearPlacement(QStringLiteral("tbl16"));
         clearPlacement(QStringLiteral("tbldbl"));
-        messages.clear();
-        setMessageHandler([this](QWidget*, const QString& t) { messages << t; });
+        boxes.told.clear();
+        boxes.tones.clear();
     }
     void cleanup()
     {
@@ -281,6 +282,7 @@ private slots:
         QVERIFY(messages.isEmpty());
         QVERIFY(!TblDblWnd::open(targetOn(stateWith(doubles({3}, {0, 0, 1, 1}))), nullptr));
         QCOMPARE(messages.value(0), QStringLiteral("The Record is not editable as a double table!"));
+        QCOMPARE(boxes.tones.value(0), ui::Tone::Warning);
         std::vector<std::uint8_t> big(4100, 0);
         big[1] = 1; // count 256: only its first byte, 0, counts
         QVERIFY(!TblDblWnd::open(targetOn(stateWith(big)), nullptr));
@@ -409,7 +411,8 @@ private slots:
     }
 
 private:
-    QStringList messages;
+    testsupport::MessageRecorder boxes;
+    QStringList& messages = boxes.told;
 };
 
 TABLES_TEST_MAIN(CurveWindowsTest)

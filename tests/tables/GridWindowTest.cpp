@@ -5,6 +5,7 @@
 #include "common/AirImage.h"
 
 #include "tables/PageWnd.h"
+#include "tests/common/MessageRecorder.h"
 
 #include <QClipboard>
 #include <QLineEdit>
@@ -55,8 +56,8 @@ private slots:
     void init()
     {
         clearPlacement(QStringLiteral("tbl3d"));
-        messages.clear();
-        setMessageHandler([this](QWidget*, const QString& t) { messages << t; });
+        boxes.told.clear();
+        boxes.tones.clear();
     }
     void cleanup()
     {
@@ -490,7 +491,8 @@ private slots:
     }
 
 private:
-    QStringList messages;
+    testsupport::MessageRecorder boxes;
+    QStringList& messages = boxes.told;
 };
 
 TABLES_TEST_MAIN(GridWindowTest)

@@ -5,6 +5,7 @@
 #include "FakeTarget.h"
 
 #include "tables/PageWnd.h"
+#include "tests/common/MessageRecorder.h"
 #include "tables/TableWnd.h"
 #include "tables/TblDblWnd.h"
 
@@ -76,7 +77,7 @@ int main(int argc, char** argv)
         else if (a.startsWith(QStringLiteral("grid=")))
             idGrid = v;
     }
-    tables::setMessageHandler([](QWidget*, const QString& t) { std::fprintf(stderr, "%s\n", qPrintable(t)); });
+    testsupport::MessageRecorder boxes; // no window's refusal may stop the run
 
     if (recs.count(id16)) {
         auto* w = tables::TableWnd::open(targetOn(stateWith(recs[id16])), nullptr);
@@ -104,5 +105,7 @@ int main(int argc, char** argv)
     }
     for (tables::TableFrame* w : tables::TableRegistry::openWindows())
         w->abandon();
+    for (const QString& t : boxes.told)
+        std::fprintf(stderr, "%s\n", qPrintable(t));
     return 0;
 }

@@ -1,0 +1,94 @@
+#include "ui/Messages.h"
+
+#include <QMessageBox>
+#include <QPushButton>
+
+#include <utility>
+
+namespace ui {
+
+namespace {
+
+const QString& caption()
+{
+    static const QString c = QStringLiteral("Tarlo");
+    return c;
+}
+
+QMessageBox::Icon iconFor(Tone tone)
+{
+    return tone == Tone::Warning ? QMessageBox::Warning : QMessageBox::Information;
+}
+
+// The message boxes themselves.
+class BoxSink final : public MessageSink {
+public:
+    void tell(QWidget* parent, const QString& text, Tone tone) override
+    {
+        QMessageBox box(iconFor(tone), caption(), text, QMessageBox::Ok, parent);
+        box.exec();
+    }
+
+    Answer ask(QWidget* parent, const QString& text, const QList<Answer>& choices, Answer byDefault) override
+    {
+        const bool plain = choices == QList<Answer>{Answer::Yes, Answer::No, Answer::Cancel};
+        QMessageBox box(plain ? QMessageBox::Question : QMessageBox::Warning, caption(), text,
+                        QMessageBox::NoButton, parent);
+        QList<std::pair<QAbstractButton*, Answer>> buttons;
+        for (Answer a : choices) {
+            QAbstractButton* b = nullptr;
+            switch (a) {
+            case Answer::Yes: b = box.addButton(QMessageBox::Yes); break;
+            case Answer::No: b = box.addButton(QMessageBox::No); break;
+            case Answer::Cancel: b = box.addButton(QMessageBox::Cancel); break;
+            case Answer::Overwrite:
+                b = box.addButton(QStringLiteral("Overwrite"), QMessageBox::DestructiveRole);
+                break;
+            case Answer::Reload: b = box.addButton(QStringLiteral("Reload"), QMessageBox::ResetRole); break;
+            }
+            buttons.append({b, a});
+            if (a == byDefault) box.setDefaultButton(qobject_cast<QPushButton*>(b));
+        }
+        box.exec();
+        for (const auto& [button, answer] : buttons)
+            if (box.clickedButton() == button) return answer;
+        return Answer::Cancel;
+    }
+};
+
+MessageSink*& installed()
+{
+    static MessageSink* sink = nullptr;
+    return sink;
+}
+
+MessageSink& sink()
+{
+    static BoxSink boxes;
+    MessageSink* s = installed();
+    return s ? *s : boxes;
+}
+
+} // namespace
+
+void tell(QWidget* parent, const QString& text, Tone tone)
+{
+    sink().tell(parent, text, tone);
+}
+
+Answer askYesNoCancel(QWidget* parent, const QString& text)
+{
+    return sink().ask(parent, text, {Answer::Yes, Answer::No, Answer::Cancel}, Answer::Yes);
+}
+
+Answer askOverwriteReloadCancel(QWidget* parent, const QString& text)
+{
+    return sink().ask(parent, text, {Answer::Overwrite, Answer::Reload, Answer::Cancel}, Answer::Cancel);
+}
+
+MessageSink* setMessageSink(MessageSink* s)
+{
+    return std::exchange(installed(), s);
+}
+
+} // namespace ui
