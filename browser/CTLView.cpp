@@ -448,7 +448,8 @@ void CTLView::onInfo()
     }
     // Not from a context menu: the selected entry's, read afresh each time.
     const int entry = currentEntry();
-    if (entry > 0) ui::tell(this, infoText(entry));
+    if (entry > 0)
+        ui::tell(this, infoText(entry));
 }
 
 } // namespace tarlo

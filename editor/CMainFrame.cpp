@@ -1,8 +1,8 @@
 #include "editor/CMainFrame.h"
 
-#include "browser/EditingView.h"
 #include "browser/DocNotifier.h"
 #include "browser/DocUndoStack.h"
+#include "browser/EditingView.h"
 #include "editor/Association.h"
 #include "editor/LockKeys.h"
 #include "ui/Messages.h"
@@ -53,8 +53,7 @@ QString failureText(const model::fileio::Error& err, const char* fallback)
 
 } // namespace
 
-CMainFrame::CMainFrame(const Options& options, QWidget* parent)
-    : QMainWindow(parent), m_options(options)
+CMainFrame::CMainFrame(const Options& options, QWidget* parent) : QMainWindow(parent), m_options(options)
 {
     setObjectName(QStringLiteral("CMainFrame"));
     // Caption, system menu, minimise and close; no maximise button.
@@ -449,8 +448,9 @@ bool CMainFrame::saveDocument()
 {
     if (!m_doc.hasData()) return true;
     if (changedOnDisk()) {
-        switch (ui::askOverwriteReloadCancel(this, QStringLiteral("%1 was changed by another program. Overwrite it?")
-                                            .arg(fromLocal(m_doc.fileName())))) {
+        switch (ui::askOverwriteReloadCancel(this,
+                QStringLiteral("%1 was changed by another program. Overwrite it?")
+                        .arg(fromLocal(m_doc.fileName())))) {
         case ui::Answer::Overwrite:
             break;
         case ui::Answer::Reload:

@@ -89,9 +89,12 @@ std::optional<int> CTLApp::initInstance(const QStringList& args)
 {
     const CommandLine cl = parseCommandLine(args);
     if (cl.kind == CommandLine::Kind::Unregister) {
-        ui::tell(nullptr, unregister()
-                    ? QStringLiteral("System registry entries have been removed and the INI file (if any) was deleted.")
-                    : QStringLiteral("Not all of the system registry entries (or INI file) were removed."));
+        const bool removed = unregister();
+        ui::tell(nullptr,
+                removed ? QStringLiteral("System registry entries have been removed and the INI file "
+                                         "(if any) was deleted.")
+                        : QStringLiteral(
+                                "Not all of the system registry entries (or INI file) were removed."));
         return 0;
     }
 

@@ -753,13 +753,16 @@ CPageWnd* openGridTable(std::unique_ptr<TableTarget> target, QWidget* owner)
     QString why;
     const auto table = decodeTbl3d(target->bytes(), &why);
     if (!table) {
-        ui::tell(owner, QStringLiteral("The Record is not editable as a grid table: %1").arg(why), ui::Tone::Warning);
+        ui::tell(owner, QStringLiteral("The Record is not editable as a grid table: %1").arg(why),
+                ui::Tone::Warning);
         return nullptr;
     }
     if ((long long)table->groups * table->perGroup > CPageWnd::kMaxCells) {
-        ui::tell(owner, QStringLiteral("The Record is not editable as a grid table: %1 x %2 cells are too many.")
-                               .arg(table->groups)
-                               .arg(table->perGroup), ui::Tone::Warning);
+        ui::tell(owner,
+                QStringLiteral("The Record is not editable as a grid table: %1 x %2 cells are too many.")
+                        .arg(table->groups)
+                        .arg(table->perGroup),
+                ui::Tone::Warning);
         return nullptr;
     }
     auto* w = new CPageWnd(table->groups, table->perGroup, std::move(target), owner);

@@ -69,17 +69,19 @@ bool TableFrame::writeBack(const std::function<void(Bytes&)>& patch)
         return false;
     Bytes bytes = target_->bytes();
     if (bytes.size() != sizeAtOpen_) {
-        ui::tell(this, QStringLiteral("The entry changed length since this window opened "
-                                         "(%1 bytes then, %2 now); the table was not written back.")
-                              .arg(sizeAtOpen_)
-                              .arg(bytes.size()),
-                 ui::Tone::Warning);
+        ui::tell(this,
+                QStringLiteral("The entry changed length since this window opened "
+                               "(%1 bytes then, %2 now); the table was not written back.")
+                        .arg(sizeAtOpen_)
+                        .arg(bytes.size()),
+                ui::Tone::Warning);
         return false;
     }
     patch(bytes);
     QString error;
     if (!target_->store(bytes, &error)) {
-        ui::tell(this, error.isEmpty() ? QStringLiteral("The table could not be written back.") : error, ui::Tone::Warning);
+        ui::tell(this, error.isEmpty() ? QStringLiteral("The table could not be written back.") : error,
+                ui::Tone::Warning);
         return false;
     }
     return true;

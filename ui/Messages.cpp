@@ -33,25 +33,35 @@ public:
     {
         const bool plain = choices == QList<Answer>{Answer::Yes, Answer::No, Answer::Cancel};
         QMessageBox box(plain ? QMessageBox::Question : QMessageBox::Warning, caption(), text,
-                        QMessageBox::NoButton, parent);
+                QMessageBox::NoButton, parent);
         QList<std::pair<QAbstractButton*, Answer>> buttons;
         for (Answer a : choices) {
             QAbstractButton* b = nullptr;
             switch (a) {
-            case Answer::Yes: b = box.addButton(QMessageBox::Yes); break;
-            case Answer::No: b = box.addButton(QMessageBox::No); break;
-            case Answer::Cancel: b = box.addButton(QMessageBox::Cancel); break;
+            case Answer::Yes:
+                b = box.addButton(QMessageBox::Yes);
+                break;
+            case Answer::No:
+                b = box.addButton(QMessageBox::No);
+                break;
+            case Answer::Cancel:
+                b = box.addButton(QMessageBox::Cancel);
+                break;
             case Answer::Overwrite:
                 b = box.addButton(QStringLiteral("Overwrite"), QMessageBox::DestructiveRole);
                 break;
-            case Answer::Reload: b = box.addButton(QStringLiteral("Reload"), QMessageBox::ResetRole); break;
+            case Answer::Reload:
+                b = box.addButton(QStringLiteral("Reload"), QMessageBox::ResetRole);
+                break;
             }
             buttons.append({b, a});
-            if (a == byDefault) box.setDefaultButton(qobject_cast<QPushButton*>(b));
+            if (a == byDefault)
+                box.setDefaultButton(qobject_cast<QPushButton*>(b));
         }
         box.exec();
         for (const auto& [button, answer] : buttons)
-            if (box.clickedButton() == button) return answer;
+            if (box.clickedButton() == button)
+                return answer;
         return Answer::Cancel;
     }
 };

@@ -24,7 +24,8 @@ public:
     virtual void tell(QWidget* parent, const QString& text, Tone tone) = 0;
     // A question offering `choices`, `byDefault` on Enter. Closing the box
     // any other way answers Cancel.
-    virtual Answer ask(QWidget* parent, const QString& text, const QList<Answer>& choices, Answer byDefault) = 0;
+    virtual Answer ask(
+            QWidget* parent, const QString& text, const QList<Answer>& choices, Answer byDefault) = 0;
 };
 
 void tell(QWidget* parent, const QString& text, Tone tone = Tone::Information);

@@ -353,9 +353,11 @@ private slots:
             std::unique_ptr<QMenu> menu(view.createContextMenu(1));
             testsupport::MessageRecorder boxes;
             for (QAction* a : menu->actions())
-                if (!a->isSeparator()) a->trigger();
-            QCOMPARE(view.commands, QStringList({QStringLiteral("hex"), QStringLiteral("copy"), QStringLiteral("add"),
-                                                 QStringLiteral("remove"), QStringLiteral("replace")}));
+                if (!a->isSeparator())
+                    a->trigger();
+            QCOMPARE(view.commands,
+                    QStringList({QStringLiteral("hex"), QStringLiteral("copy"), QStringLiteral("add"),
+                            QStringLiteral("remove"), QStringLiteral("replace")}));
             QCOMPARE(boxes.told.size(), 1); // Info
         }
 
@@ -368,7 +370,8 @@ private slots:
         view.selectEntry(2);
         testsupport::MessageRecorder boxes;
         view.onInfo();
-        QCOMPARE(boxes.told, QStringList({QStringLiteral("Bytes in record=2\nOffset Into File 0x0008\nIdle speed")}));
+        QCOMPARE(boxes.told,
+                QStringList({QStringLiteral("Bytes in record=2\nOffset Into File 0x0008\nIdle speed")}));
         QCOMPARE(boxes.tones, QList<ui::Tone>{ui::Tone::Information});
     }
 

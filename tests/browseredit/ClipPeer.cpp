@@ -2,8 +2,8 @@
 // "Add from Clipboard" before one record and saves the result.
 //   browseredit_clip_peer <definitions> <in.air> <out.air> <list index>
 #include "browser/EditingView.h"
-#include "tests/common/MessageRecorder.h"
 #include "model/CTLDoc.h"
+#include "tests/common/MessageRecorder.h"
 
 #include <QApplication>
 

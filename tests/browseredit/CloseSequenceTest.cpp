@@ -161,7 +161,7 @@ private slots:
             for (auto answer : {ui::Answer::Yes, ui::Answer::No})
                 for (const char* how : {"exit", "close box"})
                     QTest::addRow("%s, %s, %s", edit, answer == ui::Answer::Yes ? "Yes" : "No", how)
-                        << QString::fromLatin1(edit) << int(answer) << QString::fromLatin1(how);
+                            << QString::fromLatin1(edit) << int(answer) << QString::fromLatin1(how);
     }
 
     void exitWithTableEdits()

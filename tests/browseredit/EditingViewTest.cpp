@@ -3,7 +3,6 @@
 
 #include "browser/EditingView.h"
 #include "browser/FieldEdit.h"
-#include "tests/common/MessageRecorder.h"
 #include "browser/RecordClipboard.h"
 #include "browser/RecordTreeModel.h"
 #include "browser/SearchDialog.h"
@@ -11,6 +10,7 @@
 #include "hexedit/CHexDataCtrl.h"
 #include "hexedit/CHexDataDlg.h"
 #include "model/Bytes.h"
+#include "tests/common/MessageRecorder.h"
 
 #include "tables/TableRegistry.h"
 #include "tables/TableTarget.h"
@@ -454,8 +454,9 @@ void EditingViewTest::replaceFromClipboard()
     doc->setModified(false);
     view->selectEntry(kTitle);
     view->onReplaceFromClipboard();
-    QCOMPARE(messages(), QStringList{QStringLiteral(
-                           "The record in clipboard is not the same one as\nthe one being replaced. Cancelling.")});
+    QCOMPARE(messages(),
+            QStringList{QStringLiteral(
+                    "The record in clipboard is not the same one as\nthe one being replaced. Cancelling.")});
     QCOMPARE(recordBytes(kTitle), (std::vector<std::uint8_t>{'a', 'b', 'c', 0}));
     QVERIFY(!doc->isModified());
 
@@ -492,7 +493,8 @@ void EditingViewTest::infoAndMenuState()
     view->onInfo();
     view->selectEntry(kIdle);
     QCOMPARE(view->infoText(kIdle), QStringLiteral("Bytes in record=2\nOffset Into File 0x0014\nIdle speed of the engine"));
-    QCOMPARE(messages().value(0), QStringLiteral("Bytes in record=4\nOffset Into File 0x0008\nNo help text in Tarlo.ini."));
+    QCOMPARE(messages().value(0),
+            QStringLiteral("Bytes in record=4\nOffset Into File 0x0008\nNo help text in Tarlo.ini."));
 
     std::unique_ptr<QMenu> fieldMenu(view->createContextMenu(kIdle));
     QStringList enabled;

@@ -5,13 +5,13 @@
 
 #include "browser/EditingView.h"
 #include "browser/FieldEdit.h"
-#include "tests/common/MessageRecorder.h"
 #include "browser/RecordTreeModel.h"
 #include "browser/TextEditDialog.h"
 #include "editor/CMainFrame.h"
 #include "hexedit/CHexDataCtrl.h"
 #include "hexedit/CHexDataDlg.h"
 #include "model/FileIO.h"
+#include "tests/common/MessageRecorder.h"
 
 #include "tables/PageWnd.h"
 #include "tables/TableRegistry.h"

@@ -1,8 +1,8 @@
 // The editors' own widgets, driven with real key events.
 #include "browser/FieldEdit.h"
-#include "tests/common/MessageRecorder.h"
 #include "browser/SearchDialog.h"
 #include "browser/TextEditDialog.h"
+#include "tests/common/MessageRecorder.h"
 
 #include <QApplication>
 #include <QClipboard>

@@ -18,15 +18,16 @@ public:
     // would be a dead one.
     ~MessageRecorder() override
     {
-        if (ui::setMessageSink(previous_) != this) std::abort();
+        if (ui::setMessageSink(previous_) != this)
+            std::abort();
     }
     MessageRecorder(const MessageRecorder&) = delete;
     MessageRecorder& operator=(const MessageRecorder&) = delete;
 
-    QStringList told;           // every message, in order
-    QList<ui::Tone> tones;      // the icon of each
-    QStringList asked;          // every question, in order
-    QList<ui::Answer> answers;  // the next answers to give
+    QStringList told; // every message, in order
+    QList<ui::Tone> tones; // the icon of each
+    QStringList asked; // every question, in order
+    QList<ui::Answer> answers; // the next answers to give
     ui::Answer otherwise = ui::Answer::Cancel;
     std::function<void()> onAsk; // runs when a question is asked, before it is answered
 
@@ -39,7 +40,8 @@ public:
     ui::Answer ask(QWidget*, const QString& text, const QList<ui::Answer>&, ui::Answer) override
     {
         asked << text;
-        if (onAsk) onAsk();
+        if (onAsk)
+            onAsk();
         return answers.isEmpty() ? otherwise : answers.takeFirst();
     }
 
@@ -48,7 +50,8 @@ public:
     {
         QStringList w;
         for (qsizetype i = 0; i < told.size(); ++i)
-            if (tones.at(i) == ui::Tone::Warning) w << told.at(i);
+            if (tones.at(i) == ui::Tone::Warning)
+                w << told.at(i);
         return w;
     }
 

@@ -104,7 +104,8 @@ private slots:
         write(QStringLiteral("Tarlo.ini"), testair::kDefinitions);
         m_prog = m_dir.filePath(QStringLiteral("tarlo"));
         m_plane = write(QStringLiteral("plane.air"), testair::sampleImage());
-        CTLApp::setFrameFactory([](const CMainFrame::Options& o) { return std::make_unique<ScriptedFrame>(o); });
+        CTLApp::setFrameFactory(
+                [](const CMainFrame::Options& o) { return std::make_unique<ScriptedFrame>(o); });
     }
 
     void init()
@@ -576,7 +577,8 @@ private slots:
         const auto status = app.initInstance({QStringLiteral("/Unregister")});
         QVERIFY(status.has_value());
         QCOMPARE(boxes.told,
-                 QStringList{QStringLiteral("System registry entries have been removed and the INI file (if any) was deleted.")});
+                QStringList{QStringLiteral(
+                        "System registry entries have been removed and the INI file (if any) was deleted.")});
         QVERIFY(!QFile::exists(p.desktopFile));
         QVERIFY(!QFile::exists(p.mimeFile));
         QVERIFY(!settings().contains(QStringLiteral("Settings/UseLastFile")));

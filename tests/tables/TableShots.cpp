@@ -5,9 +5,9 @@
 #include "FakeTarget.h"
 
 #include "tables/PageWnd.h"
-#include "tests/common/MessageRecorder.h"
 #include "tables/TableWnd.h"
 #include "tables/TblDblWnd.h"
+#include "tests/common/MessageRecorder.h"
 
 #include <QDir>
 #include <QFile>
