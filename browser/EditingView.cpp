@@ -400,22 +400,23 @@ std::unique_ptr<tables::TableTarget> EditingView::makeTableTarget(int i)
     return std::make_unique<DocTableTarget>(this, i);
 }
 
-void EditingView::onAltT()
+std::unique_ptr<tables::TableTarget> EditingView::shortcutTarget()
 {
     cancelEdit();
     const int i = currentEntry();
-    if (!openable(i))
-        return;
-    tables::TableWnd::openShortcut(makeTableTarget(i), this);
+    return openable(i) ? makeTableTarget(i) : nullptr;
+}
+
+void EditingView::onAltT()
+{
+    if (auto target = shortcutTarget())
+        tables::TableWnd::openShortcut(std::move(target), this);
 }
 
 void EditingView::onAltD()
 {
-    cancelEdit();
-    const int i = currentEntry();
-    if (!openable(i))
-        return;
-    tables::TblDblWnd::openShortcut(makeTableTarget(i), this);
+    if (auto target = shortcutTarget())
+        tables::TblDblWnd::openShortcut(std::move(target), this);
 }
 
 // ---------------------------------------------------------------------------

@@ -92,6 +92,9 @@ private:
     // Whether an editor may open entry i: a record or field, not the root,
     // whose bytes lie inside its record (refused with a message otherwise).
     bool openable(int listIndex);
+    // Alt+T and Alt+D: the current entry's link, after closing the box; none
+    // when no editor may open the entry (refused with a message).
+    std::unique_ptr<tables::TableTarget> shortcutTarget();
     // The record on the clipboard; nothing, after saying so, when it holds none.
     std::optional<browser::ClipRecord> clipboardRecord();
     // Closes, without writing, the table windows open on the record with
