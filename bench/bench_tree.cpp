@@ -105,7 +105,7 @@ void loadAndShow(benchmark::State& state, const std::string& path)
 {
     model::CTLDoc doc;
     doc.setDefinitionsPath(files().ini);
-    tarlo::EditingView view(doc);
+    browser::EditingView view(doc);
     view.resize(600, 800);
     view.show();
     doc.setRebuildCallback([&] { view.rebuildTree(); });
@@ -128,7 +128,7 @@ void BM_SortToggle_100k(benchmark::State& state)
 {
     model::CTLDoc doc;
     doc.setDefinitionsPath(files().ini);
-    tarlo::EditingView view(doc);
+    browser::EditingView view(doc);
     view.resize(600, 800);
     view.show();
     doc.setRebuildCallback([&] { view.rebuildTree(); });

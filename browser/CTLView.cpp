@@ -24,7 +24,7 @@
 #include <algorithm>
 #include <cstdio>
 
-namespace tarlo {
+namespace browser {
 
 CTLView::CTLView(model::CTLDoc& doc, QWidget* parent)
         : QTreeView(parent), m_doc(doc), m_notifier(new DocNotifier(doc, this)),
@@ -452,4 +452,4 @@ void CTLView::onInfo()
         ui::tell(this, infoText(entry));
 }
 
-} // namespace tarlo
+} // namespace browser

@@ -14,7 +14,7 @@ class CTLDoc;
 struct Change;
 } // namespace model
 
-namespace tarlo {
+namespace browser {
 
 class DocNotifier;
 class RecordTreeModel;
@@ -131,4 +131,4 @@ private:
     QString m_infoText;
 };
 
-} // namespace tarlo
+} // namespace browser

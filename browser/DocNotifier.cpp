@@ -2,7 +2,7 @@
 
 #include "model/CTLDoc.h"
 
-namespace tarlo {
+namespace browser {
 
 struct DocNotifier::Relay : model::DocListener {
     DocNotifier* q = nullptr;
@@ -25,4 +25,4 @@ DocNotifier::~DocNotifier()
     m_doc.removeListener(m_relay.get());
 }
 
-} // namespace tarlo
+} // namespace browser

@@ -12,7 +12,7 @@ namespace model {
 class CTLDoc;
 }
 
-namespace tarlo {
+namespace browser {
 
 class DocNotifier : public QObject {
     Q_OBJECT
@@ -37,4 +37,4 @@ private:
     std::unique_ptr<Relay> m_relay;
 };
 
-} // namespace tarlo
+} // namespace browser

@@ -5,7 +5,7 @@
 
 #include <QPointer>
 
-namespace tarlo {
+namespace browser {
 
 namespace {
 
@@ -49,4 +49,4 @@ DocUndoStack::DocUndoStack(DocNotifier& notifier, QObject* parent) : QUndoStack(
     connect(n, &DocNotifier::saved, this, [this] { setClean(); });
 }
 
-} // namespace tarlo
+} // namespace browser

@@ -20,7 +20,7 @@
 #include <QPointer>
 #include <QScrollBar>
 
-namespace tarlo {
+namespace browser {
 
 namespace {
 QString latin1(const std::string& s)
@@ -110,7 +110,7 @@ bool EditingView::refuseOutside(int i)
 {
     if (!document().isField(i) || !document().outsideRecord(i))
         return false;
-    ui::tell(this, latin1(browser::outsideRecordMessage(document().entry(i).name)));
+    ui::tell(this, latin1(outsideRecordMessage(document().entry(i).name)));
     return true;
 }
 
@@ -119,11 +119,11 @@ bool EditingView::openable(int i)
     return document().validIndex(i) && i != 0 && !refuseOutside(i);
 }
 
-std::optional<browser::ClipRecord> EditingView::clipboardRecord()
+std::optional<ClipRecord> EditingView::clipboardRecord()
 {
-    auto rec = browser::recordFromClipboard(QGuiApplication::clipboard());
+    auto rec = recordFromClipboard(QGuiApplication::clipboard());
     if (!rec)
-        ui::tell(this, QString::fromLatin1(browser::kWrongFormat));
+        ui::tell(this, QString::fromLatin1(kWrongFormat));
     return rec;
 }
 
@@ -158,7 +158,7 @@ void EditingView::activateEntry(int i)
         editAsHex(i);
         return;
     case model::EditorKind::Toggle:
-        browser::toggleBoolEntry(doc, i);
+        toggleBoolEntry(doc, i);
         return;
     case model::EditorKind::InPlace:
         openBox(i);
@@ -226,7 +226,7 @@ void EditingView::onBoxEnter()
         return;
     }
     const QByteArray text = m_box->text().toLatin1();
-    const auto r = browser::commitValue(document(), m_editEntry, std::string_view(text.constData(), std::size_t(text.size())));
+    const auto r = commitValue(document(), m_editEntry, std::string_view(text.constData(), std::size_t(text.size())));
     if (!r.accepted && !r.message.empty()) {
         ui::tell(this, latin1(r.message));
         m_box->refill(latin1(r.refill));
@@ -283,7 +283,7 @@ void EditingView::editAsHex(int i)
     std::vector<std::uint8_t> copy(d.begin(), d.end());
     if (!runHexDialog(copy))
         return;
-    browser::applyHexCopy(doc, i, copy);
+    applyHexCopy(doc, i, copy);
 }
 
 void EditingView::editText(int i)
@@ -295,15 +295,15 @@ void EditingView::editText(int i)
     TextEditDialog dlg(latin1(doc.entry(i).name), model::readText(doc.data(i)), this);
     if (doc.isField(i)) {
         // Written in place: refuse (and keep the dialog open) when it does not fit.
-        const std::size_t room = browser::textFieldSlot(doc, i).size();
-        const QString tooLong = latin1(browser::textTooLongMessage(doc, i));
+        const std::size_t room = textFieldSlot(doc, i).size();
+        const QString tooLong = latin1(textTooLongMessage(doc, i));
         dlg.setAcceptCheck([room, tooLong](const std::string& text) {
             return text.size() + 1 > room ? tooLong : QString();
         });
     }
     if (runDialog(dlg) != QDialog::Accepted)
         return;
-    browser::storeText(doc, i, dlg.storedText());
+    storeText(doc, i, dlg.storedText());
 }
 
 // ---------------------------------------------------------------------------
@@ -316,7 +316,7 @@ void EditingView::onCopyToClipboard()
     if (!document().isRecord(i))
         return;
     const auto& e = document().entry(i);
-    browser::putRecordOnClipboard(QGuiApplication::clipboard(), e.id, document().data(i));
+    putRecordOnClipboard(QGuiApplication::clipboard(), e.id, document().data(i));
 }
 
 void EditingView::onAddFromClipboard()
@@ -329,7 +329,7 @@ void EditingView::onAddFromClipboard()
     const auto rec = clipboardRecord();
     if (!rec)
         return;
-    if (!browser::addRecordBefore(doc, i, *rec))
+    if (!addRecordBefore(doc, i, *rec))
         return;
     selectEntry(i); // the new record
 }
@@ -341,7 +341,7 @@ void EditingView::onRemoveRecord()
     const int i = currentEntry();
     if (!doc.isRecord(i))
         return;
-    if (!browser::removeRecordAt(doc, i))
+    if (!removeRecordAt(doc, i))
         return;
     // The record that took its place, else the one before it.
     if (!doc.isRecord(i) && i > 1) {
@@ -365,8 +365,8 @@ void EditingView::onReplaceFromClipboard()
     if (!rec)
         return;
     // A replaced record's rows follow the document's change by themselves.
-    if (browser::replaceRecord(doc, i, *rec) == browser::ReplaceResult::OtherRecord)
-        ui::tell(this, QString::fromLatin1(browser::kOtherRecord));
+    if (replaceRecord(doc, i, *rec) == ReplaceResult::OtherRecord)
+        ui::tell(this, QString::fromLatin1(kOtherRecord));
 }
 
 // ---------------------------------------------------------------------------
@@ -440,7 +440,7 @@ void EditingView::onSearchAgain()
         return;
     cancelEdit();
     model::CTLDoc& doc = document();
-    const int found = browser::searchAgain(m_search, static_cast<int>(doc.entryCount()),
+    const int found = searchAgain(m_search, static_cast<int>(doc.entryCount()),
                                            [&doc](int i) { return doc.entry(i).name; });
     if (found < 0) {
         ui::tell(this, latin1(m_search.text) + QStringLiteral(" not found."));
@@ -453,4 +453,4 @@ void EditingView::onSearchAgain()
     selectEntry(found);
 }
 
-} // namespace tarlo
+} // namespace browser

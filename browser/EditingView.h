@@ -16,13 +16,14 @@
 #include <optional>
 #include <vector>
 
-class FieldEdit;
 class QDialog;
 
-namespace browser { struct ClipRecord; }
 namespace tables { class TableTarget; }
 
-namespace tarlo {
+namespace browser {
+
+class FieldEdit;
+struct ClipRecord;
 
 class EditingView : public CTLView {
     Q_OBJECT
@@ -63,7 +64,7 @@ public:
     // The text dialog for a "text" entry.
     void editText(int listIndex);
 
-    const browser::SearchState& searchState() const { return m_search; }
+    const SearchState& searchState() const { return m_search; }
 
     // A table window's link to entry i: reads and writes its bytes through
     // the edit API for as long as the entry exists (it is found by its key
@@ -96,7 +97,7 @@ private:
     // when no editor may open the entry (refused with a message).
     std::unique_ptr<tables::TableTarget> shortcutTarget();
     // The record on the clipboard; nothing, after saying so, when it holds none.
-    std::optional<browser::ClipRecord> clipboardRecord();
+    std::optional<ClipRecord> clipboardRecord();
     // Closes, without writing, the table windows open on the record with
     // this key or on one of its fields.
     void abandonTablesOf(model::EntryKey record);
@@ -105,7 +106,7 @@ private:
 
     FieldEdit* m_box = nullptr;
     int m_editEntry = -1;
-    browser::SearchState m_search;
+    SearchState m_search;
 };
 
-} // namespace tarlo
+} // namespace browser

@@ -5,6 +5,8 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 
+namespace browser {
+
 FieldEdit::FieldEdit(QWidget* parent) : QLineEdit(parent)
 {
     setFrame(true);
@@ -118,3 +120,5 @@ void FieldEdit::mouseReleaseEvent(QMouseEvent* event)
     }
     QLineEdit::mouseReleaseEvent(event);
 }
+
+} // namespace browser

@@ -5,6 +5,8 @@
 #include <QLineEdit>
 
 // What the box needs to know of the value's type.
+namespace browser {
+
 struct FieldEditSetup {
     int maxChars = 16;
     bool allowPoint = false;
@@ -44,3 +46,5 @@ private:
     bool m_open = false;
     bool m_changed = false;
 };
+
+} // namespace browser

@@ -10,7 +10,7 @@
 
 #include <algorithm>
 
-namespace tarlo {
+namespace browser {
 
 RecordTreeModel::RecordTreeModel(model::CTLDoc& doc, QObject* parent)
     : QAbstractItemModel(parent), m_doc(doc)
@@ -308,4 +308,4 @@ Qt::ItemFlags RecordTreeModel::flags(const QModelIndex& index) const
     return Qt::ItemIsEnabled | Qt::ItemIsSelectable;
 }
 
-} // namespace tarlo
+} // namespace browser

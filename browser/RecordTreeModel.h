@@ -19,7 +19,7 @@ class CTLDoc;
 struct Change;
 } // namespace model
 
-namespace tarlo {
+namespace browser {
 
 class DocNotifier;
 
@@ -94,4 +94,4 @@ private:
     int m_pendingRow = -1;
 };
 
-} // namespace tarlo
+} // namespace browser

@@ -7,6 +7,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+namespace browser {
+
 SearchDialog::SearchDialog(const QString& text, QWidget* parent) : QDialog(parent), m_edit(new QLineEdit(this))
 {
     setWindowTitle(QStringLiteral("Text To Search For"));
@@ -42,3 +44,5 @@ QString SearchDialog::text() const
 {
     return m_edit->text();
 }
+
+} // namespace browser

@@ -4,6 +4,8 @@
 
 class QLineEdit;
 
+namespace browser {
+
 class SearchDialog : public QDialog {
     Q_OBJECT
 public:
@@ -14,3 +16,5 @@ public:
 private:
     QLineEdit* m_edit;
 };
+
+} // namespace browser

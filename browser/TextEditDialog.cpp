@@ -9,6 +9,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+namespace browser {
+
 int TextLimitEdit::storedLength() const
 {
     const QString t = toPlainText();
@@ -132,3 +134,5 @@ void TextEditDialog::accept()
     }
     QDialog::accept();
 }
+
+} // namespace browser

@@ -5,6 +5,8 @@
 #include <functional>
 #include <string>
 
+namespace browser {
+
 // The box counts a line break as two characters, as it is stored (CR LF).
 class TextLimitEdit : public QPlainTextEdit {
     Q_OBJECT
@@ -49,3 +51,5 @@ private:
     TextLimitEdit* m_edit;
     AcceptCheck m_check;
 };
+
+} // namespace browser

@@ -7,7 +7,7 @@
 #include <QPainter>
 #include <QPainterPath>
 
-namespace tarlo {
+namespace browser {
 
 QPixmap typePicture(int code, qreal dpr)
 {
@@ -61,4 +61,4 @@ QIcon typeIcon(int code, qreal extraDpr)
     return icon;
 }
 
-} // namespace tarlo
+} // namespace browser

@@ -7,7 +7,7 @@
 #include <QPixmap>
 #include <QSize>
 
-namespace tarlo {
+namespace browser {
 
 inline constexpr QSize kTypePictureSize{32, 18};
 
@@ -18,4 +18,4 @@ QPixmap typePicture(int code, qreal dpr);
 // An icon holding the picture at 1x, 2x and `extraDpr` (the screen's ratio).
 QIcon typeIcon(int code, qreal extraDpr = 1.0);
 
-} // namespace tarlo
+} // namespace browser

@@ -71,21 +71,21 @@ CMainFrame::CMainFrame(const Options& options, QWidget* parent) : QMainWindow(pa
     const bool sort = s.value(keys::kSort, 1).toInt() != 0;
     s.endGroup();
 
-    m_view = new EditingView(m_doc, this);
+    m_view = new browser::EditingView(m_doc, this);
     m_view->setSortEntries(sort);
     setCentralWidget(m_view);
-    connect(m_view, &CTLView::statusTextChanged, this, &CMainFrame::setStatusText);
-    connect(m_view, &CTLView::exitRequested, this, &CMainFrame::onExitRequested);
+    connect(m_view, &browser::CTLView::statusTextChanged, this, &CMainFrame::setStatusText);
+    connect(m_view, &browser::CTLView::exitRequested, this, &CMainFrame::onExitRequested);
     m_doc.setRebuildCallback([this] { m_view->rebuildTree(); });
     // Every change goes onto the undo history; the title's mark follows the
     // modified state, which undoing back to the saved state clears.
-    m_undo = new DocUndoStack(*m_view->notifier(), this);
-    connect(m_view->notifier(), &DocNotifier::modifiedChanged, this, &QWidget::setWindowModified);
-    connect(m_view->notifier(), &DocNotifier::loaded, this, [this] {
+    m_undo = new browser::DocUndoStack(*m_view->notifier(), this);
+    connect(m_view->notifier(), &browser::DocNotifier::modifiedChanged, this, &QWidget::setWindowModified);
+    connect(m_view->notifier(), &browser::DocNotifier::loaded, this, [this] {
         updateTitle();
         updateActions();
     });
-    connect(m_view->notifier(), &DocNotifier::saved, this, &CMainFrame::updateTitle);
+    connect(m_view->notifier(), &browser::DocNotifier::saved, this, &CMainFrame::updateTitle);
 
     // Status bar: pane 0 takes the free width, then CAP and NUM.
     m_pane0 = new QLabel(QStringLiteral("Welcome To Tarlo!"), this);

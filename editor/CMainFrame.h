@@ -19,9 +19,12 @@ class QMenuBar;
 class QToolBar;
 class QUndoStack;
 
-namespace tarlo {
-
+namespace browser {
+class DocUndoStack;
 class EditingView;
+} // namespace browser
+
+namespace tarlo {
 
 class CMainFrame : public QMainWindow {
     Q_OBJECT
@@ -36,7 +39,7 @@ public:
     ~CMainFrame() override;
 
     model::CTLDoc& document() { return m_doc; }
-    EditingView* view() const { return m_view; }
+    browser::EditingView* view() const { return m_view; }
     // The undo history of the document (Edit menu).
     QUndoStack* undoStack() const;
     RecentFiles& recentFiles() { return m_recent; }
@@ -116,8 +119,8 @@ private:
 
     Options m_options;
     model::CTLDoc m_doc;
-    EditingView* m_view = nullptr;
-    class DocUndoStack* m_undo = nullptr;
+    browser::EditingView* m_view = nullptr;
+    browser::DocUndoStack* m_undo = nullptr;
     RecentFiles m_recent;
     bool m_useLastFile = false;
     bool m_useLastSel = false;

@@ -19,8 +19,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-using tarlo::CTLView;
-using tarlo::RecordTreeModel;
+using browser::CTLView;
+using browser::RecordTreeModel;
 
 namespace {
 
@@ -482,17 +482,17 @@ private slots:
         QSet<QByteArray> seen;
         for (int code = 0; code < 19; ++code) {
             for (qreal dpr : {1.0, 2.0}) {
-                const QPixmap pm = tarlo::typePicture(code, dpr);
+                const QPixmap pm = browser::typePicture(code, dpr);
                 QCOMPARE(pm.deviceIndependentSize().toSize(), QSize(32, 18));
                 QCOMPARE(pm.size(), QSize(qRound(32 * dpr), qRound(18 * dpr)));
             }
-            const QImage img = tarlo::typePicture(code, 1.0).toImage();
+            const QImage img = browser::typePicture(code, 1.0).toImage();
             QByteArray bytes(reinterpret_cast<const char*>(img.constBits()), img.sizeInBytes());
             seen.insert(bytes);
         }
         QCOMPARE(seen.size(), 19); // every type has a picture of its own
         // Out-of-range codes fall back to the raw picture.
-        QCOMPARE(tarlo::typePicture(99, 1.0).toImage(), tarlo::typePicture(0, 1.0).toImage());
+        QCOMPARE(browser::typePicture(99, 1.0).toImage(), browser::typePicture(0, 1.0).toImage());
     }
 };
 

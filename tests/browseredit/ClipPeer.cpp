@@ -19,7 +19,7 @@ int main(int argc, char** argv)
     if (doc.load(argv[2]))
         return 3;
     testsupport::MessageRecorder boxes; // any message is a failure
-    tarlo::EditingView view(doc);
+    browser::EditingView view(doc);
     view.rebuildTree();
     if (!view.selectEntry(std::atoi(argv[4])))
         return 4;

@@ -76,7 +76,7 @@ public:
 
     QString chooseOpenFile() override { return openChoice; }
     void endProgram() override { ++ended; }
-    tarlo::EditingView* editingView() const { return view(); }
+    browser::EditingView* editingView() const { return view(); }
 };
 
 } // namespace

@@ -31,7 +31,7 @@
 
 #include <functional>
 
-using namespace tarlo;
+using namespace browser;
 namespace bytes = model::bytes;
 
 namespace {

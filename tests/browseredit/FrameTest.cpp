@@ -31,7 +31,7 @@ void FrameTest::statusBarFollowsTheBox()
     QVERIFY(QTest::qWaitForWindowActive(&frame));
     QVERIFY(frame.openDocument(QString::fromStdString(files.air()), false));
 
-    tarlo::EditingView* view = frame.view();
+    browser::EditingView* view = frame.view();
     const QString count = QStringLiteral("plane.air has 7 records.");
     QCOMPARE(frame.statusText(), count);
     view->expandAllRecords();

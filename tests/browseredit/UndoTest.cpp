@@ -107,7 +107,7 @@ private:
 
     std::unique_ptr<fixture::Files> files;
     std::unique_ptr<tarlo::CMainFrame> frame;
-    tarlo::EditingView* view = nullptr;
+    browser::EditingView* view = nullptr;
     Bytes original;
     // Every message; "Save changes" questions are answered No.
     std::unique_ptr<testsupport::MessageRecorder> boxes;
@@ -231,7 +231,7 @@ void UndoTest::textDialogOk()
 {
     bool sawDialog = false;
     QTimer::singleShot(0, this, [&] {
-        auto* dlg = qobject_cast<TextEditDialog*>(QApplication::activeModalWidget());
+        auto* dlg = qobject_cast<browser::TextEditDialog*>(QApplication::activeModalWidget());
         if (!dlg) return;
         sawDialog = true;
         dlg->editor()->setPlainText(QStringLiteral("hello"));
@@ -324,7 +324,7 @@ void UndoTest::replaceFromClipboard()
     // Replace with data of another length, undone back to the edit.
     action("undo")->trigger();
     QTimer::singleShot(0, this, [&] {
-        if (auto* dlg = qobject_cast<TextEditDialog*>(QApplication::activeModalWidget())) {
+        if (auto* dlg = qobject_cast<browser::TextEditDialog*>(QApplication::activeModalWidget())) {
             dlg->editor()->setPlainText(QStringLiteral("longer title"));
             dlg->accept();
         }

@@ -12,6 +12,8 @@
 #include <QSignalSpy>
 #include <QTest>
 
+using namespace browser;
+
 class WidgetsTest : public QObject {
     Q_OBJECT
 private slots:
