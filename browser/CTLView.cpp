@@ -27,16 +27,16 @@
 namespace browser {
 
 CTLView::CTLView(model::CTLDoc& doc, QWidget* parent)
-        : QTreeView(parent), m_doc(doc), m_notifier(new DocNotifier(doc, this)),
-          m_model(new RecordTreeModel(doc, this))
+        : QTreeView(parent), doc_(doc), notifier_(new DocNotifier(doc, this)),
+          model_(new RecordTreeModel(doc, this))
 {
     // Slots run in the order of connection: the view hears of a coming
     // change before the model moves its rows, and of a change after.
-    connect(m_notifier, &DocNotifier::aboutToChange, this, &CTLView::documentAboutToChange);
-    m_model->follow(m_notifier);
-    connect(m_notifier, &DocNotifier::changed, this, &CTLView::documentChanged);
+    connect(notifier_, &DocNotifier::aboutToChange, this, &CTLView::documentAboutToChange);
+    model_->follow(notifier_);
+    connect(notifier_, &DocNotifier::changed, this, &CTLView::documentChanged);
     setObjectName(QStringLiteral("CTLView"));
-    setModel(m_model);
+    setModel(model_);
     setHeaderHidden(true);
     setRootIsDecorated(false);          // no lines or button at the root level
     setIndentation(20);
@@ -58,7 +58,7 @@ CTLView::CTLView(model::CTLDoc& doc, QWidget* parent)
     connect(verticalScrollBar(), &QScrollBar::valueChanged, this, [this] { fitColumnToVisibleRows(); });
     connect(this, &QTreeView::expanded, this, [this] { fitColumnToVisibleRows(); });
     connect(this, &QTreeView::collapsed, this, [this] { fitColumnToVisibleRows(); });
-    connect(m_model, &QAbstractItemModel::dataChanged, this, [this] { fitColumnToVisibleRows(); });
+    connect(model_, &QAbstractItemModel::dataChanged, this, [this] { fitColumnToVisibleRows(); });
 
     // The selection stays visible when the tree loses the focus.
     QPalette pal = palette();
@@ -81,15 +81,15 @@ void CTLView::rebuildTree()
     tip.setColor(QPalette::ToolTipText, Qt::black);
     QToolTip::setPalette(tip);
 
-    if (!m_doc.hasData()) {
-        m_model->rebuild(m_sort);
+    if (!doc_.hasData()) {
+        model_->rebuild(sort_);
         emit rebuilt();
         return;
     }
-    m_model->rebuild(m_sort);
+    model_->rebuild(sort_);
     updateCountText();
 
-    const QModelIndex root = m_model->indexForEntry(0);
+    const QModelIndex root = model_->indexForEntry(0);
     // Only the root is expanded after a rebuild: the reset already collapsed
     // everything else.
     expand(root);
@@ -102,9 +102,9 @@ void CTLView::rebuildTree()
 void CTLView::updateCountText()
 {
     char buf[64];
-    std::snprintf(buf, sizeof buf, " has %d records.", m_doc.recordCount());
-    m_countText = QFile::decodeName(QByteArray::fromStdString(m_doc.fileName())) + QLatin1String(buf);
-    emit statusTextChanged(m_countText);
+    std::snprintf(buf, sizeof buf, " has %d records.", doc_.recordCount());
+    countText_ = QFile::decodeName(QByteArray::fromStdString(doc_.fileName())) + QLatin1String(buf);
+    emit statusTextChanged(countText_);
 }
 
 void CTLView::documentChanged(const model::Change& c)
@@ -120,9 +120,9 @@ void CTLView::documentChanged(const model::Change& c)
     // Show what the undo or redo changed: the entry, a record put back, or
     // the record that took the place of one taken out (else the one before).
     int select = c.index;
-    if (c.kind == model::ChangeKind::Remove && !m_doc.isRecord(select)) {
-        select = std::min(select, m_doc.highestIndex());
-        while (select > 0 && !m_doc.isRecord(select))
+    if (c.kind == model::ChangeKind::Remove && !doc_.isRecord(select)) {
+        select = std::min(select, doc_.highestIndex());
+        while (select > 0 && !doc_.isRecord(select))
             --select;
     }
     selectEntry(select);
@@ -153,7 +153,7 @@ void CTLView::resizeEvent(QResizeEvent* event)
 
 bool CTLView::selectEntry(int listIndex)
 {
-    const QModelIndex idx = m_model->indexForEntry(listIndex);
+    const QModelIndex idx = model_->indexForEntry(listIndex);
     if (!idx.isValid()) return false;
     setCurrentIndex(idx);
     scrollTo(idx);
@@ -167,40 +167,40 @@ int CTLView::currentEntry() const
 
 QRect CTLView::itemRect(int listIndex) const
 {
-    const QModelIndex idx = m_model->indexForEntry(listIndex);
+    const QModelIndex idx = model_->indexForEntry(listIndex);
     if (!idx.isValid()) return {};
     return labelRect(idx);
 }
 
 void CTLView::refreshEntry(int listIndex)
 {
-    m_model->refreshEntry(listIndex);
+    model_->refreshEntry(listIndex);
 }
 
 void CTLView::setSortEntries(bool on)
 {
-    if (m_sort == on) return;
-    m_sort = on;
+    if (sort_ == on) return;
+    sort_ = on;
     rebuildTree();
 }
 
 void CTLView::expandAllRecords()
 {
-    const QModelIndex root = m_model->indexForEntry(0);
+    const QModelIndex root = model_->indexForEntry(0);
     if (!root.isValid()) return;
     if (isExpanded(root)) {
         expandAll(); // one layout pass instead of one per record
         return;
     }
-    for (int r = 0, n = m_model->rowCount(root); r < n; ++r) {
-        const QModelIndex rec = m_model->index(r, 0, root);
-        if (m_model->hasChildren(rec)) expand(rec);
+    for (int r = 0, n = model_->rowCount(root); r < n; ++r) {
+        const QModelIndex rec = model_->index(r, 0, root);
+        if (model_->hasChildren(rec)) expand(rec);
     }
 }
 
 void CTLView::collapseAllRecords()
 {
-    const QModelIndex root = m_model->indexForEntry(0);
+    const QModelIndex root = model_->indexForEntry(0);
     if (!root.isValid()) return;
     const bool rootOpen = isExpanded(root);
     collapseAll();
@@ -237,7 +237,7 @@ QModelIndex CTLView::hitItem(const QPoint& pos) const
     if (!idx.isValid()) return {};
     if (labelRect(idx).contains(pos)) return idx;
     // The expand button sits in the indentation just left of the item.
-    if (m_model->hasChildren(idx) && idx.parent().isValid()) {
+    if (model_->hasChildren(idx) && idx.parent().isValid()) {
         const QRect cell = visualRect(idx);
         const QRect button(cell.left() - indentation(), cell.top(), indentation(), cell.height());
         if (button.contains(pos)) return idx;
@@ -252,7 +252,7 @@ void CTLView::pressItem(const QModelIndex& index)
 {
     if (!index.isValid()) return;
     const int entry = RecordTreeModel::entryOf(index);
-    if (entry == 0 || m_model->hasChildren(index)) {
+    if (entry == 0 || model_->hasChildren(index)) {
         setExpanded(index, !isExpanded(index));
         return;
     }
@@ -379,7 +379,7 @@ void CTLView::runContextMenu(const QModelIndex& index, const QPoint& globalPos)
 {
     const int entry = RecordTreeModel::entryOf(index);
     if (entry <= 0) return; // the root and the trailing bytes have no menu
-    m_infoText = infoText(entry);
+    infoText_ = infoText(entry);
     QMenu* menu = createContextMenu(entry, this);
     menu->exec(globalPos);
     delete menu;
@@ -389,7 +389,7 @@ QMenu* CTLView::createContextMenu(int listIndex, QWidget* parent)
 {
     auto* menu = new QMenu(parent);
     menu->setObjectName(QStringLiteral("rcmenu"));
-    const bool record = m_doc.validIndex(listIndex) && m_doc.isRecord(listIndex);
+    const bool record = doc_.validIndex(listIndex) && doc_.isRecord(listIndex);
     // Status tips as every main-window command has one.
     auto add = [&](const char* text, const char* tip, void (CTLView::*slot)(), bool enabled) {
         QAction* a = menu->addAction(QString::fromLatin1(text));
@@ -432,8 +432,8 @@ bool CTLView::viewportEvent(QEvent* event)
 
 QString CTLView::infoText(int listIndex) const
 {
-    if (!m_doc.validIndex(listIndex)) return {};
-    const auto& e = m_doc.entry(listIndex);
+    if (!doc_.validIndex(listIndex)) return {};
+    const auto& e = doc_.entry(listIndex);
     char buf[96];
     std::snprintf(buf, sizeof buf, "Bytes in record=%u\nOffset Into File 0x%04x\n", unsigned(e.length),
                   unsigned(e.fileOffset));
@@ -442,8 +442,8 @@ QString CTLView::infoText(int listIndex) const
 
 void CTLView::onInfo()
 {
-    if (!m_infoText.isEmpty()) {
-        ui::tell(this, m_infoText); // the entry the context menu was opened on
+    if (!infoText_.isEmpty()) {
+        ui::tell(this, infoText_); // the entry the context menu was opened on
         return;
     }
     // Not from a context menu: the selected entry's, read afresh each time.

@@ -25,10 +25,10 @@ public:
     explicit CTLView(model::CTLDoc& doc, QWidget* parent = nullptr);
     ~CTLView() override;
 
-    model::CTLDoc& document() const { return m_doc; }
-    RecordTreeModel* recordModel() const { return m_model; }
+    model::CTLDoc& document() const { return doc_; }
+    RecordTreeModel* recordModel() const { return model_; }
     // The document's changes as signals; the tree's rows follow them.
-    DocNotifier* notifier() const { return m_notifier; }
+    DocNotifier* notifier() const { return notifier_; }
 
     // ---- tree state ----
     // Rebuilds every item from the record list; afterwards only the root is
@@ -46,19 +46,19 @@ public:
     // Re-reads entry i's text from the document after its value changed.
     void refreshEntry(int listIndex);
 
-    bool sortEntries() const { return m_sort; }
+    bool sortEntries() const { return sort_; }
     void setSortEntries(bool on);      // rebuilds when the flag changes
     void expandAllRecords();
     void collapseAllRecords();
 
     // "%s has %d records." of the last rebuild.
-    const QString& recordCountText() const { return m_countText; }
+    const QString& recordCountText() const { return countText_; }
     // Shows text in the main window's first status pane.
     void setStatusText(const QString& text) { emit statusTextChanged(text); }
 
     // "Bytes in record=%d\nOffset Into File 0x%04x\n%s" for entry i.
     QString infoText(int listIndex) const;
-    const QString& currentInfoText() const { return m_infoText; }
+    const QString& currentInfoText() const { return infoText_; }
 
     // The context menu "rcmenu" for entry i, items enabled as they apply.
     // The caller owns the menu.
@@ -123,12 +123,12 @@ private:
     // would format and measure the whole list on each rebuild.
     void fitColumnToVisibleRows(bool restart = false);
 
-    model::CTLDoc& m_doc;
-    DocNotifier* m_notifier = nullptr;
-    RecordTreeModel* m_model = nullptr;
-    bool m_sort = true;
-    QString m_countText;
-    QString m_infoText;
+    model::CTLDoc& doc_;
+    DocNotifier* notifier_ = nullptr;
+    RecordTreeModel* model_ = nullptr;
+    bool sort_ = true;
+    QString countText_;
+    QString infoText_;
 };
 
 } // namespace browser

@@ -14,15 +14,15 @@ struct DocNotifier::Relay : model::DocListener {
 };
 
 DocNotifier::DocNotifier(model::CTLDoc& doc, QObject* parent)
-        : QObject(parent), m_doc(doc), m_relay(std::make_unique<Relay>())
+        : QObject(parent), doc_(doc), relay_(std::make_unique<Relay>())
 {
-    m_relay->q = this;
-    m_doc.addListener(m_relay.get());
+    relay_->q = this;
+    doc_.addListener(relay_.get());
 }
 
 DocNotifier::~DocNotifier()
 {
-    m_doc.removeListener(m_relay.get());
+    doc_.removeListener(relay_.get());
 }
 
 } // namespace browser

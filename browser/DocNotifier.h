@@ -20,7 +20,7 @@ public:
     explicit DocNotifier(model::CTLDoc& doc, QObject* parent = nullptr);
     ~DocNotifier() override;
 
-    model::CTLDoc& document() const { return m_doc; }
+    model::CTLDoc& document() const { return doc_; }
 
 signals:
     // Before an insert or removal of a record, the list still unchanged.
@@ -33,8 +33,8 @@ signals:
 
 private:
     struct Relay;
-    model::CTLDoc& m_doc;
-    std::unique_ptr<Relay> m_relay;
+    model::CTLDoc& doc_;
+    std::unique_ptr<Relay> relay_;
 };
 
 } // namespace browser

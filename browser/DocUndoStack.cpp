@@ -14,26 +14,26 @@ namespace {
 class ChangeCommand : public QUndoCommand {
 public:
     ChangeCommand(DocNotifier& notifier, model::Change change)
-            : m_notifier(&notifier), m_change(std::move(change))
+            : notifier_(&notifier), change_(std::move(change))
     {
-        setText(QString::fromLatin1(m_change.label.data(), qsizetype(m_change.label.size())));
+        setText(QString::fromLatin1(change_.label.data(), qsizetype(change_.label.size())));
     }
     void undo() override
     {
-        if (m_notifier)
-            m_notifier->document().undo(m_change);
+        if (notifier_)
+            notifier_->document().undo(change_);
     }
     void redo() override
     {
-        if (m_pushed && m_notifier)
-            m_notifier->document().redo(m_change);
-        m_pushed = true;
+        if (pushed_ && notifier_)
+            notifier_->document().redo(change_);
+        pushed_ = true;
     }
 
 private:
-    QPointer<DocNotifier> m_notifier;
-    model::Change m_change;
-    bool m_pushed = false;
+    QPointer<DocNotifier> notifier_;
+    model::Change change_;
+    bool pushed_ = false;
 };
 
 } // namespace

@@ -33,12 +33,12 @@ QString latin1(const std::string& s)
 // it follows the entry across added and removed records.
 class DocTableTarget : public tables::TableTarget {
 public:
-    DocTableTarget(EditingView* view, int i) : m_view(view)
+    DocTableTarget(EditingView* view, int i) : view_(view)
     {
         const model::CTLDoc& doc = view->document();
-        m_key = doc.keyOf(i);
-        m_record = doc.keyOf(doc.isField(i) ? doc.entry(i).parent : i);
-        m_name = latin1(doc.entry(i).name);
+        key_ = doc.keyOf(i);
+        record_ = doc.keyOf(doc.isField(i) ? doc.entry(i).parent : i);
+        name_ = latin1(doc.entry(i).name);
     }
 
     std::vector<std::uint8_t> bytes() const override
@@ -46,10 +46,10 @@ public:
         const int i = index();
         if (i <= 0)
             return {};
-        const auto d = m_view->document().data(i);
+        const auto d = view_->document().data(i);
         return std::vector<std::uint8_t>(d.begin(), d.end());
     }
-    QString name() const override { return m_name; }
+    QString name() const override { return name_; }
     bool store(const std::vector<std::uint8_t>& newBytes, QString* error) override
     {
         auto fail = [&](const char* text) {
@@ -60,7 +60,7 @@ public:
         const int i = index();
         if (i <= 0)
             return fail("The entry of this table was removed, or the file was reloaded. The table was not written.");
-        model::CTLDoc& doc = m_view->document();
+        model::CTLDoc& doc = view_->document();
         // Unchanged bytes make no change (and no undo step).
         if (doc.data(i).size() == newBytes.size())
             doc.setBytes(i, 0, newBytes);
@@ -77,24 +77,24 @@ public:
     void markModified() override
     {
         if (live())
-            m_view->document().setModified(true);
+            view_->document().setModified(true);
     }
 
-    int index() const { return m_view ? m_view->document().indexOf(m_key) : -1; }
+    int index() const { return view_ ? view_->document().indexOf(key_) : -1; }
     bool live() const { return index() > 0; }
-    model::EntryKey recordKey() const { return m_record; }
+    model::EntryKey recordKey() const { return record_; }
 
 private:
-    QPointer<EditingView> m_view;
-    model::EntryKey m_key = 0;
-    model::EntryKey m_record = 0;
-    QString m_name;
+    QPointer<EditingView> view_;
+    model::EntryKey key_ = 0;
+    model::EntryKey record_ = 0;
+    QString name_;
 };
 
-EditingView::EditingView(model::CTLDoc& doc, QWidget* parent) : CTLView(doc, parent), m_box(new FieldEdit(viewport()))
+EditingView::EditingView(model::CTLDoc& doc, QWidget* parent) : CTLView(doc, parent), box_(new FieldEdit(viewport()))
 {
-    connect(m_box, &FieldEdit::enterPressed, this, &EditingView::onBoxEnter);
-    connect(m_box, &FieldEdit::escapePressed, this, &EditingView::cancelEdit);
+    connect(box_, &FieldEdit::enterPressed, this, &EditingView::onBoxEnter);
+    connect(box_, &FieldEdit::escapePressed, this, &EditingView::cancelEdit);
     // A rebuild may renumber or drop the entry: the edit ends without writing.
     connect(recordModel(), &QAbstractItemModel::modelAboutToBeReset, this, [this] {
         cancelEdit();
@@ -183,13 +183,13 @@ void EditingView::activateEntry(int i)
 
 bool EditingView::inPlaceEditorOpen() const
 {
-    return m_box->isOpen();
+    return box_->isOpen();
 }
 
 void EditingView::focusInPlaceEditor()
 {
-    if (m_box->isOpen())
-        m_box->setFocus(Qt::OtherFocusReason);
+    if (box_->isOpen())
+        box_->setFocus(Qt::OtherFocusReason);
 }
 
 void EditingView::openBox(int i)
@@ -200,36 +200,36 @@ void EditingView::openBox(int i)
     const QRect label = itemRect(i);
     if (!profile || label.isEmpty())
         return;
-    m_editEntry = i;
+    editEntry_ = i;
     const FieldEditSetup setup{profile->maxChars, profile->allowPoint, profile->allowMinus};
     const QRect box(label.right() + 10, label.top(), profile->boxWidth, label.height());
-    m_box->begin(setup, latin1(model::editText(t, doc.data(i))), box);
+    box_->begin(setup, latin1(model::editText(t, doc.data(i))), box);
     setStatusText(QString::fromLatin1(profile->hint.data(), static_cast<qsizetype>(profile->hint.size())));
 }
 
 void EditingView::placeBox()
 {
-    if (!m_box->isOpen())
+    if (!box_->isOpen())
         return;
-    const QRect label = itemRect(m_editEntry);
+    const QRect label = itemRect(editEntry_);
     if (label.isEmpty())
         return;
-    m_box->move(label.right() + 10, label.top());
+    box_->move(label.right() + 10, label.top());
 }
 
 void EditingView::onBoxEnter()
 {
-    if (!m_box->isOpen())
+    if (!box_->isOpen())
         return;
-    if (!m_box->isChanged()) {
+    if (!box_->isChanged()) {
         closeBox();
         return;
     }
-    const QByteArray text = m_box->text().toLatin1();
-    const auto r = commitValue(document(), m_editEntry, std::string_view(text.constData(), std::size_t(text.size())));
+    const QByteArray text = box_->text().toLatin1();
+    const auto r = commitValue(document(), editEntry_, std::string_view(text.constData(), std::size_t(text.size())));
     if (!r.accepted && !r.message.empty()) {
         ui::tell(this, latin1(r.message));
-        m_box->refill(latin1(r.refill));
+        box_->refill(latin1(r.refill));
         return;
     }
     closeBox();
@@ -237,15 +237,15 @@ void EditingView::onBoxEnter()
 
 void EditingView::cancelEdit()
 {
-    if (m_box->isOpen())
+    if (box_->isOpen())
         closeBox();
 }
 
 void EditingView::closeBox()
 {
-    const bool hadFocus = m_box->hasFocus();
-    m_box->end();
-    m_editEntry = -1;
+    const bool hadFocus = box_->hasFocus();
+    box_->end();
+    editEntry_ = -1;
     setStatusText(recordCountText());
     if (hadFocus)
         setFocus(Qt::OtherFocusReason);
@@ -425,25 +425,25 @@ void EditingView::onAltD()
 void EditingView::onSearch()
 {
     cancelEdit();
-    SearchDialog dlg(latin1(m_search.text), this);
+    SearchDialog dlg(latin1(search_.text), this);
     if (runDialog(dlg) != QDialog::Accepted)
         return;
     const QByteArray text = dlg.text().toLatin1();
-    m_search.text.assign(text.constData(), std::size_t(text.size()));
-    m_search.position = 1;
+    search_.text.assign(text.constData(), std::size_t(text.size()));
+    search_.position = 1;
     onSearchAgain();
 }
 
 void EditingView::onSearchAgain()
 {
-    if (m_search.text.empty())
+    if (search_.text.empty())
         return;
     cancelEdit();
     model::CTLDoc& doc = document();
-    const int found = searchAgain(m_search, static_cast<int>(doc.entryCount()),
+    const int found = searchAgain(search_, static_cast<int>(doc.entryCount()),
                                            [&doc](int i) { return doc.entry(i).name; });
     if (found < 0) {
-        ui::tell(this, latin1(m_search.text) + QStringLiteral(" not found."));
+        ui::tell(this, latin1(search_.text) + QStringLiteral(" not found."));
         return;
     }
     // Selecting expands the parents and scrolls the item into view.

@@ -46,16 +46,16 @@ public:
     // ---- the main window's commands ----
     void onSearch();
     void onSearchAgain();
-    bool canSearchAgain() const { return !m_search.text.empty(); }
+    bool canSearchAgain() const { return !search_.text.empty(); }
     // Closes the open table windows each the way its own close does, so
     // that their edits reach the document; called before the document is
     // asked about, saved at exit or replaced.
     void closeTableWindows();
 
     // ---- the in-place box ----
-    FieldEdit* fieldEdit() const { return m_box; }
+    FieldEdit* fieldEdit() const { return box_; }
     // The entry the box was opened on, -1 while it is closed.
-    int editingEntry() const { return m_editEntry; }
+    int editingEntry() const { return editEntry_; }
     // Closes the box without writing (no-op while it is closed).
     void cancelEdit();
 
@@ -64,7 +64,7 @@ public:
     // The text dialog for a "text" entry.
     void editText(int listIndex);
 
-    const SearchState& searchState() const { return m_search; }
+    const SearchState& searchState() const { return search_; }
 
     // A table window's link to entry i: reads and writes its bytes through
     // the edit API for as long as the entry exists (it is found by its key
@@ -104,9 +104,9 @@ private:
     // Closes, without writing, the table windows whose entry no longer exists.
     void abandonDeadTables();
 
-    FieldEdit* m_box = nullptr;
-    int m_editEntry = -1;
-    SearchState m_search;
+    FieldEdit* box_ = nullptr;
+    int editEntry_ = -1;
+    SearchState search_;
 };
 
 } // namespace browser

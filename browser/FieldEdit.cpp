@@ -16,18 +16,18 @@ FieldEdit::FieldEdit(QWidget* parent) : QLineEdit(parent)
     setObjectName(QStringLiteral("FieldEdit"));
     hide();
     // Any change made by the user (typing, Delete, Backspace, cut, undo) counts.
-    connect(this, &QLineEdit::textEdited, this, [this] { m_changed = true; });
+    connect(this, &QLineEdit::textEdited, this, [this] { changed_ = true; });
 }
 
 void FieldEdit::begin(const FieldEditSetup& setup, const QString& text, const QRect& geometry)
 {
-    m_setup = setup;
+    setup_ = setup;
     setMaxLength(setup.maxChars);
     setGeometry(geometry);
     setText(text);
     selectAll();
-    m_changed = false;
-    m_open = true;
+    changed_ = false;
+    open_ = true;
     raise();
     show();
     setFocus(Qt::OtherFocusReason);
@@ -35,8 +35,8 @@ void FieldEdit::begin(const FieldEditSetup& setup, const QString& text, const QR
 
 void FieldEdit::end()
 {
-    m_open = false;
-    m_changed = false;
+    open_ = false;
+    changed_ = false;
     hide();
 }
 
@@ -49,7 +49,7 @@ void FieldEdit::refill(const QString& text)
 
 ui::NumberChars FieldEdit::chars() const
 {
-    return ui::NumberChars{m_setup.allowMinus, m_setup.allowPoint};
+    return ui::NumberChars{setup_.allowMinus, setup_.allowPoint};
 }
 
 bool FieldEdit::acceptsChar(QChar c) const
@@ -63,7 +63,7 @@ void FieldEdit::pasteFiltered()
     if (filtered.isEmpty())
         return;
     insert(filtered);
-    m_changed = true;
+    changed_ = true;
 }
 
 void FieldEdit::keyPressEvent(QKeyEvent* event)
@@ -76,7 +76,7 @@ void FieldEdit::keyPressEvent(QKeyEvent* event)
         return;
     case Qt::Key_Escape:
         event->accept();
-        m_changed = false;
+        changed_ = false;
         emit escapePressed();
         return;
     case Qt::Key_Tab:
@@ -84,7 +84,7 @@ void FieldEdit::keyPressEvent(QKeyEvent* event)
         event->accept(); // the edit ends only with Enter or Esc
         return;
     case Qt::Key_Delete:
-        m_changed = true;
+        changed_ = true;
         QLineEdit::keyPressEvent(event);
         return;
     default:

@@ -26,8 +26,8 @@ public:
     // After a refused Enter: the refill text; the changed mark stays set.
     void refill(const QString& text);
 
-    bool isOpen() const { return m_open; }
-    bool isChanged() const { return m_changed; }
+    bool isOpen() const { return open_; }
+    bool isChanged() const { return changed_; }
     bool acceptsChar(QChar c) const;
 
 signals:
@@ -42,9 +42,9 @@ private:
     ui::NumberChars chars() const;
     void pasteFiltered();
 
-    FieldEditSetup m_setup;
-    bool m_open = false;
-    bool m_changed = false;
+    FieldEditSetup setup_;
+    bool open_ = false;
+    bool changed_ = false;
 };
 
 } // namespace browser

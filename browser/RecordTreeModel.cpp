@@ -13,46 +13,46 @@
 namespace browser {
 
 RecordTreeModel::RecordTreeModel(model::CTLDoc& doc, QObject* parent)
-    : QAbstractItemModel(parent), m_doc(doc)
+    : QAbstractItemModel(parent), doc_(doc)
 {
 }
 
 void RecordTreeModel::rebuild(bool sorted)
 {
     beginResetModel();
-    m_sorted = sorted;
-    m_pendingKind = -1;
+    sorted_ = sorted;
+    pendingKind_ = -1;
     computeRows();
     endResetModel();
 }
 
 void RecordTreeModel::computeRows()
 {
-    m_records.clear();
-    m_rowOf.clear();
-    m_fields.clear();
-    m_built = m_doc.hasData();
-    m_hasTrailing = m_built && !m_doc.trailingBytes().empty();
-    if (m_built) {
-        const int n = int(m_doc.entryCount());
-        m_rowOf.assign(std::size_t(n), -1);
-        m_fields.assign(std::size_t(n), 0);
+    records_.clear();
+    rowOf_.clear();
+    fields_.clear();
+    built_ = doc_.hasData();
+    hasTrailing_ = built_ && !doc_.trailingBytes().empty();
+    if (built_) {
+        const int n = int(doc_.entryCount());
+        rowOf_.assign(std::size_t(n), -1);
+        fields_.assign(std::size_t(n), 0);
         for (int i = 1; i < n; ++i) {
-            const auto& e = m_doc.entry(i);
+            const auto& e = doc_.entry(i);
             if (e.parent == 0) {
-                m_records.push_back(i);
+                records_.push_back(i);
             } else if (e.parent > 0 && e.parent < n) {
                 // Fields follow their record directly in the list.
-                ++m_fields[std::size_t(e.parent)];
+                ++fields_[std::size_t(e.parent)];
             }
         }
-        if (m_sorted) {
-            std::stable_sort(m_records.begin(), m_records.end(), [this](int a, int b) {
-                return m_doc.entry(a).id < m_doc.entry(b).id; // both uint32_t: unsigned order
+        if (sorted_) {
+            std::stable_sort(records_.begin(), records_.end(), [this](int a, int b) {
+                return doc_.entry(a).id < doc_.entry(b).id; // both uint32_t: unsigned order
             });
         }
-        for (std::size_t r = 0; r < m_records.size(); ++r)
-            m_rowOf[std::size_t(m_records[r])] = int(r);
+        for (std::size_t r = 0; r < records_.size(); ++r)
+            rowOf_[std::size_t(records_[r])] = int(r);
     }
 }
 
@@ -65,14 +65,14 @@ void RecordTreeModel::follow(DocNotifier* notifier)
 int RecordTreeModel::rowForInsert(int before, std::uint32_t id) const
 {
     int row = 0;
-    for (const int r : m_records) {
-        if (!m_sorted) {
+    for (const int r : records_) {
+        if (!sorted_) {
             if (r < before)
                 ++row;
             continue;
         }
         // The stable sort by id: equal ids keep their list order.
-        const std::uint32_t other = m_doc.entry(r).id;
+        const std::uint32_t other = doc_.entry(r).id;
         if (other < id || (other == id && r < before))
             ++row;
     }
@@ -81,26 +81,26 @@ int RecordTreeModel::rowForInsert(int before, std::uint32_t id) const
 
 void RecordTreeModel::onAboutToChange(const model::Change& p)
 {
-    m_pendingKind = -1;
-    if (!m_built)
+    pendingKind_ = -1;
+    if (!built_)
         return;
     const QModelIndex root = createIndex(0, 0, quintptr(0));
     if (p.kind == model::ChangeKind::Remove) {
-        if (p.index <= 0 || std::size_t(p.index) >= m_rowOf.size() || m_rowOf[std::size_t(p.index)] < 0)
+        if (p.index <= 0 || std::size_t(p.index) >= rowOf_.size() || rowOf_[std::size_t(p.index)] < 0)
             return;
-        m_pendingRow = m_rowOf[std::size_t(p.index)];
-        m_pendingKind = int(p.kind);
-        beginRemoveRows(root, m_pendingRow, m_pendingRow);
+        pendingRow_ = rowOf_[std::size_t(p.index)];
+        pendingKind_ = int(p.kind);
+        beginRemoveRows(root, pendingRow_, pendingRow_);
     } else if (p.kind == model::ChangeKind::Insert) {
-        m_pendingRow = rowForInsert(p.index, p.recordId);
-        m_pendingKind = int(p.kind);
-        beginInsertRows(root, m_pendingRow, m_pendingRow);
+        pendingRow_ = rowForInsert(p.index, p.recordId);
+        pendingKind_ = int(p.kind);
+        beginInsertRows(root, pendingRow_, pendingRow_);
     }
 }
 
 void RecordTreeModel::onChanged(const model::Change& c)
 {
-    if (!m_built)
+    if (!built_)
         return;
     switch (c.kind) {
     case model::ChangeKind::Bytes:
@@ -120,13 +120,13 @@ void RecordTreeModel::onChanged(const model::Change& c)
     case model::ChangeKind::Remove:
         break;
     }
-    if (m_pendingKind != int(c.kind)) {
+    if (pendingKind_ != int(c.kind)) {
         // Not announced (no rows yet, or an entry not shown): start afresh.
-        rebuild(m_sorted);
+        rebuild(sorted_);
         return;
     }
-    m_pendingKind = -1;
-    const std::vector<int> oldRowOf = std::move(m_rowOf);
+    pendingKind_ = -1;
+    const std::vector<int> oldRowOf = std::move(rowOf_);
     computeRows();
     remapPersistent(c, oldRowOf);
     if (c.kind == model::ChangeKind::Insert)
@@ -158,7 +158,7 @@ void RecordTreeModel::remapPersistent(const model::Change& c, const std::vector<
         // Records at or after the changed row are moved by Qt itself, which
         // asks index() again; the rest keep their rows and need new ids.
         const bool wasRecord = std::size_t(old) < oldRowOf.size() && oldRowOf[std::size_t(old)] >= 0;
-        if (wasRecord && p.row() >= m_pendingRow)
+        if (wasRecord && p.row() >= pendingRow_)
             continue;
         changePersistentIndex(p, createIndex(p.row(), 0, quintptr(now)));
     }
@@ -166,7 +166,7 @@ void RecordTreeModel::remapPersistent(const model::Change& c, const std::vector<
 
 int RecordTreeModel::fieldCount(int rec) const
 {
-    return (rec > 0 && std::size_t(rec) < m_fields.size()) ? m_fields[std::size_t(rec)] : 0;
+    return (rec > 0 && std::size_t(rec) < fields_.size()) ? fields_[std::size_t(rec)] : 0;
 }
 
 void RecordTreeModel::refreshEntry(int listIndex)
@@ -177,18 +177,18 @@ void RecordTreeModel::refreshEntry(int listIndex)
 
 QModelIndex RecordTreeModel::indexForEntry(int i) const
 {
-    if (!m_built || i < 0 || std::size_t(i) >= m_rowOf.size() || !m_doc.validIndex(i)) return {};
+    if (!built_ || i < 0 || std::size_t(i) >= rowOf_.size() || !doc_.validIndex(i)) return {};
     if (i == 0) return createIndex(0, 0, quintptr(0));
-    const auto& e = m_doc.entry(i);
-    if (e.parent == 0) return createIndex(m_rowOf[std::size_t(i)], 0, quintptr(i));
+    const auto& e = doc_.entry(i);
+    if (e.parent == 0) return createIndex(rowOf_[std::size_t(i)], 0, quintptr(i));
     if (e.parent <= 0 || e.parent >= i) return {};
     return createIndex(i - e.parent - 1, 0, quintptr(i));
 }
 
 QModelIndex RecordTreeModel::trailingIndex() const
 {
-    if (!m_hasTrailing) return {};
-    return createIndex(int(m_records.size()), 0, kTrailingId);
+    if (!hasTrailing_) return {};
+    return createIndex(int(records_.size()), 0, kTrailingId);
 }
 
 int RecordTreeModel::entryOf(const QModelIndex& index)
@@ -204,13 +204,13 @@ bool RecordTreeModel::isTrailing(const QModelIndex& index)
 
 QModelIndex RecordTreeModel::index(int row, int column, const QModelIndex& parent) const
 {
-    if (!m_built || column != 0 || row < 0) return {};
+    if (!built_ || column != 0 || row < 0) return {};
     if (!parent.isValid()) return row == 0 ? createIndex(0, 0, quintptr(0)) : QModelIndex();
     if (isTrailing(parent)) return {};
     const int p = int(parent.internalId());
     if (p == 0) {
-        if (row < int(m_records.size())) return createIndex(row, 0, quintptr(m_records[std::size_t(row)]));
-        if (row == int(m_records.size()) && m_hasTrailing) return createIndex(row, 0, kTrailingId);
+        if (row < int(records_.size())) return createIndex(row, 0, quintptr(records_[std::size_t(row)]));
+        if (row == int(records_.size()) && hasTrailing_) return createIndex(row, 0, kTrailingId);
         return {};
     }
     if (row >= fieldCount(p)) return {};
@@ -219,27 +219,27 @@ QModelIndex RecordTreeModel::index(int row, int column, const QModelIndex& paren
 
 QModelIndex RecordTreeModel::parent(const QModelIndex& child) const
 {
-    if (!child.isValid() || !m_built) return {};
+    if (!child.isValid() || !built_) return {};
     if (isTrailing(child)) return createIndex(0, 0, quintptr(0));
     const int i = int(child.internalId());
     if (i == 0) return {};
     // Between a change of the list and the rebuild that follows it, an index
     // may name an entry that is gone: answer without touching the list.
-    if (!m_doc.validIndex(i) || std::size_t(i) >= m_rowOf.size()) return createIndex(0, 0, quintptr(0));
-    const int p = m_doc.entry(i).parent;
-    if (p <= 0 || std::size_t(p) >= m_rowOf.size() || m_rowOf[std::size_t(p)] < 0)
+    if (!doc_.validIndex(i) || std::size_t(i) >= rowOf_.size()) return createIndex(0, 0, quintptr(0));
+    const int p = doc_.entry(i).parent;
+    if (p <= 0 || std::size_t(p) >= rowOf_.size() || rowOf_[std::size_t(p)] < 0)
         return createIndex(0, 0, quintptr(0));
-    return createIndex(m_rowOf[std::size_t(p)], 0, quintptr(p));
+    return createIndex(rowOf_[std::size_t(p)], 0, quintptr(p));
 }
 
 int RecordTreeModel::rowCount(const QModelIndex& parent) const
 {
-    if (!m_built) return 0;
+    if (!built_) return 0;
     if (!parent.isValid()) return 1;
     if (parent.column() != 0 || isTrailing(parent)) return 0;
     const int p = int(parent.internalId());
-    if (p == 0) return int(m_records.size()) + (m_hasTrailing ? 1 : 0);
-    if (!m_doc.validIndex(p) || m_doc.entry(p).parent != 0) return 0;
+    if (p == 0) return int(records_.size()) + (hasTrailing_ ? 1 : 0);
+    if (!doc_.validIndex(p) || doc_.entry(p).parent != 0) return 0;
     return fieldCount(p);
 }
 
@@ -255,18 +255,18 @@ bool RecordTreeModel::hasChildren(const QModelIndex& parent) const
 
 QString RecordTreeModel::displayText(int i) const
 {
-    if (!m_doc.validIndex(i)) return {};
-    return QString::fromUtf8(model::escapeItemText(m_doc.itemText(i)));
+    if (!doc_.validIndex(i)) return {};
+    return QString::fromUtf8(model::escapeItemText(doc_.itemText(i)));
 }
 
 QVariant RecordTreeModel::data(const QModelIndex& index, int role) const
 {
-    if (!index.isValid() || !m_built) return {};
+    if (!index.isValid() || !built_) return {};
     if (isTrailing(index)) {
         switch (role) {
         case Qt::DisplayRole:
         case Qt::ToolTipRole:
-            return QString::fromStdString(m_doc.trailingText());
+            return QString::fromStdString(doc_.trailingText());
         case Qt::DecorationRole:
             return typeIconCached(0);
         case ListIndexRole:
@@ -276,14 +276,14 @@ QVariant RecordTreeModel::data(const QModelIndex& index, int role) const
         }
     }
     const int i = int(index.internalId());
-    if (!m_doc.validIndex(i)) return {};
+    if (!doc_.validIndex(i)) return {};
     switch (role) {
     case Qt::DisplayRole:
     case Qt::ToolTipRole:
         return displayText(i);
     case Qt::DecorationRole:
         // The root item shows the record picture.
-        return typeIconCached(i == 0 ? 1 : model::fieldTypeCode(m_doc.entry(i).type));
+        return typeIconCached(i == 0 ? 1 : model::fieldTypeCode(doc_.entry(i).type));
     case ListIndexRole:
         return i;
     default:
@@ -293,8 +293,8 @@ QVariant RecordTreeModel::data(const QModelIndex& index, int role) const
 
 QIcon RecordTreeModel::typeIconCached(int code) const
 {
-    if (code < 0 || code >= int(m_icons.size())) code = 0;
-    QIcon& icon = m_icons[std::size_t(code)];
+    if (code < 0 || code >= int(icons_.size())) code = 0;
+    QIcon& icon = icons_[std::size_t(code)];
     if (icon.isNull()) {
         const qreal dpr = qGuiApp ? qGuiApp->devicePixelRatio() : 1.0;
         icon = typeIcon(code, dpr);

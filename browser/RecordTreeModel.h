@@ -36,7 +36,7 @@ public:
     // Rebuilds the rows from the record list; empty while the document has
     // no data. Records are ordered by unsigned id (stable) when `sorted`.
     void rebuild(bool sorted);
-    bool isSorted() const { return m_sorted; }
+    bool isSorted() const { return sorted_; }
 
     // Tells the views that entry i's text changed.
     void refreshEntry(int listIndex);
@@ -55,7 +55,7 @@ public:
     static bool isTrailing(const QModelIndex& index);
 
     // Records in display order (list indexes).
-    const std::vector<int>& recordOrder() const { return m_records; }
+    const std::vector<int>& recordOrder() const { return records_; }
 
     QModelIndex index(int row, int column, const QModelIndex& parent = {}) const override;
     QModelIndex parent(const QModelIndex& child) const override;
@@ -69,7 +69,7 @@ public:
     QString displayText(int listIndex) const;
 
 private:
-    // m_records, m_rowOf, m_fields from the record list.
+    // records_, rowOf_, fields_ from the record list.
     void computeRows();
     void onAboutToChange(const model::Change& pending);
     void onChanged(const model::Change& change);
@@ -81,17 +81,17 @@ private:
     int fieldCount(int recordListIndex) const;
     QIcon typeIconCached(int code) const;
 
-    model::CTLDoc& m_doc;
-    bool m_sorted = true;
-    bool m_built = false;       // rows exist (the document had data)
-    bool m_hasTrailing = false;
-    std::vector<int> m_records; // list indexes of records, in display order
-    std::vector<int> m_rowOf;   // list index -> row of a record under the root
-    std::vector<int> m_fields;  // list index of record -> number of fields
-    mutable std::array<QIcon, 19> m_icons;
+    model::CTLDoc& doc_;
+    bool sorted_ = true;
+    bool built_ = false;       // rows exist (the document had data)
+    bool hasTrailing_ = false;
+    std::vector<int> records_; // list indexes of records, in display order
+    std::vector<int> rowOf_;   // list index -> row of a record under the root
+    std::vector<int> fields_;  // list index of record -> number of fields
+    mutable std::array<QIcon, 19> icons_;
     // An insert or removal announced and not yet done: its kind and row.
-    int m_pendingKind = -1;
-    int m_pendingRow = -1;
+    int pendingKind_ = -1;
+    int pendingRow_ = -1;
 };
 
 } // namespace browser

@@ -9,14 +9,14 @@
 
 namespace browser {
 
-SearchDialog::SearchDialog(const QString& text, QWidget* parent) : QDialog(parent), m_edit(new QLineEdit(this))
+SearchDialog::SearchDialog(const QString& text, QWidget* parent) : QDialog(parent), edit_(new QLineEdit(this))
 {
     setWindowTitle(QStringLiteral("Text To Search For"));
     auto* label = new QLabel(QStringLiteral("Enter text to search for."), this);
     label->setAlignment(Qt::AlignCenter);
-    m_edit->setObjectName(QStringLiteral("searchText"));
-    m_edit->setText(text);
-    m_edit->selectAll();
+    edit_->setObjectName(QStringLiteral("searchText"));
+    edit_->setText(text);
+    edit_->selectAll();
 
     auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
     auto* ok = new QPushButton(QStringLiteral("OK"), this);
@@ -31,18 +31,18 @@ SearchDialog::SearchDialog(const QString& text, QWidget* parent) : QDialog(paren
     row->addWidget(ok);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(label);
-    layout->addWidget(m_edit);
+    layout->addWidget(edit_);
     layout->addLayout(row);
 
     // 186 x 64 dialog units.
     const QFontMetrics fm(font());
     resize(fm.averageCharWidth() * 186 / 4, fm.height() * 64 / 8);
-    m_edit->setFocus();
+    edit_->setFocus();
 }
 
 QString SearchDialog::text() const
 {
-    return m_edit->text();
+    return edit_->text();
 }
 
 } // namespace browser

@@ -11,10 +11,10 @@ class SearchDialog : public QDialog {
 public:
     explicit SearchDialog(const QString& text, QWidget* parent = nullptr);
     QString text() const;
-    QLineEdit* edit() const { return m_edit; }
+    QLineEdit* edit() const { return edit_; }
 
 private:
-    QLineEdit* m_edit;
+    QLineEdit* edit_;
 };
 
 } // namespace browser

@@ -22,7 +22,7 @@ int TextLimitEdit::room() const
     const QString sel = textCursor().selectedText();
     // A selected paragraph break shows up as U+2029 and stands for CR LF.
     const int selected = static_cast<int>(sel.size() + sel.count(QChar(0x2029)));
-    return m_limit - storedLength() + selected;
+    return limit_ - storedLength() + selected;
 }
 
 void TextLimitEdit::keyPressEvent(QKeyEvent* event)
@@ -82,14 +82,14 @@ std::string TextEditDialog::fromBoxText(const QString& box)
 }
 
 TextEditDialog::TextEditDialog(const QString& name, const std::string& stored, QWidget* parent)
-    : QDialog(parent), m_edit(new TextLimitEdit(this))
+    : QDialog(parent), edit_(new TextLimitEdit(this))
 {
     setWindowTitle(QStringLiteral("Editing: ") + name);
-    m_edit->setObjectName(QStringLiteral("textBox"));
-    m_edit->setLimit(kMaxChars);
-    m_edit->setLineWrapMode(QPlainTextEdit::NoWrap); // scrolls in both directions
-    m_edit->setTabChangesFocus(true);
-    m_edit->setPlainText(toBoxText(stored));
+    edit_->setObjectName(QStringLiteral("textBox"));
+    edit_->setLimit(kMaxChars);
+    edit_->setLineWrapMode(QPlainTextEdit::NoWrap); // scrolls in both directions
+    edit_->setTabChangesFocus(true);
+    edit_->setPlainText(toBoxText(stored));
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     buttons->setCenterButtons(true);
@@ -103,32 +103,32 @@ TextEditDialog::TextEditDialog(const QString& name, const std::string& stored, Q
     connect(buttons, &QDialogButtonBox::rejected, this, &TextEditDialog::reject);
 
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(m_edit, 1);
+    layout->addWidget(edit_, 1);
     layout->addWidget(buttons);
 
     // 210 x 127 dialog units.
     const QFontMetrics fm(font());
     resize(fm.averageCharWidth() * 210 / 4, fm.height() * 127 / 8);
-    m_edit->setFocus();
+    edit_->setFocus();
 }
 
 std::string TextEditDialog::storedText() const
 {
-    return fromBoxText(m_edit->toPlainText());
+    return fromBoxText(edit_->toPlainText());
 }
 
 void TextEditDialog::accept()
 {
-    if (m_edit->storedLength() > kMaxChars) {
+    if (edit_->storedLength() > kMaxChars) {
         ui::tell(this, QStringLiteral("Please enter no more than %1 characters.").arg(kMaxChars));
-        m_edit->setFocus();
+        edit_->setFocus();
         return;
     }
-    if (m_check) {
-        const QString refusal = m_check(storedText());
+    if (check_) {
+        const QString refusal = check_(storedText());
         if (!refusal.isEmpty()) {
             ui::tell(this, refusal);
-            m_edit->setFocus();
+            edit_->setFocus();
             return;
         }
     }

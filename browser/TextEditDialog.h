@@ -12,7 +12,7 @@ class TextLimitEdit : public QPlainTextEdit {
     Q_OBJECT
 public:
     explicit TextLimitEdit(QWidget* parent = nullptr) : QPlainTextEdit(parent) {}
-    void setLimit(int chars) { m_limit = chars; }
+    void setLimit(int chars) { limit_ = chars; }
     int storedLength() const;
 
 protected:
@@ -21,7 +21,7 @@ protected:
 
 private:
     int room() const;
-    int m_limit = 512;
+    int limit_ = 512;
 };
 
 class TextEditDialog : public QDialog {
@@ -34,12 +34,12 @@ public:
 
     // The text as the box holds it, line breaks as CR LF, 8-bit characters.
     std::string storedText() const;
-    TextLimitEdit* editor() const { return m_edit; }
+    TextLimitEdit* editor() const { return edit_; }
 
     // Run on OK with storedText(): a non-empty answer is shown as a message
     // and the dialog stays open.
     using AcceptCheck = std::function<QString(const std::string&)>;
-    void setAcceptCheck(AcceptCheck check) { m_check = std::move(check); }
+    void setAcceptCheck(AcceptCheck check) { check_ = std::move(check); }
 
     static QString toBoxText(const std::string& stored);
     static std::string fromBoxText(const QString& box);
@@ -48,8 +48,8 @@ public slots:
     void accept() override;
 
 private:
-    TextLimitEdit* m_edit;
-    AcceptCheck m_check;
+    TextLimitEdit* edit_;
+    AcceptCheck check_;
 };
 
 } // namespace browser

@@ -53,7 +53,7 @@ QString failureText(const model::fileio::Error& err, const char* fallback)
 
 } // namespace
 
-CMainFrame::CMainFrame(const Options& options, QWidget* parent) : QMainWindow(parent), m_options(options)
+CMainFrame::CMainFrame(const Options& options, QWidget* parent) : QMainWindow(parent), options_(options)
 {
     setObjectName(QStringLiteral("CMainFrame"));
     // Caption, system menu, minimise and close; no maximise button.
@@ -61,82 +61,82 @@ CMainFrame::CMainFrame(const Options& options, QWidget* parent) : QMainWindow(pa
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     setAcceptDrops(true);
 
-    m_doc.setDefinitionsPath(toLocal(options.definitionsPath));
+    doc_.setDefinitionsPath(toLocal(options.definitionsPath));
 
     QSettings s = keys::store();
-    m_recent.load(s);
+    recent_.load(s);
     s.beginGroup(keys::kSettingsSection);
-    m_useLastFile = s.value(keys::kUseLastFile, 0).toInt() == 1;
-    m_useLastSel = s.value(keys::kUseLastSel, 0).toInt() == 1;
+    useLastFile_ = s.value(keys::kUseLastFile, 0).toInt() == 1;
+    useLastSel_ = s.value(keys::kUseLastSel, 0).toInt() == 1;
     const bool sort = s.value(keys::kSort, 1).toInt() != 0;
     s.endGroup();
 
-    m_view = new browser::EditingView(m_doc, this);
-    m_view->setSortEntries(sort);
-    setCentralWidget(m_view);
-    connect(m_view, &browser::CTLView::statusTextChanged, this, &CMainFrame::setStatusText);
-    connect(m_view, &browser::CTLView::exitRequested, this, &CMainFrame::onExitRequested);
-    m_doc.setRebuildCallback([this] { m_view->rebuildTree(); });
+    view_ = new browser::EditingView(doc_, this);
+    view_->setSortEntries(sort);
+    setCentralWidget(view_);
+    connect(view_, &browser::CTLView::statusTextChanged, this, &CMainFrame::setStatusText);
+    connect(view_, &browser::CTLView::exitRequested, this, &CMainFrame::onExitRequested);
+    doc_.setRebuildCallback([this] { view_->rebuildTree(); });
     // Every change goes onto the undo history; the title's mark follows the
     // modified state, which undoing back to the saved state clears.
-    m_undo = new browser::DocUndoStack(*m_view->notifier(), this);
-    connect(m_view->notifier(), &browser::DocNotifier::modifiedChanged, this, &QWidget::setWindowModified);
-    connect(m_view->notifier(), &browser::DocNotifier::loaded, this, [this] {
+    undo_ = new browser::DocUndoStack(*view_->notifier(), this);
+    connect(view_->notifier(), &browser::DocNotifier::modifiedChanged, this, &QWidget::setWindowModified);
+    connect(view_->notifier(), &browser::DocNotifier::loaded, this, [this] {
         updateTitle();
         updateActions();
     });
-    connect(m_view->notifier(), &browser::DocNotifier::saved, this, &CMainFrame::updateTitle);
+    connect(view_->notifier(), &browser::DocNotifier::saved, this, &CMainFrame::updateTitle);
 
     // Status bar: pane 0 takes the free width, then CAP and NUM.
-    m_pane0 = new QLabel(QStringLiteral("Welcome To Tarlo!"), this);
-    m_pane0->setObjectName(QStringLiteral("pane0"));
-    m_pane0->setMinimumWidth(1);
-    m_capsPane = new QLabel(this);
-    m_numPane = new QLabel(this);
-    for (QLabel* l : {m_capsPane, m_numPane}) {
+    pane0_ = new QLabel(QStringLiteral("Welcome To Tarlo!"), this);
+    pane0_->setObjectName(QStringLiteral("pane0"));
+    pane0_->setMinimumWidth(1);
+    capsPane_ = new QLabel(this);
+    numPane_ = new QLabel(this);
+    for (QLabel* l : {capsPane_, numPane_}) {
         l->setAlignment(Qt::AlignCenter);
         l->setMinimumWidth(l->fontMetrics().horizontalAdvance(QStringLiteral("CAPM")) + 6);
         l->setFrameShape(QFrame::StyledPanel);
         l->setFrameShadow(QFrame::Sunken);
     }
-    statusBar()->addWidget(m_pane0, 1);
-    statusBar()->addPermanentWidget(m_capsPane);
-    statusBar()->addPermanentWidget(m_numPane);
+    statusBar()->addWidget(pane0_, 1);
+    statusBar()->addPermanentWidget(capsPane_);
+    statusBar()->addPermanentWidget(numPane_);
     statusBar()->setSizeGripEnabled(true);
 
     // Another program may change the open file: the watcher notices, a bar
     // above the tree offers to reload (no dialog pops up on its own), and
     // Save asks before it overwrites.
-    m_watcher = new QFileSystemWatcher(this);
-    connect(m_watcher, &QFileSystemWatcher::fileChanged, this, [this] { checkDiskFile(); });
-    connect(m_watcher, &QFileSystemWatcher::directoryChanged, this, [this] { checkDiskFile(); });
-    m_changedBar = new QToolBar(QStringLiteral("Changed file"), this);
-    m_changedBar->setObjectName(QStringLiteral("changedBar"));
-    m_changedBar->setMovable(false);
-    m_changedBar->setFloatable(false);
-    m_changedBar->toggleViewAction()->setVisible(false);
-    m_changedText = new QLabel(m_changedBar);
-    m_changedText->setObjectName(QStringLiteral("changedText"));
-    m_changedBar->addWidget(m_changedText);
-    m_changedReload = m_changedBar->addAction(QStringLiteral("Reload"));
-    m_changedReload->setObjectName(QStringLiteral("changedReload"));
-    m_changedReload->setStatusTip(QStringLiteral("Load the file as the other program left it"));
-    connect(m_changedReload, &QAction::triggered, this, [this] {
+    watcher_ = new QFileSystemWatcher(this);
+    connect(watcher_, &QFileSystemWatcher::fileChanged, this, [this] { checkDiskFile(); });
+    connect(watcher_, &QFileSystemWatcher::directoryChanged, this, [this] { checkDiskFile(); });
+    changedBar_ = new QToolBar(QStringLiteral("Changed file"), this);
+    changedBar_->setObjectName(QStringLiteral("changedBar"));
+    changedBar_->setMovable(false);
+    changedBar_->setFloatable(false);
+    changedBar_->toggleViewAction()->setVisible(false);
+    changedText_ = new QLabel(changedBar_);
+    changedText_->setObjectName(QStringLiteral("changedText"));
+    changedBar_->addWidget(changedText_);
+    changedReload_ = changedBar_->addAction(QStringLiteral("Reload"));
+    changedReload_->setObjectName(QStringLiteral("changedReload"));
+    changedReload_->setStatusTip(QStringLiteral("Load the file as the other program left it"));
+    connect(changedReload_, &QAction::triggered, this, [this] {
         // Edits made since the bar appeared are not thrown away from here.
-        if (m_doc.isModified())
+        if (doc_.isModified())
             checkDiskFile();
         else
             reloadDocument();
     });
-    QAction* ignore = m_changedBar->addAction(QStringLiteral("Ignore"));
+    QAction* ignore = changedBar_->addAction(QStringLiteral("Ignore"));
     ignore->setObjectName(QStringLiteral("changedIgnore"));
     ignore->setStatusTip(QStringLiteral("Keep the document as it is and hide this bar"));
     connect(ignore, &QAction::triggered, this, [this] {
-        m_dismissed = model::fileio::identify(m_doc.fullPath());
+        dismissed_ = model::fileio::identify(doc_.fullPath());
         hideChangedBar();
     });
-    addToolBar(Qt::TopToolBarArea, m_changedBar);
-    m_changedBar->hide();
+    addToolBar(Qt::TopToolBarArea, changedBar_);
+    changedBar_->hide();
 
     createMenus();
     updateTitle();
@@ -151,12 +151,12 @@ CMainFrame::CMainFrame(const Options& options, QWidget* parent) : QMainWindow(pa
 
 CMainFrame::~CMainFrame()
 {
-    m_doc.setRebuildCallback({});
+    doc_.setRebuildCallback({});
     if (qApp) qApp->removeEventFilter(this);
     // The view (and the editors it owns) refer to the document, a member
     // that would otherwise go before the base class deletes its children.
-    delete m_view;
-    m_view = nullptr;
+    delete view_;
+    view_ = nullptr;
 }
 
 // ---------------------------------------------------------------------------
@@ -178,8 +178,8 @@ void CMainFrame::createMenus()
 
 void CMainFrame::createFileMenu(QMenuBar* bar)
 {
-    m_fileMenu = bar->addMenu(QStringLiteral("&File"));
-    QAction* open = m_fileMenu->addAction(QStringLiteral("&Open..."));
+    fileMenu_ = bar->addMenu(QStringLiteral("&File"));
+    QAction* open = fileMenu_->addAction(QStringLiteral("&Open..."));
     open->setObjectName(QStringLiteral("open"));
     open->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
     open->setStatusTip(QStringLiteral("Open an existing document"));
@@ -189,26 +189,26 @@ void CMainFrame::createFileMenu(QMenuBar* bar)
         if (!path.isEmpty()) openDocument(path, true);
     });
 
-    m_save = m_fileMenu->addAction(QStringLiteral("&Save"));
-    m_save->setObjectName(QStringLiteral("save"));
-    m_save->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
-    m_save->setStatusTip(QStringLiteral("Save the active document"));
-    connect(m_save, &QAction::triggered, this, [this] { saveDocument(); });
+    save_ = fileMenu_->addAction(QStringLiteral("&Save"));
+    save_->setObjectName(QStringLiteral("save"));
+    save_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    save_->setStatusTip(QStringLiteral("Save the active document"));
+    connect(save_, &QAction::triggered, this, [this] { saveDocument(); });
 
-    m_saveAs = m_fileMenu->addAction(QStringLiteral("Save &As..."));
-    m_saveAs->setObjectName(QStringLiteral("saveAs"));
-    m_saveAs->setShortcut(QKeySequence::SaveAs);
-    m_saveAs->setStatusTip(QStringLiteral("Save the active document with a new name"));
-    connect(m_saveAs, &QAction::triggered, this, [this] { saveDocumentAs(); });
+    saveAs_ = fileMenu_->addAction(QStringLiteral("Save &As..."));
+    saveAs_->setObjectName(QStringLiteral("saveAs"));
+    saveAs_->setShortcut(QKeySequence::SaveAs);
+    saveAs_->setStatusTip(QStringLiteral("Save the active document with a new name"));
+    connect(saveAs_, &QAction::triggered, this, [this] { saveDocumentAs(); });
 
-    m_reload = m_fileMenu->addAction(QStringLiteral("Reload"));
-    m_reload->setObjectName(QStringLiteral("reload"));
-    m_reload->setStatusTip(QStringLiteral("Load the current file again, discarding the changes"));
-    connect(m_reload, &QAction::triggered, this, [this] { reloadDocument(); });
+    reload_ = fileMenu_->addAction(QStringLiteral("Reload"));
+    reload_->setObjectName(QStringLiteral("reload"));
+    reload_->setStatusTip(QStringLiteral("Load the current file again, discarding the changes"));
+    connect(reload_, &QAction::triggered, this, [this] { reloadDocument(); });
 
-    m_recentAnchor = m_fileMenu->addSeparator();
-    m_recentEnd = m_fileMenu->addSeparator();
-    QAction* exit = m_fileMenu->addAction(QStringLiteral("E&xit"));
+    recentAnchor_ = fileMenu_->addSeparator();
+    recentEnd_ = fileMenu_->addSeparator();
+    QAction* exit = fileMenu_->addAction(QStringLiteral("E&xit"));
     exit->setObjectName(QStringLiteral("exit"));
     exit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     exit->setStatusTip(QStringLiteral("Quit the application; prompts to save documents"));
@@ -221,12 +221,12 @@ void CMainFrame::createEditMenu(QMenuBar* bar)
     // "Undo Edit Idle speed": the actions name the change they take back or
     // make again, and are greyed while there is none.
     QMenu* edit = bar->addMenu(QStringLiteral("&Edit"));
-    QAction* undo = m_undo->createUndoAction(edit);
+    QAction* undo = undo_->createUndoAction(edit);
     undo->setObjectName(QStringLiteral("undo"));
     undo->setShortcut(QKeySequence::Undo);
     undo->setStatusTip(QStringLiteral("Undo the last change"));
     edit->addAction(undo);
-    QAction* redo = m_undo->createRedoAction(edit);
+    QAction* redo = undo_->createRedoAction(edit);
     redo->setObjectName(QStringLiteral("redo"));
     redo->setShortcut(QKeySequence::Redo);
     redo->setStatusTip(QStringLiteral("Redo the change last undone"));
@@ -236,63 +236,63 @@ void CMainFrame::createEditMenu(QMenuBar* bar)
 void CMainFrame::createSpecialMenu(QMenuBar* bar)
 {
     QMenu* special = bar->addMenu(QStringLiteral("&Special"));
-    m_sort = special->addAction(QStringLiteral("Sort Entries"));
-    m_sort->setObjectName(QStringLiteral("sort"));
-    m_sort->setCheckable(true);
-    m_sort->setStatusTip(QStringLiteral("Show the records sorted by id, or in file order"));
-    m_sort->setChecked(m_view->sortEntries());
-    connect(m_sort, &QAction::triggered, this, [this](bool on) {
-        m_view->setSortEntries(on);
-        m_sort->setChecked(m_view->sortEntries());
+    sort_ = special->addAction(QStringLiteral("Sort Entries"));
+    sort_->setObjectName(QStringLiteral("sort"));
+    sort_->setCheckable(true);
+    sort_->setStatusTip(QStringLiteral("Show the records sorted by id, or in file order"));
+    sort_->setChecked(view_->sortEntries());
+    connect(sort_, &QAction::triggered, this, [this](bool on) {
+        view_->setSortEntries(on);
+        sort_->setChecked(view_->sortEntries());
     });
 
     QAction* search = special->addAction(QStringLiteral("Search For Entry..."));
     search->setObjectName(QStringLiteral("search"));
     search->setShortcut(QKeySequence(Qt::Key_F2));
     search->setStatusTip(QStringLiteral("Find an entry whose name contains a text"));
-    connect(search, &QAction::triggered, this, [this] { m_view->onSearch(); });
-    m_searchAgain = special->addAction(QStringLiteral("Search Again"));
-    m_searchAgain->setObjectName(QStringLiteral("searchAgain"));
-    m_searchAgain->setShortcut(QKeySequence(Qt::Key_F3));
-    m_searchAgain->setStatusTip(QStringLiteral("Find the next entry whose name contains the text"));
-    connect(m_searchAgain, &QAction::triggered, this, [this] {
-        if (m_view->canSearchAgain()) m_view->onSearchAgain();
+    connect(search, &QAction::triggered, this, [this] { view_->onSearch(); });
+    searchAgain_ = special->addAction(QStringLiteral("Search Again"));
+    searchAgain_->setObjectName(QStringLiteral("searchAgain"));
+    searchAgain_->setShortcut(QKeySequence(Qt::Key_F3));
+    searchAgain_->setStatusTip(QStringLiteral("Find the next entry whose name contains the text"));
+    connect(searchAgain_, &QAction::triggered, this, [this] {
+        if (view_->canSearchAgain()) view_->onSearchAgain();
     });
     connect(special, &QMenu::aboutToShow, this, [this] {
-        m_searchAgain->setEnabled(m_view->canSearchAgain());
-        m_sort->setChecked(m_view->sortEntries());
+        searchAgain_->setEnabled(view_->canSearchAgain());
+        sort_->setChecked(view_->sortEntries());
     });
     special->addSeparator();
 
     QAction* assoc = special->addAction(QStringLiteral("Set Tarlo for AIR files"));
     assoc->setObjectName(QStringLiteral("associate"));
     assoc->setStatusTip(QStringLiteral("Open AIR files with Tarlo"));
-    connect(assoc, &QAction::triggered, this, [this] { registerAirFiles(m_options.programPath); });
+    connect(assoc, &QAction::triggered, this, [this] { registerAirFiles(options_.programPath); });
     special->addSeparator();
 
-    m_useLastFileAction = special->addAction(QStringLiteral("Open Last File On Starting"));
-    m_useLastFileAction->setObjectName(QStringLiteral("useLastFile"));
-    m_useLastFileAction->setCheckable(true);
-    m_useLastFileAction->setStatusTip(QStringLiteral("Open the most recent file when Tarlo starts"));
-    m_useLastFileAction->setChecked(m_useLastFile);
-    connect(m_useLastFileAction, &QAction::triggered, this, [this] { setUseLastFile(!m_useLastFile); });
+    useLastFileAction_ = special->addAction(QStringLiteral("Open Last File On Starting"));
+    useLastFileAction_->setObjectName(QStringLiteral("useLastFile"));
+    useLastFileAction_->setCheckable(true);
+    useLastFileAction_->setStatusTip(QStringLiteral("Open the most recent file when Tarlo starts"));
+    useLastFileAction_->setChecked(useLastFile_);
+    connect(useLastFileAction_, &QAction::triggered, this, [this] { setUseLastFile(!useLastFile_); });
 
-    m_useLastSelAction = special->addAction(QStringLiteral("Highlight Last Selection On Starting"));
-    m_useLastSelAction->setObjectName(QStringLiteral("useLastSel"));
-    m_useLastSelAction->setCheckable(true);
-    m_useLastSelAction->setStatusTip(
+    useLastSelAction_ = special->addAction(QStringLiteral("Highlight Last Selection On Starting"));
+    useLastSelAction_->setObjectName(QStringLiteral("useLastSel"));
+    useLastSelAction_->setCheckable(true);
+    useLastSelAction_->setStatusTip(
             QStringLiteral("Select the entry selected at the last close when Tarlo starts"));
-    m_useLastSelAction->setChecked(m_useLastSel);
-    connect(m_useLastSelAction, &QAction::triggered, this, [this] { setUseLastSel(!m_useLastSel); });
+    useLastSelAction_->setChecked(useLastSel_);
+    connect(useLastSelAction_, &QAction::triggered, this, [this] { setUseLastSel(!useLastSel_); });
 
     QAction* expand = special->addAction(QStringLiteral("Expand All"));
     expand->setObjectName(QStringLiteral("expandAll"));
     expand->setStatusTip(QStringLiteral("Show the fields of every record"));
-    connect(expand, &QAction::triggered, this, [this] { m_view->expandAllRecords(); });
+    connect(expand, &QAction::triggered, this, [this] { view_->expandAllRecords(); });
     QAction* collapse = special->addAction(QStringLiteral("Collapse All"));
     collapse->setObjectName(QStringLiteral("collapseAll"));
     collapse->setStatusTip(QStringLiteral("Hide the fields of every record"));
-    connect(collapse, &QAction::triggered, this, [this] { m_view->collapseAllRecords(); });
+    connect(collapse, &QAction::triggered, this, [this] { view_->collapseAllRecords(); });
 }
 
 QAction* CMainFrame::action(const QString& objectName) const
@@ -302,64 +302,64 @@ QAction* CMainFrame::action(const QString& objectName) const
 
 void CMainFrame::rebuildRecentMenu()
 {
-    for (QAction* a : m_recentActions) {
-        m_fileMenu->removeAction(a);
+    for (QAction* a : recentActions_) {
+        fileMenu_->removeAction(a);
         a->deleteLater();
     }
-    m_recentActions.clear();
-    const QStringList& paths = m_recent.paths();
+    recentActions_.clear();
+    const QStringList& paths = recent_.paths();
     if (paths.isEmpty()) {
         // The place of the list shows greyed while it is empty.
-        QAction* a = new QAction(QStringLiteral("Recent File"), m_fileMenu);
+        QAction* a = new QAction(QStringLiteral("Recent File"), fileMenu_);
         a->setEnabled(false);
-        m_fileMenu->insertAction(m_recentEnd, a);
-        m_recentActions.append(a);
+        fileMenu_->insertAction(recentEnd_, a);
+        recentActions_.append(a);
         return;
     }
     for (int i = 0; i < paths.size(); ++i) {
-        QAction* a = new QAction(RecentFiles::menuText(i, paths.at(i)), m_fileMenu);
+        QAction* a = new QAction(RecentFiles::menuText(i, paths.at(i)), fileMenu_);
         a->setStatusTip(QStringLiteral("Open this document"));
         a->setToolTip(paths.at(i));
         connect(a, &QAction::triggered, this, [this, i] { openRecent(i); });
-        m_fileMenu->insertAction(m_recentEnd, a);
-        m_recentActions.append(a);
+        fileMenu_->insertAction(recentEnd_, a);
+        recentActions_.append(a);
     }
 }
 
 QStringList CMainFrame::recentMenuTexts() const
 {
     QStringList out;
-    for (QAction* a : m_recentActions)
+    for (QAction* a : recentActions_)
         if (a->isEnabled()) out << a->text();
     return out;
 }
 
 void CMainFrame::openRecent(int i)
 {
-    if (i < 0 || i >= m_recent.paths().size()) return;
-    const QString path = m_recent.paths().at(i);
+    if (i < 0 || i >= recent_.paths().size()) return;
+    const QString path = recent_.paths().at(i);
     openDocument(path, true);
 }
 
 QUndoStack* CMainFrame::undoStack() const
 {
-    return m_undo;
+    return undo_;
 }
 
 void CMainFrame::updateTitle()
 {
     // "plane.air* - Tarlo" while modified: Qt puts the mark at [*].
-    const QString title = m_doc.hasData() ? fromLocal(m_doc.fileName()) : QStringLiteral("Untitled");
+    const QString title = doc_.hasData() ? fromLocal(doc_.fileName()) : QStringLiteral("Untitled");
     setWindowTitle(title + QStringLiteral("[*] - Tarlo"));
-    setWindowModified(m_doc.isModified());
+    setWindowModified(doc_.isModified());
 }
 
 void CMainFrame::updateActions()
 {
-    const bool data = m_doc.hasData();
-    m_save->setEnabled(data);
-    m_saveAs->setEnabled(data);
-    m_reload->setEnabled(data);
+    const bool data = doc_.hasData();
+    save_->setEnabled(data);
+    saveAs_->setEnabled(data);
+    reload_->setEnabled(data);
 }
 
 // ---------------------------------------------------------------------------
@@ -367,22 +367,22 @@ void CMainFrame::updateActions()
 
 void CMainFrame::setStatusText(const QString& text)
 {
-    m_pane0->setText(text);
+    pane0_->setText(text);
 }
 
 QString CMainFrame::statusText() const
 {
-    return m_pane0->text();
+    return pane0_->text();
 }
 
-QString CMainFrame::capsPaneText() const { return m_capsPane->text(); }
-QString CMainFrame::numPaneText() const { return m_numPane->text(); }
+QString CMainFrame::capsPaneText() const { return capsPane_->text(); }
+QString CMainFrame::numPaneText() const { return numPane_->text(); }
 
 void CMainFrame::refreshLockPanes()
 {
     const LockState st = queryLockState();
-    m_capsPane->setText(st.caps ? QStringLiteral("CAP") : QString());
-    m_numPane->setText(st.num ? QStringLiteral("NUM") : QString());
+    capsPane_->setText(st.caps ? QStringLiteral("CAP") : QString());
+    numPane_->setText(st.num ? QStringLiteral("NUM") : QString());
 }
 
 bool CMainFrame::eventFilter(QObject* watched, QEvent* event)
@@ -408,8 +408,8 @@ bool CMainFrame::eventFilter(QObject* watched, QEvent* event)
 
 bool CMainFrame::saveModified()
 {
-    if (!m_doc.isModified()) return true;
-    const QString title = m_doc.hasData() ? fromLocal(m_doc.fileName()) : QStringLiteral("Untitled");
+    if (!doc_.isModified()) return true;
+    const QString title = doc_.hasData() ? fromLocal(doc_.fileName()) : QStringLiteral("Untitled");
     switch (ui::askYesNoCancel(this, QStringLiteral("Save changes to %1?").arg(title))) {
     case ui::Answer::Yes:
         return saveDocument();
@@ -424,19 +424,19 @@ bool CMainFrame::openDocument(const QString& path, bool askSave)
 {
     // The table windows' edits reach the document before it is asked about
     // or replaced.
-    m_view->closeTableWindows();
+    view_->closeTableWindows();
     if (askSave && !saveModified()) return false;
     const QString full = QFileInfo(path).absoluteFilePath();
-    const model::fileio::Error err = m_doc.load(toLocal(full));
+    const model::fileio::Error err = doc_.load(toLocal(full));
     if (err) {
         ui::tell(this, failureText(err, "Failed to open document."), ui::Tone::Warning);
-        if (m_recent.paths().contains(full) || m_recent.paths().contains(path)) {
-            m_recent.remove(full);
+        if (recent_.paths().contains(full) || recent_.paths().contains(path)) {
+            recent_.remove(full);
             rebuildRecentMenu();
         }
         return false;
     }
-    m_recent.add(full);
+    recent_.add(full);
     rebuildRecentMenu();
     updateTitle();
     updateActions();
@@ -446,11 +446,11 @@ bool CMainFrame::openDocument(const QString& path, bool askSave)
 
 bool CMainFrame::saveDocument()
 {
-    if (!m_doc.hasData()) return true;
+    if (!doc_.hasData()) return true;
     if (changedOnDisk()) {
         switch (ui::askOverwriteReloadCancel(this,
                 QStringLiteral("%1 was changed by another program. Overwrite it?")
-                        .arg(fromLocal(m_doc.fileName())))) {
+                        .arg(fromLocal(doc_.fileName())))) {
         case ui::Answer::Overwrite:
             break;
         case ui::Answer::Reload:
@@ -460,12 +460,12 @@ bool CMainFrame::saveDocument()
             return false;
         }
     }
-    const model::fileio::Error err = m_doc.save(m_doc.fullPath());
+    const model::fileio::Error err = doc_.save(doc_.fullPath());
     if (err) {
         ui::tell(this, failureText(err, "Failed to save document."), ui::Tone::Warning);
         return false;
     }
-    setStatusText(QString::fromStdString(m_doc.wroteMessage()));
+    setStatusText(QString::fromStdString(doc_.wroteMessage()));
     updateTitle();
     watchDocument();
     return true;
@@ -473,19 +473,19 @@ bool CMainFrame::saveDocument()
 
 bool CMainFrame::saveDocumentAs()
 {
-    if (!m_doc.hasData()) return false;
-    const QString path = chooseSaveFile(fromLocal(m_doc.fullPath()));
+    if (!doc_.hasData()) return false;
+    const QString path = chooseSaveFile(fromLocal(doc_.fullPath()));
     if (path.isEmpty()) return false;
     const QString full = QFileInfo(path).absoluteFilePath();
-    const model::fileio::Error err = m_doc.save(toLocal(full));
+    const model::fileio::Error err = doc_.save(toLocal(full));
     if (err) {
         ui::tell(this, failureText(err, "Failed to save document."), ui::Tone::Warning);
         return false;
     }
     // A save under a new name has rebuilt the tree, which showed the record
     // count; the written bytes are the news.
-    setStatusText(QString::fromStdString(m_doc.wroteMessage()));
-    m_recent.add(full);
+    setStatusText(QString::fromStdString(doc_.wroteMessage()));
+    recent_.add(full);
     rebuildRecentMenu();
     updateTitle();
     watchDocument();
@@ -494,9 +494,9 @@ bool CMainFrame::saveDocumentAs()
 
 void CMainFrame::reloadDocument()
 {
-    if (!m_doc.hasData()) return;
-    m_view->closeTableWindows();
-    const model::fileio::Error err = m_doc.reload();
+    if (!doc_.hasData()) return;
+    view_->closeTableWindows();
+    const model::fileio::Error err = doc_.reload();
     if (err)
         ui::tell(this, failureText(err, "Failed to open document."), ui::Tone::Warning);
     updateTitle();
@@ -509,71 +509,71 @@ void CMainFrame::reloadDocument()
 
 bool CMainFrame::changedOnDisk() const
 {
-    if (!m_doc.hasData() || !m_doc.diskIdentity().valid)
+    if (!doc_.hasData() || !doc_.diskIdentity().valid)
         return false;
-    const model::fileio::FileIdentity now = model::fileio::identify(m_doc.fullPath());
-    return now.valid && now != m_doc.diskIdentity();
+    const model::fileio::FileIdentity now = model::fileio::identify(doc_.fullPath());
+    return now.valid && now != doc_.diskIdentity();
 }
 
 void CMainFrame::watchDocument()
 {
-    m_dismissed = {};
+    dismissed_ = {};
     hideChangedBar();
-    if (!m_watcher->files().isEmpty())
-        m_watcher->removePaths(m_watcher->files());
-    if (!m_watcher->directories().isEmpty())
-        m_watcher->removePaths(m_watcher->directories());
-    if (!m_doc.hasData() || m_doc.fullPath().empty())
+    if (!watcher_->files().isEmpty())
+        watcher_->removePaths(watcher_->files());
+    if (!watcher_->directories().isEmpty())
+        watcher_->removePaths(watcher_->directories());
+    if (!doc_.hasData() || doc_.fullPath().empty())
         return;
-    const QString path = fromLocal(m_doc.fullPath());
-    m_watcher->addPath(path);
+    const QString path = fromLocal(doc_.fullPath());
+    watcher_->addPath(path);
     // A file replaced by a rename leaves the watch behind; its folder sees
     // the new one arrive.
     const QFileInfo target(QFileInfo(path).canonicalFilePath());
     if (!target.filePath().isEmpty())
-        m_watcher->addPath(target.absolutePath());
+        watcher_->addPath(target.absolutePath());
 }
 
 void CMainFrame::checkDiskFile()
 {
-    if (!m_doc.hasData() || m_doc.fullPath().empty()) {
+    if (!doc_.hasData() || doc_.fullPath().empty()) {
         hideChangedBar();
         return;
     }
-    const QString path = fromLocal(m_doc.fullPath());
-    if (!m_watcher->files().contains(path) && QFileInfo::exists(path))
-        m_watcher->addPath(path);
-    const model::fileio::FileIdentity now = model::fileio::identify(m_doc.fullPath());
-    if (!changedOnDisk() || now == m_dismissed) {
+    const QString path = fromLocal(doc_.fullPath());
+    if (!watcher_->files().contains(path) && QFileInfo::exists(path))
+        watcher_->addPath(path);
+    const model::fileio::FileIdentity now = model::fileio::identify(doc_.fullPath());
+    if (!changedOnDisk() || now == dismissed_) {
         hideChangedBar();
         return;
     }
-    const QString name = fromLocal(m_doc.fileName());
-    if (m_doc.isModified()) {
-        m_changedText->setText(
+    const QString name = fromLocal(doc_.fileName());
+    if (doc_.isModified()) {
+        changedText_->setText(
                 QStringLiteral("%1 was changed by another program. Save asks before overwriting it.")
                         .arg(name));
-        m_changedReload->setVisible(false);
+        changedReload_->setVisible(false);
     } else {
-        m_changedText->setText(QStringLiteral("%1 was changed by another program.").arg(name));
-        m_changedReload->setVisible(true);
+        changedText_->setText(QStringLiteral("%1 was changed by another program.").arg(name));
+        changedReload_->setVisible(true);
     }
-    m_changedBar->show();
+    changedBar_->show();
 }
 
 void CMainFrame::hideChangedBar()
 {
-    m_changedBar->hide();
+    changedBar_->hide();
 }
 
 bool CMainFrame::changedBarVisible() const
 {
-    return !m_changedBar->isHidden();
+    return !changedBar_->isHidden();
 }
 
 QString CMainFrame::changedBarText() const
 {
-    return m_changedText->text();
+    return changedText_->text();
 }
 
 // ---------------------------------------------------------------------------
@@ -581,12 +581,12 @@ QString CMainFrame::changedBarText() const
 
 void CMainFrame::setUseLastFile(bool on)
 {
-    setOption(m_useLastFile, m_useLastFileAction, keys::kUseLastFile, on);
+    setOption(useLastFile_, useLastFileAction_, keys::kUseLastFile, on);
 }
 
 void CMainFrame::setUseLastSel(bool on)
 {
-    setOption(m_useLastSel, m_useLastSelAction, keys::kUseLastSel, on);
+    setOption(useLastSel_, useLastSelAction_, keys::kUseLastSel, on);
 }
 
 void CMainFrame::setOption(bool& flag, QAction* action, QLatin1String key, bool on)
@@ -601,7 +601,7 @@ void CMainFrame::setOption(bool& flag, QAction* action, QLatin1String key, bool 
 void CMainFrame::storeRecentFiles()
 {
     QSettings s = keys::store();
-    m_recent.save(s);
+    recent_.save(s);
 }
 
 // ---------------------------------------------------------------------------
@@ -617,9 +617,9 @@ void CMainFrame::writePlacementAndSelection()
     ui::savePlacement(this, keys::kSettingsSection, ui::kMainWindowLimits);
     QSettings s = keys::store();
     s.beginGroup(keys::kSettingsSection);
-    s.setValue(keys::kSort, m_view->sortEntries() ? 1 : 0);
-    if (m_useLastSel && m_doc.hasData()) {
-        const int sel = m_view->currentEntry();
+    s.setValue(keys::kSort, view_->sortEntries() ? 1 : 0);
+    if (useLastSel_ && doc_.hasData()) {
+        const int sel = view_->currentEntry();
         if (sel >= 0)
             s.setValue(keys::kLastSelItem, sel);
     }
@@ -631,7 +631,7 @@ void CMainFrame::closeEvent(QCloseEvent* event)
     // First the table windows close as each closes itself, so that their
     // write-backs are in the document when it is asked about and saved.
     // After Cancel they stay closed; their edits are kept in the document.
-    m_view->closeTableWindows();
+    view_->closeTableWindows();
     writePlacementAndSelection();
     if (!saveModified()) {
         event->ignore();
@@ -704,7 +704,7 @@ QString CMainFrame::chooseSaveFile(const QString& suggested)
 void CMainFrame::openHelp()
 {
     // The result is ignored: a missing help file does nothing visible.
-    QDesktopServices::openUrl(QUrl::fromLocalFile(m_options.helpPath));
+    QDesktopServices::openUrl(QUrl::fromLocalFile(options_.helpPath));
 }
 
 } // namespace tarlo

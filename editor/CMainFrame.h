@@ -38,11 +38,11 @@ public:
     explicit CMainFrame(const Options& options, QWidget* parent = nullptr);
     ~CMainFrame() override;
 
-    model::CTLDoc& document() { return m_doc; }
-    browser::EditingView* view() const { return m_view; }
+    model::CTLDoc& document() { return doc_; }
+    browser::EditingView* view() const { return view_; }
     // The undo history of the document (Edit menu).
     QUndoStack* undoStack() const;
-    RecentFiles& recentFiles() { return m_recent; }
+    RecentFiles& recentFiles() { return recent_; }
 
     // Pane 0 of the status bar.
     void setStatusText(const QString& text);
@@ -61,8 +61,8 @@ public:
     bool saveModified();
 
     // Options of the Special menu; toggling writes them at once.
-    bool useLastFile() const { return m_useLastFile; }
-    bool useLastSel() const { return m_useLastSel; }
+    bool useLastFile() const { return useLastFile_; }
+    bool useLastSel() const { return useLastSel_; }
     void setUseLastFile(bool on);
     void setUseLastSel(bool on);
 
@@ -117,34 +117,34 @@ private:
     // Sets a Special-menu option, its check mark and its stored value.
     void setOption(bool& flag, QAction* action, QLatin1String key, bool on);
 
-    Options m_options;
-    model::CTLDoc m_doc;
-    browser::EditingView* m_view = nullptr;
-    browser::DocUndoStack* m_undo = nullptr;
-    RecentFiles m_recent;
-    bool m_useLastFile = false;
-    bool m_useLastSel = false;
+    Options options_;
+    model::CTLDoc doc_;
+    browser::EditingView* view_ = nullptr;
+    browser::DocUndoStack* undo_ = nullptr;
+    RecentFiles recent_;
+    bool useLastFile_ = false;
+    bool useLastSel_ = false;
 
-    QFileSystemWatcher* m_watcher = nullptr;
-    QToolBar* m_changedBar = nullptr;
-    QLabel* m_changedText = nullptr;
-    QAction* m_changedReload = nullptr;
-    model::fileio::FileIdentity m_dismissed; // the disk state the user chose to ignore
+    QFileSystemWatcher* watcher_ = nullptr;
+    QToolBar* changedBar_ = nullptr;
+    QLabel* changedText_ = nullptr;
+    QAction* changedReload_ = nullptr;
+    model::fileio::FileIdentity dismissed_; // the disk state the user chose to ignore
 
-    QLabel* m_pane0 = nullptr;
-    QLabel* m_capsPane = nullptr;
-    QLabel* m_numPane = nullptr;
-    QMenu* m_fileMenu = nullptr;
-    QAction* m_recentAnchor = nullptr;   // separator before the recent entries
-    QAction* m_recentEnd = nullptr;      // separator after them
-    QList<QAction*> m_recentActions;
-    QAction* m_save = nullptr;
-    QAction* m_saveAs = nullptr;
-    QAction* m_reload = nullptr;
-    QAction* m_sort = nullptr;
-    QAction* m_searchAgain = nullptr;
-    QAction* m_useLastFileAction = nullptr;
-    QAction* m_useLastSelAction = nullptr;
+    QLabel* pane0_ = nullptr;
+    QLabel* capsPane_ = nullptr;
+    QLabel* numPane_ = nullptr;
+    QMenu* fileMenu_ = nullptr;
+    QAction* recentAnchor_ = nullptr;   // separator before the recent entries
+    QAction* recentEnd_ = nullptr;      // separator after them
+    QList<QAction*> recentActions_;
+    QAction* save_ = nullptr;
+    QAction* saveAs_ = nullptr;
+    QAction* reload_ = nullptr;
+    QAction* sort_ = nullptr;
+    QAction* searchAgain_ = nullptr;
+    QAction* useLastFileAction_ = nullptr;
+    QAction* useLastSelAction_ = nullptr;
 };
 
 } // namespace tarlo

@@ -56,11 +56,11 @@ CommandLine parseCommandLine(const QStringList& args)
     return cl;
 }
 
-CTLApp::CTLApp(QString programPath) : m_programPath(std::move(programPath))
+CTLApp::CTLApp(QString programPath) : programPath_(std::move(programPath))
 {
-    const std::string dir = model::programDir(QFile::encodeName(m_programPath).toStdString());
-    m_definitionsPath = QFile::decodeName(QByteArray::fromStdString(model::findDataFile(dir, "Tarlo.ini")));
-    m_helpPath = QFile::decodeName(QByteArray::fromStdString(model::findDataFile(dir, "Tarlo.html")));
+    const std::string dir = model::programDir(QFile::encodeName(programPath_).toStdString());
+    definitionsPath_ = QFile::decodeName(QByteArray::fromStdString(model::findDataFile(dir, "Tarlo.ini")));
+    helpPath_ = QFile::decodeName(QByteArray::fromStdString(model::findDataFile(dir, "Tarlo.html")));
 }
 
 CTLApp::~CTLApp() = default;
@@ -99,36 +99,36 @@ std::optional<int> CTLApp::initInstance(const QStringList& args)
     }
 
     CMainFrame::Options opt;
-    opt.programPath = m_programPath;
-    opt.helpPath = m_helpPath;
-    opt.definitionsPath = m_definitionsPath;
-    m_frame = frameFactory() ? frameFactory()(opt) : std::make_unique<CMainFrame>(opt);
+    opt.programPath = programPath_;
+    opt.helpPath = helpPath_;
+    opt.definitionsPath = definitionsPath_;
+    frame_ = frameFactory() ? frameFactory()(opt) : std::make_unique<CMainFrame>(opt);
 
     if (cl.kind == CommandLine::Kind::Print) {
         // There is no printing: open the file without showing the window, then end.
-        const bool ok = !cl.file.isEmpty() && m_frame->openDocument(cl.file, false);
-        m_frame->storeRecentFiles();
+        const bool ok = !cl.file.isEmpty() && frame_->openDocument(cl.file, false);
+        frame_->storeRecentFiles();
         return ok ? 0 : 1;
     }
 
-    if (!cl.file.isEmpty() && !m_frame->openDocument(cl.file, false)) {
+    if (!cl.file.isEmpty() && !frame_->openDocument(cl.file, false)) {
         // A command line that cannot be carried out ends the program.
         return 1;
     }
 
-    m_frame->show();
+    frame_->show();
 
-    if (cl.file.isEmpty() && m_frame->useLastFile() && !m_frame->recentFiles().isEmpty()) {
+    if (cl.file.isEmpty() && frame_->useLastFile() && !frame_->recentFiles().isEmpty()) {
         // A failure shows the file's error and takes it off the list.
-        m_frame->openDocument(m_frame->recentFiles().paths().constFirst(), false);
+        frame_->openDocument(frame_->recentFiles().paths().constFirst(), false);
     }
 
-    if (m_frame->useLastSel() && m_frame->document().hasData()) {
+    if (frame_->useLastSel() && frame_->document().hasData()) {
         QSettings s = ui::settings::store();
         s.beginGroup(ui::settings::kSettingsSection);
         const int last = s.value(ui::settings::kLastSelItem, 2).toInt();
         // An index beyond the current list selects nothing: the root stays selected.
-        m_frame->view()->selectEntry(last);
+        frame_->view()->selectEntry(last);
     }
     return std::nullopt;
 }

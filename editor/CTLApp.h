@@ -35,18 +35,18 @@ public:
     // when the event loop should run.
     std::optional<int> initInstance(const QStringList& args);
 
-    CMainFrame* mainFrame() const { return m_frame.get(); }
-    const QString& definitionsPath() const { return m_definitionsPath; }
-    const QString& helpPath() const { return m_helpPath; }
+    CMainFrame* mainFrame() const { return frame_.get(); }
+    const QString& definitionsPath() const { return definitionsPath_; }
+    const QString& helpPath() const { return helpPath_; }
 
     // Removes the association and the settings. True when all is gone.
     static bool unregister();
 
 private:
-    QString m_programPath;
-    QString m_definitionsPath;
-    QString m_helpPath;
-    std::unique_ptr<CMainFrame> m_frame;
+    QString programPath_;
+    QString definitionsPath_;
+    QString helpPath_;
+    std::unique_ptr<CMainFrame> frame_;
 };
 
 } // namespace tarlo

@@ -22,13 +22,13 @@ bool samePath(const QString& a, const QString& b)
 
 void RecentFiles::load(QSettings& s)
 {
-    m_paths.clear();
+    paths_.clear();
     s.beginGroup(ui::settings::kRecentSection);
     for (int i = 1; i <= kMaxEntries; ++i) {
         const QString p = s.value(fileKey(i)).toString();
-        if (!p.isEmpty() && std::none_of(m_paths.begin(), m_paths.end(),
+        if (!p.isEmpty() && std::none_of(paths_.begin(), paths_.end(),
                                          [&](const QString& q) { return samePath(p, q); }))
-            m_paths.append(p);
+            paths_.append(p);
     }
     s.endGroup();
 }
@@ -38,7 +38,7 @@ void RecentFiles::save(QSettings& s) const
     s.beginGroup(ui::settings::kRecentSection);
     for (int i = 1; i <= kMaxEntries; ++i) {
         const QString key = fileKey(i);
-        if (i <= m_paths.size()) s.setValue(key, m_paths.at(i - 1));
+        if (i <= paths_.size()) s.setValue(key, paths_.at(i - 1));
         else s.remove(key);
     }
     s.endGroup();
@@ -48,13 +48,13 @@ void RecentFiles::add(const QString& path)
 {
     if (path.isEmpty()) return;
     remove(path);
-    m_paths.prepend(path);
-    while (m_paths.size() > kMaxEntries) m_paths.removeLast();
+    paths_.prepend(path);
+    while (paths_.size() > kMaxEntries) paths_.removeLast();
 }
 
 void RecentFiles::remove(const QString& path)
 {
-    m_paths.removeIf([&](const QString& q) { return samePath(path, q); });
+    paths_.removeIf([&](const QString& q) { return samePath(path, q); });
 }
 
 QString RecentFiles::shortenPath(const QString& path, int maxChars)

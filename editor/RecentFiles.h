@@ -21,8 +21,8 @@ public:
     void add(const QString& path);
     void remove(const QString& path);
 
-    const QStringList& paths() const { return m_paths; }
-    bool isEmpty() const { return m_paths.isEmpty(); }
+    const QStringList& paths() const { return paths_; }
+    bool isEmpty() const { return paths_.isEmpty(); }
 
     // The menu text of entry i (0-based): access key number and the path,
     // shortened to at most 30 characters.
@@ -30,7 +30,7 @@ public:
     static QString shortenPath(const QString& path, int maxChars = 30);
 
 private:
-    QStringList m_paths;
+    QStringList paths_;
 };
 
 } // namespace tarlo
