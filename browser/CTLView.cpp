@@ -179,7 +179,8 @@ void CTLView::refreshEntry(int listIndex)
 
 void CTLView::setSortEntries(bool on)
 {
-    if (sort_ == on) return;
+    if (sort_ == on)
+        return;
     sort_ = on;
     rebuildTree();
 }
@@ -194,7 +195,8 @@ void CTLView::expandAllRecords()
     }
     for (int r = 0, n = model_->rowCount(root); r < n; ++r) {
         const QModelIndex rec = model_->index(r, 0, root);
-        if (model_->hasChildren(rec)) expand(rec);
+        if (model_->hasChildren(rec))
+            expand(rec);
     }
 }
 
@@ -432,7 +434,8 @@ bool CTLView::viewportEvent(QEvent* event)
 
 QString CTLView::infoText(int listIndex) const
 {
-    if (!doc_.validIndex(listIndex)) return {};
+    if (!doc_.validIndex(listIndex))
+        return {};
     const auto& e = doc_.entry(listIndex);
     char buf[96];
     std::snprintf(buf, sizeof buf, "Bytes in record=%u\nOffset Into File 0x%04x\n", unsigned(e.length),

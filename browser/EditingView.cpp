@@ -91,7 +91,8 @@ private:
     QString name_;
 };
 
-EditingView::EditingView(model::CTLDoc& doc, QWidget* parent) : CTLView(doc, parent), box_(new FieldEdit(viewport()))
+EditingView::EditingView(model::CTLDoc& doc, QWidget* parent)
+        : CTLView(doc, parent), box_(new FieldEdit(viewport()))
 {
     connect(box_, &FieldEdit::enterPressed, this, &EditingView::onBoxEnter);
     connect(box_, &FieldEdit::escapePressed, this, &EditingView::cancelEdit);
@@ -226,7 +227,8 @@ void EditingView::onBoxEnter()
         return;
     }
     const QByteArray text = box_->text().toLatin1();
-    const auto r = commitValue(document(), editEntry_, std::string_view(text.constData(), std::size_t(text.size())));
+    const auto r =
+            commitValue(document(), editEntry_, std::string_view(text.constData(), std::size_t(text.size())));
     if (!r.accepted && !r.message.empty()) {
         ui::tell(this, latin1(r.message));
         box_->refill(latin1(r.refill));
@@ -440,8 +442,8 @@ void EditingView::onSearchAgain()
         return;
     cancelEdit();
     model::CTLDoc& doc = document();
-    const int found = searchAgain(search_, static_cast<int>(doc.entryCount()),
-                                           [&doc](int i) { return doc.entry(i).name; });
+    const int found = searchAgain(
+            search_, static_cast<int>(doc.entryCount()), [&doc](int i) { return doc.entry(i).name; });
     if (found < 0) {
         ui::tell(this, latin1(search_.text) + QStringLiteral(" not found."));
         return;

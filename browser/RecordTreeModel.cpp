@@ -12,8 +12,7 @@
 
 namespace browser {
 
-RecordTreeModel::RecordTreeModel(model::CTLDoc& doc, QObject* parent)
-    : QAbstractItemModel(parent), doc_(doc)
+RecordTreeModel::RecordTreeModel(model::CTLDoc& doc, QObject* parent) : QAbstractItemModel(parent), doc_(doc)
 {
 }
 
@@ -177,17 +176,20 @@ void RecordTreeModel::refreshEntry(int listIndex)
 
 QModelIndex RecordTreeModel::indexForEntry(int i) const
 {
-    if (!built_ || i < 0 || std::size_t(i) >= rowOf_.size() || !doc_.validIndex(i)) return {};
+    if (!built_ || i < 0 || std::size_t(i) >= rowOf_.size() || !doc_.validIndex(i))
+        return {};
     if (i == 0) return createIndex(0, 0, quintptr(0));
     const auto& e = doc_.entry(i);
-    if (e.parent == 0) return createIndex(rowOf_[std::size_t(i)], 0, quintptr(i));
+    if (e.parent == 0)
+        return createIndex(rowOf_[std::size_t(i)], 0, quintptr(i));
     if (e.parent <= 0 || e.parent >= i) return {};
     return createIndex(i - e.parent - 1, 0, quintptr(i));
 }
 
 QModelIndex RecordTreeModel::trailingIndex() const
 {
-    if (!hasTrailing_) return {};
+    if (!hasTrailing_)
+        return {};
     return createIndex(int(records_.size()), 0, kTrailingId);
 }
 
@@ -204,13 +206,16 @@ bool RecordTreeModel::isTrailing(const QModelIndex& index)
 
 QModelIndex RecordTreeModel::index(int row, int column, const QModelIndex& parent) const
 {
-    if (!built_ || column != 0 || row < 0) return {};
+    if (!built_ || column != 0 || row < 0)
+        return {};
     if (!parent.isValid()) return row == 0 ? createIndex(0, 0, quintptr(0)) : QModelIndex();
     if (isTrailing(parent)) return {};
     const int p = int(parent.internalId());
     if (p == 0) {
-        if (row < int(records_.size())) return createIndex(row, 0, quintptr(records_[std::size_t(row)]));
-        if (row == int(records_.size()) && hasTrailing_) return createIndex(row, 0, kTrailingId);
+        if (row < int(records_.size()))
+            return createIndex(row, 0, quintptr(records_[std::size_t(row)]));
+        if (row == int(records_.size()) && hasTrailing_)
+            return createIndex(row, 0, kTrailingId);
         return {};
     }
     if (row >= fieldCount(p)) return {};
@@ -219,13 +224,15 @@ QModelIndex RecordTreeModel::index(int row, int column, const QModelIndex& paren
 
 QModelIndex RecordTreeModel::parent(const QModelIndex& child) const
 {
-    if (!child.isValid() || !built_) return {};
+    if (!child.isValid() || !built_)
+        return {};
     if (isTrailing(child)) return createIndex(0, 0, quintptr(0));
     const int i = int(child.internalId());
     if (i == 0) return {};
     // Between a change of the list and the rebuild that follows it, an index
     // may name an entry that is gone: answer without touching the list.
-    if (!doc_.validIndex(i) || std::size_t(i) >= rowOf_.size()) return createIndex(0, 0, quintptr(0));
+    if (!doc_.validIndex(i) || std::size_t(i) >= rowOf_.size())
+        return createIndex(0, 0, quintptr(0));
     const int p = doc_.entry(i).parent;
     if (p <= 0 || std::size_t(p) >= rowOf_.size() || rowOf_[std::size_t(p)] < 0)
         return createIndex(0, 0, quintptr(0));
@@ -234,12 +241,15 @@ QModelIndex RecordTreeModel::parent(const QModelIndex& child) const
 
 int RecordTreeModel::rowCount(const QModelIndex& parent) const
 {
-    if (!built_) return 0;
+    if (!built_)
+        return 0;
     if (!parent.isValid()) return 1;
     if (parent.column() != 0 || isTrailing(parent)) return 0;
     const int p = int(parent.internalId());
-    if (p == 0) return int(records_.size()) + (hasTrailing_ ? 1 : 0);
-    if (!doc_.validIndex(p) || doc_.entry(p).parent != 0) return 0;
+    if (p == 0)
+        return int(records_.size()) + (hasTrailing_ ? 1 : 0);
+    if (!doc_.validIndex(p) || doc_.entry(p).parent != 0)
+        return 0;
     return fieldCount(p);
 }
 
@@ -255,13 +265,15 @@ bool RecordTreeModel::hasChildren(const QModelIndex& parent) const
 
 QString RecordTreeModel::displayText(int i) const
 {
-    if (!doc_.validIndex(i)) return {};
+    if (!doc_.validIndex(i))
+        return {};
     return QString::fromUtf8(model::escapeItemText(doc_.itemText(i)));
 }
 
 QVariant RecordTreeModel::data(const QModelIndex& index, int role) const
 {
-    if (!index.isValid() || !built_) return {};
+    if (!index.isValid() || !built_)
+        return {};
     if (isTrailing(index)) {
         switch (role) {
         case Qt::DisplayRole:
@@ -276,7 +288,8 @@ QVariant RecordTreeModel::data(const QModelIndex& index, int role) const
         }
     }
     const int i = int(index.internalId());
-    if (!doc_.validIndex(i)) return {};
+    if (!doc_.validIndex(i))
+        return {};
     switch (role) {
     case Qt::DisplayRole:
     case Qt::ToolTipRole:
@@ -293,7 +306,8 @@ QVariant RecordTreeModel::data(const QModelIndex& index, int role) const
 
 QIcon RecordTreeModel::typeIconCached(int code) const
 {
-    if (code < 0 || code >= int(icons_.size())) code = 0;
+    if (code < 0 || code >= int(icons_.size()))
+        code = 0;
     QIcon& icon = icons_[std::size_t(code)];
     if (icon.isNull()) {
         const qreal dpr = qGuiApp ? qGuiApp->devicePixelRatio() : 1.0;

@@ -83,11 +83,11 @@ private:
 
     model::CTLDoc& doc_;
     bool sorted_ = true;
-    bool built_ = false;       // rows exist (the document had data)
+    bool built_ = false; // rows exist (the document had data)
     bool hasTrailing_ = false;
     std::vector<int> records_; // list indexes of records, in display order
-    std::vector<int> rowOf_;   // list index -> row of a record under the root
-    std::vector<int> fields_;  // list index of record -> number of fields
+    std::vector<int> rowOf_; // list index -> row of a record under the root
+    std::vector<int> fields_; // list index of record -> number of fields
     mutable std::array<QIcon, 19> icons_;
     // An insert or removal announced and not yet done: its kind and row.
     int pendingKind_ = -1;

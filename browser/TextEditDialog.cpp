@@ -82,7 +82,7 @@ std::string TextEditDialog::fromBoxText(const QString& box)
 }
 
 TextEditDialog::TextEditDialog(const QString& name, const std::string& stored, QWidget* parent)
-    : QDialog(parent), edit_(new TextLimitEdit(this))
+        : QDialog(parent), edit_(new TextLimitEdit(this))
 {
     setWindowTitle(QStringLiteral("Editing: ") + name);
     edit_->setObjectName(QStringLiteral("textBox"));

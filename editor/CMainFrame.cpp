@@ -256,7 +256,8 @@ void CMainFrame::createSpecialMenu(QMenuBar* bar)
     searchAgain_->setShortcut(QKeySequence(Qt::Key_F3));
     searchAgain_->setStatusTip(QStringLiteral("Find the next entry whose name contains the text"));
     connect(searchAgain_, &QAction::triggered, this, [this] {
-        if (view_->canSearchAgain()) view_->onSearchAgain();
+        if (view_->canSearchAgain())
+            view_->onSearchAgain();
     });
     connect(special, &QMenu::aboutToShow, this, [this] {
         searchAgain_->setEnabled(view_->canSearchAgain());
@@ -336,7 +337,8 @@ QStringList CMainFrame::recentMenuTexts() const
 
 void CMainFrame::openRecent(int i)
 {
-    if (i < 0 || i >= recent_.paths().size()) return;
+    if (i < 0 || i >= recent_.paths().size())
+        return;
     const QString path = recent_.paths().at(i);
     openDocument(path, true);
 }
@@ -375,8 +377,14 @@ QString CMainFrame::statusText() const
     return pane0_->text();
 }
 
-QString CMainFrame::capsPaneText() const { return capsPane_->text(); }
-QString CMainFrame::numPaneText() const { return numPane_->text(); }
+QString CMainFrame::capsPaneText() const
+{
+    return capsPane_->text();
+}
+QString CMainFrame::numPaneText() const
+{
+    return numPane_->text();
+}
 
 void CMainFrame::refreshLockPanes()
 {
@@ -408,7 +416,8 @@ bool CMainFrame::eventFilter(QObject* watched, QEvent* event)
 
 bool CMainFrame::saveModified()
 {
-    if (!doc_.isModified()) return true;
+    if (!doc_.isModified())
+        return true;
     const QString title = doc_.hasData() ? fromLocal(doc_.fileName()) : QStringLiteral("Untitled");
     switch (ui::askYesNoCancel(this, QStringLiteral("Save changes to %1?").arg(title))) {
     case ui::Answer::Yes:
@@ -446,7 +455,8 @@ bool CMainFrame::openDocument(const QString& path, bool askSave)
 
 bool CMainFrame::saveDocument()
 {
-    if (!doc_.hasData()) return true;
+    if (!doc_.hasData())
+        return true;
     if (changedOnDisk()) {
         switch (ui::askOverwriteReloadCancel(this,
                 QStringLiteral("%1 was changed by another program. Overwrite it?")
@@ -473,7 +483,8 @@ bool CMainFrame::saveDocument()
 
 bool CMainFrame::saveDocumentAs()
 {
-    if (!doc_.hasData()) return false;
+    if (!doc_.hasData())
+        return false;
     const QString path = chooseSaveFile(fromLocal(doc_.fullPath()));
     if (path.isEmpty()) return false;
     const QString full = QFileInfo(path).absoluteFilePath();
@@ -494,7 +505,8 @@ bool CMainFrame::saveDocumentAs()
 
 void CMainFrame::reloadDocument()
 {
-    if (!doc_.hasData()) return;
+    if (!doc_.hasData())
+        return;
     view_->closeTableWindows();
     const model::fileio::Error err = doc_.reload();
     if (err)

@@ -135,8 +135,8 @@ private:
     QLabel* capsPane_ = nullptr;
     QLabel* numPane_ = nullptr;
     QMenu* fileMenu_ = nullptr;
-    QAction* recentAnchor_ = nullptr;   // separator before the recent entries
-    QAction* recentEnd_ = nullptr;      // separator after them
+    QAction* recentAnchor_ = nullptr; // separator before the recent entries
+    QAction* recentEnd_ = nullptr; // separator after them
     QList<QAction*> recentActions_;
     QAction* save_ = nullptr;
     QAction* saveAs_ = nullptr;

@@ -26,8 +26,9 @@ void RecentFiles::load(QSettings& s)
     s.beginGroup(ui::settings::kRecentSection);
     for (int i = 1; i <= kMaxEntries; ++i) {
         const QString p = s.value(fileKey(i)).toString();
-        if (!p.isEmpty() && std::none_of(paths_.begin(), paths_.end(),
-                                         [&](const QString& q) { return samePath(p, q); }))
+        if (!p.isEmpty() && std::none_of(paths_.begin(), paths_.end(), [&](const QString& q) {
+                return samePath(p, q);
+            }))
             paths_.append(p);
     }
     s.endGroup();
@@ -38,7 +39,8 @@ void RecentFiles::save(QSettings& s) const
     s.beginGroup(ui::settings::kRecentSection);
     for (int i = 1; i <= kMaxEntries; ++i) {
         const QString key = fileKey(i);
-        if (i <= paths_.size()) s.setValue(key, paths_.at(i - 1));
+        if (i <= paths_.size())
+            s.setValue(key, paths_.at(i - 1));
         else s.remove(key);
     }
     s.endGroup();
@@ -49,7 +51,8 @@ void RecentFiles::add(const QString& path)
     if (path.isEmpty()) return;
     remove(path);
     paths_.prepend(path);
-    while (paths_.size() > kMaxEntries) paths_.removeLast();
+    while (paths_.size() > kMaxEntries)
+        paths_.removeLast();
 }
 
 void RecentFiles::remove(const QString& path)

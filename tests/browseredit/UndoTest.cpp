@@ -232,7 +232,8 @@ void UndoTest::textDialogOk()
     bool sawDialog = false;
     QTimer::singleShot(0, this, [&] {
         auto* dlg = qobject_cast<browser::TextEditDialog*>(QApplication::activeModalWidget());
-        if (!dlg) return;
+        if (!dlg)
+            return;
         sawDialog = true;
         dlg->editor()->setPlainText(QStringLiteral("hello"));
         dlg->accept();
