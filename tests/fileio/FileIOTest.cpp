@@ -1,5 +1,7 @@
 #include "model/FileIO.h"
 
+#include "common/TempDir.h"
+
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -9,33 +11,18 @@
 
 namespace fs = std::filesystem;
 using namespace model::fileio;
+using airtest::namesIn;
+using airtest::readText;
+using airtest::writeText;
 
 namespace {
 
 class FileIOTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        dir_ = fs::temp_directory_path() / ("fileio-" + std::to_string(::getpid()) + "-" +
-                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-    }
-    void TearDown() override
-    {
-        fs::permissions(dir_, fs::perms::owner_all, fs::perm_options::add);
-        fs::remove_all(dir_);
-    }
-    std::string path(const char* name) const { return (dir_ / name).string(); }
-    static void put(const std::string& p, const std::string& text) { std::ofstream(p, std::ios::binary) << text; }
-    static std::string get(const std::string& p)
-    {
-        std::ifstream in(p, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), {}};
-    }
-    std::size_t entries() const { return static_cast<std::size_t>(std::distance(fs::directory_iterator(dir_), {})); }
+    std::string path(const char* name) const { return dir_.file(name); }
+    std::size_t entries() const { return dir_.names().size(); }
 
-    fs::path dir_;
+    airtest::TempDir dir_{::testing::UnitTest::GetInstance()->current_test_info()->name()};
 };
 
 std::vector<std::uint8_t> bytesOf(const std::string& s) { return {s.begin(), s.end()}; }
@@ -67,7 +54,7 @@ int failingFsync(int)
 
 TEST_F(FileIOTest, ReadsWholeFilesAndRefusesFoldersAndMissingFiles)
 {
-    put(path("a.air"), std::string("\0\1\2abc", 6));
+    writeText(path("a.air"), std::string("\0\1\2abc", 6));
     std::vector<std::uint8_t> out{9};
     ASSERT_FALSE(readFile(path("a.air"), out));
     EXPECT_EQ(out, bytesOf(std::string("\0\1\2abc", 6)));
@@ -78,17 +65,17 @@ TEST_F(FileIOTest, ReadsWholeFilesAndRefusesFoldersAndMissingFiles)
     EXPECT_EQ(e.message, path("missing.air") + " was not found.");
     EXPECT_EQ(untouched, (std::vector<std::uint8_t>{7, 7}));
 
-    e = readFile(dir_.string(), untouched);
+    e = readFile(dir_.path(), untouched);
     EXPECT_EQ(e.code, EISDIR);
     EXPECT_EQ(untouched.size(), 2u);
 }
 
 TEST_F(FileIOTest, AtomicWriteReplacesContentKeepsModeAndLeavesNoTemporary)
 {
-    put(path("a.air"), "old contents");
+    writeText(path("a.air"), "old contents");
     ::chmod(path("a.air").c_str(), 0640);
     ASSERT_FALSE(writeFileAtomic(path("a.air"), bytesOf("new")));
-    EXPECT_EQ(get(path("a.air")), "new");
+    EXPECT_EQ(readText(path("a.air")), "new");
     struct stat st {};
     ::stat(path("a.air").c_str(), &st);
     EXPECT_EQ(st.st_mode & 0777, 0640u);
@@ -96,21 +83,21 @@ TEST_F(FileIOTest, AtomicWriteReplacesContentKeepsModeAndLeavesNoTemporary)
 
     ASSERT_FALSE(writeFileAtomic(path("fresh.air"), {}));
     EXPECT_TRUE(exists(path("fresh.air")));
-    EXPECT_EQ(get(path("fresh.air")), "");
+    EXPECT_EQ(readText(path("fresh.air")), "");
 }
 
 TEST_F(FileIOTest, AtomicWriteThroughSymlinkKeepsTheLink)
 {
-    put(path("target.air"), "old");
+    writeText(path("target.air"), "old");
     fs::create_symlink(path("target.air"), path("link.air"));
     ASSERT_FALSE(writeFileAtomic(path("link.air"), bytesOf("new")));
     EXPECT_TRUE(fs::is_symlink(path("link.air")));
-    EXPECT_EQ(get(path("target.air")), "new");
+    EXPECT_EQ(readText(path("target.air")), "new");
 }
 
 TEST_F(FileIOTest, FailedWritesLeaveTheOldFileIntactAndReportTheCause)
 {
-    put(path("a.air"), "precious");
+    writeText(path("a.air"), "precious");
     Ops faulty = defaultOps();
     faulty.write = failingWrite;
 
@@ -123,7 +110,7 @@ TEST_F(FileIOTest, FailedWritesLeaveTheOldFileIntactAndReportTheCause)
         EXPECT_EQ(e.code, ENOSPC);
         EXPECT_EQ(e.message, "Destination disk drive is full.");
     }
-    EXPECT_EQ(get(path("a.air")), "precious");
+    EXPECT_EQ(readText(path("a.air")), "precious");
     EXPECT_EQ(entries(), 1u);
 
     // I/O error on the very first write.
@@ -133,7 +120,7 @@ TEST_F(FileIOTest, FailedWritesLeaveTheOldFileIntactAndReportTheCause)
         ScopedOps scope(faulty);
         EXPECT_EQ(writeFileAtomic(path("a.air"), bytesOf("x")).code, EIO);
     }
-    EXPECT_EQ(get(path("a.air")), "precious");
+    EXPECT_EQ(readText(path("a.air")), "precious");
 
     // The flush or the final rename fails.
     Ops badSync = defaultOps();
@@ -150,7 +137,7 @@ TEST_F(FileIOTest, FailedWritesLeaveTheOldFileIntactAndReportTheCause)
         EXPECT_EQ(e.code, EACCES);
         EXPECT_EQ(e.message, "Access to " + path("a.air") + " was denied.");
     }
-    EXPECT_EQ(get(path("a.air")), "precious");
+    EXPECT_EQ(readText(path("a.air")), "precious");
     EXPECT_EQ(entries(), 1u);
 
     // Short writes alone are not a failure.
@@ -159,7 +146,7 @@ TEST_F(FileIOTest, FailedWritesLeaveTheOldFileIntactAndReportTheCause)
         ScopedOps scope(faulty);
         ASSERT_FALSE(writeFileAtomic(path("a.air"), bytesOf("0123456789")));
     }
-    EXPECT_EQ(get(path("a.air")), "0123456789");
+    EXPECT_EQ(readText(path("a.air")), "0123456789");
 }
 
 TEST_F(FileIOTest, RefusesDirectoriesReadOnlyFilesAndMissingFolders)
@@ -168,12 +155,12 @@ TEST_F(FileIOTest, RefusesDirectoriesReadOnlyFilesAndMissingFolders)
     EXPECT_EQ(writeFileAtomic(path("sub"), bytesOf("x")).code, EISDIR);
     EXPECT_TRUE(fs::is_directory(path("sub")));
 
-    put(path("ro.air"), "keep");
+    writeText(path("ro.air"), "keep");
     ::chmod(path("ro.air").c_str(), 0444);
     Error e = writeFileAtomic(path("ro.air"), bytesOf("x"));
     EXPECT_EQ(e.code, EACCES);
     EXPECT_EQ(e.message, "Unable to write to " + path("ro.air") + ", it is read-only or opened by someone else.");
-    EXPECT_EQ(get(path("ro.air")), "keep");
+    EXPECT_EQ(readText(path("ro.air")), "keep");
 
     e = writeFileAtomic(path("nowhere/a.air"), bytesOf("x"));
     EXPECT_EQ(e.code, ENOENT);
@@ -182,10 +169,10 @@ TEST_F(FileIOTest, RefusesDirectoriesReadOnlyFilesAndMissingFolders)
 
 TEST_F(FileIOTest, RenameAndRemoveReportFailures)
 {
-    put(path("a"), "1");
+    writeText(path("a"), "1");
     ASSERT_FALSE(renameFile(path("a"), path("b")));
     EXPECT_FALSE(exists(path("a")));
-    EXPECT_EQ(get(path("b")), "1");
+    EXPECT_EQ(readText(path("b")), "1");
     EXPECT_EQ(renameFile(path("a"), path("c")).code, ENOENT);
     ASSERT_FALSE(removeFile(path("b")));
     EXPECT_EQ(removeFile(path("b")).code, ENOENT);
@@ -202,18 +189,6 @@ TEST_F(FileIOTest, RenameAndRemoveReportFailures)
 #include <sys/xattr.h>
 #include <unistd.h>
 
-namespace {
-
-std::vector<std::string> namesIn(const fs::path& dir)
-{
-    std::vector<std::string> out;
-    for (auto& e : fs::directory_iterator(dir)) out.push_back(e.path().filename().string());
-    std::sort(out.begin(), out.end());
-    return out;
-}
-
-} // namespace
-
 TEST_F(FileIOTest, TemporaryNamesFitTheLongestFileName)
 {
     EXPECT_EQ(temporaryPrefix("/x/plane.air"), ".plane.air.");
@@ -226,10 +201,10 @@ TEST_F(FileIOTest, TemporaryNamesFitTheLongestFileName)
         EXPECT_EQ(prefix.size() + 6, std::min(n + 8, std::size_t(NAME_MAX)));
         EXPECT_EQ(prefix.front(), '.');
         EXPECT_EQ(prefix.back(), '.');
-        const std::string path = (dir_ / name).string();
-        put(path, "old");
+        const std::string path = dir_.file(name);
+        writeText(path, "old");
         ASSERT_FALSE(writeFileAtomic(path, bytesOf("new")));
-        EXPECT_EQ(get(path), "new");
+        EXPECT_EQ(readText(path), "new");
         EXPECT_EQ(entries(), 1u);
         fs::remove(path);
     }
@@ -243,22 +218,22 @@ TEST_F(FileIOTest, TemporaryNamesFitTheLongestFileName)
 
 TEST_F(FileIOTest, LeftoversOfKilledWritersGoButNotATemporaryInUse)
 {
-    put(path("a.air"), "old");
+    writeText(path("a.air"), "old");
     // Two leftovers of killed runs, one temporary that a live writer holds
     // locked, and files that merely look alike.
-    put(path(".a.air.dead01"), "partial");
-    put(path(".a.air.DEAD02"), "partial");
-    put(path(".a.air.live03"), "being written");
-    put(path(".a.air.toolong7"), "not ours");
-    put(path(".b.air.dead04"), "another file's");
+    writeText(path(".a.air.dead01"), "partial");
+    writeText(path(".a.air.DEAD02"), "partial");
+    writeText(path(".a.air.live03"), "being written");
+    writeText(path(".a.air.toolong7"), "not ours");
+    writeText(path(".b.air.dead04"), "another file's");
     int held = ::open(path(".a.air.live03").c_str(), O_RDONLY);
     ASSERT_GE(held, 0);
     ASSERT_EQ(::flock(held, LOCK_EX | LOCK_NB), 0);
 
     ASSERT_FALSE(writeFileAtomic(path("a.air"), bytesOf("new")));
-    EXPECT_EQ(get(path("a.air")), "new");
-    EXPECT_EQ(namesIn(dir_), (std::vector<std::string>{".a.air.live03", ".a.air.toolong7", ".b.air.dead04", "a.air"}));
-    EXPECT_EQ(get(path(".a.air.live03")), "being written");
+    EXPECT_EQ(readText(path("a.air")), "new");
+    EXPECT_EQ(dir_.names(), (std::vector<std::string>{".a.air.live03", ".a.air.toolong7", ".b.air.dead04", "a.air"}));
+    EXPECT_EQ(readText(path(".a.air.live03")), "being written");
 
     // The writer ends without renaming: its temporary is a leftover now.
     ::close(held);
@@ -273,7 +248,7 @@ TEST_F(FileIOTest, LeftoversOfKilledWritersGoButNotATemporaryInUse)
     ASSERT_FALSE(writeFileAtomic(path("a.air"), bytesOf("second")));
     EXPECT_TRUE(fs::exists(first.temporary()));
     ASSERT_FALSE(first.commit());
-    EXPECT_EQ(get(path("a.air")), "first");
+    EXPECT_EQ(readText(path("a.air")), "first");
     EXPECT_EQ(entries(), 3u);  // a.air and the two look-alikes
 
     // An abandoned writer removes its temporary itself.
@@ -287,7 +262,7 @@ TEST_F(FileIOTest, LeftoversOfKilledWritersGoButNotATemporaryInUse)
 
 TEST_F(FileIOTest, NewFileKeepsOwnerModeAndExtendedAttributes)
 {
-    put(path("a.air"), "old");
+    writeText(path("a.air"), "old");
     const bool root = ::geteuid() == 0;
     if (root) {
         ASSERT_EQ(::chown(path("a.air").c_str(), 1234, 5678), 0);
@@ -315,25 +290,25 @@ TEST_F(FileIOTest, NewFileKeepsOwnerModeAndExtendedAttributes)
 
 TEST_F(FileIOTest, HardLinksAreRefusedAndSymlinksFollowed)
 {
-    put(path("a.air"), "old");
+    writeText(path("a.air"), "old");
     ASSERT_EQ(::link(path("a.air").c_str(), path("b.air").c_str()), 0);
     Error e = writeFileAtomic(path("a.air"), bytesOf("new"));
     EXPECT_EQ(e.code, EMLINK);
     EXPECT_EQ(e.message, path("a.air") + " has 2 names (hard links); writing it would leave the other names with "
                                          "the old contents. Save it under a new name instead.");
-    EXPECT_EQ(get(path("a.air")), "old");
+    EXPECT_EQ(readText(path("a.air")), "old");
     EXPECT_EQ(entries(), 2u);
 
     // A chain of links ends at one target, replaced beside itself.
     fs::create_directory(path("real"));
-    put(path("real/t.air"), "old");
+    writeText(path("real/t.air"), "old");
     fs::create_symlink(path("real/t.air"), path("l1.air"));
     fs::create_symlink(path("l1.air"), path("l2.air"));
     ASSERT_FALSE(writeFileAtomic(path("l2.air"), bytesOf("new")));
     EXPECT_TRUE(fs::is_symlink(path("l1.air")));
     EXPECT_TRUE(fs::is_symlink(path("l2.air")));
-    EXPECT_EQ(get(path("real/t.air")), "new");
-    EXPECT_EQ(namesIn(dir_ / "real"), std::vector<std::string>{"t.air"});
+    EXPECT_EQ(readText(path("real/t.air")), "new");
+    EXPECT_EQ(namesIn(dir_.dir() / "real"), std::vector<std::string>{"t.air"});
 }
 
 TEST_F(FileIOTest, OnlyRegularFilesAreReadAndFifosNeverBlock)
@@ -363,7 +338,7 @@ TEST_F(FileIOTest, OnlyRegularFilesAreReadAndFifosNeverBlock)
 
 TEST_F(FileIOTest, IdentitySeesReplacementAndWritesInPlace)
 {
-    put(path("a.air"), "one");
+    writeText(path("a.air"), "one");
     std::vector<std::uint8_t> out;
     FileIdentity read;
     ASSERT_FALSE(readFile(path("a.air"), out, &read));
@@ -377,7 +352,7 @@ TEST_F(FileIOTest, IdentitySeesReplacementAndWritesInPlace)
     EXPECT_NE(appended, read);
 
     // Another program replaces it by a rename: another inode.
-    put(path("b.air"), "one");
+    writeText(path("b.air"), "one");
     fs::rename(path("b.air"), path("a.air"));
     EXPECT_NE(identify(path("a.air")).inode, read.inode);
     EXPECT_FALSE(identify(path("gone.air")).valid);
@@ -392,7 +367,7 @@ int failingLink(const char*, const char*)
 
 TEST_F(FileIOTest, AddNameLinksOrCopiesAndNeverReplaces)
 {
-    put(path("a.air"), "original");
+    writeText(path("a.air"), "original");
     ::chmod(path("a.air").c_str(), 0604);
     ASSERT_FALSE(addName(path("a.air"), path("a.air.001")));
     EXPECT_TRUE(fs::equivalent(path("a.air"), path("a.air.001")));
@@ -409,11 +384,11 @@ TEST_F(FileIOTest, AddNameLinksOrCopiesAndNeverReplaces)
         EXPECT_EQ(e.code, EEXIST);
     }
     EXPECT_FALSE(fs::equivalent(path("a.air"), path("a.air.002")));
-    EXPECT_EQ(get(path("a.air.002")), "original");
+    EXPECT_EQ(readText(path("a.air.002")), "original");
     struct stat st {};
     ::stat(path("a.air.002").c_str(), &st);
     EXPECT_EQ(st.st_mode & 0777, 0604u);
-    EXPECT_EQ(namesIn(dir_), (std::vector<std::string>{"a.air", "a.air.001", "a.air.002"}));
+    EXPECT_EQ(dir_.names(), (std::vector<std::string>{"a.air", "a.air.001", "a.air.002"}));
 
     // Other failures are reported, nothing is copied.
     g_linkErrno = EACCES;

@@ -106,13 +106,13 @@ TEST(Allocation, EditorModelStaysSmallOnLyingFiles)
               }),
               kLimit + 1);
 
-    ScratchDir dir("alloc-editor");
-    const std::string defs = dir / "Tarlo.ini";
-    putText(defs, kDefinitions);
+    TempDir dir("alloc-editor");
+    const std::string defs = dir.file("Tarlo.ini");
+    writeText(defs, kDefinitions);
     for (const auto& [what, bytes] : liars()) {
         SCOPED_TRACE(what);
-        const std::string path = dir / "plane.air";
-        putFile(path, bytes);
+        const std::string path = dir.file("plane.air");
+        writeBytes(path, bytes);
         std::size_t largest = largestAllocationOf([&] {
             model::CTLDoc doc;
             doc.setDefinitionsPath(defs);
@@ -133,15 +133,15 @@ TEST(Allocation, EditorModelStaysSmallOnLyingFiles)
             ASSERT_FALSE(doc.save(path));
         });
         EXPECT_LT(largest, kLimit);
-        EXPECT_EQ(fileBytes(path), bytes);
+        EXPECT_EQ(readBytes(path), bytes);
     }
 }
 
 TEST(Allocation, DumpAndUpdateStaySmallOnLyingFiles)
 {
-    ScratchDir dir("alloc-tool");
-    const std::string defs = dir / "tarlo.ini";
-    putText(defs, kDefinitions);
+    TempDir dir("alloc-tool");
+    const std::string defs = dir.file("tarlo.ini");
+    writeText(defs, kDefinitions);
     for (const auto& [what, bytes] : liars()) {
         SCOPED_TRACE(what);
         for (bool full : {false, true}) {
@@ -213,30 +213,30 @@ TEST(Allocation, ProgramsRunInALimitedAddressSpace)
 {
     if (underSanitizer())
         GTEST_SKIP() << "the sanitizers reserve terabytes of address space";
-    ScratchDir dir("alloc-programs");
-    const std::string defs = dir / "tarlo.ini";
-    putText(defs, kDefinitions);
-    putText(dir / "script.txt", "field 1f4 0 int32 5\ntext 1f4 x\nrecord: 341\nPoints: 2000000000\n1 2\n");
+    TempDir dir("alloc-programs");
+    const std::string defs = dir.file("tarlo.ini");
+    writeText(defs, kDefinitions);
+    writeText(dir.file("script.txt"), "field 1f4 0 int32 5\ntext 1f4 x\nrecord: 341\nPoints: 2000000000\n1 2\n");
     for (const auto& [what, bytes] : liars()) {
         SCOPED_TRACE(what);
-        putFile(dir / "plane.air", bytes);
+        writeBytes(dir.file("plane.air"), bytes);
 #ifdef TARLO_PATCHWISE_EXE
         EXPECT_EQ(runLimited({TARLO_PATCHWISE_EXE, "dump", "--full", "--definitions", defs, "plane.air", "-o",
                               "plane.txt"},
-                             256, dir.path().string()),
+                             256, dir.path()),
                   0);
         EXPECT_EQ(runLimited({TARLO_PATCHWISE_EXE, "update", "--definitions", defs, "--log", "log.txt", "plane.air",
                               "script.txt"},
-                             256, dir.path().string()),
+                             256, dir.path()),
                   0);
-        EXPECT_EQ(fileBytes(dir / "plane.air.001"), bytes);
-        std::filesystem::remove(dir / "plane.air.001");
+        EXPECT_EQ(readBytes(dir.file("plane.air.001")), bytes);
+        std::filesystem::remove(dir.file("plane.air.001"));
 #endif
 #ifdef TARLO_EDITOR_EXE
-        putFile(dir / "plane.air", bytes);
+        writeBytes(dir.file("plane.air"), bytes);
         // Qt and its plugins need room of their own; still far below 4 GiB.
         EXPECT_EQ(runLimited({TARLO_EDITOR_EXE, "--list", "--definitions", defs, "plane.air"}, 1024,
-                             dir.path().string()),
+                             dir.path()),
                   0);
 #endif
     }
@@ -249,27 +249,27 @@ TEST(Allocation, FilesLargerThanMemoryAreRefused)
 {
     if (underSanitizer())
         GTEST_SKIP() << "the sanitizers reserve terabytes of address space";
-    ScratchDir dir("alloc-huge");
-    const std::string defs = dir / "tarlo.ini";
-    putText(defs, kDefinitions);
-    putText(dir / "script.txt", "field 1f4 0 int32 5\n");
-    const std::string air = dir / "plane.air";
-    putFile(air, record(0x1F4, Bytes(16, 1)));
+    TempDir dir("alloc-huge");
+    const std::string defs = dir.file("tarlo.ini");
+    writeText(defs, kDefinitions);
+    writeText(dir.file("script.txt"), "field 1f4 0 int32 5\n");
+    const std::string air = dir.file("plane.air");
+    writeBytes(air, record(0x1F4, Bytes(16, 1)));
     ASSERT_EQ(::truncate(air.c_str(), 3LL << 30), 0);
 #ifdef TARLO_PATCHWISE_EXE
     EXPECT_EQ(runLimited({TARLO_PATCHWISE_EXE, "dump", "--definitions", defs, "plane.air", "-o", "plane.txt"}, 512,
-                         dir.path().string()),
+                         dir.path()),
               1);
     EXPECT_EQ(runLimited({TARLO_PATCHWISE_EXE, "update", "--definitions", defs, "--log", "log.txt", "plane.air",
                           "script.txt"},
-                         512, dir.path().string()),
+                         512, dir.path()),
               1);
-    EXPECT_FALSE(std::filesystem::exists(dir / "plane.air.001"));
+    EXPECT_FALSE(std::filesystem::exists(dir.file("plane.air.001")));
     // The dump says so in its own file, as for any unreadable AIR file.
-    EXPECT_EQ(fileText(dir / "plane.txt"), "Can't open plane.air\n");
+    EXPECT_EQ(readText(dir.file("plane.txt")), "Can't open plane.air\n");
 #endif
 #ifdef TARLO_EDITOR_EXE
-    EXPECT_EQ(runLimited({TARLO_EDITOR_EXE, "--list", "--definitions", defs, "plane.air"}, 1024, dir.path().string()),
+    EXPECT_EQ(runLimited({TARLO_EDITOR_EXE, "--list", "--definitions", defs, "plane.air"}, 1024, dir.path()),
               1);
 #endif
     EXPECT_EQ(std::filesystem::file_size(air), 3ull << 30);

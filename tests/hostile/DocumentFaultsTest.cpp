@@ -30,8 +30,8 @@ class DocumentFaults : public ::testing::Test {
 protected:
     DocumentFaults() : dir_(::testing::UnitTest::GetInstance()->current_test_info()->name())
     {
-        path_ = dir_ / "plane.air";
-        putFile(path_, kOriginal);
+        path_ = dir_.file("plane.air");
+        writeBytes(path_, kOriginal);
         EXPECT_FALSE(doc_.load(path_));
         // An edit that changes the file's length, so a partial write would show.
         EXPECT_TRUE(doc_.setRecordData(1, Bytes(5000, 0x33)));
@@ -41,13 +41,13 @@ protected:
     // The user's file holds exactly what it held, and the folder holds nothing else.
     void expectUntouched(const std::vector<std::string>& names = {"plane.air"})
     {
-        EXPECT_EQ(fileBytes(path_), kOriginal);
+        EXPECT_EQ(readBytes(path_), kOriginal);
         EXPECT_EQ(dir_.names(), names);
         EXPECT_TRUE(doc_.isModified()) << "a failed save must not mark the document clean";
         EXPECT_EQ(doc_.fullPath(), path_);
     }
 
-    ScratchDir dir_;
+    TempDir dir_;
     std::string path_;
     CTLDoc doc_;
 };
@@ -102,8 +102,8 @@ TEST_F(DocumentFaults, FailedSavesKeepTheFileAndReportTheCause)
     // Once the fault is gone, the same document saves completely.
     ASSERT_FALSE(doc_.save(path_));
     EXPECT_FALSE(doc_.isModified());
-    EXPECT_EQ(fileBytes(path_), doc_.image());
-    EXPECT_EQ(fileBytes(path_).size(), kOriginal.size() - 4 + 5000);
+    EXPECT_EQ(readBytes(path_), doc_.image());
+    EXPECT_EQ(readBytes(path_).size(), kOriginal.size() - 4 + 5000);
 }
 
 TEST_F(DocumentFaults, ReadOnlyFileAndFolderPathsAreRefused)
@@ -117,17 +117,17 @@ TEST_F(DocumentFaults, ReadOnlyFileAndFolderPathsAreRefused)
     fs::permissions(path_, fs::perms::owner_write, fs::perm_options::add);
 
     // Save As onto a folder: refused, the folder and its contents kept.
-    fs::create_directory(dir_ / "folder.air");
-    putFile(dir_.path() / "folder.air" / "inside", {1, 2, 3});
-    e = doc_.save(dir_ / "folder.air");
+    fs::create_directory(dir_.file("folder.air"));
+    writeBytes(dir_.dir() / "folder.air" / "inside", {1, 2, 3});
+    e = doc_.save(dir_.file("folder.air"));
     ASSERT_TRUE(e);
     EXPECT_NE(e.message.find("folder.air"), std::string::npos) << e.message;
-    EXPECT_TRUE(fs::is_directory(dir_ / "folder.air"));
-    EXPECT_EQ(fileBytes(dir_.path() / "folder.air" / "inside"), (Bytes{1, 2, 3}));
+    EXPECT_TRUE(fs::is_directory(dir_.file("folder.air")));
+    EXPECT_EQ(readBytes(dir_.dir() / "folder.air" / "inside"), (Bytes{1, 2, 3}));
     expectUntouched({"folder.air", "plane.air"});
 
     // Save As into a folder that does not exist (removed after it was chosen).
-    e = doc_.save((dir_.path() / "gone" / "new.air").string());
+    e = doc_.save((dir_.dir() / "gone" / "new.air").string());
     ASSERT_TRUE(e);
     EXPECT_NE(e.message.find("gone"), std::string::npos) << e.message;
     expectUntouched({"folder.air", "plane.air"});
@@ -146,31 +146,31 @@ TEST_F(DocumentFaults, FailedLoadsKeepThePreviousDocument)
     };
 
     // Chosen in the file dialog, then gone before it is opened.
-    putFile(dir_ / "other.air", record(1, {1}));
+    writeBytes(dir_.file("other.air"), record(1, {1}));
     {
         Faults faults;
-        plan().vanishOnOpen = (dir_.path() / "other.air").string();
-        model::fileio::Error e = doc_.load(dir_ / "other.air");
+        plan().vanishOnOpen = (dir_.dir() / "other.air").string();
+        model::fileio::Error e = doc_.load(dir_.file("other.air"));
         ASSERT_TRUE(e);
-        EXPECT_EQ(e.message, (dir_ / "other.air") + " was not found.");
+        EXPECT_EQ(e.message, (dir_.file("other.air")) + " was not found.");
     }
     expectKept();
 
     // A folder given as the file to open.
-    model::fileio::Error e = doc_.load(dir_.path().string());
+    model::fileio::Error e = doc_.load(dir_.path());
     ASSERT_TRUE(e);
     EXPECT_FALSE(e.message.empty());
     expectKept();
 
     // Unreadable file and an I/O error in the middle of the read.
-    putFile(dir_ / "locked.air", kOriginal);
+    writeBytes(dir_.file("locked.air"), kOriginal);
     for (int err : {EACCES, EIO}) {
         Faults faults;
         if (err == EACCES)
             plan().openForReadErrno = EACCES;
         else
             plan().readErrno = EIO;
-        e = doc_.load(dir_ / "locked.air");
+        e = doc_.load(dir_.file("locked.air"));
         ASSERT_TRUE(e);
         EXPECT_NE(e.message.find("locked.air"), std::string::npos) << e.message;
         expectKept();
@@ -184,5 +184,5 @@ TEST_F(DocumentFaults, FailedLoadsKeepThePreviousDocument)
     expectKept();
     // Saving then puts the user's edited data back.
     ASSERT_FALSE(doc_.save(path_));
-    EXPECT_EQ(fileBytes(path_), doc_.image());
+    EXPECT_EQ(readBytes(path_), doc_.image());
 }

@@ -100,14 +100,14 @@ std::vector<std::string> temporaries(const fs::path& dir)
 // A tmpfs where one can be mounted (fast and not wearing a disk), else a folder.
 struct Place {
     SmallDisk disk{"kill", 256u << 20};
-    std::unique_ptr<ScratchDir> scratch;
+    std::unique_ptr<TempDir> scratch;
     fs::path path;
     Place()
     {
         if (disk.mounted()) {
             path = disk.path();
         } else {
-            scratch = std::make_unique<ScratchDir>("kill");
+            scratch = std::make_unique<TempDir>("kill");
             path = scratch->path();
         }
     }
@@ -149,15 +149,15 @@ TEST(KillLoop, UpdateKilledAtRandomMoments)
     Place place;
     const fs::path& dir = place.path;
     const std::string air = (dir / "plane.air").string(), defs = (dir / "tarlo.ini").string();
-    putFile(air, multiMegabyte());
-    putText(defs, kDefinitions);
+    writeBytes(air, multiMegabyte());
+    writeText(defs, kDefinitions);
     const std::vector<std::string> argv = {TARLO_PATCHWISE_EXE, "update", "--definitions", defs, "--log",
                                            "amod_log.txt", "plane.air", "script.txt"};
     int round = 0;
-    auto prepare = [&] { putText(dir / "script.txt", script(++round)); };
+    auto prepare = [&] { writeText(dir / "script.txt", script(++round)); };
     auto newBytes = [&](const Bytes& old) {
         patchwise::ToolDefinitions d;
-        return patchwise::runUpdateScript(old, fileText(dir / "script.txt"), defs, d, 1700000000).file;
+        return patchwise::runUpdateScript(old, readText(dir / "script.txt"), defs, d, 1700000000).file;
     };
     auto backups = [&] {
         std::vector<std::string> out;
@@ -221,7 +221,7 @@ TEST(KillLoop, EditorSaveKilledAtRandomMoments)
     Place place;
     const fs::path& dir = place.path;
     const std::string air = (dir / "plane.air").string();
-    putFile(air, multiMegabyte());
+    writeBytes(air, multiMegabyte());
     ::chmod(air.c_str(), 0640);
     const std::vector<std::string> argv = {TARLO_SAVE_DRIVER_EXE, air};
     auto next = [](Bytes b) {
@@ -265,7 +265,7 @@ TEST(KillLoop, ConcurrentSavesLeaveOneWholeVersion)
     const fs::path& dir = place.path;
     const std::string air = (dir / "plane.air").string();
     const Bytes original = multiMegabyte();
-    putFile(air, original);
+    writeBytes(air, original);
     const std::vector<std::string> argv = {TARLO_SAVE_DRIVER_EXE, air};
     for (int round = 0; round < 10; ++round) {
         SCOPED_TRACE(round);

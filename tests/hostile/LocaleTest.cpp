@@ -110,9 +110,9 @@ TEST_F(CommaLocale, CodecTextsAndParsingUseAPoint)
 
 TEST_F(CommaLocale, ListingDumpAndUpdateAreTheSame)
 {
-    ScratchDir dir("locale");
-    const std::string defs = dir / "tarlo.ini";
-    putText(defs, "[Records]\n1f4=Engine,record\n1f9=Bank,ang16\n1fa=Mass,double\n1fb=Many,int32\n"
+    TempDir dir("locale");
+    const std::string defs = dir.file("tarlo.ini");
+    writeText(defs, "[Records]\n1f4=Engine,record\n1f9=Bank,ang16\n1fa=Mass,double\n1fb=Many,int32\n"
                   "341=Lift,tbldb\n[1f4]\n1=0,mach,Mach\n2=4,double,Temp\n3=c,fwgt,Weight\n"
                   "[1fb]\n1=0,int32,Count\n2=4,ang16,Bank\n3=6,double,Top\n");
     const Bytes pts = points({{0.5, 1234.25}, {-2.75, 1e6}});
@@ -125,7 +125,7 @@ TEST_F(CommaLocale, ListingDumpAndUpdateAreTheSame)
         std::vector<std::string> out;
         CTLDoc doc;
         doc.setDefinitionsPath(defs);
-        doc.loadImage(image, dir / "plane.air");
+        doc.loadImage(image, dir.file("plane.air"));
         out.push_back(listDocument(doc, false));
         patchwise::ToolDefinitions d1;
         out.push_back(patchwise::dumpText(image, defs, true, d1));
@@ -169,17 +169,17 @@ std::string runWithLocale(const std::string& command, const char* locale)
 
 TEST_F(CommaLocale, ProgramsWriteTheSameUnderEitherLocale)
 {
-    ScratchDir dir("locale-programs");
-    const std::string defs = dir / "tarlo.ini";
-    putText(defs, "[Records]\n1f9=Bank,ang16\n1fa=Mass,double\n341=Lift,tbldb\n");
+    TempDir dir("locale-programs");
+    const std::string defs = dir.file("tarlo.ini");
+    writeText(defs, "[Records]\n1f9=Bank,ang16\n1fa=Mass,double\n341=Lift,tbldb\n");
     const Bytes pts = points({{1.5, -3.5}});
-    putFile(dir / "plane.air", concat({record(0x1F9, {0xE3, 0x08}),
+    writeBytes(dir.file("plane.air"), concat({record(0x1F9, {0xE3, 0x08}),
                                        record(0x1FA, {0, 0, 0, 0, 0, 0x4A, 0x93, 0x40}), record(0x341, pts)}));
-    putText(dir / "script.txt", "field 1fa 0 double 0.25\n");
+    writeText(dir.file("script.txt"), "field 1fa 0 double 0.25\n");
 
 #ifdef TARLO_EDITOR_EXE
     {
-        const std::string cmd = std::string(TARLO_EDITOR_EXE) + " --list --definitions " + defs + " " + (dir / "plane.air");
+        const std::string cmd = std::string(TARLO_EDITOR_EXE) + " --list --definitions " + defs + " " + (dir.file("plane.air"));
         const std::string c = runWithLocale(cmd, "C");
         EXPECT_EQ(runWithLocale(cmd, kCommaLocale), c);
         EXPECT_NE(c.find("Bank=12.500"), std::string::npos) << c;
@@ -188,20 +188,20 @@ TEST_F(CommaLocale, ProgramsWriteTheSameUnderEitherLocale)
 #ifdef TARLO_PATCHWISE_EXE
     {
         const std::string dump = std::string(TARLO_PATCHWISE_EXE) + " dump --full --definitions " + defs + " " +
-                                 (dir / "plane.air") + " -o ";
-        runWithLocale(dump + (dir / "c.txt"), "C");
-        runWithLocale(dump + (dir / "de.txt"), kCommaLocale);
-        EXPECT_EQ(fileText(dir / "de.txt"), fileText(dir / "c.txt"));
-        EXPECT_NE(fileText(dir / "c.txt").find("1.500000\t-3.500000"), std::string::npos);
+                                 (dir.file("plane.air")) + " -o ";
+        runWithLocale(dump + (dir.file("c.txt")), "C");
+        runWithLocale(dump + (dir.file("de.txt")), kCommaLocale);
+        EXPECT_EQ(readText(dir.file("de.txt")), readText(dir.file("c.txt")));
+        EXPECT_NE(readText(dir.file("c.txt")).find("1.500000\t-3.500000"), std::string::npos);
 
-        putFile(dir / "copy.air", fileBytes(dir / "plane.air"));
-        const std::string update = "cd " + dir.path().string() + " && SOURCE_DATE_EPOCH=1700000000 " +
+        writeBytes(dir.file("copy.air"), readBytes(dir.file("plane.air")));
+        const std::string update = "cd " + dir.path() + " && SOURCE_DATE_EPOCH=1700000000 " +
                                    TARLO_PATCHWISE_EXE + " update --definitions " + defs + " ";
         runWithLocale(update + "--log c.log plane.air script.txt", "C");
         runWithLocale(update + "--log de.log copy.air script.txt", kCommaLocale);
-        EXPECT_EQ(fileText(dir / "de.log"), fileText(dir / "c.log"));
-        EXPECT_NE(fileText(dir / "c.log").find("1fa:0 := 0.250000"), std::string::npos) << fileText(dir / "c.log");
-        EXPECT_EQ(fileBytes(dir / "copy.air"), fileBytes(dir / "plane.air"));
+        EXPECT_EQ(readText(dir.file("de.log")), readText(dir.file("c.log")));
+        EXPECT_NE(readText(dir.file("c.log")).find("1fa:0 := 0.250000"), std::string::npos) << readText(dir.file("c.log"));
+        EXPECT_EQ(readBytes(dir.file("copy.air")), readBytes(dir.file("plane.air")));
     }
 #endif
 }

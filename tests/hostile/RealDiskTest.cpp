@@ -55,24 +55,16 @@ struct Update {
 Update prepare(const std::string& dir, const std::string& airName, const Bytes& bytes)
 {
     Update u{dir + "/" + airName, dir + "/script.txt", dir + "/tarlo.ini", dir + "/amod_log.txt", {}};
-    putFile(u.air, bytes);
-    putText(u.script, kScript);
-    putText(u.defs, kDefinitions);
+    writeBytes(u.air, bytes);
+    writeText(u.script, kScript);
+    writeText(u.defs, kDefinitions);
     return u;
-}
-
-std::vector<std::string> names(const fs::path& dir)
-{
-    std::vector<std::string> out;
-    for (auto& e : fs::directory_iterator(dir)) out.push_back(e.path().filename().string());
-    std::sort(out.begin(), out.end());
-    return out;
 }
 
 // Names that start with "." are temporaries here.
 bool noTemporaries(const fs::path& dir)
 {
-    for (const std::string& n : names(dir))
+    for (const std::string& n : namesIn(dir))
         if (n[0] == '.') return false;
     return true;
 }
@@ -88,8 +80,8 @@ TEST(RealDisk, FullDiskLeavesTheAirFileAndNoTemporary)
     Update u = prepare(disk.path().string(), "plane.air", original);
     EXPECT_EQ(u.run(), 1);
     EXPECT_EQ(u.error, "Destination disk drive is full.");
-    EXPECT_EQ(fileBytes(u.air), original);
-    EXPECT_EQ(names(disk.path()), (std::vector<std::string>{"plane.air", "script.txt", "tarlo.ini"}));
+    EXPECT_EQ(readBytes(u.air), original);
+    EXPECT_EQ(namesIn(disk.path()), (std::vector<std::string>{"plane.air", "script.txt", "tarlo.ini"}));
 
     // The editor's save of the same file on the same disk.
     model::CTLDoc doc;
@@ -98,15 +90,15 @@ TEST(RealDisk, FullDiskLeavesTheAirFileAndNoTemporary)
     model::fileio::Error e = doc.save(u.air);
     EXPECT_EQ(e.message, "Destination disk drive is full.");
     EXPECT_TRUE(doc.isModified());
-    EXPECT_EQ(fileBytes(u.air), original);
+    EXPECT_EQ(readBytes(u.air), original);
     EXPECT_TRUE(noTemporaries(disk.path()));
 
     // With room for one more copy both go through; the backup costs no room.
     const Bytes smaller = bigAir(400 * 1024);
-    putFile(u.air, smaller);
+    writeBytes(u.air, smaller);
     ASSERT_EQ(u.run(), 0) << u.error;
-    EXPECT_EQ(fileBytes(u.air + ".001"), smaller);
-    EXPECT_NE(fileBytes(u.air), smaller);
+    EXPECT_EQ(readBytes(u.air + ".001"), smaller);
+    EXPECT_NE(readBytes(u.air), smaller);
     EXPECT_TRUE(noTemporaries(disk.path()));
 }
 
@@ -123,8 +115,8 @@ TEST(RealDisk, NoInodesOrAReadOnlyDiskChangeNothing)
         // temporary would need a second one.
         EXPECT_EQ(u.run(), 1);
         EXPECT_FALSE(u.error.empty());
-        EXPECT_EQ(fileBytes(u.air), original);
-        EXPECT_EQ(names(disk.path()), (std::vector<std::string>{"plane.air", "script.txt", "tarlo.ini"}));
+        EXPECT_EQ(readBytes(u.air), original);
+        EXPECT_EQ(namesIn(disk.path()), (std::vector<std::string>{"plane.air", "script.txt", "tarlo.ini"}));
     }
     SmallDisk disk("readonly", 1 << 20);
     const Bytes original = bigAir(1000);
@@ -134,72 +126,72 @@ TEST(RealDisk, NoInodesOrAReadOnlyDiskChangeNothing)
     EXPECT_EQ(u.run(), 1);
     EXPECT_EQ(u.error, "Unable to write to " + u.air + ", it is read-only or opened by someone else.");
     EXPECT_EQ(model::fileio::writeFileAtomic(u.air, Bytes{1}).code, EROFS);
-    EXPECT_EQ(fileBytes(u.air), original);
+    EXPECT_EQ(readBytes(u.air), original);
     EXPECT_FALSE(fs::exists(u.log));
 }
 
 TEST(UpdateFiles, SymlinkIsFollowedAndHardLinksRefused)
 {
-    ScratchDir dir("links");
+    TempDir dir("links");
     const Bytes original = bigAir(100);
-    fs::create_directory(dir.path() / "real");
-    Update u = prepare(dir.path().string(), "link.air", {});
+    fs::create_directory(dir.dir() / "real");
+    Update u = prepare(dir.path(), "link.air", {});
     fs::remove(u.air);
-    putFile(dir / "real/plane.air", original);
+    writeBytes(dir.file("real/plane.air"), original);
     fs::create_symlink("real/plane.air", u.air);
     ASSERT_EQ(u.run(), 0) << u.error;
     EXPECT_TRUE(fs::is_symlink(u.air));
-    EXPECT_EQ(fileBytes(dir / "real/plane.air.001"), original);
-    EXPECT_NE(fileBytes(dir / "real/plane.air"), original);
-    EXPECT_EQ(names(dir.path() / "real"), (std::vector<std::string>{"plane.air", "plane.air.001"}));
+    EXPECT_EQ(readBytes(dir.file("real/plane.air.001")), original);
+    EXPECT_NE(readBytes(dir.file("real/plane.air")), original);
+    EXPECT_EQ(namesIn(dir.dir() / "real"), (std::vector<std::string>{"plane.air", "plane.air.001"}));
     EXPECT_FALSE(fs::exists(u.air + ".001"));
 
     // A second name (hard link) would keep the old bytes: refused, and said why.
-    Update h = prepare(dir.path().string(), "hard.air", original);
-    ASSERT_EQ(::link(h.air.c_str(), (dir / "other.air").c_str()), 0);
+    Update h = prepare(dir.path(), "hard.air", original);
+    ASSERT_EQ(::link(h.air.c_str(), (dir.file("other.air")).c_str()), 0);
     EXPECT_EQ(h.run(), 1);
     EXPECT_EQ(h.error, h.air + " has 2 names (hard links); the update would leave the other names with the old "
                                "contents. Update a copy of its own.");
-    EXPECT_EQ(fileBytes(h.air), original);
+    EXPECT_EQ(readBytes(h.air), original);
     EXPECT_FALSE(fs::exists(h.air + ".001"));
 }
 
 TEST(UpdateFiles, AnUpdateStoppedBeforeItsRenameIsFinishedByTheNext)
 {
-    ScratchDir dir("resume");
+    TempDir dir("resume");
     const Bytes original = bigAir(100);
-    Update u = prepare(dir.path().string(), "plane.air", original);
-    putFile(u.air + ".001", {1});
+    Update u = prepare(dir.path(), "plane.air", original);
+    writeBytes(u.air + ".001", {1});
     // What a kill between the backup link and the rename leaves: the next
     // backup is another name of the AIR file.
     ASSERT_EQ(::link(u.air.c_str(), (u.air + ".002").c_str()), 0);
     ASSERT_EQ(u.run(), 0) << u.error;
-    EXPECT_EQ(fileBytes(u.air + ".001"), Bytes{1});
-    EXPECT_EQ(fileBytes(u.air + ".002"), original);
+    EXPECT_EQ(readBytes(u.air + ".001"), Bytes{1});
+    EXPECT_EQ(readBytes(u.air + ".002"), original);
     EXPECT_FALSE(fs::exists(u.air + ".003"));
     EXPECT_FALSE(fs::equivalent(u.air, u.air + ".002"));
     // And the next one goes on with .003.
-    const Bytes second = fileBytes(u.air);
+    const Bytes second = readBytes(u.air);
     ASSERT_EQ(u.run(), 0) << u.error;
-    EXPECT_EQ(fileBytes(u.air + ".003"), second);
+    EXPECT_EQ(readBytes(u.air + ".003"), second);
 }
 
 TEST(UpdateFiles, LogsAndDumpsNeverReplaceABackup)
 {
-    ScratchDir dir("backups");
+    TempDir dir("backups");
     const Bytes original = bigAir(100);
-    Update u = prepare(dir.path().string(), "plane.air", original);
-    putFile(u.air + ".001", {1});
-    fs::create_symlink("plane.air.001", dir / "alias.txt");
-    ASSERT_EQ(::link((u.air + ".001").c_str(), (dir / "hard.txt").c_str()), 0);
-    fs::create_directory(dir.path() / "sub");
+    Update u = prepare(dir.path(), "plane.air", original);
+    writeBytes(u.air + ".001", {1});
+    fs::create_symlink("plane.air.001", dir.file("alias.txt"));
+    ASSERT_EQ(::link((u.air + ".001").c_str(), (dir.file("hard.txt")).c_str()), 0);
+    fs::create_directory(dir.dir() / "sub");
     const std::vector<std::string> refused = {
         u.air + ".001",                              // an existing backup
         u.air + ".002",                              // the one this update makes
         u.air + ".017",                              // one a later update makes
-        (dir.path() / "sub" / ".." / "plane.air.001").string(),
-        dir / "alias.txt",                           // a link to a backup
-        dir / "hard.txt",                            // another name of one
+        (dir.dir() / "sub" / ".." / "plane.air.001").string(),
+        dir.file("alias.txt"),                           // a link to a backup
+        dir.file("hard.txt"),                            // another name of one
     };
     for (const std::string& log : refused) {
         SCOPED_TRACE(log);
@@ -211,8 +203,8 @@ TEST(UpdateFiles, LogsAndDumpsNeverReplaceABackup)
         EXPECT_EQ(writeDump(u.air, log, u.defs, true, defs, &error), 1);
         EXPECT_FALSE(error.empty());
     }
-    EXPECT_EQ(fileBytes(u.air), original);
-    EXPECT_EQ(fileBytes(u.air + ".001"), Bytes{1});
+    EXPECT_EQ(readBytes(u.air), original);
+    EXPECT_EQ(readBytes(u.air + ".001"), Bytes{1});
     EXPECT_FALSE(fs::exists(u.air + ".002"));
     // Names that only look alike are fine.
     for (const std::string& log : {u.air + ".01", u.air + ".001.txt", u.air + "x.001"}) {
@@ -224,9 +216,9 @@ TEST(UpdateFiles, LogsAndDumpsNeverReplaceABackup)
 
 TEST(UpdateFiles, BackupAndNewFileKeepOwnerModeAndAttributes)
 {
-    ScratchDir dir("metadata");
+    TempDir dir("metadata");
     const Bytes original = bigAir(100);
-    Update u = prepare(dir.path().string(), "plane.air", original);
+    Update u = prepare(dir.path(), "plane.air", original);
     const bool root = ::geteuid() == 0;
     if (root) {
         ASSERT_EQ(::chown(u.air.c_str(), 4321, 8765), 0);
@@ -255,12 +247,12 @@ TEST(UpdateFiles, BackupAndNewFileKeepOwnerModeAndAttributes)
         errno = EPERM;
         return -1;
     };
-    const Bytes second = fileBytes(u.air);
+    const Bytes second = readBytes(u.air);
     {
         model::fileio::ScopedOps scoped(ops);
         ASSERT_EQ(u.run(), 0) << u.error;
     }
-    EXPECT_EQ(fileBytes(u.air + ".002"), second);
+    EXPECT_EQ(readBytes(u.air + ".002"), second);
     struct stat st {};
     ::stat((u.air + ".002").c_str(), &st);
     EXPECT_EQ(st.st_mode & 07777, 0640u);
@@ -270,25 +262,25 @@ TEST(UpdateFiles, BackupAndNewFileKeepOwnerModeAndAttributes)
 
 TEST(UpdateFiles, FifosAndLongNames)
 {
-    ScratchDir dir("odd");
-    Update u = prepare(dir.path().string(), "plane.air", bigAir(100));
-    ASSERT_EQ(::mkfifo((dir / "pipe.air").c_str(), 0600), 0);
-    ASSERT_EQ(::mkfifo((dir / "pipe.txt").c_str(), 0600), 0);
+    TempDir dir("odd");
+    Update u = prepare(dir.path(), "plane.air", bigAir(100));
+    ASSERT_EQ(::mkfifo((dir.file("pipe.air")).c_str(), 0600), 0);
+    ASSERT_EQ(::mkfifo((dir.file("pipe.txt")).c_str(), 0600), 0);
     // In a child, so that a FIFO that blocks fails the test instead of hanging it.
     pid_t pid = ::fork();
     if (pid == 0) {
         ::alarm(10);
         Update f = u;
-        f.air = dir / "pipe.air";
+        f.air = dir.file("pipe.air");
         int a = f.run();
         bool airRefused = a == 1 && f.error == f.air + " is not a regular file.";
         f = u;
-        f.script = dir / "pipe.txt";
+        f.script = dir.file("pipe.txt");
         int b = f.run();
         bool scriptRefused = b == 1 && f.error == f.script + " is not a regular file.";
         std::string error;
         ToolDefinitions defs;
-        bool dumpRefused = writeDump(dir / "pipe.air", dir / "out.txt", u.defs, true, defs, &error) == 1;
+        bool dumpRefused = writeDump(dir.file("pipe.air"), dir.file("out.txt"), u.defs, true, defs, &error) == 1;
         ::_exit(airRefused && scriptRefused && dumpRefused ? 0 : 1);
     }
     int status = 0;
@@ -296,15 +288,15 @@ TEST(UpdateFiles, FifosAndLongNames)
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
 
     // 247 bytes leave room for ".001"; 255 bytes do not, and say so.
-    Update longer = prepare(dir.path().string(), std::string(243, 'n') + ".air", bigAir(100));
+    Update longer = prepare(dir.path(), std::string(243, 'n') + ".air", bigAir(100));
     ASSERT_EQ(longer.run(), 0) << longer.error;
     EXPECT_TRUE(fs::exists(longer.air + ".001"));
     const Bytes original = bigAir(100);
-    Update longest = prepare(dir.path().string(), std::string(251, 'm') + ".air", original);
+    Update longest = prepare(dir.path(), std::string(251, 'm') + ".air", original);
     EXPECT_EQ(longest.run(), 1);
     EXPECT_EQ(longest.error, "The backup of " + longest.air +
                                  " would need a name longer than the file system allows: give the file a shorter "
                                  "name.");
-    EXPECT_EQ(fileBytes(longest.air), original);
+    EXPECT_EQ(readBytes(longest.air), original);
     EXPECT_TRUE(noTemporaries(dir.path()));
 }

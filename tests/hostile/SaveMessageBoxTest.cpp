@@ -99,7 +99,7 @@ private slots:
     {
         std::error_code ec;
         std::filesystem::permissions(plane(), std::filesystem::perms::owner_all, std::filesystem::perm_options::add, ec);
-        putFile(plane(), kOriginal);
+        writeBytes(plane(), kOriginal);
     }
 
     void diskFullShowsTheCauseAndKeepsTheFile()
@@ -121,7 +121,7 @@ private slots:
             QCOMPARE(boxes.seen[0].text, QStringLiteral("Destination disk drive is full."));
             QCOMPARE(boxes.seen[0].buttons, QList<QMessageBox::StandardButton>{QMessageBox::Ok});
             QCOMPARE(boxes.seen[0].icon, QMessageBox::Warning);
-            QCOMPARE(fileBytes(plane()), kOriginal);
+            QCOMPARE(readBytes(plane()), kOriginal);
             QVERIFY(w.document().isModified());
 
             // Closing asks to save; the save fails again, so the window stays
@@ -131,13 +131,13 @@ private slots:
             QCOMPARE(boxes.seen.size(), 3);
             QCOMPARE(boxes.seen[1].text, QStringLiteral("Save changes to plane.air?"));
             QCOMPARE(boxes.seen[2].text, QStringLiteral("Destination disk drive is full."));
-            QCOMPARE(fileBytes(plane()), kOriginal);
+            QCOMPARE(readBytes(plane()), kOriginal);
             QVERIFY(w.document().isModified());
         }
         // With room on the disk again the same changes are saved.
         w.action(QStringLiteral("save"))->trigger();
         QCOMPARE(boxes.seen.size(), 3);
-        QCOMPARE(fileBytes(plane()).size(), std::size_t(8 + 4000 + 8 + 40));
+        QCOMPARE(readBytes(plane()).size(), std::size_t(8 + 4000 + 8 + 40));
         QVERIFY(!w.document().isModified());
     }
 
@@ -148,13 +148,13 @@ private slots:
         const std::filesystem::path corpus = std::filesystem::path(TARLO_SOURCE_DIR) / "fuzz/corpus/image";
         int opened = 0;
         for (const auto& e : std::filesystem::directory_iterator(corpus)) {
-            const Bytes input = fileBytes(e.path());
+            const Bytes input = readBytes(e.path());
             if (input.size() < 2)
                 continue;
             const std::size_t iniLength = std::min<std::size_t>(input[0] | input[1] << 8, input.size() - 2);
-            putFile(m_dir.filePath(QStringLiteral("Tarlo.ini")).toStdString(),
+            writeBytes(m_dir.filePath(QStringLiteral("Tarlo.ini")).toStdString(),
                     Bytes(input.begin() + 2, input.begin() + 2 + std::ptrdiff_t(iniLength)));
-            putFile(plane(), Bytes(input.begin() + 2 + std::ptrdiff_t(iniLength), input.end()));
+            writeBytes(plane(), Bytes(input.begin() + 2 + std::ptrdiff_t(iniLength), input.end()));
 
             tarlo::CMainFrame w(options());
             w.show();
@@ -179,7 +179,7 @@ private slots:
         QCOMPARE(boxes.seen.size(), 1);
         QCOMPARE(boxes.seen[0].text,
                  QStringLiteral("Unable to write to %1, it is read-only or opened by someone else.").arg(m_plane));
-        QCOMPARE(fileBytes(plane()), kOriginal);
+        QCOMPARE(readBytes(plane()), kOriginal);
         std::filesystem::permissions(plane(), std::filesystem::perms::owner_write, std::filesystem::perm_options::add);
 
         // Reload of a file deleted behind the editor's back: the box names

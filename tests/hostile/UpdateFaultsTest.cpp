@@ -38,14 +38,14 @@ class UpdateFaults : public ::testing::Test {
 protected:
     UpdateFaults() : dir_(::testing::UnitTest::GetInstance()->current_test_info()->name())
     {
-        air_ = dir_ / "plane.air";
-        script_ = dir_ / "script.txt";
-        defs_ = dir_ / "tarlo.ini";
-        options_.logPath = dir_ / "amod_log.txt";
+        air_ = dir_.file("plane.air");
+        script_ = dir_.file("script.txt");
+        defs_ = dir_.file("tarlo.ini");
+        options_.logPath = dir_.file("amod_log.txt");
         options_.time = 1700000000;
-        putFile(air_, kOriginal);
-        putText(script_, kScript);
-        putText(defs_, kDefinitions);
+        writeBytes(air_, kOriginal);
+        writeText(script_, kScript);
+        writeText(defs_, kDefinitions);
     }
 
     int update(std::string* error)
@@ -61,11 +61,11 @@ protected:
     {
         EXPECT_EQ(status, 1);
         EXPECT_FALSE(error.empty());
-        EXPECT_EQ(fileBytes(air_), kOriginal);
+        EXPECT_EQ(readBytes(air_), kOriginal);
         EXPECT_EQ(dir_.names(), names);
     }
 
-    ScratchDir dir_;
+    TempDir dir_;
     std::string air_, script_, defs_;
     UpdateOptions options_;
 };
@@ -102,9 +102,9 @@ TEST_F(UpdateFaults, WriteFailuresPutTheOriginalBack)
     // Without faults the same update goes through and keeps the original as .001.
     std::string error;
     ASSERT_EQ(update(&error), 0) << error;
-    EXPECT_EQ(fileBytes(dir_ / "plane.air.001"), kOriginal);
-    EXPECT_NE(fileBytes(air_), kOriginal);
-    EXPECT_FALSE(fileText(options_.logPath).empty());
+    EXPECT_EQ(readBytes(dir_.file("plane.air.001")), kOriginal);
+    EXPECT_NE(readBytes(air_), kOriginal);
+    EXPECT_FALSE(readText(options_.logPath).empty());
 }
 
 TEST_F(UpdateFaults, BackupRenameFailuresLeaveEverythingInPlace)
@@ -120,12 +120,12 @@ TEST_F(UpdateFaults, BackupRenameFailuresLeaveEverythingInPlace)
     EXPECT_NE(error.find("plane.air"), std::string::npos) << error;
 
     // Old backups are never overwritten: the next free number is taken.
-    putFile(dir_ / "plane.air.001", {1});
-    putFile(dir_ / "plane.air.002", {2});
+    writeBytes(dir_.file("plane.air.001"), {1});
+    writeBytes(dir_.file("plane.air.002"), {2});
     ASSERT_EQ(update(&error), 0) << error;
-    EXPECT_EQ(fileBytes(dir_ / "plane.air.001"), Bytes{1});
-    EXPECT_EQ(fileBytes(dir_ / "plane.air.002"), Bytes{2});
-    EXPECT_EQ(fileBytes(dir_ / "plane.air.003"), kOriginal);
+    EXPECT_EQ(readBytes(dir_.file("plane.air.001")), Bytes{1});
+    EXPECT_EQ(readBytes(dir_.file("plane.air.002")), Bytes{2});
+    EXPECT_EQ(readBytes(dir_.file("plane.air.003")), kOriginal);
 }
 
 TEST_F(UpdateFaults, MissingOrWrongInputsChangeNothing)
@@ -139,7 +139,7 @@ TEST_F(UpdateFaults, MissingOrWrongInputsChangeNothing)
     }
     EXPECT_EQ(error, air_ + " was not found.");
     EXPECT_EQ(dir_.names(), (std::vector<std::string>{"script.txt", "tarlo.ini"}));
-    putFile(air_, kOriginal);
+    writeBytes(air_, kOriginal);
 
     // A missing script, a folder as the script, a folder as the AIR file.
     fs::remove(script_);
@@ -149,9 +149,9 @@ TEST_F(UpdateFaults, MissingOrWrongInputsChangeNothing)
     error.clear();
     expectRefusedAndUntouched(update(&error), error, {"plane.air", "script.txt", "tarlo.ini"});
     fs::remove(script_);
-    putText(script_, kScript);
+    writeText(script_, kScript);
 
-    const std::string folder = dir_ / "folder.air";
+    const std::string folder = dir_.file("folder.air");
     fs::create_directory(folder);
     ToolDefinitions defs;
     error.clear();
@@ -168,17 +168,17 @@ TEST_F(UpdateFaults, MissingOrWrongInputsChangeNothing)
         EXPECT_EQ(applyUpdateScript(air_, script_, defs_, defs, onto, &error), 1) << victim;
         EXPECT_FALSE(error.empty());
     }
-    EXPECT_EQ(fileBytes(air_), kOriginal);
-    EXPECT_EQ(fileText(script_), kScript);
+    EXPECT_EQ(readBytes(air_), kOriginal);
+    EXPECT_EQ(readText(script_), kScript);
     error.clear();
     EXPECT_EQ(writeDump(air_, air_, defs_, true, defs, &error), 1);
     EXPECT_FALSE(error.empty());
-    EXPECT_EQ(fileBytes(air_), kOriginal);
+    EXPECT_EQ(readBytes(air_), kOriginal);
     EXPECT_FALSE(fs::exists(air_ + ".001"));
 
     // A dump into a folder that cannot take it is reported too.
     error.clear();
-    EXPECT_EQ(writeDump(air_, (dir_.path() / "nowhere" / "plane.txt").string(), defs_, true, defs, &error), 1);
+    EXPECT_EQ(writeDump(air_, (dir_.dir() / "nowhere" / "plane.txt").string(), defs_, true, defs, &error), 1);
     EXPECT_FALSE(error.empty());
 }
 
@@ -192,9 +192,9 @@ TEST(UpdateMalformed, RecordsAddedBeforeACutOffTail)
             AirImage().recordClaiming(0x999, 100, Bytes{7, 8, 9}).bytes(); // claims 100 bytes, holds 3
     const Bytes file = concat({whole, cutOff});
 
-    ScratchDir dir("cutoff");
-    const std::string defsPath = dir / "tarlo.ini";
-    putText(defsPath, "[Records]\n500=Added,int32\n");
+    TempDir dir("cutoff");
+    const std::string defsPath = dir.file("tarlo.ini");
+    writeText(defsPath, "[Records]\n500=Added,int32\n");
 
     ToolDefinitions defs;
     ScriptResult r = runUpdateScript(file, "field 500 0 int32 77\ntext 1200 Hi\nrecord: 410\nPoints: 1\n5\n",
@@ -219,22 +219,22 @@ TEST(UpdateMalformed, RecordsAddedBeforeACutOffTail)
 TEST_F(UpdateFaults, CommandLineReportsFailuresInItsExitStatus)
 {
     auto run = [&](const std::string& args) {
-        const std::string cmd = "cd " + dir_.path().string() + " && " + TARLO_PATCHWISE_EXE + " " + args +
+        const std::string cmd = "cd " + dir_.path() + " && " + TARLO_PATCHWISE_EXE + " " + args +
                                 " 2>err.txt >/dev/null";
         int status = std::system(cmd.c_str());
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     };
     EXPECT_EQ(run("update --definitions tarlo.ini missing.air script.txt"), 1);
-    EXPECT_NE(fileText(dir_ / "err.txt").find("missing.air was not found."), std::string::npos);
+    EXPECT_NE(readText(dir_.file("err.txt")).find("missing.air was not found."), std::string::npos);
     EXPECT_EQ(run("update --definitions tarlo.ini plane.air missing.txt"), 1);
     EXPECT_EQ(run("dump --definitions tarlo.ini plane.air -o plane.air"), 1);
-    EXPECT_FALSE(fileText(dir_ / "err.txt").empty());
-    fs::create_directory(dir_ / "sub.air");
+    EXPECT_FALSE(readText(dir_.file("err.txt")).empty());
+    fs::create_directory(dir_.file("sub.air"));
     EXPECT_EQ(run("dump sub.air -o out.txt"), 1);
-    EXPECT_EQ(fileBytes(air_), kOriginal);
+    EXPECT_EQ(readBytes(air_), kOriginal);
     EXPECT_FALSE(fs::exists(air_ + ".001"));
     // And success is 0.
     EXPECT_EQ(run("update --definitions tarlo.ini --log log.txt plane.air script.txt"), 0);
-    EXPECT_EQ(fileBytes(air_ + ".001"), kOriginal);
+    EXPECT_EQ(readBytes(air_ + ".001"), kOriginal);
 }
 #endif

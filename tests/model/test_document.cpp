@@ -3,6 +3,7 @@
 #include "model/FileIO.h"
 
 #include "common/AirImage.h"
+#include "common/TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -16,27 +17,6 @@ namespace fs = std::filesystem;
 namespace {
 
 using namespace airtest;
-
-class TempDir {
-public:
-    TempDir()
-    {
-        static int n = 0;
-        path_ = fs::temp_directory_path() /
-                ("tarlo_doc_" + std::to_string(::getpid()) + "_" + std::to_string(n++));
-        fs::create_directories(path_);
-    }
-    ~TempDir() { fs::remove_all(path_); }
-    std::string file(const std::string& name, const std::string& content) const
-    {
-        std::ofstream(path_ / name, std::ios::binary) << content;
-        return (path_ / name).string();
-    }
-    std::string path(const std::string& name) const { return (path_ / name).string(); }
-
-private:
-    fs::path path_;
-};
 
 const char* kDefs =
     "[Records]\n"
@@ -66,7 +46,7 @@ bool edit(CTLDoc& doc, int i, FieldType t, const char* text)
 struct Fixture {
     TempDir dir;
     CTLDoc doc;
-    Fixture(const char* defs = kDefs) { doc.setDefinitionsPath(dir.file("Tarlo.ini", defs)); }
+    Fixture(const char* defs = kDefs) { doc.setDefinitionsPath(dir.write("Tarlo.ini", defs)); }
     void load(Bytes img, const std::string& name = "plane.air")
     {
         doc.loadImage(std::move(img), "/some/dir/" + name);
@@ -360,14 +340,14 @@ TEST(Document, LoadSaveReloadAndRebuildNotifications)
     Fixture fx;
     Bytes img = record(0x1f4, engineRecord());
     img.push_back(0x42); // one trailing byte survives every save
-    const std::string path = fx.dir.file("a.air", std::string(img.begin(), img.end()));
+    const std::string path = fx.dir.write("a.air", img);
 
     int rebuilds = 0;
     fx.doc.setRebuildCallback([&] { ++rebuilds; });
     CTLDoc& d = fx.doc;
     EXPECT_FALSE(d.hasData());
-    EXPECT_FALSE(d.save(fx.dir.path("never.air"))); // no data: nothing written
-    EXPECT_FALSE(fs::exists(fx.dir.path("never.air")));
+    EXPECT_FALSE(d.save(fx.dir.file("never.air"))); // no data: nothing written
+    EXPECT_FALSE(fs::exists(fx.dir.file("never.air")));
 
     ASSERT_FALSE(d.load(path));
     EXPECT_EQ(rebuilds, 1);
@@ -382,7 +362,7 @@ TEST(Document, LoadSaveReloadAndRebuildNotifications)
     EXPECT_FALSE(d.isModified());
     EXPECT_EQ(d.wroteMessage(), "Wrote 27 bytes to a.air");
 
-    const std::string other = fx.dir.path("b.air");
+    const std::string other = fx.dir.file("b.air");
     ASSERT_FALSE(d.save(other));
     EXPECT_EQ(rebuilds, 2);
     EXPECT_EQ(d.itemText(0), "b.air");
@@ -394,14 +374,14 @@ TEST(Document, LoadSaveReloadAndRebuildNotifications)
 
     // A failed save keeps the document's path, name and modified flag.
     d.setModified();
-    fileio::Error e = d.save(fx.dir.path("missing/dir/c.air"));
+    fileio::Error e = d.save(fx.dir.file("missing/dir/c.air"));
     EXPECT_TRUE(e);
     EXPECT_FALSE(e.message.empty());
     EXPECT_EQ(d.fullPath(), other);
     EXPECT_TRUE(d.isModified());
 
     // A failed load leaves the document as it was.
-    EXPECT_TRUE(d.load(fx.dir.path("nope.air")));
+    EXPECT_TRUE(d.load(fx.dir.file("nope.air")));
     EXPECT_EQ(d.fileName(), "b.air");
     EXPECT_EQ(d.recordCount(), 1);
 
@@ -416,13 +396,13 @@ TEST(Document, LoadSaveReloadAndRebuildNotifications)
 TEST(Document, DefinitionEditsTakeEffectAtTheNextParse)
 {
     TempDir dir;
-    const std::string defs = dir.file("Tarlo.ini", "[Records]\n20=Old name,int8\n");
+    const std::string defs = dir.write("Tarlo.ini", "[Records]\n20=Old name,int8\n");
     CTLDoc doc;
     doc.setDefinitionsPath(defs);
     Bytes img = AirImage().record(0x20, {3}).record(0x20, {4}).bytes();
     doc.loadImage(img, "x.air");
     EXPECT_EQ(doc.itemText(2), "20  Old name=4");
-    dir.file("Tarlo.ini", "[Records]\n20=New name,record\n[20]\n1=0,int8,Only field\n");
+    dir.write("Tarlo.ini", "[Records]\n20=New name,record\n[20]\n1=0,int8,Only field\n");
     doc.ParseImage();
     ASSERT_EQ(doc.entryCount(), 5u);
     EXPECT_EQ(doc.itemText(1), "20  New name");
@@ -432,12 +412,12 @@ TEST(Document, DefinitionEditsTakeEffectAtTheNextParse)
 TEST(Document, RebuildsAfterAnEditKeepTheDefinitionsReadAtLoad)
 {
     TempDir dir;
-    const std::string defs = dir.file("Tarlo.ini", "[Records]\n20=Old name,int8\n");
+    const std::string defs = dir.write("Tarlo.ini", "[Records]\n20=Old name,int8\n");
     CTLDoc doc;
     doc.setDefinitionsPath(defs);
     Bytes img = AirImage().record(0x20, {3}).record(0x21, {4}).bytes();
     doc.loadImage(img, "x.air");
-    dir.file("Tarlo.ini", "[Records]\n20=New name,int8\n");
+    dir.write("Tarlo.ini", "[Records]\n20=New name,int8\n");
     const auto key = doc.entry(1).key;
     // An insert, a removal and their undo rebuild from the definitions
     // already parsed, and the entries keep their keys...

@@ -10,6 +10,7 @@
 
 #include "SampleFiles.h"
 #include "common/AirImage.h"
+#include "common/TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -27,14 +28,6 @@ namespace {
 const std::string kSource = TARLO_SOURCE_DIR;
 const std::string kDefinitions = kSource + "/data/Tarlo.ini";
 
-std::string readText(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
-
 struct RunResult {
     int status;
     std::string out;
@@ -48,26 +41,6 @@ RunResult run(std::vector<std::string> args, const std::string& program = "/nowh
     return {status, out.str(), err.str()};
 }
 
-class TempDir {
-public:
-    TempDir()
-    {
-        static int n = 0;
-        path_ = fs::temp_directory_path() /
-                ("tarlo_list_" + std::to_string(::getpid()) + "_" + std::to_string(n++));
-        fs::create_directories(path_);
-    }
-    ~TempDir() { fs::remove_all(path_); }
-    std::string write(const std::string& name, const std::string& content) const
-    {
-        std::ofstream(path_ / name, std::ios::binary) << content;
-        return (path_ / name).string();
-    }
-    std::string path(const std::string& name = "") const { return (path_ / name).string(); }
-
-private:
-    fs::path path_;
-};
 
 } // namespace
 
@@ -104,7 +77,7 @@ TEST(ListCommand, SortedIsUnsignedAndStableWithFieldsBeneath)
                                                   .record(0x2, {6})
                                                   .record(0x10, {3, 4})
                                                   .bytes();
-    const std::string air = dir.write("s.air", std::string(img.begin(), img.end()));
+    const std::string air = dir.write("s.air", img);
 
     EXPECT_EQ(run({"--list", "--sorted", "--definitions", defs, air}).out,
               "s.air\n"
@@ -141,7 +114,7 @@ TEST(ListCommand, EscapesControlBytesAndWritesLatin1AsUtf8)
     // The file name is escaped too, and trailing bytes get the last line.
     TempDir dir;
     const std::vector<std::uint8_t> img = AirImage().record(0x1f5, {'x', '\n', 0}).raw({1, 2, 3}).bytes();
-    const std::string air = dir.write("tab\there.air", std::string(img.begin(), img.end()));
+    const std::string air = dir.write("tab\there.air", img);
     EXPECT_EQ(run({"--list", "--definitions", kDefinitions, air}).out,
               "tab\\there.air\n"
               "  1f5  Type name=x\\n\n"
@@ -151,7 +124,7 @@ TEST(ListCommand, EscapesControlBytesAndWritesLatin1AsUtf8)
 TEST(ListCommand, UnreadableFileIsOneErrorLineAndStatus1)
 {
     TempDir dir;
-    for (const std::string& path : {dir.path("missing.air"), dir.path()}) {
+    for (const std::string& path : {dir.file("missing.air"), dir.path()}) {
         const RunResult r = run({"--list", "--definitions", kDefinitions, path});
         EXPECT_EQ(r.status, 1) << path;
         EXPECT_EQ(r.out, "") << path;
@@ -196,18 +169,18 @@ TEST(ListCommand, DefaultDefinitionsBesideTheProgramInAnyLetterCase)
     TempDir dir;
     dir.write("TARLO.INI", "[Records]\n20=Found beside,int8\n");
     std::vector<std::uint8_t> img = record(0x20, {7});
-    const std::string air = dir.write("d.air", std::string(img.begin(), img.end()));
-    const RunResult r = run({"--list", air}, dir.path("tarlo"));
+    const std::string air = dir.write("d.air", img);
+    const RunResult r = run({"--list", air}, dir.file("tarlo"));
     EXPECT_EQ(r.out, "d.air\n  20  Found beside=7\n");
 
-    EXPECT_EQ(findInDir(dir.path(), "Tarlo.ini"), dir.path("TARLO.INI"));
+    EXPECT_EQ(findInDir(dir.path(), "Tarlo.ini"), dir.file("TARLO.INI"));
     EXPECT_EQ(findInDir(dir.path(), "Tarlo.html"), "");
     EXPECT_EQ(programDir("/usr/bin/tarlo"), "/usr/bin");
     EXPECT_EQ(programDir("tarlo"), ".");
     EXPECT_EQ(programDir("/tarlo"), "/");
 
     // A missing --definitions file is a warning; the listing still comes.
-    const RunResult w = run({"--list", "--definitions", dir.path("none.ini"), air});
+    const RunResult w = run({"--list", "--definitions", dir.file("none.ini"), air});
     EXPECT_EQ(w.status, 0);
     EXPECT_EQ(w.out, "d.air\n  20  Unknown\n");
     EXPECT_NE(w.err.find("warning"), std::string::npos);
@@ -228,10 +201,10 @@ TEST(Samples, LoadAndSaveAreByteIdentical)
     for (const samples::SampleFile& f : samples::allSamples()) {
         CTLDoc doc;
         doc.setDefinitionsPath(kDefinitions);
-        doc.loadImage(f.bytes, dir.path(f.name));
-        ASSERT_FALSE(doc.save(dir.path(f.name)));
+        doc.loadImage(f.bytes, dir.file(f.name));
+        ASSERT_FALSE(doc.save(dir.file(f.name)));
         std::vector<std::uint8_t> back;
-        ASSERT_FALSE(fileio::readFile(dir.path(f.name), back));
+        ASSERT_FALSE(fileio::readFile(dir.file(f.name), back));
         EXPECT_EQ(back, f.bytes) << f.name;
     }
 }

@@ -1,41 +1,22 @@
 #pragma once
-// Helpers for the tool's tests: scratch folders, whole-file reads and writes.
-// AIR images are built with common/AirImage.h.
+// Helpers for the tool's tests. AIR images come from common/AirImage.h,
+// scratch folders and whole-file reads and writes from common/TempDir.h.
 #include "common/AirImage.h"
+#include "common/TempDir.h"
 
 #include <cstdint>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 namespace pwtest {
 
 using airtest::Bytes;
-
-class TempDir {
-public:
-    TempDir()
-    {
-        std::string templ = (std::filesystem::temp_directory_path() / "pwtest-XXXXXX").string();
-        std::vector<char> buf(templ.begin(), templ.end());
-        buf.push_back('\0');
-        path_ = ::mkdtemp(buf.data());
-    }
-    ~TempDir()
-    {
-        std::error_code ec;
-        std::filesystem::remove_all(path_, ec);
-    }
-    std::string file(const std::string& name) const { return path_ + "/" + name; }
-    const std::string& path() const { return path_; }
-
-private:
-    std::string path_;
-};
+using airtest::readBytes;
+using airtest::readText;
+using airtest::TempDir;
+using airtest::writeBytes;
+using airtest::writeText;
 
 // Changes the current directory for one test.
 class ScopedCwd {
@@ -70,27 +51,6 @@ inline Bytes pointRun(int n)
         airtest::appendLE(b, 2.0 * i);
     }
     return b;
-}
-
-inline void writeBytes(const std::string& path, const Bytes& b)
-{
-    std::ofstream f(path, std::ios::binary | std::ios::trunc);
-    f.write(reinterpret_cast<const char*>(b.data()), static_cast<std::streamsize>(b.size()));
-}
-inline void writeText(const std::string& path, const std::string& s)
-{
-    std::ofstream f(path, std::ios::binary | std::ios::trunc);
-    f << s;
-}
-inline Bytes readBytes(const std::string& path)
-{
-    std::ifstream f(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(f), {});
-}
-inline std::string readText(const std::string& path)
-{
-    std::ifstream f(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(f), {});
 }
 
 } // namespace pwtest
