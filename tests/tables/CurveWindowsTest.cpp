@@ -5,7 +5,6 @@
 
 #include "tables/TableWnd.h"
 #include "tables/TblDblWnd.h"
-#include "tests/common/MessageRecorder.h"
 
 #include <QImage>
 #include <QLineEdit>
@@ -31,19 +30,8 @@ int countColumnPixels(const QImage& img, int x, QRgb colour)
 class CurveWindowsTest : public QObject {
     Q_OBJECT
 private slots:
-    void init()
-    {
-        clearPlacement(QStringLiteral("tbl16"));
-        clearPlacement(QStringLiteral("tbldbl"));
-        boxes.told.clear();
-        boxes.tones.clear();
-    }
-    void cleanup()
-    {
-        for (TableFrame* w : TableRegistry::openWindows())
-            w->abandon();
-        flushDeletes();
-    }
+    void init() { session.init(); }
+    void cleanup() { session.cleanup(); }
 
     void tbl16WalksAndShowsTheCurrentValue()
     {
@@ -282,7 +270,7 @@ private slots:
         QVERIFY(messages.isEmpty());
         QVERIFY(!TblDblWnd::open(targetOn(stateWith(doubles({3}, {0, 0, 1, 1}))), nullptr));
         QCOMPARE(messages.value(0), QStringLiteral("The Record is not editable as a double table!"));
-        QCOMPARE(boxes.tones.value(0), ui::Tone::Warning);
+        QCOMPARE(session.boxes.tones.value(0), ui::Tone::Warning);
         std::vector<std::uint8_t> big(4100, 0);
         big[1] = 1; // count 256: only its first byte, 0, counts
         QVERIFY(!TblDblWnd::open(targetOn(stateWith(big)), nullptr));
@@ -411,8 +399,8 @@ private slots:
     }
 
 private:
-    testsupport::MessageRecorder boxes;
-    QStringList& messages = boxes.told;
+    WindowTestSession session{{QStringLiteral("tbl16"), QStringLiteral("tbldbl")}};
+    QStringList& messages = session.boxes.told;
 };
 
 TABLES_TEST_MAIN(CurveWindowsTest)

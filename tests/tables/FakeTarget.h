@@ -2,15 +2,18 @@
 // A table target over a plain byte vector whose state outlives the window,
 // and the helpers the window tests share.
 #include "tables/TableRegistry.h"
+#include "tests/common/MessageRecorder.h"
 
 #include <QApplication>
 #include <QScreen>
 #include <QSettings>
+#include <QStringList>
 #include <QTemporaryDir>
 
 #include <bit>
 #include <cstdint>
 #include <memory>
+#include <utility>
 #include <vector>
 
 struct TargetState {
@@ -114,3 +117,31 @@ inline void flushDeletes()
 {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
+
+// What every window test starts and ends with, called from its init() and
+// cleanup(): no remembered placement for the windows' settings sections and
+// no messages yet; afterwards every table window gone, so nothing one test
+// left open reaches the next.
+class WindowTestSession {
+public:
+    explicit WindowTestSession(QStringList sections) : sections_(std::move(sections)) {}
+
+    void init()
+    {
+        for (const QString& section : std::as_const(sections_))
+            clearPlacement(section);
+        boxes.told.clear();
+        boxes.tones.clear();
+    }
+    void cleanup()
+    {
+        for (tables::TableFrame* w : tables::TableRegistry::openWindows())
+            w->abandon();
+        flushDeletes();
+    }
+
+    testsupport::MessageRecorder boxes;
+
+private:
+    QStringList sections_;
+};

@@ -5,7 +5,6 @@
 #include "common/AirImage.h"
 
 #include "tables/PageWnd.h"
-#include "tests/common/MessageRecorder.h"
 
 #include <QClipboard>
 #include <QLineEdit>
@@ -53,18 +52,8 @@ void typeAndCommit(CPageWnd* w, const QString& keys)
 class GridWindowTest : public QObject {
     Q_OBJECT
 private slots:
-    void init()
-    {
-        clearPlacement(QStringLiteral("tbl3d"));
-        boxes.told.clear();
-        boxes.tones.clear();
-    }
-    void cleanup()
-    {
-        for (TableFrame* w : TableRegistry::openWindows())
-            w->abandon();
-        flushDeletes();
-    }
+    void init() { session.init(); }
+    void cleanup() { session.cleanup(); }
 
     void opensGroupsAsColumns()
     {
@@ -491,8 +480,8 @@ private slots:
     }
 
 private:
-    testsupport::MessageRecorder boxes;
-    QStringList& messages = boxes.told;
+    WindowTestSession session{{QStringLiteral("tbl3d")}};
+    QStringList& messages = session.boxes.told;
 };
 
 TABLES_TEST_MAIN(GridWindowTest)
