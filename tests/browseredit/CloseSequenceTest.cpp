@@ -11,7 +11,7 @@
 #include "tables/TableRegistry.h"
 #include "tables/TableWnd.h"
 #include "tables/TblDblWnd.h"
-#include "tests/common/MessageRecorder.h"
+#include "tests/editor/RecordingFrame.h"
 
 #include <QAction>
 #include <QMimeData>
@@ -58,18 +58,13 @@ Bytes readFile(const QString& path)
 }
 
 // The main window with the record editors, its questions answered by the test.
-class Frame : public tarlo::CMainFrame {
+class Frame : public testsupport::RecordingFrame {
 public:
-    explicit Frame(const Options& o) : CMainFrame(o)
+    explicit Frame(const Options& o) : RecordingFrame(o)
     {
         // How many table windows were still open when the question came.
         boxes.onAsk = [this] { tablesOpenAtQuestion << int(tables::TableRegistry::openWindows().size()); };
     }
-    // Installed while the window lives.
-    testsupport::MessageRecorder boxes;
-    QList<ui::Answer>& answers = boxes.answers;
-    QStringList& asked = boxes.asked;
-    QStringList& errors = boxes.told;
     QString openChoice;
     int ended = 0;
     QList<int> tablesOpenAtQuestion;

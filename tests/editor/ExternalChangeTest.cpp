@@ -3,8 +3,7 @@
 // edits the window offers a reload in a bar, without popping up a dialog.
 
 #include "../browser/TestAir.h"
-#include "editor/CMainFrame.h"
-#include "tests/common/MessageRecorder.h"
+#include "RecordingFrame.h"
 
 #include <QAction>
 #include <QFile>
@@ -16,15 +15,7 @@ using namespace tarlo;
 
 namespace {
 
-class Frame : public CMainFrame {
-public:
-    using CMainFrame::CMainFrame;
-    // Installed while the window lives; its failures are the only messages.
-    testsupport::MessageRecorder boxes;
-    QList<ui::Answer>& answers = boxes.answers;
-    QStringList& asked = boxes.asked;
-    QStringList& errors = boxes.told;
-};
+using Frame = testsupport::RecordingFrame;
 
 QByteArray other() { return testair::image({{0x2, QByteArray("\x00\x00\x00\x00", 4)}}); }
 

@@ -3,6 +3,7 @@
 // association. Settings and data folders point into a temporary folder.
 
 #include "../browser/TestAir.h"
+#include "RecordingFrame.h"
 #include "browser/EditingView.h"
 #include "browser/RecordTreeModel.h"
 #include "editor/Association.h"
@@ -10,7 +11,6 @@
 #include "editor/CTLApp.h"
 #include "editor/LockKeys.h"
 #include "editor/RecentFiles.h"
-#include "tests/common/MessageRecorder.h"
 #include "ui/Settings.h"
 
 #include <QAction>
@@ -34,14 +34,9 @@ namespace {
 QTemporaryDir* gHome = nullptr;
 
 // A main window whose questions are answered by the test.
-class ScriptedFrame : public CMainFrame {
+class ScriptedFrame : public testsupport::RecordingFrame {
 public:
-    using CMainFrame::CMainFrame;
-    // Installed while the window lives; its failures are the only messages.
-    testsupport::MessageRecorder boxes;
-    QList<ui::Answer>& answers = boxes.answers;
-    QStringList& asked = boxes.asked;
-    QStringList& errors = boxes.told;
+    using RecordingFrame::RecordingFrame;
     QString openChoice, saveChoice;
     int ended = 0, helpOpened = 0;
 
