@@ -2,18 +2,19 @@
 // definition file of about 200 KB) and on a synthetic 100,000-record file.
 #include "model/CTLDoc.h"
 #include "model/Definitions.h"
-#include "model/FileIO.h"
 #include "model/Ini.h"
+
+#include "common/AirImage.h"
+#include "common/TempDir.h"
 
 #include <benchmark/benchmark.h>
 
-#include <filesystem>
+#include <cstdint>
 #include <string>
-#include <unistd.h>
+#include <vector>
 
 namespace {
 
-namespace fs = std::filesystem;
 using Bytes = std::vector<std::uint8_t>;
 
 constexpr int kDefined = 1300;
@@ -51,38 +52,28 @@ std::string makeDefinitions()
 
 Bytes makeImage(int records, std::size_t dataSize)
 {
-    Bytes img;
-    img.reserve(std::size_t(records) * (8 + dataSize));
+    airtest::AirImage img;
+    Bytes data(dataSize);
     for (int r = 0; r < records; ++r) {
-        const std::uint32_t id = 0x100 + std::uint32_t(r * 7 % kDefined);
-        const std::uint32_t len = std::uint32_t(dataSize);
-        for (std::uint32_t v : {id, len})
-            for (int i = 0; i < 4; ++i)
-                img.push_back(std::uint8_t(v >> (8 * i)));
         for (std::size_t i = 0; i < dataSize; ++i)
-            img.push_back(std::uint8_t(i * 31 + std::size_t(r)));
+            data[i] = std::uint8_t(i * 31 + std::size_t(r));
+        img.record(0x100 + std::uint32_t(r * 7 % kDefined), data);
     }
-    return img;
+    return img.bytes();
 }
 
 struct Files {
-    fs::path dir;
+    airtest::TempDir dir{"bench"};
     std::string defs, realistic, synthetic;
     std::size_t defsSize = 0;
     Files()
     {
-        dir = fs::temp_directory_path() / ("tarlo_bench_" + std::to_string(::getpid()));
-        fs::create_directories(dir);
         const std::string d = makeDefinitions();
         defsSize = d.size();
-        defs = (dir / "Tarlo.ini").string();
-        model::fileio::writeFileAtomic(defs, {reinterpret_cast<const std::uint8_t*>(d.data()), d.size()});
-        realistic = (dir / "realistic.air").string();
-        model::fileio::writeFileAtomic(realistic, makeImage(300, 700));
-        synthetic = (dir / "synthetic.air").string();
-        model::fileio::writeFileAtomic(synthetic, makeImage(100000, 24));
+        defs = dir.write("Tarlo.ini", d);
+        realistic = dir.write("realistic.air", makeImage(300, 700));
+        synthetic = dir.write("synthetic.air", makeImage(100000, 24));
     }
-    ~Files() { fs::remove_all(dir); }
 };
 
 Files& files()

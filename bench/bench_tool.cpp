@@ -11,6 +11,8 @@
 #include "tool/ToolDefinitions.h"
 #include "tool/Update.h"
 
+#include "common/AirImage.h"
+
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -19,11 +21,12 @@
 #include <map>
 #include <string>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
 namespace fs = std::filesystem;
-using Bytes = std::vector<std::uint8_t>;
+using airtest::Bytes;
 using namespace patchwise;
 
 constexpr std::uint32_t kFirstId = 0x10000;  // clear of the fixed table ids
@@ -42,17 +45,6 @@ struct Input {
     Bytes file;
     std::string script;
 };
-
-void put32(Bytes& b, std::uint32_t v)
-{
-    for (int i = 0; i < 4; ++i) b.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
-}
-void putRecord(Bytes& b, std::uint32_t id, const Bytes& data)
-{
-    put32(b, id);
-    put32(b, static_cast<std::uint32_t>(data.size()));
-    b.insert(b.end(), data.begin(), data.end());
-}
 
 std::string hex(std::uint32_t v)
 {
@@ -88,29 +80,26 @@ Input makeInput(Ids ids, int records)
             offset += kFieldWidths[f];
         }
     }
-    in.file.reserve(std::size_t(records) * (8 + kDataSize));
+    airtest::AirImage file;
+    file.reserve(std::size_t(records) * (8 + kDataSize));
     Bytes data(kDataSize);
     for (int r = 0; r < records; ++r) {
         if (r % 10 == 5) {
-            Bytes table;
             if (r % 20 == 5) {
-                for (int v = 0; v < 52; ++v) table.push_back(std::uint8_t(v + r)), table.push_back(0);
-                putRecord(in.file, 0x410, table);
+                Bytes list;
+                for (int v = 0; v < 52; ++v) list.push_back(std::uint8_t(v + r)), list.push_back(0);
+                file.record(0x410, list);
             } else {
-                put32(table, 6);
-                for (int v = 0; v < 12; ++v) {
-                    double x = v * 0.5 + r;
-                    std::uint8_t raw[8];
-                    std::memcpy(raw, &x, 8);
-                    table.insert(table.end(), raw, raw + 8);
-                }
-                putRecord(in.file, 0x341, table);
+                std::vector<double> xs(12);
+                for (int v = 0; v < 12; ++v) xs[std::size_t(v)] = v * 0.5 + r;
+                file.record(0x341, airtest::doubles({6}, xs));
             }
             continue;
         }
         for (std::uint32_t i = 0; i < kDataSize; ++i) data[i] = std::uint8_t(r * 31 + i * 7);
-        putRecord(in.file, idOf(ids, r), data);
+        file.record(idOf(ids, r), data);
     }
+    in.file = file.bytes();
     // The script: field assignments over the whole file, text replacements
     // and insertions, deletions, table replacements.
     std::string& s = in.script;

@@ -5,27 +5,26 @@
 #include "browser/EditingView.h"
 #include "model/CTLDoc.h"
 
+#include "common/AirImage.h"
+#include "common/TempDir.h"
+
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
-#include <QDir>
-#include <QFile>
-#include <QTemporaryDir>
 
+#include <algorithm>
 #include <cstdint>
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
 
 namespace {
 
-void putU32(std::vector<std::uint8_t>& out, std::uint32_t v)
-{
-    for (int i = 0; i < 4; ++i) out.push_back(std::uint8_t(v >> (8 * i)));
-}
+using airtest::Bytes;
 
 struct Files {
-    QTemporaryDir dir;
+    airtest::TempDir dir{"bench"};
     std::string ini, realistic, huge, million;
 
     Files()
@@ -52,46 +51,32 @@ struct Files {
                 }
             }
         }
-        ini = write("Tarlo.ini", def + sections);
+        ini = dir.write("Tarlo.ini", def + sections);
 
-        std::vector<std::uint8_t> img;
-        for (int r = 299; r >= 0; --r) { // reverse order, so the sort has work
-            putU32(img, 0x100 + unsigned(r) * 7);
-            putU32(img, 160);
-            img.insert(img.end(), 160, std::uint8_t(r));
-        }
-        realistic = write("realistic.air", std::string(img.begin(), img.end()));
+        airtest::AirImage img;
+        for (int r = 299; r >= 0; --r) // reverse order, so the sort has work
+            img.record(0x100 + unsigned(r) * 7, Bytes(160, std::uint8_t(r)));
+        realistic = dir.write("realistic.air", img.bytes());
 
-        img.clear();
+        img = {};
         std::uint32_t x = 12345;
         for (int r = 0; r < 100000; ++r) {
             x = x * 1103515245u + 12345u;
-            putU32(img, x >> 8);
-            putU32(img, 4);
-            putU32(img, x);
+            img.record(x >> 8, airtest::u32s({x}));
         }
-        huge = write("huge.air", std::string(img.begin(), img.end()));
+        huge = dir.write("huge.air", img.bytes());
 
         // A million records of 120 bytes: nine in ten named plain records,
         // one in ten structured with 20 fields (3 million entries).
-        img.clear();
+        img = {};
         img.reserve(128000000);
+        Bytes data(120);
         for (int r = 0; r < 1000000; ++r) {
             const int n = r % 10 == 0 ? (r / 10 % 100) * 3 : (r % 100) * 3 + 1;
-            putU32(img, 0x100 + unsigned(n) * 7);
-            putU32(img, 120);
-            img.insert(img.end(), 120, std::uint8_t(r));
+            std::fill(data.begin(), data.end(), std::uint8_t(r));
+            img.record(0x100 + unsigned(n) * 7, data);
         }
-        million = write("million.air", std::string(img.begin(), img.end()));
-    }
-
-    std::string write(const char* name, const std::string& bytes)
-    {
-        const QString p = dir.filePath(QString::fromLatin1(name));
-        QFile f(p);
-        f.open(QIODevice::WriteOnly);
-        f.write(bytes.data(), qint64(bytes.size()));
-        return p.toStdString();
+        million = dir.write("million.air", img.bytes());
     }
 };
 
@@ -101,22 +86,34 @@ Files& files()
     return f;
 }
 
-void loadAndShow(benchmark::State& state, const std::string& path)
-{
+// A document and its editing view, shown, whose tree follows every load.
+struct ShownView {
     model::CTLDoc doc;
-    doc.setDefinitionsPath(files().ini);
-    browser::EditingView view(doc);
-    view.resize(600, 800);
-    view.show();
-    doc.setRebuildCallback([&] { view.rebuildTree(); });
-    for (auto _ : state) {
-        if (doc.load(path)) state.SkipWithError("load failed");
-        // Lay out and paint what is visible.
+    browser::EditingView view{doc};
+    ShownView()
+    {
+        doc.setDefinitionsPath(files().ini);
+        view.resize(600, 800);
+        view.show();
+        doc.setRebuildCallback([this] { view.rebuildTree(); });
+    }
+    // Lays out and paints what is visible.
+    void paint()
+    {
         view.viewport()->repaint();
         QCoreApplication::processEvents();
-        benchmark::DoNotOptimize(view.currentEntry());
     }
-    state.counters["records"] = doc.recordCount();
+};
+
+void loadAndShow(benchmark::State& state, const std::string& path)
+{
+    ShownView shown;
+    for (auto _ : state) {
+        if (shown.doc.load(path)) state.SkipWithError("load failed");
+        shown.paint();
+        benchmark::DoNotOptimize(shown.view.currentEntry());
+    }
+    state.counters["records"] = shown.doc.recordCount();
 }
 
 void BM_LoadToTree_Realistic(benchmark::State& state) { loadAndShow(state, files().realistic); }
@@ -126,19 +123,13 @@ void BM_LoadToTree_1M(benchmark::State& state) { loadAndShow(state, files().mill
 // The sort toggle alone (a rebuild without reading the file).
 void BM_SortToggle_100k(benchmark::State& state)
 {
-    model::CTLDoc doc;
-    doc.setDefinitionsPath(files().ini);
-    browser::EditingView view(doc);
-    view.resize(600, 800);
-    view.show();
-    doc.setRebuildCallback([&] { view.rebuildTree(); });
-    doc.load(files().huge);
+    ShownView shown;
+    if (shown.doc.load(files().huge)) state.SkipWithError("load failed");
     bool on = true;
     for (auto _ : state) {
         on = !on;
-        view.setSortEntries(on);
-        view.viewport()->repaint();
-        QCoreApplication::processEvents();
+        shown.view.setSortEntries(on);
+        shown.paint();
     }
 }
 

@@ -2,10 +2,7 @@
 find_package(GTest REQUIRED)
 include(GoogleTest)
 
-# Helpers every test may include as "common/...": the AIR image builder.
-# Header-only and free of Qt, so the pure suites stay pure.
-add_library(tarlo_test_support INTERFACE)
-target_include_directories(tarlo_test_support INTERFACE ${PROJECT_SOURCE_DIR}/tests ${PROJECT_SOURCE_DIR})
+include(TarloTestSupport)
 
 # tarlo_add_gtest(NAME SOURCES... LIBS libs...)
 function(tarlo_add_gtest name)

@@ -89,6 +89,13 @@ public:
         return raw(asBytes(data));
     }
 
+    // Room for `size` bytes in all, for images of many records.
+    AirImage& reserve(std::size_t size)
+    {
+        bytes_.reserve(size);
+        return *this;
+    }
+
     template <typename Out = Bytes>
     Out bytes() const
     {
