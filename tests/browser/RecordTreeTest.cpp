@@ -68,12 +68,24 @@ class RecordTreeTest : public QObject {
         return p;
     }
 
-    // Loads path into doc and shows the tree in a window big enough for it.
+    // Loads path into doc; the tree follows every rebuild of the document.
     void load(model::CTLDoc& doc, ProbeView& view, const QString& path)
     {
         doc.setDefinitionsPath(m_ini.toStdString());
         doc.setRebuildCallback([&view] { view.rebuildTree(); });
         QVERIFY(!doc.load(path.toStdString()));
+    }
+    void loadSample(model::CTLDoc& doc, ProbeView& view)
+    {
+        load(doc, view, write(QStringLiteral("plane.air"), testair::sampleImage()));
+    }
+
+    // Shows the view at that size; false when it never reached the screen.
+    static bool shownAt(QWidget& view, int width, int height)
+    {
+        view.resize(width, height);
+        view.show();
+        return QTest::qWaitForWindowExposed(&view);
     }
 
     QStringList childTexts(const CTLView& view, const QModelIndex& parent)
@@ -103,7 +115,7 @@ private slots:
         ProbeView view(doc);
         new QAbstractItemModelTester(view.model(), QAbstractItemModelTester::FailureReportingMode::QtTest, &view);
         QSignalSpy status(&view, &CTLView::statusTextChanged);
-        load(doc, view, write(QStringLiteral("plane.air"), testair::sampleImage()));
+        loadSample(doc, view);
 
         const QModelIndex root = view.model()->index(0, 0);
         QCOMPARE(root.data().toString(), QStringLiteral("plane.air"));
@@ -181,10 +193,8 @@ private slots:
     {
         model::CTLDoc doc;
         ProbeView view(doc);
-        view.resize(400, 300);
-        view.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&view));
-        load(doc, view, write(QStringLiteral("plane.air"), testair::sampleImage()));
+        QVERIFY(shownAt(view, 400, 300));
+        loadSample(doc, view);
         const QModelIndex root = view.model()->index(0, 0);
         const QModelIndex engine = view.recordModel()->indexForEntry(1);
         QVERIFY(view.isExpanded(root));
@@ -222,10 +232,8 @@ private slots:
     {
         model::CTLDoc doc;
         ProbeView view(doc);
-        view.resize(600, 300);
-        view.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&view));
-        load(doc, view, write(QStringLiteral("plane.air"), testair::sampleImage()));
+        QVERIFY(shownAt(view, 600, 300));
+        loadSample(doc, view);
         QWidget* vp = view.viewport();
         const int engine = 1, starter = 5;
 
@@ -325,7 +333,7 @@ private slots:
     {
         model::CTLDoc doc;
         ProbeView view(doc);
-        load(doc, view, write(QStringLiteral("plane.air"), testair::sampleImage()));
+        loadSample(doc, view);
         const QStringList order = {QStringLiteral("Info"), QStringLiteral("Edit As Hex"), QString(),
                                    QStringLiteral("Copy to Clipboard"), QStringLiteral("Add from Clipboard"),
                                    QStringLiteral("Remove Record"), QStringLiteral("Replace from Clipboard"),
@@ -379,7 +387,7 @@ private slots:
     {
         model::CTLDoc doc;
         ProbeView view(doc);
-        load(doc, view, write(QStringLiteral("plane.air"), testair::sampleImage()));
+        loadSample(doc, view);
         QSignalSpy changed(view.model(), &QAbstractItemModel::dataChanged);
         QSignalSpy reset(view.model(), &QAbstractItemModel::modelReset);
         const std::uint8_t count[1] = {42};
@@ -403,7 +411,7 @@ private slots:
             new QAbstractItemModelTester(view.model(), QAbstractItemModelTester::FailureReportingMode::QtTest, &view);
             view.resize(400, 400);
             view.show();
-            load(doc, view, write(QStringLiteral("plane.air"), testair::sampleImage()));
+            loadSample(doc, view);
             QSignalSpy reset(view.model(), &QAbstractItemModel::modelReset);
             QSignalSpy status(&view, &CTLView::statusTextChanged);
             RecordTreeModel* m = view.recordModel();
@@ -457,10 +465,8 @@ private slots:
     {
         model::CTLDoc doc;
         ProbeView view(doc);
-        view.resize(600, 300);
-        view.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&view));
-        load(doc, view, write(QStringLiteral("plane.air"), testair::sampleImage()));
+        QVERIFY(shownAt(view, 600, 300));
+        loadSample(doc, view);
         auto tipAt = [&](int entry) {
             QToolTip::hideText();
             const QPoint p = view.itemRect(entry).topLeft() + QPoint(40, 4);

@@ -1,5 +1,6 @@
 // The record tree with its editors, driven with real mouse and key events.
 #include "Fixture.h"
+#include "NextDialog.h"
 
 #include "browser/EditingView.h"
 #include "browser/FieldEdit.h"
@@ -368,15 +369,8 @@ void EditingViewTest::realHexDialogWritesBack()
     // typed over byte 0, then OK.
     view->realHexDialog = true;
     bool sawDialog = false;
-    QTimer::singleShot(0, this, [&] {
-        auto* dlg = qobject_cast<CHexDataDlg*>(QApplication::activeModalWidget());
-        if (!dlg)
-            return;
-        sawDialog = true;
-        QTest::keyClick(dlg->hexCtrl(), Qt::Key_Tab);
-        QTest::keyClicks(dlg->hexCtrl(), QStringLiteral("2a"));
-        dlg->okButton()->click();
-    });
+    fixture::onNextDialog<CHexDataDlg>(this, [](CHexDataDlg* dlg) { fixture::typeHexAndOk(dlg, QStringLiteral("2a")); },
+                                       &sawDialog);
     view->selectEntry(kEngine);
     view->onEditAsHex();
     QVERIFY(sawDialog);
@@ -676,8 +670,8 @@ void EditingViewTest::clipboardReachesAnotherProcess()
     const QString peer = QStringLiteral(TARLO_BINARY_DIR "/bin/browseredit_clip_peer");
     QVERIFY(QFile::exists(peer));
     const std::vector<std::uint8_t> img = airtest::record(0x30, {'x', 0});
-    const std::string in = (files->dir / "second.air").string();
-    const std::string out = (files->dir / "second-out.air").string();
+    const std::string in = files->dir.file("second.air");
+    const std::string out = files->dir.file("second-out.air");
     QVERIFY(!model::fileio::writeFileAtomic(in, img));
 
     view->selectEntry(kEngine);

@@ -1,13 +1,10 @@
 #pragma once
 // A small AIR file and definition file shared by the editor tests.
 #include "common/AirImage.h"
+#include "common/TempDir.h"
 #include "model/CTLDoc.h"
 
 #include <cstdint>
-#include <cstdio>
-#include <unistd.h>
-#include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -73,26 +70,10 @@ inline std::vector<std::uint8_t> image()
 
 // A temporary folder holding Tarlo.ini; removed with the object.
 struct Files {
-    std::filesystem::path dir;
-    Files()
-    {
-        dir = std::filesystem::temp_directory_path() /
-              ("tarlo-edit-" + std::to_string(::getpid()) + "-" + std::to_string(counter()++));
-        std::filesystem::create_directories(dir);
-        std::ofstream(dir / "Tarlo.ini") << kDefinitions;
-    }
-    ~Files()
-    {
-        std::error_code ec;
-        std::filesystem::remove_all(dir, ec);
-    }
-    std::string ini() const { return (dir / "Tarlo.ini").string(); }
-    std::string air() const { return (dir / "plane.air").string(); }
-    static int& counter()
-    {
-        static int n = 0;
-        return n;
-    }
+    airtest::TempDir dir{"edit"};
+    Files() { dir.write("Tarlo.ini", kDefinitions); }
+    std::string ini() const { return dir.file("Tarlo.ini"); }
+    std::string air() const { return dir.file("plane.air"); }
 };
 
 inline void load(model::CTLDoc& doc, const Files& files, std::vector<std::uint8_t> img = image())

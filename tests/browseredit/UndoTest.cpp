@@ -2,6 +2,7 @@
 // back and made again through the Edit menu, and the bytes that Save writes
 // are checked each way.
 #include "Fixture.h"
+#include "NextDialog.h"
 
 #include "browser/EditingView.h"
 #include "browser/FieldEdit.h"
@@ -212,14 +213,8 @@ void UndoTest::boolToggle()
 void UndoTest::hexDialogOk()
 {
     bool sawDialog = false;
-    QTimer::singleShot(0, this, [&] {
-        auto* dlg = qobject_cast<CHexDataDlg*>(QApplication::activeModalWidget());
-        if (!dlg) return;
-        sawDialog = true;
-        QTest::keyClick(dlg->hexCtrl(), Qt::Key_Tab);
-        QTest::keyClicks(dlg->hexCtrl(), QStringLiteral("2a"));
-        dlg->okButton()->click();
-    });
+    fixture::onNextDialog<CHexDataDlg>(this, [](CHexDataDlg* dlg) { fixture::typeHexAndOk(dlg, QStringLiteral("2a")); },
+                                       &sawDialog);
     view->selectEntry(kEngine);
     view->onEditAsHex();
     QVERIFY(sawDialog);
@@ -230,14 +225,10 @@ void UndoTest::hexDialogOk()
 void UndoTest::textDialogOk()
 {
     bool sawDialog = false;
-    QTimer::singleShot(0, this, [&] {
-        auto* dlg = qobject_cast<browser::TextEditDialog*>(QApplication::activeModalWidget());
-        if (!dlg)
-            return;
-        sawDialog = true;
+    fixture::onNextDialog<browser::TextEditDialog>(this, [](browser::TextEditDialog* dlg) {
         dlg->editor()->setPlainText(QStringLiteral("hello"));
         dlg->accept();
-    });
+    }, &sawDialog);
     click(kTitle);
     QVERIFY(sawDialog);
     QCOMPARE(frame->document().entry(kTitle).length, 6u);
@@ -324,11 +315,9 @@ void UndoTest::replaceFromClipboard()
 
     // Replace with data of another length, undone back to the edit.
     action("undo")->trigger();
-    QTimer::singleShot(0, this, [&] {
-        if (auto* dlg = qobject_cast<browser::TextEditDialog*>(QApplication::activeModalWidget())) {
-            dlg->editor()->setPlainText(QStringLiteral("longer title"));
-            dlg->accept();
-        }
+    fixture::onNextDialog<browser::TextEditDialog>(this, [](browser::TextEditDialog* dlg) {
+        dlg->editor()->setPlainText(QStringLiteral("longer title"));
+        dlg->accept();
     });
     click(kTitle);
     view->selectEntry(kTitle);

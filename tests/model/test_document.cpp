@@ -395,14 +395,12 @@ TEST(Document, LoadSaveReloadAndRebuildNotifications)
 
 TEST(Document, DefinitionEditsTakeEffectAtTheNextParse)
 {
-    TempDir dir;
-    const std::string defs = dir.write("Tarlo.ini", "[Records]\n20=Old name,int8\n");
-    CTLDoc doc;
-    doc.setDefinitionsPath(defs);
+    Fixture fx("[Records]\n20=Old name,int8\n");
+    CTLDoc& doc = fx.doc;
     Bytes img = AirImage().record(0x20, {3}).record(0x20, {4}).bytes();
     doc.loadImage(img, "x.air");
     EXPECT_EQ(doc.itemText(2), "20  Old name=4");
-    dir.write("Tarlo.ini", "[Records]\n20=New name,record\n[20]\n1=0,int8,Only field\n");
+    fx.dir.write("Tarlo.ini", "[Records]\n20=New name,record\n[20]\n1=0,int8,Only field\n");
     doc.ParseImage();
     ASSERT_EQ(doc.entryCount(), 5u);
     EXPECT_EQ(doc.itemText(1), "20  New name");
@@ -411,13 +409,11 @@ TEST(Document, DefinitionEditsTakeEffectAtTheNextParse)
 
 TEST(Document, RebuildsAfterAnEditKeepTheDefinitionsReadAtLoad)
 {
-    TempDir dir;
-    const std::string defs = dir.write("Tarlo.ini", "[Records]\n20=Old name,int8\n");
-    CTLDoc doc;
-    doc.setDefinitionsPath(defs);
+    Fixture fx("[Records]\n20=Old name,int8\n");
+    CTLDoc& doc = fx.doc;
     Bytes img = AirImage().record(0x20, {3}).record(0x21, {4}).bytes();
     doc.loadImage(img, "x.air");
-    dir.write("Tarlo.ini", "[Records]\n20=New name,int8\n");
+    fx.dir.write("Tarlo.ini", "[Records]\n20=New name,int8\n");
     const auto key = doc.entry(1).key;
     // An insert, a removal and their undo rebuild from the definitions
     // already parsed, and the entries keep their keys...
@@ -439,7 +435,7 @@ TEST(Document, RebuildsAfterAnEditKeepTheDefinitionsReadAtLoad)
 
     // Without definitions parsed yet, a rebuild reads the file.
     CTLDoc fresh;
-    fresh.setDefinitionsPath(defs);
+    fresh.setDefinitionsPath(fx.dir.file("Tarlo.ini"));
     fresh.ReparseImage();
     EXPECT_EQ(fresh.entryCount(), 1u);
 }
