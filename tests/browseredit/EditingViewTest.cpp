@@ -365,15 +365,9 @@ void EditingViewTest::hexEditRefreshesFieldTexts()
 
 void EditingViewTest::realHexDialogWritesBack()
 {
-    // The "Edit Hex Data" dialog itself: Tab into the hex column, two nibbles
-    // typed over byte 0, then OK.
+    // The "Edit Hex Data" dialog itself, not the stand-in of the other tests.
     view->realHexDialog = true;
-    bool sawDialog = false;
-    fixture::onNextDialog<CHexDataDlg>(this, [](CHexDataDlg* dlg) { fixture::typeHexAndOk(dlg, QStringLiteral("2a")); },
-                                       &sawDialog);
-    view->selectEntry(kEngine);
-    view->onEditAsHex();
-    QVERIFY(sawDialog);
+    QVERIFY(fixture::editAsHexTyping(*view, kEngine, QStringLiteral("2a")));
     QCOMPARE(recordBytes(kEngine)[0], std::uint8_t(0x2A));
     QCOMPARE(view->recordModel()->displayText(kIdle), QStringLiteral("Idle speed=4650"));
     QVERIFY(doc->isModified());

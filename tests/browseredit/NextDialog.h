@@ -1,6 +1,7 @@
 #pragma once
 // Works a modal dialog the code under test opens: `act` runs on it from the
 // dialog's own event loop, and `seen` (when given) tells whether one came.
+#include "browser/EditingView.h"
 #include "hexedit/CHexDataDlg.h"
 #include "hexedit/CHexDataCtrl.h"
 
@@ -26,13 +27,24 @@ void onNextDialog(QObject* context, Act act, bool* seen = nullptr)
     });
 }
 
-// "Edit Hex Data": Tab into the hex column, nibbles typed over the first
-// byte, then OK.
-inline void typeHexAndOk(CHexDataDlg* dlg, const QString& nibbles)
+// Edit As Hex on an entry of view, in the real dialog: Tab into the hex
+// column, nibbles typed over the first byte, then OK. False when no dialog
+// came.
+inline bool editAsHexTyping(browser::EditingView& view, int entry, const QString& nibbles)
 {
-    QTest::keyClick(dlg->hexCtrl(), Qt::Key_Tab);
-    QTest::keyClicks(dlg->hexCtrl(), nibbles);
-    dlg->okButton()->click();
+    bool seen = false;
+    QObject pending; // takes the wait along when it goes, so it never outlives seen
+    onNextDialog<CHexDataDlg>(
+        &pending,
+        [nibbles](CHexDataDlg* dlg) {
+            QTest::keyClick(dlg->hexCtrl(), Qt::Key_Tab);
+            QTest::keyClicks(dlg->hexCtrl(), nibbles);
+            dlg->okButton()->click();
+        },
+        &seen);
+    view.selectEntry(entry);
+    view.onEditAsHex();
+    return seen;
 }
 
 } // namespace fixture

@@ -212,12 +212,7 @@ void UndoTest::boolToggle()
 
 void UndoTest::hexDialogOk()
 {
-    bool sawDialog = false;
-    fixture::onNextDialog<CHexDataDlg>(this, [](CHexDataDlg* dlg) { fixture::typeHexAndOk(dlg, QStringLiteral("2a")); },
-                                       &sawDialog);
-    view->selectEntry(kEngine);
-    view->onEditAsHex();
-    QVERIFY(sawDialog);
+    QVERIFY(fixture::editAsHexTyping(*view, kEngine, QStringLiteral("2a")));
     QCOMPARE(frame->document().itemText(kIdle), std::string("Idle speed=4650"));
     undoRedoAndSave(original, QStringLiteral("Edit Engine"));
 }
