@@ -152,7 +152,7 @@ TEST_F(DocumentFaults, FailedLoadsKeepThePreviousDocument)
         plan().vanishOnOpen = (dir_.dir() / "other.air").string();
         model::fileio::Error e = doc_.load(dir_.file("other.air"));
         ASSERT_TRUE(e);
-        EXPECT_EQ(e.message, (dir_.file("other.air")) + " was not found.");
+        EXPECT_EQ(e.message, dir_.file("other.air") + " was not found.");
     }
     expectKept();
 

@@ -179,7 +179,7 @@ TEST_F(CommaLocale, ProgramsWriteTheSameUnderEitherLocale)
 
 #ifdef TARLO_EDITOR_EXE
     {
-        const std::string cmd = std::string(TARLO_EDITOR_EXE) + " --list --definitions " + defs + " " + (dir.file("plane.air"));
+        const std::string cmd = std::string(TARLO_EDITOR_EXE) + " --list --definitions " + defs + " " + dir.file("plane.air");
         const std::string c = runWithLocale(cmd, "C");
         EXPECT_EQ(runWithLocale(cmd, kCommaLocale), c);
         EXPECT_NE(c.find("Bank=12.500"), std::string::npos) << c;
@@ -188,9 +188,9 @@ TEST_F(CommaLocale, ProgramsWriteTheSameUnderEitherLocale)
 #ifdef TARLO_PATCHWISE_EXE
     {
         const std::string dump = std::string(TARLO_PATCHWISE_EXE) + " dump --full --definitions " + defs + " " +
-                                 (dir.file("plane.air")) + " -o ";
-        runWithLocale(dump + (dir.file("c.txt")), "C");
-        runWithLocale(dump + (dir.file("de.txt")), kCommaLocale);
+                                 dir.file("plane.air") + " -o ";
+        runWithLocale(dump + dir.file("c.txt"), "C");
+        runWithLocale(dump + dir.file("de.txt"), kCommaLocale);
         EXPECT_EQ(readText(dir.file("de.txt")), readText(dir.file("c.txt")));
         EXPECT_NE(readText(dir.file("c.txt")).find("1.500000\t-3.500000"), std::string::npos);
 

@@ -148,7 +148,7 @@ TEST(UpdateFiles, SymlinkIsFollowedAndHardLinksRefused)
 
     // A second name (hard link) would keep the old bytes: refused, and said why.
     Update h = prepare(dir.path(), "hard.air", original);
-    ASSERT_EQ(::link(h.air.c_str(), (dir.file("other.air")).c_str()), 0);
+    ASSERT_EQ(::link(h.air.c_str(), dir.file("other.air").c_str()), 0);
     EXPECT_EQ(h.run(), 1);
     EXPECT_EQ(h.error, h.air + " has 2 names (hard links); the update would leave the other names with the old "
                                "contents. Update a copy of its own.");
@@ -183,7 +183,7 @@ TEST(UpdateFiles, LogsAndDumpsNeverReplaceABackup)
     Update u = prepare(dir.path(), "plane.air", original);
     writeBytes(u.air + ".001", {1});
     fs::create_symlink("plane.air.001", dir.file("alias.txt"));
-    ASSERT_EQ(::link((u.air + ".001").c_str(), (dir.file("hard.txt")).c_str()), 0);
+    ASSERT_EQ(::link((u.air + ".001").c_str(), dir.file("hard.txt").c_str()), 0);
     fs::create_directory(dir.dir() / "sub");
     const std::vector<std::string> refused = {
         u.air + ".001",                              // an existing backup
@@ -264,8 +264,8 @@ TEST(UpdateFiles, FifosAndLongNames)
 {
     TempDir dir("odd");
     Update u = prepare(dir.path(), "plane.air", bigAir(100));
-    ASSERT_EQ(::mkfifo((dir.file("pipe.air")).c_str(), 0600), 0);
-    ASSERT_EQ(::mkfifo((dir.file("pipe.txt")).c_str(), 0600), 0);
+    ASSERT_EQ(::mkfifo(dir.file("pipe.air").c_str(), 0600), 0);
+    ASSERT_EQ(::mkfifo(dir.file("pipe.txt").c_str(), 0600), 0);
     // In a child, so that a FIFO that blocks fails the test instead of hanging it.
     pid_t pid = ::fork();
     if (pid == 0) {
