@@ -87,11 +87,13 @@ Input makeInput(Ids ids, int records)
         if (r % 10 == 5) {
             if (r % 20 == 5) {
                 Bytes list;
-                for (int v = 0; v < 52; ++v) list.push_back(std::uint8_t(v + r)), list.push_back(0);
+                for (int v = 0; v < 52; ++v)
+                    list.push_back(std::uint8_t(v + r)), list.push_back(0);
                 file.record(0x410, list);
             } else {
                 std::vector<double> xs(12);
-                for (int v = 0; v < 12; ++v) xs[std::size_t(v)] = v * 0.5 + r;
+                for (int v = 0; v < 12; ++v)
+                    xs[std::size_t(v)] = v * 0.5 + r;
                 file.record(0x341, airtest::doubles({6}, xs));
             }
             continue;

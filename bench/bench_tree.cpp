@@ -109,7 +109,8 @@ void loadAndShow(benchmark::State& state, const std::string& path)
 {
     ShownView shown;
     for (auto _ : state) {
-        if (shown.doc.load(path)) state.SkipWithError("load failed");
+        if (shown.doc.load(path))
+            state.SkipWithError("load failed");
         shown.paint();
         benchmark::DoNotOptimize(shown.view.currentEntry());
     }
@@ -124,7 +125,8 @@ void BM_LoadToTree_1M(benchmark::State& state) { loadAndShow(state, files().mill
 void BM_SortToggle_100k(benchmark::State& state)
 {
     ShownView shown;
-    if (shown.doc.load(files().huge)) state.SkipWithError("load failed");
+    if (shown.doc.load(files().huge))
+        state.SkipWithError("load failed");
     bool on = true;
     for (auto _ : state) {
         on = !on;

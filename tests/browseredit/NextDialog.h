@@ -2,8 +2,8 @@
 // Works a modal dialog the code under test opens: `act` runs on it from the
 // dialog's own event loop, and `seen` (when given) tells whether one came.
 #include "browser/EditingView.h"
-#include "hexedit/CHexDataDlg.h"
 #include "hexedit/CHexDataCtrl.h"
+#include "hexedit/CHexDataDlg.h"
 
 #include <QApplication>
 #include <QObject>
@@ -35,13 +35,13 @@ inline bool editAsHexTyping(browser::EditingView& view, int entry, const QString
     bool seen = false;
     QObject pending; // takes the wait along when it goes, so it never outlives seen
     onNextDialog<CHexDataDlg>(
-        &pending,
-        [nibbles](CHexDataDlg* dlg) {
-            QTest::keyClick(dlg->hexCtrl(), Qt::Key_Tab);
-            QTest::keyClicks(dlg->hexCtrl(), nibbles);
-            dlg->okButton()->click();
-        },
-        &seen);
+            &pending,
+            [nibbles](CHexDataDlg* dlg) {
+                QTest::keyClick(dlg->hexCtrl(), Qt::Key_Tab);
+                QTest::keyClicks(dlg->hexCtrl(), nibbles);
+                dlg->okButton()->click();
+            },
+            &seen);
     view.selectEntry(entry);
     view.onEditAsHex();
     return seen;

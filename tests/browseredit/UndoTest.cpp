@@ -220,10 +220,13 @@ void UndoTest::hexDialogOk()
 void UndoTest::textDialogOk()
 {
     bool sawDialog = false;
-    fixture::onNextDialog<browser::TextEditDialog>(this, [](browser::TextEditDialog* dlg) {
-        dlg->editor()->setPlainText(QStringLiteral("hello"));
-        dlg->accept();
-    }, &sawDialog);
+    fixture::onNextDialog<browser::TextEditDialog>(
+            this,
+            [](browser::TextEditDialog* dlg) {
+                dlg->editor()->setPlainText(QStringLiteral("hello"));
+                dlg->accept();
+            },
+            &sawDialog);
     click(kTitle);
     QVERIFY(sawDialog);
     QCOMPARE(frame->document().entry(kTitle).length, 6u);

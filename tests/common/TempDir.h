@@ -8,8 +8,8 @@
 //   EXPECT_EQ(airtest::readBytes(air), expected);
 //   EXPECT_EQ(dir.names(), (std::vector<std::string>{"plane.air", "plane.air.001"}));
 #include <algorithm>
-#include <cstdint>
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -64,7 +64,8 @@ class TempDir {
 public:
     explicit TempDir(std::string_view tag = "tmp")
     {
-        std::string templ = (std::filesystem::temp_directory_path() / ("tarlo-" + std::string(tag) + "-XXXXXX")).string();
+        std::string templ =
+                (std::filesystem::temp_directory_path() / ("tarlo-" + std::string(tag) + "-XXXXXX")).string();
         if (::mkdtemp(templ.data()) == nullptr)
             throw std::system_error(errno, std::generic_category(), "mkdtemp " + templ);
         dir_ = templ;
@@ -73,9 +74,10 @@ public:
     {
         std::error_code ec;
         for (const auto& e : std::filesystem::recursive_directory_iterator(dir_, ec))
-            std::filesystem::permissions(e.path(), std::filesystem::perms::owner_all,
-                                         std::filesystem::perm_options::add, ec);
-        std::filesystem::permissions(dir_, std::filesystem::perms::owner_all, std::filesystem::perm_options::add, ec);
+            std::filesystem::permissions(
+                    e.path(), std::filesystem::perms::owner_all, std::filesystem::perm_options::add, ec);
+        std::filesystem::permissions(
+                dir_, std::filesystem::perms::owner_all, std::filesystem::perm_options::add, ec);
         std::filesystem::remove_all(dir_, ec);
     }
     TempDir(const TempDir&) = delete;

@@ -232,7 +232,8 @@ TEST_F(FileIOTest, LeftoversOfKilledWritersGoButNotATemporaryInUse)
 
     ASSERT_FALSE(writeFileAtomic(path("a.air"), bytesOf("new")));
     EXPECT_EQ(readText(path("a.air")), "new");
-    EXPECT_EQ(dir_.names(), (std::vector<std::string>{".a.air.live03", ".a.air.toolong7", ".b.air.dead04", "a.air"}));
+    EXPECT_EQ(dir_.names(),
+            (std::vector<std::string>{".a.air.live03", ".a.air.toolong7", ".b.air.dead04", "a.air"}));
     EXPECT_EQ(readText(path(".a.air.live03")), "being written");
 
     // The writer ends without renaming: its temporary is a leftover now.

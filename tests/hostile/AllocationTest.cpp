@@ -216,28 +216,29 @@ TEST(Allocation, ProgramsRunInALimitedAddressSpace)
     TempDir dir("alloc-programs");
     const std::string defs = dir.file("tarlo.ini");
     writeText(defs, kDefinitions);
-    writeText(dir.file("script.txt"), "field 1f4 0 int32 5\ntext 1f4 x\nrecord: 341\nPoints: 2000000000\n1 2\n");
+    writeText(dir.file("script.txt"),
+            "field 1f4 0 int32 5\ntext 1f4 x\nrecord: 341\nPoints: 2000000000\n1 2\n");
     for (const auto& [what, bytes] : liars()) {
         SCOPED_TRACE(what);
         writeBytes(dir.file("plane.air"), bytes);
 #ifdef TARLO_PATCHWISE_EXE
         EXPECT_EQ(runLimited({TARLO_PATCHWISE_EXE, "dump", "--full", "--definitions", defs, "plane.air", "-o",
-                              "plane.txt"},
-                             256, dir.path()),
-                  0);
-        EXPECT_EQ(runLimited({TARLO_PATCHWISE_EXE, "update", "--definitions", defs, "--log", "log.txt", "plane.air",
-                              "script.txt"},
-                             256, dir.path()),
-                  0);
+                                     "plane.txt"},
+                          256, dir.path()),
+                0);
+        EXPECT_EQ(runLimited({TARLO_PATCHWISE_EXE, "update", "--definitions", defs, "--log", "log.txt",
+                                     "plane.air", "script.txt"},
+                          256, dir.path()),
+                0);
         EXPECT_EQ(readBytes(dir.file("plane.air.001")), bytes);
         std::filesystem::remove(dir.file("plane.air.001"));
 #endif
 #ifdef TARLO_EDITOR_EXE
         writeBytes(dir.file("plane.air"), bytes);
         // Qt and its plugins need room of their own; still far below 4 GiB.
-        EXPECT_EQ(runLimited({TARLO_EDITOR_EXE, "--list", "--definitions", defs, "plane.air"}, 1024,
-                             dir.path()),
-                  0);
+        EXPECT_EQ(runLimited(
+                          {TARLO_EDITOR_EXE, "--list", "--definitions", defs, "plane.air"}, 1024, dir.path()),
+                0);
 #endif
     }
 }
@@ -257,20 +258,20 @@ TEST(Allocation, FilesLargerThanMemoryAreRefused)
     writeBytes(air, record(0x1F4, Bytes(16, 1)));
     ASSERT_EQ(::truncate(air.c_str(), 3LL << 30), 0);
 #ifdef TARLO_PATCHWISE_EXE
-    EXPECT_EQ(runLimited({TARLO_PATCHWISE_EXE, "dump", "--definitions", defs, "plane.air", "-o", "plane.txt"}, 512,
-                         dir.path()),
-              1);
-    EXPECT_EQ(runLimited({TARLO_PATCHWISE_EXE, "update", "--definitions", defs, "--log", "log.txt", "plane.air",
-                          "script.txt"},
-                         512, dir.path()),
-              1);
+    EXPECT_EQ(runLimited({TARLO_PATCHWISE_EXE, "dump", "--definitions", defs, "plane.air", "-o", "plane.txt"},
+                      512, dir.path()),
+            1);
+    EXPECT_EQ(runLimited({TARLO_PATCHWISE_EXE, "update", "--definitions", defs, "--log", "log.txt",
+                                 "plane.air", "script.txt"},
+                      512, dir.path()),
+            1);
     EXPECT_FALSE(std::filesystem::exists(dir.file("plane.air.001")));
     // The dump says so in its own file, as for any unreadable AIR file.
     EXPECT_EQ(readText(dir.file("plane.txt")), "Can't open plane.air\n");
 #endif
 #ifdef TARLO_EDITOR_EXE
     EXPECT_EQ(runLimited({TARLO_EDITOR_EXE, "--list", "--definitions", defs, "plane.air"}, 1024, dir.path()),
-              1);
+            1);
 #endif
     EXPECT_EQ(std::filesystem::file_size(air), 3ull << 30);
 }

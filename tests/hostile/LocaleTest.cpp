@@ -112,9 +112,10 @@ TEST_F(CommaLocale, ListingDumpAndUpdateAreTheSame)
 {
     TempDir dir("locale");
     const std::string defs = dir.file("tarlo.ini");
-    writeText(defs, "[Records]\n1f4=Engine,record\n1f9=Bank,ang16\n1fa=Mass,double\n1fb=Many,int32\n"
-                  "341=Lift,tbldb\n[1f4]\n1=0,mach,Mach\n2=4,double,Temp\n3=c,fwgt,Weight\n"
-                  "[1fb]\n1=0,int32,Count\n2=4,ang16,Bank\n3=6,double,Top\n");
+    writeText(defs,
+            "[Records]\n1f4=Engine,record\n1f9=Bank,ang16\n1fa=Mass,double\n1fb=Many,int32\n"
+            "341=Lift,tbldb\n[1f4]\n1=0,mach,Mach\n2=4,double,Temp\n3=c,fwgt,Weight\n"
+            "[1fb]\n1=0,int32,Count\n2=4,ang16,Bank\n3=6,double,Top\n");
     const Bytes pts = points({{0.5, 1234.25}, {-2.75, 1e6}});
     const Bytes image = concat({record(0x1F4, {0x00, 0x50, 0, 0, 0, 0, 0, 0, 0, 0x40, 0x8F, 0x40, 0x80, 0x01}),
                                 record(0x1F9, {0xE3, 0x08}), record(0x1FA, {0, 0, 0, 0, 0, 0x4A, 0x93, 0x40}),
@@ -173,13 +174,15 @@ TEST_F(CommaLocale, ProgramsWriteTheSameUnderEitherLocale)
     const std::string defs = dir.file("tarlo.ini");
     writeText(defs, "[Records]\n1f9=Bank,ang16\n1fa=Mass,double\n341=Lift,tbldb\n");
     const Bytes pts = points({{1.5, -3.5}});
-    writeBytes(dir.file("plane.air"), concat({record(0x1F9, {0xE3, 0x08}),
-                                       record(0x1FA, {0, 0, 0, 0, 0, 0x4A, 0x93, 0x40}), record(0x341, pts)}));
+    writeBytes(dir.file("plane.air"),
+            concat({record(0x1F9, {0xE3, 0x08}), record(0x1FA, {0, 0, 0, 0, 0, 0x4A, 0x93, 0x40}),
+                    record(0x341, pts)}));
     writeText(dir.file("script.txt"), "field 1fa 0 double 0.25\n");
 
 #ifdef TARLO_EDITOR_EXE
     {
-        const std::string cmd = std::string(TARLO_EDITOR_EXE) + " --list --definitions " + defs + " " + dir.file("plane.air");
+        const std::string cmd =
+                std::string(TARLO_EDITOR_EXE) + " --list --definitions " + defs + " " + dir.file("plane.air");
         const std::string c = runWithLocale(cmd, "C");
         EXPECT_EQ(runWithLocale(cmd, kCommaLocale), c);
         EXPECT_NE(c.find("Bank=12.500"), std::string::npos) << c;
@@ -187,20 +190,21 @@ TEST_F(CommaLocale, ProgramsWriteTheSameUnderEitherLocale)
 #endif
 #ifdef TARLO_PATCHWISE_EXE
     {
-        const std::string dump = std::string(TARLO_PATCHWISE_EXE) + " dump --full --definitions " + defs + " " +
-                                 dir.file("plane.air") + " -o ";
+        const std::string dump = std::string(TARLO_PATCHWISE_EXE) + " dump --full --definitions " + defs + " "
+                + dir.file("plane.air") + " -o ";
         runWithLocale(dump + dir.file("c.txt"), "C");
         runWithLocale(dump + dir.file("de.txt"), kCommaLocale);
         EXPECT_EQ(readText(dir.file("de.txt")), readText(dir.file("c.txt")));
         EXPECT_NE(readText(dir.file("c.txt")).find("1.500000\t-3.500000"), std::string::npos);
 
         writeBytes(dir.file("copy.air"), readBytes(dir.file("plane.air")));
-        const std::string update = "cd " + dir.path() + " && SOURCE_DATE_EPOCH=1700000000 " +
-                                   TARLO_PATCHWISE_EXE + " update --definitions " + defs + " ";
+        const std::string update = "cd " + dir.path() + " && SOURCE_DATE_EPOCH=1700000000 "
+                + TARLO_PATCHWISE_EXE + " update --definitions " + defs + " ";
         runWithLocale(update + "--log c.log plane.air script.txt", "C");
         runWithLocale(update + "--log de.log copy.air script.txt", kCommaLocale);
         EXPECT_EQ(readText(dir.file("de.log")), readText(dir.file("c.log")));
-        EXPECT_NE(readText(dir.file("c.log")).find("1fa:0 := 0.250000"), std::string::npos) << readText(dir.file("c.log"));
+        EXPECT_NE(readText(dir.file("c.log")).find("1fa:0 := 0.250000"), std::string::npos)
+                << readText(dir.file("c.log"));
         EXPECT_EQ(readBytes(dir.file("copy.air")), readBytes(dir.file("plane.air")));
     }
 #endif

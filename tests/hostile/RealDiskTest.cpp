@@ -186,12 +186,12 @@ TEST(UpdateFiles, LogsAndDumpsNeverReplaceABackup)
     ASSERT_EQ(::link((u.air + ".001").c_str(), dir.file("hard.txt").c_str()), 0);
     fs::create_directory(dir.dir() / "sub");
     const std::vector<std::string> refused = {
-        u.air + ".001",                              // an existing backup
-        u.air + ".002",                              // the one this update makes
-        u.air + ".017",                              // one a later update makes
-        (dir.dir() / "sub" / ".." / "plane.air.001").string(),
-        dir.file("alias.txt"),                           // a link to a backup
-        dir.file("hard.txt"),                            // another name of one
+            u.air + ".001", // an existing backup
+            u.air + ".002", // the one this update makes
+            u.air + ".017", // one a later update makes
+            (dir.dir() / "sub" / ".." / "plane.air.001").string(),
+            dir.file("alias.txt"), // a link to a backup
+            dir.file("hard.txt"), // another name of one
     };
     for (const std::string& log : refused) {
         SCOPED_TRACE(log);
@@ -280,7 +280,8 @@ TEST(UpdateFiles, FifosAndLongNames)
         bool scriptRefused = b == 1 && f.error == f.script + " is not a regular file.";
         std::string error;
         ToolDefinitions defs;
-        bool dumpRefused = writeDump(dir.file("pipe.air"), dir.file("out.txt"), u.defs, true, defs, &error) == 1;
+        bool dumpRefused =
+                writeDump(dir.file("pipe.air"), dir.file("out.txt"), u.defs, true, defs, &error) == 1;
         ::_exit(airRefused && scriptRefused && dumpRefused ? 0 : 1);
     }
     int status = 0;

@@ -219,8 +219,8 @@ TEST(UpdateMalformed, RecordsAddedBeforeACutOffTail)
 TEST_F(UpdateFaults, CommandLineReportsFailuresInItsExitStatus)
 {
     auto run = [&](const std::string& args) {
-        const std::string cmd = "cd " + dir_.path() + " && " + TARLO_PATCHWISE_EXE + " " + args +
-                                " 2>err.txt >/dev/null";
+        const std::string cmd =
+                "cd " + dir_.path() + " && " + TARLO_PATCHWISE_EXE + " " + args + " 2>err.txt >/dev/null";
         int status = std::system(cmd.c_str());
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     };

@@ -41,7 +41,6 @@ RunResult run(std::vector<std::string> args, const std::string& program = "/nowh
     return {status, out.str(), err.str()};
 }
 
-
 } // namespace
 
 TEST(ListCommand, SampleListingsMatchTheCheckedFiles)
