@@ -258,7 +258,7 @@ void EditingView::closeBox()
 
 bool EditingView::runHexDialog(std::vector<std::uint8_t>& bytes)
 {
-    CHexDataDlg dlg(bytes, this);
+    hexedit::CHexDataDlg dlg(bytes, this);
     if (dlg.exec() != QDialog::Accepted)
         return false;
     bytes = dlg.data();

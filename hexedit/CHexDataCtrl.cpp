@@ -18,6 +18,8 @@
 using hexedit::CaretColumn;
 using hexedit::isHexColumn;
 
+namespace hexedit {
+
 namespace {
 
 // "Courier New" at a character height of 12 pixels; where it (or a metric
@@ -82,7 +84,7 @@ bool deliversCharacter(const QKeyEvent* e)
 // highlight colours, after it in the window colours.
 class RowPainter {
 public:
-    RowPainter(QPainter& p, const hexedit::HexLayout& geo, int ascent, const QPalette& pal,
+    RowPainter(QPainter& p, const HexLayout& geo, int ascent, const QPalette& pal,
             std::int64_t selLo, std::int64_t selHi)
             : p_(p), geo_(geo), ascent_(ascent), pal_(pal), selLo_(selLo), selHi_(selHi)
     {}
@@ -115,7 +117,7 @@ public:
         forEachRun(rowStart, count, selVisible, [&](int i, int j, const Colours& c) {
             QString s;
             for (int k = i; k < j; ++k)
-                s += QLatin1Char(hexedit::displayChar(bytes[k]));
+                s += QLatin1Char(displayChar(bytes[k]));
             run(geo_.textCellX(i), y, s, c);
         });
     }
@@ -160,7 +162,7 @@ private:
     }
 
     QPainter& p_;
-    const hexedit::HexLayout& geo_;
+    const HexLayout& geo_;
     int ascent_;
     const QPalette& pal_;
     std::int64_t selLo_, selHi_;
@@ -278,7 +280,7 @@ QSize CHexDataCtrl::sizeHint() const
 {
     const QFontMetrics fm(font_);
     const int cw = fm.horizontalAdvance(QLatin1Char('0'));
-    hexedit::HexLayout g = geo_;
+    HexLayout g = geo_;
     g.layout(cw, fm.height(), 0, 0);
     const int sb = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
     return {g.contentWidth() + sb + 2 * frameWidth() + 2, 16 * fm.height() + 2 * frameWidth()};
@@ -618,7 +620,7 @@ void CHexDataCtrl::mousePressEvent(QMouseEvent* e)
     const bool shift = e->modifiers() & Qt::ShiftModifier;
     const std::int64_t oldCaret = caretOffset_;
     const QPoint pos = e->position().toPoint();
-    const hexedit::HexHit hit = geo_.hitTest(pos.x(), pos.y(), topOffset_, length_);
+    const HexHit hit = geo_.hitTest(pos.x(), pos.y(), topOffset_, length_);
     if (hit.hit) {
         caretOffset_ = hit.offset;
         caretColumn_ = hit.column;
@@ -680,7 +682,7 @@ void CHexDataCtrl::dragTo(QPoint pos)
         y = height - 1;
     }
     const std::int64_t oldEnd = selEnd_;
-    const hexedit::HexHit hit = geo_.hitTest(pos.x(), y, topOffset_, length_);
+    const HexHit hit = geo_.hitTest(pos.x(), y, topOffset_, length_);
     if (hit.hit) {
         caretOffset_ = hit.offset;
         caretColumn_ = hit.column;
@@ -748,7 +750,7 @@ void CHexDataCtrl::restartBlink()
 
 QRect CHexDataCtrl::caretPixelRect() const
 {
-    const hexedit::CaretRect r = geo_.caretRect(caretColumn_, caretOffset_, topOffset_);
+    const CaretRect r = geo_.caretRect(caretColumn_, caretOffset_, topOffset_);
     return {r.x, r.y, r.width, r.height};
 }
 
@@ -818,3 +820,5 @@ void CHexDataCtrl::paintCaret(QPainter& wp) const
         wp.fillRect(caret, Qt::white);
     }
 }
+
+} // namespace hexedit

@@ -16,11 +16,11 @@
 class QPainter;
 class QTimer;
 
+namespace hexedit {
+
 class CHexDataCtrl : public QAbstractScrollArea {
     Q_OBJECT
 public:
-    using CaretColumn = hexedit::CaretColumn;
-
     explicit CHexDataCtrl(QWidget* parent = nullptr);
     ~CHexDataCtrl() override;
 
@@ -48,7 +48,7 @@ public:
     int linesPerPage() const { return geo_.linesPerPage; }
     bool shortData() const { return geo_.shortData; }
     bool caretShown() const { return caretShown_; }
-    const hexedit::HexLayout& geometry() const { return geo_; }
+    const HexLayout& geometry() const { return geo_; }
     const QFont& hexFont() const { return font_; }
 
     // Runs the layout step now if it is due (it also runs before painting).
@@ -107,7 +107,7 @@ private:
     CaretColumn caretColumn_ = CaretColumn::OffsetColumn;
     std::int64_t selAnchor_ = -1;
     std::int64_t selEnd_ = -1;
-    hexedit::HexLayout geo_;
+    HexLayout geo_;
     bool keepCaretOnScroll_ = true;
     bool layoutDirty_ = true;
     QFont font_;
@@ -123,3 +123,5 @@ private:
     bool syncingScrollBar_ = false;
     QPixmap buffer_;
 };
+
+} // namespace hexedit

@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <cmath>
 
+namespace hexedit {
+
 namespace {
 
 // Dialog units of the dialog's font: 4 per average character width
@@ -83,3 +85,5 @@ bool CHexDataDlg::editBytes(std::span<std::uint8_t> bytes, QWidget* parent)
     std::copy_n(dlg.data().begin(), std::min(bytes.size(), dlg.data().size()), bytes.begin());
     return true;
 }
+
+} // namespace hexedit

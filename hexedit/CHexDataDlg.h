@@ -13,8 +13,11 @@
 #include <span>
 #include <vector>
 
-class CHexDataCtrl;
 class QPushButton;
+
+namespace hexedit {
+
+class CHexDataCtrl;
 
 class CHexDataDlg : public QDialog {
     Q_OBJECT
@@ -40,3 +43,5 @@ private:
     QPushButton* ok_ = nullptr;
     QPushButton* cancel_ = nullptr;
 };
+
+} // namespace hexedit

@@ -31,10 +31,10 @@ std::vector<std::uint8_t> counting(std::size_t n, std::uint8_t start = 0x30)
 
 // A shown control over `bytes` (8 per line, 4-digit offsets) whose client
 // area holds `rows` whole rows and half of another.
-std::unique_ptr<CHexDataCtrl> makeCtrl(std::vector<std::uint8_t>& bytes, int rows,
+std::unique_ptr<hexedit::CHexDataCtrl> makeCtrl(std::vector<std::uint8_t>& bytes, int rows,
                                        std::int64_t length = -1)
 {
-    auto c = std::make_unique<CHexDataCtrl>();
+    auto c = std::make_unique<hexedit::CHexDataCtrl>();
     c->setBytesPerLine(8);
     c->setWideOffsets(false);
     c->setData(bytes.data(), length < 0 ? static_cast<std::int64_t>(bytes.size()) : length);
@@ -49,30 +49,30 @@ std::unique_ptr<CHexDataCtrl> makeCtrl(std::vector<std::uint8_t>& bytes, int row
     return c;
 }
 
-QPoint cellCenter(const CHexDataCtrl& c, int col, int row)
+QPoint cellCenter(const hexedit::CHexDataCtrl& c, int col, int row)
 {
     const auto& g = c.geometry();
     return {col * g.charWidth + g.charWidth / 2, row * g.lineHeight + g.lineHeight / 2};
 }
 
 // Column (in characters) of a byte's high nibble / text cell on its row.
-int hexCol(const CHexDataCtrl& c, int byteInRow)
+int hexCol(const hexedit::CHexDataCtrl& c, int byteInRow)
 {
     return c.geometry().hexX / c.geometry().charWidth + 3 * byteInRow;
 }
-int textCol(const CHexDataCtrl& c, int byteInRow)
+int textCol(const hexedit::CHexDataCtrl& c, int byteInRow)
 {
     return c.geometry().textX / c.geometry().charWidth + byteInRow;
 }
 
-void key(CHexDataCtrl& c, Qt::Key k, Qt::KeyboardModifiers m = Qt::NoModifier, int times = 1)
+void key(hexedit::CHexDataCtrl& c, Qt::Key k, Qt::KeyboardModifiers m = Qt::NoModifier, int times = 1)
 {
     for (int i = 0; i < times; ++i)
         QTest::keyClick(&c, k, m);
 }
 
 // Tab from the offset column to the high nibble, then Right to `offset`.
-void caretToHex(CHexDataCtrl& c, int offset)
+void caretToHex(hexedit::CHexDataCtrl& c, int offset)
 {
     key(c, Qt::Key_Tab);
     QCOMPARE(c.caretColumn(), CaretColumn::HighNibble);
@@ -518,11 +518,11 @@ void TestHexEdit::selectionIsPainted()
 void TestHexEdit::dialogKeepsTabEnterEscape()
 {
     std::vector<std::uint8_t> bytes(24, 0x41);
-    CHexDataDlg dlg(bytes);
+    hexedit::CHexDataDlg dlg(bytes);
     dlg.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dlg));
     dlg.activateWindow();
-    CHexDataCtrl* c = dlg.hexCtrl();
+    hexedit::CHexDataCtrl* c = dlg.hexCtrl();
     QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(c));
     QCOMPARE(c->wideOffsets(), false);
     QCOMPARE(c->bytesPerLine(), 8);
@@ -565,17 +565,17 @@ void TestHexEdit::dialogKeepsTabEnterEscape()
 
 void TestHexEdit::dialogCancelAndOk()
 {
-    auto runWith = [](std::vector<std::uint8_t>& bytes, const std::function<void(CHexDataDlg*)>& act) {
+    auto runWith = [](std::vector<std::uint8_t>& bytes, const std::function<void(hexedit::CHexDataDlg*)>& act) {
         QTimer::singleShot(0, [act] {
-            auto* dlg = qobject_cast<CHexDataDlg*>(QApplication::activeModalWidget());
+            auto* dlg = qobject_cast<hexedit::CHexDataDlg*>(QApplication::activeModalWidget());
             QVERIFY(dlg);
             act(dlg);
         });
-        return CHexDataDlg::editBytes(bytes, nullptr);
+        return hexedit::CHexDataDlg::editBytes(bytes, nullptr);
     };
     auto typeAndPress = [](bool ok) {
-        return [ok](CHexDataDlg* dlg) {
-            CHexDataCtrl* c = dlg->hexCtrl();
+        return [ok](hexedit::CHexDataDlg* dlg) {
+            hexedit::CHexDataCtrl* c = dlg->hexCtrl();
             QTest::keyClick(c, Qt::Key_Tab);
             QTest::keyClicks(c, "ff");
             QTest::mouseClick(ok ? dlg->okButton() : dlg->cancelButton(), Qt::LeftButton);
@@ -591,8 +591,8 @@ void TestHexEdit::dialogCancelAndOk()
 
     // OK without edits still reports acceptance; the window's close button
     // counts as Cancel.
-    QVERIFY(runWith(bytes, [](CHexDataDlg* dlg) { dlg->okButton()->click(); }));
-    QVERIFY(!runWith(bytes, [](CHexDataDlg* dlg) {
+    QVERIFY(runWith(bytes, [](hexedit::CHexDataDlg* dlg) { dlg->okButton()->click(); }));
+    QVERIFY(!runWith(bytes, [](hexedit::CHexDataDlg* dlg) {
         QTest::keyClick(dlg->hexCtrl(), Qt::Key_Tab);
         QTest::keyClicks(dlg->hexCtrl(), "00");
         dlg->close();
