@@ -58,12 +58,12 @@ public:
 class RecordTreeTest : public QObject {
     Q_OBJECT
 
-    QTemporaryDir m_dir;
-    QString m_ini;
+    QTemporaryDir dir_;
+    QString ini_;
 
     QString write(const QString& name, const QByteArray& bytes)
     {
-        const QString p = m_dir.filePath(name);
+        const QString p = dir_.filePath(name);
         testair::writeFile(p, bytes);
         return p;
     }
@@ -71,7 +71,7 @@ class RecordTreeTest : public QObject {
     // Loads path into doc; the tree follows every rebuild of the document.
     void load(model::CTLDoc& doc, ProbeView& view, const QString& path)
     {
-        doc.setDefinitionsPath(m_ini.toStdString());
+        doc.setDefinitionsPath(ini_.toStdString());
         doc.setRebuildCallback([&view] { view.rebuildTree(); });
         QVERIFY(!doc.load(path.toStdString()));
     }
@@ -105,8 +105,8 @@ class RecordTreeTest : public QObject {
 private slots:
     void initTestCase()
     {
-        QVERIFY(m_dir.isValid());
-        m_ini = write(QStringLiteral("Tarlo.ini"), testair::kDefinitions);
+        QVERIFY(dir_.isValid());
+        ini_ = write(QStringLiteral("Tarlo.ini"), testair::kDefinitions);
     }
 
     void textsAndOrderFollowTheSortFlag()

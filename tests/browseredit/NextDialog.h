@@ -34,9 +34,9 @@ inline bool editAsHexTyping(browser::EditingView& view, int entry, const QString
 {
     bool seen = false;
     QObject pending; // takes the wait along when it goes, so it never outlives seen
-    onNextDialog<CHexDataDlg>(
+    onNextDialog<hexedit::CHexDataDlg>(
             &pending,
-            [nibbles](CHexDataDlg* dlg) {
+            [nibbles](hexedit::CHexDataDlg* dlg) {
                 QTest::keyClick(dlg->hexCtrl(), Qt::Key_Tab);
                 QTest::keyClicks(dlg->hexCtrl(), nibbles);
                 dlg->okButton()->click();

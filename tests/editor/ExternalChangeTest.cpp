@@ -24,25 +24,25 @@ QByteArray other() { return testair::image({{0x2, QByteArray("\x00\x00\x00\x00",
 class ExternalChangeTest : public QObject {
     Q_OBJECT
 
-    QTemporaryDir m_dir;
-    QString m_plane;
+    QTemporaryDir dir_;
+    QString plane_;
 
     CMainFrame::Options options() const
     {
         CMainFrame::Options o;
-        o.definitionsPath = m_dir.filePath(QStringLiteral("Tarlo.ini"));
+        o.definitionsPath = dir_.filePath(QStringLiteral("Tarlo.ini"));
         return o;
     }
     // Another program writes a new file and renames it over the open one.
     void replaceByRename(const QByteArray& bytes)
     {
-        const QString tmp = m_dir.filePath(QStringLiteral("elsewhere.tmp"));
+        const QString tmp = dir_.filePath(QStringLiteral("elsewhere.tmp"));
         QVERIFY(testair::writeFile(tmp, bytes));
-        QVERIFY(std::rename(QFile::encodeName(tmp).constData(), QFile::encodeName(m_plane).constData()) == 0);
+        QVERIFY(std::rename(QFile::encodeName(tmp).constData(), QFile::encodeName(plane_).constData()) == 0);
     }
     void appendInPlace(const QByteArray& bytes)
     {
-        QFile f(m_plane);
+        QFile f(plane_);
         QVERIFY(f.open(QIODevice::Append));
         f.write(bytes);
     }
@@ -50,16 +50,16 @@ class ExternalChangeTest : public QObject {
 private slots:
     void initTestCase()
     {
-        QVERIFY(m_dir.isValid());
-        testair::writeFile(m_dir.filePath(QStringLiteral("Tarlo.ini")), testair::kDefinitions);
-        m_plane = m_dir.filePath(QStringLiteral("plane.air"));
+        QVERIFY(dir_.isValid());
+        testair::writeFile(dir_.filePath(QStringLiteral("Tarlo.ini")), testair::kDefinitions);
+        plane_ = dir_.filePath(QStringLiteral("plane.air"));
     }
-    void init() { testair::writeFile(m_plane, testair::sampleImage()); }
+    void init() { testair::writeFile(plane_, testair::sampleImage()); }
 
     void saveAsksBeforeOverwritingAReplacedFile()
     {
         Frame w(options());
-        QVERIFY(w.openDocument(m_plane, false));
+        QVERIFY(w.openDocument(plane_, false));
         QVERIFY(!w.changedOnDisk());
         w.document().setModified();
         replaceByRename(other());
@@ -68,13 +68,13 @@ private slots:
         // Cancel: nothing written, the edits stay.
         QVERIFY(!w.saveDocument());
         QCOMPARE(w.asked, QStringList{QStringLiteral("plane.air was changed by another program. Overwrite it?")});
-        QCOMPARE(testair::readFile(m_plane), other());
+        QCOMPARE(testair::readFile(plane_), other());
         QVERIFY(w.document().isModified());
 
         // Overwrite: the document's bytes win, and the file is ours again.
         w.answers << ui::Answer::Overwrite;
         QVERIFY(w.saveDocument());
-        QCOMPARE(testair::readFile(m_plane), testair::sampleImage());
+        QCOMPARE(testair::readFile(plane_), testair::sampleImage());
         QVERIFY(!w.changedOnDisk());
         // Saving again asks nothing: our own save is no change by another program.
         w.asked.clear();
@@ -86,7 +86,7 @@ private slots:
     void reloadInsteadOfOverwritingAFileWrittenInPlace()
     {
         Frame w(options());
-        QVERIFY(w.openDocument(m_plane, false));
+        QVERIFY(w.openDocument(plane_, false));
         w.document().setModified();
         const QByteArray extra = testair::image({{0x20, QByteArray("new\0", 4)}});
         appendInPlace(extra);
@@ -94,7 +94,7 @@ private slots:
         QVERIFY(!w.saveDocument());
         QCOMPARE(w.asked.size(), 1);
         // The other program's file stands, and the document shows it.
-        QCOMPARE(testair::readFile(m_plane), testair::sampleImage() + extra);
+        QCOMPARE(testair::readFile(plane_), testair::sampleImage() + extra);
         QVERIFY(!w.document().isModified());
         QCOMPARE(qsizetype(w.document().imageLength()), (testair::sampleImage() + extra).size());
         QVERIFY(!w.changedOnDisk());
@@ -104,7 +104,7 @@ private slots:
     {
         Frame w(options());
         w.show();
-        QVERIFY(w.openDocument(m_plane, false));
+        QVERIFY(w.openDocument(plane_, false));
         w.checkDiskFile();
         QVERIFY(!w.changedBarVisible());
 
@@ -139,13 +139,13 @@ private slots:
         QVERIFY(w.changedBarVisible());
 
         // A file that is gone is no change to warn about; Save writes it anew.
-        QFile::remove(m_plane);
+        QFile::remove(plane_);
         w.checkDiskFile();
         QVERIFY(!w.changedBarVisible());
         w.asked.clear();
         QVERIFY(w.saveDocument());
         QVERIFY(w.asked.isEmpty());
-        QVERIFY(QFile::exists(m_plane));
+        QVERIFY(QFile::exists(plane_));
     }
 };
 

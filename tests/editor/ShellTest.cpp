@@ -70,22 +70,22 @@ QSettings settings()
 class ShellTest : public QObject {
     Q_OBJECT
 
-    QTemporaryDir m_dir;
-    QString m_prog;   // a program path whose folder holds Tarlo.ini
-    QString m_plane;
+    QTemporaryDir dir_;
+    QString prog_;   // a program path whose folder holds Tarlo.ini
+    QString plane_;
 
     CMainFrame::Options options() const
     {
         CMainFrame::Options o;
-        o.programPath = m_prog;
-        o.definitionsPath = m_dir.filePath(QStringLiteral("Tarlo.ini"));
-        o.helpPath = m_dir.filePath(QStringLiteral("Tarlo.html"));
+        o.programPath = prog_;
+        o.definitionsPath = dir_.filePath(QStringLiteral("Tarlo.ini"));
+        o.helpPath = dir_.filePath(QStringLiteral("Tarlo.html"));
         return o;
     }
 
     QString write(const QString& name, const QByteArray& bytes)
     {
-        const QString p = m_dir.filePath(name);
+        const QString p = dir_.filePath(name);
         testair::writeFile(p, bytes);
         return p;
     }
@@ -95,10 +95,10 @@ class ShellTest : public QObject {
 private slots:
     void initTestCase()
     {
-        QVERIFY(m_dir.isValid());
+        QVERIFY(dir_.isValid());
         write(QStringLiteral("Tarlo.ini"), testair::kDefinitions);
-        m_prog = m_dir.filePath(QStringLiteral("tarlo"));
-        m_plane = write(QStringLiteral("plane.air"), testair::sampleImage());
+        prog_ = dir_.filePath(QStringLiteral("tarlo"));
+        plane_ = write(QStringLiteral("plane.air"), testair::sampleImage());
         CTLApp::setFrameFactory(
                 [](const CMainFrame::Options& o) { return std::make_unique<ScriptedFrame>(o); });
     }
@@ -108,7 +108,7 @@ private slots:
         QSettings s = settings();
         s.clear();
         s.sync();
-        testair::writeFile(m_plane, testair::sampleImage());
+        testair::writeFile(plane_, testair::sampleImage());
     }
 
     void firstStartWithEmptySettings()
@@ -203,14 +203,14 @@ private slots:
     {
         // Command line.
         {
-            CTLApp app(m_prog);
-            QVERIFY(!app.initInstance({m_plane}).has_value());
+            CTLApp app(prog_);
+            QVERIFY(!app.initInstance({plane_}).has_value());
             CMainFrame* w = app.mainFrame();
             QCOMPARE(shownTitle(w), QStringLiteral("plane.air - Tarlo"));
             QCOMPARE(w->statusText(), QStringLiteral("plane.air has 3 records."));
             QCOMPARE(w->view()->currentEntry(), 0);
             QVERIFY(w->action(QStringLiteral("save"))->isEnabled());
-            QCOMPARE(w->recentFiles().paths(), QStringList({m_plane}));
+            QCOMPARE(w->recentFiles().paths(), QStringList({plane_}));
             // The definition file beside the program was used.
             QCOMPARE(w->view()->recordModel()->indexForEntry(1).data().toString(), QStringLiteral("10  Engine"));
             w->close();
@@ -226,7 +226,7 @@ private slots:
 
             // A drop of two files opens each in turn; the last one stays.
             QMimeData mime;
-            mime.setUrls({QUrl::fromLocalFile(m_plane), QUrl::fromLocalFile(other)});
+            mime.setUrls({QUrl::fromLocalFile(plane_), QUrl::fromLocalFile(other)});
             QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, {});
             QApplication::sendEvent(&w, &enter);
             QVERIFY(enter.isAccepted());
@@ -234,12 +234,12 @@ private slots:
             w.openDocument(write(QStringLiteral("third.air"), testair::image({})), false);
             QApplication::sendEvent(&w, &drop);
             QCOMPARE(shownTitle(&w), QStringLiteral("other.air - Tarlo"));
-            QCOMPARE(w.recentFiles().paths().mid(0, 3), QStringList({other, m_plane, m_dir.filePath(QStringLiteral("third.air"))}));
+            QCOMPARE(w.recentFiles().paths().mid(0, 3), QStringList({other, plane_, dir_.filePath(QStringLiteral("third.air"))}));
 
             // A drop while modified asks first; Cancel keeps the document.
             w.document().setModified(true);
             QMimeData one;
-            one.setUrls({QUrl::fromLocalFile(m_plane)});
+            one.setUrls({QUrl::fromLocalFile(plane_)});
             QDropEvent drop2(QPointF(5, 5), Qt::CopyAction, &one, Qt::LeftButton, {});
             w.answers = {ui::Answer::Cancel};
             QDragEnterEvent enter2(QPoint(5, 5), Qt::CopyAction, &one, Qt::LeftButton, {});
@@ -251,7 +251,7 @@ private slots:
 
             // A file that cannot be read leaves the document as it was.
             w.document().setModified(false);
-            w.openChoice = m_dir.filePath(QStringLiteral("missing.air"));
+            w.openChoice = dir_.filePath(QStringLiteral("missing.air"));
             w.action(QStringLiteral("open"))->trigger();
             QCOMPARE(w.errors.size(), 1);
             QVERIFY(w.errors.first().contains(QStringLiteral("missing.air")));
@@ -264,7 +264,7 @@ private slots:
             w.openChoice.clear();
             w.action(QStringLiteral("open"))->trigger();
             QVERIFY(w.asked.isEmpty());
-            w.openChoice = m_plane;
+            w.openChoice = plane_;
             w.answers = {ui::Answer::No};
             w.action(QStringLiteral("open"))->trigger();
             QCOMPARE(w.asked.size(), 1);
@@ -276,7 +276,7 @@ private slots:
     void saveSaveAsAndReload()
     {
         ScriptedFrame w(options());
-        QVERIFY(w.openDocument(m_plane, false));
+        QVERIFY(w.openDocument(plane_, false));
         model::CTLDoc& doc = w.document();
 
         // Save writes the changed field inside its record.
@@ -287,12 +287,12 @@ private slots:
         QCOMPARE(w.statusText(), QStringLiteral("Wrote 37 bytes to plane.air"));
         QByteArray expected = testair::sampleImage();
         expected[8 + 6] = 9;
-        QCOMPARE(testair::readFile(m_plane), expected);
+        QCOMPARE(testair::readFile(plane_), expected);
 
         // Save As: new name, tree rebuilt with only the root open and selected.
         w.view()->expandAllRecords();
         w.view()->selectEntry(3);
-        const QString copy = m_dir.filePath(QStringLiteral("copy.air"));
+        const QString copy = dir_.filePath(QStringLiteral("copy.air"));
         w.saveChoice = copy;
         w.action(QStringLiteral("saveAs"))->trigger();
         QCOMPARE(testair::readFile(copy), expected);
@@ -314,7 +314,7 @@ private slots:
     {
         ScriptedFrame w(options());
         w.show();
-        QVERIFY(w.openDocument(m_plane, false));
+        QVERIFY(w.openDocument(plane_, false));
         QVERIFY(setCount(w.document(), 55));
 
         // Cancel keeps the program running, with the settings already written.
@@ -327,16 +327,16 @@ private slots:
         // No closes without writing.
         w.answers = {ui::Answer::No};
         QVERIFY(w.close());
-        QCOMPARE(testair::readFile(m_plane), testair::sampleImage());
+        QCOMPARE(testair::readFile(plane_), testair::sampleImage());
 
         // Yes saves, then closes.
         ScriptedFrame y(options());
         y.show();
-        QVERIFY(y.openDocument(m_plane, false));
+        QVERIFY(y.openDocument(plane_, false));
         QVERIFY(setCount(y.document(), 56));
         y.answers = {ui::Answer::Yes};
         QVERIFY(y.close());
-        QCOMPARE(quint8(testair::readFile(m_plane).at(14)), quint8(56));
+        QCOMPARE(quint8(testair::readFile(plane_).at(14)), quint8(56));
     }
 
     void settingsWrittenAtClose()
@@ -346,7 +346,7 @@ private slots:
             ScriptedFrame w(options());
             w.show();
             QVERIFY(QTest::qWaitForWindowExposed(&w));
-            w.openDocument(m_plane, false);
+            w.openDocument(plane_, false);
             w.move(40, 60);
             w.resize(300, 320);
             QTest::qWait(10);
@@ -363,7 +363,7 @@ private slots:
         QCOMPARE(outer, outerAtClose);
         QCOMPARE(s.value(QStringLiteral("Settings/Sort")).toInt(), 0);
         QVERIFY(!s.contains(QStringLiteral("Settings/LastSelItem"))); // option off
-        QCOMPARE(s.value(QStringLiteral("Recent File List/File1")).toString(), m_plane);
+        QCOMPARE(s.value(QStringLiteral("Recent File List/File1")).toString(), plane_);
 
         // The next start takes the placement and the sort flag back.
         {
@@ -376,15 +376,15 @@ private slots:
             w.show();
             QVERIFY(QTest::qWaitForWindowExposed(&w));
             QCOMPARE(w.frameGeometry(), outerAtClose);
-            w.openDocument(m_plane, false);
+            w.openDocument(plane_, false);
             w.view()->selectEntry(3);
             QVERIFY(w.close());
         }
         QCOMPARE(settings().value(QStringLiteral("Settings/LastSelItem")).toInt(), 3);
         {
             // ...and selected at the next start.
-            CTLApp app(m_prog);
-            QVERIFY(!app.initInstance({m_plane}).has_value());
+            CTLApp app(prog_);
+            QVERIFY(!app.initInstance({plane_}).has_value());
             QCOMPARE(app.mainFrame()->view()->currentEntry(), 3);
             // Turned off, it is no longer written; the old value stays.
             app.mainFrame()->setUseLastSel(false);
@@ -399,8 +399,8 @@ private slots:
             t.setValue(QStringLiteral("Settings/UseLastSel"), 1);
             t.setValue(QStringLiteral("Settings/LastSelItem"), 500);
         }
-        CTLApp app(m_prog);
-        QVERIFY(!app.initInstance({m_plane}).has_value());
+        CTLApp app(prog_);
+        QVERIFY(!app.initInstance({plane_}).has_value());
         QCOMPARE(app.mainFrame()->view()->currentEntry(), 0);
         app.mainFrame()->close();
     }
@@ -409,14 +409,14 @@ private slots:
     {
         ScriptedFrame w(options());
         w.show();
-        w.openDocument(m_plane, false);
+        w.openDocument(plane_, false);
         w.document().setModified(true);
         w.view()->setFocus();
         QTest::keyClick(w.view(), Qt::Key_X, Qt::AltModifier);
         QCOMPARE(w.ended, 1);
         QVERIFY(w.asked.isEmpty());
         QVERIFY(!settings().contains(QStringLiteral("Settings/Left")));
-        QCOMPARE(settings().value(QStringLiteral("Recent File List/File1")).toString(), m_plane);
+        QCOMPARE(settings().value(QStringLiteral("Recent File List/File1")).toString(), plane_);
         w.document().setModified(false);
     }
 
@@ -442,13 +442,13 @@ private slots:
         // A recent file that has gone is reported and taken off the list.
         const QString gone = write(QStringLiteral("gone.air"), testair::image({{0x2, QByteArray(4, 0)}}));
         ScriptedFrame w(options());
-        w.openDocument(m_plane, false);
+        w.openDocument(plane_, false);
         w.openDocument(gone, false);
         QCOMPARE(w.recentMenuTexts().size(), 2);
         QVERIFY(QFile::remove(gone));
         w.openRecent(0);
         QCOMPARE(w.errors.size(), 1);
-        QCOMPARE(w.recentFiles().paths(), QStringList({m_plane}));
+        QCOMPARE(w.recentFiles().paths(), QStringList({plane_}));
         QCOMPARE(w.recentMenuTexts().size(), 1);
         w.openRecent(0);
         QCOMPARE(shownTitle(&w), QStringLiteral("plane.air - Tarlo"));
@@ -459,23 +459,23 @@ private slots:
         {
             QSettings s = settings();
             s.setValue(QStringLiteral("Settings/UseLastFile"), 1);
-            s.setValue(QStringLiteral("Recent File List/File1"), m_plane);
+            s.setValue(QStringLiteral("Recent File List/File1"), plane_);
         }
         const QString other = write(QStringLiteral("named.air"), testair::image({{0x2, QByteArray(4, 0)}}));
         {
             // A file on the command line wins.
-            CTLApp app(m_prog);
+            CTLApp app(prog_);
             QVERIFY(!app.initInstance({other}).has_value());
             QCOMPARE(shownTitle(app.mainFrame()), QStringLiteral("named.air - Tarlo"));
             app.mainFrame()->close();
         }
         {
             QSettings s = settings();
-            s.setValue(QStringLiteral("Recent File List/File1"), m_plane);
+            s.setValue(QStringLiteral("Recent File List/File1"), plane_);
             s.setValue(QStringLiteral("Recent File List/File2"), other);
         }
         {
-            CTLApp app(m_prog);
+            CTLApp app(prog_);
             QVERIFY(!app.initInstance({}).has_value());
             QCOMPARE(shownTitle(app.mainFrame()), QStringLiteral("plane.air - Tarlo"));
             app.mainFrame()->close();
@@ -483,15 +483,15 @@ private slots:
         {
             // A missing last file: the error, the empty document, the entry gone.
             QSettings s = settings();
-            s.setValue(QStringLiteral("Recent File List/File1"), m_dir.filePath(QStringLiteral("nothere.air")));
-            s.setValue(QStringLiteral("Recent File List/File2"), m_plane);
+            s.setValue(QStringLiteral("Recent File List/File1"), dir_.filePath(QStringLiteral("nothere.air")));
+            s.setValue(QStringLiteral("Recent File List/File2"), plane_);
         }
-        CTLApp app(m_prog);
+        CTLApp app(prog_);
         QVERIFY(!app.initInstance({}).has_value());
         auto* w = scripted(app);
         QCOMPARE(w->errors.size(), 1);
         QCOMPARE(shownTitle(w), QStringLiteral("Untitled - Tarlo"));
-        QCOMPARE(w->recentFiles().paths(), QStringList({m_plane}));
+        QCOMPARE(w->recentFiles().paths(), QStringList({plane_}));
         w->close();
     }
 
@@ -510,15 +510,15 @@ private slots:
         QCOMPARE(parseCommandLine({QStringLiteral("Unregister")}).kind, K::Run);
         // A lone argument naming an existing file is that file, whatever it looks like.
         const QString odd = write(QStringLiteral("-p"), testair::image({}));
-        QDir::setCurrent(m_dir.path());
+        QDir::setCurrent(dir_.path());
         QCOMPARE(parseCommandLine({QStringLiteral("-p")}).kind, K::Run);
         QCOMPARE(parseCommandLine({QStringLiteral("-p")}).file, QStringLiteral("-p"));
         QCOMPARE(parseCommandLine({odd}).file, odd);
 
         // The print forms open the file without showing the window and end.
         {
-            CTLApp app(m_prog);
-            const auto status = app.initInstance({QStringLiteral("/p"), m_plane});
+            CTLApp app(prog_);
+            const auto status = app.initInstance({QStringLiteral("/p"), plane_});
             QVERIFY(status.has_value());
             QCOMPARE(*status, 0);
             QVERIFY(!app.mainFrame()->isVisible());
@@ -526,8 +526,8 @@ private slots:
         }
         // A file that cannot be opened ends the program.
         {
-            CTLApp app(m_prog);
-            const auto status = app.initInstance({m_dir.filePath(QStringLiteral("nothere.air"))});
+            CTLApp app(prog_);
+            const auto status = app.initInstance({dir_.filePath(QStringLiteral("nothere.air"))});
             QVERIFY(status.has_value());
             QCOMPARE(*status, 1);
             QCOMPARE(scripted(app)->errors.size(), 1);
@@ -568,7 +568,7 @@ private slots:
         // Unregister removes both files and the settings, and says so.
         settings().setValue(QStringLiteral("Settings/UseLastFile"), 1);
         testsupport::MessageRecorder boxes;
-        CTLApp app(m_prog);
+        CTLApp app(prog_);
         const auto status = app.initInstance({QStringLiteral("/Unregister")});
         QVERIFY(status.has_value());
         QCOMPARE(boxes.told,

@@ -75,24 +75,24 @@ private:
 class SaveMessageBoxTest : public QObject {
     Q_OBJECT
 
-    QTemporaryDir m_dir;
-    QString m_plane;
+    QTemporaryDir dir_;
+    QString plane_;
 
     tarlo::CMainFrame::Options options() const
     {
         tarlo::CMainFrame::Options o;
-        o.programPath = m_dir.filePath(QStringLiteral("tarlo"));
-        o.definitionsPath = m_dir.filePath(QStringLiteral("Tarlo.ini"));
-        o.helpPath = m_dir.filePath(QStringLiteral("Tarlo.html"));
+        o.programPath = dir_.filePath(QStringLiteral("tarlo"));
+        o.definitionsPath = dir_.filePath(QStringLiteral("Tarlo.ini"));
+        o.helpPath = dir_.filePath(QStringLiteral("Tarlo.html"));
         return o;
     }
-    std::string plane() const { return m_plane.toStdString(); }
+    std::string plane() const { return plane_.toStdString(); }
 
 private slots:
     void initTestCase()
     {
-        QVERIFY(m_dir.isValid());
-        m_plane = m_dir.filePath(QStringLiteral("plane.air"));
+        QVERIFY(dir_.isValid());
+        plane_ = dir_.filePath(QStringLiteral("plane.air"));
     }
 
     void init()
@@ -106,7 +106,7 @@ private slots:
     {
         tarlo::CMainFrame w(options());
         w.show();
-        QVERIFY(w.openDocument(m_plane, false));
+        QVERIFY(w.openDocument(plane_, false));
         QVERIFY(w.document().setRecordData(1, Bytes(4000, 0x42)));
         w.document().setModified();
 
@@ -152,13 +152,13 @@ private slots:
             if (input.size() < 2)
                 continue;
             const std::size_t iniLength = std::min<std::size_t>(input[0] | input[1] << 8, input.size() - 2);
-            writeBytes(m_dir.filePath(QStringLiteral("Tarlo.ini")).toStdString(),
+            writeBytes(dir_.filePath(QStringLiteral("Tarlo.ini")).toStdString(),
                     Bytes(input.begin() + 2, input.begin() + 2 + std::ptrdiff_t(iniLength)));
             writeBytes(plane(), Bytes(input.begin() + 2 + std::ptrdiff_t(iniLength), input.end()));
 
             tarlo::CMainFrame w(options());
             w.show();
-            QVERIFY2(w.openDocument(m_plane, false), e.path().c_str());
+            QVERIFY2(w.openDocument(plane_, false), e.path().c_str());
             w.view()->expandAll();
             QVERIFY(!w.grab().isNull());
             ++opened;
@@ -170,7 +170,7 @@ private slots:
     {
         tarlo::CMainFrame w(options());
         w.show();
-        QVERIFY(w.openDocument(m_plane, false));
+        QVERIFY(w.openDocument(plane_, false));
         w.document().setModified();
         BoxAnswerer boxes;
 
@@ -178,7 +178,7 @@ private slots:
         w.action(QStringLiteral("save"))->trigger();
         QCOMPARE(boxes.seen.size(), 1);
         QCOMPARE(boxes.seen[0].text,
-                 QStringLiteral("Unable to write to %1, it is read-only or opened by someone else.").arg(m_plane));
+                 QStringLiteral("Unable to write to %1, it is read-only or opened by someone else.").arg(plane_));
         QCOMPARE(readBytes(plane()), kOriginal);
         std::filesystem::permissions(plane(), std::filesystem::perms::owner_write, std::filesystem::perm_options::add);
 
@@ -187,7 +187,7 @@ private slots:
         std::filesystem::remove(plane());
         w.action(QStringLiteral("reload"))->trigger();
         QCOMPARE(boxes.seen.size(), 2);
-        QCOMPARE(boxes.seen[1].text, QStringLiteral("%1 was not found.").arg(m_plane));
+        QCOMPARE(boxes.seen[1].text, QStringLiteral("%1 was not found.").arg(plane_));
         QVERIFY(w.document().hasData());
         w.document().setModified(false);
     }
