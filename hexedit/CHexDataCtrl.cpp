@@ -84,8 +84,8 @@ bool deliversCharacter(const QKeyEvent* e)
 // highlight colours, after it in the window colours.
 class RowPainter {
 public:
-    RowPainter(QPainter& p, const HexLayout& geo, int ascent, const QPalette& pal,
-            std::int64_t selLo, std::int64_t selHi)
+    RowPainter(QPainter& p, const HexLayout& geo, int ascent, const QPalette& pal, std::int64_t selLo,
+            std::int64_t selHi)
             : p_(p), geo_(geo), ascent_(ascent), pal_(pal), selLo_(selLo), selHi_(selHi)
     {}
 

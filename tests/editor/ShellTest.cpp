@@ -71,7 +71,7 @@ class ShellTest : public QObject {
     Q_OBJECT
 
     QTemporaryDir dir_;
-    QString prog_;   // a program path whose folder holds Tarlo.ini
+    QString prog_; // a program path whose folder holds Tarlo.ini
     QString plane_;
 
     CMainFrame::Options options() const
@@ -234,7 +234,8 @@ private slots:
             w.openDocument(write(QStringLiteral("third.air"), testair::image({})), false);
             QApplication::sendEvent(&w, &drop);
             QCOMPARE(shownTitle(&w), QStringLiteral("other.air - Tarlo"));
-            QCOMPARE(w.recentFiles().paths().mid(0, 3), QStringList({other, plane_, dir_.filePath(QStringLiteral("third.air"))}));
+            QCOMPARE(w.recentFiles().paths().mid(0, 3),
+                    QStringList({other, plane_, dir_.filePath(QStringLiteral("third.air"))}));
 
             // A drop while modified asks first; Cancel keeps the document.
             w.document().setModified(true);
@@ -483,7 +484,8 @@ private slots:
         {
             // A missing last file: the error, the empty document, the entry gone.
             QSettings s = settings();
-            s.setValue(QStringLiteral("Recent File List/File1"), dir_.filePath(QStringLiteral("nothere.air")));
+            s.setValue(
+                    QStringLiteral("Recent File List/File1"), dir_.filePath(QStringLiteral("nothere.air")));
             s.setValue(QStringLiteral("Recent File List/File2"), plane_);
         }
         CTLApp app(prog_);

@@ -31,8 +31,8 @@ std::vector<std::uint8_t> counting(std::size_t n, std::uint8_t start = 0x30)
 
 // A shown control over `bytes` (8 per line, 4-digit offsets) whose client
 // area holds `rows` whole rows and half of another.
-std::unique_ptr<hexedit::CHexDataCtrl> makeCtrl(std::vector<std::uint8_t>& bytes, int rows,
-                                       std::int64_t length = -1)
+std::unique_ptr<hexedit::CHexDataCtrl> makeCtrl(
+        std::vector<std::uint8_t>& bytes, int rows, std::int64_t length = -1)
 {
     auto c = std::make_unique<hexedit::CHexDataCtrl>();
     c->setBytesPerLine(8);
@@ -565,7 +565,8 @@ void TestHexEdit::dialogKeepsTabEnterEscape()
 
 void TestHexEdit::dialogCancelAndOk()
 {
-    auto runWith = [](std::vector<std::uint8_t>& bytes, const std::function<void(hexedit::CHexDataDlg*)>& act) {
+    auto runWith = [](std::vector<std::uint8_t>& bytes,
+                           const std::function<void(hexedit::CHexDataDlg*)>& act) {
         QTimer::singleShot(0, [act] {
             auto* dlg = qobject_cast<hexedit::CHexDataDlg*>(QApplication::activeModalWidget());
             QVERIFY(dlg);

@@ -178,7 +178,8 @@ private slots:
         w.action(QStringLiteral("save"))->trigger();
         QCOMPARE(boxes.seen.size(), 1);
         QCOMPARE(boxes.seen[0].text,
-                 QStringLiteral("Unable to write to %1, it is read-only or opened by someone else.").arg(plane_));
+                QStringLiteral("Unable to write to %1, it is read-only or opened by someone else.")
+                        .arg(plane_));
         QCOMPARE(readBytes(plane()), kOriginal);
         std::filesystem::permissions(plane(), std::filesystem::perms::owner_write, std::filesystem::perm_options::add);
 

@@ -1,8 +1,8 @@
 // The message boxes behind ui/Messages.h, shown for real and answered by
 // clicking or typing: their caption, icon, buttons, default and what each
 // way of closing answers. A sink installed in their place gets every text.
-#include "tests/common/MessageRecorder.h"
 #include "ui/Messages.h"
+#include "tests/common/MessageRecorder.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -18,7 +18,7 @@ namespace {
 struct Seen {
     QString title, text;
     QMessageBox::Icon icon = QMessageBox::NoIcon;
-    QStringList buttons;   // their texts, in the order the box lays them out
+    QStringList buttons; // their texts, in the order the box lays them out
     QString defaultButton;
 };
 
@@ -102,7 +102,8 @@ private slots:
             QCOMPARE(w.seen.title, QStringLiteral("Tarlo"));
             QCOMPARE(w.seen.text, q);
             QCOMPARE(w.seen.icon, QMessageBox::Question);
-            QCOMPARE(w.seen.buttons, (QStringList{QStringLiteral("Cancel"), QStringLiteral("No"), QStringLiteral("Yes")}));
+            QCOMPARE(w.seen.buttons,
+                    (QStringList{QStringLiteral("Cancel"), QStringLiteral("No"), QStringLiteral("Yes")}));
             QCOMPARE(w.seen.defaultButton, QStringLiteral("Yes"));
         }
         {
@@ -128,7 +129,8 @@ private slots:
             QCOMPARE(ui::askOverwriteReloadCancel(nullptr, q), ui::Answer::Cancel);
             QCOMPARE(w.seen.icon, QMessageBox::Warning);
             QCOMPARE(w.seen.buttons,
-                     (QStringList{QStringLiteral("Cancel"), QStringLiteral("Overwrite"), QStringLiteral("Reload")}));
+                    (QStringList{QStringLiteral("Cancel"), QStringLiteral("Overwrite"),
+                            QStringLiteral("Reload")}));
             QCOMPARE(w.seen.defaultButton, QStringLiteral("Cancel"));
         }
         {
