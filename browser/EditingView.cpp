@@ -311,11 +311,17 @@ void EditingView::editText(int i)
 // ---------------------------------------------------------------------------
 // Record commands
 
-void EditingView::onCopyToClipboard()
+int EditingView::recordForCommand()
 {
     cancelEdit();
     const int i = currentEntry();
-    if (!document().isRecord(i))
+    return document().isRecord(i) ? i : -1;
+}
+
+void EditingView::onCopyToClipboard()
+{
+    const int i = recordForCommand();
+    if (i < 0)
         return;
     const auto& e = document().entry(i);
     putRecordOnClipboard(QGuiApplication::clipboard(), e.id, document().data(i));
@@ -323,11 +329,10 @@ void EditingView::onCopyToClipboard()
 
 void EditingView::onAddFromClipboard()
 {
-    cancelEdit();
-    model::CTLDoc& doc = document();
-    const int i = currentEntry();
-    if (!doc.isRecord(i))
+    const int i = recordForCommand();
+    if (i < 0)
         return;
+    model::CTLDoc& doc = document();
     const auto rec = clipboardRecord();
     if (!rec)
         return;
@@ -338,11 +343,10 @@ void EditingView::onAddFromClipboard()
 
 void EditingView::onRemoveRecord()
 {
-    cancelEdit();
-    model::CTLDoc& doc = document();
-    const int i = currentEntry();
-    if (!doc.isRecord(i))
+    const int i = recordForCommand();
+    if (i < 0)
         return;
+    model::CTLDoc& doc = document();
     if (!removeRecordAt(doc, i))
         return;
     // The record that took its place, else the one before it.
@@ -358,11 +362,10 @@ void EditingView::onRemoveRecord()
 
 void EditingView::onReplaceFromClipboard()
 {
-    cancelEdit();
-    model::CTLDoc& doc = document();
-    const int i = currentEntry();
-    if (!doc.isRecord(i))
+    const int i = recordForCommand();
+    if (i < 0)
         return;
+    model::CTLDoc& doc = document();
     const auto rec = clipboardRecord();
     if (!rec)
         return;

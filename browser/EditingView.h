@@ -96,6 +96,9 @@ private:
     // Alt+T and Alt+D: the current entry's link, after closing the box; none
     // when no editor may open the entry (refused with a message).
     std::unique_ptr<tables::TableTarget> shortcutTarget();
+    // The record commands' entry, after closing the box: the current one
+    // when it is a record, else -1 (fields and the root have no such commands).
+    int recordForCommand();
     // The record on the clipboard; nothing, after saying so, when it holds none.
     std::optional<ClipRecord> clipboardRecord();
     // Closes, without writing, the table windows open on the record with
