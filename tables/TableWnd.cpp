@@ -77,7 +77,7 @@ void TableWnd::keyPressEvent(QKeyEvent* e)
         close();
         return;
     }
-    if (auto a = Tbl16Model::actionForKey(e->key(), e->modifiers())) {
+    if (auto a = curveKeyFor(e->key(), e->modifiers())) {
         model_.apply(*a);
         repaint();
     }

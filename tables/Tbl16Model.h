@@ -1,9 +1,8 @@
 #pragma once
 // The values of a 16-bit curve table being edited, the current index, the
 // changed mark and the key actions; no widgets.
+#include "tables/CurveKeys.h"
 #include "tables/TableBytes.h"
-
-#include <Qt>
 
 #include <cstdint>
 #include <optional>
@@ -13,14 +12,10 @@ namespace tables {
 
 class Tbl16Model {
 public:
-    enum class Action { Prev, Next, Plus1, Minus1, Plus10, Plus100, Plus1000, Minus10, Minus100, Minus1000 };
+    using Action = CurveKey;
     static constexpr std::uint32_t kUpperLimit = 65535;
 
     explicit Tbl16Model(std::vector<std::uint32_t> values) : values_(std::move(values)) {}
-
-    // The action a key stands for. Keypad digits arrive with the keypad
-    // modifier (Num Lock on); with Num Lock off keypad 4/6/8/2 come as arrows.
-    static std::optional<Action> actionForKey(int key, Qt::KeyboardModifiers mods);
 
     void apply(Action a);
 

@@ -55,30 +55,6 @@ DblLayout computeDblLayout(const std::vector<double>& xs, const std::vector<doub
     return l;
 }
 
-std::optional<TblDblModel::Action> TblDblModel::actionForKey(int key, Qt::KeyboardModifiers mods)
-{
-    switch (key) {
-    case Qt::Key_Left: return Action::Prev;
-    case Qt::Key_Right: return Action::Next;
-    case Qt::Key_Up: return Action::Up1;
-    case Qt::Key_Down: return Action::Down1;
-    default: break;
-    }
-    if (!(mods & Qt::KeypadModifier))
-        return std::nullopt;
-    switch (key) {
-    case Qt::Key_4: return Action::Prev;
-    case Qt::Key_6: return Action::Next;
-    case Qt::Key_7: return Action::Up10;
-    case Qt::Key_8: return Action::Up100;
-    case Qt::Key_9: return Action::Up1000;
-    case Qt::Key_1: return Action::Down10;
-    case Qt::Key_2: return Action::Down100;
-    case Qt::Key_3: return Action::Down1000;
-    default: return std::nullopt;
-    }
-}
-
 void TblDblModel::apply(Action a)
 {
     const std::size_t n = xs_.size();
@@ -93,20 +69,9 @@ void TblDblModel::apply(Action a)
         return;
     }
     changed_ = true;
-    double step = 0;
-    bool down = false;
-    switch (a) {
-    case Action::Up1: step = 1; break;
-    case Action::Up10: step = 10; break;
-    case Action::Up100: step = 100; break;
-    case Action::Up1000: step = 1000; break;
-    case Action::Down1: step = 1; down = true; break;
-    case Action::Down10: step = 10; down = true; break;
-    case Action::Down100: step = 100; down = true; break;
-    case Action::Down1000: step = 1000; down = true; break;
-    default: break;
-    }
-    step /= DblLayout::kScale;
+    const int keyStep = curveKeyStep(a);
+    const bool down = keyStep < 0;
+    const double step = std::abs(keyStep) / DblLayout::kScale;
     if (!down) {
         ys_[current_] += step;
         return;

@@ -1,9 +1,8 @@
 #pragma once
 // The points of a double curve table being edited, their plotted layout and
 // the key actions; no widgets.
+#include "tables/CurveKeys.h"
 #include "tables/TableBytes.h"
-
-#include <Qt>
 
 #include <cstdint>
 #include <optional>
@@ -24,11 +23,10 @@ DblLayout computeDblLayout(const std::vector<double>& xs, const std::vector<doub
 
 class TblDblModel {
 public:
-    enum class Action { Prev, Next, Up1, Up10, Up100, Up1000, Down1, Down10, Down100, Down1000 };
+    using Action = CurveKey;
 
     TblDblModel(std::vector<double> xs, std::vector<double> ys) : xs_(std::move(xs)), ys_(std::move(ys)) {}
 
-    static std::optional<Action> actionForKey(int key, Qt::KeyboardModifiers mods);
     void apply(Action a);
 
     // A committed value from the value box.

@@ -118,7 +118,7 @@ void TblDblWnd::keyPressEvent(QKeyEvent* e)
         openValueBox(false);
         return;
     }
-    if (auto a = TblDblModel::actionForKey(key, e->modifiers())) {
+    if (auto a = curveKeyFor(key, e->modifiers())) {
         model_.apply(*a);
         repaint();
     }

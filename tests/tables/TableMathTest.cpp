@@ -1,5 +1,6 @@
 // Plain arithmetic of the table windows: byte layouts,
 // curve models and layouts, grid axis arithmetic and cell commit texts.
+#include "tables/CurveKeys.h"
 #include "tables/PageGeometry.h"
 #include "tables/TableBytes.h"
 #include "tables/Tbl16Model.h"
@@ -90,34 +91,60 @@ TEST(Tbl16Model, KeysWalkWrapAndClamp)
     m.apply(A::Next);
     EXPECT_EQ(m.current(), 0u);
     EXPECT_FALSE(m.changed());
-    m.apply(A::Minus1); // at 0 already: no change, but the mark is set
+    m.apply(A::Down1); // at 0 already: no change, but the mark is set
     EXPECT_EQ(m.values()[0], 0u);
     EXPECT_TRUE(m.changed());
 
     Tbl16Model hi({65000, 500});
-    hi.apply(A::Plus1000);
+    hi.apply(A::Up1000);
     EXPECT_EQ(hi.values()[0], 65535u);
     hi.apply(A::Next);
-    hi.apply(A::Minus1000);
+    hi.apply(A::Down1000);
     EXPECT_EQ(hi.values()[1], 0u);
-    hi.apply(A::Plus100);
-    hi.apply(A::Minus10);
+    hi.apply(A::Up100);
+    hi.apply(A::Down10);
     EXPECT_EQ(hi.values()[1], 90u);
 
     Tbl16Model empty({});
     empty.apply(A::Next);
-    empty.apply(A::Plus1);
+    empty.apply(A::Up1);
     EXPECT_EQ(empty.current(), 0u);
 }
 
-TEST(Tbl16Model, KeypadDigitsNeedTheKeypadModifier)
+TEST(CurveKeys, KeypadDigitsNeedTheKeypadModifier)
 {
-    using A = Tbl16Model::Action;
-    EXPECT_EQ(Tbl16Model::actionForKey(Qt::Key_9, Qt::KeypadModifier), A::Plus1000);
-    EXPECT_EQ(Tbl16Model::actionForKey(Qt::Key_4, Qt::KeypadModifier), A::Prev);
-    EXPECT_EQ(Tbl16Model::actionForKey(Qt::Key_Up, Qt::KeypadModifier), A::Plus1);
-    EXPECT_FALSE(Tbl16Model::actionForKey(Qt::Key_9, Qt::NoModifier));
-    EXPECT_FALSE(Tbl16Model::actionForKey(Qt::Key_5, Qt::KeypadModifier));
+    using A = CurveKey;
+    EXPECT_EQ(curveKeyFor(Qt::Key_9, Qt::KeypadModifier), A::Up1000);
+    EXPECT_EQ(curveKeyFor(Qt::Key_4, Qt::KeypadModifier), A::Prev);
+    EXPECT_EQ(curveKeyFor(Qt::Key_Up, Qt::KeypadModifier), A::Up1);
+    EXPECT_FALSE(curveKeyFor(Qt::Key_9, Qt::NoModifier));
+    EXPECT_FALSE(curveKeyFor(Qt::Key_5, Qt::KeypadModifier));
+}
+
+// Both curve windows read the same map: every key, its action and its step.
+TEST(CurveKeys, EveryKeyAndItsStep)
+{
+    using A = CurveKey;
+    const struct {
+        int key;
+        Qt::KeyboardModifiers mods;
+        A action;
+        int step;
+    } rows[] = {
+            {Qt::Key_Left, Qt::NoModifier, A::Prev, 0},       {Qt::Key_Right, Qt::NoModifier, A::Next, 0},
+            {Qt::Key_Up, Qt::NoModifier, A::Up1, 1},          {Qt::Key_Down, Qt::NoModifier, A::Down1, -1},
+            {Qt::Key_4, Qt::KeypadModifier, A::Prev, 0},      {Qt::Key_6, Qt::KeypadModifier, A::Next, 0},
+            {Qt::Key_7, Qt::KeypadModifier, A::Up10, 10},     {Qt::Key_8, Qt::KeypadModifier, A::Up100, 100},
+            {Qt::Key_9, Qt::KeypadModifier, A::Up1000, 1000}, {Qt::Key_1, Qt::KeypadModifier, A::Down10, -10},
+            {Qt::Key_2, Qt::KeypadModifier, A::Down100, -100}, {Qt::Key_3, Qt::KeypadModifier, A::Down1000, -1000},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.key);
+        ASSERT_EQ(curveKeyFor(r.key, r.mods), r.action);
+        EXPECT_EQ(curveKeyStep(r.action), r.step);
+    }
+    for (int key : {Qt::Key_0, Qt::Key_5, Qt::Key_Plus, Qt::Key_Minus, Qt::Key_Home, Qt::Key_PageUp})
+        EXPECT_FALSE(curveKeyFor(key, Qt::KeypadModifier)) << key;
 }
 
 TEST(Tbl16Model, DrawingHalvesAbove32760)
