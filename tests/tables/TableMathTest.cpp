@@ -131,12 +131,18 @@ TEST(CurveKeys, EveryKeyAndItsStep)
         A action;
         int step;
     } rows[] = {
-            {Qt::Key_Left, Qt::NoModifier, A::Prev, 0},       {Qt::Key_Right, Qt::NoModifier, A::Next, 0},
-            {Qt::Key_Up, Qt::NoModifier, A::Up1, 1},          {Qt::Key_Down, Qt::NoModifier, A::Down1, -1},
-            {Qt::Key_4, Qt::KeypadModifier, A::Prev, 0},      {Qt::Key_6, Qt::KeypadModifier, A::Next, 0},
-            {Qt::Key_7, Qt::KeypadModifier, A::Up10, 10},     {Qt::Key_8, Qt::KeypadModifier, A::Up100, 100},
-            {Qt::Key_9, Qt::KeypadModifier, A::Up1000, 1000}, {Qt::Key_1, Qt::KeypadModifier, A::Down10, -10},
-            {Qt::Key_2, Qt::KeypadModifier, A::Down100, -100}, {Qt::Key_3, Qt::KeypadModifier, A::Down1000, -1000},
+            {Qt::Key_Left, Qt::NoModifier, A::Prev, 0},
+            {Qt::Key_Right, Qt::NoModifier, A::Next, 0},
+            {Qt::Key_Up, Qt::NoModifier, A::Up1, 1},
+            {Qt::Key_Down, Qt::NoModifier, A::Down1, -1},
+            {Qt::Key_4, Qt::KeypadModifier, A::Prev, 0},
+            {Qt::Key_6, Qt::KeypadModifier, A::Next, 0},
+            {Qt::Key_7, Qt::KeypadModifier, A::Up10, 10},
+            {Qt::Key_8, Qt::KeypadModifier, A::Up100, 100},
+            {Qt::Key_9, Qt::KeypadModifier, A::Up1000, 1000},
+            {Qt::Key_1, Qt::KeypadModifier, A::Down10, -10},
+            {Qt::Key_2, Qt::KeypadModifier, A::Down100, -100},
+            {Qt::Key_3, Qt::KeypadModifier, A::Down1000, -1000},
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.key);
