@@ -332,11 +332,8 @@ void EditingView::onAddFromClipboard()
     const int i = recordForCommand();
     if (i < 0)
         return;
-    model::CTLDoc& doc = document();
     const auto rec = clipboardRecord();
-    if (!rec)
-        return;
-    if (!addRecordBefore(doc, i, *rec))
+    if (!rec || !addRecordBefore(document(), i, *rec))
         return;
     selectEntry(i); // the new record
 }
@@ -365,12 +362,9 @@ void EditingView::onReplaceFromClipboard()
     const int i = recordForCommand();
     if (i < 0)
         return;
-    model::CTLDoc& doc = document();
     const auto rec = clipboardRecord();
-    if (!rec)
-        return;
     // A replaced record's rows follow the document's change by themselves.
-    if (replaceRecord(doc, i, *rec) == ReplaceResult::OtherRecord)
+    if (rec && replaceRecord(document(), i, *rec) == ReplaceResult::OtherRecord)
         ui::tell(this, QString::fromLatin1(kOtherRecord));
 }
 
