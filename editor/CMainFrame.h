@@ -8,9 +8,6 @@
 
 #include <QMainWindow>
 
-#include <functional>
-#include <optional>
-
 class QAction;
 class QFileSystemWatcher;
 class QLabel;

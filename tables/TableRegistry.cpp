@@ -21,8 +21,7 @@ void TableRegistry::closeAll()
 {
     // A copy, as every accepted close takes its window off the list; guarded,
     // should one window's close delete another.
-    const QList<TableFrame*> open = windows();
-    QList<QPointer<TableFrame>> guarded(open.begin(), open.end());
+    const QList<QPointer<TableFrame>> guarded(windows().cbegin(), windows().cend());
     for (const QPointer<TableFrame>& w : guarded)
         if (w)
             w->close();

@@ -5,7 +5,6 @@
 #include "tables/TableBytes.h"
 
 #include <cstdint>
-#include <optional>
 #include <vector>
 
 namespace tables {

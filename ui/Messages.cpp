@@ -31,8 +31,9 @@ public:
 
     Answer ask(QWidget* parent, const QString& text, const QList<Answer>& choices, Answer byDefault) override
     {
-        const bool plain = choices == QList<Answer>{Answer::Yes, Answer::No, Answer::Cancel};
-        QMessageBox box(plain ? QMessageBox::Question : QMessageBox::Warning, caption(), text,
+        // A question that offers to overwrite something is a warning.
+        const bool destructive = choices.contains(Answer::Overwrite);
+        QMessageBox box(destructive ? QMessageBox::Warning : QMessageBox::Question, caption(), text,
                 QMessageBox::NoButton, parent);
         QList<std::pair<QAbstractButton*, Answer>> buttons;
         for (Answer a : choices) {
