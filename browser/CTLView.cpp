@@ -303,7 +303,8 @@ void CTLView::keyPressEvent(QKeyEvent* event)
 {
     const auto mods = event->modifiers() & (Qt::AltModifier | Qt::ControlModifier | Qt::ShiftModifier | Qt::MetaModifier);
     if (mods & Qt::AltModifier) {
-        if (mods == Qt::AltModifier) {
+        // Either case: Alt+Shift+T is Alt+T with Caps Lock's opposite.
+        if (mods == Qt::AltModifier || mods == (Qt::AltModifier | Qt::ShiftModifier)) {
             const int entry = currentEntry();
             switch (event->key()) {
             case Qt::Key_T:

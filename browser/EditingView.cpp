@@ -16,6 +16,8 @@
 #include "tables/TblDblWnd.h"
 #include "ui/Messages.h"
 
+#include <algorithm>
+
 #include <QGuiApplication>
 #include <QPointer>
 #include <QScrollBar>
@@ -203,8 +205,7 @@ void EditingView::openBox(int i)
         return;
     editEntry_ = i;
     const FieldEditSetup setup{profile->maxChars, profile->allowPoint, profile->allowMinus};
-    const QRect box(label.right() + 10, label.top(), profile->boxWidth, label.height());
-    box_->begin(setup, latin1(model::editText(t, doc.data(i))), box);
+    box_->begin(setup, latin1(model::editText(t, doc.data(i))), boxRect(revealBox(i, profile->boxWidth)));
     setStatusText(QString::fromLatin1(profile->hint.data(), static_cast<qsizetype>(profile->hint.size())));
 }
 
@@ -215,7 +216,30 @@ void EditingView::placeBox()
     const QRect label = itemRect(editEntry_);
     if (label.isEmpty())
         return;
-    box_->move(label.right() + 10, label.top());
+    box_->move(boxRect(label).topLeft());
+}
+
+QRect EditingView::revealBox(int i, int boxWidth)
+{
+    QRect label = itemRect(i);
+    boxWidth_ = boxWidth;
+    // A name wider than the window would put the box past its right edge:
+    // scroll right as far as the tree allows so the user sees what they type.
+    const int excess = label.right() + 10 + boxWidth - viewport()->width();
+    if (excess > 0) {
+        QScrollBar* bar = horizontalScrollBar();
+        bar->setValue(std::min(bar->maximum(), bar->value() + excess));
+        label = itemRect(i);
+    }
+    return label;
+}
+
+QRect EditingView::boxRect(const QRect& label) const
+{
+    // Beside the label; where even the scrolled tree has no room, it is
+    // pulled back over the label's end rather than left off screen.
+    const int left = std::max(0, std::min(label.right() + 10, viewport()->width() - boxWidth_));
+    return {left, label.top(), boxWidth_, label.height()};
 }
 
 void EditingView::onBoxEnter()

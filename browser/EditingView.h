@@ -86,6 +86,8 @@ protected:
 
 private:
     void openBox(int listIndex);
+    QRect revealBox(int listIndex, int boxWidth);
+    QRect boxRect(const QRect& label) const;
     void onBoxEnter();
     void closeBox();
     void placeBox();
@@ -108,6 +110,7 @@ private:
     void abandonDeadTables();
 
     FieldEdit* box_ = nullptr;
+    int boxWidth_ = 0;
     int editEntry_ = -1;
     SearchState search_;
 };

@@ -291,6 +291,17 @@ private slots:
         QCOMPARE(view.altT, 1); // the root has no bytes
         QTest::keyClick(&view, Qt::Key_X, Qt::AltModifier);
         QCOMPARE(exitSpy.count(), 1);
+        // Either case: with Shift (or Caps Lock's opposite) they act the same.
+        view.selectEntry(3);
+        QTest::keyClick(&view, Qt::Key_T, Qt::AltModifier | Qt::ShiftModifier);
+        QTest::keyClick(&view, Qt::Key_D, Qt::AltModifier | Qt::ShiftModifier);
+        QCOMPARE(view.altT, 2);
+        QCOMPARE(view.altD, 2);
+        QTest::keyClick(&view, Qt::Key_X, Qt::AltModifier | Qt::ShiftModifier);
+        QCOMPARE(exitSpy.count(), 2);
+        // Ctrl+Alt is not Alt.
+        QTest::keyClick(&view, Qt::Key_T, Qt::AltModifier | Qt::ControlModifier);
+        QCOMPARE(view.altT, 2);
 
         // Other Alt keys go on to the menu bar.
         QKeyEvent altF(QEvent::KeyPress, Qt::Key_F, Qt::AltModifier, QStringLiteral("f"));

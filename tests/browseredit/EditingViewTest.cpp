@@ -95,6 +95,7 @@ private slots:
     void clipboardBetweenTwoEditors();
     void clipboardReachesAnotherProcess();
     void altKeysCloseTheBoxAndOpenTableWindows();
+    void boxOfAWideItemOpensInView();
 
 private:
     void click(int entry);
@@ -607,6 +608,21 @@ void EditingViewTest::tableTargetFollowsItsEntry()
     QVERIFY(!reserved->store({0, 0, 0, 0}, &error));
     QVERIFY(error.contains(QStringLiteral("not written")));
     QCOMPARE(recordBytes(kEngine)[27], std::uint8_t(0xDE));
+}
+
+void EditingViewTest::boxOfAWideItemOpensInView()
+{
+    // A window narrower than the item: the box must still be where the user
+    // can see and type into it.
+    const QRect label = view->itemRect(kIdle);
+    view->resize(label.left() + label.width() / 2 + view->width() - view->viewport()->width(), view->height());
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->itemRect(kIdle).topLeft() + QPoint(3, 3));
+    QVERIFY(view->fieldEdit()->isVisible());
+    const QRect box = view->fieldEdit()->geometry();
+    QVERIFY2(view->viewport()->rect().contains(box), "the box is outside the window");
+    QTest::keyClicks(view->fieldEdit(), QStringLiteral("7"));
+    QTest::keyClick(view->fieldEdit(), Qt::Key_Return);
+    QCOMPARE(*bytes::i16(recordBytes(kEngine), 0), std::int16_t(7));
 }
 
 void EditingViewTest::altKeysCloseTheBoxAndOpenTableWindows()

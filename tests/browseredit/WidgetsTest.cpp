@@ -123,6 +123,13 @@ void WidgetsTest::textDialogTitleLineBreaksAndLimit()
     QTest::keyClicks(full.editor(), QStringLiteral("bcd"));
     QCOMPARE(full.storedText(), std::string(510, 'a') + "\r\n");
     QCOMPARE(full.editor()->storedLength(), 512);
+    // Alt+letter inserts its letter in a text box: it meets the same limit.
+    for (int i = 0; i < 3; ++i) {
+        QKeyEvent altB(QEvent::KeyPress, Qt::Key_B, Qt::AltModifier, QStringLiteral("b"));
+        QApplication::sendEvent(full.editor(), &altB);
+    }
+    QCOMPARE(full.editor()->storedLength(), 512);
+    QCOMPARE(full.storedText(), std::string(510, 'a') + "\r\n");
 }
 
 void WidgetsTest::textDialogRefusesOverlongText()
