@@ -172,11 +172,6 @@ QRect CTLView::itemRect(int listIndex) const
     return labelRect(idx);
 }
 
-void CTLView::refreshEntry(int listIndex)
-{
-    model_->refreshEntry(listIndex);
-}
-
 void CTLView::setSortEntries(bool on)
 {
     if (sort_ == on)

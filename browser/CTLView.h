@@ -43,8 +43,6 @@ public:
     // The rectangle of item i's picture and text in viewport coordinates
     // (empty when the item is not shown), for placing the in-place box.
     QRect itemRect(int listIndex) const;
-    // Re-reads entry i's text from the document after its value changed.
-    void refreshEntry(int listIndex);
 
     bool sortEntries() const { return sort_; }
     void setSortEntries(bool on);      // rebuilds when the flag changes
@@ -58,7 +56,6 @@ public:
 
     // "Bytes in record=%d\nOffset Into File 0x%04x\n%s" for entry i.
     QString infoText(int listIndex) const;
-    const QString& currentInfoText() const { return infoText_; }
 
     // The context menu "rcmenu" for entry i, items enabled as they apply.
     // The caller owns the menu.

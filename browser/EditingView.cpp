@@ -77,7 +77,7 @@ public:
     void markModified() override
     {
         if (live())
-            view_->document().setModified(true);
+            view_->document().markModified();
     }
 
     int index() const { return view_ ? view_->document().indexOf(key_) : -1; }

@@ -64,8 +64,6 @@ public:
     // The text dialog for a "text" entry.
     void editText(int listIndex);
 
-    const SearchState& searchState() const { return search_; }
-
     // A table window's link to entry i: reads and writes its bytes through
     // the edit API for as long as the entry exists (it is found by its key
     // across add and remove; a reload ends the link and writes are refused).

@@ -36,7 +36,6 @@ public:
     // Rebuilds the rows from the record list; empty while the document has
     // no data. Records are ordered by unsigned id (stable) when `sorted`.
     void rebuild(bool sorted);
-    bool isSorted() const { return sorted_; }
 
     // Tells the views that entry i's text changed.
     void refreshEntry(int listIndex);

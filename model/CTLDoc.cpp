@@ -35,7 +35,6 @@ fileio::Error CTLDoc::load(const std::string& path)
         trailing_ = {};
         list_ = {};
         recordCount_ = 0;
-        ++listRevision_;
         hasData_ = false;
         const bool wasModified = isModified();
         statePath_.clear();
@@ -229,7 +228,6 @@ void CTLDoc::parseWith(ParsedDefinitions& defs)
 
 void CTLDoc::startList(ParsedDefinitions& defs)
 {
-    ++listRevision_;
     trailing_.clear();
     blocks_.clear();
     moved_.clear();

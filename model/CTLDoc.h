@@ -109,9 +109,6 @@ public:
 
     int recordCount() const { return recordCount_; }
     bool hasData() const { return hasData_; }
-    // Bumped by every (Re)ParseImage (so by every insert and removal): list indexes taken
-    // before may refer to other entries (used by windows that outlive a rebuild).
-    std::uint64_t listRevision() const { return listRevision_; }
     // The file on disk as it was read by the last load or written by the last
     // save; invalid before any and after loadImage().
     const fileio::FileIdentity& diskIdentity() const { return diskIdentity_; }
@@ -120,9 +117,11 @@ public:
     // Modified while the state differs from the one last loaded or saved:
     // undoing back to it makes the document unmodified again.
     bool isModified() const { return forcedModified_ || stateTop() != savedState_; }
-    // true: modified whatever the history says, until the next load, save,
-    // undo or redo (for an editor that holds a change not yet written).
-    // false: the current state counts as saved.
+    // Modified without new bytes: modified whatever the history says, until
+    // the next load, save, undo or redo (for a table window that holds a
+    // change not yet written, or wrote values equal to the old ones).
+    void markModified() { setModified(true); }
+    // true: as markModified(). false: the current state counts as saved.
     void setModified(bool m = true);
 
     const std::vector<std::uint8_t>& image() const { return image_; }
@@ -192,7 +191,6 @@ private:
     // empty while every record's data stands at its file offset.
     std::vector<std::uint32_t> moved_;
     int recordCount_ = 0;
-    std::uint64_t listRevision_ = 0;
     bool hasData_ = false;
     // Each edit gets a fresh serial; statePath_ is the chain of serials that
     // leads to the current state (undo pops, redo pushes). The state is the
