@@ -7,6 +7,8 @@
 #include <QString>
 #include <QTreeView>
 
+#include <string>
+
 class QMenu;
 
 namespace model {
@@ -14,21 +16,24 @@ class CTLDoc;
 struct Change;
 } // namespace model
 
+namespace document {
+class DocNotifier;
+} // namespace document
+
 namespace browser {
 
-class DocNotifier;
 class RecordTreeModel;
 
 class CTLView : public QTreeView {
     Q_OBJECT
 public:
-    explicit CTLView(model::CTLDoc& doc, QWidget* parent = nullptr);
+    // The tree follows the notifier's document: it rebuilds at each load and
+    // at a save under a new name, and moves its rows with every change.
+    explicit CTLView(document::DocNotifier& notifier, QWidget* parent = nullptr);
     ~CTLView() override;
 
     model::CTLDoc& document() const { return doc_; }
     RecordTreeModel* recordModel() const { return model_; }
-    // The document's changes as signals; the tree's rows follow them.
-    DocNotifier* notifier() const { return notifier_; }
 
     // ---- tree state ----
     // Rebuilds every item from the record list; afterwards only the root is
@@ -121,11 +126,12 @@ private:
     void fitColumnToVisibleRows(bool restart = false);
 
     model::CTLDoc& doc_;
-    DocNotifier* notifier_ = nullptr;
     RecordTreeModel* model_ = nullptr;
     bool sort_ = true;
     QString countText_;
     QString infoText_;
+    // The document's path at the last rebuild: a save elsewhere renames the root.
+    std::string shownPath_;
 };
 
 } // namespace browser

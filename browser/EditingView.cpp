@@ -91,8 +91,8 @@ private:
     QString name_;
 };
 
-EditingView::EditingView(model::CTLDoc& doc, QWidget* parent)
-        : CTLView(doc, parent), box_(new FieldEdit(viewport()))
+EditingView::EditingView(document::DocNotifier& notifier, QWidget* parent)
+        : CTLView(notifier, parent), box_(new FieldEdit(viewport()))
 {
     connect(box_, &FieldEdit::enterPressed, this, &EditingView::onBoxEnter);
     connect(box_, &FieldEdit::escapePressed, this, &EditingView::cancelEdit);

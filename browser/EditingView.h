@@ -28,7 +28,7 @@ struct ClipRecord;
 class EditingView : public CTLView {
     Q_OBJECT
 public:
-    explicit EditingView(model::CTLDoc& doc, QWidget* parent = nullptr);
+    explicit EditingView(document::DocNotifier& notifier, QWidget* parent = nullptr);
     ~EditingView() override;
 
     // ---- entry points of the tree ----
