@@ -11,7 +11,7 @@
 #include "tables/TableRegistry.h"
 #include "tables/TableWnd.h"
 #include "tables/TblDblWnd.h"
-#include "tests/editor/RecordingFrame.h"
+#include "RecordingFrame.h"
 
 #include <QAction>
 #include <QMimeData>

@@ -1,8 +1,8 @@
 // Undo and redo in the program's main window: every editor's change is taken
 // back and made again through the Edit menu, and the bytes that Save writes
 // are checked each way.
-#include "Fixture.h"
-#include "NextDialog.h"
+#include "common/EditorFixture.h"
+#include "common/NextDialog.h"
 
 #include "browser/EditingView.h"
 #include "browser/FieldEdit.h"
