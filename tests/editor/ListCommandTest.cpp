@@ -41,8 +41,9 @@ TEST(ListCommand, SampleListingsMatchTheCheckedFiles)
         bool sorted;
         const char* expected;
     };
-    for (const Case& c : {Case{"sample.air", false, "sample.txt"}, Case{"sample.air", true, "sample_sorted.txt"},
-                          Case{"oddities.air", false, "oddities.txt"}, Case{"empty.air", false, "empty.txt"}}) {
+    for (const Case& c :
+            {Case{"sample.air", false, "sample.txt"}, Case{"sample.air", true, "sample_sorted.txt"},
+                    Case{"oddities.air", false, "oddities.txt"}, Case{"empty.air", false, "empty.txt"}}) {
         std::vector<std::string> args{"--list", "--definitions", kDefinitions};
         if (c.sorted)
             args.push_back("--sorted");
@@ -58,8 +59,8 @@ TEST(ListCommand, SortedIsUnsignedAndStableWithFieldsBeneath)
 {
     TempDir dir;
     const std::string defs = dir.write("defs.ini",
-                                       "[Records]\n10=Ten,record\n2=Two,int8\n80000000=Top,bool\n"
-                                       "[10]\n1=0,int8,First\n2=1,int8,Second\n");
+            "[Records]\n10=Ten,record\n2=Two,int8\n80000000=Top,bool\n"
+            "[10]\n1=0,int8,First\n2=1,int8,Second\n");
     const std::vector<std::uint8_t> img = AirImage()
                                                   .record(0x10, {1, 2})
                                                   .record(0x2, {5})
@@ -70,28 +71,28 @@ TEST(ListCommand, SortedIsUnsignedAndStableWithFieldsBeneath)
     const std::string air = dir.write("s.air", img);
 
     EXPECT_EQ(run({"--list", "--sorted", "--definitions", defs, air}).out,
-              "s.air\n"
-              "  2  Two=5\n"
-              "  2  Two=6\n"
-              "  10  Ten\n"
-              "    First=1\n"
-              "    Second=2\n"
-              "  10  Ten\n"
-              "    First=3\n"
-              "    Second=4\n"
-              "  80000000  Top=FALSE(0)\n");
+            "s.air\n"
+            "  2  Two=5\n"
+            "  2  Two=6\n"
+            "  10  Ten\n"
+            "    First=1\n"
+            "    Second=2\n"
+            "  10  Ten\n"
+            "    First=3\n"
+            "    Second=4\n"
+            "  80000000  Top=FALSE(0)\n");
     // Without --sorted: file order. Option order does not matter.
     EXPECT_EQ(run({air, "--definitions=" + defs, "--list"}).out,
-              "s.air\n"
-              "  10  Ten\n"
-              "    First=1\n"
-              "    Second=2\n"
-              "  2  Two=5\n"
-              "  80000000  Top=FALSE(0)\n"
-              "  2  Two=6\n"
-              "  10  Ten\n"
-              "    First=3\n"
-              "    Second=4\n");
+            "s.air\n"
+            "  10  Ten\n"
+            "    First=1\n"
+            "    Second=2\n"
+            "  2  Two=5\n"
+            "  80000000  Top=FALSE(0)\n"
+            "  2  Two=6\n"
+            "  10  Ten\n"
+            "    First=3\n"
+            "    Second=4\n");
 }
 
 TEST(ListCommand, EscapesControlBytesAndWritesLatin1AsUtf8)
@@ -106,9 +107,9 @@ TEST(ListCommand, EscapesControlBytesAndWritesLatin1AsUtf8)
     const std::vector<std::uint8_t> img = AirImage().record(0x1f5, {'x', '\n', 0}).raw({1, 2, 3}).bytes();
     const std::string air = dir.write("tab\there.air", img);
     EXPECT_EQ(run({"--list", "--definitions", kDefinitions, air}).out,
-              "tab\\there.air\n"
-              "  1f5  Type name=x\\n\n"
-              "  (3 trailing bytes)\n");
+            "tab\\there.air\n"
+            "  1f5  Type name=x\\n\n"
+            "  (3 trailing bytes)\n");
 }
 
 TEST(ListCommand, UnreadableFileIsOneErrorLineAndStatus1)
@@ -139,8 +140,8 @@ TEST(ListCommand, HelpVersionAndUsageErrors)
     EXPECT_EQ(r.out, std::string("tarlo (Tarlo) ") + version() + "\n");
 
     for (const std::vector<std::string>& bad :
-         {std::vector<std::string>{"--list"}, {"--list", "a.air", "b.air"}, {"--list", "--bogus", "a.air"},
-          {"--list", "a.air", "--definitions"}}) {
+            {std::vector<std::string>{"--list"}, {"--list", "a.air", "b.air"}, {"--list", "--bogus", "a.air"},
+                    {"--list", "a.air", "--definitions"}}) {
         r = run(bad);
         EXPECT_EQ(r.status, 2) << bad.back();
         EXPECT_EQ(r.out, "");
@@ -175,4 +176,3 @@ TEST(ListCommand, DefaultDefinitionsBesideTheProgramInAnyLetterCase)
     EXPECT_EQ(w.out, "d.air\n  20  Unknown\n");
     EXPECT_NE(w.err.find("warning"), std::string::npos);
 }
-

@@ -43,8 +43,8 @@ std::vector<std::uint8_t> copyOf(std::span<const std::uint8_t> bytes)
 }
 
 // List indexes (see Fixture.h); the three table records follow the fixture's.
-constexpr int kIdle = 3, kEngine = 2, kMisc = 13, kTitle = 20, kBlob = 21, kFlag = 22, kCurve = 24, kPoints = 25,
-              kGrid = 26;
+constexpr int kIdle = 3, kEngine = 2, kMisc = 13, kTitle = 20, kBlob = 21, kFlag = 22, kCurve = 24,
+              kPoints = 25, kGrid = 26;
 
 Bytes fileImage()
 {

@@ -137,9 +137,9 @@ TEST(ListValues, TablesListTheirValuesBeneathTheirItems)
     const std::vector<std::uint8_t> sample = samples::makeSample();
     const std::string plain = listed(sample, false), values = listed(sample, true);
     for (const char* expected : {"\n  10b  Aileron response\n    [0] 0\n    [1] 4000\n",
-                                 "\n  10c  Lift curve\n    [0] -4 0\n    [1] -2 0.03125\n",
-                                 "\n  111  Ground effect grid\n    row 0: 1 1.5 2\n    row 1: 1.125 1.625 2.125\n",
-                                 "\n    Table field\n      [0] 5\n"})
+                 "\n  10c  Lift curve\n    [0] -4 0\n    [1] -2 0.03125\n",
+                 "\n  111  Ground effect grid\n    row 0: 1 1.5 2\n    row 1: 1.125 1.625 2.125\n",
+                 "\n    Table field\n      [0] 5\n"})
         EXPECT_NE(values.find(expected), std::string::npos) << expected << "\n--- in:\n" << values;
     // Without --values the listing is as it was: the items alone.
     EXPECT_EQ(plain.find("[0]"), std::string::npos);
