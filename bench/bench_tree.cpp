@@ -3,6 +3,7 @@
 // million records of 120 bytes (128 MB).
 
 #include "browser/EditingView.h"
+#include "document/DocNotifier.h"
 #include "model/CTLDoc.h"
 
 #include "common/AirImage.h"
@@ -89,13 +90,13 @@ Files& files()
 // A document and its editing view, shown, whose tree follows every load.
 struct ShownView {
     model::CTLDoc doc;
-    browser::EditingView view{doc};
+    document::DocNotifier notifier{doc};
+    browser::EditingView view{notifier};
     ShownView()
     {
         doc.setDefinitionsPath(files().ini);
         view.resize(600, 800);
         view.show();
-        doc.setRebuildCallback([this] { view.rebuildTree(); });
     }
     // Lays out and paints what is visible.
     void paint()

@@ -1,8 +1,8 @@
 #include "browser/CTLView.h"
 
-#include "browser/DocNotifier.h"
 #include "browser/RecordTreeModel.h"
 #include "browser/TypePictures.h"
+#include "document/DocNotifier.h"
 #include "model/CTLDoc.h"
 #include "model/DocChange.h"
 #include "ui/Messages.h"
@@ -26,15 +26,21 @@
 
 namespace browser {
 
-CTLView::CTLView(model::CTLDoc& doc, QWidget* parent)
-        : QTreeView(parent), doc_(doc), notifier_(new DocNotifier(doc, this)),
-          model_(new RecordTreeModel(doc, this))
+CTLView::CTLView(document::DocNotifier& notifier, QWidget* parent)
+        : QTreeView(parent), doc_(notifier.document()), model_(new RecordTreeModel(doc_, this))
 {
+    using document::DocNotifier;
     // Slots run in the order of connection: the view hears of a coming
     // change before the model moves its rows, and of a change after.
-    connect(notifier_, &DocNotifier::aboutToChange, this, &CTLView::documentAboutToChange);
-    model_->follow(notifier_);
-    connect(notifier_, &DocNotifier::changed, this, &CTLView::documentChanged);
+    connect(&notifier, &DocNotifier::aboutToChange, this, &CTLView::documentAboutToChange);
+    model_->follow(&notifier);
+    connect(&notifier, &DocNotifier::changed, this, &CTLView::documentChanged);
+    // A new list, or the root's new name.
+    connect(&notifier, &DocNotifier::loaded, this, &CTLView::rebuildTree);
+    connect(&notifier, &DocNotifier::saved, this, [this] {
+        if (doc_.fullPath() != shownPath_)
+            rebuildTree();
+    });
     setObjectName(QStringLiteral("CTLView"));
     setModel(model_);
     setHeaderHidden(true);
@@ -81,6 +87,7 @@ void CTLView::rebuildTree()
     tip.setColor(QPalette::ToolTipText, Qt::black);
     QToolTip::setPalette(tip);
 
+    shownPath_ = doc_.fullPath();
     if (!doc_.hasData()) {
         model_->rebuild(sort_);
         emit rebuilt();
@@ -170,11 +177,6 @@ QRect CTLView::itemRect(int listIndex) const
     const QModelIndex idx = model_->indexForEntry(listIndex);
     if (!idx.isValid()) return {};
     return labelRect(idx);
-}
-
-void CTLView::refreshEntry(int listIndex)
-{
-    model_->refreshEntry(listIndex);
 }
 
 void CTLView::setSortEntries(bool on)

@@ -7,6 +7,8 @@
 #include <QString>
 #include <QTreeView>
 
+#include <string>
+
 class QMenu;
 
 namespace model {
@@ -14,21 +16,24 @@ class CTLDoc;
 struct Change;
 } // namespace model
 
+namespace document {
+class DocNotifier;
+} // namespace document
+
 namespace browser {
 
-class DocNotifier;
 class RecordTreeModel;
 
 class CTLView : public QTreeView {
     Q_OBJECT
 public:
-    explicit CTLView(model::CTLDoc& doc, QWidget* parent = nullptr);
+    // The tree follows the notifier's document: it rebuilds at each load and
+    // at a save under a new name, and moves its rows with every change.
+    explicit CTLView(document::DocNotifier& notifier, QWidget* parent = nullptr);
     ~CTLView() override;
 
     model::CTLDoc& document() const { return doc_; }
     RecordTreeModel* recordModel() const { return model_; }
-    // The document's changes as signals; the tree's rows follow them.
-    DocNotifier* notifier() const { return notifier_; }
 
     // ---- tree state ----
     // Rebuilds every item from the record list; afterwards only the root is
@@ -43,8 +48,6 @@ public:
     // The rectangle of item i's picture and text in viewport coordinates
     // (empty when the item is not shown), for placing the in-place box.
     QRect itemRect(int listIndex) const;
-    // Re-reads entry i's text from the document after its value changed.
-    void refreshEntry(int listIndex);
 
     bool sortEntries() const { return sort_; }
     void setSortEntries(bool on);      // rebuilds when the flag changes
@@ -58,7 +61,6 @@ public:
 
     // "Bytes in record=%d\nOffset Into File 0x%04x\n%s" for entry i.
     QString infoText(int listIndex) const;
-    const QString& currentInfoText() const { return infoText_; }
 
     // The context menu "rcmenu" for entry i, items enabled as they apply.
     // The caller owns the menu.
@@ -124,11 +126,12 @@ private:
     void fitColumnToVisibleRows(bool restart = false);
 
     model::CTLDoc& doc_;
-    DocNotifier* notifier_ = nullptr;
     RecordTreeModel* model_ = nullptr;
     bool sort_ = true;
     QString countText_;
     QString infoText_;
+    // The document's path at the last rebuild: a save elsewhere renames the root.
+    std::string shownPath_;
 };
 
 } // namespace browser

@@ -79,7 +79,7 @@ public:
     void markModified() override
     {
         if (live())
-            view_->document().setModified(true);
+            view_->document().markModified();
     }
 
     int index() const { return view_ ? view_->document().indexOf(key_) : -1; }
@@ -93,8 +93,8 @@ private:
     QString name_;
 };
 
-EditingView::EditingView(model::CTLDoc& doc, QWidget* parent)
-        : CTLView(doc, parent), box_(new FieldEdit(viewport()))
+EditingView::EditingView(document::DocNotifier& notifier, QWidget* parent)
+        : CTLView(notifier, parent), box_(new FieldEdit(viewport()))
 {
     connect(box_, &FieldEdit::enterPressed, this, &EditingView::onBoxEnter);
     connect(box_, &FieldEdit::escapePressed, this, &EditingView::cancelEdit);

@@ -28,7 +28,7 @@ struct ClipRecord;
 class EditingView : public CTLView {
     Q_OBJECT
 public:
-    explicit EditingView(model::CTLDoc& doc, QWidget* parent = nullptr);
+    explicit EditingView(document::DocNotifier& notifier, QWidget* parent = nullptr);
     ~EditingView() override;
 
     // ---- entry points of the tree ----
@@ -63,8 +63,6 @@ public:
     void editAsHex(int listIndex);
     // The text dialog for a "text" entry.
     void editText(int listIndex);
-
-    const SearchState& searchState() const { return search_; }
 
     // A table window's link to entry i: reads and writes its bytes through
     // the edit API for as long as the entry exists (it is found by its key

@@ -1,7 +1,7 @@
 #include "browser/RecordTreeModel.h"
 
-#include "browser/DocNotifier.h"
 #include "browser/TypePictures.h"
+#include "document/DocNotifier.h"
 #include "model/CTLDoc.h"
 #include "model/DocChange.h"
 #include "model/TextEscape.h"
@@ -55,10 +55,10 @@ void RecordTreeModel::computeRows()
     }
 }
 
-void RecordTreeModel::follow(DocNotifier* notifier)
+void RecordTreeModel::follow(document::DocNotifier* notifier)
 {
-    connect(notifier, &DocNotifier::aboutToChange, this, &RecordTreeModel::onAboutToChange);
-    connect(notifier, &DocNotifier::changed, this, &RecordTreeModel::onChanged);
+    connect(notifier, &document::DocNotifier::aboutToChange, this, &RecordTreeModel::onAboutToChange);
+    connect(notifier, &document::DocNotifier::changed, this, &RecordTreeModel::onChanged);
 }
 
 int RecordTreeModel::rowForInsert(int before, std::uint32_t id) const

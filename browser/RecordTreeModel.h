@@ -19,9 +19,11 @@ class CTLDoc;
 struct Change;
 } // namespace model
 
-namespace browser {
-
+namespace document {
 class DocNotifier;
+} // namespace document
+
+namespace browser {
 
 class RecordTreeModel : public QAbstractItemModel {
     Q_OBJECT
@@ -36,7 +38,6 @@ public:
     // Rebuilds the rows from the record list; empty while the document has
     // no data. Records are ordered by unsigned id (stable) when `sorted`.
     void rebuild(bool sorted);
-    bool isSorted() const { return sorted_; }
 
     // Tells the views that entry i's text changed.
     void refreshEntry(int listIndex);
@@ -45,7 +46,7 @@ public:
     // refreshes its record's row and those of its fields, an insert or a
     // removal of a record inserts or removes its row (selection, expanded
     // records and other persistent indexes follow their entries).
-    void follow(DocNotifier* notifier);
+    void follow(document::DocNotifier* notifier);
 
     // Index <-> list index. indexForEntry gives an invalid index for entries
     // not shown (out of range, or before the first rebuild).

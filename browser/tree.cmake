@@ -2,10 +2,6 @@
 add_library(tarlo_browser STATIC
   ${CMAKE_CURRENT_LIST_DIR}/CTLView.cpp
   ${CMAKE_CURRENT_LIST_DIR}/CTLView.h
-  ${CMAKE_CURRENT_LIST_DIR}/DocNotifier.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/DocNotifier.h
-  ${CMAKE_CURRENT_LIST_DIR}/DocUndoStack.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/DocUndoStack.h
   ${CMAKE_CURRENT_LIST_DIR}/RecordTreeModel.cpp
   ${CMAKE_CURRENT_LIST_DIR}/RecordTreeModel.h
   ${CMAKE_CURRENT_LIST_DIR}/TypePictures.cpp
@@ -13,4 +9,4 @@ add_library(tarlo_browser STATIC
 )
 set_target_properties(tarlo_browser PROPERTIES AUTOMOC ON)
 target_include_directories(tarlo_browser PUBLIC ${PROJECT_SOURCE_DIR})
-target_link_libraries(tarlo_browser PUBLIC tarlo_ui tarlo_model Qt6::Widgets)
+target_link_libraries(tarlo_browser PUBLIC tarlo_document tarlo_ui tarlo_model Qt6::Widgets)

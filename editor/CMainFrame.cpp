@@ -1,9 +1,10 @@
+// The main window: documents, status bar, options, placement, the close sequence and dropped files.
 #include "editor/CMainFrame.h"
 
-#include "browser/DocNotifier.h"
-#include "browser/DocUndoStack.h"
 #include "browser/EditingView.h"
-#include "editor/Association.h"
+#include "document/DocNotifier.h"
+#include "document/DocUndoStack.h"
+#include "editor/ExternalChange.h"
 #include "editor/LockKeys.h"
 #include "ui/Messages.h"
 #include "ui/Placement.h"
@@ -17,13 +18,10 @@
 #include <QDropEvent>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QFileSystemWatcher>
 #include <QLabel>
-#include <QMenuBar>
 #include <QMimeData>
 #include <QSettings>
 #include <QStatusBar>
-#include <QToolBar>
 #include <QUrl>
 
 namespace tarlo {
@@ -60,34 +58,56 @@ CMainFrame::CMainFrame(const Options& options, QWidget* parent) : QMainWindow(pa
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     setAcceptDrops(true);
-
     doc_.setDefinitionsPath(toLocal(options.definitionsPath));
 
+    const bool sort = readSettings();
+    createDocumentViews(sort);
+    createStatusBar();
+    createExternalChange();
+    createMenus();
+    updateTitle();
+    updateActions();
+    applyPlacement();
+
+    // Lock keys change by key presses anywhere and while another program has
+    // the focus; look again then.
+    qApp->installEventFilter(this);
+    refreshLockPanes();
+}
+
+bool CMainFrame::readSettings()
+{
     QSettings s = keys::store();
     recent_.load(s);
     s.beginGroup(keys::kSettingsSection);
     useLastFile_ = s.value(keys::kUseLastFile, 0).toInt() == 1;
     useLastSel_ = s.value(keys::kUseLastSel, 0).toInt() == 1;
-    const bool sort = s.value(keys::kSort, 1).toInt() != 0;
-    s.endGroup();
+    return s.value(keys::kSort, 1).toInt() != 0;
+}
 
-    view_ = new browser::EditingView(doc_, this);
+void CMainFrame::createDocumentViews(bool sort)
+{
+    // The notifier first: the tree, then the history and the title follow it.
+    notifier_ = new document::DocNotifier(doc_, this);
+    view_ = new browser::EditingView(*notifier_, this);
     view_->setSortEntries(sort);
     setCentralWidget(view_);
     connect(view_, &browser::CTLView::statusTextChanged, this, &CMainFrame::setStatusText);
     connect(view_, &browser::CTLView::exitRequested, this, &CMainFrame::onExitRequested);
-    doc_.setRebuildCallback([this] { view_->rebuildTree(); });
     // Every change goes onto the undo history; the title's mark follows the
     // modified state, which undoing back to the saved state clears.
-    undo_ = new browser::DocUndoStack(*view_->notifier(), this);
-    connect(view_->notifier(), &browser::DocNotifier::modifiedChanged, this, &QWidget::setWindowModified);
-    connect(view_->notifier(), &browser::DocNotifier::loaded, this, [this] {
+    undo_ = new document::DocUndoStack(*notifier_, this);
+    connect(notifier_, &document::DocNotifier::modifiedChanged, this, &QWidget::setWindowModified);
+    connect(notifier_, &document::DocNotifier::loaded, this, [this] {
         updateTitle();
         updateActions();
     });
-    connect(view_->notifier(), &browser::DocNotifier::saved, this, &CMainFrame::updateTitle);
+    connect(notifier_, &document::DocNotifier::saved, this, &CMainFrame::updateTitle);
+}
 
-    // Status bar: pane 0 takes the free width, then CAP and NUM.
+void CMainFrame::createStatusBar()
+{
+    // Pane 0 takes the free width, then CAP and NUM.
     pane0_ = new QLabel(QStringLiteral("Welcome To Tarlo!"), this);
     pane0_->setObjectName(QStringLiteral("pane0"));
     pane0_->setMinimumWidth(1);
@@ -103,236 +123,29 @@ CMainFrame::CMainFrame(const Options& options, QWidget* parent) : QMainWindow(pa
     statusBar()->addPermanentWidget(capsPane_);
     statusBar()->addPermanentWidget(numPane_);
     statusBar()->setSizeGripEnabled(true);
+}
 
-    // Another program may change the open file: the watcher notices, a bar
-    // above the tree offers to reload (no dialog pops up on its own), and
-    // Save asks before it overwrites.
-    watcher_ = new QFileSystemWatcher(this);
-    connect(watcher_, &QFileSystemWatcher::fileChanged, this, [this] { checkDiskFile(); });
-    connect(watcher_, &QFileSystemWatcher::directoryChanged, this, [this] { checkDiskFile(); });
-    changedBar_ = new QToolBar(QStringLiteral("Changed file"), this);
-    changedBar_->setObjectName(QStringLiteral("changedBar"));
-    changedBar_->setMovable(false);
-    changedBar_->setFloatable(false);
-    changedBar_->toggleViewAction()->setVisible(false);
-    changedText_ = new QLabel(changedBar_);
-    changedText_->setObjectName(QStringLiteral("changedText"));
-    changedBar_->addWidget(changedText_);
-    changedReload_ = changedBar_->addAction(QStringLiteral("Reload"));
-    changedReload_->setObjectName(QStringLiteral("changedReload"));
-    changedReload_->setStatusTip(QStringLiteral("Load the file as the other program left it"));
-    connect(changedReload_, &QAction::triggered, this, [this] {
-        // Edits made since the bar appeared are not thrown away from here.
-        if (doc_.isModified())
-            checkDiskFile();
-        else
-            reloadDocument();
-    });
-    QAction* ignore = changedBar_->addAction(QStringLiteral("Ignore"));
-    ignore->setObjectName(QStringLiteral("changedIgnore"));
-    ignore->setStatusTip(QStringLiteral("Keep the document as it is and hide this bar"));
-    connect(ignore, &QAction::triggered, this, [this] {
-        dismissed_ = model::fileio::identify(doc_.fullPath());
-        hideChangedBar();
-    });
-    addToolBar(Qt::TopToolBarArea, changedBar_);
-    changedBar_->hide();
-
-    createMenus();
-    updateTitle();
-    updateActions();
-    applyPlacement();
-
-    // Lock keys change by key presses anywhere and while another program has
-    // the focus; look again then.
-    qApp->installEventFilter(this);
-    refreshLockPanes();
+void CMainFrame::createExternalChange()
+{
+    // Another program may change the open file: a bar above the tree offers
+    // to reload, and Save asks before it overwrites.
+    external_ = new ExternalChange(doc_, this);
+    connect(external_, &ExternalChange::reloadRequested, this, &CMainFrame::reloadDocument);
+    addToolBar(Qt::TopToolBarArea, external_->bar());
 }
 
 CMainFrame::~CMainFrame()
 {
-    doc_.setRebuildCallback({});
     if (qApp) qApp->removeEventFilter(this);
-    // The view (and the editors it owns) refer to the document, a member
-    // that would otherwise go before the base class deletes its children.
+    // The view (and the editors it owns), the history and the notifier refer
+    // to the document, a member that would otherwise go before the base
+    // class deletes its children.
     delete view_;
     view_ = nullptr;
-}
-
-// ---------------------------------------------------------------------------
-// Menus
-
-void CMainFrame::createMenus()
-{
-    QMenuBar* bar = menuBar();
-    createFileMenu(bar);
-    createEditMenu(bar);
-    createSpecialMenu(bar);
-    // Help is a command on the menu bar itself.
-    QAction* help = bar->addAction(QStringLiteral("Help"));
-    help->setObjectName(QStringLiteral("help"));
-    help->setShortcut(QKeySequence(Qt::Key_F1));
-    help->setStatusTip(QStringLiteral("Open the user guide"));
-    connect(help, &QAction::triggered, this, [this] { openHelp(); });
-}
-
-void CMainFrame::createFileMenu(QMenuBar* bar)
-{
-    fileMenu_ = bar->addMenu(QStringLiteral("&File"));
-    QAction* open = fileMenu_->addAction(QStringLiteral("&Open..."));
-    open->setObjectName(QStringLiteral("open"));
-    open->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
-    open->setStatusTip(QStringLiteral("Open an existing document"));
-    connect(open, &QAction::triggered, this, [this] {
-        // The file is chosen first; the question about changes comes with the open.
-        const QString path = chooseOpenFile();
-        if (!path.isEmpty()) openDocument(path, true);
-    });
-
-    save_ = fileMenu_->addAction(QStringLiteral("&Save"));
-    save_->setObjectName(QStringLiteral("save"));
-    save_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
-    save_->setStatusTip(QStringLiteral("Save the active document"));
-    connect(save_, &QAction::triggered, this, [this] { saveDocument(); });
-
-    saveAs_ = fileMenu_->addAction(QStringLiteral("Save &As..."));
-    saveAs_->setObjectName(QStringLiteral("saveAs"));
-    saveAs_->setShortcut(QKeySequence::SaveAs);
-    saveAs_->setStatusTip(QStringLiteral("Save the active document with a new name"));
-    connect(saveAs_, &QAction::triggered, this, [this] { saveDocumentAs(); });
-
-    reload_ = fileMenu_->addAction(QStringLiteral("Reload"));
-    reload_->setObjectName(QStringLiteral("reload"));
-    reload_->setStatusTip(QStringLiteral("Load the current file again, discarding the changes"));
-    connect(reload_, &QAction::triggered, this, [this] { reloadDocument(); });
-
-    recentAnchor_ = fileMenu_->addSeparator();
-    recentEnd_ = fileMenu_->addSeparator();
-    QAction* exit = fileMenu_->addAction(QStringLiteral("E&xit"));
-    exit->setObjectName(QStringLiteral("exit"));
-    exit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
-    exit->setStatusTip(QStringLiteral("Quit the application; prompts to save documents"));
-    connect(exit, &QAction::triggered, this, &QWidget::close);
-    rebuildRecentMenu();
-}
-
-void CMainFrame::createEditMenu(QMenuBar* bar)
-{
-    // "Undo Edit Idle speed": the actions name the change they take back or
-    // make again, and are greyed while there is none.
-    QMenu* edit = bar->addMenu(QStringLiteral("&Edit"));
-    QAction* undo = undo_->createUndoAction(edit);
-    undo->setObjectName(QStringLiteral("undo"));
-    undo->setShortcut(QKeySequence::Undo);
-    undo->setStatusTip(QStringLiteral("Undo the last change"));
-    edit->addAction(undo);
-    QAction* redo = undo_->createRedoAction(edit);
-    redo->setObjectName(QStringLiteral("redo"));
-    redo->setShortcut(QKeySequence::Redo);
-    redo->setStatusTip(QStringLiteral("Redo the change last undone"));
-    edit->addAction(redo);
-}
-
-void CMainFrame::createSpecialMenu(QMenuBar* bar)
-{
-    QMenu* special = bar->addMenu(QStringLiteral("&Special"));
-    sort_ = special->addAction(QStringLiteral("Sort Entries"));
-    sort_->setObjectName(QStringLiteral("sort"));
-    sort_->setCheckable(true);
-    sort_->setStatusTip(QStringLiteral("Show the records sorted by id, or in file order"));
-    sort_->setChecked(view_->sortEntries());
-    connect(sort_, &QAction::triggered, this, [this](bool on) {
-        view_->setSortEntries(on);
-        sort_->setChecked(view_->sortEntries());
-    });
-
-    QAction* search = special->addAction(QStringLiteral("Search For Entry..."));
-    search->setObjectName(QStringLiteral("search"));
-    search->setShortcut(QKeySequence(Qt::Key_F2));
-    search->setStatusTip(QStringLiteral("Find an entry whose name contains a text"));
-    connect(search, &QAction::triggered, this, [this] { view_->onSearch(); });
-    searchAgain_ = special->addAction(QStringLiteral("Search Again"));
-    searchAgain_->setObjectName(QStringLiteral("searchAgain"));
-    searchAgain_->setShortcut(QKeySequence(Qt::Key_F3));
-    searchAgain_->setStatusTip(QStringLiteral("Find the next entry whose name contains the text"));
-    connect(searchAgain_, &QAction::triggered, this, [this] {
-        if (view_->canSearchAgain())
-            view_->onSearchAgain();
-    });
-    connect(special, &QMenu::aboutToShow, this, [this] {
-        searchAgain_->setEnabled(view_->canSearchAgain());
-        sort_->setChecked(view_->sortEntries());
-    });
-    special->addSeparator();
-
-    QAction* assoc = special->addAction(QStringLiteral("Set Tarlo for AIR files"));
-    assoc->setObjectName(QStringLiteral("associate"));
-    assoc->setStatusTip(QStringLiteral("Open AIR files with Tarlo"));
-    connect(assoc, &QAction::triggered, this, [this] { registerAirFiles(options_.programPath); });
-    special->addSeparator();
-
-    useLastFileAction_ = special->addAction(QStringLiteral("Open Last File On Starting"));
-    useLastFileAction_->setObjectName(QStringLiteral("useLastFile"));
-    useLastFileAction_->setCheckable(true);
-    useLastFileAction_->setStatusTip(QStringLiteral("Open the most recent file when Tarlo starts"));
-    useLastFileAction_->setChecked(useLastFile_);
-    connect(useLastFileAction_, &QAction::triggered, this, [this] { setUseLastFile(!useLastFile_); });
-
-    useLastSelAction_ = special->addAction(QStringLiteral("Highlight Last Selection On Starting"));
-    useLastSelAction_->setObjectName(QStringLiteral("useLastSel"));
-    useLastSelAction_->setCheckable(true);
-    useLastSelAction_->setStatusTip(
-            QStringLiteral("Select the entry selected at the last close when Tarlo starts"));
-    useLastSelAction_->setChecked(useLastSel_);
-    connect(useLastSelAction_, &QAction::triggered, this, [this] { setUseLastSel(!useLastSel_); });
-
-    QAction* expand = special->addAction(QStringLiteral("Expand All"));
-    expand->setObjectName(QStringLiteral("expandAll"));
-    expand->setStatusTip(QStringLiteral("Show the fields of every record"));
-    connect(expand, &QAction::triggered, this, [this] { view_->expandAllRecords(); });
-    QAction* collapse = special->addAction(QStringLiteral("Collapse All"));
-    collapse->setObjectName(QStringLiteral("collapseAll"));
-    collapse->setStatusTip(QStringLiteral("Hide the fields of every record"));
-    connect(collapse, &QAction::triggered, this, [this] { view_->collapseAllRecords(); });
-}
-
-QAction* CMainFrame::action(const QString& objectName) const
-{
-    return findChild<QAction*>(objectName);
-}
-
-void CMainFrame::rebuildRecentMenu()
-{
-    for (QAction* a : recentActions_) {
-        fileMenu_->removeAction(a);
-        a->deleteLater();
-    }
-    recentActions_.clear();
-    const QStringList& paths = recent_.paths();
-    if (paths.isEmpty()) {
-        // The place of the list shows greyed while it is empty.
-        QAction* a = new QAction(QStringLiteral("Recent File"), fileMenu_);
-        a->setEnabled(false);
-        fileMenu_->insertAction(recentEnd_, a);
-        recentActions_.append(a);
-        return;
-    }
-    for (int i = 0; i < paths.size(); ++i) {
-        QAction* a = new QAction(RecentFiles::menuText(i, paths.at(i)), fileMenu_);
-        a->setStatusTip(QStringLiteral("Open this document"));
-        a->setToolTip(paths.at(i));
-        connect(a, &QAction::triggered, this, [this, i] { openRecent(i); });
-        fileMenu_->insertAction(recentEnd_, a);
-        recentActions_.append(a);
-    }
-}
-
-QStringList CMainFrame::recentMenuTexts() const
-{
-    QStringList out;
-    for (QAction* a : recentActions_)
-        if (a->isEnabled()) out << a->text();
-    return out;
+    delete undo_;
+    undo_ = nullptr;
+    delete notifier_;
+    notifier_ = nullptr;
 }
 
 void CMainFrame::openRecent(int i)
@@ -449,7 +262,7 @@ bool CMainFrame::openDocument(const QString& path, bool askSave)
     rebuildRecentMenu();
     updateTitle();
     updateActions();
-    watchDocument();
+    external_->watch();
     return true;
 }
 
@@ -477,7 +290,7 @@ bool CMainFrame::saveDocument()
     }
     setStatusText(QString::fromStdString(doc_.wroteMessage()));
     updateTitle();
-    watchDocument();
+    external_->watch();
     return true;
 }
 
@@ -499,7 +312,7 @@ bool CMainFrame::saveDocumentAs()
     recent_.add(full);
     rebuildRecentMenu();
     updateTitle();
-    watchDocument();
+    external_->watch();
     return true;
 }
 
@@ -513,7 +326,7 @@ void CMainFrame::reloadDocument()
         ui::tell(this, failureText(err, "Failed to open document."), ui::Tone::Warning);
     updateTitle();
     updateActions();
-    watchDocument();
+    external_->watch();
 }
 
 // ---------------------------------------------------------------------------
@@ -521,71 +334,22 @@ void CMainFrame::reloadDocument()
 
 bool CMainFrame::changedOnDisk() const
 {
-    if (!doc_.hasData() || !doc_.diskIdentity().valid)
-        return false;
-    const model::fileio::FileIdentity now = model::fileio::identify(doc_.fullPath());
-    return now.valid && now != doc_.diskIdentity();
-}
-
-void CMainFrame::watchDocument()
-{
-    dismissed_ = {};
-    hideChangedBar();
-    if (!watcher_->files().isEmpty())
-        watcher_->removePaths(watcher_->files());
-    if (!watcher_->directories().isEmpty())
-        watcher_->removePaths(watcher_->directories());
-    if (!doc_.hasData() || doc_.fullPath().empty())
-        return;
-    const QString path = fromLocal(doc_.fullPath());
-    watcher_->addPath(path);
-    // A file replaced by a rename leaves the watch behind; its folder sees
-    // the new one arrive.
-    const QFileInfo target(QFileInfo(path).canonicalFilePath());
-    if (!target.filePath().isEmpty())
-        watcher_->addPath(target.absolutePath());
+    return external_->changedOnDisk();
 }
 
 void CMainFrame::checkDiskFile()
 {
-    if (!doc_.hasData() || doc_.fullPath().empty()) {
-        hideChangedBar();
-        return;
-    }
-    const QString path = fromLocal(doc_.fullPath());
-    if (!watcher_->files().contains(path) && QFileInfo::exists(path))
-        watcher_->addPath(path);
-    const model::fileio::FileIdentity now = model::fileio::identify(doc_.fullPath());
-    if (!changedOnDisk() || now == dismissed_) {
-        hideChangedBar();
-        return;
-    }
-    const QString name = fromLocal(doc_.fileName());
-    if (doc_.isModified()) {
-        changedText_->setText(
-                QStringLiteral("%1 was changed by another program. Save asks before overwriting it.")
-                        .arg(name));
-        changedReload_->setVisible(false);
-    } else {
-        changedText_->setText(QStringLiteral("%1 was changed by another program.").arg(name));
-        changedReload_->setVisible(true);
-    }
-    changedBar_->show();
-}
-
-void CMainFrame::hideChangedBar()
-{
-    changedBar_->hide();
+    external_->check();
 }
 
 bool CMainFrame::changedBarVisible() const
 {
-    return !changedBar_->isHidden();
+    return external_->barVisible();
 }
 
 QString CMainFrame::changedBarText() const
 {
-    return changedText_->text();
+    return external_->barText();
 }
 
 // ---------------------------------------------------------------------------

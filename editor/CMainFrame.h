@@ -1,7 +1,7 @@
 #pragma once
 // The editor's main window: menus, status bar, placement, the close
-// sequence, recent files and dropped files. It owns the document and the
-// one record tree view.
+// sequence, recent files and dropped files. It owns the document, its
+// notifier and undo history, and the one record tree view built on them.
 
 #include "editor/RecentFiles.h"
 #include "model/CTLDoc.h"
@@ -9,19 +9,23 @@
 #include <QMainWindow>
 
 class QAction;
-class QFileSystemWatcher;
 class QLabel;
 class QMenu;
 class QMenuBar;
-class QToolBar;
 class QUndoStack;
 
 namespace browser {
-class DocUndoStack;
 class EditingView;
 } // namespace browser
 
+namespace document {
+class DocNotifier;
+class DocUndoStack;
+} // namespace document
+
 namespace tarlo {
+
+class ExternalChange;
 
 class CMainFrame : public QMainWindow {
     Q_OBJECT
@@ -36,6 +40,8 @@ public:
     ~CMainFrame() override;
 
     model::CTLDoc& document() { return doc_; }
+    // The document's changes as signals, for every window that follows it.
+    document::DocNotifier* notifier() const { return notifier_; }
     browser::EditingView* view() const { return view_; }
     // The undo history of the document (Edit menu).
     QUndoStack* undoStack() const;
@@ -98,6 +104,11 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // The constructor's steps. readSettings answers the stored sort flag.
+    bool readSettings();
+    void createDocumentViews(bool sort);
+    void createStatusBar();
+    void createExternalChange();
     // One per menu; Help is a command on the bar itself.
     void createMenus();
     void createFileMenu(QMenuBar* bar);
@@ -109,24 +120,19 @@ private:
     void writePlacementAndSelection();
     void applyPlacement();
     void onExitRequested();
-    void watchDocument();
-    void hideChangedBar();
     // Sets a Special-menu option, its check mark and its stored value.
     void setOption(bool& flag, QAction* action, QLatin1String key, bool on);
 
     Options options_;
     model::CTLDoc doc_;
     browser::EditingView* view_ = nullptr;
-    browser::DocUndoStack* undo_ = nullptr;
+    document::DocNotifier* notifier_ = nullptr;
+    document::DocUndoStack* undo_ = nullptr;
     RecentFiles recent_;
     bool useLastFile_ = false;
     bool useLastSel_ = false;
 
-    QFileSystemWatcher* watcher_ = nullptr;
-    QToolBar* changedBar_ = nullptr;
-    QLabel* changedText_ = nullptr;
-    QAction* changedReload_ = nullptr;
-    model::fileio::FileIdentity dismissed_; // the disk state the user chose to ignore
+    ExternalChange* external_ = nullptr;
 
     QLabel* pane0_ = nullptr;
     QLabel* capsPane_ = nullptr;

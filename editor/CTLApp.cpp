@@ -2,13 +2,18 @@
 
 #include "browser/EditingView.h"
 #include "editor/Association.h"
-#include "model/DataFiles.h"
+#include "editor/DataFiles.h"
+#include "editor/StartCommand.h"
 #include "ui/Messages.h"
 #include "ui/Settings.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QSettings>
+
+#include <iostream>
+#include <string>
+#include <vector>
 
 namespace tarlo {
 
@@ -20,47 +25,23 @@ CTLApp::FrameFactory& frameFactory()
     return f;
 }
 
-// "/x" or "-x" (either case) naming switch `name`.
-bool isSwitch(const QString& arg, const char* name)
+std::string toLocal(const QString& s)
 {
-    if (arg.size() < 2 || (arg.at(0) != u'/' && arg.at(0) != u'-')) return false;
-    QStringView body = QStringView(arg).mid(1);
-    if (body.startsWith(u'-')) body = body.mid(1); // "--unregister" too
-    return body.compare(QLatin1String(name), Qt::CaseInsensitive) == 0;
+    return QFile::encodeName(s).toStdString();
+}
+
+QString fromLocal(const std::string& s)
+{
+    return QFile::decodeName(QByteArray::fromStdString(s));
 }
 
 } // namespace
 
-CommandLine parseCommandLine(const QStringList& args)
-{
-    CommandLine cl;
-    // A lone argument naming an existing file opens that file, even when it
-    // looks like a switch (an absolute path begins with "/").
-    if (args.size() == 1 && QFileInfo(args.at(0)).isFile()) {
-        cl.file = args.at(0);
-        return cl;
-    }
-    for (int i = 0; i < args.size(); ++i) {
-        const QString& a = args.at(i);
-        if (isSwitch(a, "unregister") || isSwitch(a, "unregserver")) {
-            cl.kind = CommandLine::Kind::Unregister;
-            return cl;
-        }
-        if (isSwitch(a, "p") || isSwitch(a, "pt")) {
-            cl.kind = CommandLine::Kind::Print;
-            if (i + 1 < args.size()) cl.file = args.at(i + 1);
-            return cl;
-        }
-        if (cl.file.isEmpty()) cl.file = a;
-    }
-    return cl;
-}
-
 CTLApp::CTLApp(QString programPath) : programPath_(std::move(programPath))
 {
-    const std::string dir = model::programDir(QFile::encodeName(programPath_).toStdString());
-    definitionsPath_ = QFile::decodeName(QByteArray::fromStdString(model::findDataFile(dir, "Tarlo.ini")));
-    helpPath_ = QFile::decodeName(QByteArray::fromStdString(model::findDataFile(dir, "Tarlo.html")));
+    const std::string dir = programDir(toLocal(programPath_));
+    definitionsPath_ = fromLocal(findDataFile(dir, "Tarlo.ini"));
+    helpPath_ = fromLocal(findDataFile(dir, "Tarlo.html"));
 }
 
 CTLApp::~CTLApp() = default;
@@ -87,38 +68,58 @@ bool CTLApp::unregister()
 
 std::optional<int> CTLApp::initInstance(const QStringList& args)
 {
-    const CommandLine cl = parseCommandLine(args);
-    if (cl.kind == CommandLine::Kind::Unregister) {
-        const bool removed = unregister();
+    std::vector<std::string> argv;
+    for (const QString& a : args)
+        argv.push_back(toLocal(a));
+    const StartCommand command = parseStartCommand(argv);
+    switch (command.kind) {
+    case StartCommand::Kind::Headless:
+    case StartCommand::Kind::Usage:
+        return runTerminalCommand(command, argv, toLocal(programPath_), std::cout, std::cerr);
+    case StartCommand::Kind::Unregister:
         ui::tell(nullptr,
-                removed ? QStringLiteral("System registry entries have been removed and the INI file "
-                                         "(if any) was deleted.")
-                        : QStringLiteral(
-                                "Not all of the system registry entries (or INI file) were removed."));
+                unregister() ? QStringLiteral("System registry entries have been removed and the INI file "
+                                              "(if any) was deleted.")
+                             : QStringLiteral(
+                                     "Not all of the system registry entries (or INI file) were removed."));
         return 0;
+    case StartCommand::Kind::Print:
+        return printFile(fromLocal(command.file));
+    case StartCommand::Kind::Window:
+        break;
     }
+    return openWindow(fromLocal(command.file));
+}
 
+void CTLApp::createFrame()
+{
     CMainFrame::Options opt;
     opt.programPath = programPath_;
     opt.helpPath = helpPath_;
     opt.definitionsPath = definitionsPath_;
     frame_ = frameFactory() ? frameFactory()(opt) : std::make_unique<CMainFrame>(opt);
+}
 
-    if (cl.kind == CommandLine::Kind::Print) {
-        // There is no printing: open the file without showing the window, then end.
-        const bool ok = !cl.file.isEmpty() && frame_->openDocument(cl.file, false);
-        frame_->storeRecentFiles();
-        return ok ? 0 : 1;
-    }
+int CTLApp::printFile(const QString& file)
+{
+    // There is no printing: open the file without showing the window, then end.
+    createFrame();
+    const bool ok = !file.isEmpty() && frame_->openDocument(file, false);
+    frame_->storeRecentFiles();
+    return ok ? 0 : 1;
+}
 
-    if (!cl.file.isEmpty() && !frame_->openDocument(cl.file, false)) {
+std::optional<int> CTLApp::openWindow(const QString& file)
+{
+    createFrame();
+    if (!file.isEmpty() && !frame_->openDocument(file, false)) {
         // A command line that cannot be carried out ends the program.
         return 1;
     }
 
     frame_->show();
 
-    if (cl.file.isEmpty() && frame_->useLastFile() && !frame_->recentFiles().isEmpty()) {
+    if (file.isEmpty() && frame_->useLastFile() && !frame_->recentFiles().isEmpty()) {
         // A failure shows the file's error and takes it off the list.
         frame_->openDocument(frame_->recentFiles().paths().constFirst(), false);
     }

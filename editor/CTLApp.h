@@ -13,14 +13,6 @@
 
 namespace tarlo {
 
-// What the command line asks for (argv[1..]).
-struct CommandLine {
-    enum class Kind { Run, Print, Unregister };
-    Kind kind = Kind::Run;
-    QString file; // the file to open, if any
-};
-CommandLine parseCommandLine(const QStringList& args);
-
 class CTLApp {
 public:
     // programPath: the program file's full path (argv[0] resolved).
@@ -31,9 +23,10 @@ public:
     using FrameFactory = std::function<std::unique_ptr<CMainFrame>(const CMainFrame::Options&)>;
     static void setFrameFactory(FrameFactory factory);
 
-    // The start-up sequence. Returns an exit status when the program is to
-    // end at once (print forms, unregister, a failed command line); nullopt
-    // when the event loop should run.
+    // The start-up sequence for the command line args (argv[1..], read by
+    // parseStartCommand). Returns an exit status when the program is to end
+    // at once (terminal commands, print forms, unregister, a usage error, a
+    // file that cannot be opened); nullopt when the event loop should run.
     std::optional<int> initInstance(const QStringList& args);
 
     CMainFrame* mainFrame() const { return frame_.get(); }
@@ -44,6 +37,12 @@ public:
     static bool unregister();
 
 private:
+    void createFrame();
+    // "/p FILE": opens the file without showing the window; the exit status.
+    int printFile(const QString& file);
+    // Shows the main window with the file (or the last one, if so set).
+    std::optional<int> openWindow(const QString& file);
+
     QString programPath_;
     QString definitionsPath_;
     QString helpPath_;

@@ -2,7 +2,7 @@
 #include <QIcon>
 
 #include "editor/CTLApp.h"
-#include "model/StartCommand.h"
+#include "editor/StartCommand.h"
 #include "ui/Messages.h"
 #include "ui/Settings.h"
 
@@ -47,19 +47,17 @@ int main(int argc, char** argv)
     // The command line is read before any QApplication: --list, --help,
     // --version and usage errors need no display.
     const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
-    const model::StartCommand start = model::classifyStartCommand(args);
+    const tarlo::StartCommand start = tarlo::parseStartCommand(args);
     switch (start.kind) {
-    case model::StartCommand::Kind::Headless:
+    case tarlo::StartCommand::Kind::Headless:
+    case tarlo::StartCommand::Kind::Usage:
         try {
-            return model::runListCommand(args, argc > 0 ? argv[0] : "tarlo", std::cout, std::cerr);
+            return tarlo::runTerminalCommand(start, args, argc > 0 ? argv[0] : "tarlo", std::cout, std::cerr);
         } catch (const std::bad_alloc&) {
             std::cerr << "tarlo: there is not enough memory for this file.\n";
             return 1;
         }
-    case model::StartCommand::Kind::Usage:
-        std::cerr << "tarlo: " << start.error << "\nTry 'tarlo --help' for more information.\n";
-        return 2;
-    case model::StartCommand::Kind::Unregister:
+    case tarlo::StartCommand::Kind::Unregister:
         if (!hasDisplay()) {
             QCoreApplication app(argc, argv);
             QCoreApplication::setOrganizationName(QString(ui::settings::kOrganization));
@@ -70,7 +68,8 @@ int main(int argc, char** argv)
             return theApp.initInstance(QCoreApplication::arguments().mid(1)).value_or(0);
         }
         break;
-    case model::StartCommand::Kind::Window:
+    case tarlo::StartCommand::Kind::Window:
+    case tarlo::StartCommand::Kind::Print:
         if (!hasDisplay()) {
             std::cerr << "tarlo: there is no display to open a window on (DISPLAY and WAYLAND_DISPLAY are "
                          "not set).\n"

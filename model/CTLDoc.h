@@ -25,15 +25,17 @@ public:
     void setDefinitionsPath(std::string path) { definitionsPath_ = std::move(path); }
     const std::string& definitionsPath() const { return definitionsPath_; }
 
-    // Reads the whole file, parses it, clears the modified flag and asks the
-    // tree to rebuild. On failure the document is left as it was.
+    // Reads the whole file, parses it, clears the modified flag and tells the
+    // listeners loaded(). A file that cannot be read leaves the document as
+    // it was; one whose record list does not fit in memory closes it (no
+    // data, no path) and tells loaded() too.
     fileio::Error load(const std::string& path);
     // The same, from bytes already in memory (no file is touched).
     void loadImage(std::vector<std::uint8_t> image, std::string fullPath);
     fileio::Error reload() { return load(fullPath_); }
     // Composes the image and writes it atomically. Does nothing (and succeeds)
     // while the document has no data. On failure the path, name and modified
-    // flag are kept. A save under a new path asks the tree to rebuild.
+    // flag are kept; on success the listeners are told saved().
     fileio::Error save(const std::string& path);
     // "Wrote %d bytes to %s" for the last save.
     std::string wroteMessage() const;
@@ -77,7 +79,7 @@ public:
 
     // ---- the edit API ----
     // Every change of the record list goes through these. Each one marks the
-    // document modified, tells the listeners and returns what it did; it
+    // document modified, publishes the change to the listeners and returns it; it
     // returns nothing (and changes nothing) when refused or when the new bytes
     // equal the old ones. An empty label gets the default ("Edit <name>",
     // "Add Record <id> <name>", "Remove Record <id> <name>").
@@ -109,9 +111,6 @@ public:
 
     int recordCount() const { return recordCount_; }
     bool hasData() const { return hasData_; }
-    // Bumped by every (Re)ParseImage (so by every insert and removal): list indexes taken
-    // before may refer to other entries (used by windows that outlive a rebuild).
-    std::uint64_t listRevision() const { return listRevision_; }
     // The file on disk as it was read by the last load or written by the last
     // save; invalid before any and after loadImage().
     const fileio::FileIdentity& diskIdentity() const { return diskIdentity_; }
@@ -120,9 +119,11 @@ public:
     // Modified while the state differs from the one last loaded or saved:
     // undoing back to it makes the document unmodified again.
     bool isModified() const { return forcedModified_ || stateTop() != savedState_; }
-    // true: modified whatever the history says, until the next load, save,
-    // undo or redo (for an editor that holds a change not yet written).
-    // false: the current state counts as saved.
+    // Modified without new bytes: modified whatever the history says, until
+    // the next load, save, undo or redo (for a table window that holds a
+    // change not yet written, or wrote values equal to the old ones).
+    void markModified() { setModified(true); }
+    // true: as markModified(). false: the current state counts as saved.
     void setModified(bool m = true);
 
     const std::vector<std::uint8_t>& image() const { return image_; }
@@ -135,16 +136,12 @@ public:
     // "(N trailing bytes)", or "" when there are none.
     std::string trailingText() const;
 
-    // Called at the end of a load, and of a save under a new path.
-    void setRebuildCallback(std::function<void()> cb) { rebuild_ = std::move(cb); }
-
 private:
     struct KeptKeys {
         EntryKey record = 0;
         std::vector<EntryKey> fields;
     };
     struct ParsedDefinitions;
-    void notifyRebuild();
     // ParseImage's steps: the list sized and started with its root, then one
     // record (and its fields) per whole record header, then the rest kept.
     void parseWith(ParsedDefinitions& defs);
@@ -164,14 +161,20 @@ private:
     int indexOfOrdinal(int ordinal) const;
     std::uint64_t stateTop() const { return statePath_.empty() ? 0 : statePath_.back(); }
 
-    // The primitives behind the edit API and undo/redo; each publishes the
-    // change it made.
+    // The primitives behind the edit API and undo/redo: each makes its change
+    // (an insert or removal tells aboutToChange first) and returns it; the
+    // callers keep the history and publish it.
     Change applyBytes(int entryIndex, int recordIndex, std::size_t offset, std::vector<std::uint8_t> bytes,
             ChangeOrigin origin);
     Change applyRecordData(int recordIndex, std::vector<std::uint8_t> bytes, ChangeOrigin origin);
     Change applyInsert(int ordinal, std::uint32_t id, std::vector<std::uint8_t> data, EntryKey key,
             std::vector<EntryKey> fieldKeys, ChangeOrigin origin);
     Change applyRemove(int recordIndex, ChangeOrigin origin);
+    // The edit API's end: the label (fallback when none was given), a new
+    // step of the history, and the news to the listeners.
+    Change commitEdit(Change c, std::string label, std::string fallback, bool wasModified);
+    // Undo (forward false) or redo of a change.
+    bool replay(const Change& c, bool forward);
     template <typename F>
     void notify(F&& f);
     void publish(const Change& c, bool wasModified);
@@ -192,7 +195,6 @@ private:
     // empty while every record's data stands at its file offset.
     std::vector<std::uint32_t> moved_;
     int recordCount_ = 0;
-    std::uint64_t listRevision_ = 0;
     bool hasData_ = false;
     // Each edit gets a fresh serial; statePath_ is the chain of serials that
     // leads to the current state (undo pops, redo pushes). The state is the
@@ -206,7 +208,6 @@ private:
     std::string fileName_;
     std::string fullPath_;
     fileio::FileIdentity diskIdentity_;
-    std::function<void()> rebuild_;
 };
 
 // The file name part of a path (after the last '/' or '\\').

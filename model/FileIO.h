@@ -75,10 +75,8 @@ public:
     Error commit(bool noReplace = false);
     void discard();
 
-    // The file that is replaced (symbolic links resolved) and the name the
-    // user gave.
+    // The file that is replaced (symbolic links resolved).
     const std::string& target() const { return target_; }
-    const std::string& requested() const { return requested_; }
     const std::string& temporary() const { return temp_; }
     // The target as it was at open(); invalid when it did not exist.
     const FileIdentity& previous() const { return previous_; }

@@ -35,12 +35,11 @@ public:
     // Stores the current placement under this window's section.
     void SaveWindowRect();
 
-    // Gives the target its bytes back, changed by patch. The window was
-    // opened on sizeAtOpen bytes; if the entry no longer has that length the
-    // write is refused, so a window never writes a table over other data.
+    // Gives the target its bytes back, changed by patch. If the entry no
+    // longer has the length it had when the window opened, the write is
+    // refused, so a window never writes a table over other data.
     // Refusals are shown to the user; answers whether the bytes were stored.
     bool writeBack(const std::function<void(Bytes&)>& patch);
-    std::size_t sizeAtOpen() const { return sizeAtOpen_; }
 
 protected:
     TableFrame(std::unique_ptr<TableTarget> target, const QString& section, const ui::Edges& defaults,

@@ -36,7 +36,6 @@ public:
     const std::vector<double>& ys() const { return ys_; }
     std::size_t current() const { return current_; }
     bool changed() const { return changed_; }
-    void setChanged() { changed_ = true; }
 
 private:
     std::vector<double> xs_, ys_;

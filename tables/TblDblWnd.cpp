@@ -162,12 +162,14 @@ void TblDblWnd::closeEvent(QCloseEvent* e)
     if (mark() == this)
         mark() = nullptr;
     if (model_.changed() && !isAbandoned()) {
-        target()->markModified();
         // Same point count as at opening, so the same length: written in place.
-        writeBack([this](Bytes& b) {
+        const bool stored = writeBack([this](Bytes& b) {
             const Bytes table = encodeTblDbl(model_.xs(), model_.ys());
             std::copy(table.begin(), table.end(), b.begin());
         });
+        // A refused write leaves the document as it was.
+        if (stored)
+            target()->markModified();
     }
     e->accept();
 }

@@ -1,10 +1,11 @@
 // The record tree as a user sees it: texts, order, expansion, the press and
 // key rules, the context menu and the type pictures.
 
-#include "TestAir.h"
 #include "browser/CTLView.h"
 #include "browser/RecordTreeModel.h"
 #include "browser/TypePictures.h"
+#include "common/TestAir.h"
+#include "document/DocNotifier.h"
 #include "model/CTLDoc.h"
 #include "tests/common/MessageRecorder.h"
 
@@ -24,10 +25,16 @@ using browser::RecordTreeModel;
 
 namespace {
 
+// The notifier a probe view is built on, made before the view and gone after it.
+struct OwnNotifier {
+    explicit OwnNotifier(model::CTLDoc& doc) : notifier(doc) {}
+    document::DocNotifier notifier;
+};
+
 // Records what the editors would be asked to do.
-class ProbeView : public CTLView {
+class ProbeView : private OwnNotifier, public CTLView {
 public:
-    using CTLView::CTLView;
+    explicit ProbeView(model::CTLDoc& doc) : OwnNotifier(doc), CTLView(notifier) {}
     QList<int> activated;
     int altT = 0, altD = 0;
     bool editorOpen = false;
@@ -68,11 +75,10 @@ class RecordTreeTest : public QObject {
         return p;
     }
 
-    // Loads path into doc; the tree follows every rebuild of the document.
-    void load(model::CTLDoc& doc, ProbeView& view, const QString& path)
+    // Loads path into doc; the view follows the load by itself.
+    void load(model::CTLDoc& doc, ProbeView&, const QString& path)
     {
         doc.setDefinitionsPath(ini_.toStdString());
-        doc.setRebuildCallback([&view] { view.rebuildTree(); });
         QVERIFY(!doc.load(path.toStdString()));
     }
     void loadSample(model::CTLDoc& doc, ProbeView& view)
@@ -107,6 +113,25 @@ private slots:
     {
         QVERIFY(dir_.isValid());
         ini_ = write(QStringLiteral("Tarlo.ini"), testair::kDefinitions);
+    }
+
+    void aViewOnANotifierRebuildsAtLoadAndSaveElsewhere()
+    {
+        // No wiring beyond the notifier: the view follows loads and saves.
+        model::CTLDoc doc;
+        ProbeView view(doc);
+        QSignalSpy rebuilt(&view, &CTLView::rebuilt);
+        loadSample(doc, view);
+        QCOMPARE(rebuilt.count(), 1);
+        QCOMPARE(view.model()->index(0, 0).data().toString(), QStringLiteral("plane.air"));
+
+        QVERIFY(!doc.save(doc.fullPath())); // same path: the tree stays
+        QCOMPARE(rebuilt.count(), 1);
+        QVERIFY(!doc.save(dir_.filePath(QStringLiteral("renamed.air")).toStdString()));
+        QCOMPARE(rebuilt.count(), 2);
+        QCOMPARE(view.model()->index(0, 0).data().toString(), QStringLiteral("renamed.air"));
+        QVERIFY(!doc.reload());
+        QCOMPARE(rebuilt.count(), 3);
     }
 
     void textsAndOrderFollowTheSortFlag()

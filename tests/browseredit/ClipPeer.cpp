@@ -2,6 +2,7 @@
 // "Add from Clipboard" before one record and saves the result.
 //   browseredit_clip_peer <definitions> <in.air> <out.air> <list index>
 #include "browser/EditingView.h"
+#include "document/DocNotifier.h"
 #include "model/CTLDoc.h"
 #include "tests/common/MessageRecorder.h"
 
@@ -19,7 +20,8 @@ int main(int argc, char** argv)
     if (doc.load(argv[2]))
         return 3;
     testsupport::MessageRecorder boxes; // any message is a failure
-    browser::EditingView view(doc);
+    document::DocNotifier notifier(doc);
+    browser::EditingView view(notifier);
     view.rebuildTree();
     if (!view.selectEntry(std::atoi(argv[4])))
         return 4;

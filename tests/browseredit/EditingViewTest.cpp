@@ -1,6 +1,6 @@
 // The record tree with its editors, driven with real mouse and key events.
-#include "Fixture.h"
-#include "NextDialog.h"
+#include "common/EditorFixture.h"
+#include "common/NextDialog.h"
 
 #include "browser/EditingView.h"
 #include "browser/FieldEdit.h"
@@ -8,6 +8,7 @@
 #include "browser/RecordTreeModel.h"
 #include "browser/SearchDialog.h"
 #include "browser/TextEditDialog.h"
+#include "document/DocNotifier.h"
 #include "hexedit/CHexDataCtrl.h"
 #include "hexedit/CHexDataDlg.h"
 #include "model/Bytes.h"
@@ -104,6 +105,7 @@ private:
 
     std::unique_ptr<fixture::Files> files;
     std::unique_ptr<model::CTLDoc> doc;
+    std::unique_ptr<document::DocNotifier> notifier;
     std::unique_ptr<TestView> view;
     std::unique_ptr<testsupport::MessageRecorder> boxes;
     QStringList messages() const { return boxes->told; }
@@ -115,7 +117,8 @@ void EditingViewTest::init()
     files = std::make_unique<fixture::Files>();
     doc = std::make_unique<model::CTLDoc>();
     fixture::load(*doc, *files);
-    view = std::make_unique<TestView>(*doc);
+    notifier = std::make_unique<document::DocNotifier>(*doc);
+    view = std::make_unique<TestView>(*notifier);
     connect(view.get(), &CTLView::statusTextChanged, this, [this](const QString& t) { status = t; });
     boxes = std::make_unique<testsupport::MessageRecorder>();
     view->resize(700, 900);
@@ -132,6 +135,7 @@ void EditingViewTest::cleanup()
     for (auto* w : tables::TableRegistry::openWindows())
         delete w;
     view.reset();
+    notifier.reset();
     boxes.reset();
 }
 
@@ -658,7 +662,8 @@ void EditingViewTest::clipboardBetweenTwoEditors()
     model::CTLDoc other;
     const std::vector<std::uint8_t> img = airtest::record(0x30, {'x', 0});
     fixture::load(other, otherFiles, img);
-    TestView second(other);
+    document::DocNotifier otherNotifier(other);
+    TestView second(otherNotifier);
     second.rebuildTree();
 
     view->selectEntry(kEngine);

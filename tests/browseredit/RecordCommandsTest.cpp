@@ -1,4 +1,4 @@
-#include "Fixture.h"
+#include "common/EditorFixture.h"
 
 #include "browser/RecordCommands.h"
 

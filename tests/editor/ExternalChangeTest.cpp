@@ -2,8 +2,8 @@
 // in place. Save asks before it overwrites such a change; while there are no
 // edits the window offers a reload in a bar, without popping up a dialog.
 
-#include "../browser/TestAir.h"
 #include "RecordingFrame.h"
+#include "common/TestAir.h"
 
 #include <QAction>
 #include <QFile>

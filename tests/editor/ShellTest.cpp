@@ -2,10 +2,10 @@
 // the close sequence, settings, recent files, the command line and the file
 // association. Settings and data folders point into a temporary folder.
 
-#include "../browser/TestAir.h"
 #include "RecordingFrame.h"
 #include "browser/EditingView.h"
 #include "browser/RecordTreeModel.h"
+#include "common/TestAir.h"
 #include "editor/Association.h"
 #include "editor/CMainFrame.h"
 #include "editor/CTLApp.h"
@@ -26,6 +26,7 @@
 #include <QtTest>
 
 #include <cstdlib>
+#include <optional>
 
 using namespace tarlo;
 
@@ -497,42 +498,56 @@ private slots:
         w->close();
     }
 
+    // The command line as main() hands it over, argument by argument: what
+    // ends at once with which status, and which file the window shows.
     void commandLine()
     {
-        using K = CommandLine::Kind;
-        QCOMPARE(parseCommandLine({}).kind, K::Run);
-        QVERIFY(parseCommandLine({}).file.isEmpty());
-        QCOMPARE(parseCommandLine({QStringLiteral("x.air")}).file, QStringLiteral("x.air"));
-        QCOMPARE(parseCommandLine({QStringLiteral("/p"), QStringLiteral("x.air")}).kind, K::Print);
-        QCOMPARE(parseCommandLine({QStringLiteral("/pt"), QStringLiteral("x.air"), QStringLiteral("a"),
-                                   QStringLiteral("b"), QStringLiteral("c")}).file,
-                 QStringLiteral("x.air"));
-        for (const char* u : {"/Unregister", "-unregister", "/UNREGSERVER", "-Unregserver"})
-            QCOMPARE(parseCommandLine({QString::fromLatin1(u)}).kind, K::Unregister);
-        QCOMPARE(parseCommandLine({QStringLiteral("Unregister")}).kind, K::Run);
-        // A lone argument naming an existing file is that file, whatever it looks like.
         const QString odd = write(QStringLiteral("-p"), testair::image({}));
         QDir::setCurrent(dir_.path());
-        QCOMPARE(parseCommandLine({QStringLiteral("-p")}).kind, K::Run);
-        QCOMPARE(parseCommandLine({QStringLiteral("-p")}).file, QStringLiteral("-p"));
-        QCOMPARE(parseCommandLine({odd}).file, odd);
-
-        // The print forms open the file without showing the window and end.
-        {
+        const QString missing = dir_.filePath(QStringLiteral("nothere.air"));
+        struct Case {
+            QStringList args;
+            std::optional<int> status; // nullopt: the event loop runs
+            bool shown;
+            QString file; // the document's file name, "" for none
+            int errors;
+        };
+        const QString pt = QStringLiteral("-PT");
+        const std::optional<int> runs;
+        const QList<Case> cases = {
+                {{}, runs, true, {}, 0},
+                {{plane_}, runs, true, QStringLiteral("plane.air"), 0},
+                {{QStringLiteral("--"), plane_}, runs, true, QStringLiteral("plane.air"), 0},
+                // A lone existing file is that file, whatever it looks like.
+                {{QStringLiteral("-p")}, runs, true, QStringLiteral("-p"), 0},
+                {{odd}, runs, true, QStringLiteral("-p"), 0},
+                // The print forms open the file without showing the window and end.
+                {{QStringLiteral("/p"), plane_}, 0, false, QStringLiteral("plane.air"), 0},
+                {{pt, plane_, QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")}, 0, false,
+                        QStringLiteral("plane.air"), 0},
+                {{QStringLiteral("/p")}, 1, false, {}, 0},
+                // A file that cannot be opened ends the program.
+                {{missing}, 1, false, {}, 1},
+                {{QStringLiteral("/p"), missing}, 1, false, {}, 1},
+                // Usage errors and terminal commands end before any window.
+                {{QStringLiteral("--bogus")}, 2, false, {}, -1},
+                {{plane_, QStringLiteral("b.air")}, 2, false, {}, -1},
+                {{QStringLiteral("--version")}, 0, false, {}, -1},
+        };
+        for (const Case& c : cases) {
+            const QByteArray shown = c.args.join(u' ').toLocal8Bit();
             CTLApp app(prog_);
-            const auto status = app.initInstance({QStringLiteral("/p"), plane_});
-            QVERIFY(status.has_value());
-            QCOMPARE(*status, 0);
-            QVERIFY(!app.mainFrame()->isVisible());
-            QVERIFY(app.mainFrame()->document().hasData());
-        }
-        // A file that cannot be opened ends the program.
-        {
-            CTLApp app(prog_);
-            const auto status = app.initInstance({dir_.filePath(QStringLiteral("nothere.air"))});
-            QVERIFY(status.has_value());
-            QCOMPARE(*status, 1);
-            QCOMPARE(scripted(app)->errors.size(), 1);
+            const std::optional<int> status = app.initInstance(c.args);
+            QVERIFY2(status == c.status, shown.constData());
+            if (c.errors < 0) {
+                QVERIFY2(!app.mainFrame(), shown.constData());
+                continue;
+            }
+            QVERIFY2(app.mainFrame(), shown.constData());
+            QCOMPARE(app.mainFrame()->isVisible(), c.shown);
+            QCOMPARE(app.mainFrame()->document().hasData(), !c.file.isEmpty());
+            QCOMPARE(QString::fromStdString(app.mainFrame()->document().fileName()), c.file);
+            QCOMPARE(scripted(app)->errors.size(), c.errors);
         }
     }
 

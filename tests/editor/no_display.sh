@@ -29,5 +29,6 @@ expect 0 '^tarlo (Tarlo) ' --version
 expect 2 "unrecognized option '--bogus'" --bogus
 expect 2 "extra operand 'b.air'" a.air b.air
 expect 1 'no display' a.air
+expect 1 'no display' -- --odd.air
 expect 0 'System registry entries have been removed' /Unregister
 exit $fail

@@ -335,6 +335,14 @@ TEST(RecordList, InsertRemoveAndNewData)
     EXPECT_EQ(d.itemText(1000), "");
 }
 
+// Counts the notices a view rebuilds on: every load, and a save (which
+// renames the root when the path is new).
+struct LoadSaveCounter : DocListener {
+    int loads = 0, saves = 0;
+    void loaded() override { ++loads; }
+    void saved() override { ++saves; }
+};
+
 TEST(Document, LoadSaveReloadAndRebuildNotifications)
 {
     Fixture fx;
@@ -342,15 +350,16 @@ TEST(Document, LoadSaveReloadAndRebuildNotifications)
     img.push_back(0x42); // one trailing byte survives every save
     const std::string path = fx.dir.write("a.air", img);
 
-    int rebuilds = 0;
-    fx.doc.setRebuildCallback([&] { ++rebuilds; });
+    LoadSaveCounter told;
+    fx.doc.addListener(&told);
     CTLDoc& d = fx.doc;
     EXPECT_FALSE(d.hasData());
     EXPECT_FALSE(d.save(fx.dir.file("never.air"))); // no data: nothing written
     EXPECT_FALSE(fs::exists(fx.dir.file("never.air")));
 
     ASSERT_FALSE(d.load(path));
-    EXPECT_EQ(rebuilds, 1);
+    EXPECT_EQ(told.loads, 1);
+    EXPECT_EQ(told.saves, 0);
     EXPECT_EQ(d.fileName(), "a.air");
     EXPECT_EQ(d.fullPath(), path);
     EXPECT_FALSE(d.isModified());
@@ -358,13 +367,16 @@ TEST(Document, LoadSaveReloadAndRebuildNotifications)
     ASSERT_TRUE(edit(d, 2, FieldType::Int16, "5"));
     EXPECT_TRUE(d.isModified());
     ASSERT_FALSE(d.save(path));
-    EXPECT_EQ(rebuilds, 1); // same path: no rebuild
+    EXPECT_EQ(told.loads, 1);
+    EXPECT_EQ(told.saves, 1);
+    EXPECT_EQ(d.fullPath(), path); // same path: the tree keeps its root
     EXPECT_FALSE(d.isModified());
     EXPECT_EQ(d.wroteMessage(), "Wrote 27 bytes to a.air");
 
     const std::string other = fx.dir.file("b.air");
     ASSERT_FALSE(d.save(other));
-    EXPECT_EQ(rebuilds, 2);
+    EXPECT_EQ(told.saves, 2);
+    EXPECT_EQ(d.fullPath(), other);
     EXPECT_EQ(d.itemText(0), "b.air");
     Bytes written;
     ASSERT_FALSE(fileio::readFile(other, written));
@@ -390,7 +402,9 @@ TEST(Document, LoadSaveReloadAndRebuildNotifications)
     ASSERT_FALSE(d.reload());
     EXPECT_FALSE(d.isModified());
     EXPECT_EQ(d.itemText(2), "Idle speed=5");
-    EXPECT_EQ(rebuilds, 3);
+    EXPECT_EQ(told.loads, 2); // failed saves and loads tell nothing
+    EXPECT_EQ(told.saves, 2);
+    fx.doc.removeListener(&told);
 }
 
 TEST(Document, DefinitionEditsTakeEffectAtTheNextParse)

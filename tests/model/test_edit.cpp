@@ -328,15 +328,16 @@ TEST_F(EditApi, UndoingToTheLoadedStateIsUnmodified)
     ASSERT_TRUE(doc.undo(*a));
     EXPECT_FALSE(doc.isModified());
 
-    // setModified(true) marks it modified whatever the history says, until a save.
-    doc.setModified(true);
+    // markModified() (modified without new bytes) marks it modified whatever
+    // the history says, until a save.
+    doc.markModified();
     EXPECT_TRUE(doc.isModified());
     ASSERT_FALSE(doc.save((dir_ / "copy.air").string()));
     EXPECT_FALSE(doc.isModified());
 
     // ... or until an undo or redo, after which the history tells again.
     ASSERT_TRUE(doc.redo(*a));
-    doc.setModified(true);
+    doc.markModified();
     ASSERT_TRUE(doc.undo(*a));
     EXPECT_FALSE(doc.isModified());
     EXPECT_EQ(rec.modified.back(), false);

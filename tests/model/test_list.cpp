@@ -1,11 +1,9 @@
 #include "model/CTLDoc.h"
-#include "model/DataFiles.h"
 #include "model/Definitions.h"
 #include "model/FieldType.h"
 #include "model/FileIO.h"
 #include "model/Ini.h"
 #include "model/Listing.h"
-#include "model/StartCommand.h"
 #include "model/TextEscape.h"
 
 #include "SampleFiles.h"
@@ -28,162 +26,15 @@ namespace {
 const std::string kSource = TARLO_SOURCE_DIR;
 const std::string kDefinitions = kSource + "/data/Tarlo.ini";
 
-struct RunResult {
-    int status;
-    std::string out;
-    std::string err;
-};
-
-RunResult run(std::vector<std::string> args, const std::string& program = "/nowhere/tarlo")
+std::string listed(const std::vector<std::uint8_t>& image, bool values)
 {
-    std::ostringstream out, err;
-    const int status = runListCommand(args, program, out, err);
-    return {status, out.str(), err.str()};
+    CTLDoc doc;
+    doc.setDefinitionsPath(kDefinitions);
+    doc.loadImage(image, "plane.air");
+    return listDocument(doc, false, values);
 }
 
 } // namespace
-
-TEST(ListCommand, SampleListingsMatchTheCheckedFiles)
-{
-    struct Case {
-        const char* file;
-        bool sorted;
-        const char* expected;
-    };
-    for (const Case& c : {Case{"sample.air", false, "sample.txt"}, Case{"sample.air", true, "sample_sorted.txt"},
-                          Case{"oddities.air", false, "oddities.txt"}, Case{"empty.air", false, "empty.txt"}}) {
-        std::vector<std::string> args{"--list", "--definitions", kDefinitions};
-        if (c.sorted)
-            args.push_back("--sorted");
-        args.push_back(kSource + "/data/samples/" + c.file);
-        const RunResult r = run(args);
-        EXPECT_EQ(r.status, 0) << c.file;
-        EXPECT_EQ(r.err, "") << c.file;
-        EXPECT_EQ(r.out, readText(kSource + "/tests/model/expected/" + c.expected)) << c.expected;
-    }
-}
-
-TEST(ListCommand, SortedIsUnsignedAndStableWithFieldsBeneath)
-{
-    TempDir dir;
-    const std::string defs = dir.write("defs.ini",
-                                       "[Records]\n10=Ten,record\n2=Two,int8\n80000000=Top,bool\n"
-                                       "[10]\n1=0,int8,First\n2=1,int8,Second\n");
-    const std::vector<std::uint8_t> img = AirImage()
-                                                  .record(0x10, {1, 2})
-                                                  .record(0x2, {5})
-                                                  .record(0x80000000u, {0, 0, 0, 0})
-                                                  .record(0x2, {6})
-                                                  .record(0x10, {3, 4})
-                                                  .bytes();
-    const std::string air = dir.write("s.air", img);
-
-    EXPECT_EQ(run({"--list", "--sorted", "--definitions", defs, air}).out,
-              "s.air\n"
-              "  2  Two=5\n"
-              "  2  Two=6\n"
-              "  10  Ten\n"
-              "    First=1\n"
-              "    Second=2\n"
-              "  10  Ten\n"
-              "    First=3\n"
-              "    Second=4\n"
-              "  80000000  Top=FALSE(0)\n");
-    // Without --sorted: file order. Option order does not matter.
-    EXPECT_EQ(run({air, "--definitions=" + defs, "--list"}).out,
-              "s.air\n"
-              "  10  Ten\n"
-              "    First=1\n"
-              "    Second=2\n"
-              "  2  Two=5\n"
-              "  80000000  Top=FALSE(0)\n"
-              "  2  Two=6\n"
-              "  10  Ten\n"
-              "    First=3\n"
-              "    Second=4\n");
-}
-
-TEST(ListCommand, EscapesControlBytesAndWritesLatin1AsUtf8)
-{
-    EXPECT_EQ(escapeItemText("a\rb\nc\td\\e"), "a\\rb\\nc\\td\\\\e");
-    EXPECT_EQ(escapeItemText(std::string("\x00\x01\x1f\x7f", 4)), "\\x00\\x01\\x1f\\x7f");
-    EXPECT_EQ(escapeItemText("\x80\xA0\xE9\xFF"), "\xC2\x80\xC2\xA0\xC3\xA9\xC3\xBF");
-    EXPECT_EQ(escapeItemText(" ~plain"), " ~plain");
-
-    // The file name is escaped too, and trailing bytes get the last line.
-    TempDir dir;
-    const std::vector<std::uint8_t> img = AirImage().record(0x1f5, {'x', '\n', 0}).raw({1, 2, 3}).bytes();
-    const std::string air = dir.write("tab\there.air", img);
-    EXPECT_EQ(run({"--list", "--definitions", kDefinitions, air}).out,
-              "tab\\there.air\n"
-              "  1f5  Type name=x\\n\n"
-              "  (3 trailing bytes)\n");
-}
-
-TEST(ListCommand, UnreadableFileIsOneErrorLineAndStatus1)
-{
-    TempDir dir;
-    for (const std::string& path : {dir.file("missing.air"), dir.path()}) {
-        const RunResult r = run({"--list", "--definitions", kDefinitions, path});
-        EXPECT_EQ(r.status, 1) << path;
-        EXPECT_EQ(r.out, "") << path;
-        ASSERT_FALSE(r.err.empty());
-        EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << r.err; // exactly one line
-        EXPECT_EQ(r.err.rfind("tarlo: ", 0), 0u) << r.err;
-    }
-}
-
-TEST(ListCommand, HelpVersionAndUsageErrors)
-{
-    RunResult r = run({"--help"});
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out.rfind("Usage: tarlo", 0), 0u);
-    EXPECT_EQ(r.err, "");
-    r = run({"--list", "x.air", "--help"}); // --help wins, nothing is read
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out.rfind("Usage: tarlo", 0), 0u);
-
-    r = run({"--version"});
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, std::string("tarlo (Tarlo) ") + version() + "\n");
-
-    for (const std::vector<std::string>& bad :
-         {std::vector<std::string>{"--list"}, {"--list", "a.air", "b.air"}, {"--list", "--bogus", "a.air"},
-          {"--list", "a.air", "--definitions"}}) {
-        r = run(bad);
-        EXPECT_EQ(r.status, 2) << bad.back();
-        EXPECT_EQ(r.out, "");
-        EXPECT_NE(r.err.find("Try 'tarlo --help'"), std::string::npos);
-    }
-
-    EXPECT_TRUE(isHeadlessCommand({"--list", "a.air"}));
-    EXPECT_TRUE(isHeadlessCommand({"a.air", "--version"}));
-    EXPECT_FALSE(isHeadlessCommand({"a.air"}));
-    EXPECT_FALSE(isHeadlessCommand({"--", "--list"})); // a file named --list
-    EXPECT_FALSE(isHeadlessCommand({}));
-}
-
-TEST(ListCommand, DefaultDefinitionsBesideTheProgramInAnyLetterCase)
-{
-    TempDir dir;
-    dir.write("TARLO.INI", "[Records]\n20=Found beside,int8\n");
-    std::vector<std::uint8_t> img = record(0x20, {7});
-    const std::string air = dir.write("d.air", img);
-    const RunResult r = run({"--list", air}, dir.file("tarlo"));
-    EXPECT_EQ(r.out, "d.air\n  20  Found beside=7\n");
-
-    EXPECT_EQ(findInDir(dir.path(), "Tarlo.ini"), dir.file("TARLO.INI"));
-    EXPECT_EQ(findInDir(dir.path(), "Tarlo.html"), "");
-    EXPECT_EQ(programDir("/usr/bin/tarlo"), "/usr/bin");
-    EXPECT_EQ(programDir("tarlo"), ".");
-    EXPECT_EQ(programDir("/tarlo"), "/");
-
-    // A missing --definitions file is a warning; the listing still comes.
-    const RunResult w = run({"--list", "--definitions", dir.file("none.ini"), air});
-    EXPECT_EQ(w.status, 0);
-    EXPECT_EQ(w.out, "d.air\n  20  Unknown\n");
-    EXPECT_NE(w.err.find("warning"), std::string::npos);
-}
 
 TEST(Samples, CommittedFilesAreTheGeneratorsOutput)
 {
@@ -259,7 +110,7 @@ TEST(ShippedDefinitions, AgreeWithTheToolsRecordClasses)
     EXPECT_EQ(fieldTypes.size(), std::size_t(kFieldTypeCount));
 }
 
-TEST(ListCommand, ListingIsWrittenAsItIsMadeAndFailuresAreTold)
+TEST(Listing, IsWrittenAsItIsMadeAndFailuresAreTold)
 {
     // Enough records for many pieces of the streamed listing.
     AirImage many;
@@ -279,4 +130,38 @@ TEST(ListCommand, ListingIsWrittenAsItIsMadeAndFailuresAreTold)
     std::ostringstream broken;
     broken.setstate(std::ios::badbit);
     EXPECT_FALSE(writeListing(doc, false, false, broken));
+}
+
+TEST(ListValues, TablesListTheirValuesBeneathTheirItems)
+{
+    const std::vector<std::uint8_t> sample = samples::makeSample();
+    const std::string plain = listed(sample, false), values = listed(sample, true);
+    for (const char* expected : {"\n  10b  Aileron response\n    [0] 0\n    [1] 4000\n",
+                 "\n  10c  Lift curve\n    [0] -4 0\n    [1] -2 0.03125\n",
+                 "\n  111  Ground effect grid\n    row 0: 1 1.5 2\n    row 1: 1.125 1.625 2.125\n",
+                 "\n    Table field\n      [0] 5\n"})
+        EXPECT_NE(values.find(expected), std::string::npos) << expected << "\n--- in:\n" << values;
+    // Without --values the listing is as it was: the items alone.
+    EXPECT_EQ(plain.find("[0]"), std::string::npos);
+    EXPECT_EQ(plain.find("row 0"), std::string::npos);
+
+    // A change of one table value shows (what a git textconv needs).
+    auto onePoint = [](double y) { return points({{0.5, y}}); };
+    const std::string a = listed(record(0x10c, onePoint(1.0)), true),
+                      b = listed(record(0x10c, onePoint(1.0000001)), true);
+    EXPECT_NE(a, b);
+    EXPECT_NE(a.find("    [0] 0.5 1\n"), std::string::npos) << a;
+    EXPECT_NE(b.find("    [0] 0.5 1.0000001\n"), std::string::npos) << b;
+    EXPECT_EQ(listed(record(0x10c, onePoint(1.0)), false), listed(record(0x10c, onePoint(1.0000001)), false));
+}
+
+TEST(ListValues, CountsThatLieAreNotWalked)
+{
+    // 0 columns by 4 billion rows, and 4 billion by 4 billion in 8 bytes.
+    std::string s = listed(record(0x111, {0, 0, 0, 0, 0xff, 0xff, 0xff, 0xff}), true);
+    EXPECT_EQ(s.find("row"), std::string::npos) << s.substr(0, 200);
+    s = listed(record(0x111, {0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff}), true);
+    EXPECT_NE(s.find("(4294967295 x 4294967295 values do not fit in 8 bytes)"), std::string::npos) << s;
+    s = listed(record(0x10c, {0xff, 0xff, 0xff, 0x7f, 1, 2}), true);
+    EXPECT_EQ(s.find("[0]"), std::string::npos) << s;
 }

@@ -387,6 +387,30 @@ private slots:
         QCOMPARE(f64At(s->bytes, 20), -2.0);
     }
 
+    void dblRefusedWriteLeavesTheDocumentUnmarked()
+    {
+        // A changed table whose write-back the target refuses at close:
+        // the refusal is shown and the document is not marked modified.
+        auto s = stateWith(doubles({2}, {0, 0, 1, 1}));
+        s->refuse = QStringLiteral("Nope.");
+        QPointer<TblDblWnd> w = TblDblWnd::open(targetOn(s), nullptr);
+        QTest::keyClick(w, Qt::Key_Up);
+        QVERIFY(w->model().changed());
+        w->close();
+        QCOMPARE(messages.last(), QStringLiteral("Nope."));
+        QCOMPARE(s->stores, 0);
+        QVERIFY(!s->modified);
+
+        // Grown under the window: refused before the store, unmarked too.
+        auto g = stateWith(doubles({2}, {0, 0, 1, 1}));
+        w = TblDblWnd::open(targetOn(g), nullptr);
+        QTest::keyClick(w, Qt::Key_Up);
+        g->bytes.push_back(0);
+        w->close();
+        QCOMPARE(g->stores, 0);
+        QVERIFY(!g->modified);
+    }
+
     void dblAbandonWritesNothing()
     {
         auto s = stateWith(doubles({1}, {0, 0}));

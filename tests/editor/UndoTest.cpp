@@ -1,8 +1,8 @@
 // Undo and redo in the program's main window: every editor's change is taken
 // back and made again through the Edit menu, and the bytes that Save writes
 // are checked each way.
-#include "Fixture.h"
-#include "NextDialog.h"
+#include "common/EditorFixture.h"
+#include "common/NextDialog.h"
 
 #include "browser/EditingView.h"
 #include "browser/FieldEdit.h"
@@ -43,8 +43,8 @@ std::vector<std::uint8_t> copyOf(std::span<const std::uint8_t> bytes)
 }
 
 // List indexes (see Fixture.h); the three table records follow the fixture's.
-constexpr int kIdle = 3, kEngine = 2, kMisc = 13, kTitle = 20, kBlob = 21, kFlag = 22, kCurve = 24, kPoints = 25,
-              kGrid = 26;
+constexpr int kIdle = 3, kEngine = 2, kMisc = 13, kTitle = 20, kBlob = 21, kFlag = 22, kCurve = 24,
+              kPoints = 25, kGrid = 26;
 
 Bytes fileImage()
 {

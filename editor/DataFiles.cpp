@@ -1,9 +1,9 @@
-#include "model/DataFiles.h"
+#include "editor/DataFiles.h"
 
 #include <filesystem>
 #include <system_error>
 
-namespace model {
+namespace tarlo {
 
 namespace fs = std::filesystem;
 
@@ -58,4 +58,4 @@ std::string findDataFile(const std::string& dir, const std::string& name)
     return (fs::path(dir) / name).string();
 }
 
-} // namespace model
+} // namespace tarlo

@@ -2,7 +2,7 @@
 // Finding the program's data files (Tarlo.ini, Tarlo.html).
 #include <string>
 
-namespace model {
+namespace tarlo {
 
 // The folder part of a program path ("" for a bare name -> ".").
 std::string programDir(const std::string& programPath);
@@ -15,4 +15,4 @@ std::string findDataFile(const std::string& programDir, const std::string& name)
 // The same search in one folder; "" when not found.
 std::string findInDir(const std::string& dir, const std::string& name);
 
-} // namespace model
+} // namespace tarlo

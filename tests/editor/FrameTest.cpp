@@ -1,6 +1,6 @@
 // The editors inside the program's main window: the value box's hint and the
 // record count in the window's status bar.
-#include "Fixture.h"
+#include "common/EditorFixture.h"
 
 #include "browser/EditingView.h"
 #include "browser/FieldEdit.h"

@@ -3,6 +3,7 @@
 // edits are in the file after Yes and nowhere after No. Open, Reload and a
 // dropped file treat them the same way. The questions are answered through the
 // main window's seam; the file's bytes are read back from disk.
+#include "RecordingFrame.h"
 #include "browser/EditingView.h"
 #include "common/AirImage.h"
 #include "editor/CMainFrame.h"
@@ -11,7 +12,6 @@
 #include "tables/TableRegistry.h"
 #include "tables/TableWnd.h"
 #include "tables/TblDblWnd.h"
-#include "tests/editor/RecordingFrame.h"
 
 #include <QAction>
 #include <QMimeData>
@@ -308,7 +308,8 @@ private slots:
         QCOMPARE(f->asked, QStringList{QStringLiteral("Save changes to plane.air?")});
         QCOMPARE(f->tablesOpenAtQuestion, QList<int>{0});
         QCOMPARE(doubleAt(readFile(plane_), kGridData + 8 + 3 * 8), 9.0);
-        QCOMPARE(f->windowTitle(), QStringLiteral("other.air[*] - Tarlo")); // Qt shows "*" at [*] while modified
+        QCOMPARE(f->windowTitle(),
+                QStringLiteral("other.air[*] - Tarlo")); // Qt shows "*" at [*] while modified
         QVERIFY(!f->isWindowModified());
         QVERIFY(!f->document().isModified());
         QCOMPARE(readFile(other_).size(), std::size_t(10));

@@ -1,7 +1,7 @@
-#include "model/StartCommand.h"
+#include "editor/StartCommand.h"
 
+#include "editor/DataFiles.h"
 #include "model/CTLDoc.h"
-#include "model/DataFiles.h"
 #include "model/FileIO.h"
 #include "model/Listing.h"
 
@@ -10,7 +10,7 @@
 #include <string_view>
 #include <system_error>
 
-namespace model {
+namespace tarlo {
 
 const char* version()
 {
@@ -112,105 +112,137 @@ bool isRegularFile(const std::string& path)
 
 } // namespace
 
-StartCommand classifyStartCommand(const std::vector<std::string>& args)
+StartCommand parseStartCommand(const std::vector<std::string>& args)
 {
     using Kind = StartCommand::Kind;
     if (isHeadlessCommand(args))
-        return {Kind::Headless, {}};
+        return {Kind::Headless, {}, {}};
+    // An absolute path begins with '/', a file may be named "-p".
     if (args.size() == 1 && isRegularFile(args[0]))
-        return {Kind::Window, {}};
+        return {Kind::Window, args[0], {}};
+    StartCommand command;
     std::size_t files = 0;
     bool onlyFiles = false;
-    for (const std::string& a : args) {
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
         if (!onlyFiles && a == "--") {
             onlyFiles = true;
             continue;
         }
         if (!onlyFiles) {
             if (isSwitch(a, "unregister") || isSwitch(a, "unregserver"))
-                return {Kind::Unregister, {}};
-            // The print forms take the rest of the line as their operands.
+                return {Kind::Unregister, {}, {}};
+            // The print forms take the rest of the line as their operands:
+            // the file, then a printer, driver and port that are not used.
             if (isSwitch(a, "p") || isSwitch(a, "pt"))
-                return {Kind::Window, {}};
+                return {Kind::Print, i + 1 < args.size() ? args[i + 1] : std::string(), {}};
             if (a.size() > 1 && a[0] == '-')
-                return {Kind::Usage, "unrecognized option '" + a + "'"};
+                return {Kind::Usage, {}, "unrecognized option '" + a + "'"};
         }
         if (++files > 1)
-            return {Kind::Usage, "extra operand '" + a + "'"};
+            return {Kind::Usage, {}, "extra operand '" + a + "'"};
+        command.file = a;
     }
-    return {Kind::Window, {}};
+    return command;
 }
 
-int runListCommand(const std::vector<std::string>& args, const std::string& programPath, std::ostream& out,
-        std::ostream& err)
+int runTerminalCommand(const StartCommand& command, const std::vector<std::string>& args,
+        const std::string& programPath, std::ostream& out, std::ostream& err)
 {
+    if (command.kind == StartCommand::Kind::Headless)
+        return runListCommand(args, programPath, out, err);
+    usageError(err, command.error);
+    return 2;
+}
+
+namespace {
+
+// The options of the terminal commands, as given.
+struct ListOptions {
     bool list = false, sorted = false, values = false, help = false, showVersion = false;
     std::string definitions;
     bool haveDefinitions = false;
     std::vector<std::string> files;
+};
+
+// Reads the options; false (the usage error told) on one it does not know.
+bool readListOptions(const std::vector<std::string>& args, ListOptions& o, std::ostream& err)
+{
     bool onlyFiles = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         if (onlyFiles || a == "-" || a.empty() || a[0] != '-') {
-            files.push_back(a);
+            o.files.push_back(a);
         } else if (a == "--") {
             onlyFiles = true;
         } else if (a == "--list") {
-            list = true;
+            o.list = true;
         } else if (a == "--sorted") {
-            sorted = true;
+            o.sorted = true;
         } else if (a == "--values") {
-            values = true;
+            o.values = true;
         } else if (a == "--help" || a == "-h") {
-            help = true;
+            o.help = true;
         } else if (a == "--version") {
-            showVersion = true;
+            o.showVersion = true;
         } else if (a == "--definitions") {
             if (i + 1 >= args.size()) {
                 usageError(err, "option '--definitions' requires an argument");
-                return 2;
+                return false;
             }
-            definitions = args[++i];
-            haveDefinitions = true;
+            o.definitions = args[++i];
+            o.haveDefinitions = true;
         } else if (a.rfind("--definitions=", 0) == 0) {
-            definitions = a.substr(14);
-            haveDefinitions = true;
+            o.definitions = a.substr(14);
+            o.haveDefinitions = true;
         } else {
             usageError(err, "unrecognized option '" + a + "'");
-            return 2;
+            return false;
         }
     }
-    if (help) {
+    return true;
+}
+
+} // namespace
+
+int runListCommand(const std::vector<std::string>& args, const std::string& programPath, std::ostream& out,
+        std::ostream& err)
+{
+    ListOptions o;
+    if (!readListOptions(args, o, err))
+        return 2;
+    if (o.help) {
         printHelp(out);
         return 0;
     }
-    if (showVersion) {
+    if (o.showVersion) {
         out << kProgram << " (Tarlo) " << version() << "\n";
         return 0;
     }
-    if (!list) {
+    if (!o.list) {
         usageError(err, "no command given");
         return 2;
     }
-    if (files.size() != 1) {
-        usageError(err, files.empty() ? "missing AIR file operand" : "extra operand '" + files[1] + "'");
+    if (o.files.size() != 1) {
+        usageError(err, o.files.empty() ? "missing AIR file operand" : "extra operand '" + o.files[1] + "'");
         return 2;
     }
 
-    if (!haveDefinitions)
+    std::string definitions = o.definitions;
+    if (!o.haveDefinitions)
         definitions = findDataFile(programDir(resolveProgramPath(programPath)), "Tarlo.ini");
-    else if (!fileio::exists(definitions))
+    else if (!model::fileio::exists(definitions))
         err << kProgram << ": warning: " << definitions << " was not found; records are listed as Unknown.\n";
 
-    CTLDoc doc;
+    model::CTLDoc doc;
     doc.setDefinitionsPath(definitions);
-    if (fileio::Error e = doc.load(files[0])) {
+    if (model::fileio::Error e = doc.load(o.files[0])) {
         err << kProgram << ": " << e.message << "\n";
         return 1;
     }
-    writeListing(doc, sorted, values, out);
+    model::writeListing(doc, o.sorted, o.values, out);
     out.flush();
     return out ? 0 : 1;
 }
 
-} // namespace model
+} // namespace tarlo

@@ -12,7 +12,7 @@ namespace model {
 class CTLDoc;
 }
 
-namespace browser {
+namespace document {
 
 class DocNotifier : public QObject {
     Q_OBJECT
@@ -37,4 +37,4 @@ private:
     std::unique_ptr<Relay> relay_;
 };
 
-} // namespace browser
+} // namespace document

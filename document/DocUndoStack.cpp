@@ -1,11 +1,11 @@
-#include "browser/DocUndoStack.h"
+#include "document/DocUndoStack.h"
 
-#include "browser/DocNotifier.h"
+#include "document/DocNotifier.h"
 #include "model/CTLDoc.h"
 
 #include <QPointer>
 
-namespace browser {
+namespace document {
 
 namespace {
 
@@ -49,4 +49,4 @@ DocUndoStack::DocUndoStack(DocNotifier& notifier, QObject* parent) : QUndoStack(
     connect(n, &DocNotifier::saved, this, [this] { setClean(); });
 }
 
-} // namespace browser
+} // namespace document

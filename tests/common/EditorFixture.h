@@ -49,14 +49,18 @@ inline const char* kDefinitions = R"ini([Records]
 inline std::vector<std::uint8_t> image()
 {
     std::vector<std::uint8_t> engine(31, 0);
-    engine[0] = 0x34; engine[1] = 0x12;    // Idle speed 0x1234
-    engine[6] = 1;                         // Mach limit raw 1
-    engine[10] = 5;                        // Small 5
-    engine[15] = 100;                      // Thrust raw 100 -> 1367
+    engine[0] = 0x34;
+    engine[1] = 0x12; // Idle speed 0x1234
+    engine[6] = 1; // Mach limit raw 1
+    engine[10] = 5; // Small 5
+    engine[15] = 100; // Thrust raw 100 -> 1367
     const char* label = "abc";
     for (int k = 0; k < 3; ++k)
         engine[std::size_t(19 + k)] = static_cast<std::uint8_t>(label[k]);
-    engine[27] = 0xDE; engine[28] = 0xAD; engine[29] = 0xBE; engine[30] = 0xEF;
+    engine[27] = 0xDE;
+    engine[28] = 0xAD;
+    engine[29] = 0xBE;
+    engine[30] = 0xEF;
     return airtest::AirImage()
             .record(0x20, {0x10, 0x27, 0, 0}) // 10000
             .record(0x10, engine)

@@ -1,8 +1,8 @@
-#include "browser/DocNotifier.h"
+#include "document/DocNotifier.h"
 
 #include "model/CTLDoc.h"
 
-namespace browser {
+namespace document {
 
 struct DocNotifier::Relay : model::DocListener {
     DocNotifier* q = nullptr;
@@ -25,4 +25,4 @@ DocNotifier::~DocNotifier()
     doc_.removeListener(relay_.get());
 }
 
-} // namespace browser
+} // namespace document

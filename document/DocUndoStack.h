@@ -9,7 +9,7 @@ namespace model {
 class CTLDoc;
 }
 
-namespace browser {
+namespace document {
 
 class DocNotifier;
 
@@ -19,4 +19,4 @@ public:
     DocUndoStack(DocNotifier& notifier, QObject* parent = nullptr);
 };
 
-} // namespace browser
+} // namespace document
