@@ -7,9 +7,11 @@
 #      and on those that include a header it touched.
 # What "a change" is, for clang-tidy:
 #   LINT_BASE=<commit>   everything since that commit;
-#   on a branch          everything since `git merge-base HEAD origin/main`;
-#   on the main line     (HEAD is origin/main, as in CI's fresh clone of main, or
-#                        there is no origin/main) the last commit, HEAD~1..HEAD;
+#   on a branch          everything since `git merge-base HEAD origin/main`
+#                        (or the local main where there is no origin/main);
+#   on the main line     (HEAD is that merge base, as in CI's fresh clone of
+#                        main, or neither ref exists) the last commit, HEAD~1..HEAD
+#                        (for a merge, all that it brought in);
 #   LINT_TIDY=all, or a clone without the parent commit: every product source.
 # Tests, benchmarks and fuzz targets are left out: the test frameworks' macros
 # trip checks meant for product code. clang-tidy needs compile_commands.json
@@ -39,9 +41,12 @@ fi
 [ -f "$BUILD_DIR/compile_commands.json" ] || die "no $BUILD_DIR/compile_commands.json; run ./test.sh first"
 base=${LINT_BASE:-}
 if [ -z "$base" ] && [ "${LINT_TIDY:-}" != all ]; then
-  if git rev-parse -q --verify origin/main >/dev/null; then
-    base=$(git merge-base HEAD origin/main)
-  fi
+  for ref in origin/main main; do
+    if git rev-parse -q --verify "$ref^{commit}" >/dev/null; then
+      base=$(git merge-base HEAD "$ref")
+      break
+    fi
+  done
   if [ -z "$base" ] || [ "$base" = "$(git rev-parse HEAD)" ]; then
     base=$(git rev-parse -q --verify 'HEAD~1' || true)
   fi
