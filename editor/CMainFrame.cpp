@@ -46,7 +46,7 @@ std::string toLocal(const QString& s)
 }
 
 // The error's own text, or `fallback` when it gave none.
-QString failureText(const model::fileio::Error& err, const char* fallback)
+QString failureText(const base::fileio::Error& err, const char* fallback)
 {
     return err.message.empty() ? QString::fromLatin1(fallback) : QString::fromStdString(err.message);
 }
@@ -132,7 +132,7 @@ CMainFrame::CMainFrame(const Options& options, QWidget* parent) : QMainWindow(pa
     ignore->setObjectName(QStringLiteral("changedIgnore"));
     ignore->setStatusTip(QStringLiteral("Keep the document as it is and hide this bar"));
     connect(ignore, &QAction::triggered, this, [this] {
-        dismissed_ = model::fileio::identify(doc_.fullPath());
+        dismissed_ = base::fileio::identify(doc_.fullPath());
         hideChangedBar();
     });
     addToolBar(Qt::TopToolBarArea, changedBar_);
@@ -436,7 +436,7 @@ bool CMainFrame::openDocument(const QString& path, bool askSave)
     view_->closeTableWindows();
     if (askSave && !saveModified()) return false;
     const QString full = QFileInfo(path).absoluteFilePath();
-    const model::fileio::Error err = doc_.load(toLocal(full));
+    const base::fileio::Error err = doc_.load(toLocal(full));
     if (err) {
         ui::tell(this, failureText(err, "Failed to open document."), ui::Tone::Warning);
         if (recent_.paths().contains(full) || recent_.paths().contains(path)) {
@@ -470,7 +470,7 @@ bool CMainFrame::saveDocument()
             return false;
         }
     }
-    const model::fileio::Error err = doc_.save(doc_.fullPath());
+    const base::fileio::Error err = doc_.save(doc_.fullPath());
     if (err) {
         ui::tell(this, failureText(err, "Failed to save document."), ui::Tone::Warning);
         return false;
@@ -488,7 +488,7 @@ bool CMainFrame::saveDocumentAs()
     const QString path = chooseSaveFile(fromLocal(doc_.fullPath()));
     if (path.isEmpty()) return false;
     const QString full = QFileInfo(path).absoluteFilePath();
-    const model::fileio::Error err = doc_.save(toLocal(full));
+    const base::fileio::Error err = doc_.save(toLocal(full));
     if (err) {
         ui::tell(this, failureText(err, "Failed to save document."), ui::Tone::Warning);
         return false;
@@ -508,7 +508,7 @@ void CMainFrame::reloadDocument()
     if (!doc_.hasData())
         return;
     view_->closeTableWindows();
-    const model::fileio::Error err = doc_.reload();
+    const base::fileio::Error err = doc_.reload();
     if (err)
         ui::tell(this, failureText(err, "Failed to open document."), ui::Tone::Warning);
     updateTitle();
@@ -523,7 +523,7 @@ bool CMainFrame::changedOnDisk() const
 {
     if (!doc_.hasData() || !doc_.diskIdentity().valid)
         return false;
-    const model::fileio::FileIdentity now = model::fileio::identify(doc_.fullPath());
+    const base::fileio::FileIdentity now = base::fileio::identify(doc_.fullPath());
     return now.valid && now != doc_.diskIdentity();
 }
 
@@ -555,7 +555,7 @@ void CMainFrame::checkDiskFile()
     const QString path = fromLocal(doc_.fullPath());
     if (!watcher_->files().contains(path) && QFileInfo::exists(path))
         watcher_->addPath(path);
-    const model::fileio::FileIdentity now = model::fileio::identify(doc_.fullPath());
+    const base::fileio::FileIdentity now = base::fileio::identify(doc_.fullPath());
     if (!changedOnDisk() || now == dismissed_) {
         hideChangedBar();
         return;

@@ -126,7 +126,7 @@ private:
     QToolBar* changedBar_ = nullptr;
     QLabel* changedText_ = nullptr;
     QAction* changedReload_ = nullptr;
-    model::fileio::FileIdentity dismissed_; // the disk state the user chose to ignore
+    base::fileio::FileIdentity dismissed_; // the disk state the user chose to ignore
 
     QLabel* pane0_ = nullptr;
     QLabel* capsPane_ = nullptr;

@@ -1,5 +1,6 @@
 #include "editor/CTLApp.h"
 
+#include "base/Paths.h"
 #include "browser/EditingView.h"
 #include "editor/Association.h"
 #include "model/DataFiles.h"
@@ -58,7 +59,7 @@ CommandLine parseCommandLine(const QStringList& args)
 
 CTLApp::CTLApp(QString programPath) : programPath_(std::move(programPath))
 {
-    const std::string dir = model::programDir(QFile::encodeName(programPath_).toStdString());
+    const std::string dir = base::paths::parentFolder(QFile::encodeName(programPath_).toStdString());
     definitionsPath_ = QFile::decodeName(QByteArray::fromStdString(model::findDataFile(dir, "Tarlo.ini")));
     helpPath_ = QFile::decodeName(QByteArray::fromStdString(model::findDataFile(dir, "Tarlo.html")));
 }

@@ -1,8 +1,9 @@
 #include "model/StartCommand.h"
 
+#include "base/FileIO.h"
+#include "base/Paths.h"
 #include "model/CTLDoc.h"
 #include "model/DataFiles.h"
-#include "model/FileIO.h"
 #include "model/Listing.h"
 
 #include <filesystem>
@@ -198,13 +199,13 @@ int runListCommand(const std::vector<std::string>& args, const std::string& prog
     }
 
     if (!haveDefinitions)
-        definitions = findDataFile(programDir(resolveProgramPath(programPath)), "Tarlo.ini");
-    else if (!fileio::exists(definitions))
+        definitions = findDataFile(base::paths::parentFolder(resolveProgramPath(programPath)), "Tarlo.ini");
+    else if (!base::fileio::exists(definitions))
         err << kProgram << ": warning: " << definitions << " was not found; records are listed as Unknown.\n";
 
     CTLDoc doc;
     doc.setDefinitionsPath(definitions);
-    if (fileio::Error e = doc.load(files[0])) {
+    if (base::fileio::Error e = doc.load(files[0])) {
         err << kProgram << ": " << e.message << "\n";
         return 1;
     }

@@ -1,7 +1,8 @@
 #include "tool/Diff.h"
 
-#include "model/Bytes.h"
-#include "model/FileIO.h"
+#include "base/AsciiText.h"
+#include "base/Bytes.h"
+#include "base/FileIO.h"
 #include "tool/AirWalk.h"
 #include "tool/Dump.h"
 #include "tool/Stamp.h"
@@ -67,7 +68,7 @@ Parsed parse(ByteView file, bool cutAmongRecords)
     return p;
 }
 
-namespace bytes = model::bytes;
+namespace bytes = base::bytes;
 
 // Reads at offsets the caller has checked.
 std::int16_t i16(ByteView d, std::size_t at) { return bytes::i16(d, at).value(); }
@@ -578,7 +579,7 @@ private:
         for (std::size_t k = 0; k < 9; ++k)
             if (d[revisionSlot(k)] != 0) return;
         if (d[revisionSlot(9 + newRev.size())] != 0) return;
-        if (text::isSpace(newRev.front()) || newRev.find('\0') != std::string::npos) return;
+        if (base::ascii::isBlank(newRev.front()) || newRev.find('\0') != std::string::npos) return;
         auto lf = newRev.find('\n');
         if (lf != std::string::npos && lf + 1 != newRev.size()) return;
         revisionLine_ = newRev;
@@ -795,8 +796,8 @@ private:
                 continue;
             }
             char c = static_cast<char>(t[i]);
-            bool fits =
-                    c != '\0' && c != '\r' && c != '\n' && c != '|' && !(chars.empty() && text::isSpace(c));
+            bool fits = c != '\0' && c != '\r' && c != '\n' && c != '|'
+                    && !(chars.empty() && base::ascii::isBlank(c));
             if (ascii) fits = fits && t[i] >= 0x20 && t[i] < 0x7F;
             if (!fits) c = '.';
             chars += c;
@@ -826,7 +827,7 @@ private:
                 ++i;
                 continue;
             }
-            if (c == '\0' || c == '\r' || c == '\n' || c == '|' || (chars.empty() && text::isSpace(c)))
+            if (c == '\0' || c == '\r' || c == '\n' || c == '|' || (chars.empty() && base::ascii::isBlank(c)))
                 return false;
             chars += c;
         }
@@ -904,7 +905,7 @@ DiffResult diffScript(
 int runDiff(const std::string& oldPath, const std::string& newPath, const std::string& definitionPath,
         bool script, ToolDefinitions& defs, std::ostream& out, std::ostream& err)
 {
-    namespace fio = model::fileio;
+    namespace fio = base::fileio;
     Bytes a, b;
     for (auto [path, bytes] : {std::pair{&oldPath, &a}, std::pair{&newPath, &b}}) {
         if (auto e = fio::readFile(*path, *bytes)) {

@@ -1,7 +1,8 @@
 #include "tool/Update.h"
 
-#include "model/Bytes.h"
-#include "model/FileIO.h"
+#include "base/AsciiText.h"
+#include "base/Bytes.h"
+#include "base/FileIO.h"
 #include "tool/AirWalk.h"
 #include "tool/Dump.h"
 #include "tool/Output.h"
@@ -15,7 +16,6 @@
 #include <limits>
 #include <new>
 #include <stdexcept>
-#include <sys/stat.h>
 #include <unordered_map>
 
 namespace patchwise {
@@ -25,7 +25,7 @@ using text::hex;
 
 namespace {
 
-namespace bytes = model::bytes;
+namespace bytes = base::bytes;
 
 constexpr std::size_t kScriptPiece = 1022;
 
@@ -286,10 +286,13 @@ private:
         text::Scanner sc(line);
         auto keyword = sc.word();
         if (!keyword) return true;
-        if (text::equalsIgnoreCase(*keyword, "field")) return field(line);
-        if (text::equalsIgnoreCase(*keyword, "text")) textLine(line);
-        else if (text::equalsIgnoreCase(*keyword, "delete")) deleteLine(line);
-        else if (text::equalsIgnoreCase(*keyword, "record:")) recordLine(line);
+        if (base::ascii::equalsIgnoreCase(*keyword, "field")) return field(line);
+        if (base::ascii::equalsIgnoreCase(*keyword, "text"))
+            textLine(line);
+        else if (base::ascii::equalsIgnoreCase(*keyword, "delete"))
+            deleteLine(line);
+        else if (base::ascii::equalsIgnoreCase(*keyword, "record:"))
+            recordLine(line);
         return true;
     }
 
@@ -424,13 +427,13 @@ private:
         sc.word();
         auto second = sc.word();
         std::size_t start = sc.pos();
-        while (start < line.size() && text::isSpace(line[start])) ++start;
+        while (start < line.size() && base::ascii::isBlank(line[start])) ++start;
         if (!second || start >= line.size()) {
             cannot(line);
             return;
         }
         std::string txt(line.substr(start));
-        if (text::equalsIgnoreCase(*second, "revid")) {
+        if (base::ascii::equalsIgnoreCase(*second, "revid")) {
             revision_ = txt.substr(0, kRevisionMaxScript);
             log_ += "\nRevID: " + *revision_;
             return;
@@ -625,7 +628,7 @@ std::string nextBackupName(const std::string& airPath)
         std::string number = dec(n);
         while (number.size() < 3) number.insert(0, "0");
         std::string name = airPath + "." + number;
-        if (!model::fileio::exists(name)) return name;
+        if (!base::fileio::exists(name)) return name;
     }
 }
 
@@ -638,7 +641,7 @@ namespace {
 int updateFiles(const std::string& airPath, const std::string& scriptPath, const std::string& definitionPath,
         ToolDefinitions& defs, const UpdateOptions& options, std::string* error)
 {
-    namespace fio = model::fileio;
+    namespace fio = base::fileio;
     auto fail = [&](const std::string& message) {
         if (error) *error = message;
         return 1;
@@ -723,9 +726,7 @@ int updateFiles(const std::string& airPath, const std::string& scriptPath, const
     fio::ReplaceFile log;
     if (logToFile) {
         if (auto e = log.open(options.logPath)) return failBeforeCommit(e.message);
-        struct stat logStat {};
-        if (log.previous().valid && ::stat(log.target().c_str(), &logStat) == 0
-                && (logStat.st_mode & 0222) == 0)
+        if (log.previous().valid && fio::isReadOnly(log.target()))
             return failBeforeCommit(
                     "Unable to write to " + options.logPath + ", it is read-only or opened by someone else.");
         if (auto e = log.write(logBytes)) return failBeforeCommit(e.message);

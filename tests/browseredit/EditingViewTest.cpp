@@ -2,6 +2,7 @@
 #include "Fixture.h"
 #include "NextDialog.h"
 
+#include "base/Bytes.h"
 #include "browser/EditingView.h"
 #include "browser/FieldEdit.h"
 #include "browser/RecordClipboard.h"
@@ -10,7 +11,6 @@
 #include "browser/TextEditDialog.h"
 #include "hexedit/CHexDataCtrl.h"
 #include "hexedit/CHexDataDlg.h"
-#include "model/Bytes.h"
 #include "tests/common/MessageRecorder.h"
 
 #include "tables/TableRegistry.h"
@@ -33,7 +33,7 @@
 #include <functional>
 
 using namespace browser;
-namespace bytes = model::bytes;
+namespace bytes = base::bytes;
 
 namespace {
 
@@ -666,7 +666,7 @@ void EditingViewTest::clipboardReachesAnotherProcess()
     const std::vector<std::uint8_t> img = airtest::record(0x30, {'x', 0});
     const std::string in = files->dir.file("second.air");
     const std::string out = files->dir.file("second-out.air");
-    QVERIFY(!model::fileio::writeFileAtomic(in, img));
+    QVERIFY(!base::fileio::writeFileAtomic(in, img));
 
     view->selectEntry(kEngine);
     view->onCopyToClipboard();
