@@ -21,8 +21,8 @@ namespace {
 
 namespace bytes = base::bytes;
 
-// A script line is read in pieces of at most 1,022 characters, line break included.
-constexpr std::size_t kMaxScriptLine = 1021;
+// The longest line the update reads whole, without its line break.
+constexpr std::size_t kMaxScriptLine = kScriptPiece - 1;
 
 // "%.17g": enough digits to give back the exact double.
 std::string g17(double v)

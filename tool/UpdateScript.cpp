@@ -21,8 +21,6 @@ namespace {
 
 namespace bytes = base::bytes;
 
-constexpr std::size_t kScriptPiece = 1022;
-
 // Conversion of a real to int as the processor's truncating conversion does:
 // out of range and NaN give INT32_MIN.
 std::int32_t truncToInt(double v)
