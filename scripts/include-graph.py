@@ -37,7 +37,7 @@ TOOL_QT_FILES = {"ToolDialog.h", "ToolDialog.cpp", "main.cpp"}
 # >>> Switch to True once base/ holds the file I/O and byte helpers: the
 # >>> tool core then may not include model/ at all. Until then it may include
 # >>> these model headers only.
-TOOL_CORE_WITHOUT_MODEL = False
+TOOL_CORE_WITHOUT_MODEL = True
 TOOL_CORE_MODEL_HEADERS = {"model/FileIO.h", "model/Bytes.h"}
 
 SOURCE_EXT = (".h", ".hpp", ".cpp", ".cc", ".inc")
