@@ -8,11 +8,11 @@
 // Cell coordinates are (row, column) except for SetCellText and CopyCellText,
 // which take the column first. Addresses outside the grid are reported to the
 // debug output and answer the no-cell value.
+#include "tables/PageEdit.h"
 #include "tables/TableFrame.h"
 
 #include <QColor>
 #include <QFont>
-#include <QLineEdit>
 
 #include <optional>
 #include <vector>
@@ -20,8 +20,6 @@
 class QScrollBar;
 
 namespace tables {
-
-class CPageWnd;
 
 // Horizontal text alignment codes of a cell.
 enum PageAlign { kAlignLeft = 0, kAlignRight = 2, kAlignCenter = 6 };
@@ -39,29 +37,6 @@ struct PageScrollState {
     int hpage = 1, vpage = 1; // columns / rows per page at the last update
     int hmax = 0, vmax = 0;   // cols - 2, rows - 2
     int colWidth = 0, rowHeight = 0;
-};
-
-// The cell editor: a child edit box that takes "0"-"9", "-", "." and
-// Backspace, commits on Enter and when it loses the focus, cancels on
-// Escape, and grows to the right when its text nears its right edge. Its
-// other keys stay inside it.
-class CPageEdit : public QLineEdit {
-    Q_OBJECT
-public:
-    explicit CPageEdit(CPageWnd* grid);
-    QRect clientRect() const { return clientRect_; }
-    int averageCharWidth() const { return avgCharWidth_; }
-
-protected:
-    void keyPressEvent(QKeyEvent* e) override;
-    void showEvent(QShowEvent* e) override;
-    void focusOutEvent(QFocusEvent* e) override;
-
-private:
-    void growIfNeeded();
-    CPageWnd* grid_;
-    QRect clientRect_;
-    int avgCharWidth_ = 0;
 };
 
 class CPageWnd : public TableFrame {
