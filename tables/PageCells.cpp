@@ -1,6 +1,9 @@
 // The grid's cell store: size, addresses, and each cell's text, colours, font and alignment.
 #include "tables/PageWnd.h"
 
+#include "tables/TableBytes.h"
+#include "tables/TableText.h"
+
 #include <cmath>
 
 namespace tables {
@@ -44,6 +47,9 @@ void CPageWnd::SetSize(int cols, int rows)
     // The first body cell, or the header cell when the grid has no body.
     curRow_ = prevRow_ = std::min(1, std::max(rows_ - 1, 0));
     curCol_ = prevCol_ = std::min(1, std::max(cols_ - 1, 0));
+    anchorRow_ = curRow_;
+    anchorCol_ = curCol_;
+    heatRange_.reset();
     showGridLines_ = true;
     UpdateScrollBars();
     update();
@@ -136,6 +142,8 @@ void CPageWnd::SetCellText(int col, int row, const QString& text)
 {
     if (PageCell* c = GetCell(row, col)) {
         c->text = text;
+        c->exact.reset();
+        heatRange_.reset();
         update();
     }
 }
@@ -215,6 +223,58 @@ void CPageWnd::SetCellTextColor(int row, int col, const QColor& color)
         c->textColor = color;
         update();
     }
+}
+
+double CPageWnd::cellValue(int row, int col) const
+{
+    const PageCell* c = GetCell(row, col);
+    if (!c)
+        return 0;
+    if (c->exact)
+        return *c->exact;
+    return parseGeneralRealPrefix(c->text.value_or(QString()).left(19));
+}
+
+void CPageWnd::setCellValue(int row, int col, double v)
+{
+    PageCell* c = GetCell(row, col);
+    if (!c)
+        return;
+    // "%f" like the rest of the grid when that is exact, else the shortest
+    // text that reads back to v.
+    QString text = formatFixed(v);
+    if (parseGeneralRealPrefix(text) != v)
+        text = QString::fromStdString(formatValue(v, CellKind::Real));
+    c->text = text;
+    c->exact = v;
+    heatRange_.reset();
+    update();
+}
+
+std::vector<CPageWnd::CellState> CPageWnd::cellStates(const CellRange& r) const
+{
+    std::vector<CellState> out;
+    out.reserve(std::size_t(r.rows) * std::size_t(r.cols));
+    for (int i = r.top; i <= r.bottom(); ++i)
+        for (int j = r.left; j <= r.right(); ++j) {
+            const PageCell* c = GetCell(i, j);
+            out.push_back(c ? CellState{c->text, c->exact} : CellState{});
+        }
+    return out;
+}
+
+void CPageWnd::restoreCells(const CellRange& r, const std::vector<CellState>& states)
+{
+    std::size_t k = 0;
+    for (int i = r.top; i <= r.bottom(); ++i)
+        for (int j = r.left; j <= r.right(); ++j, ++k)
+            if (PageCell* c = GetCell(i, j); c && k < states.size()) {
+                c->text = states[k].text;
+                c->exact = states[k].exact;
+            }
+    heatRange_.reset();
+    modified_ = true;
+    update();
 }
 
 } // namespace tables

@@ -95,8 +95,10 @@ void CPageWnd::EndCellEdit(bool commit)
     const bool hadFocus = editor_->hasFocus();
     editor_->hide();
     if (commit) {
+        const CellRange cell{curRow_, curCol_, 1, 1};
+        auto before = cellStates(cell);
         SetCellText(curCol_, curRow_, page::formatCommit(editor_->text()));
-        modified_ = true;
+        pushCells(cell, std::move(before), QStringLiteral("Edit Cell"));
     }
     editor_->clear();
     // Focus back to the grid when the box had it, or when the window is not

@@ -147,10 +147,10 @@ void CPageWnd::scrollBy(Qt::Orientation o, int step)
     update();
 }
 
-void CPageWnd::keyPressEvent(QKeyEvent* e)
+void CPageWnd::moveByKey(int key)
 {
     const QRect client = clientArea();
-    switch (e->key()) {
+    switch (key) {
     case Qt::Key_Left:
         if (scroll_.hpos > 0 && scroll_.hpos >= curCol_ - 2 && curCol_ > 1)
             scrollBy(Qt::Horizontal, -1);
@@ -183,6 +183,25 @@ void CPageWnd::keyPressEvent(QKeyEvent* e)
         moveTo(curRow_ + 1, curCol_);
         return;
     }
+    default:
+        return;
+    }
+}
+
+void CPageWnd::keyPressEvent(QKeyEvent* e)
+{
+    switch (e->key()) {
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+        // With Shift the move stretches the selection from its anchor.
+        moveByKey(e->key());
+        if (e->modifiers() & Qt::ShiftModifier)
+            update();
+        else
+            collapseSelection();
+        return;
     case Qt::Key_Return:
     case Qt::Key_Enter:
         openEditor();
@@ -190,7 +209,17 @@ void CPageWnd::keyPressEvent(QKeyEvent* e)
     default:
         break;
     }
+    if (commandKey(e))
+        return;
     TableFrame::keyPressEvent(e);
+}
+
+void CPageWnd::collapseSelection()
+{
+    if (hasSelection())
+        update();
+    anchorRow_ = curRow_;
+    anchorCol_ = curCol_;
 }
 
 void CPageWnd::mousePressEvent(QMouseEvent* e)
@@ -210,6 +239,28 @@ void CPageWnd::mousePressEvent(QMouseEvent* e)
     if (col < 0 || row < 0)
         return;
     moveTo(row, col);
+    // Shift+click stretches the selection; a plain click starts a new one.
+    if (e->modifiers() & Qt::ShiftModifier)
+        update();
+    else
+        collapseSelection();
+}
+
+void CPageWnd::mouseMoveEvent(QMouseEvent* e)
+{
+    // A drag with the left button stretches the selection to the cell under
+    // the mouse.
+    if (!(e->buttons() & Qt::LeftButton) || !editor_->isHidden())
+        return;
+    const QPoint pt = e->position().toPoint();
+    if (!clientArea().contains(pt))
+        return;
+    const int col = page::hitTest(colWidths_, scroll_.hpos, pt.x());
+    const int row = page::hitTest(rowHeights_, scroll_.vpos, pt.y());
+    if (col < 0 || row < 0 || (row == curRow_ && col == curCol_))
+        return;
+    moveTo(row, col);
+    update();
 }
 
 void CPageWnd::wheelEvent(QWheelEvent* e)

@@ -45,6 +45,8 @@ void CPageWnd::OnDraw(QPainter& p, const QRect& update)
     DrawCells(p, firstRow, lastRow, firstCol, lastCol);
     if (showGridLines_)
         DrawGridLines(p, firstRow, lastRow, firstCol, lastCol);
+    if (hasSelection())
+        DrawSelection(p, firstRow, lastRow, firstCol, lastCol);
     if (editor_->isHidden() && !curRect_.isNull()) {
         QPen pen(palette().color(QPalette::Text), 2);
         pen.setJoinStyle(Qt::MiterJoin);
@@ -91,12 +93,72 @@ void CPageWnd::DrawRowHeaders(QPainter& p, int firstRow, int lastRow)
 
 void CPageWnd::DrawCells(QPainter& p, int firstRow, int lastRow, int firstCol, int lastCol)
 {
+    // The heat map colours the body only; row 0 and column 0 keep their look.
+    const auto range = heatMap_ ? heatRange() : std::nullopt;
     for (int r = firstRow; r <= lastRow; ++r)
         for (int c = firstCol; c <= lastCol; ++c) {
             const QRect rect = cellRect(r, c);
-            p.fillRect(rect, GetCellBrush(r, c));
+            if (range) {
+                const Rgb bg =
+                        heatColor(heatPalette_, heatPlace(cellValue(r, c), range->first, range->second));
+                const Rgb fg = textOn(bg);
+                p.fillRect(rect, QColor(bg.r, bg.g, bg.b));
+                textOverride_ = QColor(fg.r, fg.g, fg.b);
+            } else {
+                p.fillRect(rect, GetCellBrush(r, c));
+            }
             DrawCellText(p, r, c, rect);
+            textOverride_ = QColor();
         }
+}
+
+std::optional<std::pair<double, double>> CPageWnd::heatRange() const
+{
+    if (!heatRange_ && rows_ > 1 && cols_ > 1) {
+        double lo = cellValue(1, 1), hi = lo;
+        for (int r = 1; r < rows_; ++r)
+            for (int c = 1; c < cols_; ++c) {
+                const double v = cellValue(r, c);
+                lo = std::min(lo, v);
+                hi = std::max(hi, v);
+            }
+        heatRange_ = std::make_pair(lo, hi);
+    }
+    return heatRange_;
+}
+
+void CPageWnd::DrawSelection(QPainter& p, int firstRow, int lastRow, int firstCol, int lastCol)
+{
+    // A translucent wash over each selected cell in view (so the values and
+    // the heat map still show through) and a frame around them.
+    const CellRange sel = selection();
+    QColor wash = palette().color(QPalette::Highlight);
+    wash.setAlpha(90);
+    QRect bounds;
+    auto visit = [&](int r, int c) {
+        if (!sel.contains(r, c))
+            return;
+        const QRect rect = cellRect(r, c);
+        if (rect.isNull())
+            return;
+        p.fillRect(rect, wash);
+        bounds |= rect;
+    };
+    auto visitRow = [&](int r) {
+        visit(r, 0);
+        for (int c = std::max(firstCol, sel.left); c <= std::min(lastCol, sel.right()); ++c)
+            visit(r, c);
+    };
+    visitRow(0);
+    for (int r = std::max(firstRow, sel.top); r <= std::min(lastRow, sel.bottom()); ++r)
+        visitRow(r);
+    if (bounds.isNull())
+        return;
+    QPen pen(palette().color(QPalette::Highlight), 2);
+    pen.setJoinStyle(Qt::MiterJoin);
+    p.setPen(pen);
+    p.setBrush(Qt::NoBrush);
+    p.drawRect(QRectF(bounds).adjusted(1, 1, -1, -1));
 }
 
 void CPageWnd::DrawGridLines(QPainter& p, int firstRow, int lastRow, int firstCol, int lastCol)
@@ -138,7 +200,7 @@ void CPageWnd::DrawCellText(QPainter& p, int row, int col, const QRect& r)
     p.save();
     p.setClipRect(in, Qt::IntersectClip);
     p.setFont(f);
-    p.setPen(cell->textColor);
+    p.setPen(textOverride_.isValid() ? textOverride_ : cell->textColor);
     p.drawText(QPoint(x, baseline), *cell->text);
     p.restore();
 }

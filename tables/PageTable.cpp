@@ -29,10 +29,13 @@ CPageWnd* openGridTable(std::unique_ptr<TableTarget> target, QWidget* owner)
     }
     auto* w = new CPageWnd(table->groups, table->perGroup, std::move(target), owner);
     for (int g = 0; g < table->groups; ++g)
-        for (int k = 0; k < table->perGroup; ++k)
-            w->SetCellText(g, k,
-                    formatFixed(
-                            table->values[std::size_t(g) * std::size_t(table->perGroup) + std::size_t(k)]));
+        for (int k = 0; k < table->perGroup; ++k) {
+            const double v = table->values[std::size_t(g) * std::size_t(table->perGroup) + std::size_t(k)];
+            w->SetCellText(g, k, formatFixed(v));
+            // The cell shows "%f" but keeps the value itself: a cell nobody
+            // edits is written back with the bits it was read with.
+            w->GetCell(k, g)->exact = v;
+        }
     w->bringToFront();
     return w;
 }
@@ -47,10 +50,8 @@ bool storeGridTable(CPageWnd& grid)
         model::bytes::writeLE<std::uint32_t>(b, 0, std::uint32_t(cols));
         model::bytes::writeLE<std::uint32_t>(b, 4, std::uint32_t(rows));
         for (int j = 0; j < cols; ++j)
-            for (int i = 0; i < rows; ++i) {
-                const QString text = grid.GetCellText(i, j).value_or(QString()).left(19);
-                model::setTbl3dValue(b, std::uint32_t(j), std::uint32_t(i), parseGeneralRealPrefix(text));
-            }
+            for (int i = 0; i < rows; ++i)
+                model::setTbl3dValue(b, std::uint32_t(j), std::uint32_t(i), grid.cellValue(i, j));
     });
     if (ok)
         t->markModified();

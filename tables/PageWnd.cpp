@@ -7,6 +7,7 @@
 #include <QCloseEvent>
 #include <QFontDatabase>
 #include <QScrollBar>
+#include <QUndoStack>
 
 namespace tables {
 
@@ -40,6 +41,9 @@ CPageWnd::CPageWnd(int cols, int rows, std::unique_ptr<TableTarget> target, QWid
             [this](int v) { scrollBy(Qt::Horizontal, v - scroll_.hpos); });
     connect(vbar_, &QScrollBar::valueChanged, this,
             [this](int v) { scrollBy(Qt::Vertical, v - scroll_.vpos); });
+
+    undo_ = new QUndoStack(this);
+    loadHeatSettings();
 
     setFocusPolicy(Qt::StrongFocus);
     SetSize(cols, rows);

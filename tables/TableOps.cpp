@@ -116,4 +116,24 @@ std::optional<OpRefusal> applyOp(
     return std::nullopt;
 }
 
+std::optional<OpRefusal> interpolateByX(const std::vector<double>& xs, ValueBlock& ys, int first, int last)
+{
+    if (first < 0 || last >= ys.cols || last >= int(xs.size()) || first > last || ys.rows != 1)
+        return std::nullopt;
+    const double x0 = xs[std::size_t(first)], x1 = xs[std::size_t(last)];
+    if (!(x1 != x0) || !std::isfinite(x1 - x0))
+        return applyOp(
+                ys, CellRange{0, first, 1, last - first + 1}, TableOp::InterpolateRows, 0, CellKind::Real);
+    const double y0 = ys.values[std::size_t(first)], y1 = ys.values[std::size_t(last)];
+    std::vector<double> out;
+    for (int i = first; i <= last; ++i) {
+        const double v = y0 + (y1 - y0) * (xs[std::size_t(i)] - x0) / (x1 - x0);
+        if (!std::isfinite(v))
+            return OpRefusal{0, i, v};
+        out.push_back(v);
+    }
+    std::copy(out.begin(), out.end(), ys.values.begin() + first);
+    return std::nullopt;
+}
+
 } // namespace tables

@@ -39,6 +39,10 @@ struct OpRefusal {
 std::optional<OpRefusal> applyOp(
         ValueBlock& table, const CellRange& range, TableOp op, double operand, CellKind kind);
 
+// A double curve's ys from first to last made linear in x between the two
+// ends (by index when the ends share an x); a table of one row.
+std::optional<OpRefusal> interpolateByX(const std::vector<double>& xs, ValueBlock& ys, int first, int last);
+
 // The block of values inside range.
 ValueBlock extract(const ValueBlock& table, const CellRange& range);
 

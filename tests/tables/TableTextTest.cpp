@@ -1,5 +1,6 @@
 // Spreadsheet clipboard text and the table operations, without widgets.
 #include "tables/TableText.h"
+#include "tables/HeatPalette.h"
 #include "tables/TableOps.h"
 
 #include <gtest/gtest.h>
@@ -187,4 +188,37 @@ TEST(TableOps, SmoothKeepsTheEnds)
     ValueBlock w = block(1, 3, {0, 1, 0});
     applyOp(w, CellRange{0, 0, 1, 3}, TableOp::Smooth, 0, CellKind::Word16);
     EXPECT_EQ(w.values[1], 0); // 1/3 rounds to 0
+}
+
+TEST(HeatPalette, EndsPlacesAndReadableText)
+{
+    EXPECT_EQ(heatColor(HeatPalette::Viridis, 0), (Rgb{68, 1, 84}));
+    EXPECT_EQ(heatColor(HeatPalette::Viridis, 1), (Rgb{253, 231, 37}));
+    EXPECT_EQ(heatColor(HeatPalette::Viridis, 2), heatColor(HeatPalette::Viridis, 1));
+    EXPECT_EQ(heatColor(HeatPalette::Cividis, std::nan("")), (Rgb{0, 34, 78}));
+    // Halfway between two stops is their blend.
+    EXPECT_EQ(heatColor(HeatPalette::Viridis, 1.0 / 16), (Rgb{70, 23, 104}));
+    EXPECT_EQ(heatPlace(5, 0, 10), 0.5);
+    EXPECT_EQ(heatPlace(-1, 0, 10), 0.0);
+    EXPECT_EQ(heatPlace(3, 3, 3), 0.5);
+    // Dark purple and blue ends take white text, the yellow end black.
+    EXPECT_EQ(textOn(heatColor(HeatPalette::Viridis, 0)), (Rgb{255, 255, 255}));
+    EXPECT_EQ(textOn(heatColor(HeatPalette::Cividis, 0)), (Rgb{255, 255, 255}));
+    EXPECT_EQ(textOn(heatColor(HeatPalette::Viridis, 1)), (Rgb{0, 0, 0}));
+    EXPECT_EQ(textOn(heatColor(HeatPalette::Cividis, 1)), (Rgb{0, 0, 0}));
+}
+
+TEST(TableOps, DoubleCurvesInterpolateAlongX)
+{
+    ValueBlock ys = block(1, 5, {9, 0, 0, 0, 10});
+    const std::vector<double> xs{-1, 0, 1, 4, 5};
+    EXPECT_FALSE(interpolateByX(xs, ys, 1, 4));
+    EXPECT_EQ(ys.values, (std::vector<double>{9, 0, 2, 8, 10}));
+    // Ends sharing an x: by index.
+    ValueBlock same = block(1, 3, {0, 7, 4});
+    EXPECT_FALSE(interpolateByX({2, 9, 2}, same, 0, 2));
+    EXPECT_EQ(same.values, (std::vector<double>{0, 2, 4}));
+    ValueBlock huge = block(1, 3, {-1e308, 0, 1e308});
+    EXPECT_TRUE(interpolateByX({0, 0.5, 1}, huge, 0, 2));
+    EXPECT_EQ(huge.values[1], 0);
 }
