@@ -33,16 +33,39 @@ namespace {
 
 char chooseSeparator(std::string_view text)
 {
-    bool quoted = false, semicolon = false;
+    bool quoted = false, semicolon = false, dot = false;
+    int commas = 0; // on the line being read
+    bool oneEach = true; // every line with text has exactly one comma
+    bool lineHasText = false;
+    auto endLine = [&] {
+        if (lineHasText && commas != 1)
+            oneEach = false;
+        commas = 0;
+        lineHasText = false;
+    };
     for (char ch : text) {
         if (ch == '"')
             quoted = !quoted;
-        else if (!quoted && ch == '\t')
+        if (quoted)
+            continue;
+        if (ch == '\t')
             return '\t';
-        else if (!quoted && ch == ';')
-            semicolon = true;
+        if (ch == '\n' || ch == '\r') {
+            endLine();
+            continue;
+        }
+        lineHasText = true;
+        semicolon |= ch == ';';
+        dot |= ch == '.';
+        commas += ch == ',';
     }
-    return semicolon ? ';' : ',';
+    endLine();
+    if (semicolon)
+        return ';';
+    // "1,5" lines with no decimal point anywhere are one column of numbers
+    // with a decimal comma, as a spreadsheet copies a column in such a
+    // locale; the tab then separates nothing.
+    return !dot && oneEach ? '\t' : ',';
 }
 
 } // namespace

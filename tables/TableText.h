@@ -36,8 +36,9 @@ std::string writeBlock(const ValueBlock& block, CellKind kind);
 // Fields of clipboard text: CRLF, LF or CR ends a line; an empty last line
 // is dropped and so is one trailing separator on a line. The separator is a
 // tab when the text has one outside quotes, else a semicolon when it has
-// one, else a comma. Fields in double quotes may hold separators, line
-// breaks and doubled quotes.
+// one, else a comma -- except that lines each holding exactly one comma and
+// no '.' anywhere are one column with decimal commas ("1,5" is 1.5). Fields
+// in double quotes may hold separators, line breaks and doubled quotes.
 std::vector<std::vector<std::string>> splitFields(std::string_view text, char* separatorUsed = nullptr);
 
 // Reads one value: blanks around it, an optional sign, decimal or exponent

@@ -56,7 +56,12 @@ TEST(TableText, QuotedFieldsMayHoldSeparatorsAndLineBreaks)
 TEST(TableText, CommasAndSemicolonsSeparateOnlyWithoutTabs)
 {
     char sep = 0;
-    EXPECT_EQ(read("1,2\n3,4\n").values, (std::vector<double>{1, 2, 3, 4}));
+    EXPECT_EQ(read("1.5,2\n3,4\n").values, (std::vector<double>{1.5, 2, 3, 4}));
+    EXPECT_EQ(read("1,2,3\n4,5,6").cols, 3);
+    // One column copied where the decimal sign is a comma: one comma a line, no point.
+    const ValueBlock column = read("0,125\r\n-2,5\r\n3,0\r\n");
+    EXPECT_EQ(column.cols, 1);
+    EXPECT_EQ(column.values, (std::vector<double>{0.125, -2.5, 3}));
     splitFields("1;2", &sep);
     EXPECT_EQ(sep, ';');
     // A semicolon file with decimal commas, as a German spreadsheet saves it.
@@ -64,7 +69,7 @@ TEST(TableText, CommasAndSemicolonsSeparateOnlyWithoutTabs)
     // Tabs win: commas are then decimal commas.
     EXPECT_EQ(read("1,5\t2,75\n").values, (std::vector<double>{1.5, 2.75}));
     // Where commas separate, a quoted "1,5" is not a number.
-    EXPECT_EQ(refusal("\"1,5\",2\n").text, "1,5");
+    EXPECT_EQ(refusal("\"1,5\",2,3\n").text, "1,5");
 }
 
 TEST(TableText, RefusalsNameRowColumnAndText)
