@@ -115,7 +115,7 @@ void TableFrame::setInfoText(const QString& text)
     if (!info_) {
         info_ = new QLabel(status_);
         info_->setObjectName(QStringLiteral("infoPane"));
-        status_->insertPermanentWidget(0, info_);
+        status_->insertPermanentWidget(1, info_); // after pane 0, before "NUM"
     }
     if (info_->text() != text)
         info_->setText(text);
