@@ -3,14 +3,13 @@
 
 #include "tables/LogicalMapping.h"
 #include "tables/TableText.h"
+#include "tables/WorkbenchUi.h"
 #include "ui/Messages.h"
 
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QGuiApplication>
-#include <QInputDialog>
 #include <QKeyEvent>
-#include <QLineEdit>
 #include <QMenu>
 #include <QPainter>
 #include <QUndoStack>
@@ -54,20 +53,10 @@ private:
 };
 
 namespace {
-QString opName(TableOp op)
+// The curves have one interpolation.
+QString curveOpName(TableOp op)
 {
-    switch (op) {
-    case TableOp::Set:
-        return QStringLiteral("Set");
-    case TableOp::Add:
-        return QStringLiteral("Add");
-    case TableOp::Scale:
-        return QStringLiteral("Multiply by %");
-    case TableOp::Smooth:
-        return QStringLiteral("Smooth");
-    default:
-        return QStringLiteral("Interpolate");
-    }
+    return op == TableOp::InterpolateRows ? QStringLiteral("Interpolate") : opName(op);
 }
 } // namespace
 
@@ -173,7 +162,7 @@ bool CurveBench::applyOperation(TableOp op, double operand)
         ui::tell(this,
                 QStringLiteral("%1 was not applied: the value at index %2 would become %3, which the table "
                                "cannot hold.")
-                        .arg(opName(op))
+                        .arg(curveOpName(op))
                         .arg(no->col)
                         .arg(QString::number(no->value, 'g', 17)),
                 ui::Tone::Warning);
@@ -182,7 +171,7 @@ bool CurveBench::applyOperation(TableOp op, double operand)
     const Points before = p;
     p.ys = std::move(ys.values);
     setPoints(p);
-    pushChange(before, opName(op));
+    pushChange(before, curveOpName(op));
     return true;
 }
 
@@ -208,51 +197,24 @@ void CurveBench::afterWalk(const QKeyEvent* e)
 
 bool CurveBench::askAndApply(TableOp op)
 {
-    double v = 0;
-    if (op == TableOp::Set || op == TableOp::Add || op == TableOp::Scale) {
-        const QString label = op == TableOp::Set ? QStringLiteral("Set the selected values to:")
-                : op == TableOp::Add             ? QStringLiteral("Add to the selected values:")
-                                                 : QStringLiteral("Multiply the selected values by (%):");
-        bool ok = false;
-        const QString text = QInputDialog::getText(this, opName(op), label, QLineEdit::Normal,
-                op == TableOp::Scale ? QStringLiteral("100") : QString(), &ok);
-        if (!ok)
-            return false;
-        const std::string why = readValue(text.toStdString(), '\t', CellKind::Real, v);
-        if (!why.empty()) {
-            ui::tell(this, QStringLiteral("\"%1\" %2.").arg(text, QString::fromStdString(why)),
-                    ui::Tone::Warning);
-            return false;
-        }
-    }
-    return applyOperation(op, v);
+    const auto v = askOperand(this, op);
+    return v && applyOperation(op, *v);
 }
 
 bool CurveBench::benchKey(QKeyEvent* e)
 {
-    const auto mods = e->modifiers() & ~Qt::KeypadModifier;
-    if (e->matches(QKeySequence::Undo))
-        undo_->undo();
-    else if (e->matches(QKeySequence::Redo) || (e->key() == Qt::Key_Y && mods == Qt::ControlModifier))
-        undo_->redo();
-    else if (e->matches(QKeySequence::Copy))
+    if (undoKey(e, undo_))
+        return true;
+    if (e->matches(QKeySequence::Copy))
         QGuiApplication::clipboard()->setText(copyText());
     else if (e->matches(QKeySequence::Paste))
         pasteText(QGuiApplication::clipboard()->text());
     else if (e->matches(QKeySequence::SelectAll))
         selectAll();
-    else if (mods & (Qt::ControlModifier | Qt::AltModifier))
-        return false;
-    else if (e->text() == u'=')
-        askAndApply(TableOp::Set);
-    else if (e->text() == u'+')
-        askAndApply(TableOp::Add);
-    else if (e->text() == u'*' || e->text() == u'%')
-        askAndApply(TableOp::Scale);
-    else if (e->key() == Qt::Key_I)
+    else if (const auto op = commonOpKey(e))
+        askAndApply(*op);
+    else if (e->key() == Qt::Key_I && !(e->modifiers() & (Qt::ControlModifier | Qt::AltModifier)))
         applyOperation(TableOp::InterpolateRows);
-    else if (e->key() == Qt::Key_S)
-        applyOperation(TableOp::Smooth);
     else
         return false;
     return true;
@@ -261,37 +223,20 @@ bool CurveBench::benchKey(QKeyEvent* e)
 QMenu* CurveBench::createContextMenu()
 {
     auto* m = new QMenu(this);
-    auto add = [m](const QString& text, const QKeySequence& keys, auto fn) {
-        QAction* a = m->addAction(text, fn);
-        a->setShortcut(keys);
-        a->setShortcutContext(Qt::WidgetShortcut);
-        a->setShortcutVisibleInContextMenu(true);
-        return a;
-    };
-    add(QStringLiteral("&Copy"), QKeySequence::Copy,
-            [this] { QGuiApplication::clipboard()->setText(copyText()); });
-    add(QStringLiteral("&Paste"), QKeySequence::Paste,
-            [this] { pasteText(QGuiApplication::clipboard()->text()); });
-    add(QStringLiteral("Select &All"), QKeySequence::SelectAll, [this] { selectAll(); });
+    auto* clip = QGuiApplication::clipboard();
+    addCommand(m, QStringLiteral("&Copy"), QKeySequence::Copy, [this, clip] { clip->setText(copyText()); });
+    addCommand(m, QStringLiteral("&Paste"), QKeySequence::Paste, [this, clip] { pasteText(clip->text()); });
+    addCommand(m, QStringLiteral("Select &All"), QKeySequence::SelectAll, [this] { selectAll(); });
     m->addSeparator();
     if (kind() == CellKind::Word16)
-        add(QStringLiteral("&Value..."), QKeySequence(QStringLiteral("Y")), [this] { askValue(); });
-    add(QStringLiteral("&Set to..."), QKeySequence(QStringLiteral("=")),
-            [this] { askAndApply(TableOp::Set); });
-    add(QStringLiteral("A&dd..."), QKeySequence(QStringLiteral("+")), [this] { askAndApply(TableOp::Add); });
-    add(QStringLiteral("&Multiply by %..."), QKeySequence(QStringLiteral("*")),
-            [this] { askAndApply(TableOp::Scale); });
-    add(QStringLiteral("&Interpolate"), QKeySequence(QStringLiteral("I")),
+        addCommand(m, QStringLiteral("&Value..."), QKeySequence(QStringLiteral("Y")), [this] { askValue(); });
+    addValueCommands(m, [this](TableOp op) { askAndApply(op); });
+    addCommand(m, QStringLiteral("&Interpolate"), QKeySequence(QStringLiteral("I")),
             [this] { applyOperation(TableOp::InterpolateRows); });
-    add(QStringLiteral("Sm&ooth"), QKeySequence(QStringLiteral("S")),
+    addCommand(m, QStringLiteral("Sm&ooth"), QKeySequence(QStringLiteral("S")),
             [this] { applyOperation(TableOp::Smooth); });
     m->addSeparator();
-    add(QStringLiteral("&Undo ") + undo_->undoText(), QKeySequence::Undo, [this] {
-        undo_->undo();
-    })->setEnabled(undo_->canUndo());
-    add(QStringLiteral("R&edo ") + undo_->redoText(), QKeySequence(QStringLiteral("Ctrl+Y")), [this] {
-        undo_->redo();
-    })->setEnabled(undo_->canRedo());
+    addUndoCommands(m, undo_);
     return m;
 }
 

@@ -3,6 +3,7 @@
 #include "tables/PageWnd.h"
 
 #include "tables/TableText.h"
+#include "tables/WorkbenchUi.h"
 #include "ui/Messages.h"
 #include "ui/Settings.h"
 
@@ -10,7 +11,6 @@
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QGuiApplication>
-#include <QInputDialog>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QUndoStack>
@@ -40,27 +40,6 @@ private:
     std::vector<CPageWnd::CellState> before_, after_;
     bool done_ = true; // the first redo(), from push(), finds the change made
 };
-
-QString opName(TableOp op)
-{
-    switch (op) {
-    case TableOp::Set:
-        return QStringLiteral("Set");
-    case TableOp::Add:
-        return QStringLiteral("Add");
-    case TableOp::Scale:
-        return QStringLiteral("Multiply by %");
-    case TableOp::InterpolateRows:
-        return QStringLiteral("Interpolate Along Rows");
-    case TableOp::InterpolateCols:
-        return QStringLiteral("Interpolate Along Columns");
-    case TableOp::Bilinear:
-        return QStringLiteral("Interpolate from Corners");
-    case TableOp::Smooth:
-        return QStringLiteral("Smooth");
-    }
-    return {};
-}
 
 } // namespace
 
@@ -181,24 +160,8 @@ bool CPageWnd::applyOperation(TableOp op, double operand)
 
 bool CPageWnd::askAndApply(TableOp op)
 {
-    double v = 0;
-    if (op == TableOp::Set || op == TableOp::Add || op == TableOp::Scale) {
-        const QString label = op == TableOp::Set ? QStringLiteral("Set the selected cells to:")
-                : op == TableOp::Add             ? QStringLiteral("Add to the selected cells:")
-                                                 : QStringLiteral("Multiply the selected cells by (%):");
-        bool ok = false;
-        const QString text = QInputDialog::getText(this, opName(op), label, QLineEdit::Normal,
-                op == TableOp::Scale ? QStringLiteral("100") : QString(), &ok);
-        if (!ok)
-            return false;
-        const std::string why = readValue(text.toStdString(), '\t', CellKind::Real, v);
-        if (!why.empty()) {
-            ui::tell(this, QStringLiteral("\"%1\" %2.").arg(text, QString::fromStdString(why)),
-                    ui::Tone::Warning);
-            return false;
-        }
-    }
-    return applyOperation(op, v);
+    const auto v = askOperand(this, op);
+    return v && applyOperation(op, *v);
 }
 
 void CPageWnd::setHeatMap(bool on)
@@ -231,12 +194,9 @@ void CPageWnd::loadHeatSettings()
 bool CPageWnd::commandKey(QKeyEvent* e)
 {
     const auto mods = e->modifiers() & ~Qt::KeypadModifier;
-    const bool ctrl = mods & Qt::ControlModifier;
-    if (e->matches(QKeySequence::Undo))
-        undo_->undo();
-    else if (e->matches(QKeySequence::Redo) || (e->key() == Qt::Key_Y && mods == Qt::ControlModifier))
-        undo_->redo();
-    else if (e->key() == Qt::Key_C && mods == (Qt::ControlModifier | Qt::ShiftModifier))
+    if (undoKey(e, undo_))
+        return true;
+    if (e->key() == Qt::Key_C && mods == (Qt::ControlModifier | Qt::ShiftModifier))
         QGuiApplication::clipboard()->setText(copyText(true));
     else if (e->matches(QKeySequence::Copy))
         QGuiApplication::clipboard()->setText(copyText(false));
@@ -244,22 +204,16 @@ bool CPageWnd::commandKey(QKeyEvent* e)
         pasteText(QGuiApplication::clipboard()->text());
     else if (e->matches(QKeySequence::SelectAll))
         selectAll();
-    else if (ctrl || (mods & Qt::AltModifier))
+    else if (mods & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))
         return false;
-    else if (e->text() == u'=')
-        askAndApply(TableOp::Set);
-    else if (e->text() == u'+')
-        askAndApply(TableOp::Add);
-    else if (e->text() == u'*' || e->text() == u'%')
-        askAndApply(TableOp::Scale);
+    else if (const auto op = commonOpKey(e))
+        askAndApply(*op);
     else if (e->key() == Qt::Key_R)
         applyOperation(TableOp::InterpolateRows);
     else if (e->key() == Qt::Key_C)
         applyOperation(TableOp::InterpolateCols);
     else if (e->key() == Qt::Key_B)
         applyOperation(TableOp::Bilinear);
-    else if (e->key() == Qt::Key_S)
-        applyOperation(TableOp::Smooth);
     else if (e->key() == Qt::Key_H)
         setHeatMap(!heatMap_);
     else
@@ -270,43 +224,28 @@ bool CPageWnd::commandKey(QKeyEvent* e)
 QMenu* CPageWnd::createContextMenu()
 {
     auto* m = new QMenu(this);
-    auto add = [m](const QString& text, const QKeySequence& keys, auto fn) {
-        QAction* a = m->addAction(text, fn);
-        a->setShortcut(keys);
-        a->setShortcutContext(Qt::WidgetShortcut);
-        a->setShortcutVisibleInContextMenu(true);
-        return a;
-    };
-    add(QStringLiteral("&Copy"), QKeySequence::Copy,
-            [this] { QGuiApplication::clipboard()->setText(copyText(false)); });
-    add(QStringLiteral("Copy &Whole Table"), QKeySequence(QStringLiteral("Ctrl+Shift+C")),
-            [this] { QGuiApplication::clipboard()->setText(copyText(true)); });
-    add(QStringLiteral("&Paste"), QKeySequence::Paste,
-            [this] { pasteText(QGuiApplication::clipboard()->text()); });
-    add(QStringLiteral("Select &All"), QKeySequence::SelectAll, [this] { selectAll(); });
+    auto* clip = QGuiApplication::clipboard();
+    addCommand(
+            m, QStringLiteral("&Copy"), QKeySequence::Copy, [this, clip] { clip->setText(copyText(false)); });
+    addCommand(m, QStringLiteral("Copy &Whole Table"), QKeySequence(QStringLiteral("Ctrl+Shift+C")),
+            [this, clip] { clip->setText(copyText(true)); });
+    addCommand(m, QStringLiteral("&Paste"), QKeySequence::Paste, [this, clip] { pasteText(clip->text()); });
+    addCommand(m, QStringLiteral("Select &All"), QKeySequence::SelectAll, [this] { selectAll(); });
     m->addSeparator();
-    add(QStringLiteral("&Set to..."), QKeySequence(QStringLiteral("=")),
-            [this] { askAndApply(TableOp::Set); });
-    add(QStringLiteral("A&dd..."), QKeySequence(QStringLiteral("+")), [this] { askAndApply(TableOp::Add); });
-    add(QStringLiteral("&Multiply by %..."), QKeySequence(QStringLiteral("*")),
-            [this] { askAndApply(TableOp::Scale); });
-    add(QStringLiteral("Interpolate Along &Rows"), QKeySequence(QStringLiteral("R")),
-            [this] { applyOperation(TableOp::InterpolateRows); });
-    add(QStringLiteral("Interpolate Along Co&lumns"), QKeySequence(QStringLiteral("C")),
-            [this] { applyOperation(TableOp::InterpolateCols); });
-    add(QStringLiteral("Interpolate from Corners (&Bilinear)"), QKeySequence(QStringLiteral("B")),
-            [this] { applyOperation(TableOp::Bilinear); });
-    add(QStringLiteral("Sm&ooth"), QKeySequence(QStringLiteral("S")),
-            [this] { applyOperation(TableOp::Smooth); });
+    addValueCommands(m, [this](TableOp op) { askAndApply(op); });
+    const std::pair<const char*, TableOp> interpolations[] = {
+            {"Interpolate Along &Rows\tR", TableOp::InterpolateRows},
+            {"Interpolate Along Co&lumns\tC", TableOp::InterpolateCols},
+            {"Interpolate from Corners (&Bilinear)\tB", TableOp::Bilinear}, {"Sm&ooth\tS", TableOp::Smooth}};
+    for (const auto& [label, op] : interpolations) {
+        const QString text = QString::fromLatin1(label);
+        addCommand(m, text.section(u'\t', 0, 0), QKeySequence(text.section(u'\t', 1)),
+                [this, op = op] { applyOperation(op); });
+    }
     m->addSeparator();
-    add(QStringLiteral("&Undo ") + undo_->undoText(), QKeySequence::Undo, [this] {
-        undo_->undo();
-    })->setEnabled(undo_->canUndo());
-    add(QStringLiteral("R&edo ") + undo_->redoText(), QKeySequence(QStringLiteral("Ctrl+Y")), [this] {
-        undo_->redo();
-    })->setEnabled(undo_->canRedo());
+    addUndoCommands(m, undo_);
     m->addSeparator();
-    QAction* heat = add(QStringLiteral("&Heat Map"), QKeySequence(QStringLiteral("H")),
+    QAction* heat = addCommand(m, QStringLiteral("&Heat Map"), QKeySequence(QStringLiteral("H")),
             [this] { setHeatMap(!heatMap_); });
     heat->setCheckable(true);
     heat->setChecked(heatMap_);
@@ -314,7 +253,7 @@ QMenu* CPageWnd::createContextMenu()
     auto* group = new QActionGroup(pal);
     for (auto [name, p] : {std::pair{QStringLiteral("Viridis"), HeatPalette::Viridis},
                  std::pair{QStringLiteral("Cividis"), HeatPalette::Cividis}}) {
-        QAction* a = pal->addAction(name, [this, p] { setHeatPalette(p); });
+        QAction* a = pal->addAction(name, [this, p = p] { setHeatPalette(p); });
         a->setCheckable(true);
         a->setChecked(heatPalette_ == p);
         group->addAction(a);
