@@ -8,20 +8,22 @@
 // Cell coordinates are (row, column) except for SetCellText and CopyCellText,
 // which take the column first. Addresses outside the grid are reported to the
 // debug output and answer the no-cell value.
+#include "tables/HeatPalette.h"
+#include "tables/PageEdit.h"
 #include "tables/TableFrame.h"
+#include "tables/TableOps.h"
 
 #include <QColor>
 #include <QFont>
-#include <QLineEdit>
 
 #include <optional>
 #include <vector>
 
+class QMenu;
 class QScrollBar;
+class QUndoStack;
 
 namespace tables {
-
-class CPageWnd;
 
 // Horizontal text alignment codes of a cell.
 enum PageAlign { kAlignLeft = 0, kAlignRight = 2, kAlignCenter = 6 };
@@ -32,6 +34,9 @@ struct PageCell {
     QColor textColor;
     int brushIndex = 0;
     int fontIndex = 0;
+    // The value pasted or computed into the cell, kept exactly; the text
+    // shows it. Set text (typed or SetCellText) drops it.
+    std::optional<double> exact;
 };
 
 struct PageScrollState {
@@ -39,29 +44,6 @@ struct PageScrollState {
     int hpage = 1, vpage = 1; // columns / rows per page at the last update
     int hmax = 0, vmax = 0;   // cols - 2, rows - 2
     int colWidth = 0, rowHeight = 0;
-};
-
-// The cell editor: a child edit box that takes "0"-"9", "-", "." and
-// Backspace, commits on Enter and when it loses the focus, cancels on
-// Escape, and grows to the right when its text nears its right edge. Its
-// other keys stay inside it.
-class CPageEdit : public QLineEdit {
-    Q_OBJECT
-public:
-    explicit CPageEdit(CPageWnd* grid);
-    QRect clientRect() const { return clientRect_; }
-    int averageCharWidth() const { return avgCharWidth_; }
-
-protected:
-    void keyPressEvent(QKeyEvent* e) override;
-    void showEvent(QShowEvent* e) override;
-    void focusOutEvent(QFocusEvent* e) override;
-
-private:
-    void growIfNeeded();
-    CPageWnd* grid_;
-    QRect clientRect_;
-    int avgCharWidth_ = 0;
 };
 
 class CPageWnd : public TableFrame {
@@ -113,6 +95,11 @@ public:
     bool isModified() const { return modified_; }
     CPageEdit* cellEditor() const { return editor_; }
     QRect currentCellRect() const { return curRect_; }
+    // Where a cell is drawn now; null while it is scrolled out of view.
+    QRect cellRectFor(int row, int col) const
+    {
+        return validAddress(row, col) ? cellRect(row, col) : QRect();
+    }
     QRect clientArea() const;
     const std::vector<int>& colWidths() const { return colWidths_; }
     const std::vector<int>& rowHeights() const { return rowHeights_; }
@@ -120,6 +107,39 @@ public:
     int brushListSize() const { return int(brushes_.size()); }
     QScrollBar* horizontalBar() const { return hbar_; }
     QScrollBar* verticalBar() const { return vbar_; }
+
+    // The workbench: a rectangular selection (the current cell when nothing
+    // more is selected), spreadsheet copy and paste, operations and undo
+    // inside the window, and the heat map. Every change is one undo step.
+    CellRange selection() const;
+    bool hasSelection() const { return anchorRow_ != curRow_ || anchorCol_ != curCol_; }
+    void selectRange(const CellRange& r); // the current cell becomes its bottom-right
+    void selectAll();
+    // What a cell is written back as: its exact value, else its first 19
+    // characters read as a number.
+    double cellValue(int row, int col) const;
+    void setCellValue(int row, int col, double v);
+    // Tab-separated lines of the selection, or of every cell.
+    QString copyText(bool wholeTable) const;
+    // Pastes at the selection's top-left; one value fills the selection.
+    // Refusals change nothing and are told to the user.
+    bool pasteText(const QString& text);
+    bool applyOperation(TableOp op, double operand = 0);
+    QUndoStack* undoStack() const { return undo_; }
+    bool heatMap() const { return heatMap_; }
+    void setHeatMap(bool on); // remembered in the settings
+    HeatPalette heatPalette() const { return heatPalette_; }
+    void setHeatPalette(HeatPalette p);
+    // The context menu with every command; the caller owns it.
+    QMenu* createContextMenu();
+
+    // Cell states for undo: text and exact value, row-major over a range.
+    struct CellState {
+        std::optional<QString> text;
+        std::optional<double> exact;
+    };
+    std::vector<CellState> cellStates(const CellRange& r) const;
+    void restoreCells(const CellRange& r, const std::vector<CellState>& states);
 
     // The editor's own keys, as CPageEdit hands them over.
     void editorCommitted() { EndCellEdit(true); }
@@ -130,6 +150,8 @@ protected:
     void resizeEvent(QResizeEvent* e) override;
     void keyPressEvent(QKeyEvent* e) override;
     void mousePressEvent(QMouseEvent* e) override;
+    void mouseMoveEvent(QMouseEvent* e) override;
+    void contextMenuEvent(QContextMenuEvent* e) override;
     void wheelEvent(QWheelEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
 
@@ -139,11 +161,19 @@ protected:
     virtual void DrawCells(QPainter& p, int firstRow, int lastRow, int firstCol, int lastCol);
     virtual void DrawGridLines(QPainter& p, int firstRow, int lastRow, int firstCol, int lastCol);
     virtual void DrawCellText(QPainter& p, int row, int col, const QRect& r);
+    void DrawSelection(QPainter& p, int firstRow, int lastRow, int firstCol, int lastCol);
 
 private:
     bool validAddress(int row, int col) const;
     void scrollBy(Qt::Orientation o, int step);
     void moveTo(int row, int col);
+    void moveByKey(int key);
+    bool commandKey(QKeyEvent* e);
+    void collapseSelection();
+    void pushCells(const CellRange& r, std::vector<CellState> before, const QString& what);
+    bool askAndApply(TableOp op);
+    std::optional<std::pair<double, double>> heatRange() const;
+    void loadHeatSettings();
     void openEditor();
     QRect cellRect(int row, int col) const;
     void updateCurrentRect();
@@ -171,6 +201,12 @@ private:
     QScrollBar* vbar_ = nullptr;
     bool closing_ = false;
     QPoint wheelRest_;
+    int anchorRow_ = 1, anchorCol_ = 1;
+    QUndoStack* undo_ = nullptr;
+    bool heatMap_ = false;
+    HeatPalette heatPalette_ = HeatPalette::Viridis;
+    mutable std::optional<std::pair<double, double>> heatRange_; // cached; reset by changes
+    QColor textOverride_; // the heat map's text colour while a cell is drawn
 };
 
 // Opens the grid window on a grid table (counts A, B, then A groups of B
@@ -179,8 +215,10 @@ private:
 // entry holds, are refused with a message and answer nullptr.
 CPageWnd* openGridTable(std::unique_ptr<TableTarget> target, QWidget* owner);
 
-// Writes the grid's cells back over the table bytes (each cell's first 19
-// characters read as a number, 0 when they are none) and marks the document
+// Writes the grid's cells back over the table bytes (each cell's value as
+// cellValue() gives it: the value read or pasted, kept exactly, or the
+// first 19 characters of typed text read as a number, 0 when they are none)
+// and marks the document
 // modified. The entry keeps its length; bytes past the table are untouched.
 bool storeGridTable(CPageWnd& grid);
 

@@ -108,6 +108,24 @@ void TableFrame::setStatusText(const QString& text)
         pane0_->setText(text);
 }
 
+void TableFrame::setInfoText(const QString& text)
+{
+    if (!status_)
+        return;
+    if (!info_) {
+        info_ = new QLabel(status_);
+        info_->setObjectName(QStringLiteral("infoPane"));
+        status_->insertPermanentWidget(1, info_); // after pane 0, before "NUM"
+    }
+    if (info_->text() != text)
+        info_->setText(text);
+}
+
+QString TableFrame::infoText() const
+{
+    return info_ ? info_->text() : QString();
+}
+
 QString TableFrame::statusText() const
 {
     return pane0_ ? pane0_->text() : QString();

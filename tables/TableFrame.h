@@ -49,6 +49,8 @@ protected:
     // "NUM" while Num Lock is known to be on.
     void createStatusBar();
     void setStatusText(const QString& text);
+    // A second pane, left of "NUM", for what pane 0 does not show.
+    void setInfoText(const QString& text);
     // Keypad keys tell the Num Lock state: digits arrive only with it on.
     void noteNumLock(const QKeyEvent* e);
 
@@ -58,6 +60,7 @@ protected:
 public:
     QString statusText() const;
     QString numLockText() const;
+    QString infoText() const;
 
 private:
     std::unique_ptr<TableTarget> target_;
@@ -67,6 +70,7 @@ private:
     QStatusBar* status_ = nullptr;
     QLabel* pane0_ = nullptr;
     QLabel* pane1_ = nullptr;
+    QLabel* info_ = nullptr;
 };
 
 // The program's idle text, shown in pane 0 until the first paint.

@@ -1,16 +1,42 @@
 #include "tables/TableWnd.h"
 
 #include "tables/CurvePainter.h"
+#include "ui/Messages.h"
 #include "ui/Settings.h"
 
 #include <QCloseEvent>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QPainter>
 #include <QPointer>
 
 namespace tables {
 
 namespace {
+// The exact-value box: Enter commits, Esc cancels, other keys stay in it.
+class ValueBox : public QLineEdit {
+public:
+    explicit ValueBox(TableWnd* owner) : QLineEdit(owner), owner_(owner)
+    {
+        setObjectName(QStringLiteral("valueBox"));
+    }
+
+protected:
+    void keyPressEvent(QKeyEvent* e) override
+    {
+        if (e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter)
+            owner_->closeValueBox(true);
+        else if (e->key() == Qt::Key_Escape)
+            owner_->closeValueBox(false);
+        else
+            QLineEdit::keyPressEvent(e);
+        e->accept();
+    }
+
+private:
+    TableWnd* owner_;
+};
+
 QPointer<TableWnd>& mark()
 {
     static QPointer<TableWnd> m;
@@ -19,12 +45,14 @@ QPointer<TableWnd>& mark()
 } // namespace
 
 TableWnd::TableWnd(std::unique_ptr<TableTarget> target, QWidget* owner)
-        : TableFrame(
+        : CurveBench(
                 std::move(target), QString(ui::settings::kTbl16Section), ui::Edges{10, 10, 600, 300}, owner),
           model_(decodeTbl16(this->target()->bytes()))
 {
     createStatusBar();
     setFocusPolicy(Qt::StrongFocus);
+    box_ = new ValueBox(this);
+    box_->hide();
 }
 
 TableWnd* TableWnd::open(std::unique_ptr<TableTarget> target, QWidget* owner)
@@ -62,6 +90,7 @@ void TableWnd::paintEvent(QPaintEvent*)
         points.emplace_back(double(i), double(d.copy[i]));
     QPainter p(this);
     paintCurve(p, size(), points, double(n - 1), double(d.max), model_.current());
+    paintRange(p, points, double(n - 1), double(d.max));
 
     setStatusText(QString::number(values[model_.current()]));
 }
@@ -77,11 +106,82 @@ void TableWnd::keyPressEvent(QKeyEvent* e)
         close();
         return;
     }
+    if (benchKey(e))
+        return;
+    if ((e->key() == Qt::Key_Y || e->key() == Qt::Key_F10) && !(e->modifiers() & Qt::ControlModifier)) {
+        openValueBox();
+        return;
+    }
     if (auto a = curveKeyFor(e->key(), e->modifiers())) {
+        const Points before = points();
         model_.apply(*a);
+        if (curveKeyStep(*a) == 0)
+            afterWalk(e);
+        else
+            keyStepped(before);
         repaint();
     }
     TableFrame::keyPressEvent(e);
+}
+
+CurveBench::Points TableWnd::points() const
+{
+    Points p;
+    p.ys.assign(model_.values().begin(), model_.values().end());
+    return p;
+}
+
+void TableWnd::setPoints(const Points& p)
+{
+    std::vector<std::uint32_t> v;
+    v.reserve(p.ys.size());
+    for (double y : p.ys)
+        v.push_back(std::uint32_t(y));
+    model_.setValues(std::move(v));
+    update();
+}
+
+void TableWnd::setCurrentIndex(std::size_t i)
+{
+    model_.setCurrent(i);
+    update();
+}
+
+void TableWnd::openValueBox()
+{
+    if (editing_ || model_.values().empty())
+        return;
+    editing_ = true;
+    box_->setText(QString::number(model_.values()[model_.current()]));
+    box_->setGeometry(5, 5, 135, 20);
+    box_->show();
+    box_->selectAll();
+    box_->setFocus();
+}
+
+bool TableWnd::closeValueBox(bool commit)
+{
+    if (!editing_)
+        return false;
+    if (commit) {
+        double v = 0;
+        const std::string why = readValue(box_->text().toStdString(), '\t', CellKind::Word16, v);
+        if (!why.empty()) {
+            ui::tell(this, QStringLiteral("\"%1\" %2.").arg(box_->text(), QString::fromStdString(why)),
+                    ui::Tone::Warning);
+            return false;
+        }
+        Points p = points();
+        const Points before = p;
+        p.ys[model_.current()] = v;
+        setPoints(p);
+        pushChange(before, QStringLiteral("Value"));
+    }
+    editing_ = false;
+    box_->hide();
+    setFocus();
+    repaint();
+    return true;
 }
 
 void TableWnd::enter()

@@ -2,12 +2,15 @@
 // The window for a 16-bit curve table: one vertical line per value, the
 // current one in dark blue, the curve in dark red, the current value in the
 // status bar. Enter writes the values back; Esc and the close box do not.
-#include "tables/TableFrame.h"
+// Y or F10 opens a box for an exact value of the current point.
+#include "tables/CurveBench.h"
 #include "tables/Tbl16Model.h"
+
+class QLineEdit;
 
 namespace tables {
 
-class TableWnd : public TableFrame {
+class TableWnd : public CurveBench {
     Q_OBJECT
 public:
     // Opens a window on the target's bytes read as 16-bit values, shows and
@@ -22,6 +25,19 @@ public:
 
     const Tbl16Model& model() const { return model_; }
 
+    Points points() const override;
+    void setPoints(const Points& p) override;
+    std::size_t currentIndex() const override { return model_.current(); }
+    void setCurrentIndex(std::size_t i) override;
+    CellKind kind() const override { return CellKind::Word16; }
+
+    // The exact-value box on the current point: whole numbers 0 to 65535;
+    // anything else is refused with a message and the box stays open.
+    void openValueBox();
+    bool closeValueBox(bool commit);
+    QLineEdit* valueBox() const { return box_; }
+    bool valueBoxOpen() const { return editing_; }
+
 protected:
     TableWnd(std::unique_ptr<TableTarget> target, QWidget* owner);
 
@@ -31,8 +47,11 @@ protected:
 
 private:
     void enter();
+    void askValue() override { openValueBox(); }
 
     Tbl16Model model_;
+    QLineEdit* box_ = nullptr;
+    bool editing_ = false;
 };
 
 } // namespace tables

@@ -55,4 +55,12 @@ void Tbl16Model::writeInto(Bytes& bytes) const
         model::setTbl16Value(bytes, i, std::uint16_t(values_[i]));
 }
 
+void Tbl16Model::setValues(std::vector<std::uint32_t> values)
+{
+    values_ = std::move(values);
+    changed_ = true;
+    if (current_ >= values_.size())
+        current_ = 0;
+}
+
 } // namespace tables

@@ -22,6 +22,10 @@ public:
     std::size_t current() const { return current_; }
     bool changed() const { return changed_; }
 
+    // Values put in whole (a paste, an operation, an undo): sets the mark.
+    void setValues(std::vector<std::uint32_t> values);
+    void setCurrent(std::size_t i) { current_ = i < values_.size() ? i : current_; }
+
     // What the paint draws: every value halved when the largest is above
     // 32760, and the largest (halved too; at least 1).
     struct Drawing {

@@ -31,6 +31,15 @@ public:
     // A committed value from the value box.
     void setValue(std::size_t index, bool isX, double v);
 
+    // Points put in whole (a paste, an operation, an undo): sets the mark.
+    void setPoints(std::vector<double> xs, std::vector<double> ys)
+    {
+        xs_ = std::move(xs);
+        ys_ = std::move(ys);
+        changed_ = true;
+    }
+    void setCurrent(std::size_t i) { current_ = i < xs_.size() ? i : current_; }
+
     std::size_t size() const { return xs_.size(); }
     const std::vector<double>& xs() const { return xs_; }
     const std::vector<double>& ys() const { return ys_; }

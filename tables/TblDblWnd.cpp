@@ -48,7 +48,7 @@ void DblValueBox::keyPressEvent(QKeyEvent* e)
 }
 
 TblDblWnd::TblDblWnd(std::unique_ptr<TableTarget> target, DoubleTable table, QWidget* owner)
-        : TableFrame(
+        : CurveBench(
                 std::move(target), QString(ui::settings::kTblDblSection), ui::Edges{10, 10, 600, 300}, owner),
           model_(std::move(table.xs), std::move(table.ys))
 {
@@ -96,6 +96,7 @@ void TblDblWnd::paintEvent(QPaintEvent*)
         points.emplace_back(l.px[i], l.py[i]);
     QPainter p(this);
     paintCurve(p, size(), points, l.maxX, l.maxY, model_.current());
+    paintRange(p, points, l.maxX, l.maxY);
 
     // The tab between x and y shows as spacing.
     const std::size_t c = model_.current();
@@ -110,6 +111,8 @@ void TblDblWnd::keyPressEvent(QKeyEvent* e)
         close();
         return;
     }
+    if (benchKey(e))
+        return;
     if (key == Qt::Key_X || key == Qt::Key_F9) {
         openValueBox(true);
         return;
@@ -119,7 +122,12 @@ void TblDblWnd::keyPressEvent(QKeyEvent* e)
         return;
     }
     if (auto a = curveKeyFor(key, e->modifiers())) {
+        const Points before = points();
         model_.apply(*a);
+        if (curveKeyStep(*a) == 0)
+            afterWalk(e);
+        else
+            keyStepped(before);
         repaint();
     }
     TableFrame::keyPressEvent(e);
@@ -146,14 +154,28 @@ void TblDblWnd::closeValueBox(bool commit)
     if (commit) {
         const double v = parseGeneralRealPrefix(box_->text());
         if (v != shownValue_) {
+            const Points before = points();
             model_.setValue(editIndex_, editX_, v);
             target()->markModified();
+            pushChange(before, QStringLiteral("Value"));
         }
     }
     editing_ = false;
     box_->hide();
     setFocus();
     repaint();
+}
+
+void TblDblWnd::setPoints(const Points& p)
+{
+    model_.setPoints(p.xs, p.ys);
+    update();
+}
+
+void TblDblWnd::setCurrentIndex(std::size_t i)
+{
+    model_.setCurrent(i);
+    update();
 }
 
 void TblDblWnd::closeEvent(QCloseEvent* e)

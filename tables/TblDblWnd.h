@@ -3,7 +3,7 @@
 // point, the current one in dark blue, the curve in dark red, "x=..  y=.."
 // in the status bar, y raised and lowered by keys, exact x or y typed into a
 // small value box. Changes are written back on every way of closing.
-#include "tables/TableFrame.h"
+#include "tables/CurveBench.h"
 #include "tables/TblDblModel.h"
 
 #include <QLineEdit>
@@ -25,7 +25,7 @@ private:
     TblDblWnd* owner_;
 };
 
-class TblDblWnd : public TableFrame {
+class TblDblWnd : public CurveBench {
     Q_OBJECT
 public:
     // Refuses with "The Record is not editable as a double table!" unless the
@@ -39,6 +39,12 @@ public:
     const TblDblModel& model() const { return model_; }
     DblLayout layout() const { return computeDblLayout(model_.xs(), model_.ys()); }
     bool valueBoxOpen() const { return editing_; }
+
+    Points points() const override { return Points{model_.xs(), model_.ys()}; }
+    void setPoints(const Points& p) override;
+    std::size_t currentIndex() const override { return model_.current(); }
+    void setCurrentIndex(std::size_t i) override;
+    CellKind kind() const override { return CellKind::Real; }
     DblValueBox* valueBox() const { return box_; }
 
     // Value box, as the keys X/F9, Y/F10 and the box's Enter/Esc use it.

@@ -27,6 +27,10 @@ inline constexpr QLatin1String kBottom("Bottom");
 inline constexpr QLatin1String kTbl16Section("tbl16");
 inline constexpr QLatin1String kTblDblSection("tbldbl");
 inline constexpr QLatin1String kTbl3dSection("tbl3d");
+// The grid window's heat map under kTbl3dSection: on or off (bool, off by
+// default) and its palette ("viridis" or "cividis").
+inline constexpr QLatin1String kHeatMap("HeatMap");
+inline constexpr QLatin1String kHeatPalette("HeatPalette");
 
 // The recent-file list: kRecentFile + "1" .. "20".
 inline constexpr QLatin1String kRecentSection("Recent File List");

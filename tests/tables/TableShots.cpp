@@ -11,6 +11,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QMenu>
+#include <QPainter>
 #include <QTest>
 
 #include <cstdio>
@@ -45,6 +47,26 @@ void save(QWidget* w, const QString& path)
         std::fprintf(stderr, "window not exposed\n");
     QTest::qWait(200);
     w->grab().save(path);
+    std::printf("%s\n", qPrintable(path));
+}
+
+// The window with its context menu open at `at` (window coordinates), as one picture.
+void saveWithMenu(QWidget* w, QMenu* m, QPoint at, const QString& path)
+{
+    if (!QTest::qWaitForWindowExposed(w))
+        std::fprintf(stderr, "window not exposed\n");
+    m->popup(w->mapToGlobal(at));
+    QTest::qWait(300);
+    const QRect win(w->mapToGlobal(QPoint(0, 0)), w->size());
+    const QRect area = win.united(m->geometry());
+    QPixmap shot(area.size());
+    shot.fill(Qt::white);
+    QPainter p(&shot);
+    p.drawPixmap(win.topLeft() - area.topLeft(), w->grab());
+    p.drawPixmap(m->geometry().topLeft() - area.topLeft(), m->grab());
+    p.end();
+    shot.save(path);
+    m->close();
     std::printf("%s\n", qPrintable(path));
 }
 } // namespace
@@ -83,6 +105,11 @@ int main(int argc, char** argv)
         QTest::keyClick(w, Qt::Key_Right);
         QTest::keyClick(w, Qt::Key_Right);
         save(w, out + QStringLiteral("/tbl16.png"));
+        for (int i = 0; i < 3; ++i)
+            QTest::keyClick(w, Qt::Key_Right, Qt::ShiftModifier);
+        QTest::mouseMove(w, QPoint(w->width() / 2, w->height() / 2));
+        saveWithMenu(w, w->createContextMenu(), QPoint(w->width() / 2, 40),
+                out + QStringLiteral("/tbl16-range.png"));
     }
     if (recs.count(idDbl)) {
         if (auto* w = tables::TblDblWnd::open(targetOn(stateWith(recs[idDbl])), nullptr)) {
@@ -100,6 +127,13 @@ int main(int argc, char** argv)
             QTest::keyClick(w, Qt::Key_Return);
             QTest::keyClicks(w->cellEditor(), QStringLiteral("2.5"));
             save(w, out + QStringLiteral("/tbl3d-edit.png"));
+            QTest::keyClick(w->cellEditor(), Qt::Key_Escape);
+            w->setHeatMap(true);
+            w->selectRange(tables::CellRange{
+                    1, 1, std::min(3, w->GetRowCount() - 1), std::min(2, w->GetColCount() - 1)});
+            save(w, out + QStringLiteral("/tbl3d-heat-selection.png"));
+            saveWithMenu(w, w->createContextMenu(), w->cellRectFor(1, 1).center(),
+                    out + QStringLiteral("/tbl3d-menu.png"));
         }
     }
     for (tables::TableFrame* w : tables::TableRegistry::openWindows())
