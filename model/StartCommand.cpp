@@ -1,6 +1,5 @@
 #include "model/StartCommand.h"
 
-#include "model/CTLDoc.h"
 #include "model/DataFiles.h"
 #include "model/FileIO.h"
 #include "model/Listing.h"
@@ -30,7 +29,7 @@ void usageError(std::ostream& err, const std::string& what)
 void printHelp(std::ostream& out)
 {
     out << "Usage: " << kProgram << " [AIRFILE]\n"
-        << "  or:  " << kProgram << " --list [--definitions FILE] [--sorted] [--values] AIRFILE\n"
+        << "  or:  " << kProgram << " --list [--definitions FILE] [--sorted] [--values | --json] AIRFILE\n"
         << "Edit an AIR aircraft file, or print its record tree as text.\n"
         << "\n"
         << "  --list              print the record tree of AIRFILE and exit\n"
@@ -38,7 +37,9 @@ void printHelp(std::ostream& out)
         << "                        the Tarlo.ini beside the program\n"
         << "  --sorted            list the records in order of their identifiers\n"
         << "  --values            list the values of every table under its item\n"
-        << "                        (16-bit values, points, grid rows)\n"
+        << "                        (16-bit values, points, grid rows), and the bytes\n"
+        << "                        of raw items and trailing bytes in hex\n"
+        << "  --json              list every record and field as JSON (see the man page)\n"
         << "  -h, --help          display this help and exit\n"
         << "  --version           output version information and exit\n"
         << "\n"
@@ -144,7 +145,7 @@ StartCommand classifyStartCommand(const std::vector<std::string>& args)
 int runListCommand(const std::vector<std::string>& args, const std::string& programPath, std::ostream& out,
         std::ostream& err)
 {
-    bool list = false, sorted = false, values = false, help = false, showVersion = false;
+    bool list = false, sorted = false, values = false, json = false, help = false, showVersion = false;
     std::string definitions;
     bool haveDefinitions = false;
     std::vector<std::string> files;
@@ -161,6 +162,8 @@ int runListCommand(const std::vector<std::string>& args, const std::string& prog
             sorted = true;
         } else if (a == "--values") {
             values = true;
+        } else if (a == "--json") {
+            json = true;
         } else if (a == "--help" || a == "-h") {
             help = true;
         } else if (a == "--version") {
@@ -202,15 +205,7 @@ int runListCommand(const std::vector<std::string>& args, const std::string& prog
     else if (!fileio::exists(definitions))
         err << kProgram << ": warning: " << definitions << " was not found; records are listed as Unknown.\n";
 
-    CTLDoc doc;
-    doc.setDefinitionsPath(definitions);
-    if (fileio::Error e = doc.load(files[0])) {
-        err << kProgram << ": " << e.message << "\n";
-        return 1;
-    }
-    writeListing(doc, sorted, values, out);
-    out.flush();
-    return out ? 0 : 1;
+    return listFile(files[0], definitions, ListingOptions{sorted, values, json}, out, err, kProgram);
 }
 
 } // namespace model
