@@ -268,21 +268,15 @@ public:
         def.name = std::move(rd.name);
         def.escaped = escapeItemText(def.name);
         def.type = lookupType(rd.typeKeyword).type;
-        if (def.type == FieldType::Record)
-            for (int n = 1; n <= kMaxFieldNumber; ++n) {
-                auto fd = ReadFieldDefinition(ini_, id, n);
-                if (!fd)
-                    break;
-                const TypeLookup tl = lookupType(fd->typeKeyword);
-                FieldDef f;
-                // A field of type "record" has no extent of its own: raw, size 0.
-                f.type = tl.type == FieldType::Record ? FieldType::Raw : tl.type;
-                f.size = tl.type == FieldType::Record ? 0 : tl.size;
-                f.offset = fd->offset;
-                f.name = std::move(fd->name);
-                f.escaped = escapeItemText(f.name);
-                def.fields.push_back(std::move(f));
-            }
+        for (ResolvedField& rf : ReadRecordFields(ini_, id, def.type)) {
+            FieldDef f;
+            f.type = rf.type;
+            f.size = rf.size;
+            f.offset = rf.definition.offset;
+            f.name = std::move(rf.definition.name);
+            f.escaped = escapeItemText(f.name);
+            def.fields.push_back(std::move(f));
+        }
         return def;
     }
 
