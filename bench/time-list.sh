@@ -29,7 +29,8 @@ measure() {
   done
   echo "$best $mem"
 }
-ratio() { echo "$1 / $2" | bc -l | xargs printf '%.1f'; }
+# a / b, or "-" when b is below the clock's 10 ms resolution
+ratio() { if (($(echo "$2 < 0.01" | bc -l))); then echo -; else echo "$1 / $2" | bc -l | xargs printf '%.1f'; fi; }
 
 printf '| input | file | cp | floor | floor + output | case | output | time | × floor+output | × cp | peak memory | × file |\n'
 printf '|---|---|---|---|---|---|---|---|---|---|---|---|\n'

@@ -4,7 +4,11 @@
 text listing rebuilt from the JSON equals it line by line, table numbers
 compared as numbers.
 
-    json_listing.py TARLO SOURCE_DIR
+    json_listing.py TARLO SOURCE_DIR [CORPUS_KIND...]
+
+CORPUS_KIND (image, dump, ...) limits the corpora listed; the test suite lists
+the image corpus, whose inputs carry their own definitions (test_model parses
+the JSON of every corpus file in-process).
 """
 import concurrent.futures
 import json
@@ -123,7 +127,7 @@ def check(tarlo, air, defs):
     return None
 
 
-def cases(source, work):
+def cases(source, work, kinds):
     defs = os.path.join(source, "data", "Tarlo.ini")
     samples = os.path.join(source, "data", "samples")
     for name in sorted(os.listdir(samples)):
@@ -131,6 +135,8 @@ def cases(source, work):
             yield os.path.join(samples, name), defs
     corpus = os.path.join(source, "fuzz", "corpus")
     for kind in sorted(os.listdir(corpus)):
+        if kinds and kind not in kinds:
+            continue
         for name in sorted(os.listdir(os.path.join(corpus, kind))):
             path = os.path.join(corpus, kind, name)
             if kind != "image":
@@ -148,9 +154,9 @@ def cases(source, work):
 
 
 def main():
-    tarlo, source = sys.argv[1:3]
+    tarlo, source, *kinds = sys.argv[1:]
     with tempfile.TemporaryDirectory() as work:
-        jobs = list(cases(source, work))
+        jobs = list(cases(source, work, kinds))
         with concurrent.futures.ThreadPoolExecutor(2) as pool:
             problems = [p for p in pool.map(lambda c: check(tarlo, *c), jobs) if p]
     for p in problems[:20]:
