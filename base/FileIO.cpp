@@ -219,6 +219,9 @@ Error readFile(const std::string& path, std::vector<std::uint8_t>& out, FileIden
         if (st.st_size < 0 || static_cast<std::uint64_t>(st.st_size) > bytes.max_size()
                 || static_cast<std::uint64_t>(st.st_size) > static_cast<std::uint64_t>(PTRDIFF_MAX))
             throw std::bad_alloc();
+        // Room for the read that finds the end, so a file that does not grow
+        // is never copied into a larger block (twice its size at the peak).
+        bytes.reserve(static_cast<std::size_t>(st.st_size) + 65536);
         bytes.resize(static_cast<std::size_t>(st.st_size));
         std::size_t got = 0;
         for (;;) {

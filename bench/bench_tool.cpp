@@ -4,7 +4,8 @@
 // script of 10,000 lines. A copy of the file is the yardstick.
 //
 //   bench_tool [--benchmark_filter=...]     run the benchmarks
-//   bench_tool --write-files DIR            write the inputs for timing the
+//   bench_tool --write-files DIR [--repeated] [RECORDS...]
+//                                           write the inputs for timing the
 //                                           programs themselves (see README.md)
 #include "base/FileIO.h"
 #include "tool/Dump.h"
@@ -16,6 +17,7 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <map>
@@ -219,12 +221,18 @@ BENCHMARK_CAPTURE(BM_Update, repeated, Ids::Repeated)->Apply(sizes);
 BENCHMARK(BM_CopyFile)->Apply(sizes);
 
 // Writes <dir>/{unique,repeated}-{1k,10k,100k}.{air,ini,txt} for timing the
-// programs, the .txt being the 10,000-line script.
-int writeFiles(const std::string& dir)
+// programs, the .txt being the 10,000-line script; other record counts when
+// given, and only the repeated-id files with --repeated (a million unique ids
+// make a definition file of some 200 MB).
+int writeFiles(const std::string& dir, std::vector<int> counts, bool repeatedOnly)
 {
+    if (counts.empty())
+        counts = {1000, 10000, 100000};
     fs::create_directories(dir);
     for (Ids ids : {Ids::Unique, Ids::Repeated}) {
-        for (int records : {1000, 10000, 100000}) {
+        if (repeatedOnly && ids == Ids::Unique)
+            continue;
+        for (int records : counts) {
             const Input& in = input(ids, records);
             const std::string base = dir + "/" + (ids == Ids::Unique ? "unique-" : "repeated-") +
                                      std::to_string(records / 1000) + "k";
@@ -246,7 +254,23 @@ int writeFiles(const std::string& dir)
 
 int main(int argc, char** argv)
 {
-    if (argc == 3 && std::strcmp(argv[1], "--write-files") == 0) return writeFiles(argv[2]);
+    if (argc >= 3 && std::strcmp(argv[1], "--write-files") == 0) {
+        std::vector<int> counts;
+        bool repeatedOnly = false;
+        for (int i = 3; i < argc; ++i) {
+            if (std::strcmp(argv[i], "--repeated") == 0) {
+                repeatedOnly = true;
+                continue;
+            }
+            const int n = std::atoi(argv[i]);
+            if (n <= 0) {
+                std::fprintf(stderr, "bench_tool: not a record count: %s\n", argv[i]);
+                return 2;
+            }
+            counts.push_back(n);
+        }
+        return writeFiles(argv[2], counts, repeatedOnly);
+    }
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     benchmark::RunSpecifiedBenchmarks();

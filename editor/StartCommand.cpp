@@ -2,7 +2,6 @@
 
 #include "base/Paths.h"
 #include "editor/DataFiles.h"
-#include "model/CTLDoc.h"
 #include "base/FileIO.h"
 #include "model/Listing.h"
 
@@ -31,7 +30,7 @@ void usageError(std::ostream& err, const std::string& what)
 void printHelp(std::ostream& out)
 {
     out << "Usage: " << kProgram << " [AIRFILE]\n"
-        << "  or:  " << kProgram << " --list [--definitions FILE] [--sorted] [--values] AIRFILE\n"
+        << "  or:  " << kProgram << " --list [--definitions FILE] [--sorted] [--values | --json] AIRFILE\n"
         << "Edit an AIR aircraft file, or print its record tree as text.\n"
         << "\n"
         << "  --list              print the record tree of AIRFILE and exit\n"
@@ -39,7 +38,9 @@ void printHelp(std::ostream& out)
         << "                        the Tarlo.ini beside the program\n"
         << "  --sorted            list the records in order of their identifiers\n"
         << "  --values            list the values of every table under its item\n"
-        << "                        (16-bit values, points, grid rows)\n"
+        << "                        (16-bit values, points, grid rows), and the bytes\n"
+        << "                        of raw items and trailing bytes in hex\n"
+        << "  --json              list every record and field as JSON (see the man page)\n"
         << "  -h, --help          display this help and exit\n"
         << "  --version           output version information and exit\n"
         << "\n"
@@ -160,7 +161,7 @@ namespace {
 
 // The options of the terminal commands, as given.
 struct ListOptions {
-    bool list = false, sorted = false, values = false, help = false, showVersion = false;
+    bool list = false, sorted = false, values = false, json = false, help = false, showVersion = false;
     std::string definitions;
     bool haveDefinitions = false;
     std::vector<std::string> files;
@@ -182,6 +183,8 @@ bool readListOptions(const std::vector<std::string>& args, ListOptions& o, std::
             o.sorted = true;
         } else if (a == "--values") {
             o.values = true;
+        } else if (a == "--json") {
+            o.json = true;
         } else if (a == "--help" || a == "-h") {
             o.help = true;
         } else if (a == "--version") {
@@ -235,15 +238,8 @@ int runListCommand(const std::vector<std::string>& args, const std::string& prog
     else if (!base::fileio::exists(definitions))
         err << kProgram << ": warning: " << definitions << " was not found; records are listed as Unknown.\n";
 
-    model::CTLDoc doc;
-    doc.setDefinitionsPath(definitions);
-    if (base::fileio::Error e = doc.load(o.files[0])) {
-        err << kProgram << ": " << e.message << "\n";
-        return 1;
-    }
-    model::writeListing(doc, o.sorted, o.values, out);
-    out.flush();
-    return out ? 0 : 1;
+    return model::listFile(o.files[0], definitions, model::ListingOptions{o.sorted, o.values, o.json}, out, err,
+            kProgram);
 }
 
 } // namespace tarlo

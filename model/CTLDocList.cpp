@@ -51,21 +51,15 @@ struct CTLDoc::ParsedDefinitions {
         def.name = intern(std::move(rd.name));
         def.help = intern(std::move(rd.help));
         def.type = lookupType(rd.typeKeyword).type;
-        if (def.type == FieldType::Record)
-            for (int n = 1; n <= kMaxFieldNumber; ++n) {
-                auto fd = ReadFieldDefinition(*ini, id, n);
-                if (!fd)
-                    break;
-                const TypeLookup tl = lookupType(fd->typeKeyword);
-                Field f;
-                // A field of type "record" has no extent of its own: raw, size 0.
-                f.type = tl.type == FieldType::Record ? FieldType::Raw : tl.type;
-                f.length = tl.type == FieldType::Record ? 0 : tl.size;
-                f.offset = fd->offset;
-                f.name = intern(std::move(fd->name));
-                f.help = intern(std::move(fd->help));
-                def.fields.push_back(std::move(f));
-            }
+        for (ResolvedField& rf : ReadRecordFields(*ini, id, def.type)) {
+            Field f;
+            f.type = rf.type;
+            f.length = rf.size;
+            f.offset = rf.definition.offset;
+            f.name = intern(std::move(rf.definition.name));
+            f.help = intern(std::move(rf.definition.help));
+            def.fields.push_back(std::move(f));
+        }
         return def;
     }
 

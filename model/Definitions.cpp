@@ -65,4 +65,20 @@ std::optional<FieldDefinition> ReadFieldDefinition(const Ini& ini, std::uint32_t
     return def;
 }
 
+std::vector<ResolvedField> ReadRecordFields(const Ini& ini, std::uint32_t id, FieldType recordType)
+{
+    std::vector<ResolvedField> fields;
+    if (recordType != FieldType::Record)
+        return fields;
+    for (int n = 1; n <= kMaxFieldNumber; ++n) {
+        auto fd = ReadFieldDefinition(ini, id, n);
+        if (!fd)
+            break;
+        const TypeLookup tl = lookupType(fd->typeKeyword);
+        const bool nested = tl.type == FieldType::Record;
+        fields.push_back({std::move(*fd), nested ? FieldType::Raw : tl.type, nested ? 0 : tl.size});
+    }
+    return fields;
+}
+
 } // namespace model

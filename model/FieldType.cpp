@@ -125,29 +125,55 @@ std::optional<std::int64_t> rawInt(const TypeRow& row, std::span<const std::uint
     return base::bytes::readSigned(d, 0, row.valueSize);
 }
 
-// The shown value in the form of its format ("%d" or "%f"/"%0.3f"/"%0.4f").
-std::optional<std::string> shownValue(FieldType t, std::span<const std::uint8_t> d)
+template <typename T>
+void appendChars(std::string& out, T v)
+{
+    char buf[24];
+    const auto res = std::to_chars(buf, buf + sizeof buf, v);
+    out.append(buf, res.ptr);
+}
+
+// Fixed-point in the C locale, like printf("%.*f"); nothing when it does not fit.
+void appendFixed(std::string& out, double v, int decimals)
+{
+    // Large enough for DBL_MAX with six decimals.
+    char buf[400];
+    auto res = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, decimals);
+    if (res.ec == std::errc())
+        out.append(buf, res.ptr);
+}
+
+// Appends the shown value in the form of its format ("%d" or "%f"/"%0.3f"/
+// "%0.4f"); false (nothing appended) when the type has no value of its own or
+// its bytes do not fit.
+bool appendShownValue(std::string& out, FieldType t, std::span<const std::uint8_t> d)
 {
     if (!valueFits(t, d.size()))
-        return std::nullopt;
+        return false;
     const TypeRow& row = rowOf(t);
-    if (row.form == ValueForm::Double)
-        return formatFixed(*base::bytes::f64(d, 0), row.decimals);
+    if (row.form == ValueForm::Double) {
+        appendFixed(out, *base::bytes::f64(d, 0), row.decimals);
+        return true;
+    }
     if (row.form != ValueForm::Integer && row.form != ValueForm::Rounded && row.form != ValueForm::Fixed)
-        return std::nullopt;
+        return false;
     auto r = rawInt(row, d);
     if (!r)
-        return std::nullopt;
+        return false;
     const std::int64_t raw = *r;
     switch (row.form) {
     case ValueForm::Integer:
-        return std::to_string(raw / row.divisor + row.offset); // C division truncates toward zero
+        appendChars(out, raw / row.divisor + row.offset); // C division truncates toward zero
+        break;
     case ValueForm::Rounded:
         // Products beyond the 32-bit range print as the 64-bit rounded value.
-        return std::to_string(roundHalfAwayFromZero(double(raw) * row.units / row.steps));
+        appendChars(out, roundHalfAwayFromZero(double(raw) * row.units / row.steps));
+        break;
     default:
-        return formatFixed(double(raw) * row.units / row.steps, row.decimals);
+        appendFixed(out, double(raw) * row.units / row.steps, row.decimals);
+        break;
     }
+    return true;
 }
 
 // The in-place editor's hint of each type, made once from the table.
@@ -317,12 +343,9 @@ std::int64_t roundHalfAwayFromZero(double v)
 
 std::string formatFixed(double v, int decimals)
 {
-    // Large enough for DBL_MAX with six decimals.
-    char buf[400];
-    auto res = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, decimals);
-    if (res.ec != std::errc())
-        return {};
-    return std::string(buf, res.ptr);
+    std::string out;
+    appendFixed(out, v, decimals);
+    return out;
 }
 
 bool valueFits(FieldType t, std::size_t dataSize)
@@ -330,33 +353,48 @@ bool valueFits(FieldType t, std::size_t dataSize)
     return dataSize >= scalarSize(t);
 }
 
-std::string valueText(std::string_view name, FieldType t, std::span<const std::uint8_t> data)
+void appendValueSuffix(std::string& out, FieldType t, std::span<const std::uint8_t> data)
 {
-    std::string out(name);
     switch (t) {
     case FieldType::Raw:
     case FieldType::Record:
     case FieldType::Tbl16:
     case FieldType::TblDb:
     case FieldType::Tbl3d:
-        return out;
+        return;
     case FieldType::Bool: {
-        if (data.size() < scalarSize(t))
-            return out.append(kOutsideRecordSuffix);
+        if (data.size() < scalarSize(t)) {
+            out.append(kOutsideRecordSuffix);
+            return;
+        }
         const bool on = data[0] || data[1] || data[2] || data[3];
-        return out.append(on ? "=TRUE(1)" : "=FALSE(0)");
+        out.append(on ? "=TRUE(1)" : "=FALSE(0)");
+        return;
     }
-    case FieldType::Text:
+    case FieldType::Text: {
         // An empty text record shows an empty value; a text field past its
         // record's end is marked by the document before this is reached.
-        return out.append("=").append(readText(data));
+        out += '=';
+        const auto* chars = reinterpret_cast<const char*>(data.data());
+        const std::string_view text(chars, data.size());
+        out.append(text.substr(0, text.find('\0')));
+        return;
+    }
     default:
         break;
     }
-    auto v = shownValue(t, data);
-    if (!v)
-        return out.append(kOutsideRecordSuffix);
-    return out.append("=").append(*v);
+    out += '=';
+    if (!appendShownValue(out, t, data)) {
+        out.pop_back();
+        out.append(kOutsideRecordSuffix);
+    }
+}
+
+std::string valueText(std::string_view name, FieldType t, std::span<const std::uint8_t> data)
+{
+    std::string out(name);
+    appendValueSuffix(out, t, data);
+    return out;
 }
 
 std::string recordItemText(std::uint32_t id, std::string_view name, FieldType t,
@@ -374,7 +412,9 @@ std::string editText(FieldType t, std::span<const std::uint8_t> data)
 {
     if (!isInPlaceType(t))
         return {};
-    return shownValue(t, data).value_or(std::string());
+    std::string out;
+    appendShownValue(out, t, data);
+    return out;
 }
 
 std::optional<EditProfile> editProfile(FieldType t)

@@ -79,6 +79,8 @@ std::string formatFixed(double v, int decimals);
 // `data` shows as name + " (outside record)". A text without a 0 byte shows
 // its characters up to the end of `data`.
 std::string valueText(std::string_view name, FieldType t, std::span<const std::uint8_t> data);
+// What valueText puts after the name, appended to out (Latin-1, unescaped).
+void appendValueSuffix(std::string& out, FieldType t, std::span<const std::uint8_t> data);
 // Tree text of a record: "%x  " + value text.
 std::string recordItemText(std::uint32_t id, std::string_view name, FieldType t,
                            std::span<const std::uint8_t> data);

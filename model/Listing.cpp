@@ -1,40 +1,138 @@
 #include "model/Listing.h"
 
 #include "model/CTLDoc.h"
+#include "model/Definitions.h"
+#include "model/FieldType.h"
+#include "base/FileIO.h"
+#include "model/Ini.h"
 #include "model/TextEscape.h"
 
+#include <nlohmann/json.hpp>
+
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
+#include <cmath>
+#include <new>
+#include <optional>
 #include <ostream>
-#include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace model {
 
 namespace {
 
-std::string number(double v)
+using Bytes = std::span<const std::uint8_t>;
+
+constexpr std::size_t kBlock = std::size_t(1) << 18;
+constexpr char kHexDigits[] = "0123456789abcdef";
+constexpr std::string_view kRecordIndent = "  ";
+constexpr std::string_view kFieldIndent = "    ";
+
+// The listing's text, handed to the stream in blocks of some hundred
+// kilobytes; without a stream it is all kept (listDocument).
+class Sink {
+public:
+    explicit Sink(std::ostream* out) : out_(out)
+    {
+        if (out_)
+            buf.reserve(kBlock + 4096);
+    }
+    void maybeFlush()
+    {
+        if (out_ && buf.size() >= kBlock)
+            flush();
+    }
+    bool flush()
+    {
+        if (!out_)
+            return true;
+        if (*out_)
+            out_->write(buf.data(), std::streamsize(buf.size()));
+        buf.clear();
+        return bool(*out_);
+    }
+
+    std::string buf;
+
+private:
+    std::ostream* out_;
+};
+
+template <typename T>
+void appendNumber(std::string& out, T v, int base = 10)
 {
-    char buf[64];
-    auto r = std::to_chars(buf, buf + sizeof buf, v);
-    return std::string(buf, r.ptr);
+    char tmp[24];
+    const auto r = std::to_chars(tmp, tmp + sizeof tmp, v, base);
+    out.append(tmp, r.ptr);
 }
 
-// The values of a table entry, one line each; nothing for other types.
-void appendTableValues(std::string& out, const CTLDoc& doc, int i, const std::string& indent)
+void appendDouble(std::string& out, double v)
 {
-    const std::span<const std::uint8_t> d = doc.data(i);
-    switch (doc.entry(i).type) {
+    char tmp[64];
+    const auto r = std::to_chars(tmp, tmp + sizeof tmp, v);
+    out.append(tmp, r.ptr);
+}
+
+// Bytes as hex lines: the offset of the line's first byte (at least four
+// digits), a colon, then up to 16 bytes.
+void appendHexLines(Sink& sink, Bytes d, std::string_view indent)
+{
+    std::string& out = sink.buf;
+    for (std::size_t off = 0; off < d.size(); off += 16) {
+        out += indent;
+        char tmp[24];
+        const auto r = std::to_chars(tmp, tmp + sizeof tmp, off, 16);
+        if (r.ptr - tmp < 4)
+            out.append(std::size_t(4 - (r.ptr - tmp)), '0');
+        out.append(tmp, r.ptr);
+        out += ':';
+        const std::size_t end = std::min(d.size(), off + 16);
+        for (std::size_t k = off; k < end; ++k) {
+            out += ' ';
+            out += kHexDigits[d[k] >> 4];
+            out += kHexDigits[d[k] & 15];
+        }
+        out += '\n';
+        sink.maybeFlush();
+    }
+}
+
+// What --values adds under an item: table values, or a raw item's bytes.
+void appendValues(Sink& sink, FieldType type, Bytes d, std::string_view indent)
+{
+    std::string& out = sink.buf;
+    switch (type) {
+    case FieldType::Raw:
+        appendHexLines(sink, d, indent);
+        break;
     case FieldType::Tbl16: {
-        const std::vector<std::uint16_t> v = readTbl16(d);
-        for (std::size_t k = 0; k < v.size(); ++k)
-            out += indent + "[" + std::to_string(k) + "] " + std::to_string(v[k]) + "\n";
+        const std::size_t count = tbl16Count(d);
+        for (std::size_t k = 0; k < count; ++k) {
+            out += indent;
+            out += '[';
+            appendNumber(out, k);
+            out += "] ";
+            appendNumber(out, unsigned(d[2 * k]) | unsigned(d[2 * k + 1]) << 8);
+            out += '\n';
+            sink.maybeFlush();
+        }
         break;
     }
     case FieldType::TblDb: {
         const std::vector<DoublePoint> p = readTbldb(d, tbldbStoredCount(d).value_or(0));
-        for (std::size_t k = 0; k < p.size(); ++k)
-            out += indent + "[" + std::to_string(k) + "] " + number(p[k].x) + " " + number(p[k].y) + "\n";
+        for (std::size_t k = 0; k < p.size(); ++k) {
+            out += indent;
+            out += '[';
+            appendNumber(out, k);
+            out += "] ";
+            appendDouble(out, p[k].x);
+            out += ' ';
+            appendDouble(out, p[k].y);
+            out += '\n';
+            sink.maybeFlush();
+        }
         break;
     }
     case FieldType::Tbl3d: {
@@ -43,18 +141,28 @@ void appendTableValues(std::string& out, const CTLDoc& doc, int i, const std::st
             break;
         if (!tbl3dValuesFit(d)) {
             // Counts that claim more than the data holds are not walked.
-            out += indent + "(" + std::to_string(shape->groups) + " x " + std::to_string(shape->values)
-                    + " values do not fit in " + std::to_string(d.size()) + " bytes)\n";
+            out += indent;
+            out += '(';
+            appendNumber(out, shape->groups);
+            out += " x ";
+            appendNumber(out, shape->values);
+            out += " values do not fit in ";
+            appendNumber(out, d.size());
+            out += " bytes)\n";
             break;
         }
         // No groups: no cells, however many rows the count claims.
         for (std::uint32_t k = 0; shape->groups > 0 && k < shape->values; ++k) {
-            std::string row = indent + "row " + std::to_string(k) + ":";
+            out += indent;
+            out += "row ";
+            appendNumber(out, k);
+            out += ':';
             for (std::uint32_t g = 0; g < shape->groups; ++g) {
-                row += ' ';
-                row += number(tbl3dValue(d, g, k).value_or(0.0));
+                out += ' ';
+                appendDouble(out, tbl3dValue(d, g, k).value_or(0.0));
             }
-            out += row + "\n";
+            out += '\n';
+            sink.maybeFlush();
         }
         break;
     }
@@ -63,13 +171,327 @@ void appendTableValues(std::string& out, const CTLDoc& doc, int i, const std::st
     }
 }
 
-// The listing line by line; `put` gets each piece in order.
-template <typename Put>
-void forEachListingPiece(const CTLDoc& doc, bool sorted, bool values, Put&& put)
+// The text listing, item by item. Names come escaped (a definition's name
+// is escaped once, however many records use it).
+class TextListing {
+public:
+    TextListing(Sink& sink, bool values) : sink_(sink), values_(values) {}
+
+    void root(std::string_view fileName)
+    {
+        appendEscapedItemText(sink_.buf, fileName);
+        sink_.buf += '\n';
+    }
+    void record(std::uint32_t id, std::string_view escapedName, FieldType type, Bytes d)
+    {
+        std::string& out = sink_.buf;
+        out += kRecordIndent;
+        appendNumber(out, id, 16);
+        out += "  ";
+        item(escapedName, type, d, false, "    ");
+    }
+    // An outside field has no bytes.
+    void field(std::string_view escapedName, FieldType type, Bytes d, bool outside)
+    {
+        sink_.buf += kFieldIndent;
+        item(escapedName, type, d, outside, "      ");
+    }
+    void trailing(Bytes d)
+    {
+        if (d.empty())
+            return;
+        std::string& out = sink_.buf;
+        out += kRecordIndent;
+        out += '(';
+        appendNumber(out, d.size());
+        out += " trailing bytes)\n";
+        if (values_)
+            appendHexLines(sink_, d, kFieldIndent);
+    }
+
+private:
+    void item(
+            std::string_view escapedName, FieldType type, Bytes d, bool outside, std::string_view valueIndent)
+    {
+        std::string& out = sink_.buf;
+        out += escapedName;
+        if (outside) {
+            out += kOutsideRecordSuffix;
+        } else if (type == FieldType::Text) {
+            // Only a text's value can hold bytes that need escaping.
+            scratch_.clear();
+            appendValueSuffix(scratch_, type, d);
+            appendEscapedItemText(out, scratch_);
+        } else {
+            appendValueSuffix(out, type, d);
+        }
+        out += '\n';
+        if (values_)
+            appendValues(sink_, type, d, valueIndent);
+        sink_.maybeFlush();
+    }
+
+    Sink& sink_;
+    bool values_;
+    std::string scratch_;
+};
+
+// ---- the image walked directly ----
+
+struct FieldDef {
+    std::string name; // Latin-1, as the definition file gives it
+    std::string escaped;
+    FieldType type = FieldType::Raw;
+    std::uint32_t size = 0;
+    std::uint32_t offset = 0;
+};
+struct RecordDef {
+    std::string name;
+    std::string escaped;
+    FieldType type = FieldType::Raw;
+    std::vector<FieldDef> fields;
+};
+
+// Each id's definition read once, as the document reads it when it builds
+// its record list.
+class DefinitionCache {
+public:
+    explicit DefinitionCache(const Ini& ini) : ini_(ini) {}
+
+    const RecordDef& of(std::uint32_t id)
+    {
+        auto [it, fresh] = byId_.try_emplace(id);
+        RecordDef& def = it->second;
+        if (!fresh)
+            return def;
+        RecordDefinition rd = ReadRecordDefinition(ini_, id);
+        def.name = std::move(rd.name);
+        def.escaped = escapeItemText(def.name);
+        def.type = lookupType(rd.typeKeyword).type;
+        for (ResolvedField& rf : ReadRecordFields(ini_, id, def.type)) {
+            FieldDef f;
+            f.type = rf.type;
+            f.size = rf.size;
+            f.offset = rf.definition.offset;
+            f.name = std::move(rf.definition.name);
+            f.escaped = escapeItemText(f.name);
+            def.fields.push_back(std::move(f));
+        }
+        return def;
+    }
+
+private:
+    const Ini& ini_;
+    std::unordered_map<std::uint32_t, RecordDef> byId_;
+};
+
+std::uint32_t u32At(Bytes img, std::size_t pos)
 {
-    std::string line = escapeItemText(doc.itemText(0));
-    line += '\n';
-    put(line);
+    return std::uint32_t(img[pos]) | std::uint32_t(img[pos + 1]) << 8 | std::uint32_t(img[pos + 2]) << 16
+            | std::uint32_t(img[pos + 3]) << 24;
+}
+
+// Whether a whole record (header and data) starts at pos: what the document
+// reads as a record; the rest of the image is its trailing bytes.
+bool wholeRecordAt(Bytes img, std::size_t pos)
+{
+    return img.size() - pos >= 8 && u32At(img, pos + 4) <= img.size() - pos - 8;
+}
+
+// A field's bytes in its record's, as the document gives them; nullopt when
+// they do not lie wholly inside (the field is "outside record").
+std::optional<Bytes> fieldBytes(const FieldDef& f, Bytes rec)
+{
+    if (f.type == FieldType::Text)
+        return f.offset >= rec.size() ? std::nullopt : std::optional<Bytes>(rec.subspan(f.offset));
+    if (std::uint64_t(f.offset) + f.size > rec.size())
+        return std::nullopt;
+    return rec.subspan(f.offset, f.size);
+}
+
+// Calls visit(headerPos) for each record, in file order or sorted by id;
+// returns where the trailing bytes start.
+template <typename Visit>
+std::size_t forEachRecord(Bytes img, bool sorted, Visit&& visit)
+{
+    std::size_t pos = 0;
+    if (!sorted) {
+        for (; pos < img.size() && wholeRecordAt(img, pos); pos += 8 + std::size_t(u32At(img, pos + 4)))
+            visit(pos);
+        return pos;
+    }
+    struct Header {
+        std::uint32_t id;
+        std::size_t pos;
+    };
+    std::vector<Header> headers;
+    for (; pos < img.size() && wholeRecordAt(img, pos); pos += 8 + std::size_t(u32At(img, pos + 4)))
+        headers.push_back({u32At(img, pos), pos});
+    std::stable_sort(
+            headers.begin(), headers.end(), [](const Header& a, const Header& b) { return a.id < b.id; });
+    for (const Header& h : headers)
+        visit(h.pos);
+    return pos;
+}
+
+// ---- JSON ----
+
+// Keys in the order written: id and name before the bytes.
+using json = nlohmann::ordered_json;
+
+json utf8(std::string_view latin1)
+{
+    std::string s;
+    s.reserve(latin1.size());
+    appendLatin1AsUtf8(s, latin1);
+    return json(std::move(s));
+}
+
+std::string hexString(Bytes d)
+{
+    std::string s;
+    s.reserve(2 * d.size());
+    for (std::uint8_t b : d) {
+        s += kHexDigits[b >> 4];
+        s += kHexDigits[b & 15];
+    }
+    return s;
+}
+
+std::string_view typeName(FieldType t)
+{
+    return t == FieldType::Raw ? std::string_view("raw") : typeKeyword(t);
+}
+
+// Numbers that are not finite have no JSON form: null (the hex keeps them).
+json real(double v)
+{
+    return std::isfinite(v) ? json(v) : json(nullptr);
+}
+
+// The decoded value and table values of an item into j.
+void addValues(json& j, FieldType type, Bytes d, std::string& scratch)
+{
+    scratch.clear();
+    appendValueSuffix(scratch, type, d);
+    if (scratch == kOutsideRecordSuffix)
+        j["outside"] = true;
+    else if (!scratch.empty())
+        j["value"] = utf8(std::string_view(scratch).substr(1)); // after '='
+    switch (type) {
+    case FieldType::Tbl16: {
+        json v = json::array();
+        for (std::uint16_t x : readTbl16(d))
+            v.push_back(x);
+        j["values"] = std::move(v);
+        break;
+    }
+    case FieldType::TblDb: {
+        const auto count = tbldbStoredCount(d);
+        if (!count)
+            break;
+        j["count"] = *count;
+        json v = json::array();
+        for (const DoublePoint& p : readTbldb(d, *count))
+            v.push_back(json::array({real(p.x), real(p.y)}));
+        j["points"] = std::move(v);
+        break;
+    }
+    case FieldType::Tbl3d: {
+        const auto shape = tbl3dShape(d);
+        if (!shape)
+            break;
+        j["groups"] = shape->groups;
+        j["rows"] = shape->values;
+        if (!tbl3dValuesFit(d))
+            break;
+        json grid = json::array();
+        for (std::uint32_t k = 0; shape->groups > 0 && k < shape->values; ++k) {
+            json row = json::array();
+            for (std::uint32_t g = 0; g < shape->groups; ++g)
+                row.push_back(real(tbl3dValue(d, g, k).value_or(0.0)));
+            grid.push_back(std::move(row));
+        }
+        j["grid"] = std::move(grid);
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+void jsonRecord(
+        Sink& sink, DefinitionCache& defs, Bytes img, std::size_t pos, bool first, std::string& scratch)
+{
+    const std::uint32_t id = u32At(img, pos);
+    const Bytes d = img.subspan(pos + 8, u32At(img, pos + 4));
+    const RecordDef& def = defs.of(id);
+    json r;
+    r["id"] = id;
+    std::string hexId;
+    appendNumber(hexId, id, 16);
+    r["idHex"] = hexId;
+    r["name"] = utf8(def.name);
+    r["type"] = typeName(def.type);
+    r["offset"] = pos;
+    r["length"] = d.size();
+    addValues(r, def.type, d, scratch);
+    r["hex"] = hexString(d);
+    if (def.type == FieldType::Record) {
+        json fields = json::array();
+        for (const FieldDef& fd : def.fields) {
+            json f;
+            f["name"] = utf8(fd.name);
+            f["type"] = typeName(fd.type);
+            f["offset"] = fd.offset;
+            f["size"] = fd.size;
+            const auto fb = fieldBytes(fd, d);
+            if (!fb) {
+                f["outside"] = true;
+            } else {
+                addValues(f, fd.type, *fb, scratch);
+                f["hex"] = hexString(*fb);
+            }
+            fields.push_back(std::move(f));
+        }
+        r["fields"] = std::move(fields);
+    }
+    if (!first)
+        sink.buf += ",\n";
+    sink.buf += r.dump();
+    sink.maybeFlush();
+}
+
+bool jsonListing(Sink& sink, Bytes img, std::string_view fileName, const Ini& ini, bool sorted)
+{
+    DefinitionCache defs(ini);
+    std::string scratch;
+    sink.buf += "{\"file\":";
+    sink.buf += utf8(fileName).dump();
+    sink.buf += ",\"size\":";
+    appendNumber(sink.buf, img.size());
+    sink.buf += ",\"records\":[\n";
+    bool first = true;
+    const std::size_t end = forEachRecord(img, sorted, [&](std::size_t pos) {
+        jsonRecord(sink, defs, img, pos, first, scratch);
+        first = false;
+    });
+    sink.buf += "\n],\"trailing\":";
+    if (end < img.size()) {
+        const json t = {{"offset", end}, {"length", img.size() - end}, {"hex", hexString(img.subspan(end))}};
+        sink.buf += t.dump();
+    } else {
+        sink.buf += "null";
+    }
+    sink.buf += "}\n";
+    return sink.flush();
+}
+
+// The document's list walked: for the editor's own uses and the tests.
+void documentListing(Sink& sink, const CTLDoc& doc, bool sorted, bool values)
+{
+    TextListing text(sink, values);
+    text.root(doc.itemText(0));
     std::vector<int> records;
     records.reserve(std::size_t(doc.recordCount()));
     for (int i = 1; i <= doc.highestIndex(); ++i)
@@ -78,53 +500,81 @@ void forEachListingPiece(const CTLDoc& doc, bool sorted, bool values, Put&& put)
     if (sorted)
         std::stable_sort(records.begin(), records.end(),
                 [&](int a, int b) { return doc.entry(a).id < doc.entry(b).id; });
-    // An item's line at its depth, its table values two blanks deeper.
-    auto putItem = [&](int i, std::string_view indent) {
-        line = indent;
-        line += escapeItemText(doc.itemText(i));
-        line += '\n';
-        if (values)
-            appendTableValues(line, doc, i, std::string(indent) + "  ");
-        put(line);
-    };
+    std::string name;
     for (int r : records) {
-        putItem(r, "  ");
+        const RecordEntry& e = doc.entry(r);
+        name.clear();
+        appendEscapedItemText(name, e.name.str());
+        text.record(e.id, name, e.type, doc.data(r));
         // A record's fields follow it directly in the list.
-        for (int f = r + 1; f <= doc.highestIndex() && doc.isField(f) && doc.entry(f).parent == r; ++f)
-            putItem(f, "    ");
+        for (int f = r + 1; f <= doc.highestIndex() && doc.isField(f) && doc.entry(f).parent == r; ++f) {
+            const RecordEntry& fe = doc.entry(f);
+            name.clear();
+            appendEscapedItemText(name, fe.name.str());
+            text.field(name, fe.type, doc.data(f), doc.outsideRecord(f));
+        }
     }
-    if (!doc.trailingBytes().empty()) {
-        line = "  ";
-        line += doc.trailingText();
-        line += '\n';
-        put(line);
-    }
+    text.trailing(doc.trailingBytes());
 }
 
 } // namespace
 
 std::string listDocument(const CTLDoc& doc, bool sorted, bool values)
 {
-    std::string out;
-    forEachListingPiece(doc, sorted, values, [&out](const std::string& piece) { out += piece; });
-    return out;
+    Sink sink(nullptr);
+    documentListing(sink, doc, sorted, values);
+    return std::move(sink.buf);
 }
 
 bool writeListing(const CTLDoc& doc, bool sorted, bool values, std::ostream& out)
 {
-    // Written as it is made, in pieces of some tens of kilobytes: the
-    // listing of a large file is never held whole.
-    std::string buffer;
-    buffer.reserve(1 << 16);
-    forEachListingPiece(doc, sorted, values, [&](const std::string& piece) {
-        buffer += piece;
-        if (buffer.size() >= (1 << 16) && out) {
-            out.write(buffer.data(), std::streamsize(buffer.size()));
-            buffer.clear();
+    Sink sink(&out);
+    documentListing(sink, doc, sorted, values);
+    return sink.flush();
+}
+
+bool writeImageListing(Bytes img, std::string_view fileName, const Ini& ini, const ListingOptions& options,
+        std::ostream& out)
+{
+    Sink sink(&out);
+    if (options.json)
+        return jsonListing(sink, img, fileName, ini, options.sorted);
+    DefinitionCache defs(ini);
+    TextListing text(sink, options.values);
+    text.root(fileName);
+    const std::size_t end = forEachRecord(img, options.sorted, [&](std::size_t pos) {
+        const std::uint32_t id = u32At(img, pos);
+        const Bytes d = img.subspan(pos + 8, u32At(img, pos + 4));
+        const RecordDef& def = defs.of(id);
+        text.record(id, def.escaped, def.type, d);
+        for (const FieldDef& f : def.fields) {
+            const auto fb = fieldBytes(f, d);
+            text.field(f.escaped, f.type, fb.value_or(Bytes()), !fb);
         }
     });
-    out.write(buffer.data(), std::streamsize(buffer.size()));
-    return bool(out);
+    text.trailing(img.subspan(end));
+    return sink.flush();
+}
+
+int listFile(const std::string& path, const std::string& definitionsPath, const ListingOptions& options,
+        std::ostream& out, std::ostream& err, std::string_view program)
+{
+    std::vector<std::uint8_t> image;
+    if (base::fileio::Error e = base::fileio::readFile(path, image)) {
+        err << program << ": " << e.message << "\n";
+        return 1;
+    }
+    const Ini defs = Ini::load(definitionsPath);
+    bool written = false;
+    try {
+        written = writeImageListing(image, fileNameOf(path), defs, options, out);
+    } catch (const std::bad_alloc&) {
+        out.flush();
+        err << program << ": " << base::fileio::describe(ENOMEM, path) << "\n";
+        return 1;
+    }
+    out.flush();
+    return written && out ? 0 : 1;
 }
 
 } // namespace model

@@ -8,6 +8,7 @@
 #include "common/TempDir.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <sstream>
 
@@ -41,12 +42,16 @@ TEST(ListCommand, SampleListingsMatchTheCheckedFiles)
         bool sorted;
         const char* expected;
     };
-    for (const Case& c :
-            {Case{"sample.air", false, "sample.txt"}, Case{"sample.air", true, "sample_sorted.txt"},
-                    Case{"oddities.air", false, "oddities.txt"}, Case{"empty.air", false, "empty.txt"}}) {
+    // The _values files show table values and raw bytes in hex.
+    for (const Case& c : {Case{"sample.air", false, "sample.txt"},
+                 Case{"sample.air", true, "sample_sorted.txt"}, Case{"oddities.air", false, "oddities.txt"},
+                 Case{"empty.air", false, "empty.txt"}, Case{"sample.air", false, "sample_values.txt"},
+                 Case{"oddities.air", false, "oddities_values.txt"}}) {
         std::vector<std::string> args{"--list", "--definitions", kDefinitions};
         if (c.sorted)
             args.push_back("--sorted");
+        if (std::string_view(c.expected).find("_values") != std::string_view::npos)
+            args.push_back("--values");
         args.push_back(kSource + "/data/samples/" + c.file);
         const RunResult r = run(args);
         EXPECT_EQ(r.status, 0) << c.file;
@@ -169,4 +174,106 @@ TEST(ListCommand, DefaultDefinitionsBesideTheProgramInAnyLetterCase)
     EXPECT_EQ(w.status, 0);
     EXPECT_EQ(w.out, "d.air\n  20  Unknown\n");
     EXPECT_NE(w.err.find("warning"), std::string::npos);
+}
+
+
+TEST(ListCommand, ValuesShowRawBytesSixteenALineWithOffsets)
+{
+    TempDir dir;
+    const std::string defs = dir.write("defs.ini",
+            "[Records]\n10=Blob,raw\n20=Parts,record\n"
+            "[20]\n1=1,3,Three raw\n2=0,int8,Small\n3=6,2,Past end\n");
+    std::vector<std::uint8_t> blob(18);
+    for (std::size_t i = 0; i < blob.size(); ++i)
+        blob[i] = std::uint8_t(0xF0 + i);
+    const std::vector<std::uint8_t> img =
+            AirImage().record(0x10, blob).record(0x20, {9, 0xAB, 0xCD, 0xEF, 1}).raw({1, 2}).bytes();
+    const std::string air = dir.write("r.air", img);
+    const std::string head = "r.air\n"
+                             "  10  Blob\n";
+    EXPECT_EQ(run({"--list", "--values", "--definitions", defs, air}).out,
+            head
+                    + "    0000: f0 f1 f2 f3 f4 f5 f6 f7 f8 f9 fa fb fc fd fe ff\n"
+                      "    0010: 00 01\n"
+                      "  20  Parts\n"
+                      "    Three raw\n"
+                      "      0000: ab cd ef\n"
+                      "    Small=9\n"
+                      "    Past end (outside record)\n"
+                      "  (2 trailing bytes)\n"
+                      "    0000: 01 02\n");
+    // Without --values the lines are as they always were.
+    EXPECT_EQ(run({"--list", "--definitions", defs, air}).out,
+            head
+                    + "  20  Parts\n    Three raw\n    Small=9\n    Past end (outside record)\n"
+                      "  (2 trailing bytes)\n");
+}
+
+TEST(ListCommand, JsonHoldsEveryValueAndEscapesHostileTexts)
+{
+    TempDir dir;
+    // Names with a quote, a backslash, control bytes and Latin-1 letters.
+    const std::string defs = dir.write("defs.ini",
+            "[Records]\n30=Qu\"ote\\ \x01\x1f caf\xe9,text\n"
+            "40=Grid,tbl3d\n41=Points,tbldb\n42=List,tbl16\n"
+            "50=Parts,record\n[50]\n1=0,int16,Speed\n2=2,bool,On\n3=8,int8,Gone\n");
+    const std::vector<std::uint8_t> text{'a', '"', '\\', '\n', 0x7F, 0x01, 0xFF, 0, 'x'};
+    const std::vector<std::uint8_t> img = AirImage()
+                                                  .record(0x50, {0x2C, 0x01, 1, 0, 0, 0})
+                                                  .record(0x30, text)
+                                                  .record(0x42, {1, 0, 2, 0})
+                                                  .record(0x41, doubles({1}, {0.5, -2}))
+                                                  .record(0x40, doubles({2, 1}, {1.5, 2.5}))
+                                                  .raw({0xEE})
+                                                  .bytes();
+    const std::string air = dir.write("ta\tb\"\xe9.air", img);
+    const RunResult r = run({"--list", "--json", "--definitions", defs, air});
+    ASSERT_EQ(r.status, 0) << r.err;
+    // Control bytes are \u escapes; nothing but the record separators is below 0x20.
+    EXPECT_NE(r.out.find("\\u0001"), std::string::npos);
+    for (char c : r.out)
+        EXPECT_FALSE(static_cast<unsigned char>(c) < 0x20 && c != '\n');
+    const nlohmann::json j = nlohmann::json::parse(r.out);
+
+    EXPECT_EQ(j["file"], "ta\tb\"\u00e9.air");
+    EXPECT_EQ(j["size"], img.size());
+    const nlohmann::json& recs = j["records"];
+    ASSERT_EQ(recs.size(), 5u);
+    EXPECT_EQ(recs[0]["id"], 0x50);
+    EXPECT_EQ(recs[0]["idHex"], "50");
+    EXPECT_EQ(recs[0]["type"], "record");
+    EXPECT_EQ(recs[0]["offset"], 0);
+    EXPECT_EQ(recs[0]["length"], 6);
+    EXPECT_EQ(recs[0]["hex"], "2c0101000000");
+    const nlohmann::json& fields = recs[0]["fields"];
+    ASSERT_EQ(fields.size(), 3u);
+    EXPECT_EQ(fields[0]["value"], "300");
+    EXPECT_EQ(fields[0]["offset"], 0);
+    EXPECT_EQ(fields[0]["hex"], "2c01");
+    EXPECT_EQ(fields[1]["value"], "TRUE(1)");
+    EXPECT_EQ(fields[2]["outside"], true);
+    EXPECT_FALSE(fields[2].contains("hex"));
+
+    EXPECT_EQ(recs[1]["name"], "Qu\"ote\\ \u0001\u001f caf\u00e9");
+    EXPECT_EQ(recs[1]["value"], "a\"\\\n\u007f\u0001\u00ff"); // up to the 0 byte
+    EXPECT_EQ(recs[1]["hex"], "61225c0a7f01ff0078");
+    EXPECT_EQ(recs[1]["offset"], 14);
+
+    EXPECT_EQ(recs[2]["values"], nlohmann::json::parse("[1, 2]"));
+    EXPECT_EQ(recs[3]["count"], 1);
+    EXPECT_EQ(recs[3]["points"], nlohmann::json::parse("[[0.5, -2.0]]"));
+    EXPECT_EQ(recs[4]["groups"], 2);
+    EXPECT_EQ(recs[4]["rows"], 1);
+    EXPECT_EQ(recs[4]["grid"], nlohmann::json::parse("[[1.5, 2.5]]"));
+    EXPECT_EQ(j["trailing"],
+            nlohmann::json::parse(
+                    R"({"offset": )" + std::to_string(img.size() - 1) + R"(, "length": 1, "hex": "ee"})"));
+
+    // Sorted: by id, stable.
+    const nlohmann::json s =
+            nlohmann::json::parse(run({"--list", "--json", "--sorted", "--definitions", defs, air}).out);
+    std::vector<int> ids;
+    for (const auto& rec : s["records"])
+        ids.push_back(rec["id"]);
+    EXPECT_EQ(ids, (std::vector<int>{0x30, 0x40, 0x41, 0x42, 0x50}));
 }

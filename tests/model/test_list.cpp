@@ -11,7 +11,9 @@
 #include "common/TempDir.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <set>
@@ -164,4 +166,78 @@ TEST(ListValues, CountsThatLieAreNotWalked)
     EXPECT_NE(s.find("(4294967295 x 4294967295 values do not fit in 8 bytes)"), std::string::npos) << s;
     s = listed(record(0x10c, {0xff, 0xff, 0xff, 0x7f, 1, 2}), true);
     EXPECT_EQ(s.find("[0]"), std::string::npos) << s;
+}
+
+namespace {
+
+// What a listing run sees of a file: its bytes and its definitions.
+struct ListedFile {
+    std::string name;
+    std::vector<std::uint8_t> image;
+    Ini definitions;
+};
+
+// Every sample with the shipped definitions, every fuzz corpus file as an AIR
+// file; the image corpus as its fuzz target reads it: a 16-bit length, that
+// many bytes of definitions, then the image.
+std::vector<ListedFile> samplesAndCorpus()
+{
+    std::vector<ListedFile> files;
+    const Ini shipped = Ini::load(kDefinitions);
+    for (const samples::SampleFile& f : samples::allSamples())
+        files.push_back({f.name, f.bytes, shipped});
+    for (const auto& kind : fs::directory_iterator(kSource + "/fuzz/corpus")) {
+        std::vector<fs::path> paths;
+        for (const auto& f : fs::directory_iterator(kind.path()))
+            paths.push_back(f.path());
+        std::sort(paths.begin(), paths.end());
+        for (const fs::path& p : paths) {
+            ListedFile f{kind.path().filename().string() + "-" + p.filename().string(), {}, shipped};
+            EXPECT_FALSE(base::fileio::readFile(p.string(), f.image)) << p;
+            if (kind.path().filename() == "image") {
+                const std::size_t n = f.image.size() < 2 ? 0 : f.image[0] | f.image[1] << 8;
+                const std::size_t part =
+                        std::min(n, f.image.size() - std::min<std::size_t>(2, f.image.size()));
+                const std::size_t start = std::min<std::size_t>(2, f.image.size());
+                f.definitions = Ini::parse(
+                        std::string_view(reinterpret_cast<const char*>(f.image.data()) + start, part));
+                f.image.erase(f.image.begin(), f.image.begin() + std::ptrdiff_t(start + part));
+            }
+            files.push_back(std::move(f));
+        }
+    }
+    return files;
+}
+
+std::string imageListing(const ListedFile& f, ListingOptions options)
+{
+    std::ostringstream out;
+    EXPECT_TRUE(writeImageListing(f.image, f.name, f.definitions, options, out));
+    return out.str();
+}
+
+} // namespace
+
+// The listing streamed from the image is the listing of the document built
+// from it, byte for byte, in every form; its JSON is strict JSON (the
+// parser refuses invalid UTF-8, control bytes in strings, NaN) with one
+// element per record line.
+TEST(ListCommand, StreamedListingIsTheDocumentsOnSamplesAndCorpus)
+{
+    const std::vector<ListedFile> files = samplesAndCorpus();
+    ASSERT_GT(files.size(), 1000u);
+    for (const ListedFile& f : files) {
+        CTLDoc doc;
+        doc.loadImage(f.image, "/nowhere/" + f.name);
+        doc.ParseImage(f.definitions);
+        for (bool sorted : {false, true})
+            for (bool values : {false, true})
+                ASSERT_EQ(imageListing(f, {sorted, values, false}), listDocument(doc, sorted, values))
+                        << f.name << (sorted ? " sorted" : "") << (values ? " values" : "");
+        nlohmann::json j;
+        ASSERT_NO_THROW(j = nlohmann::json::parse(imageListing(f, {false, false, true}))) << f.name;
+        ASSERT_EQ(j["records"].size(), std::size_t(doc.recordCount())) << f.name;
+        EXPECT_EQ(j["size"], f.image.size()) << f.name;
+        EXPECT_EQ(j["trailing"].is_null(), doc.trailingBytes().empty()) << f.name;
+    }
 }

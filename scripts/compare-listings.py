@@ -1,0 +1,85 @@
+#!/usr/bin/env python3
+"""Compares the `tarlo --list` output of two builds on the sample files and the
+fuzz corpora, with and without --sorted and --values.
+
+    scripts/compare-listings.py OLD_TARLO NEW_TARLO [--strip-hex] [CORPUS_KIND...]
+
+Image corpus inputs are split as the fuzz target reads them (a 16-bit length,
+that many bytes of definitions, then the AIR image) and listed with their own
+definitions; every other file is listed as an AIR file with data/Tarlo.ini.
+--strip-hex drops the new build's hex lines of raw bytes (under --values)
+before comparing, for an old build that did not write them. CORPUS_KIND
+(image, dump, ...) limits the corpora listed. Prints each difference as it is
+found and exits 1 when there is one.
+"""
+import concurrent.futures
+import os
+import re
+import subprocess
+import sys
+import tempfile
+
+SOURCE = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+OPTIONS = [[], ["--sorted"], ["--values"], ["--values", "--sorted"]]
+HEX_LINE = re.compile(rb"^ +[0-9a-f]{4,}:( [0-9a-f]{2}){1,16}$")
+
+
+def cases(work, kinds):
+    defs = os.path.join(SOURCE, "data", "Tarlo.ini")
+    samples = os.path.join(SOURCE, "data", "samples")
+    for name in sorted(os.listdir(samples)):
+        if name.endswith(".air"):
+            yield os.path.join(samples, name), defs
+    corpus = os.path.join(SOURCE, "fuzz", "corpus")
+    for kind in sorted(os.listdir(corpus)):
+        if kinds and kind not in kinds:
+            continue
+        for name in sorted(os.listdir(os.path.join(corpus, kind))):
+            path = os.path.join(corpus, kind, name)
+            if kind != "image":
+                yield path, defs
+                continue
+            data = open(path, "rb").read()
+            n = int.from_bytes(data[:2].ljust(2, b"\0"), "little")
+            part, image = data[2:2 + n], data[2 + n:]
+            base = os.path.join(work, name)
+            with open(base + ".ini", "wb") as f:
+                f.write(part)
+            with open(base + ".air", "wb") as f:
+                f.write(image)
+            yield base + ".air", base + ".ini"
+
+
+def listing(tarlo, options, air, defs):
+    r = subprocess.run([tarlo, "--list", *options, "--definitions", defs, air], capture_output=True)
+    return r.returncode, r.stdout, r.stderr
+
+
+def compare(old, new, strip, air, defs, options):
+    a = listing(old, options, air, defs)
+    b = listing(new, options, air, defs)
+    if strip:
+        b = (b[0], b"".join(l for l in b[1].splitlines(True) if not HEX_LINE.match(l.rstrip(b"\n"))), b[2])
+    if a == b:
+        return None
+    d = f"{' '.join(options) or '(plain)'} {air}"
+    print("differs:", d, flush=True)
+    return d
+
+
+def main():
+    args = [a for a in sys.argv[1:] if a != "--strip-hex"]
+    strip = "--strip-hex" in sys.argv
+    if len(args) < 2:
+        sys.exit(__doc__)
+    old, new, *kinds = args
+    with tempfile.TemporaryDirectory() as work:
+        jobs = [(air, defs, o) for air, defs in cases(work, kinds) for o in OPTIONS]
+        with concurrent.futures.ThreadPoolExecutor(2) as pool:
+            diffs = [d for d in pool.map(lambda j: compare(old, new, strip, *j), jobs) if d]
+    print(f"{len(jobs)} listings compared, {len(diffs)} differ")
+    sys.exit(1 if diffs else 0)
+
+
+if __name__ == "__main__":
+    main()
