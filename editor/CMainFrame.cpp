@@ -5,6 +5,7 @@
 #include "browser/EditingView.h"
 #include "editor/Association.h"
 #include "editor/LockKeys.h"
+#include "editor/RecoveryKeeper.h"
 #include "ui/Messages.h"
 #include "ui/Placement.h"
 #include "ui/Settings.h"
@@ -77,6 +78,7 @@ CMainFrame::CMainFrame(const Options& options, QWidget* parent) : QMainWindow(pa
     connect(view_, &browser::CTLView::statusTextChanged, this, &CMainFrame::setStatusText);
     connect(view_, &browser::CTLView::exitRequested, this, &CMainFrame::onExitRequested);
     doc_.setRebuildCallback([this] { view_->rebuildTree(); });
+    recovery_ = std::make_unique<RecoveryKeeper>(doc_, this, [this](const QString& t) { setStatusText(t); });
     // Every change goes onto the undo history; the title's mark follows the
     // modified state, which undoing back to the saved state clears.
     undo_ = new browser::DocUndoStack(*view_->notifier(), this);
@@ -423,6 +425,7 @@ bool CMainFrame::saveModified()
     case ui::Answer::Yes:
         return saveDocument();
     case ui::Answer::No:
+        recovery_->discard();
         return true;
     default:
         return false;
@@ -436,6 +439,7 @@ bool CMainFrame::openDocument(const QString& path, bool askSave)
     view_->closeTableWindows();
     if (askSave && !saveModified()) return false;
     const QString full = QFileInfo(path).absoluteFilePath();
+    recovery_->offer(full);
     const model::fileio::Error err = doc_.load(toLocal(full));
     if (err) {
         ui::tell(this, failureText(err, "Failed to open document."), ui::Tone::Warning);
@@ -450,6 +454,7 @@ bool CMainFrame::openDocument(const QString& path, bool askSave)
     updateTitle();
     updateActions();
     watchDocument();
+    recovery_->opened();
     return true;
 }
 
@@ -658,6 +663,7 @@ void CMainFrame::onExitRequested()
     // Alt+X: no question, no placement, no selection. The recent-file list
     // is still kept, as at every end of the program.
     storeRecentFiles();
+    recovery_->flush();
     endProgram();
 }
 

@@ -8,6 +8,8 @@
 
 #include <QMainWindow>
 
+#include <memory>
+
 class QAction;
 class QFileSystemWatcher;
 class QLabel;
@@ -22,6 +24,8 @@ class EditingView;
 } // namespace browser
 
 namespace tarlo {
+
+class RecoveryKeeper;
 
 class CMainFrame : public QMainWindow {
     Q_OBJECT
@@ -116,6 +120,7 @@ private:
 
     Options options_;
     model::CTLDoc doc_;
+    std::unique_ptr<RecoveryKeeper> recovery_; // goes before the document it listens to
     browser::EditingView* view_ = nullptr;
     browser::DocUndoStack* undo_ = nullptr;
     RecentFiles recent_;

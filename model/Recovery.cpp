@@ -3,6 +3,7 @@
 #include "model/Recovery.h"
 
 #include "model/CTLDoc.h"
+#include "model/FileIO.h"
 
 #include <algorithm>
 #include <array>
@@ -321,8 +322,10 @@ void Log::restart()
     if (!doc_.hasData() || doc_.fullPath().empty())
         return;
     base_.path = doc_.fullPath();
-    base_.size = doc_.diskIdentity().size;
-    base_.mtimeNs = doc_.diskIdentity().mtimeNs;
+    // The image is the file's bytes right after a load or a save (the
+    // document learns the file's identity only after telling its listeners).
+    base_.size = std::int64_t(doc_.image().size());
+    base_.mtimeNs = fileio::identify(doc_.fullPath()).mtimeNs;
     base_.hash = hashBytes(doc_.image());
 }
 

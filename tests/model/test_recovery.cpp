@@ -57,6 +57,8 @@ TEST_F(RecoveryTest, ScriptedEditsRoundTripAndReplayToTheSameDocument)
         recovery::Log log(doc);
         EXPECT_EQ(log.base().path, air);
         EXPECT_EQ(log.base().hash, recovery::hashBytes(readBytes(air)));
+        EXPECT_EQ(log.base().size, std::int64_t(readBytes(air).size()));
+        EXPECT_EQ(log.base().mtimeNs, fileio::identify(air).mtimeNs);
         EditScript script(seed);
         for (int i = 0; i < 30; ++i)
             ASSERT_TRUE(script.step(doc));
