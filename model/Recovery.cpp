@@ -17,24 +17,6 @@ constexpr char kMagic[8] = {'T', 'A', 'R', 'L', 'O', 'R', 'E', 'C'};
 // Kind, ordinal, id, offset and three lengths: the least an edit takes.
 constexpr std::size_t kEditMinimum = 1 + 4 + 4 + 8 + 4 + 4 + 4;
 
-std::uint32_t crc32(std::span<const std::uint8_t> bytes)
-{
-    static const std::array<std::uint32_t, 256> table = [] {
-        std::array<std::uint32_t, 256> t{};
-        for (std::uint32_t i = 0; i < 256; ++i) {
-            std::uint32_t c = i;
-            for (int k = 0; k < 8; ++k)
-                c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-            t[i] = c;
-        }
-        return t;
-    }();
-    std::uint32_t c = 0xFFFFFFFFu;
-    for (std::uint8_t b : bytes)
-        c = table[(c ^ b) & 0xFF] ^ (c >> 8);
-    return c ^ 0xFFFFFFFFu;
-}
-
 class Writer {
 public:
     void raw(const void* p, std::size_t n)
@@ -182,6 +164,24 @@ std::string replay(CTLDoc& doc, const Record& record, bool strict)
 }
 
 } // namespace
+
+std::uint32_t crc32(std::span<const std::uint8_t> bytes)
+{
+    static const std::array<std::uint32_t, 256> table = [] {
+        std::array<std::uint32_t, 256> t{};
+        for (std::uint32_t i = 0; i < 256; ++i) {
+            std::uint32_t c = i;
+            for (int k = 0; k < 8; ++k)
+                c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+            t[i] = c;
+        }
+        return t;
+    }();
+    std::uint32_t c = 0xFFFFFFFFu;
+    for (std::uint8_t b : bytes)
+        c = table[(c ^ b) & 0xFF] ^ (c >> 8);
+    return c ^ 0xFFFFFFFFu;
+}
 
 std::uint64_t hashBytes(std::span<const std::uint8_t> bytes)
 {

@@ -54,6 +54,9 @@ struct Record {
 // 64-bit FNV-1a: the hash of a base file's bytes and of record paths.
 std::uint64_t hashBytes(std::span<const std::uint8_t> bytes);
 
+// The CRC-32 (as zlib's) that ends a record.
+std::uint32_t crc32(std::span<const std::uint8_t> bytes);
+
 // Layout (little-endian): "TARLOREC", u32 version, i64 time written, the
 // base (path, size, time, hash), u32 edit count, the edits (kind, ordinal,
 // id, offset, label, old and new bytes; texts and bytes length-prefixed),
