@@ -196,12 +196,11 @@ void RecoveryKeeper::keep(const QString& file)
         return;
     if (file == offered_ && (blocked_ || later_))
         return;
-    if (file == offered_ && offeredLock_)
-        lock_ = std::move(offeredLock_);
-    else if (lockFor(file))
-        lock_ = std::move(offeredLock_);
-    else
+    // The lock offer() took for this file, else one taken now.
+    const bool held = file == offered_ && offeredLock_;
+    if (!held && !lockFor(file))
         return;
+    lock_ = std::move(offeredLock_);
     kept_ = file;
 }
 
