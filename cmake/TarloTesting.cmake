@@ -24,6 +24,6 @@ function(tarlo_add_qtest name)
     TARLO_SOURCE_DIR="${PROJECT_SOURCE_DIR}" TARLO_BINARY_DIR="${PROJECT_BINARY_DIR}")
   add_test(NAME ${name} COMMAND ${name})
   set_tests_properties(${name} PROPERTIES
-    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LC_ALL=C"
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LC_ALL=C;XDG_STATE_HOME=${CMAKE_CURRENT_BINARY_DIR}/${name}-state"
     TIMEOUT 300)
 endfunction()

@@ -6,6 +6,7 @@
 #include "document/DocUndoStack.h"
 #include "editor/ExternalChange.h"
 #include "editor/LockKeys.h"
+#include "editor/RecoveryKeeper.h"
 #include "ui/Messages.h"
 #include "ui/Placement.h"
 #include "ui/Settings.h"
@@ -94,6 +95,7 @@ void CMainFrame::createDocumentViews(bool sort)
     setCentralWidget(view_);
     connect(view_, &browser::CTLView::statusTextChanged, this, &CMainFrame::setStatusText);
     connect(view_, &browser::CTLView::exitRequested, this, &CMainFrame::onExitRequested);
+    recovery_ = std::make_unique<RecoveryKeeper>(doc_, this, [this](const QString& t) { setStatusText(t); });
     // Every change goes onto the undo history; the title's mark follows the
     // modified state, which undoing back to the saved state clears.
     undo_ = new document::DocUndoStack(*notifier_, this);
@@ -236,6 +238,7 @@ bool CMainFrame::saveModified()
     case ui::Answer::Yes:
         return saveDocument();
     case ui::Answer::No:
+        recovery_->discard();
         return true;
     default:
         return false;
@@ -249,6 +252,7 @@ bool CMainFrame::openDocument(const QString& path, bool askSave)
     view_->closeTableWindows();
     if (askSave && !saveModified()) return false;
     const QString full = QFileInfo(path).absoluteFilePath();
+    recovery_->offer(full);
     const base::fileio::Error err = doc_.load(toLocal(full));
     if (err) {
         ui::tell(this, failureText(err, "Failed to open document."), ui::Tone::Warning);
@@ -263,6 +267,7 @@ bool CMainFrame::openDocument(const QString& path, bool askSave)
     updateTitle();
     updateActions();
     external_->watch();
+    recovery_->opened();
     return true;
 }
 
@@ -422,6 +427,7 @@ void CMainFrame::onExitRequested()
     // Alt+X: no question, no placement, no selection. The recent-file list
     // is still kept, as at every end of the program.
     storeRecentFiles();
+    recovery_->flush();
     endProgram();
 }
 

@@ -8,6 +8,8 @@
 
 #include <QMainWindow>
 
+#include <memory>
+
 class QAction;
 class QLabel;
 class QMenu;
@@ -26,6 +28,7 @@ class DocUndoStack;
 namespace tarlo {
 
 class ExternalChange;
+class RecoveryKeeper;
 
 class CMainFrame : public QMainWindow {
     Q_OBJECT
@@ -125,6 +128,7 @@ private:
 
     Options options_;
     model::CTLDoc doc_;
+    std::unique_ptr<RecoveryKeeper> recovery_; // goes before the document it listens to
     browser::EditingView* view_ = nullptr;
     document::DocNotifier* notifier_ = nullptr;
     document::DocUndoStack* undo_ = nullptr;

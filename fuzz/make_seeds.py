@@ -7,6 +7,7 @@ corpora as they are.
 """
 import pathlib
 import struct
+import zlib
 
 HERE = pathlib.Path(__file__).resolve().parent
 ROOT = HERE.parent
@@ -187,6 +188,32 @@ def write_tool_seeds():
     write("update", "comments_only", u16(0) + u16(12) + b"; nothing\n;\n" + IMAGES["stamp"])
     write("update", "unknown_type", u16(0) + u16(33) + b"field 404 4 int64 1\ndelete 404\n" + IMAGES["stamp"])
 
+def recovery_record(edits, path=b"/nowhere/plane.air", version=1):
+    """A recovery record: edits are (kind, ordinal, id, offset, label, old, new);
+    kinds 0 bytes, 1 record data, 2 insert, 3 remove."""
+    out = b"TARLOREC" + struct.pack("<IQ", version, 1700000000)
+    out += struct.pack("<I", len(path)) + path + struct.pack("<qqQ", 0, 0, 0) + struct.pack("<I", len(edits))
+    for kind, ordinal, rid, offset, label, old, new in edits:
+        out += struct.pack("<BIIQ", kind, ordinal, rid, offset)
+        for part in (label, old, new):
+            out += struct.pack("<I", len(part)) + part
+    return out + struct.pack("<I", zlib.crc32(out))
+
+def write_recovery_seeds():
+    img = IMAGES["structured"]
+    seeds = {
+        "bytes": [(0, 0, 0x1F4, 0, b"Edit Idle speed", FIELDS[:2], b"\x10\x02")],
+        "all_kinds": [(0, 1, 0x1F5, 0, b"Edit", b"C", b"D"), (1, 2, 0x1F6, 0, b"", img[-10:], b"\1\2\3"),
+                      (2, 3, 0x20, 0, b"Add Record 20", b"", b"new\0"), (3, 0, 0x1F4, 0, b"", FIELDS, b"")],
+        "mismatch": [(0, 0, 0x1F4, 4, b"", b"\xff", b"\x01")],
+        "empty": [],
+    }
+    for name, edits in seeds.items():
+        write("recovery", name, b"\1" + u16(len(img)) + img + recovery_record(edits))
+    write("recovery", "future", b"\0" + u16(len(img)) + img + recovery_record([], version=2))
+    write("recovery", "insert_into_empty", b"\0" + u16(0) + recovery_record([(2, 0, 0x1F5, 0, b"", b"", b"x\0")]))
+
 if __name__ == "__main__":
     write_tool_seeds()
+    write_recovery_seeds()
     main()

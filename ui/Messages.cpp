@@ -54,6 +54,15 @@ public:
             case Answer::Reload:
                 b = box.addButton(QStringLiteral("Reload"), QMessageBox::ResetRole);
                 break;
+            case Answer::Recover:
+                b = box.addButton(QStringLiteral("Recover"), QMessageBox::AcceptRole);
+                break;
+            case Answer::Discard:
+                b = box.addButton(QStringLiteral("Discard"), QMessageBox::DestructiveRole);
+                break;
+            case Answer::Later:
+                b = box.addButton(QStringLiteral("Not now"), QMessageBox::RejectRole);
+                break;
             }
             buttons.append({b, a});
             if (a == byDefault)
@@ -95,6 +104,13 @@ Answer askYesNoCancel(QWidget* parent, const QString& text)
 Answer askOverwriteReloadCancel(QWidget* parent, const QString& text)
 {
     return sink().ask(parent, text, {Answer::Overwrite, Answer::Reload, Answer::Cancel}, Answer::Cancel);
+}
+
+Answer askRecoverDiscardLater(QWidget* parent, const QString& text)
+{
+    const Answer a =
+            sink().ask(parent, text, {Answer::Recover, Answer::Discard, Answer::Later}, Answer::Recover);
+    return a == Answer::Cancel ? Answer::Later : a;
 }
 
 MessageSink* setMessageSink(MessageSink* s)

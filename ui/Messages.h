@@ -15,7 +15,7 @@ namespace ui {
 enum class Tone { Information, Warning };
 
 // The buttons a question can offer.
-enum class Answer { Yes, No, Cancel, Overwrite, Reload };
+enum class Answer { Yes, No, Cancel, Overwrite, Reload, Recover, Discard, Later };
 
 class MessageSink {
 public:
@@ -35,6 +35,10 @@ Answer askYesNoCancel(QWidget* parent, const QString& text);
 // A warning with "Overwrite", "Reload" and "Cancel", Cancel on Enter: the
 // safe choice is the one a stray key press gets.
 Answer askOverwriteReloadCancel(QWidget* parent, const QString& text);
+
+// "Recover", "Discard", "Not now", Recover on Enter. Closing the box answers
+// Later: nothing is lost or decided.
+Answer askRecoverDiscardLater(QWidget* parent, const QString& text);
 
 // Installs a sink (nullptr: the message boxes again) and returns the one it
 // replaces. The sink is not owned and must outlive its installation.

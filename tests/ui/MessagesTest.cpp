@@ -148,6 +148,34 @@ private slots:
         }
     }
 
+    void recoverDiscardLater()
+    {
+        const QString q = QStringLiteral(
+                "plane.air has unsaved changes from 2026-03-14 16:20:05 (3 edits). Recover them?");
+        {
+            BoxWatcher w(press(Qt::Key_Return));
+            QCOMPARE(ui::askRecoverDiscardLater(nullptr, q), ui::Answer::Recover);
+            QCOMPARE(w.seen.icon, QMessageBox::Question);
+            QCOMPARE(w.seen.buttons,
+                    (QStringList{QStringLiteral("Discard"), QStringLiteral("Not now"),
+                            QStringLiteral("Recover")}));
+            QCOMPARE(w.seen.defaultButton, QStringLiteral("Recover"));
+        }
+        {
+            BoxWatcher w(click(QStringLiteral("Discard")));
+            QCOMPARE(ui::askRecoverDiscardLater(nullptr, q), ui::Answer::Discard);
+        }
+        {
+            BoxWatcher w(click(QStringLiteral("Not now")));
+            QCOMPARE(ui::askRecoverDiscardLater(nullptr, q), ui::Answer::Later);
+        }
+        {
+            // Closing the box decides nothing.
+            BoxWatcher w(press(Qt::Key_Escape));
+            QCOMPARE(ui::askRecoverDiscardLater(nullptr, q), ui::Answer::Later);
+        }
+    }
+
     // A sink takes every message and question while installed, nested sinks
     // hand back to the one before, and with none left the boxes return.
     void sinksNest()

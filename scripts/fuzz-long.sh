@@ -1,0 +1,73 @@
+#!/usr/bin/env bash
+# The long fuzz run: each libFuzzer target for a given time, on a corpus that
+# grows from one run to the next. Before and after each run the target's
+# corpus is merged (-merge=1) into fuzz-long/<target>/corpus, so inputs that
+# add no coverage are dropped and the next run starts where this one stopped.
+# Findings stay in fuzz-long/<target>/ (crash-*, leak-*, timeout-*, oom-*); the
+# script fails when a target finds one.
+#
+#   FUZZ_SECONDS   time per target (default 3600: one CPU-hour each)
+#   FUZZ_TARGETS   space-separated targets (default every fuzz_* built)
+#   FUZZ_JOBS      parallel fuzzing processes per target (default 1); the
+#                  time is then FUZZ_SECONDS of wall-clock for each of them
+#   FUZZ_LONG_DIR  where corpora and findings are kept (default build-fuzz/fuzz-long)
+#   FUZZ_PROMOTE=1 copies the merged corpus back to fuzz/corpus/<target>
+set -euo pipefail
+cd "$(dirname "$0")/.."
+ROOT=$PWD
+BUILD_DIR=${FUZZ_BUILD_DIR:-build-fuzz}
+case "$BUILD_DIR" in /*) ;; *) BUILD_DIR="$ROOT/$BUILD_DIR" ;; esac
+FUZZ_SECONDS=${FUZZ_SECONDS:-3600}
+FUZZ_JOBS=${FUZZ_JOBS:-1}
+OUT=${FUZZ_LONG_DIR:-$BUILD_DIR/fuzz-long}
+case "$OUT" in /*) ;; *) OUT="$ROOT/$OUT" ;; esac
+
+cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
+  -DTARLO_BUILD_GUI=OFF -DTARLO_BUILD_TESTS=OFF -DTARLO_BUILD_BENCH=OFF -DTARLO_BUILD_FUZZ=ON >/dev/null
+if [ -n "${FUZZ_TARGETS:-}" ]; then
+  read -r -a targets <<<"$FUZZ_TARGETS"
+  cmake --build "$BUILD_DIR" --parallel "${JOBS:-$(nproc)}" --target "${targets[@]}"
+else
+  cmake --build "$BUILD_DIR" --parallel "${JOBS:-$(nproc)}"
+  targets=()
+  for t in "$BUILD_DIR"/bin/fuzz_*; do [ -x "$t" ] && targets+=("$(basename "$t")"); done
+fi
+((${#targets[@]})) || { echo "no fuzz targets built" >&2; exit 1; }
+
+export ASAN_OPTIONS="halt_on_error=1:detect_leaks=1:abort_on_error=1"
+export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
+export LC_ALL=C
+
+failed=()
+for t in "${targets[@]}"; do
+  name=${t#fuzz_}
+  bin="$BUILD_DIR/bin/$t"
+  work="$OUT/$t"
+  mkdir -p "$work/corpus" "$work/new"
+  extra=()
+  ((FUZZ_JOBS > 1)) && extra+=(-jobs="$FUZZ_JOBS" -workers="$FUZZ_JOBS")
+  [ -f "$ROOT/fuzz/dict/$name.dict" ] && extra+=(-dict="$ROOT/fuzz/dict/$name.dict")
+  # The committed seeds and the corpus kept from earlier runs, merged.
+  (cd "$work" && "$bin" -merge=1 corpus "$ROOT/fuzz/corpus/$name" >merge.log 2>&1)
+  echo "== $t: ${FUZZ_SECONDS} s x ${FUZZ_JOBS}, $(ls "$work/corpus" | wc -l) inputs"
+  t0=$(date +%s)
+  status=0
+  (cd "$work" && "$bin" -max_total_time="$FUZZ_SECONDS" -rss_limit_mb=2048 -timeout=10 \
+      -print_final_stats=1 -artifact_prefix="$work/" \
+      "${extra[@]}" new corpus >run.log 2>&1) || status=$?
+  # What the run found joins the kept corpus (only what adds coverage).
+  (cd "$work" && "$bin" -merge=1 corpus new >>merge.log 2>&1) && rm -rf "$work/new"
+  if ((status)) || ls "$work"/crash-* "$work"/leak-* "$work"/timeout-* "$work"/oom-* >/dev/null 2>&1; then
+    failed+=("$t")
+    tail -n 40 "$work"/run.log "$work"/fuzz-*.log 2>/dev/null || true
+  fi
+  grep -hE '^stat::number_of_executed_units' "$work"/run.log "$work"/fuzz-*.log 2>/dev/null || true
+  echo "$t: $(( $(date +%s) - t0 )) s, corpus $(ls "$work/corpus" | wc -l) inputs"
+  if [ "${FUZZ_PROMOTE:-0}" = 1 ]; then
+    cp -n "$work"/corpus/* "$ROOT/fuzz/corpus/$name/" 2>/dev/null || true
+  fi
+done
+if ((${#failed[@]})); then
+  echo "fuzz targets with findings: ${failed[*]} (inputs in $OUT/<target>/)" >&2
+  exit 1
+fi

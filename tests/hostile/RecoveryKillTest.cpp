@@ -1,0 +1,164 @@
+// The recovery record under SIGKILL: an editor making scripted edits is
+// killed at random moments, a few hundred times. After each kill the record,
+// when there is one, reads back whole and recovers exactly the document of
+// the same edits made without a kill; it is never torn, and the lock and the
+// temporaries a killed writer leaves do not stop the next one.
+#include "HostileSupport.h"
+#include "SmallDisk.h"
+
+#include "common/EditScript.h"
+#include "model/CTLDoc.h"
+#include "base/FileIO.h"
+#include "model/Recovery.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <fcntl.h>
+#include <random>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+using namespace airtest;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+constexpr int kKills = 300;
+constexpr int kSteps = 150;
+constexpr auto kBudget = std::chrono::seconds(45);
+
+const char* kDefinitions = "[Records]\n341=Lift,record\n[341]\n1=0,int32,Count\n2=4,int16,Flaps\n";
+
+Bytes plane()
+{
+    AirImage img;
+    for (std::uint32_t i = 0; i < 60; ++i)
+        img.record(i % 3 == 0 ? 0x341 : 0x400 + i, Bytes(8 + i % 17, std::uint8_t(i)));
+    return img.bytes();
+}
+
+pid_t start(const std::vector<std::string>& argv, const fs::path& state)
+{
+    pid_t pid = ::fork();
+    if (pid == 0) {
+        int null = ::open("/dev/null", O_WRONLY);
+        ::dup2(null, 1);
+        ::dup2(null, 2);
+        ::setenv("XDG_STATE_HOME", state.c_str(), 1);
+        ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        std::vector<char*> args;
+        for (const auto& a : argv)
+            args.push_back(const_cast<char*>(a.c_str()));
+        args.push_back(nullptr);
+        ::execv(args[0], args.data());
+        ::_exit(127);
+    }
+    return pid;
+}
+
+int finish(pid_t pid)
+{
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
+}
+
+std::vector<fs::path> filesIn(const fs::path& dir, const std::string& ending)
+{
+    std::vector<fs::path> out;
+    std::error_code ec;
+    for (const auto& e : fs::directory_iterator(dir, ec)) {
+        const std::string name = e.path().filename().string();
+        if (name.size() >= ending.size()
+                && name.compare(name.size() - ending.size(), ending.size(), ending) == 0)
+            out.push_back(e.path());
+    }
+    return out;
+}
+
+} // namespace
+
+TEST(RecoveryKill, EditorKilledAtRandomMomentsLeavesAWholeRecord)
+{
+    hostile::SmallDisk disk("recovery", 64u << 20);
+    std::unique_ptr<TempDir> scratch;
+    fs::path dir = disk.path();
+    if (!disk.mounted()) {
+        scratch = std::make_unique<TempDir>("recovery-kill");
+        dir = scratch->dir();
+    }
+    const std::string air = (dir / "plane.air").string(), defs = (dir / "Tarlo.ini").string();
+    writeBytes(air, plane());
+    writeText(defs, kDefinitions);
+    const fs::path state = dir / "state", records = state / "tarlo" / "recovery";
+
+    // What the record of a run of `seed` must give back.
+    auto expected = [&](std::uint32_t seed, std::size_t edits) {
+        model::CTLDoc doc;
+        doc.setDefinitionsPath(defs);
+        EXPECT_FALSE(doc.load(air));
+        EditScript script(seed);
+        for (std::size_t i = 0; i < edits; ++i)
+            script.step(doc);
+        doc.ComposeImage();
+        return doc.image();
+    };
+    int withRecord = 0, kills = 0;
+    // Judges what a run of seed left: nothing, or a whole record of its first edits.
+    auto check = [&](std::uint32_t seed, bool whole) {
+        const auto found = filesIn(records, ".rec");
+        ASSERT_LE(found.size(), 1u);
+        if (found.empty()) {
+            ASSERT_FALSE(whole) << "a whole run leaves its record";
+            return;
+        }
+        ++withRecord;
+        model::recovery::Record rec;
+        ASSERT_EQ(model::recovery::decode(readBytes(found[0]), rec), "")
+                << "torn record after kill " << kills;
+        ASSERT_EQ(rec.base.path, air);
+        ASSERT_LE(rec.edits.size(), std::size_t(kSteps));
+        if (whole) {
+            ASSERT_EQ(rec.edits.size(), std::size_t(kSteps));
+        }
+        model::CTLDoc doc;
+        doc.setDefinitionsPath(defs);
+        ASSERT_FALSE(doc.load(air));
+        ASSERT_EQ(model::recovery::apply(doc, rec, true), "");
+        doc.ComposeImage();
+        ASSERT_EQ(doc.image(), expected(seed, rec.edits.size())) << "seed " << seed;
+        fs::remove(found[0]);
+        // A killed writer's temporary is cleared by the next write, so they never pile up.
+        ASSERT_LE(filesIn(records, "").size(), 4u);
+    };
+    auto argv = [&](std::uint32_t seed) {
+        return std::vector<std::string>{
+                TARLO_RECOVERY_DRIVER_EXE, air, defs, std::to_string(seed), std::to_string(kSteps)};
+    };
+
+    const auto t0 = Clock::now();
+    ASSERT_EQ(finish(start(argv(1), state)), 0);
+    const long whole = long(std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - t0).count());
+    check(1, true);
+
+    std::mt19937 rng(29);
+    std::uniform_int_distribution<long> delay(0, whole + whole / 4);
+    const auto end = Clock::now() + kBudget;
+    while (kills < kKills && Clock::now() < end && !::testing::Test::HasFailure()) {
+        const std::uint32_t seed = std::uint32_t(kills + 2);
+        const pid_t pid = start(argv(seed), state);
+        ::usleep(useconds_t(delay(rng)));
+        ::kill(pid, SIGKILL);
+        finish(pid);
+        ++kills;
+        check(seed, false);
+    }
+    // The file itself is never touched by a record.
+    EXPECT_EQ(readBytes(air), plane());
+    EXPECT_GE(kills, 50);
+    EXPECT_GE(withRecord, kills / 4) << "too few kills met a record to judge";
+    std::printf("%d kills, %d left a record\n", kills, withRecord);
+}
