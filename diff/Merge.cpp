@@ -169,9 +169,14 @@ private:
         };
         constexpr int raw = -1, quiet = -2;
         std::vector<int> unitOf(n, raw);
-        for (std::size_t p = 0; p < n; ++p)
-            if (opt_.quiet && (o[p] != b[p] || t[p] != b[p]) && opt_.quiet(o_[oi], p))
+        // The quiet bytes of a record are one piece: all OURS's when OURS
+        // changed any, else all THEIRS's (never a mix of two stamps).
+        bool oursQuiet = false;
+        for (std::size_t p = 0; opt_.quiet && p < n; ++p)
+            if (opt_.quiet(o_[oi], p)) {
                 unitOf[p] = quiet;
+                oursQuiet = oursQuiet || o[p] != b[p];
+            }
         std::vector<Unit> units = unitsOf(o_[oi].id, b, o, t);
         for (std::size_t u = 0; u < units.size(); ++u)
             for (std::size_t p = units[u].from; p < units[u].to; ++p)
@@ -204,7 +209,7 @@ private:
             settle(units[u].from, units[u].to, int(u), std::move(units[u].item));
         for (std::size_t p = 0; p < n;) {
             if (unitOf[p] == quiet) {
-                if (o[p] == b[p])
+                if (!oursQuiet)
                     takeTheirs(p, p + 1);
                 ++p;
                 continue;

@@ -43,7 +43,8 @@ struct MergeOptions {
     // A conflict takes THEIRS's side instead of OURS's (to write what would
     // take THEIRS).
     bool theirsOnConflict = false;
-    // Bytes that never conflict: changed by both, OURS's stay.
+    // Bytes that never conflict (a stamp): taken together from THEIRS when
+    // OURS left all of a record's as in BASE, else OURS's stay.
     std::function<bool(const Record&, std::size_t at)> quiet;
 };
 
