@@ -30,36 +30,37 @@ std::string usageText()
            "  patchwise update [--definitions FILE] [--log LOGFILE] [--dry-run] [--strict]\n"
            "                   AIRFILE SCRIPT\n"
            "  patchwise diff [--definitions FILE] [--script] OLD.air NEW.air\n"
-            + mergeUsage()
-            + "  patchwise --help | --version\n"
-              "\n"
-              "dump     writes a text listing of AIRFILE (default: its name with the\n"
-              "         extension \"txt\", beside it; -o - writes it to standard output);\n"
-              "         --full lists every record.\n"
-              "update   applies SCRIPT to AIRFILE, keeping the old file as AIRFILE.001,\n"
-              "         .002, ...; the log goes to amod_log.txt in the current folder\n"
-              "         (--log - writes it to standard output). Lines it cannot carry out\n"
-              "         are warnings on standard error with their line numbers.\n"
-              "         --dry-run  runs the script in memory and prints the log; nothing\n"
-              "                    is written: no backup, no log file, AIRFILE untouched\n"
-              "         --strict   any warning fails the update (exit 1), nothing written\n"
-              "diff     shows what differs between two AIR files, record by record;\n"
-              "         --script writes an update script that turns OLD.air into NEW.air.\n"
-              "         Exit status 0 the same, 1 different, 2 trouble.\n"
-              "merge    takes into OURS.air every change THEIRS.air made against BASE.air\n"
-              "         and writes the result to OUT.air (default: OURS.air). An item both\n"
-              "         changed differently keeps OURS's value and is listed on standard\n"
-              "         error; --conflicts writes an update script that takes THEIRS's.\n"
-              "         Exit status 0 merged, 1 conflicts, 2 trouble.\n"
-              "Without --definitions the record definitions are the editor's Tarlo.ini,\n"
-              "else tarlo.ini in the current folder.\n"
-              "SOURCE_DATE_EPOCH, when set, is the time written into the update stamp.\n"
-              "Exit status: 0 success, 1 failure, 2 wrong usage.\n"
-              "\n"
-              "Examples:\n"
-              "  patchwise dump --full plane.air -o - | less\n"
-              "  patchwise update --dry-run --strict plane.air fixes.txt\n"
-              "  patchwise diff --script old.air new.air > carry-over.txt\n";
+           "  patchwise merge [--definitions FILE] BASE.air OURS.air THEIRS.air [-o OUT.air]\n"
+           "                  [--conflicts SCRIPT]\n"
+           "  patchwise --help | --version\n"
+           "\n"
+           "dump     writes a text listing of AIRFILE (default: its name with the\n"
+           "         extension \"txt\", beside it; -o - writes it to standard output);\n"
+           "         --full lists every record.\n"
+           "update   applies SCRIPT to AIRFILE, keeping the old file as AIRFILE.001,\n"
+           "         .002, ...; the log goes to amod_log.txt in the current folder\n"
+           "         (--log - writes it to standard output). Lines it cannot carry out\n"
+           "         are warnings on standard error with their line numbers.\n"
+           "         --dry-run  runs the script in memory and prints the log; nothing\n"
+           "                    is written: no backup, no log file, AIRFILE untouched\n"
+           "         --strict   any warning fails the update (exit 1), nothing written\n"
+           "diff     shows what differs between two AIR files, record by record;\n"
+           "         --script writes an update script that turns OLD.air into NEW.air.\n"
+           "         Exit status 0 the same, 1 different, 2 trouble.\n"
+           "merge    takes into OURS.air every change THEIRS.air made against BASE.air\n"
+           "         and writes the result to OUT.air (default: OURS.air). An item both\n"
+           "         changed differently keeps OURS's value and is listed on standard\n"
+           "         error; --conflicts writes an update script that takes THEIRS's.\n"
+           "         Exit status 0 merged, 1 conflicts, 2 trouble.\n"
+           "Without --definitions the record definitions are the editor's Tarlo.ini,\n"
+           "else tarlo.ini in the current folder.\n"
+           "SOURCE_DATE_EPOCH, when set, is the time written into the update stamp.\n"
+           "Exit status: 0 success, 1 failure, 2 wrong usage.\n"
+           "\n"
+           "Examples:\n"
+           "  patchwise dump --full plane.air -o - | less\n"
+           "  patchwise update --dry-run --strict plane.air fixes.txt\n"
+           "  patchwise diff --script old.air new.air > carry-over.txt\n";
 }
 
 namespace {
@@ -97,8 +98,8 @@ ToolCommandLine parseCommandLine(const std::vector<std::string>& args)
         cl.mode = ToolCommandLine::Mode::Merge;
         cl.mergeArgs.assign(args.begin() + 1, args.end());
         return cl;
-    } else
-        return usage("unknown command '" + verb + "'");
+    }
+    else return usage("unknown command '" + verb + "'");
 
     const bool dump = cl.mode == ToolCommandLine::Mode::Dump;
     const bool update = cl.mode == ToolCommandLine::Mode::Update;
@@ -179,8 +180,7 @@ int runCommandLine(const ToolCommandLine& cl, std::ostream& out, std::ostream& e
         return 0;
     case Mode::Usage: err << "patchwise: " << cl.error << "\n" << usageText(); return 2;
     case Mode::Dialog: err << "patchwise: this build has no dialog\n" << usageText(); return 2;
-    case Mode::Merge:
-        return runMergeCommand(cl.mergeArgs, out, err);
+    case Mode::Merge: return runMergeCommand(cl.mergeArgs, out, err);
     case Mode::Dump:
     case Mode::Update:
     case Mode::Diff:

@@ -193,12 +193,6 @@ MergeOutcome mergeFiles(ByteView base, ByteView ours, ByteView theirs, const std
     return outcome;
 }
 
-std::string mergeUsage()
-{
-    return "  patchwise merge [--definitions FILE] BASE.air OURS.air THEIRS.air [-o OUT.air]\n"
-           "                  [--conflicts SCRIPT]\n";
-}
-
 int runMergeCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
 {
     namespace fio = base::fileio;

@@ -26,6 +26,4 @@ MergeOutcome mergeFiles(std::span<const std::uint8_t> base, std::span<const std:
 // (args after the verb): 0 clean, 1 conflicts, 2 trouble.
 int runMergeCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
-std::string mergeUsage();
-
 } // namespace patchwise
