@@ -2,6 +2,7 @@
 
 #include "tool/Diff.h"
 #include "tool/Dump.h"
+#include "tool/Merge.h"
 #include "tool/ToolDefinitions.h"
 #include "tool/Update.h"
 
@@ -29,6 +30,8 @@ std::string usageText()
            "  patchwise update [--definitions FILE] [--log LOGFILE] [--dry-run] [--strict]\n"
            "                   AIRFILE SCRIPT\n"
            "  patchwise diff [--definitions FILE] [--script] OLD.air NEW.air\n"
+           "  patchwise merge [--definitions FILE] BASE.air OURS.air THEIRS.air [-o OUT.air]\n"
+           "                  [--conflicts SCRIPT]\n"
            "  patchwise --help | --version\n"
            "\n"
            "dump     writes a text listing of AIRFILE (default: its name with the\n"
@@ -44,6 +47,11 @@ std::string usageText()
            "diff     shows what differs between two AIR files, record by record;\n"
            "         --script writes an update script that turns OLD.air into NEW.air.\n"
            "         Exit status 0 the same, 1 different, 2 trouble.\n"
+           "merge    takes into OURS.air every change THEIRS.air made against BASE.air\n"
+           "         and writes the result to OUT.air (default: OURS.air). An item both\n"
+           "         changed differently keeps OURS's value and is listed on standard\n"
+           "         error; --conflicts writes an update script that takes THEIRS's.\n"
+           "         Exit status 0 merged, 1 conflicts, 2 trouble.\n"
            "Without --definitions the record definitions are the editor's Tarlo.ini,\n"
            "else tarlo.ini in the current folder.\n"
            "SOURCE_DATE_EPOCH, when set, is the time written into the update stamp.\n"
@@ -86,6 +94,11 @@ ToolCommandLine parseCommandLine(const std::vector<std::string>& args)
         cl.mode = ToolCommandLine::Mode::Update;
     else if (verb == "diff")
         cl.mode = ToolCommandLine::Mode::Diff;
+    else if (verb == "merge") {
+        cl.mode = ToolCommandLine::Mode::Merge;
+        cl.mergeArgs.assign(args.begin() + 1, args.end());
+        return cl;
+    }
     else return usage("unknown command '" + verb + "'");
 
     const bool dump = cl.mode == ToolCommandLine::Mode::Dump;
@@ -167,6 +180,7 @@ int runCommandLine(const ToolCommandLine& cl, std::ostream& out, std::ostream& e
         return 0;
     case Mode::Usage: err << "patchwise: " << cl.error << "\n" << usageText(); return 2;
     case Mode::Dialog: err << "patchwise: this build has no dialog\n" << usageText(); return 2;
+    case Mode::Merge: return runMergeCommand(cl.mergeArgs, out, err);
     case Mode::Dump:
     case Mode::Update:
     case Mode::Diff:

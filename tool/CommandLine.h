@@ -11,7 +11,7 @@ inline constexpr const char* kVersionText = "Patchwise Version 1.80";
 
 // What a patchwise command line asks for.
 struct ToolCommandLine {
-    enum class Mode { Dialog, Dump, Update, Diff, Help, Version, Usage };
+    enum class Mode { Dialog, Dump, Update, Diff, Merge, Help, Version, Usage };
     Mode mode = Mode::Dialog;
     bool full = false;
     bool dryRun = false; // update: log to standard output, write nothing
@@ -24,6 +24,7 @@ struct ToolCommandLine {
     std::string script;
     std::string log; // empty: amod_log.txt in the current directory; "-": standard output
     std::string error;   // for Mode::Usage
+    std::vector<std::string> mergeArgs; // merge: its arguments, read by runMergeCommand
 };
 
 // args without the program name.
