@@ -1,5 +1,6 @@
 #include "tool/CommandLine.h"
 
+#include "tool/DefinitionsFile.h"
 #include "tool/Diff.h"
 #include "tool/Dump.h"
 #include "tool/ToolDefinitions.h"
@@ -25,10 +26,10 @@ std::string usageText()
 {
     return "Usage:\n"
            "  patchwise                      open the dialog\n"
-           "  patchwise dump [--full] [--definitions FILE] AIRFILE [-o DUMPFILE]\n"
+           "  patchwise dump [--full] [--definitions FILE] [--strict] AIRFILE [-o DUMPFILE]\n"
            "  patchwise update [--definitions FILE] [--log LOGFILE] [--dry-run] [--strict]\n"
            "                   AIRFILE SCRIPT\n"
-           "  patchwise diff [--definitions FILE] [--script] OLD.air NEW.air\n"
+           "  patchwise diff [--definitions FILE] [--script] [--strict] OLD.air NEW.air\n"
            "  patchwise --help | --version\n"
            "\n"
            "dump     writes a text listing of AIRFILE (default: its name with the\n"
@@ -45,7 +46,9 @@ std::string usageText()
            "         --script writes an update script that turns OLD.air into NEW.air.\n"
            "         Exit status 0 the same, 1 different, 2 trouble.\n"
            "Without --definitions the record definitions are the editor's Tarlo.ini,\n"
-           "else tarlo.ini in the current folder.\n"
+           "else tarlo.ini in the current folder, else Tarlo.ini beside patchwise,\n"
+           "else the one in the installed data folder. When none is found, or\n"
+           "--definitions names no file, a warning says so (--strict: exit 1).\n"
            "SOURCE_DATE_EPOCH, when set, is the time written into the update stamp.\n"
            "Exit status: 0 success, 1 failure, 2 wrong usage.\n"
            "\n"
@@ -133,7 +136,7 @@ ToolCommandLine parseCommandLine(const std::vector<std::string>& args)
             cl.log = value;
         } else if (name == "--dry-run" && update && !inlineValue) {
             cl.dryRun = true;
-        } else if (name == "--strict" && update && !inlineValue) {
+        } else if (name == "--strict" && !inlineValue) {
             cl.strict = true;
         } else if (name == "--script" && diff && !inlineValue) {
             cl.diffScript = true;
@@ -172,7 +175,19 @@ int runCommandLine(const ToolCommandLine& cl, std::ostream& out, std::ostream& e
     case Mode::Diff:
         break;
     }
-    const std::string definitions = cl.definitions ? *cl.definitions : locateDefinitionFile();
+    const std::string definitions = cl.definitions ? *cl.definitions : searchDefinitionFile();
+    if (cl.definitions) {
+        if (std::string problem = definitionFileProblem(definitions); !problem.empty()) {
+            err << "patchwise: " << (cl.strict ? "" : "warning: ") << "the definition file " << definitions << " "
+                << problem << "\n";
+            if (cl.strict) return 1;
+        }
+    } else if (definitions.empty()) {
+        err << "patchwise: " << (cl.strict ? "" : "warning: ")
+            << "no definition file found (tarlo.ini of the editor, in the current folder, beside patchwise "
+               "or in the data folder); records are listed without their formats\n";
+        if (cl.strict) return 1;
+    }
     std::string error;
     int status;
     if (cl.mode == Mode::Diff)

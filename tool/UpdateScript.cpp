@@ -182,8 +182,11 @@ private:
                 rec = buf_.find(id);
             }
         } else if (size == 0) {
-            log_ += "Section " + hex(id) + " not defined in tarlo.ini\n";
-            warn("Section " + hex(id) + " not defined in tarlo.ini");
+            // The log keeps its wording for a tarlo.ini; another file is named.
+            const std::string name = defPath_.substr(defPath_.find_last_of('/') + 1);
+            const bool other = !name.empty() && !base::ascii::equalsIgnoreCase(name, "tarlo.ini");
+            log_ += "Section " + hex(id) + " not defined in " + (other ? name : "tarlo.ini") + "\n";
+            warn("Section " + hex(id) + " not defined in " + (defPath_.empty() ? "tarlo.ini" : defPath_));
             return std::nullopt;
         } else {
             log_ += "ADD Section " + hex(id) + ", Length " + d32(size) + "\n";

@@ -1,0 +1,73 @@
+#!/bin/sh
+# The patchwise program as a shell user meets it: exit statuses, standard
+# output and error, and the files a run leaves behind.
+# Usage: cli_test.sh PATCHWISE SAMPLE.air DATA_DIR
+set -u
+program=$1 sample=$2 datadir=$3
+work=$(mktemp -d) || exit 2
+trap 'rm -rf "$work"' EXIT
+export HOME="$work/home" XDG_DATA_HOME="$work/home/share" LC_ALL=C
+mkdir -p "$HOME" "$work/bin" "$work/run"
+cp "$program" "$work/bin/patchwise"
+pw="$work/bin/patchwise"
+cp "$sample" "$work/run/plane.air"
+cd "$work/run" || exit 2
+failures=0
+
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+# run EXPECTED-STATUS ARGS...: stdout in out, stderr in err.
+run() {
+    want=$1; shift
+    "$pw" "$@" >"$work/out" 2>"$work/err"
+    got=$?
+    [ "$got" -eq "$want" ] || fail "patchwise $* exited $got, not $want; stderr: $(cat "$work/err")"
+}
+has() { grep -qF -- "$2" "$work/$1" || fail "$1 lacks '$2': $(head -c 600 "$work/$1")"; }
+lacks() { ! grep -qF -- "$2" "$work/$1" || fail "$1 has '$2'"; }
+lines() { n=$(wc -l <"$work/$1"); [ "$n" -eq "$2" ] || fail "$1 has $n lines, not $2: $(cat "$work/$1")"; }
+
+INI='[records]
+1f4=Engine limits,record
+[1f4]
+1=0,int16,Idle speed
+2=2,int16,Top speed
+'
+
+# --- Where the definitions are found, and a warning when they are not.
+if [ -z "$(find "$datadir" -maxdepth 1 -iname tarlo.ini 2>/dev/null)" ]; then
+    run 0 dump plane.air -o -
+    has err "warning: no definition file found"
+    has out "Can't find $work/run/tarlo.ini"
+    run 1 dump --strict plane.air
+    has err "no definition file found"
+    [ -e plane.txt ] && fail "a refused dump left plane.txt"
+fi
+printf '%s' "$INI" >"$work/bin/TARLO.INI"
+run 0 dump plane.air -o -
+has out "Found $work/bin/TARLO.INI"
+lines err 0
+printf '%s' "$INI" >tarlo.ini
+run 0 dump plane.air -o -
+has out "Found $work/run/tarlo.ini"
+rm tarlo.ini
+for named in nope.ini "$work"; do
+    run 0 dump --definitions "$named" plane.air -o -
+    has err "warning: the definition file $named"
+    has out "Can't find $named"
+    run 1 update --strict --definitions "$named" plane.air /dev/null
+    lacks err "warning:"
+done
+has err "is a folder"
+cmp -s plane.air "$sample" || fail "a refused update changed the file"
+printf '%s' "$INI" >other.ini
+printf 'field 801 0 int16 5\n' >add.txt
+run 0 update --definitions other.ini --log log.txt plane.air add.txt
+has err "add.txt:1: Section 801 not defined in other.ini"
+has err "other.ini"
+lacks err "tarlo.ini"
+grep -qF "Section 801 not defined in other.ini" log.txt || fail "the log names no other.ini"
+cp "$sample" plane.air
+
+# --- end
+[ "$failures" -eq 0 ] || { echo "$failures failure(s)"; exit 1; }
+echo "all passed"
