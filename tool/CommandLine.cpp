@@ -178,15 +178,17 @@ int runCommandLine(const ToolCommandLine& cl, std::ostream& out, std::ostream& e
     const std::string definitions = cl.definitions ? *cl.definitions : searchDefinitionFile();
     if (cl.definitions) {
         if (std::string problem = definitionFileProblem(definitions); !problem.empty()) {
-            err << "patchwise: " << (cl.strict ? "" : "warning: ") << "the definition file " << definitions << " "
-                << problem << "\n";
-            if (cl.strict) return 1;
+            err << "patchwise: " << (cl.strict ? "" : "warning: ") << "the definition file " << definitions
+                << " " << problem << "\n";
+            if (cl.strict)
+                return 1;
         }
     } else if (definitions.empty()) {
         err << "patchwise: " << (cl.strict ? "" : "warning: ")
             << "no definition file found (tarlo.ini of the editor, in the current folder, beside patchwise "
                "or in the data folder); records are listed without their formats\n";
-        if (cl.strict) return 1;
+        if (cl.strict)
+            return 1;
     }
     std::string error;
     int status;

@@ -68,6 +68,23 @@ lacks err "tarlo.ini"
 grep -qF "Section 801 not defined in other.ini" log.txt || fail "the log names no other.ini"
 cp "$sample" plane.air
 
+# --- A mistyped keyword is a warning, and a failure under --strict; a pasted dump is not.
+printf '%s' "$INI" >tarlo.ini
+printf '; fix\n\nfeild 1f4 0 int16 5\nfield 1f4 0 int16 5\n' >typo.txt
+run 0 update --log - plane.air typo.txt
+has err "typo.txt:3: unknown command 'feild'"
+lines err 1
+rm -f plane.air.0*
+run 1 update --strict plane.air typo.txt
+has err "typo.txt:3: unknown command 'feild'"
+[ -e plane.air.001 ] && fail "a refused update left a backup"
+run 0 dump --full plane.air -o dump.txt
+grep -v '^Sample revision' dump.txt | grep -v 'back.slash' >pasted.txt
+run 0 update --dry-run plane.air pasted.txt
+lacks err "unknown command"
+rm -f tarlo.ini
+cp "$sample" plane.air
+
 # --- end
 [ "$failures" -eq 0 ] || { echo "$failures failure(s)"; exit 1; }
 echo "all passed"
