@@ -1,10 +1,13 @@
 #include "tool/CommandLine.h"
 
+#include "base/FileIO.h"
 #include "tool/DefinitionsFile.h"
 #include "tool/Diff.h"
 #include "tool/Dump.h"
 #include "tool/ToolDefinitions.h"
 #include "tool/Update.h"
+
+#include <fstream>
 
 namespace patchwise {
 
@@ -127,12 +130,18 @@ ToolCommandLine parseCommandLine(const std::vector<std::string>& args)
             cl.full = true;
         } else if (name == "--definitions") {
             if (!takeValue()) return usage("--definitions needs a file");
+            if (value.empty())
+                return usage("--definitions needs a file name, not an empty one");
             cl.definitions = value;
         } else if ((name == "-o" || name == "--output") && dump) {
             if (!takeValue()) return usage(name + " needs a file");
+            if (value.empty())
+                return usage(name + " needs a file name, not an empty one");
             cl.output = value;
         } else if (name == "--log" && update) {
             if (!takeValue()) return usage("--log needs a file");
+            if (value.empty())
+                return usage("--log needs a file name, not an empty one");
             cl.log = value;
         } else if (name == "--dry-run" && update && !inlineValue) {
             cl.dryRun = true;
@@ -163,13 +172,24 @@ int runCommandLine(const ToolCommandLine& cl, std::ostream& out, std::ostream& e
 {
     using Mode = ToolCommandLine::Mode;
     switch (cl.mode) {
-    case Mode::Help: out << usageText(); return 0;
-    case Mode::Version:
-        // The package's version, as tarlo prints it, then the About box's own line.
-        out << "patchwise (Tarlo) " << TARLO_VERSION << "\n" << kVersionText << "\n";
+    case Mode::Help:
+        out << usageText();
+        out.flush();
+        if (!out) {
+            err << "patchwise: the help text could not be written.\n";
+            return 1;
+        }
         return 0;
-    case Mode::Usage: err << "patchwise: " << cl.error << "\n" << usageText(); return 2;
-    case Mode::Dialog: err << "patchwise: this build has no dialog\n" << usageText(); return 2;
+    case Mode::Version:
+        out << "patchwise (Tarlo) " << TARLO_VERSION << "\n";
+        out.flush();
+        return out ? 0 : 1;
+    case Mode::Usage:
+        err << "patchwise: " << cl.error << "\nTry 'patchwise --help'.\n";
+        return 2;
+    case Mode::Dialog:
+        err << "patchwise: this build has no dialog\nTry 'patchwise --help'.\n";
+        return 2;
     case Mode::Dump:
     case Mode::Update:
     case Mode::Diff:
@@ -193,8 +213,15 @@ int runCommandLine(const ToolCommandLine& cl, std::ostream& out, std::ostream& e
     std::string error;
     int status;
     if (cl.mode == Mode::Diff)
-        return runDiff(cl.air, cl.newAir, definitions, cl.diffScript, processDefinitions(), out, err);
+        return runDiff(
+                cl.air, cl.newAir, definitions, cl.diffScript, processDefinitions(), out, err, cl.strict);
     if (cl.mode == Mode::Dump) {
+        // An AIR file that cannot be read leaves no dump behind.
+        if (std::ifstream air(cl.air, std::ios::binary);
+                base::fileio::kindOf(cl.air) != base::fileio::FileKind::Regular || !air) {
+            err << "patchwise: cannot read " << cl.air << "\n";
+            return 1;
+        }
         status = writeDump(cl.air, cl.output.empty() ? defaultDumpPath(cl.air) : cl.output, definitions,
                 cl.full, processDefinitions(), &error, &out);
     } else {

@@ -85,6 +85,50 @@ lacks err "unknown command"
 rm -f tarlo.ini
 cp "$sample" plane.air
 
+# --- Small things: one version line, short usage errors, no stray files.
+run 0 --version
+lines out 1
+has out "patchwise (Tarlo) "
+for bad in "frobnicate" "dump" "dump -o '' plane.air" "update --log '' plane.air s.txt"; do
+    eval "run 2 $bad"
+    lines err 2
+    has err "Try 'patchwise --help'."
+    lines out 0
+done
+"$pw" --help >/dev/full 2>"$work/err" && fail "--help into a full device exited 0"
+has err "could not be written"
+run 1 dump nope.air
+[ -e nope.txt ] && fail "a failed dump left nope.txt"
+has err "nope.air"
+printf '%s' "$INI" >tarlo.ini
+printf 'field 1f4 0 int17 5\n' >stop.txt
+run 1 update --log - plane.air stop.txt
+has err "see standard output."
+cp "$sample" plane.air
+
+# --- diff --script: no stamp talk, and 1 or 2 for what it cannot express.
+air() { python3 -c 'import struct,sys
+out=b""
+for r in sys.argv[2:]:
+    i,d=r.split(":"); d=bytes.fromhex(d); out+=struct.pack("<II",int(i,16),len(d))+d
+open(sys.argv[1],"wb").write(out)' "$@"; }
+air a.air 1f4:58020a00 410:03000400
+air b.air 1f4:59020a00 410:03000400
+run 1 diff --script a.air b.air
+lines err 0
+has out "field 1f4 0"
+run 1 diff --strict --script a.air b.air
+cat b.air >c.air; printf 'xyz' >>c.air
+run 1 diff --script a.air c.air
+has err "cannot express"
+run 2 diff --strict --script a.air c.air
+has err "cannot express"
+air d.air 410:03000400 1f4:58020a00
+run 1 diff a.air d.air
+has out "The records are in another order."
+has out "Moved: "
+rm -f tarlo.ini
+
 # --- end
 [ "$failures" -eq 0 ] || { echo "$failures failure(s)"; exit 1; }
 echo "all passed"
