@@ -4,10 +4,13 @@
 #include "tool/DefinitionsFile.h"
 #include "tool/Diff.h"
 #include "tool/Dump.h"
+#include "tool/Output.h"
 #include "tool/ToolDefinitions.h"
 #include "tool/Update.h"
 
+#include <filesystem>
 #include <fstream>
+#include <stdlib.h>
 
 namespace patchwise {
 
@@ -32,6 +35,7 @@ std::string usageText()
            "  patchwise dump [--full] [--definitions FILE] [--strict] AIRFILE [-o DUMPFILE]\n"
            "  patchwise update [--definitions FILE] [--log LOGFILE] [--dry-run] [--strict]\n"
            "                   AIRFILE SCRIPT\n"
+           "  patchwise update [options as above] --script SCRIPT AIRFILE...\n"
            "  patchwise diff [--definitions FILE] [--script] [--strict] OLD.air NEW.air\n"
            "  patchwise --help | --version\n"
            "\n"
@@ -45,6 +49,8 @@ std::string usageText()
            "         --dry-run  runs the script in memory and prints the log; nothing\n"
            "                    is written: no backup, no log file, AIRFILE untouched\n"
            "         --strict   any warning fails the update (exit 1), nothing written\n"
+           "         --script SCRIPT applies one script to each AIRFILE in turn, each\n"
+           "                    all or nothing with its own backups, into one log\n"
            "diff     shows what differs between two AIR files, record by record;\n"
            "         --script writes an update script that turns OLD.air into NEW.air.\n"
            "         Exit status 0 the same, 1 different, 2 trouble.\n"
@@ -149,6 +155,10 @@ ToolCommandLine parseCommandLine(const std::vector<std::string>& args)
             cl.strict = true;
         } else if (name == "--script" && diff && !inlineValue) {
             cl.diffScript = true;
+        } else if (name == "--script" && update) {
+            if (!takeValue() || value.empty())
+                return usage("--script needs a script file");
+            cl.script = value;
         } else {
             return usage("unknown option '" + a + "'");
         }
@@ -160,6 +170,10 @@ ToolCommandLine parseCommandLine(const std::vector<std::string>& args)
         if (files.size() != 2) return usage("diff needs an old and a new AIR file");
         cl.air = files[0];
         cl.newAir = files[1];
+    } else if (!cl.script.empty()) {
+        if (files.empty())
+            return usage("update --script needs at least one AIR file");
+        cl.airs = files;
     } else {
         if (files.size() != 2) return usage("update needs an AIR file and a script");
         cl.air = files[0];
@@ -167,6 +181,83 @@ ToolCommandLine parseCommandLine(const std::vector<std::string>& args)
     }
     return cl;
 }
+
+namespace {
+
+// One script over several files: each file is its own update; their logs,
+// kept aside while they run, become one log at the end.
+int updateMany(
+        const ToolCommandLine& cl, const std::string& definitions, std::ostream& out, std::ostream& err)
+{
+    namespace fs = std::filesystem;
+    const std::string logTarget = cl.log.empty() ? std::string(kDefaultLogName) : cl.log;
+    const bool collect = !cl.dryRun && !writesInPlace(logTarget);
+    std::string logDir;
+    if (collect) {
+        std::string pattern = (fs::temp_directory_path() / "patchwise-log-XXXXXX").string();
+        if (!::mkdtemp(pattern.data())) {
+            err << "patchwise: no folder for the logs can be made.\n";
+            return 1;
+        }
+        logDir = pattern;
+    }
+    std::vector<std::string> failed;
+    std::vector<std::pair<std::string, std::string>> logs; // AIR file, its log
+    for (std::size_t i = 0; i < cl.airs.size(); ++i) {
+        const std::string& air = cl.airs[i];
+        UpdateOptions options;
+        options.logPath = collect ? logDir + "/" + std::to_string(i) : logTarget;
+        options.dryRun = cl.dryRun;
+        options.strict = cl.strict;
+        options.standardOutput = &out;
+        options.warning = [&](const ScriptWarning& w) {
+            err << "patchwise: " << air << ": " << cl.script << ":" << w.line << ": " << w.message << "\n";
+        };
+        const std::string backup = nextBackupName(air);
+        std::string error;
+        const int status =
+                applyUpdateScript(air, cl.script, definitions, processDefinitions(), options, &error);
+        if (collect && fs::exists(options.logPath))
+            logs.emplace_back(air, options.logPath);
+        if (status == 0) {
+            err << "patchwise: " << air << ": "
+                << (cl.dryRun ? std::string("would be updated") : "updated, the old file kept as " + backup)
+                << "\n";
+        } else {
+            err << "patchwise: " << air
+                << ": failed, left as it was: " << (error.empty() ? std::string("the update failed.") : error)
+                << "\n";
+            failed.push_back(air);
+        }
+    }
+    int result = failed.empty() ? 0 : 1;
+    if (collect) {
+        std::string all;
+        for (const auto& [air, log] : logs) {
+            std::vector<std::uint8_t> bytes;
+            all += "AIR file: " + air + "\n";
+            if (!base::fileio::readFile(log, bytes))
+                all.append(bytes.begin(), bytes.end());
+        }
+        if (!logs.empty()) {
+            if (auto e = writeOutput(logTarget, all, &out)) {
+                err << "patchwise: the log " << logTarget << " could not be written: " << e.message << "\n";
+                result = 1;
+            }
+        }
+        std::error_code ec;
+        fs::remove_all(logDir, ec);
+    }
+    if (!failed.empty()) {
+        err << "patchwise: the update failed for:";
+        for (const std::string& f : failed)
+            err << " " << f;
+        err << "\n";
+    }
+    return result;
+}
+
+} // namespace
 
 int runCommandLine(const ToolCommandLine& cl, std::ostream& out, std::ostream& err)
 {
@@ -215,6 +306,8 @@ int runCommandLine(const ToolCommandLine& cl, std::ostream& out, std::ostream& e
     if (cl.mode == Mode::Diff)
         return runDiff(
                 cl.air, cl.newAir, definitions, cl.diffScript, processDefinitions(), out, err, cl.strict);
+    if (cl.mode == Mode::Update && !cl.airs.empty())
+        return updateMany(cl, definitions, out, err);
     if (cl.mode == Mode::Dump) {
         // An AIR file that cannot be read leaves no dump behind.
         if (std::ifstream air(cl.air, std::ios::binary);

@@ -129,6 +129,32 @@ has out "The records are in another order."
 has out "Moved: "
 rm -f tarlo.ini
 
+# --- One script over several files: each all or nothing, one log, a line per file.
+printf '%s' "$INI" >tarlo.ini
+air m1.air 1f4:58020a00
+air m2.air 1f4:58020a00
+mkdir m3.air
+cp m2.air m2.orig
+printf 'field 1f4 0 int16 700\n' >fix.txt
+run 1 update --script fix.txt m1.air m3.air m2.air
+has err "m1.air: updated, the old file kept as m1.air.001"
+has err "m2.air: updated, the old file kept as m2.air.001"
+has err "m3.air: failed"
+has err "the update failed for: m3.air"
+[ -e m3.air.001 ] && fail "the failed file got a backup"
+[ -e m1.air.001 ] && [ -e m2.air.001 ] || fail "an updated file has no backup"
+cmp -s m2.air.001 m2.orig || fail "the backup is not the old file"
+[ "$(grep -c '^AIR file: ' amod_log.txt)" -eq 2 ] || fail "the log does not hold both updates: $(cat amod_log.txt)"
+run 0 update --dry-run --script fix.txt m1.air m2.air
+has err "m1.air: would be updated"
+[ -e m1.air.002 ] && fail "a dry run made a backup"
+run 2 update --script fix.txt
+has err "needs at least one AIR file"
+run 0 update m1.air fix.txt
+lines err 0
+[ -e m1.air.002 ] || fail "update AIRFILE SCRIPT no longer updates"
+rm -f tarlo.ini
+
 # --- end
 [ "$failures" -eq 0 ] || { echo "$failures failure(s)"; exit 1; }
 echo "all passed"
