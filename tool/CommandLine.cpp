@@ -1,10 +1,17 @@
 #include "tool/CommandLine.h"
 
+#include "base/FileIO.h"
+#include "tool/DefinitionsFile.h"
 #include "tool/Diff.h"
 #include "tool/Dump.h"
 #include "tool/Merge.h"
+#include "tool/Output.h"
 #include "tool/ToolDefinitions.h"
 #include "tool/Update.h"
+
+#include <filesystem>
+#include <fstream>
+#include <stdlib.h>
 
 namespace patchwise {
 
@@ -26,10 +33,11 @@ std::string usageText()
 {
     return "Usage:\n"
            "  patchwise                      open the dialog\n"
-           "  patchwise dump [--full] [--definitions FILE] AIRFILE [-o DUMPFILE]\n"
+           "  patchwise dump [--full] [--definitions FILE] [--strict] AIRFILE [-o DUMPFILE]\n"
            "  patchwise update [--definitions FILE] [--log LOGFILE] [--dry-run] [--strict]\n"
            "                   AIRFILE SCRIPT\n"
-           "  patchwise diff [--definitions FILE] [--script] OLD.air NEW.air\n"
+           "  patchwise update [options as above] --script SCRIPT AIRFILE...\n"
+           "  patchwise diff [--definitions FILE] [--script] [--strict] OLD.air NEW.air\n"
            "  patchwise merge [--definitions FILE] BASE.air OURS.air THEIRS.air [-o OUT.air]\n"
            "                  [--conflicts SCRIPT]\n"
            "  patchwise --help | --version\n"
@@ -44,6 +52,8 @@ std::string usageText()
            "         --dry-run  runs the script in memory and prints the log; nothing\n"
            "                    is written: no backup, no log file, AIRFILE untouched\n"
            "         --strict   any warning fails the update (exit 1), nothing written\n"
+           "         --script SCRIPT applies one script to each AIRFILE in turn, each\n"
+           "                    all or nothing with its own backups, into one log\n"
            "diff     shows what differs between two AIR files, record by record;\n"
            "         --script writes an update script that turns OLD.air into NEW.air.\n"
            "         Exit status 0 the same, 1 different, 2 trouble.\n"
@@ -53,7 +63,9 @@ std::string usageText()
            "         error; --conflicts writes an update script that takes THEIRS's.\n"
            "         Exit status 0 merged, 1 conflicts, 2 trouble.\n"
            "Without --definitions the record definitions are the editor's Tarlo.ini,\n"
-           "else tarlo.ini in the current folder.\n"
+           "else tarlo.ini in the current folder, else Tarlo.ini beside patchwise,\n"
+           "else the one in the installed data folder. When none is found, or\n"
+           "--definitions names no file, a warning says so (--strict: exit 1).\n"
            "SOURCE_DATE_EPOCH, when set, is the time written into the update stamp.\n"
            "Exit status: 0 success, 1 failure, 2 wrong usage.\n"
            "\n"
@@ -137,19 +149,29 @@ ToolCommandLine parseCommandLine(const std::vector<std::string>& args)
             cl.full = true;
         } else if (name == "--definitions") {
             if (!takeValue()) return usage("--definitions needs a file");
+            if (value.empty())
+                return usage("--definitions needs a file name, not an empty one");
             cl.definitions = value;
         } else if ((name == "-o" || name == "--output") && dump) {
             if (!takeValue()) return usage(name + " needs a file");
+            if (value.empty())
+                return usage(name + " needs a file name, not an empty one");
             cl.output = value;
         } else if (name == "--log" && update) {
             if (!takeValue()) return usage("--log needs a file");
+            if (value.empty())
+                return usage("--log needs a file name, not an empty one");
             cl.log = value;
         } else if (name == "--dry-run" && update && !inlineValue) {
             cl.dryRun = true;
-        } else if (name == "--strict" && update && !inlineValue) {
+        } else if (name == "--strict" && !inlineValue) {
             cl.strict = true;
         } else if (name == "--script" && diff && !inlineValue) {
             cl.diffScript = true;
+        } else if (name == "--script" && update) {
+            if (!takeValue() || value.empty())
+                return usage("--script needs a script file");
+            cl.script = value;
         } else {
             return usage("unknown option '" + a + "'");
         }
@@ -161,6 +183,10 @@ ToolCommandLine parseCommandLine(const std::vector<std::string>& args)
         if (files.size() != 2) return usage("diff needs an old and a new AIR file");
         cl.air = files[0];
         cl.newAir = files[1];
+    } else if (!cl.script.empty()) {
+        if (files.empty())
+            return usage("update --script needs at least one AIR file");
+        cl.airs = files;
     } else {
         if (files.size() != 2) return usage("update needs an AIR file and a script");
         cl.air = files[0];
@@ -169,29 +195,140 @@ ToolCommandLine parseCommandLine(const std::vector<std::string>& args)
     return cl;
 }
 
+namespace {
+
+// One script over several files: each file is its own update; their logs,
+// kept aside while they run, become one log at the end.
+int updateMany(
+        const ToolCommandLine& cl, const std::string& definitions, std::ostream& out, std::ostream& err)
+{
+    namespace fs = std::filesystem;
+    const std::string logTarget = cl.log.empty() ? std::string(kDefaultLogName) : cl.log;
+    const bool collect = !cl.dryRun && !writesInPlace(logTarget);
+    std::string logDir;
+    if (collect) {
+        std::string pattern = (fs::temp_directory_path() / "patchwise-log-XXXXXX").string();
+        if (!::mkdtemp(pattern.data())) {
+            err << "patchwise: no folder for the logs can be made.\n";
+            return 1;
+        }
+        logDir = pattern;
+    }
+    std::vector<std::string> failed;
+    std::vector<std::pair<std::string, std::string>> logs; // AIR file, its log
+    for (std::size_t i = 0; i < cl.airs.size(); ++i) {
+        const std::string& air = cl.airs[i];
+        UpdateOptions options;
+        options.logPath = collect ? logDir + "/" + std::to_string(i) : logTarget;
+        options.dryRun = cl.dryRun;
+        options.strict = cl.strict;
+        options.standardOutput = &out;
+        options.warning = [&](const ScriptWarning& w) {
+            err << "patchwise: " << air << ": " << cl.script << ":" << w.line << ": " << w.message << "\n";
+        };
+        const std::string backup = nextBackupName(air);
+        std::string error;
+        const int status =
+                applyUpdateScript(air, cl.script, definitions, processDefinitions(), options, &error);
+        if (collect && fs::exists(options.logPath))
+            logs.emplace_back(air, options.logPath);
+        if (status == 0) {
+            err << "patchwise: " << air << ": "
+                << (cl.dryRun ? std::string("would be updated") : "updated, the old file kept as " + backup)
+                << "\n";
+        } else {
+            err << "patchwise: " << air
+                << ": failed, left as it was: " << (error.empty() ? std::string("the update failed.") : error)
+                << "\n";
+            failed.push_back(air);
+        }
+    }
+    int result = failed.empty() ? 0 : 1;
+    if (collect) {
+        std::string all;
+        for (const auto& [air, log] : logs) {
+            std::vector<std::uint8_t> bytes;
+            all += "AIR file: " + air + "\n";
+            if (!base::fileio::readFile(log, bytes))
+                all.append(bytes.begin(), bytes.end());
+        }
+        if (!logs.empty()) {
+            if (auto e = writeOutput(logTarget, all, &out)) {
+                err << "patchwise: the log " << logTarget << " could not be written: " << e.message << "\n";
+                result = 1;
+            }
+        }
+        std::error_code ec;
+        fs::remove_all(logDir, ec);
+    }
+    if (!failed.empty()) {
+        err << "patchwise: the update failed for:";
+        for (const std::string& f : failed)
+            err << " " << f;
+        err << "\n";
+    }
+    return result;
+}
+
+} // namespace
+
 int runCommandLine(const ToolCommandLine& cl, std::ostream& out, std::ostream& err)
 {
     using Mode = ToolCommandLine::Mode;
     switch (cl.mode) {
-    case Mode::Help: out << usageText(); return 0;
-    case Mode::Version:
-        // The package's version, as tarlo prints it, then the About box's own line.
-        out << "patchwise (Tarlo) " << TARLO_VERSION << "\n" << kVersionText << "\n";
+    case Mode::Help:
+        out << usageText();
+        out.flush();
+        if (!out) {
+            err << "patchwise: the help text could not be written.\n";
+            return 1;
+        }
         return 0;
-    case Mode::Usage: err << "patchwise: " << cl.error << "\n" << usageText(); return 2;
-    case Mode::Dialog: err << "patchwise: this build has no dialog\n" << usageText(); return 2;
+    case Mode::Version:
+        out << "patchwise (Tarlo) " << TARLO_VERSION << "\n";
+        out.flush();
+        return out ? 0 : 1;
+    case Mode::Usage:
+        err << "patchwise: " << cl.error << "\nTry 'patchwise --help'.\n";
+        return 2;
+    case Mode::Dialog:
+        err << "patchwise: this build has no dialog\nTry 'patchwise --help'.\n";
+        return 2;
     case Mode::Merge: return runMergeCommand(cl.mergeArgs, out, err);
     case Mode::Dump:
     case Mode::Update:
     case Mode::Diff:
         break;
     }
-    const std::string definitions = cl.definitions ? *cl.definitions : locateDefinitionFile();
+    const std::string definitions = cl.definitions ? *cl.definitions : searchDefinitionFile();
+    if (cl.definitions) {
+        if (std::string problem = definitionFileProblem(definitions); !problem.empty()) {
+            err << "patchwise: " << (cl.strict ? "" : "warning: ") << "the definition file " << definitions
+                << " " << problem << "\n";
+            if (cl.strict)
+                return 1;
+        }
+    } else if (definitions.empty()) {
+        err << "patchwise: " << (cl.strict ? "" : "warning: ")
+            << "no definition file found (tarlo.ini of the editor, in the current folder, beside patchwise "
+               "or in the data folder); records are listed without their formats\n";
+        if (cl.strict)
+            return 1;
+    }
     std::string error;
     int status;
     if (cl.mode == Mode::Diff)
-        return runDiff(cl.air, cl.newAir, definitions, cl.diffScript, processDefinitions(), out, err);
+        return runDiff(
+                cl.air, cl.newAir, definitions, cl.diffScript, processDefinitions(), out, err, cl.strict);
+    if (cl.mode == Mode::Update && !cl.airs.empty())
+        return updateMany(cl, definitions, out, err);
     if (cl.mode == Mode::Dump) {
+        // An AIR file that cannot be read leaves no dump behind.
+        if (std::ifstream air(cl.air, std::ios::binary);
+                base::fileio::kindOf(cl.air) != base::fileio::FileKind::Regular || !air) {
+            err << "patchwise: cannot read " << cl.air << "\n";
+            return 1;
+        }
         status = writeDump(cl.air, cl.output.empty() ? defaultDumpPath(cl.air) : cl.output, definitions,
                 cl.full, processDefinitions(), &error, &out);
     } else {

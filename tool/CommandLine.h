@@ -22,6 +22,7 @@ struct ToolCommandLine {
     std::string newAir; // diff: the new file
     std::string output; // dump file; empty: the default beside the AIR file; "-": standard output
     std::string script;
+    std::vector<std::string> airs; // update --script SCRIPT AIRFILE...: the files, in order
     std::string log; // empty: amod_log.txt in the current directory; "-": standard output
     std::string error;   // for Mode::Usage
     std::vector<std::string> mergeArgs; // merge: its arguments, read by runMergeCommand

@@ -195,4 +195,37 @@ std::string locateDefinitionFile()
     return findTarloIni(currentDirectory());
 }
 
+std::string searchDefinitionFile()
+{
+    if (std::string found = locateDefinitionFile(); !found.empty())
+        return found;
+    std::error_code ec;
+    const auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
+    if (!ec) {
+        if (std::string beside = findTarloIni(self.parent_path().string()); !beside.empty())
+            return beside;
+    }
+#ifdef TARLO_DATA_DIR
+    return findTarloIni(TARLO_DATA_DIR);
+#else
+    return {};
+#endif
+}
+
+std::string definitionFileProblem(const std::string& path)
+{
+    using base::fileio::FileKind;
+    switch (base::fileio::kindOf(path)) {
+    case FileKind::Regular:
+        return {};
+    case FileKind::Missing:
+        return "does not exist";
+    case FileKind::Folder:
+        return "is a folder";
+    case FileKind::Other:
+        break;
+    }
+    return "is not a regular file";
+}
+
 } // namespace patchwise

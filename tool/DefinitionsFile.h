@@ -10,6 +10,13 @@ namespace patchwise {
 // The definition path at program start: from the editor's registered open
 // command, else tarlo.ini in the current directory, else empty.
 std::string locateDefinitionFile();
+// The command line's search: locateDefinitionFile, then tarlo.ini beside the
+// running program (any letter case), then the installed data folder; empty
+// when none is found.
+std::string searchDefinitionFile();
+// What is wrong with a named definition file ("does not exist", "is a
+// folder", ...); empty when it is a regular file.
+std::string definitionFileProblem(const std::string& path);
 
 // The editor's open command as recorded in its desktop entry
 // ($XDG_DATA_HOME/applications/org.kestrelloft.Tarlo.desktop, or tarlo.desktop

@@ -4,6 +4,7 @@
 #include "base/FileIO.h"
 #include "tool/DiffScript.h"
 
+#include <algorithm>
 #include <ostream>
 
 namespace patchwise {
@@ -21,7 +22,7 @@ DiffResult diffScript(std::span<const std::uint8_t> oldFile, std::span<const std
 }
 
 int runDiff(const std::string& oldPath, const std::string& newPath, const std::string& definitionPath,
-        bool script, ToolDefinitions& defs, std::ostream& out, std::ostream& err)
+        bool script, ToolDefinitions& defs, std::ostream& out, std::ostream& err, bool strict)
 {
     namespace fio = base::fileio;
     std::vector<std::uint8_t> a, b;
@@ -37,6 +38,12 @@ int runDiff(const std::string& oldPath, const std::string& newPath, const std::s
     out.flush();
     if (!out) {
         err << "patchwise: the output could not be written.\n";
+        return 2;
+    }
+    const bool incomplete = std::any_of(r.warnings.begin(), r.warnings.end(),
+            [](const std::string& w) { return w.rfind("cannot express", 0) == 0; });
+    if (strict && incomplete) {
+        err << "patchwise: the script cannot turn " << oldPath << " into " << newPath << " completely.\n";
         return 2;
     }
     return r.different ? 1 : 0;

@@ -30,8 +30,9 @@ DiffResult diffListing(std::span<const std::uint8_t> oldFile, std::span<const st
 DiffResult diffScript(std::span<const std::uint8_t> oldFile, std::span<const std::uint8_t> newFile,
         const std::string& definitionPath, ToolDefinitions& defs);
 
-// The "diff" command: 0 the same, 1 different, 2 trouble (as diff(1)).
+// The "diff" command: 0 the same, 1 different, 2 trouble (as diff(1)); with
+// strict, a script that cannot express every difference is trouble too.
 int runDiff(const std::string& oldPath, const std::string& newPath, const std::string& definitionPath,
-        bool script, ToolDefinitions& defs, std::ostream& out, std::ostream& err);
+        bool script, ToolDefinitions& defs, std::ostream& out, std::ostream& err, bool strict = false);
 
 } // namespace patchwise

@@ -34,6 +34,40 @@ std::string hexBytes(ByteView d, std::size_t from, std::size_t to)
     return s;
 }
 
+// The matched records that moved: those outside a longest run kept in the
+// same order (a longest increasing subsequence of their new positions).
+std::vector<std::size_t> movedRecords(const diff::RecordList& o, const diff::RecordList& n)
+{
+    const diff::Matching m = diff::matchRecords(o, n);
+    std::vector<std::size_t> olds; // matched old records, in old order
+    for (std::size_t i = 0; i < m.newOf.size(); ++i)
+        if (m.newOf[i] != diff::kNone)
+            olds.push_back(i);
+    std::vector<std::size_t> tails, tailAt, before(olds.size(), diff::kNone);
+    for (std::size_t k = 0; k < olds.size(); ++k) {
+        const std::size_t v = m.newOf[olds[k]];
+        auto it = std::lower_bound(tails.begin(), tails.end(), v);
+        const auto len = static_cast<std::size_t>(it - tails.begin());
+        if (len > 0)
+            before[k] = tailAt[len - 1];
+        if (it == tails.end()) {
+            tails.push_back(v);
+            tailAt.push_back(k);
+        } else {
+            *it = v;
+            tailAt[len] = k;
+        }
+    }
+    std::vector<bool> kept(olds.size(), false);
+    for (std::size_t k = tailAt.empty() ? diff::kNone : tailAt.back(); k != diff::kNone; k = before[k])
+        kept[k] = true;
+    std::vector<std::size_t> moved;
+    for (std::size_t k = 0; k < olds.size(); ++k)
+        if (!kept[k])
+            moved.push_back(olds[k]);
+    return moved;
+}
+
 std::string orNone(bool present, const std::string& s) { return present ? s : std::string("(none)"); }
 
 class Listing {
@@ -101,6 +135,9 @@ private:
             break;
         case Kind::Order:
             out_ += "\nThe records are in another order.\n";
+            for (std::size_t i : movedRecords(*old_, *new_))
+                out_ += "Moved: " + recordHeader((*old_)[i].id, defs_.lookupRecord((*old_)[i].id).name)
+                        + occurrenceNote((*old_)[i]) + "\n";
             break;
         case Kind::TrailerBytes:
             if (!inTrailer_) out_ += "\nBytes after the last record:\n";

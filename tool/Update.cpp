@@ -72,8 +72,9 @@ private:
                 std::span(reinterpret_cast<const std::uint8_t*>(result.log.data()), result.log.size());
         if (!writeTemporaries(result.file, logBytes) || !commit(logBytes)) return false;
         if (result.stoppedOnUnknownType)
-            return fail(
-                    "The script stopped at a field line with an unknown type; see " + options_.logPath + ".");
+            return fail("The script stopped at a field line with an unknown type; see "
+                    + (isStandardOutput(options_.logPath) ? std::string("standard output") : options_.logPath)
+                    + ".");
         return true;
     }
 

@@ -9,6 +9,7 @@
 #include "tool/ToolText.h"
 #include "tool/UpdateBuffer.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -30,6 +31,44 @@ std::int32_t truncToInt(double v)
 }
 
 std::string d32(std::uint32_t v) { return dec(static_cast<std::int32_t>(v)); }
+
+// A number as a dump writes one: a decimal integer or real, or a byte in hex.
+bool isDumpNumber(std::string_view w)
+{
+    auto isHex = [](char c) {
+        return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+    };
+    if (w.size() <= 2 && std::all_of(w.begin(), w.end(), isHex))
+        return true;
+    std::size_t i = w[0] == '-' || w[0] == '+' ? 1 : 0;
+    bool digits = false, point = false;
+    for (; i < w.size(); ++i) {
+        if ((w[i] >= '0' && w[i] <= '9'))
+            digits = true;
+        else if (w[i] == '.' && !point)
+            point = true;
+        else
+            return false;
+    }
+    return digits;
+}
+
+// The lines of a pasted dump that are not commands: its headings, and lines
+// of numbers only (values, points, grids, bytes in hex).
+bool isDumpLine(std::string_view line, std::string_view keyword)
+{
+    for (std::string_view heading :
+            {"Found", "Can't", "Tarlo", "Record", "Points:", "columns:", "WARNING:", "Last", "CERTIFIED"})
+        if (keyword == heading)
+            return true;
+    if (keyword.rfind("Patchwise:", 0) == 0)
+        return true;
+    text::Scanner sc(line);
+    while (auto w = sc.word())
+        if (!isDumpNumber(*w))
+            return false;
+    return true;
+}
 
 std::string withoutLineBreak(std::string_view s)
 {
@@ -53,6 +92,7 @@ public:
                 if (script_[end++] == '\n') break;
             std::string_view piece = script_.substr(pos_, end - pos_);
             lineNo_ = lineNumberAt(pos_);
+            lineStart_ = pos_ == 0 || script_[pos_ - 1] == '\n';
             pos_ = end;
             // The line is a C string: it ends at a zero byte.
             if (auto z = piece.find('\0'); z != std::string_view::npos) piece = piece.substr(0, z);
@@ -99,6 +139,8 @@ private:
             deleteLine(line);
         else if (base::ascii::equalsIgnoreCase(*keyword, "record:"))
             recordLine(line);
+        else if (lineStart_ && !isDumpLine(line, *keyword)) // the rest of a long line is no command
+            warn("unknown command '" + *keyword + "': the line is ignored");
         return true;
     }
 
@@ -182,8 +224,11 @@ private:
                 rec = buf_.find(id);
             }
         } else if (size == 0) {
-            log_ += "Section " + hex(id) + " not defined in tarlo.ini\n";
-            warn("Section " + hex(id) + " not defined in tarlo.ini");
+            // The log keeps its wording for a tarlo.ini; another file is named.
+            const std::string name = defPath_.substr(defPath_.find_last_of('/') + 1);
+            const bool other = !name.empty() && !base::ascii::equalsIgnoreCase(name, "tarlo.ini");
+            log_ += "Section " + hex(id) + " not defined in " + (other ? name : "tarlo.ini") + "\n";
+            warn("Section " + hex(id) + " not defined in " + (defPath_.empty() ? "tarlo.ini" : defPath_));
             return std::nullopt;
         } else {
             log_ += "ADD Section " + hex(id) + ", Length " + d32(size) + "\n";
@@ -391,6 +436,7 @@ private:
     std::string_view script_;
     std::size_t pos_ = 0;
     std::size_t lineNo_ = 0;
+    bool lineStart_ = true;
     std::size_t countedTo_ = 0;
     std::size_t linesBefore_ = 0;
     std::vector<ScriptWarning> warnings_;

@@ -34,18 +34,20 @@ TEST(CommandLineParsing, ModesOptionsAndMistakes)
     EXPECT_FALSE(parseCommandLine({"dump", "a.air"}).definitions);
     EXPECT_EQ(parseCommandLine({"dump", "--", "-odd.air"}).air, "-odd.air");
 
-    for (std::vector<std::string> bad : std::vector<std::vector<std::string>>{
-             {"frobnicate"}, {"dump"}, {"dump", "a", "b"}, {"dump", "--log", "l", "a.air"}, {"update", "a.air"},
-             {"update", "--full", "a", "s"}, {"dump", "a.air", "-o"}, {"update", "a", "s", "--definitions"}}) {
+    for (std::vector<std::string> bad : std::vector<std::vector<std::string>>{{"frobnicate"}, {"dump"},
+                 {"dump", "a", "b"}, {"dump", "--log", "l", "a.air"}, {"update", "a.air"},
+                 {"update", "--full", "a", "s"}, {"dump", "a.air", "-o"},
+                 {"update", "a", "s", "--definitions"}, {"dump", "a.air", "-o", ""},
+                 {"update", "--log=", "a", "s"}, {"dump", "--definitions", "", "a"}}) {
         auto r = parseCommandLine(bad);
         EXPECT_EQ(r.mode, Mode::Usage) << bad[0];
         EXPECT_FALSE(r.error.empty());
     }
     std::ostringstream out, err;
     EXPECT_EQ(runCommandLine(parseCommandLine({"dump"}), out, err), 2);
-    EXPECT_NE(err.str().find("Usage"), std::string::npos);
+    EXPECT_EQ(err.str(), "patchwise: dump needs an AIR file\nTry 'patchwise --help'.\n");
     EXPECT_EQ(runCommandLine(parseCommandLine({"--version"}), out, err), 0);
-    EXPECT_EQ(out.str(), std::string("patchwise (Tarlo) ") + TARLO_VERSION + "\nPatchwise Version 1.80\n");
+    EXPECT_EQ(out.str(), std::string("patchwise (Tarlo) ") + TARLO_VERSION + "\n");
 }
 
 TEST(CommandLineParsing, DumpFileNameReplacesTheExtension)
@@ -80,7 +82,7 @@ TEST(CommandLineRun, DumpAndUpdateEndToEnd)
     // Failures: exit 1 and a sentence on stderr.
     EXPECT_EQ(runCommandLine(parseCommandLine({"dump", "missing.air", "-o", "m.txt"}), out, err), 1);
     EXPECT_NE(err.str().find("missing.air"), std::string::npos);
-    EXPECT_EQ(readText(dir.file("m.txt")), "Can't open missing.air\n");
+    EXPECT_FALSE(std::filesystem::exists(dir.file("m.txt")));
     err.str("");
     EXPECT_EQ(runCommandLine(parseCommandLine({"update", "plane.air", "nope.txt"}), out, err), 1);
     EXPECT_NE(err.str().find("nope.txt"), std::string::npos);

@@ -149,8 +149,10 @@ TEST_F(UnixTool, WarningsCarryLineNumbersAndStrictFailsBeforeWriting)
     ScopedCwd cwd(dir.path());
     const auto before = snapshot(dir.path());
     const std::string expected = "patchwise: bad.txt:2: CANNOT PROCESS: field 1f4 0 int16 abc\n"
-                                 "patchwise: bad.txt:3: Section 9999 not defined in tarlo.ini\n"
-                                 "patchwise: bad.txt:4: CANNOT PROCESS: record: 777\n";
+                                 "patchwise: bad.txt:3: Section 9999 not defined in "
+            + ini()
+            + "\n"
+              "patchwise: bad.txt:4: CANNOT PROCESS: record: 777\n";
     {
         std::ostringstream out, err;
         EXPECT_EQ(runCommandLine(parseCommandLine({"update", "--strict", "--definitions", ini(), "plane.air", "bad.txt"}),
