@@ -144,6 +144,11 @@ ScopedOps::~ScopedOps()
     current() = saved_;
 }
 
+std::string readOnlyMessage(const std::string& path)
+{
+    return "Unable to write to " + path + ", it is read-only or opened by someone else.";
+}
+
 std::string describe(int err, const std::string& path)
 {
     switch (err) {
@@ -155,7 +160,7 @@ std::string describe(int err, const std::string& path)
     case EPERM:
         return "Access to " + path + " was denied.";
     case EROFS:
-        return "Unable to write to " + path + ", it is read-only or opened by someone else.";
+        return readOnlyMessage(path);
     case ENOSPC:
     case EDQUOT:
         return "Destination disk drive is full.";
@@ -471,8 +476,7 @@ Error AtomicWriter::open(const std::string& path)
         // A file without write permission is kept as the user protected it,
         // even though renaming over it would succeed.
         if (isReadOnly(file_.target()))
-            failed_ = Error{
-                    EACCES, "Unable to write to " + path + ", it is read-only or opened by someone else."};
+            failed_ = Error{EACCES, readOnlyMessage(path)};
         else if (file_.previousLinks() > 1)
             failed_ = Error{EMLINK,
                     path + " has " + std::to_string(file_.previousLinks())

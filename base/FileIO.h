@@ -142,6 +142,9 @@ Error syncFolder(const std::string& folder);
 
 // The user-facing text for errno value err on path.
 std::string describe(int err, const std::string& path);
+// The refusal of a file the user protected (or a read-only disk): the same
+// sentence for the editor's save and the update.
+std::string readOnlyMessage(const std::string& path);
 
 // The system calls behind the functions above. Tests swap entries to inject
 // faults; production code never touches this.

@@ -240,6 +240,10 @@ int writeDump(const std::string& airPath, const std::string& dumpPath, const std
         if (error) *error = "The dump file " + dumpPath + " would replace a backup of the AIR file.";
         return 1;
     }
+    if (!isStandardOutput(dumpPath) && sameFile(definitionPath, dumpPath)) {
+        if (error) *error = "The dump file " + dumpPath + " would replace the definition file.";
+        return 1;
+    }
     if (writesInPlace(dumpPath)) {
         // Standard output, a device or a FIFO: nothing to replace atomically.
         const bool loadedBefore = defs.loaded();

@@ -24,16 +24,35 @@ namespace {
 
 fio::Error failure(int err, const std::string& path) { return fio::Error{err, fio::describe(err, path)}; }
 
+} // namespace
+
 // A device or FIFO: opened and written as it is. Renaming a temporary file
 // over it would put a regular file where the device was.
-fio::Error writeInPlace(const std::string& path, std::span<const std::uint8_t> bytes)
+fio::Error InPlaceOutput::open(const std::string& path)
 {
+    close();
+    path_ = path;
     auto& ops = fio::ops();
-    int fd = ops.open(path.c_str(), O_WRONLY | O_CLOEXEC, 0);
-    if (fd < 0) return failure(errno, path);
+    // Without O_NONBLOCK, opening a FIFO waits for a reader for ever.
+    int fd = ops.open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NONBLOCK, 0);
+    if (fd < 0) {
+        if (errno == ENXIO)
+            return fio::Error{ENXIO, "Nothing reads from " + path + "; nothing was written to it."};
+        return failure(errno, path);
+    }
+    // Writes then wait for the reader, as they would on any pipe.
+    if (const int flags = ::fcntl(fd, F_GETFL); flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    fd_ = fd;
+    return {};
+}
+
+fio::Error InPlaceOutput::write(std::span<const std::uint8_t> bytes)
+{
+    if (fd_ < 0) return failure(EBADF, path_);
+    auto& ops = fio::ops();
     int err = 0;
     for (std::size_t done = 0; done < bytes.size() && !err;) {
-        ssize_t n = ops.write(fd, bytes.data() + done, bytes.size() - done);
+        ssize_t n = ops.write(fd_, bytes.data() + done, bytes.size() - done);
         if (n < 0) {
             if (errno != EINTR) err = errno;
         } else if (n == 0) {
@@ -42,11 +61,16 @@ fio::Error writeInPlace(const std::string& path, std::span<const std::uint8_t> b
             done += static_cast<std::size_t>(n);
         }
     }
-    if (ops.close(fd) != 0 && !err) err = errno;
-    return err ? failure(err, path) : fio::Error{};
+    if (ops.close(fd_) != 0 && !err) err = errno;
+    fd_ = -1;
+    return err ? failure(err, path_) : fio::Error{};
 }
 
-} // namespace
+void InPlaceOutput::close()
+{
+    if (fd_ >= 0) fio::ops().close(fd_);
+    fd_ = -1;
+}
 
 fio::Error writeOutput(
         const std::string& path, std::span<const std::uint8_t> bytes, std::ostream* standardOutput)
@@ -58,7 +82,11 @@ fio::Error writeOutput(
         if (!out) return fio::Error{EIO, "Unable to write to the standard output."};
         return {};
     }
-    if (writesInPlace(path)) return writeInPlace(path, bytes);
+    if (writesInPlace(path)) {
+        InPlaceOutput out;
+        if (auto e = out.open(path)) return e;
+        return out.write(bytes);
+    }
     return fio::writeFileAtomic(path, bytes);
 }
 

@@ -19,6 +19,27 @@ bool isStandardOutput(const std::string& path);
 // replaced by a rename: the standard output, or an existing device or FIFO.
 bool writesInPlace(const std::string& path);
 
+// A device or FIFO opened for writing before the work whose result it takes,
+// so that an output that can never be written fails first. A FIFO that
+// nobody reads is refused at once instead of blocking.
+class InPlaceOutput {
+public:
+    InPlaceOutput() = default;
+    ~InPlaceOutput() { close(); }
+    InPlaceOutput(const InPlaceOutput&) = delete;
+    InPlaceOutput& operator=(const InPlaceOutput&) = delete;
+
+    base::fileio::Error open(const std::string& path);
+    bool isOpen() const { return fd_ >= 0; }
+    // Writes all of bytes, then closes.
+    base::fileio::Error write(std::span<const std::uint8_t> bytes);
+    void close();
+
+private:
+    std::string path_;
+    int fd_ = -1;
+};
+
 // standardOutput: the stream "-" stands for (std::cout when null).
 base::fileio::Error writeOutput(
         const std::string& path, std::span<const std::uint8_t> bytes, std::ostream* standardOutput = nullptr);

@@ -11,6 +11,8 @@
 
 #include <climits>
 #include <new>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace patchwise {
 
@@ -101,10 +103,39 @@ private:
                         || sameFile(options_.logPath, scriptPath_)))
             return fail("The log " + options_.logPath
                     + " would replace the AIR file, one of its backups or the script.");
-        if (auto e = fio::readFile(airPath_, air_)) return fail(e.message);
+        if (logToFile_ && sameFile(options_.logPath, definitionPath_))
+            return fail("The log " + options_.logPath + " would replace the definition file.");
+        // A device or FIFO is opened now: one that cannot take the log is
+        // refused before anything changes.
+        if (!options_.dryRun && !logToFile_ && !isStandardOutput(options_.logPath))
+            if (auto e = placedLog_.open(options_.logPath)) return fail(e.message);
+        if (auto e = fio::readFile(airPath_, air_, &airRead_)) return fail(e.message);
         if (auto e = fio::readFile(scriptPath_, script_)) return fail(e.message);
+        if (isUtf16(script_))
+            return fail("The script " + scriptPath_ + " is UTF-16 text; save it as UTF-8 or plain text.");
         wasLoaded_ = defs_.loaded();
         return true;
+    }
+
+    // A byte-order mark, or the zero bytes of mostly ASCII text in UTF-16.
+    static bool isUtf16(const std::vector<std::uint8_t>& s)
+    {
+        if (s.size() < 2) return false;
+        if ((s[0] == 0xFF && s[1] == 0xFE) || (s[0] == 0xFE && s[1] == 0xFF)) return true;
+        return (s[0] == 0) != (s[1] == 0);
+    }
+
+    // In a folder with the sticky bit, only the owner of a file (or of the
+    // folder) may rename over it: the rename would fail after the backup
+    // name was made, and that name could not be removed either.
+    bool mayReplaceInStickyFolder(const std::string& target) const
+    {
+        const std::string folder = target.substr(0, target.find_last_of('/') + 1);
+        struct stat f {}, d {};
+        if (::stat(target.c_str(), &f) != 0 || ::stat(folder.empty() ? "." : folder.c_str(), &d) != 0)
+            return true;
+        const uid_t me = ::geteuid();
+        return !(d.st_mode & S_ISVTX) || me == 0 || me == f.st_uid || me == d.st_uid;
     }
 
     ScriptResult runScript()
@@ -148,6 +179,9 @@ private:
     {
         if (auto e = newAir_.open(airPath_)) return fail(e.message);
         const std::string& target = newAir_.target();
+        // The editor's save refuses a file without write permission; so does the update.
+        if (fio::isReadOnly(target)) return fail(fio::readOnlyMessage(airPath_));
+        if (!mayReplaceInStickyFolder(target)) return fail(fio::describe(EPERM, airPath_));
         // A backup that is still another name of the AIR file was made by an
         // update that was stopped before its rename: it already holds these
         // bytes, and it is this update's backup.
@@ -191,15 +225,24 @@ private:
     bool commit(std::span<const std::uint8_t> logBytes)
     {
         const std::string& target = newAir_.target();
+        // Another program may have replaced or rewritten the file since it
+        // was read; writing now would throw its version away.
+        if (fio::identify(target) != airRead_) return failBeforeCommit(changedMessage());
         const bool madeBackup = !haveBackup_;
         if (madeBackup)
             if (auto e = fio::addName(target, backup_)) return failBeforeCommit(e.message);
-        if (auto e = newAir_.commit()) {
-            if (madeBackup) fio::removeFile(backup_);
-            return failBeforeCommit(e.message);
-        }
-        fio::Error logFailure =
-                logToFile_ ? log_.commit() : writeOutput(options_.logPath, logBytes, options_.standardOutput);
+        auto undoBackup = [&](std::string text) {
+            if (madeBackup)
+                if (fio::removeFile(backup_))
+                    text += " " + backup_ + " is left as a second name of " + airPath_
+                            + "; remove it (its owner or the folder's owner can).";
+            return failBeforeCommit(text);
+        };
+        if (fio::identify(target) != airRead_) return undoBackup(changedMessage());
+        if (auto e = newAir_.commit()) return undoBackup(e.message);
+        fio::Error logFailure = logToFile_         ? log_.commit()
+                : placedLog_.isOpen() ? placedLog_.write(logBytes)
+                                      : writeOutput(options_.logPath, logBytes, options_.standardOutput);
         if (logFailure) {
             // The backup is the original: it goes back under the AIR name.
             std::string text = logFailure.message;
@@ -207,6 +250,12 @@ private:
             return failBeforeCommit(text);
         }
         return true;
+    }
+
+    std::string changedMessage() const
+    {
+        return airPath_ + " was changed by another program while the update ran; nothing was written. "
+                          "Run the update again.";
     }
 
     const std::string& airPath_;
@@ -219,6 +268,8 @@ private:
     bool wasLoaded_ = false;
     std::vector<std::uint8_t> air_, script_;
     fio::ReplaceFile newAir_, log_;
+    fio::FileIdentity airRead_;
+    InPlaceOutput placedLog_;
     std::string backup_;
     bool haveBackup_ = false;
 };

@@ -89,7 +89,7 @@ public:
         while (pos_ < script_.size()) {
             std::size_t end = pos_;
             while (end < script_.size() && end - pos_ < kScriptPiece)
-                if (script_[end++] == '\n') break;
+                if (endsLine(end++)) break;
             std::string_view piece = script_.substr(pos_, end - pos_);
             lineNo_ = lineNumberAt(pos_);
             lineStart_ = pos_ == 0 || script_[pos_ - 1] == '\n';
@@ -121,8 +121,13 @@ private:
     std::size_t lineNumberAt(std::size_t pos)
     {
         for (; countedTo_ < pos && countedTo_ < script_.size(); ++countedTo_)
-            if (script_[countedTo_] == '\n') ++linesBefore_;
+            if (endsLine(countedTo_)) ++linesBefore_;
         return linesBefore_ + 1;
+    }
+    // A line ends at LF, or at a CR that no LF follows (old Mac text).
+    bool endsLine(std::size_t i) const
+    {
+        return script_[i] == '\n' || (script_[i] == '\r' && (i + 1 == script_.size() || script_[i + 1] != '\n'));
     }
 
     // false: stop reading the script.
@@ -458,6 +463,8 @@ std::int32_t scaledFieldValue(ToolType type, double v)
 ScriptResult runUpdateScript(std::vector<std::uint8_t> file, std::string_view script,
         const std::string& definitionPath, ToolDefinitions& defs, std::time_t time)
 {
+    // A UTF-8 byte-order mark is not part of the first command.
+    if (script.starts_with("\xEF\xBB\xBF")) script.remove_prefix(3);
     return ScriptRun(std::move(file), script, definitionPath, defs).run(time);
 }
 
