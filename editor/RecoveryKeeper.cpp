@@ -12,7 +12,7 @@
 
 namespace tarlo {
 
-namespace fileio = model::fileio;
+namespace fileio = base::fileio;
 namespace recovery = model::recovery;
 
 namespace {

@@ -3,7 +3,7 @@
 // remove the record, a file changed on disk is said, a damaged record is
 // refused and set aside, and a second window never writes over the first's.
 
-#include "../browser/TestAir.h"
+#include "common/TestAir.h"
 #include "RecordingFrame.h"
 #include "browser/EditingView.h"
 #include "editor/RecoveryKeeper.h"
