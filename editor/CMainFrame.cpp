@@ -5,7 +5,8 @@
 #include "document/DocNotifier.h"
 #include "document/DocUndoStack.h"
 #include "editor/ExternalChange.h"
-#include "editor/LockKeys.h"
+#include "ui/ElidedLabel.h"
+#include "ui/LockKeys.h"
 #include "ui/Messages.h"
 #include "ui/Placement.h"
 #include "ui/Settings.h"
@@ -108,9 +109,9 @@ void CMainFrame::createDocumentViews(bool sort)
 void CMainFrame::createStatusBar()
 {
     // Pane 0 takes the free width, then CAP and NUM.
-    pane0_ = new QLabel(QStringLiteral("Welcome To Tarlo!"), this);
+    // A text wider than the pane ends in "…"; its tooltip holds it whole.
+    pane0_ = new ui::ElidedLabel(QStringLiteral("Welcome To Tarlo!"), this);
     pane0_->setObjectName(QStringLiteral("pane0"));
-    pane0_->setMinimumWidth(1);
     capsPane_ = new QLabel(this);
     numPane_ = new QLabel(this);
     for (QLabel* l : {capsPane_, numPane_}) {
@@ -201,7 +202,7 @@ QString CMainFrame::numPaneText() const
 
 void CMainFrame::refreshLockPanes()
 {
-    const LockState st = queryLockState();
+    const ui::LockState st = ui::queryLockState();
     capsPane_->setText(st.caps ? QStringLiteral("CAP") : QString());
     numPane_->setText(st.num ? QStringLiteral("NUM") : QString());
 }

@@ -18,6 +18,10 @@ namespace browser {
 class EditingView;
 } // namespace browser
 
+namespace ui {
+class ElidedLabel;
+} // namespace ui
+
 namespace document {
 class DocNotifier;
 class DocUndoStack;
@@ -134,7 +138,7 @@ private:
 
     ExternalChange* external_ = nullptr;
 
-    QLabel* pane0_ = nullptr;
+    ui::ElidedLabel* pane0_ = nullptr;
     QLabel* capsPane_ = nullptr;
     QLabel* numPane_ = nullptr;
     QMenu* fileMenu_ = nullptr;

@@ -106,12 +106,17 @@ void CMainFrame::createSpecialMenu(QMenuBar* bar)
                 sort_->setChecked(view_->sortEntries());
             });
     addCommand(special, QStringLiteral("Search For Entry..."), "search", Qt::Key_F2,
-            QStringLiteral("Find an entry whose name contains a text"), this, [this] { view_->onSearch(); });
+            QStringLiteral("Find an entry whose name contains a text"), this, [this] {
+                view_->onSearch();
+                // F3 works from the search on, not only once the menu has shown.
+                searchAgain_->setEnabled(view_->canSearchAgain());
+            });
     searchAgain_ = addCommand(special, QStringLiteral("Search Again"), "searchAgain", Qt::Key_F3,
             QStringLiteral("Find the next entry whose name contains the text"), this, [this] {
                 if (view_->canSearchAgain())
                     view_->onSearchAgain();
             });
+    searchAgain_->setEnabled(view_->canSearchAgain());
     connect(special, &QMenu::aboutToShow, this, [this] {
         searchAgain_->setEnabled(view_->canSearchAgain());
         sort_->setChecked(view_->sortEntries());

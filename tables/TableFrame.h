@@ -49,8 +49,11 @@ protected:
     // "NUM" while Num Lock is known to be on.
     void createStatusBar();
     void setStatusText(const QString& text);
-    // Keypad keys tell the Num Lock state: digits arrive only with it on.
+    // Keypad keys tell the Num Lock state where the keyboard cannot be
+    // read: digits arrive only with it on.
     void noteNumLock(const QKeyEvent* e);
+    // Reads the keyboard's Num Lock state into pane 1 (when it is known).
+    void refreshNumLock();
 
     void resizeEvent(QResizeEvent* e) override;
     bool event(QEvent* e) override;
