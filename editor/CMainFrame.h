@@ -120,6 +120,8 @@ private:
     void createSpecialMenu(QMenuBar* bar);
     void updateTitle();
     void updateActions();
+    // The Edit menu's entry commands follow the selection and the clipboard.
+    void updateEditActions();
     void rebuildRecentMenu();
     void writePlacementAndSelection();
     void applyPlacement();
@@ -150,6 +152,11 @@ private:
     QAction* reload_ = nullptr;
     QAction* sort_ = nullptr;
     QAction* searchAgain_ = nullptr;
+    QAction* copyValue_ = nullptr;
+    QAction* copyRecord_ = nullptr;
+    QAction* addRecord_ = nullptr;
+    QAction* replaceRecord_ = nullptr;
+    QAction* removeRecord_ = nullptr;
     QAction* useLastFileAction_ = nullptr;
     QAction* useLastSelAction_ = nullptr;
 };

@@ -2,10 +2,14 @@
 #include "editor/CMainFrame.h"
 
 #include "browser/EditingView.h"
+#include "document/DocNotifier.h"
 #include "document/DocUndoStack.h"
 #include "editor/Association.h"
 
 #include <QAction>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QItemSelectionModel>
 #include <QMenu>
 #include <QMenuBar>
 
@@ -69,7 +73,7 @@ void CMainFrame::createFileMenu(QMenuBar* bar)
             QStringLiteral("Save the active document"), this, [this] { saveDocument(); });
     saveAs_ = addCommand(fileMenu_, QStringLiteral("Save &As..."), "saveAs", QKeySequence::SaveAs,
             QStringLiteral("Save the active document with a new name"), this, [this] { saveDocumentAs(); });
-    reload_ = addCommand(fileMenu_, QStringLiteral("Reload"), "reload", {},
+    reload_ = addCommand(fileMenu_, QStringLiteral("Reload"), "reload", QKeySequence::Refresh,
             QStringLiteral("Load the current file again, discarding the changes"), this,
             [this] { reloadDocument(); });
     recentAnchor_ = fileMenu_->addSeparator();
@@ -91,9 +95,54 @@ void CMainFrame::createEditMenu(QMenuBar* bar)
     edit->addAction(undo);
     QAction* redo = undo_->createRedoAction(edit);
     redo->setObjectName(QStringLiteral("redo"));
-    redo->setShortcut(QKeySequence::Redo);
+    // The platform's Redo (Ctrl+Shift+Z) and Ctrl+Y alike.
+    QList<QKeySequence> redoKeys = QKeySequence::keyBindings(QKeySequence::Redo);
+    for (const QKeySequence& k :
+            {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)})
+        if (!redoKeys.contains(k))
+            redoKeys << k;
+    redo->setShortcuts(redoKeys);
     redo->setStatusTip(QStringLiteral("Redo the change last undone"));
     edit->addAction(redo);
+    edit->addSeparator();
+
+    // The tree's own keys (copy, cut, paste, print) do nothing, so the
+    // commands on entries have keys of their own.
+    copyValue_ = addCommand(edit, QStringLiteral("Copy &Value"), "copyValue",
+            Qt::CTRL | Qt::SHIFT | Qt::Key_C, QStringLiteral("Copy the value of the selected entry as text"),
+            this, [this] { view_->onCopyValue(); });
+    copyRecord_ = addCommand(edit, QStringLiteral("&Copy Record"), "copyRecord",
+            Qt::CTRL | Qt::SHIFT | Qt::Key_R, QStringLiteral("Copy the selected record to the clipboard"),
+            this, [this] { view_->onCopyToClipboard(); });
+    addRecord_ = addCommand(edit, QStringLiteral("&Add Record from Clipboard"), "addRecord",
+            Qt::CTRL | Qt::SHIFT | Qt::Key_A,
+            QStringLiteral("Insert the record on the clipboard before the selected record"), this,
+            [this] { view_->onAddFromClipboard(); });
+    replaceRecord_ = addCommand(edit, QStringLiteral("R&eplace Record from Clipboard"), "replaceRecord",
+            Qt::CTRL | Qt::SHIFT | Qt::Key_E,
+            QStringLiteral("Replace the selected record by the one on the clipboard"), this,
+            [this] { view_->onReplaceFromClipboard(); });
+    removeRecord_ =
+            addCommand(edit, QStringLiteral("Re&move Record"), "removeRecord", Qt::CTRL | Qt::Key_Delete,
+                    QStringLiteral("Remove the selected record"), this, [this] { view_->onRemoveRecord(); });
+    connect(edit, &QMenu::aboutToShow, this, &CMainFrame::updateEditActions);
+    connect(view_->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            &CMainFrame::updateEditActions);
+    connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this, &CMainFrame::updateEditActions);
+    connect(view_, &browser::CTLView::rebuilt, this, &CMainFrame::updateEditActions);
+    connect(notifier_, &document::DocNotifier::changed, this, [this] { updateEditActions(); });
+    updateEditActions();
+}
+
+void CMainFrame::updateEditActions()
+{
+    copyValue_->setEnabled(view_->canCopyValue());
+    const bool record = view_->recordSelected();
+    copyRecord_->setEnabled(record);
+    removeRecord_->setEnabled(record);
+    const bool paste = view_->canPasteRecord();
+    addRecord_->setEnabled(paste);
+    replaceRecord_->setEnabled(paste);
 }
 
 void CMainFrame::createSpecialMenu(QMenuBar* bar)

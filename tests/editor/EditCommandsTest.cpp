@@ -5,13 +5,19 @@
 #include "common/NextDialog.h"
 
 #include "browser/EditingView.h"
+#include "browser/RecordClipboard.h"
+#include "browser/RecordCommands.h"
+#include "browser/RecordTreeModel.h"
 #include "browser/SearchDialog.h"
 #include "model/FileIO.h"
 #include "ui/ElidedLabel.h"
 
 #include <QAction>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMimeData>
 #include <QStandardPaths>
 #include <QStatusBar>
 #include <QTest>
@@ -25,9 +31,9 @@ struct OpenFrame {
     fixture::Files files;
     std::unique_ptr<testsupport::RecordingFrame> frame;
 
-    explicit OpenFrame(QSize size = {640, 560})
+    explicit OpenFrame(QSize size = {640, 560}, const std::vector<std::uint8_t>& image = fixture::image())
     {
-        if (model::fileio::writeFileAtomic(files.air(), fixture::image()))
+        if (model::fileio::writeFileAtomic(files.air(), image))
             qFatal("cannot write the test file");
         tarlo::CMainFrame::Options options;
         options.definitionsPath = QString::fromStdString(files.ini());
@@ -48,7 +54,37 @@ struct OpenFrame {
     }
     browser::EditingView* view() const { return frame->view(); }
     QAction* action(const char* name) const { return frame->action(QLatin1String(name)); }
+    int entryNamed(const char* name) const
+    {
+        const model::CTLDoc& doc = frame->document();
+        for (int i = 1; i <= doc.highestIndex(); ++i)
+            if (doc.entry(i).name.str() == name)
+                return i;
+        qFatal("no entry %s", name);
+        return -1;
+    }
+    // Selects the entry and runs an Edit-menu command by its key.
+    void select(int entry)
+    {
+        const model::CTLDoc& doc = frame->document();
+        if (doc.isField(entry))
+            view()->expand(view()->recordModel()->indexForEntry(doc.entry(entry).parent));
+        if (!view()->selectEntry(entry))
+            qFatal("cannot select %d", entry);
+    }
 };
+
+// The fixture's file with a table of each kind after its records.
+std::vector<std::uint8_t> imageWithTables()
+{
+    using airtest::doubles;
+    std::vector<std::uint8_t> img = fixture::image();
+    airtest::appendRecord(img, 0x60, airtest::u16s({1, 2, 300}));
+    airtest::appendRecord(img, 0x61, doubles({2}, {0.1, 1, 2.5, -3}));
+    // Two groups of three: the grid shows three rows of two cells.
+    airtest::appendRecord(img, 0x62, doubles({2, 3}, {1, 2, 3, 4.5, 5, 1e-7}));
+    return img;
+}
 
 } // namespace
 
@@ -99,6 +135,106 @@ private slots:
         QVERIFY(pane->geometry().right() < f.frame->statusBar()->width() - 40);
         f.frame->setStatusText(QStringLiteral("short"));
         QCOMPARE(pane->shownText(), QStringLiteral("short"));
+    }
+
+    void copyValueOnEachKindOfEntry()
+    {
+        OpenFrame f({640, 560}, imageWithTables());
+        QAction* copy = f.action("copyValue");
+        QClipboard* clip = QGuiApplication::clipboard();
+        const struct {
+            const char* name;
+            QString text;
+        } cases[] = {
+                {"Altitude Limit", QStringLiteral("10000")},
+                {"Flag", QStringLiteral("FALSE(0)")},
+                {"Title", QStringLiteral("abc")},
+                {"Small", QStringLiteral("5")}, // a field
+                {"Idle speed", QStringLiteral("4660")},
+                {"Blob", QStringLiteral("01 02 03 04 05 06")},
+                {"Curve", QStringLiteral("1\n2\n300")},
+                {"Points", QStringLiteral("0.1\t1\n2.5\t-3")},
+                {"Grid", QStringLiteral("1\t4.5\n2\t5\n3\t1e-07")},
+        };
+        for (const auto& c : cases) {
+            f.select(f.entryNamed(c.name));
+            QVERIFY2(copy->isEnabled(), c.name);
+            clip->clear();
+            copy->trigger();
+            QCOMPARE(clip->text(), c.text);
+        }
+        // By its key, in the tree, which swallows Ctrl+C.
+        f.select(f.entryNamed("Altitude Limit"));
+        clip->clear();
+        QTest::keyClick(f.view(), Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(clip->text(), QString());
+        QTest::keyClick(f.view(), Qt::Key_C, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(clip->text(), QStringLiteral("10000"));
+        // The root has no value.
+        f.view()->selectEntry(0);
+        QVERIFY(!copy->isEnabled());
+    }
+
+    void recordCommandsFromTheEditMenu()
+    {
+        OpenFrame f;
+        QClipboard* clip = QGuiApplication::clipboard();
+        clip->clear();
+        QAction* copy = f.action("copyRecord");
+        QAction* add = f.action("addRecord");
+        QAction* replace = f.action("replaceRecord");
+        QAction* remove = f.action("removeRecord");
+        const int altitude = f.entryNamed("Altitude Limit");
+        f.select(f.entryNamed("Small")); // a field: none applies
+        for (QAction* a : {copy, add, replace, remove})
+            QVERIFY(!a->isEnabled());
+        f.select(altitude);
+        QVERIFY(copy->isEnabled() && remove->isEnabled());
+        QVERIFY(!add->isEnabled() && !replace->isEnabled()); // the clipboard holds no record
+
+        QTest::keyClick(f.view(), Qt::Key_R, Qt::ControlModifier | Qt::ShiftModifier);
+        QVERIFY(clip->mimeData()->hasFormat(browser::recordMimeType()));
+        QVERIFY(add->isEnabled() && replace->isEnabled());
+        QTest::keyClick(f.view(), Qt::Key_A, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(f.frame->statusText(), QStringLiteral("plane.air has 8 records."));
+        QCOMPARE(f.frame->document().entry(f.view()->currentEntry()).id, 0x20u);
+
+        // Replace a record of another id: refused with the message.
+        f.select(f.entryNamed("Title"));
+        replace->trigger();
+        QCOMPARE(f.frame->boxes.told.value(0), QString::fromLatin1(browser::kOtherRecord));
+
+        // Replace the copy with the clipboard's record after changing it.
+        f.select(altitude);
+        const int copyIndex = f.view()->currentEntry();
+        QVERIFY(browser::commitValue(f.frame->document(), copyIndex, "7").accepted);
+        QTest::keyClick(f.view(), Qt::Key_E, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(f.frame->document().itemText(copyIndex), std::string("20  Altitude Limit=10000"));
+
+        QTest::keyClick(f.view(), Qt::Key_Delete, Qt::ControlModifier);
+        QCOMPARE(f.frame->statusText(), QStringLiteral("plane.air has 7 records."));
+        QCOMPARE(f.frame->boxes.told.size(), 1);
+    }
+
+    void redoOnCtrlYAndReloadOnF5()
+    {
+        OpenFrame f;
+        model::CTLDoc& doc = f.frame->document();
+        const int altitude = f.entryNamed("Altitude Limit");
+        QVERIFY(browser::commitValue(doc, altitude, "7").accepted);
+        QTest::keyClick(f.view(), Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(doc.itemText(altitude), std::string("20  Altitude Limit=10000"));
+        QTest::keyClick(f.view(), Qt::Key_Y, Qt::ControlModifier);
+        QCOMPARE(doc.itemText(altitude), std::string("20  Altitude Limit=7"));
+        QTest::keyClick(f.view(), Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(doc.itemText(altitude), std::string("20  Altitude Limit=10000"));
+        QTest::keyClick(f.view(), Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(doc.itemText(altitude), std::string("20  Altitude Limit=7"));
+        QVERIFY(doc.isModified());
+        QTest::keyClick(f.view(), Qt::Key_F5);
+        QVERIFY(!doc.isModified());
+        QCOMPARE(doc.itemText(altitude), std::string("20  Altitude Limit=10000"));
+        QCOMPARE(f.action("reload")->text(), QStringLiteral("Reload"));
     }
 };
 
