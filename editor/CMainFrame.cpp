@@ -2,6 +2,7 @@
 #include "editor/CMainFrame.h"
 
 #include "browser/EditingView.h"
+#include "browser/FilterBox.h"
 #include "document/DocNotifier.h"
 #include "document/DocUndoStack.h"
 #include "editor/ExternalChange.h"
@@ -23,6 +24,7 @@
 #include <QMimeData>
 #include <QSettings>
 #include <QStatusBar>
+#include <QToolBar>
 #include <QUrl>
 
 namespace tarlo {
@@ -65,6 +67,7 @@ CMainFrame::CMainFrame(const Options& options, QWidget* parent) : QMainWindow(pa
     createDocumentViews(sort);
     createStatusBar();
     createExternalChange();
+    createFilterBar();
     createMenus();
     updateTitle();
     updateActions();
@@ -133,6 +136,32 @@ void CMainFrame::createExternalChange()
     external_ = new ExternalChange(doc_, this);
     connect(external_, &ExternalChange::reloadRequested, this, &CMainFrame::reloadDocument);
     addToolBar(Qt::TopToolBarArea, external_->bar());
+}
+
+void CMainFrame::createFilterBar()
+{
+    // Below the external-change bar, hidden until Edit > Filter.
+    addToolBarBreak(Qt::TopToolBarArea);
+    filterBar_ = new QToolBar(QStringLiteral("Filter"), this);
+    filterBar_->setObjectName(QStringLiteral("filterBar"));
+    filterBar_->setMovable(false);
+    filterBar_->setFloatable(false);
+    filterBar_->toggleViewAction()->setVisible(false);
+    filterBox_ = new browser::FilterBox(*view_, *notifier_, filterBar_);
+    filterBar_->addWidget(filterBox_);
+    filterBar_->hide();
+    addToolBar(Qt::TopToolBarArea, filterBar_);
+    connect(filterBox_, &browser::FilterBox::dismissed, this, [this] {
+        filterBar_->hide();
+        view_->setFocus();
+    });
+}
+
+void CMainFrame::showFilter()
+{
+    filterBar_->show();
+    filterBox_->setFocus(Qt::ShortcutFocusReason);
+    filterBox_->selectAll();
 }
 
 CMainFrame::~CMainFrame()

@@ -12,10 +12,12 @@ class QAction;
 class QLabel;
 class QMenu;
 class QMenuBar;
+class QToolBar;
 class QUndoStack;
 
 namespace browser {
 class EditingView;
+class FilterBox;
 } // namespace browser
 
 namespace ui {
@@ -47,6 +49,9 @@ public:
     // The document's changes as signals, for every window that follows it.
     document::DocNotifier* notifier() const { return notifier_; }
     browser::EditingView* view() const { return view_; }
+    // The filter box above the tree (Edit > Filter), hidden until asked for.
+    browser::FilterBox* filterBox() const { return filterBox_; }
+    void showFilter();
     // The undo history of the document (Edit menu).
     QUndoStack* undoStack() const;
     RecentFiles& recentFiles() { return recent_; }
@@ -113,6 +118,7 @@ private:
     void createDocumentViews(bool sort);
     void createStatusBar();
     void createExternalChange();
+    void createFilterBar();
     // One per menu; Help is a command on the bar itself.
     void createMenus();
     void createFileMenu(QMenuBar* bar);
@@ -139,6 +145,8 @@ private:
     bool useLastSel_ = false;
 
     ExternalChange* external_ = nullptr;
+    QToolBar* filterBar_ = nullptr;
+    browser::FilterBox* filterBox_ = nullptr;
 
     ui::ElidedLabel* pane0_ = nullptr;
     QLabel* capsPane_ = nullptr;

@@ -125,6 +125,10 @@ void CMainFrame::createEditMenu(QMenuBar* bar)
     removeRecord_ =
             addCommand(edit, QStringLiteral("Re&move Record"), "removeRecord", Qt::CTRL | Qt::Key_Delete,
                     QStringLiteral("Remove the selected record"), this, [this] { view_->onRemoveRecord(); });
+    edit->addSeparator();
+    addCommand(edit, QStringLiteral("&Filter..."), "filter", QKeySequence::Find,
+            QStringLiteral("Show only the entries whose name, id or value contains a text"), this,
+            [this] { showFilter(); });
     connect(edit, &QMenu::aboutToShow, this, &CMainFrame::updateEditActions);
     connect(view_->selectionModel(), &QItemSelectionModel::currentChanged, this,
             &CMainFrame::updateEditActions);

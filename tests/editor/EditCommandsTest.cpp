@@ -5,6 +5,7 @@
 #include "common/NextDialog.h"
 
 #include "browser/EditingView.h"
+#include "browser/FilterBox.h"
 #include "browser/RecordClipboard.h"
 #include "browser/RecordCommands.h"
 #include "browser/RecordTreeModel.h"
@@ -21,6 +22,8 @@
 #include <QStandardPaths>
 #include <QStatusBar>
 #include <QTest>
+#include <QToolBar>
+#include <QUndoStack>
 
 #include <memory>
 
@@ -235,6 +238,99 @@ private slots:
         QVERIFY(!doc.isModified());
         QCOMPARE(doc.itemText(altitude), std::string("20  Altitude Limit=10000"));
         QCOMPARE(f.action("reload")->text(), QStringLiteral("Reload"));
+    }
+
+    void filterNarrowsTheTreeAndBringsItBack()
+    {
+        OpenFrame f;
+        QVERIFY(QTest::qWaitForWindowActive(f.frame.get()));
+        browser::FilterBox* box = f.frame->filterBox();
+        browser::RecordTreeModel* model = f.view()->recordModel();
+        const QModelIndex root = model->indexForEntry(0);
+        auto shownRecords = [&] {
+            QStringList names;
+            for (int r = 0; r < model->rowCount(root); ++r)
+                names << QString::fromStdString(
+                        f.frame->document()
+                                .entry(browser::RecordTreeModel::entryOf(model->index(r, 0, root)))
+                                .name);
+            return names;
+        };
+        const int title = f.entryNamed("Title");
+        f.select(title);
+        QVERIFY(!box->isVisible());
+        QTest::keyClick(f.view(), Qt::Key_F, Qt::ControlModifier);
+        QVERIFY(box->isVisible());
+        QVERIFY(box->hasFocus());
+
+        // By name, case-blind; the tree sorts by id.
+        QTest::keyClicks(box, QStringLiteral("ALT"));
+        box->applyNow();
+        QCOMPARE(shownRecords(),
+                (QStringList{QStringLiteral("Altitude Limit"), QStringLiteral("Max Alt Warning")}));
+        QVERIFY(!model->indexForEntry(title).isValid());
+        // By id, with or without leading zeros.
+        for (const QString& id : {QStringLiteral("21"), QStringLiteral("00000021"), QStringLiteral("0021")}) {
+            box->setText(id);
+            box->applyNow();
+            QVERIFY2(shownRecords().contains(QStringLiteral("Max Alt Warning")), qPrintable(id));
+        }
+        box->setText(QStringLiteral("00000011"));
+        box->applyNow();
+        QCOMPARE(shownRecords(), QStringList{QStringLiteral("Misc")});
+        // By a field's value: its record shows, opened on it.
+        box->setText(QStringLiteral("4660"));
+        box->applyNow();
+        QCOMPARE(shownRecords(), QStringList{QStringLiteral("Engine")});
+        const QModelIndex engine = model->indexForEntry(f.entryNamed("Engine"));
+        QVERIFY(f.view()->isExpanded(engine));
+        QVERIFY(model->indexForEntry(f.entryNamed("Idle speed")).isValid());
+        box->setText(QStringLiteral("no such thing"));
+        box->applyNow();
+        QVERIFY(shownRecords().isEmpty());
+        QVERIFY(f.view()->isExpanded(root));
+
+        // Esc: the whole tree, the selection as it was.
+        QTest::keyClick(box, Qt::Key_Escape);
+        QVERIFY(!box->isVisible());
+        QCOMPARE(shownRecords().size(), 7);
+        QCOMPARE(f.view()->currentEntry(), title);
+        QVERIFY(f.view()->hasFocus());
+    }
+
+    void filterFollowsEditsUndoAndReload()
+    {
+        OpenFrame f;
+        browser::FilterBox* box = f.frame->filterBox();
+        browser::RecordTreeModel* model = f.view()->recordModel();
+        model::CTLDoc& doc = f.frame->document();
+        const int altitude = f.entryNamed("Altitude Limit");
+        f.frame->showFilter();
+        box->setText(QStringLiteral("10000"));
+        box->applyNow();
+        QVERIFY(model->indexForEntry(altitude).isValid());
+        QVERIFY(browser::commitValue(doc, altitude, "7").accepted);
+        QTRY_VERIFY(!model->indexForEntry(altitude).isValid());
+        f.frame->undoStack()->undo();
+        QTRY_VERIFY(model->indexForEntry(altitude).isValid());
+        QCOMPARE(model->rowCount(model->indexForEntry(0)), 1);
+
+        // A record added and removed while filtered: the rows stay filtered.
+        f.select(altitude);
+        f.view()->onCopyToClipboard();
+        f.view()->onAddFromClipboard();
+        QCOMPARE(doc.recordCount(), 8);
+        QCOMPARE(model->rowCount(model->indexForEntry(0)), 2);
+        f.view()->onRemoveRecord();
+        QCOMPARE(model->rowCount(model->indexForEntry(0)), 1);
+
+        // A reload filters the list read afresh.
+        QVERIFY(browser::commitValue(doc, altitude, "7").accepted);
+        QTRY_COMPARE(model->rowCount(model->indexForEntry(0)), 0);
+        f.frame->reloadDocument();
+        QCOMPARE(model->rowCount(model->indexForEntry(0)), 1);
+        box->clear();
+        QCOMPARE(model->rowCount(model->indexForEntry(0)), 7);
     }
 };
 
