@@ -16,6 +16,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDesktopServices>
+#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
@@ -24,6 +25,7 @@
 #include <QMimeData>
 #include <QSettings>
 #include <QStatusBar>
+#include <QTextBrowser>
 #include <QToolBar>
 #include <QUrl>
 
@@ -509,8 +511,59 @@ QString CMainFrame::chooseSaveFile(const QString& suggested)
 
 void CMainFrame::openHelp()
 {
-    // The result is ignored: a missing help file does nothing visible.
-    QDesktopServices::openUrl(QUrl::fromLocalFile(options_.helpPath));
+    // A missing help file does nothing visible. A guide that the desktop
+    // cannot show (no viewer, no desktop at all) opens in a window here.
+    const QUrl url = QUrl::fromLocalFile(options_.helpPath);
+    if (openOnDesktop(url) || !QFileInfo::exists(options_.helpPath))
+        return;
+    if (!helpWindow_) {
+        auto* browser = new QTextBrowser(this);
+        browser->setWindowFlag(Qt::Window);
+        browser->setAttribute(Qt::WA_DeleteOnClose);
+        browser->setObjectName(QStringLiteral("helpWindow"));
+        browser->setWindowTitle(QStringLiteral("Tarlo Help"));
+        browser->setAccessibleName(QStringLiteral("Tarlo Help"));
+        browser->setAccessibleDescription(QStringLiteral("The user guide"));
+        // Links inside the guide open here; links to the web on the desktop.
+        browser->setOpenExternalLinks(true);
+        browser->setSearchPaths({QFileInfo(options_.helpPath).absolutePath()});
+        browser->setSource(url);
+        browser->resize(720, 640);
+        helpWindow_ = browser;
+    }
+    helpWindow_->show();
+    helpWindow_->raise();
+    helpWindow_->activateWindow();
+}
+
+bool CMainFrame::openOnDesktop(const QUrl& url)
+{
+    // Without a desktop session xdg-open starts and finds no viewer, yet
+    // reports success.
+#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
+    if (qEnvironmentVariableIsEmpty("XDG_CURRENT_DESKTOP") && qEnvironmentVariableIsEmpty("DESKTOP_SESSION"))
+        return false;
+#endif
+    return QDesktopServices::openUrl(url);
+}
+
+QWidget* CMainFrame::helpWindow() const
+{
+    return helpWindow_;
+}
+
+QString CMainFrame::aboutText() const
+{
+    const QString definitions = options_.definitionsPath.isEmpty()
+            ? QStringLiteral("(none)")
+            : QDir::toNativeSeparators(QFileInfo(options_.definitionsPath).absoluteFilePath());
+    const QString data = options_.definitionsPath.isEmpty()
+            ? QStringLiteral("(none)")
+            : QDir::toNativeSeparators(QFileInfo(options_.definitionsPath).absolutePath());
+    return QStringLiteral(
+            "Tarlo %1\nBuilt with Qt %2, running on Qt %3\n\nDefinition file: %4\nData folder: %5")
+            .arg(QStringLiteral(TARLO_VERSION), QStringLiteral(QT_VERSION_STR),
+                    QString::fromLatin1(qVersion()), definitions, data);
 }
 
 } // namespace tarlo

@@ -7,6 +7,7 @@
 #include "model/CTLDoc.h"
 
 #include <QMainWindow>
+#include <QPointer>
 
 class QAction;
 class QLabel;
@@ -14,6 +15,7 @@ class QMenu;
 class QMenuBar;
 class QToolBar;
 class QUndoStack;
+class QUrl;
 
 namespace browser {
 class EditingView;
@@ -104,6 +106,15 @@ public:
     virtual QString chooseOpenFile();
     virtual QString chooseSaveFile(const QString& suggested);
     virtual void openHelp();
+    // The desktop's viewer for a URL; false when it could not be asked (a
+    // test makes it fail).
+    virtual bool openOnDesktop(const QUrl& url);
+    // The user guide in a window of the program's own, when the desktop
+    // cannot show it; null until it was needed.
+    QWidget* helpWindow() const;
+    // About Tarlo: the version, the Qt version, the definition file and
+    // the data folder.
+    QString aboutText() const;
     virtual void endProgram();   // Alt+X
 
 protected:
@@ -146,6 +157,7 @@ private:
 
     ExternalChange* external_ = nullptr;
     QToolBar* filterBar_ = nullptr;
+    QPointer<QWidget> helpWindow_;
     browser::FilterBox* filterBox_ = nullptr;
 
     ui::ElidedLabel* pane0_ = nullptr;

@@ -12,6 +12,7 @@
 #include <QItemSelectionModel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 
 #include <utility>
 
@@ -129,6 +130,14 @@ void CMainFrame::createEditMenu(QMenuBar* bar)
     addCommand(edit, QStringLiteral("&Filter..."), "filter", QKeySequence::Find,
             QStringLiteral("Show only the entries whose name, id or value contains a text"), this,
             [this] { showFilter(); });
+    edit->addSeparator();
+    addCommand(edit, QStringLiteral("A&bout Tarlo"), "about", {},
+            QStringLiteral("Show the version, the definition file and the data folder"), this, [this] {
+                QMessageBox box(QMessageBox::Information, QStringLiteral("About Tarlo"), aboutText(),
+                        QMessageBox::Ok, this);
+                box.setObjectName(QStringLiteral("aboutBox"));
+                box.exec();
+            });
     connect(edit, &QMenu::aboutToShow, this, &CMainFrame::updateEditActions);
     connect(view_->selectionModel(), &QItemSelectionModel::currentChanged, this,
             &CMainFrame::updateEditActions);

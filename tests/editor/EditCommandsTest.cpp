@@ -15,13 +15,17 @@
 
 #include <QAction>
 #include <QClipboard>
+#include <QDir>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QStandardPaths>
 #include <QStatusBar>
 #include <QTest>
+#include <QTextBrowser>
 #include <QToolBar>
 #include <QUndoStack>
 
@@ -29,10 +33,23 @@
 
 namespace {
 
+// The desktop's viewer stands in: it answers as told and counts the calls.
+class DesktopFrame : public testsupport::RecordingFrame {
+public:
+    using RecordingFrame::RecordingFrame;
+    bool desktopAnswers = false;
+    QList<QUrl> asked;
+    bool openOnDesktop(const QUrl& url) override
+    {
+        asked << url;
+        return desktopAnswers;
+    }
+};
+
 // The main window on the fixture's file, shown and active.
 struct OpenFrame {
     fixture::Files files;
-    std::unique_ptr<testsupport::RecordingFrame> frame;
+    std::unique_ptr<DesktopFrame> frame;
 
     explicit OpenFrame(QSize size = {640, 560}, const std::vector<std::uint8_t>& image = fixture::image())
     {
@@ -41,7 +58,7 @@ struct OpenFrame {
         tarlo::CMainFrame::Options options;
         options.definitionsPath = QString::fromStdString(files.ini());
         options.helpPath = QString::fromStdString(files.dir.file("Tarlo.html"));
-        frame = std::make_unique<testsupport::RecordingFrame>(options);
+        frame = std::make_unique<DesktopFrame>(options);
         frame->resize(size);
         frame->show();
         if (!QTest::qWaitForWindowExposed(frame.get()))
@@ -331,6 +348,59 @@ private slots:
         QCOMPARE(model->rowCount(model->indexForEntry(0)), 1);
         box->clear();
         QCOMPARE(model->rowCount(model->indexForEntry(0)), 7);
+    }
+
+    void helpWithoutTheDesktopOpensItsOwnWindow()
+    {
+        OpenFrame f;
+        f.frame->desktopAnswers = true;
+        f.action("help")->trigger();
+        QCOMPARE(f.frame->asked.size(), 1);
+        QVERIFY(!f.frame->helpWindow()); // the file is missing: nothing visible
+
+        f.files.dir.write("Tarlo.html",
+                "<html><body><h1>Guide</h1><p><a href=\"keys.html\">Keys</a></p></body></html>");
+        f.files.dir.write("keys.html", "<html><body><p>F5 reloads.</p></body></html>");
+        f.action("help")->trigger();
+        QCOMPARE(f.frame->asked.size(), 2);
+        QCOMPARE(f.frame->asked.last(),
+                QUrl::fromLocalFile(QString::fromStdString(f.files.dir.file("Tarlo.html"))));
+        QVERIFY(!f.frame->helpWindow()); // the desktop showed it
+
+        f.frame->desktopAnswers = false;
+        QTest::keyClick(f.view(), Qt::Key_F1);
+        auto* help = qobject_cast<QTextBrowser*>(f.frame->helpWindow());
+        QVERIFY(help);
+        QVERIFY(help->isVisible());
+        QVERIFY(help->toPlainText().contains(QStringLiteral("Guide")));
+        // A link of the guide opens in the same window.
+        help->setSource(QUrl(QStringLiteral("keys.html")));
+        QVERIFY(help->toPlainText().contains(QStringLiteral("F5 reloads.")));
+        help->backward();
+        QVERIFY(help->toPlainText().contains(QStringLiteral("Guide")));
+        // Asked again: the same window.
+        f.action("help")->trigger();
+        QCOMPARE(f.frame->helpWindow(), help);
+    }
+
+    void aboutNamesTheVersionAndTheFiles()
+    {
+        OpenFrame f;
+        const QString text = f.frame->aboutText();
+        QVERIFY(text.startsWith(QStringLiteral("Tarlo " TARLO_VERSION "\n")));
+        QVERIFY(text.contains(QString::fromLatin1(qVersion())));
+        const QFileInfo ini(QString::fromStdString(f.files.ini()));
+        QVERIFY(text.contains(
+                QStringLiteral("Definition file: ") + QDir::toNativeSeparators(ini.absoluteFilePath())));
+        QVERIFY(text.contains(
+                QStringLiteral("Data folder: ") + QDir::toNativeSeparators(ini.absolutePath())));
+        QString shown;
+        fixture::onNextDialog<QMessageBox>(f.frame.get(), [&shown](QMessageBox* box) {
+            shown = box->text();
+            box->accept();
+        });
+        f.action("about")->trigger();
+        QCOMPARE(shown, text);
     }
 };
 
