@@ -6,7 +6,7 @@
 //   bench_tool [--benchmark_filter=...]     run the benchmarks
 //   bench_tool --write-files DIR            write the inputs for timing the
 //                                           programs themselves (see README.md)
-#include "model/FileIO.h"
+#include "base/FileIO.h"
 #include "tool/Dump.h"
 #include "tool/ToolDefinitions.h"
 #include "tool/Update.h"
@@ -145,7 +145,8 @@ std::string definitionsFile(Ids ids, int records)
     std::string path = scratch() + "/tarlo-" + std::to_string(int(ids)) + "-" + std::to_string(records) + ".ini";
     if (!fs::exists(path)) {
         const std::string& d = input(ids, records).definitions;
-        (void)model::fileio::writeFileAtomic(path, std::span(reinterpret_cast<const std::uint8_t*>(d.data()), d.size()));
+        (void)base::fileio::writeFileAtomic(
+                path, std::span(reinterpret_cast<const std::uint8_t*>(d.data()), d.size()));
     }
     return path;
 }
@@ -195,11 +196,11 @@ void BM_CopyFile(benchmark::State& state)
     const int records = int(state.range(0));
     const Input& in = input(Ids::Unique, records);
     const std::string from = scratch() + "/copy-from.air", to = scratch() + "/copy-to.air";
-    (void)model::fileio::writeFileAtomic(from, in.file);
+    (void)base::fileio::writeFileAtomic(from, in.file);
     for (auto _ : state) {
         Bytes b;
-        (void)model::fileio::readFile(from, b);
-        (void)model::fileio::writeFileAtomic(to, b);
+        (void)base::fileio::readFile(from, b);
+        (void)base::fileio::writeFileAtomic(to, b);
     }
     setCounters(state, in);
 }
@@ -230,9 +231,9 @@ int writeFiles(const std::string& dir)
             auto text = [](const std::string& s) {
                 return std::span(reinterpret_cast<const std::uint8_t*>(s.data()), s.size());
             };
-            if (model::fileio::writeFileAtomic(base + ".air", in.file) ||
-                model::fileio::writeFileAtomic(base + ".ini", text(in.definitions)) ||
-                model::fileio::writeFileAtomic(base + ".txt", text(in.script))) {
+            if (base::fileio::writeFileAtomic(base + ".air", in.file)
+                    || base::fileio::writeFileAtomic(base + ".ini", text(in.definitions))
+                    || base::fileio::writeFileAtomic(base + ".txt", text(in.script))) {
                 std::fprintf(stderr, "bench_tool: cannot write %s\n", base.c_str());
                 return 1;
             }

@@ -1,6 +1,6 @@
 #include "browser/RecordClipboard.h"
 
-#include "model/Bytes.h"
+#include "base/Bytes.h"
 
 #include <QByteArray>
 #include <QClipboard>
@@ -12,8 +12,8 @@ namespace browser {
 std::vector<std::uint8_t> encodeRecordBlock(std::uint32_t id, std::span<const std::uint8_t> data)
 {
     std::vector<std::uint8_t> block(data.size() + 8, 0);
-    model::bytes::writeLE<std::uint32_t>(block, 0, id);
-    model::bytes::writeLE<std::uint32_t>(block, 4, static_cast<std::uint32_t>(data.size()));
+    base::bytes::writeLE<std::uint32_t>(block, 0, id);
+    base::bytes::writeLE<std::uint32_t>(block, 4, static_cast<std::uint32_t>(data.size()));
     std::copy(data.begin(), data.end(), block.begin() + 8);
     return block;
 }
@@ -22,11 +22,11 @@ std::optional<ClipRecord> decodeRecordBlock(std::span<const std::uint8_t> block)
 {
     if (block.size() < 8)
         return std::nullopt;
-    const std::uint32_t len = *model::bytes::u32(block, 4);
+    const std::uint32_t len = *base::bytes::u32(block, 4);
     if (len > block.size() - 8)
         return std::nullopt;
     ClipRecord r;
-    r.id = *model::bytes::u32(block, 0);
+    r.id = *base::bytes::u32(block, 0);
     r.data.assign(block.begin() + 8, block.begin() + 8 + len);
     return r;
 }

@@ -49,7 +49,7 @@ std::string toLocal(const QString& s)
 }
 
 // The error's own text, or `fallback` when it gave none.
-QString failureText(const model::fileio::Error& err, const char* fallback)
+QString failureText(const base::fileio::Error& err, const char* fallback)
 {
     return err.message.empty() ? QString::fromLatin1(fallback) : QString::fromStdString(err.message);
 }
@@ -281,7 +281,7 @@ bool CMainFrame::openDocument(const QString& path, bool askSave)
     view_->closeTableWindows();
     if (askSave && !saveModified()) return false;
     const QString full = QFileInfo(path).absoluteFilePath();
-    const model::fileio::Error err = doc_.load(toLocal(full));
+    const base::fileio::Error err = doc_.load(toLocal(full));
     if (err) {
         ui::tell(this, failureText(err, "Failed to open document."), ui::Tone::Warning);
         if (recent_.paths().contains(full) || recent_.paths().contains(path)) {
@@ -315,7 +315,7 @@ bool CMainFrame::saveDocument()
             return false;
         }
     }
-    const model::fileio::Error err = doc_.save(doc_.fullPath());
+    const base::fileio::Error err = doc_.save(doc_.fullPath());
     if (err) {
         ui::tell(this, failureText(err, "Failed to save document."), ui::Tone::Warning);
         return false;
@@ -333,7 +333,7 @@ bool CMainFrame::saveDocumentAs()
     const QString path = chooseSaveFile(fromLocal(doc_.fullPath()));
     if (path.isEmpty()) return false;
     const QString full = QFileInfo(path).absoluteFilePath();
-    const model::fileio::Error err = doc_.save(toLocal(full));
+    const base::fileio::Error err = doc_.save(toLocal(full));
     if (err) {
         ui::tell(this, failureText(err, "Failed to save document."), ui::Tone::Warning);
         return false;
@@ -353,7 +353,7 @@ void CMainFrame::reloadDocument()
     if (!doc_.hasData())
         return;
     view_->closeTableWindows();
-    const model::fileio::Error err = doc_.reload();
+    const base::fileio::Error err = doc_.reload();
     if (err)
         ui::tell(this, failureText(err, "Failed to open document."), ui::Tone::Warning);
     updateTitle();

@@ -1,5 +1,6 @@
 #include "editor/CTLApp.h"
 
+#include "base/Paths.h"
 #include "browser/EditingView.h"
 #include "editor/Association.h"
 #include "editor/DataFiles.h"
@@ -39,7 +40,7 @@ QString fromLocal(const std::string& s)
 
 CTLApp::CTLApp(QString programPath) : programPath_(std::move(programPath))
 {
-    const std::string dir = programDir(toLocal(programPath_));
+    const std::string dir = base::paths::parentFolder(toLocal(programPath_));
     definitionsPath_ = fromLocal(findDataFile(dir, "Tarlo.ini"));
     helpPath_ = fromLocal(findDataFile(dir, "Tarlo.html"));
 }

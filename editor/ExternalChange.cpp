@@ -48,7 +48,7 @@ ExternalChange::ExternalChange(const model::CTLDoc& doc, QWidget* window)
     ignore->setObjectName(QStringLiteral("changedIgnore"));
     ignore->setStatusTip(QStringLiteral("Keep the document as it is and hide this bar"));
     connect(ignore, &QAction::triggered, this, [this] {
-        dismissed_ = model::fileio::identify(doc_.fullPath());
+        dismissed_ = base::fileio::identify(doc_.fullPath());
         bar_->hide();
     });
     bar_->hide();
@@ -58,7 +58,7 @@ bool ExternalChange::changedOnDisk() const
 {
     if (!doc_.hasData() || !doc_.diskIdentity().valid)
         return false;
-    const model::fileio::FileIdentity now = model::fileio::identify(doc_.fullPath());
+    const base::fileio::FileIdentity now = base::fileio::identify(doc_.fullPath());
     return now.valid && now != doc_.diskIdentity();
 }
 
@@ -90,7 +90,7 @@ void ExternalChange::check()
     const QString path = fromLocal(doc_.fullPath());
     if (!watcher_->files().contains(path) && QFileInfo::exists(path))
         watcher_->addPath(path);
-    const model::fileio::FileIdentity now = model::fileio::identify(doc_.fullPath());
+    const base::fileio::FileIdentity now = base::fileio::identify(doc_.fullPath());
     if (!changedOnDisk() || now == dismissed_) {
         bar_->hide();
         return;

@@ -2,7 +2,7 @@
 // Changes made to the open file by another program: a watcher on the file and
 // its folder, and the bar above the tree that offers to reload it (no dialog
 // pops up on its own).
-#include "model/FileIO.h"
+#include "base/FileIO.h"
 
 #include <QObject>
 #include <QString>
@@ -47,7 +47,7 @@ private:
     QToolBar* bar_ = nullptr;
     QLabel* text_ = nullptr;
     QAction* reload_ = nullptr;
-    model::fileio::FileIdentity dismissed_; // the disk state the user chose to ignore
+    base::fileio::FileIdentity dismissed_; // the disk state the user chose to ignore
 };
 
 } // namespace tarlo

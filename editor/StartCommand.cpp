@@ -1,8 +1,9 @@
 #include "editor/StartCommand.h"
 
+#include "base/Paths.h"
 #include "editor/DataFiles.h"
 #include "model/CTLDoc.h"
-#include "model/FileIO.h"
+#include "base/FileIO.h"
 #include "model/Listing.h"
 
 #include <filesystem>
@@ -230,13 +231,13 @@ int runListCommand(const std::vector<std::string>& args, const std::string& prog
 
     std::string definitions = o.definitions;
     if (!o.haveDefinitions)
-        definitions = findDataFile(programDir(resolveProgramPath(programPath)), "Tarlo.ini");
-    else if (!model::fileio::exists(definitions))
+        definitions = findDataFile(base::paths::parentFolder(resolveProgramPath(programPath)), "Tarlo.ini");
+    else if (!base::fileio::exists(definitions))
         err << kProgram << ": warning: " << definitions << " was not found; records are listed as Unknown.\n";
 
     model::CTLDoc doc;
     doc.setDefinitionsPath(definitions);
-    if (model::fileio::Error e = doc.load(o.files[0])) {
+    if (base::fileio::Error e = doc.load(o.files[0])) {
         err << kProgram << ": " << e.message << "\n";
         return 1;
     }

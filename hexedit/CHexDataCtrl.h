@@ -32,9 +32,6 @@ public:
     std::int64_t length() const { return length_; }
 
     void setBytesPerLine(int n);
-    void setShowOffsets(bool on);
-    void setShowText(bool on);
-    void setShowHex(bool on);
     void setWideOffsets(bool on);
     int bytesPerLine() const { return geo_.bytesPerLine; }
     bool wideOffsets() const { return geo_.wideOffsets; }

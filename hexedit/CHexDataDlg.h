@@ -5,7 +5,7 @@
 //   CHexDataDlg dlg(std::vector<std::uint8_t>(bytes.begin(), bytes.end()), parent);
 //   if (dlg.exec() == QDialog::Accepted) use(dlg.data());
 //
-// or in one call: if (CHexDataDlg::editBytes(span, parent)) markModified();
+// or in one call: if (CHexDataDlg::editBytes(span, parent)) use(span);
 
 #include <QDialog>
 
@@ -32,9 +32,10 @@ public:
     QPushButton* cancelButton() const { return cancel_; }
 
     // Runs the dialog modally on a copy of `bytes`. On OK the edited copy is
-    // written back over `bytes` (same length) and true is returned: the caller
-    // marks its document modified, even when nothing was changed. On any other
-    // ending `bytes` are untouched and false is returned.
+    // written back over `bytes` (same length) and true is returned, whether or
+    // not a byte changed: the editor hands the copy to its document, which
+    // records a change (and marks itself modified) only for bytes that differ.
+    // On any other ending `bytes` are untouched and false is returned.
     static bool editBytes(std::span<std::uint8_t> bytes, QWidget* parent = nullptr);
 
 private:

@@ -17,11 +17,11 @@ std::string fileNameOf(const std::string& path)
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-fileio::Error CTLDoc::load(const std::string& path)
+base::fileio::Error CTLDoc::load(const std::string& path)
 {
     std::vector<std::uint8_t> bytes;
-    fileio::FileIdentity identity;
-    if (fileio::Error e = fileio::readFile(path, bytes, &identity))
+    base::fileio::FileIdentity identity;
+    if (base::fileio::Error e = base::fileio::readFile(path, bytes, &identity))
         return e;
     try {
         loadImage(std::move(bytes), path);
@@ -46,7 +46,7 @@ fileio::Error CTLDoc::load(const std::string& path)
         notify([](DocListener& l) { l.loaded(); });
         if (wasModified)
             notify([](DocListener& l) { l.modifiedChanged(false); });
-        return {ENOMEM, fileio::describe(ENOMEM, path)};
+        return {ENOMEM, base::fileio::describe(ENOMEM, path)};
     }
     diskIdentity_ = identity;
     return {};
@@ -68,13 +68,13 @@ void CTLDoc::loadImage(std::vector<std::uint8_t> image, std::string fullPath)
         notify([](DocListener& l) { l.modifiedChanged(false); });
 }
 
-fileio::Error CTLDoc::save(const std::string& path)
+base::fileio::Error CTLDoc::save(const std::string& path)
 {
     if (!hasData_)
         return {};
     ComposeImage();
-    fileio::FileIdentity written;
-    if (fileio::Error e = fileio::writeFileAtomic(path, image_, &written))
+    base::fileio::FileIdentity written;
+    if (base::fileio::Error e = base::fileio::writeFileAtomic(path, image_, &written))
         return e;
     diskIdentity_ = written;
     fileName_ = fileNameOf(path);

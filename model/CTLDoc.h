@@ -1,8 +1,8 @@
 #pragma once
 // The editor's document: the file image, the record list built from it and
 // the definition file, load and save.
+#include "base/FileIO.h"
 #include "model/DocChange.h"
-#include "model/FileIO.h"
 #include "model/Ini.h"
 #include "model/RecordEntry.h"
 
@@ -29,14 +29,14 @@ public:
     // listeners loaded(). A file that cannot be read leaves the document as
     // it was; one whose record list does not fit in memory closes it (no
     // data, no path) and tells loaded() too.
-    fileio::Error load(const std::string& path);
+    base::fileio::Error load(const std::string& path);
     // The same, from bytes already in memory (no file is touched).
     void loadImage(std::vector<std::uint8_t> image, std::string fullPath);
-    fileio::Error reload() { return load(fullPath_); }
+    base::fileio::Error reload() { return load(fullPath_); }
     // Composes the image and writes it atomically. Does nothing (and succeeds)
     // while the document has no data. On failure the path, name and modified
     // flag are kept; on success the listeners are told saved().
-    fileio::Error save(const std::string& path);
+    base::fileio::Error save(const std::string& path);
     // "Wrote %d bytes to %s" for the last save.
     std::string wroteMessage() const;
 
@@ -113,7 +113,7 @@ public:
     bool hasData() const { return hasData_; }
     // The file on disk as it was read by the last load or written by the last
     // save; invalid before any and after loadImage().
-    const fileio::FileIdentity& diskIdentity() const { return diskIdentity_; }
+    const base::fileio::FileIdentity& diskIdentity() const { return diskIdentity_; }
     const std::string& fileName() const { return fileName_; }
     const std::string& fullPath() const { return fullPath_; }
     // Modified while the state differs from the one last loaded or saved:
@@ -207,7 +207,7 @@ private:
     std::vector<DocListener*> listeners_;
     std::string fileName_;
     std::string fullPath_;
-    fileio::FileIdentity diskIdentity_;
+    base::fileio::FileIdentity diskIdentity_;
 };
 
 // The file name part of a path (after the last '/' or '\\').

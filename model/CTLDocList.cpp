@@ -1,7 +1,7 @@
 // The record list built from the file image, and the image composed from the list.
 #include "model/CTLDoc.h"
 
-#include "model/Bytes.h"
+#include "base/Bytes.h"
 #include "model/Definitions.h"
 
 #include <algorithm>
@@ -105,12 +105,12 @@ namespace {
 // read to the end of the image, zero ids and lengths included.
 bool wholeRecordAt(std::span<const std::uint8_t> img, std::size_t pos)
 {
-    return img.size() - pos >= 8 && *bytes::u32(img, pos + 4) <= img.size() - pos - 8;
+    return img.size() - pos >= 8 && *base::bytes::u32(img, pos + 4) <= img.size() - pos - 8;
 }
 
 std::size_t nextRecord(std::span<const std::uint8_t> img, std::size_t pos)
 {
-    return pos + 8 + std::size_t(*bytes::u32(img, pos + 4));
+    return pos + 8 + std::size_t(*base::bytes::u32(img, pos + 4));
 }
 
 // Offsets are kept in 32 bits; a record beyond them keeps a block of its own.
@@ -146,7 +146,7 @@ void CTLDoc::startList(ParsedDefinitions& defs)
     const std::span<const std::uint8_t> img(image_);
     std::size_t entries = 1;
     for (std::size_t pos = 0; pos < img.size() && wholeRecordAt(img, pos); pos = nextRecord(img, pos))
-        entries += 1 + defs.of(*bytes::u32(img, pos)).fields.size();
+        entries += 1 + defs.of(*base::bytes::u32(img, pos)).fields.size();
     RecordList fresh;
     fresh.reserve(entries);
     list_.swap(fresh);
@@ -161,8 +161,8 @@ void CTLDoc::startList(ParsedDefinitions& defs)
 void CTLDoc::appendRecord(ParsedDefinitions& defs, std::size_t headerPos)
 {
     const std::span<const std::uint8_t> img(image_);
-    const std::uint32_t id = *bytes::u32(img, headerPos);
-    const std::uint32_t len = *bytes::u32(img, headerPos + 4);
+    const std::uint32_t id = *base::bytes::u32(img, headerPos);
+    const std::uint32_t len = *base::bytes::u32(img, headerPos + 4);
     const std::size_t dataPos = headerPos + 8;
     const ParsedDefinitions::Definition& def = defs.of(id);
 
@@ -258,8 +258,8 @@ void CTLDoc::ComposeImage()
         if (r.parent != 0)
             continue;
         const std::span<const std::uint8_t> bytes = recordBytes(r);
-        bytes::writeLE<std::uint32_t>(img, pos, r.id);
-        bytes::writeLE<std::uint32_t>(img, pos + 4, r.length);
+        base::bytes::writeLE<std::uint32_t>(img, pos, r.id);
+        base::bytes::writeLE<std::uint32_t>(img, pos + 4, r.length);
         std::copy(bytes.begin(), bytes.end(), img.begin() + std::ptrdiff_t(pos + 8));
         // From here on the record views the new image.
         r.fieldOffset = 0;

@@ -1,7 +1,7 @@
 #include "model/FieldType.h"
 
-#include "model/AsciiText.h"
-#include "model/Bytes.h"
+#include "base/AsciiText.h"
+#include "base/Bytes.h"
 
 #include <array>
 #include <charconv>
@@ -105,9 +105,9 @@ const TypeRow& rowOf(FieldType t)
     return kTypes[std::size_t(fieldTypeCode(fieldTypeFromCode(fieldTypeCode(t))))];
 }
 
-using ascii::isBlank;
-using ascii::lower;
-using ascii::trim;
+using base::ascii::isBlank;
+using base::ascii::lower;
+using base::ascii::trim;
 
 int hexDigit(char c)
 {
@@ -122,7 +122,7 @@ int hexDigit(char c)
 // Raw value of an integer-coded scalar, read as a signed integer of its width.
 std::optional<std::int64_t> rawInt(const TypeRow& row, std::span<const std::uint8_t> d)
 {
-    return bytes::readSigned(d, 0, row.valueSize);
+    return base::bytes::readSigned(d, 0, row.valueSize);
 }
 
 // The shown value in the form of its format ("%d" or "%f"/"%0.3f"/"%0.4f").
@@ -132,7 +132,7 @@ std::optional<std::string> shownValue(FieldType t, std::span<const std::uint8_t>
         return std::nullopt;
     const TypeRow& row = rowOf(t);
     if (row.form == ValueForm::Double)
-        return formatFixed(*bytes::f64(d, 0), row.decimals);
+        return formatFixed(*base::bytes::f64(d, 0), row.decimals);
     if (row.form != ValueForm::Integer && row.form != ValueForm::Rounded && row.form != ValueForm::Fixed)
         return std::nullopt;
     auto r = rawInt(row, d);
@@ -187,7 +187,7 @@ FieldType fieldTypeFromCode(int code)
 TypeLookup lookupType(std::string_view keyword)
 {
     const std::string_view w = trim(keyword);
-    const std::string low = ascii::lowered(w);
+    const std::string low = base::ascii::lowered(w);
     for (std::size_t i = 0; i < kTypes.size(); ++i)
         if (!kTypes[i].keyword.empty() && low == kTypes[i].keyword)
             return {fieldTypeFromCode(int(i)), kTypes[i].definedSize};
@@ -439,17 +439,18 @@ bool encodeValue(FieldType t, std::string_view text, std::span<std::uint8_t> dat
         return false;
     switch (row.form) {
     case ValueForm::Double:
-        return bytes::writeLE<double>(data, 0, parseFixedRealPrefix(text));
+        return base::bytes::writeLE<double>(data, 0, parseFixedRealPrefix(text));
     case ValueForm::Integer: {
         std::int64_t v = parseIntPrefix(text);
         if (row.valueSize < 4)
             v = saturate32(v); // read as a 32-bit integer, then cut to the width
-        return bytes::writeUnsigned(data, 0, std::uint64_t((v - row.offset) * row.divisor), row.valueSize);
+        return base::bytes::writeUnsigned(
+                data, 0, std::uint64_t((v - row.offset) * row.divisor), row.valueSize);
     }
     case ValueForm::Rounded:
     case ValueForm::Fixed: {
         const std::int64_t v = roundHalfAwayFromZero(parseFixedRealPrefix(text) * row.steps / row.units);
-        return bytes::writeUnsigned(data, 0, std::uint64_t(v), row.valueSize);
+        return base::bytes::writeUnsigned(data, 0, std::uint64_t(v), row.valueSize);
     }
     default:
         return false;
@@ -480,7 +481,7 @@ std::vector<std::uint16_t> readTbl16(std::span<const std::uint8_t> data)
 {
     std::vector<std::uint16_t> out(tbl16Count(data));
     for (std::size_t i = 0; i < out.size(); ++i)
-        out[i] = *bytes::u16(data, 2 * i);
+        out[i] = *base::bytes::u16(data, 2 * i);
     return out;
 }
 
@@ -488,19 +489,19 @@ std::optional<std::uint16_t> tbl16Value(std::span<const std::uint8_t> data, std:
 {
     if (i >= tbl16Count(data))
         return std::nullopt;
-    return bytes::u16(data, 2 * i);
+    return base::bytes::u16(data, 2 * i);
 }
 
 bool setTbl16Value(std::span<std::uint8_t> data, std::size_t i, std::uint16_t v)
 {
     if (i >= data.size() / 2)
         return false;
-    return bytes::writeLE<std::uint16_t>(data, 2 * i, v);
+    return base::bytes::writeLE<std::uint16_t>(data, 2 * i, v);
 }
 
 std::optional<std::uint32_t> tbldbStoredCount(std::span<const std::uint8_t> data)
 {
-    return bytes::u32(data, 0);
+    return base::bytes::u32(data, 0);
 }
 
 bool tbldbLengthValid(std::span<const std::uint8_t> data)
@@ -521,25 +522,25 @@ std::vector<DoublePoint> readTbldb(std::span<const std::uint8_t> data, std::size
     const std::size_t n = std::min(count, fit);
     out.reserve(n);
     for (std::size_t i = 0; i < n; ++i)
-        out.push_back({*bytes::f64(data, 4 + 16 * i), *bytes::f64(data, 12 + 16 * i)});
+        out.push_back({*base::bytes::f64(data, 4 + 16 * i), *base::bytes::f64(data, 12 + 16 * i)});
     return out;
 }
 
 std::vector<std::uint8_t> composeTbldb(std::span<const DoublePoint> points)
 {
     std::vector<std::uint8_t> out(4 + 16 * points.size());
-    bytes::writeLE<std::uint32_t>(out, 0, std::uint32_t(points.size()));
+    base::bytes::writeLE<std::uint32_t>(out, 0, std::uint32_t(points.size()));
     for (std::size_t i = 0; i < points.size(); ++i) {
-        bytes::writeLE<double>(out, 4 + 16 * i, points[i].x);
-        bytes::writeLE<double>(out, 12 + 16 * i, points[i].y);
+        base::bytes::writeLE<double>(out, 4 + 16 * i, points[i].x);
+        base::bytes::writeLE<double>(out, 12 + 16 * i, points[i].y);
     }
     return out;
 }
 
 std::optional<Tbl3dShape> tbl3dShape(std::span<const std::uint8_t> data)
 {
-    auto a = bytes::u32(data, 0);
-    auto b = bytes::u32(data, 4);
+    auto a = base::bytes::u32(data, 0);
+    auto b = base::bytes::u32(data, 4);
     if (!a || !b)
         return std::nullopt;
     return Tbl3dShape{*a, *b};
@@ -588,13 +589,13 @@ std::optional<double> tbl3dValue(std::span<const std::uint8_t> data, std::uint32
     auto off = tbl3dOffset(data, g, k);
     if (!off)
         return std::nullopt;
-    return bytes::f64(data, *off);
+    return base::bytes::f64(data, *off);
 }
 
 bool setTbl3dValue(std::span<std::uint8_t> data, std::uint32_t g, std::uint32_t k, double v)
 {
     auto off = tbl3dOffset(data, g, k);
-    return off && bytes::writeLE<double>(data, *off, v);
+    return off && base::bytes::writeLE<double>(data, *off, v);
 }
 
 std::vector<std::uint8_t> composeTbl3d(std::uint32_t groups, std::uint32_t values,
@@ -605,10 +606,10 @@ std::vector<std::uint8_t> composeTbl3d(std::uint32_t groups, std::uint32_t value
         __builtin_mul_overflow(n, std::size_t(8), &size) || __builtin_add_overflow(size, std::size_t(8), &size))
         return {};
     std::vector<std::uint8_t> out(size);
-    bytes::writeLE<std::uint32_t>(out, 0, groups);
-    bytes::writeLE<std::uint32_t>(out, 4, values);
+    base::bytes::writeLE<std::uint32_t>(out, 0, groups);
+    base::bytes::writeLE<std::uint32_t>(out, 4, values);
     for (std::size_t i = 0; i < n && i < cells.size(); ++i)
-        bytes::writeLE<double>(out, 8 + 8 * i, cells[i]);
+        base::bytes::writeLE<double>(out, 8 + 8 * i, cells[i]);
     return out;
 }
 

@@ -1,14 +1,14 @@
 #include "model/Ini.h"
 
-#include "model/AsciiText.h"
-#include "model/FileIO.h"
+#include "base/AsciiText.h"
+#include "base/FileIO.h"
 
 #include <vector>
 
 namespace model {
 
-using ascii::lowered;
-using ascii::trim;
+using base::ascii::lowered;
+using base::ascii::trim;
 
 Ini Ini::parse(std::string_view text)
 {
@@ -50,7 +50,7 @@ Ini Ini::parse(std::string_view text)
 Ini Ini::load(const std::string& path)
 {
     std::vector<std::uint8_t> bytes;
-    if (path.empty() || fileio::readFile(path, bytes))
+    if (path.empty() || base::fileio::readFile(path, bytes))
         return {};
     return parse(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
 }

@@ -1,46 +1,79 @@
 #!/usr/bin/env bash
-# Lint stage: clang-format on the lines a change touched, clang-tidy on the
-# C++ sources it touched, with the project's .clang-format and .clang-tidy.
-#   scripts/ci-lint.sh                    changes since the commit in .ci/lint-base
-#   LINT_BASE=<commit> scripts/ci-lint.sh changes since that commit
-# It needs compile_commands.json from a configured build folder (BUILD_DIR,
-# default build, as ./test.sh leaves it). Tests, benchmarks and fuzz targets
-# are left out: the test frameworks' macros trip checks meant for product code.
+# Lint stage, over the product folders (base diff model tool ui document
+# hexedit tables browser editor, those that exist):
+#   1. the include layering (scripts/include-graph.py);
+#   2. clang-format over every whole file, with the one top-level .clang-format;
+#   3. clang-tidy, with .clang-tidy, on the product sources a change touched,
+#      and on those that include a header it touched.
+# What "a change" is, for clang-tidy:
+#   LINT_BASE=<commit>   everything since that commit;
+#   on a branch          everything since `git merge-base HEAD origin/main`
+#                        (or the local main where there is no origin/main);
+#   on the main line     (HEAD is that merge base, as in CI's fresh clone of
+#                        main, or neither ref exists) the last commit, HEAD~1..HEAD
+#                        (for a merge, all that it brought in);
+#   LINT_TIDY=all, or a clone without the parent commit: every product source.
+# Tests, benchmarks and fuzz targets are left out: the test frameworks' macros
+# trip checks meant for product code. clang-tidy needs compile_commands.json
+# from a built tree (BUILD_DIR, default build, as ./test.sh leaves it).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 BUILD_DIR=${BUILD_DIR:-build}
 JOBS=${JOBS:-$(nproc)}
 
 die() { echo "ci-lint: $*" >&2; exit 1; }
+
+folders=()
+for d in base diff model tool ui document hexedit tables browser editor; do
+  [ -d "$d" ] && folders+=("$d")
+done
+echo "lint: ${folders[*]}"
+
+echo "== include layering"
+python3 scripts/include-graph.py || die "an include goes against the layering (table in scripts/include-graph.py)"
+
+mapfile -t files < <(git ls-files -- "${folders[@]/%//*.cpp}" "${folders[@]/%//*.h}")
+echo "== clang-format (${#files[@]} files, whole files)"
+if ! clang-format --style=file --dry-run --Werror "${files[@]}"; then
+  die "files are not formatted as .clang-format says (clang-format -i on them)"
+fi
+
 [ -f "$BUILD_DIR/compile_commands.json" ] || die "no $BUILD_DIR/compile_commands.json; run ./test.sh first"
-
-# .ci/lint-base names the commit that was last checked clean (the main that a
-# session started from); everything changed since then is checked.
-base=${LINT_BASE:-$(sed -n '1{s/[^0-9a-f].*//;p;q}' .ci/lint-base 2>/dev/null || true)}
-if [ -z "$base" ] || ! git cat-file -e "$base^{commit}" 2>/dev/null; then
-  echo "lint: no base commit in .ci/lint-base; checking the last commit only"
-  base=$(git rev-parse HEAD~1 2>/dev/null || git rev-list --max-parents=0 HEAD | tail -n 1)
+base=${LINT_BASE:-}
+if [ -z "$base" ] && [ "${LINT_TIDY:-}" != all ]; then
+  for ref in origin/main main; do
+    if git rev-parse -q --verify "$ref^{commit}" >/dev/null; then
+      base=$(git merge-base HEAD "$ref")
+      break
+    fi
+  done
+  if [ -z "$base" ] || [ "$base" = "$(git rev-parse HEAD)" ]; then
+    base=$(git rev-parse -q --verify 'HEAD~1' || true)
+  fi
 fi
-echo "lint: changes since $(git log -1 --format='%h %cs' "$base")"
-
-mapfile -t sources < <(git diff --name-only --diff-filter=AM "$base" HEAD -- \
-  'model/*.cpp' 'model/*.h' 'tool/*.cpp' 'tool/*.h' 'browser/*.cpp' 'browser/*.h' \
-  'tables/*.cpp' 'tables/*.h' 'hexedit/*.cpp' 'hexedit/*.h' 'editor/*.cpp' 'editor/*.h')
-if ((${#sources[@]} == 0)); then
-  echo "lint: no changed C++ sources"
-  exit 0
+if [ -n "$base" ]; then
+  echo "== clang-tidy: changes since $(git log -1 --format='%h %cs %s' "$base" | cut -c1-80)"
+  mapfile -t changed < <(git diff --name-only --diff-filter=AM "$base" HEAD -- \
+    "${folders[@]/%//*.cpp}" "${folders[@]/%//*.h}")
+  units=()
+  for f in "${changed[@]}"; do
+    case "$f" in
+      *.cpp) units+=("$f") ;;
+      # A header is checked through the product sources that include it.
+      *.h) mapfile -t -O "${#units[@]}" units < <(git grep -l -F "#include \"$f\"" -- "${folders[@]/%//*.cpp}" || true) ;;
+    esac
+  done
+else
+  echo "== clang-tidy: every product source"
+  units=("${files[@]}")
 fi
-
-echo "== clang-format (${#sources[@]} files, changed lines only)"
-fmt=$(git clang-format --diff --style=file "$base" -- "${sources[@]}" 2>&1 || true)
-case "$fmt" in
-  *"no modified files to format"*|*"did not modify any files"*|"") echo "   formatted" ;;
-  *) echo "$fmt"; die "changed lines are not formatted as .clang-format says (git clang-format $base)" ;;
-esac
-
-mapfile -t units < <(printf '%s\n' "${sources[@]}" | grep '\.cpp$' || true)
-if ((${#units[@]})); then
-  echo "== clang-tidy (${#units[@]} files)"
+# Only sources the build compiled (not on another platform's list) can be checked.
+mapfile -t units < <(printf '%s\n' "${units[@]}" | grep '\.cpp$' | sort -u \
+  | while read -r f; do grep -qF "/$f\"" "$BUILD_DIR/compile_commands.json" && echo "$f"; done || true)
+if ((${#units[@]} == 0)); then
+  echo "   no product sources to check"
+else
+  echo "   ${#units[@]} files"
   # GCC-only warning options in the compile commands are no concern of clang's.
   printf '%s\n' "${units[@]}" | xargs -P "$JOBS" -n 1 \
     clang-tidy -p "$BUILD_DIR" --quiet --extra-arg=-Wno-unknown-warning-option \

@@ -33,8 +33,10 @@ if dpkg-query -W -f='${Status}' "$PKG" 2>/dev/null | grep -q "install ok install
 fi
 
 # The programs look for their data under the prefix compiled into them, so
-# the package is built from a tree configured for /usr. Only the programs and
-# the man pages are rebuilt; cpack installs them from the build folder.
+# the package is built from a tree configured for /usr. CI's test build is
+# configured so already (.ci/run) and nothing is rebuilt; a tree configured for
+# another prefix rebuilds the programs and the man pages here. cpack installs
+# them from the build folder.
 step "configuring $BUILD_DIR for /usr"
 cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_INSTALL_PREFIX=/usr >"$WORK/configure.log" 2>&1 \
   || { cat "$WORK/configure.log"; die "configure failed"; }

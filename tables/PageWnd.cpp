@@ -5,7 +5,7 @@
 #include "ui/NumberChars.h"
 #include "ui/Settings.h"
 
-#include "model/Bytes.h"
+#include "base/Bytes.h"
 #include "model/FieldType.h"
 
 #include <QCloseEvent>
@@ -780,8 +780,8 @@ bool storeGridTable(CPageWnd& grid)
         return false;
     const int cols = grid.GetColCount(), rows = grid.GetRowCount();
     const bool ok = grid.writeBack([&](Bytes& b) {
-        model::bytes::writeLE<std::uint32_t>(b, 0, std::uint32_t(cols));
-        model::bytes::writeLE<std::uint32_t>(b, 4, std::uint32_t(rows));
+        base::bytes::writeLE<std::uint32_t>(b, 0, std::uint32_t(cols));
+        base::bytes::writeLE<std::uint32_t>(b, 4, std::uint32_t(rows));
         for (int j = 0; j < cols; ++j)
             for (int i = 0; i < rows; ++i) {
                 const QString text = grid.GetCellText(i, j).value_or(QString()).left(19);

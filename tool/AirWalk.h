@@ -3,7 +3,7 @@
 // length, data; the next record at offset + 8 + length. A header that does not
 // fit in the buffer ends the walk; a record whose length runs past the end is
 // seen with the bytes that are present.
-#include "model/Bytes.h"
+#include "base/Bytes.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -26,8 +26,8 @@ inline std::optional<RecordSpan> recordAt(std::span<const std::uint8_t> buf, std
     if (offset > buf.size() || buf.size() - offset < 8) return std::nullopt;
     RecordSpan r;
     r.header = static_cast<std::size_t>(offset);
-    r.id = *model::bytes::u32(buf, r.header);
-    r.length = *model::bytes::u32(buf, r.header + 4);
+    r.id = *base::bytes::u32(buf, r.header);
+    r.length = *base::bytes::u32(buf, r.header + 4);
     r.data = r.header + 8;
     std::size_t avail = buf.size() - r.data;
     r.present = r.length < avail ? r.length : avail;

@@ -1,6 +1,8 @@
 #include "tool/DefinitionsFile.h"
 
-#include "model/FileIO.h"
+#include "base/AsciiText.h"
+#include "base/FileIO.h"
+#include "base/Paths.h"
 #include "tool/ToolText.h"
 
 #include <cstdlib>
@@ -10,17 +12,11 @@
 
 namespace patchwise {
 
-using text::equalsIgnoreCase;
+using base::ascii::equalsIgnoreCase;
 
 namespace {
 
-std::string trim(std::string_view s)
-{
-    std::size_t b = 0, e = s.size();
-    while (b < e && text::isSpace(s[b])) ++b;
-    while (e > b && text::isSpace(s[e - 1])) --e;
-    return std::string(s.substr(b, e - b));
-}
+std::string trim(std::string_view s) { return std::string(base::ascii::trim(s)); }
 
 // Desktop-entry value escapes: \s \n \t \r \\.
 std::string unescapeDesktopValue(std::string_view v)
@@ -57,18 +53,9 @@ std::string unescapeDesktopValue(std::string_view v)
     return r;
 }
 
-std::string parentOf(const std::string& path)
-{
-    auto slash = path.find_last_of('/');
-    if (slash == std::string::npos) return {};
-    if (slash == 0) return "/";
-    return path.substr(0, slash);
-}
-
 bool isRegularFile(const std::string& path)
 {
-    std::error_code ec;
-    return std::filesystem::is_regular_file(path, ec);
+    return base::fileio::kindOf(path) == base::fileio::FileKind::Regular;
 }
 
 std::string joinPath(const std::string& dir, const std::string& name)
@@ -82,7 +69,7 @@ std::string joinPath(const std::string& dir, const std::string& name)
 std::optional<std::string> readOpenCommand(const std::string& desktopFile, bool* fromExec)
 {
     std::vector<std::uint8_t> bytes;
-    if (model::fileio::readFile(desktopFile, bytes)) return std::nullopt;
+    if (base::fileio::readFile(desktopFile, bytes)) return std::nullopt;
     std::string_view all(reinterpret_cast<const char*>(bytes.data()), bytes.size());
     bool inEntry = false;
     std::optional<std::string> own, exec;
@@ -138,20 +125,7 @@ std::string programFromOpenCommand(std::string_view command)
     return cmd.substr(0, blank);
 }
 
-std::string findTarloIni(const std::string& dir)
-{
-    std::error_code ec;
-    std::string best;
-    const std::string base = dir.empty() ? "." : dir;
-    for (std::filesystem::directory_iterator it(base, ec), end; !ec && it != end; it.increment(ec)) {
-        std::string name = it->path().filename().string();
-        if (!equalsIgnoreCase(name, "tarlo.ini")) continue;
-        if (!isRegularFile(joinPath(base, name))) continue;
-        // Several spellings in one folder: take the same one every time.
-        if (best.empty() || name == "tarlo.ini" || (best != "tarlo.ini" && name < best)) best = name;
-    }
-    return best.empty() ? std::string() : joinPath(base, best);
-}
+std::string findTarloIni(const std::string& dir) { return base::paths::findAnyCase(dir, "tarlo.ini"); }
 
 std::string currentDirectory()
 {
@@ -183,9 +157,10 @@ std::string definitionPathForProgram(const std::string& programIn)
         std::string ini = program.substr(0, program.size() - 3) + "ini";
         if (isRegularFile(ini)) return ini;
     }
-    std::string dir = parentOf(program);
+    // The installed prefix is the folder above the program's, when that has a name.
+    std::string dir = base::paths::parentFolder(program);
     if (std::string beside = findTarloIni(dir); !beside.empty()) return beside;
-    std::string prefix = parentOf(dir);
+    std::string prefix = dir.find('/') == std::string::npos ? std::string() : base::paths::parentFolder(dir);
     if (!prefix.empty()) {
         if (std::string shared = findTarloIni(joinPath(prefix, "share/tarlo")); !shared.empty())
             return shared;

@@ -2,8 +2,8 @@
 
 #include "tool/OutputPath.h"
 
-#include "model/Bytes.h"
-#include "model/FileIO.h"
+#include "base/Bytes.h"
+#include "base/FileIO.h"
 #include "tool/AirWalk.h"
 #include "tool/Output.h"
 #include "tool/Stamp.h"
@@ -39,7 +39,7 @@ RecordClass classifyRecord(std::uint32_t id)
 
 namespace {
 
-namespace bytes = model::bytes;
+namespace bytes = base::bytes;
 
 // Data lengths and counts are printed with "%d".
 std::string d32(std::uint32_t v) { return dec(static_cast<std::int32_t>(v)); }
@@ -230,7 +230,7 @@ std::string dumpText(std::span<const std::uint8_t> file, const std::string& defi
 int writeDump(const std::string& airPath, const std::string& dumpPath, const std::string& definitionPath,
         bool full, ToolDefinitions& defs, std::string* error, std::ostream* standardOutput)
 {
-    namespace fio = model::fileio;
+    namespace fio = base::fileio;
     if (!isStandardOutput(dumpPath) && sameFile(airPath, dumpPath)) {
         // Writing the listing over the file it lists would lose the file.
         if (error) *error = "The dump file " + dumpPath + " is the AIR file itself.";

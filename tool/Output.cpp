@@ -3,12 +3,11 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <iostream>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace patchwise {
 
-namespace fio = model::fileio;
+namespace fio = base::fileio;
 
 bool isStandardOutput(const std::string& path)
 {
@@ -18,8 +17,7 @@ bool isStandardOutput(const std::string& path)
 bool writesInPlace(const std::string& path)
 {
     if (isStandardOutput(path)) return true;
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode);
+    return fio::kindOf(path) == fio::FileKind::Other;
 }
 
 namespace {

@@ -2,7 +2,7 @@
 // Where the command line's dumps and logs go: "-" (and /dev/stdout) is the
 // standard output; anything that is not a regular file (a device, a FIFO) is
 // written in place; a regular file is replaced atomically.
-#include "model/FileIO.h"
+#include "base/FileIO.h"
 
 #include <cstdint>
 #include <iosfwd>
@@ -20,9 +20,9 @@ bool isStandardOutput(const std::string& path);
 bool writesInPlace(const std::string& path);
 
 // standardOutput: the stream "-" stands for (std::cout when null).
-model::fileio::Error writeOutput(
+base::fileio::Error writeOutput(
         const std::string& path, std::span<const std::uint8_t> bytes, std::ostream* standardOutput = nullptr);
-inline model::fileio::Error writeOutput(
+inline base::fileio::Error writeOutput(
         const std::string& path, std::string_view text, std::ostream* standardOutput = nullptr)
 {
     return writeOutput(

@@ -1,13 +1,14 @@
 #include "tool/ToolDefinitions.h"
 
-#include "model/FileIO.h"
+#include "base/AsciiText.h"
+#include "base/FileIO.h"
 #include "tool/ToolText.h"
 
 #include <algorithm>
 
 namespace patchwise {
 
-using text::equalsIgnoreCase;
+using base::ascii::equalsIgnoreCase;
 
 const std::array<ToolTypeRow, 15> ToolTypeTable{{
         {ToolType::None, "none", 0, "none", ToolValue::None},
@@ -89,7 +90,7 @@ bool ToolDefinitions::loadDefinitions(const std::string& path, std::string& out)
         if (file.empty()) file = (cwd == "/" ? "" : cwd) + "/tarlo.ini";
     }
     std::vector<std::uint8_t> bytes;
-    if (model::fileio::readFile(file, bytes)) {
+    if (base::fileio::readFile(file, bytes)) {
         out += "Can't find " + file + "\n";
         return false;
     }

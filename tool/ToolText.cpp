@@ -1,10 +1,15 @@
 #include "tool/ToolText.h"
 
+#include "base/AsciiText.h"
+
 #include <algorithm>
 #include <charconv>
 #include <limits>
 
 namespace patchwise::text {
+
+using base::ascii::equalsIgnoreCase;
+using base::ascii::isBlank;
 
 std::string dec(long long v)
 {
@@ -29,21 +34,6 @@ std::string fixed6(double v)
     auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, 6);
     if (r.ec != std::errc()) return "0.000000";
     return std::string(buf, r.ptr);
-}
-
-bool isSpace(char c)
-{
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
-char lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool equalsIgnoreCase(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (lower(a[i]) != lower(b[i])) return false;
-    return true;
 }
 
 namespace {
@@ -111,14 +101,14 @@ double outOfRange(std::string_view num, bool hexDigits)
 
 void Scanner::skipSpace()
 {
-    while (pos_ < s_.size() && isSpace(s_[pos_])) ++pos_;
+    while (pos_ < s_.size() && isBlank(s_[pos_])) ++pos_;
 }
 
 std::optional<std::string> Scanner::word()
 {
     skipSpace();
     std::size_t start = pos_;
-    while (pos_ < s_.size() && !isSpace(s_[pos_])) ++pos_;
+    while (pos_ < s_.size() && !isBlank(s_[pos_])) ++pos_;
     if (pos_ == start) return std::nullopt;
     return std::string(s_.substr(start, pos_ - start));
 }

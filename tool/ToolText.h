@@ -15,10 +15,6 @@ std::string dec(long long v);
 std::string hex(std::uint32_t v, int minDigits = 0);  // lower case
 std::string fixed6(double v);                           // "%f"
 
-bool isSpace(char c);  // the C locale's white space
-char lower(char c);
-bool equalsIgnoreCase(std::string_view a, std::string_view b);
-
 // A formatted-input cursor over text. Each read skips white space first, as
 // the conversions do; a failed read leaves the position after that white space.
 class Scanner {

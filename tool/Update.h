@@ -2,6 +2,7 @@
 // Applies an update script to an AIR file: numbered backup, log, stamp.
 #include "tool/ToolDefinitions.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <ctime>
 #include <functional>
@@ -14,6 +15,8 @@
 namespace patchwise {
 
 inline constexpr const char* kDefaultLogName = "amod_log.txt";
+// A script line is read in pieces of at most this many characters, line break included.
+inline constexpr std::size_t kScriptPiece = 1022;
 
 // A script line the update could not carry out: a "CANNOT PROCESS" line, an
 // undefined section, or the stop at an unknown type.

@@ -2,6 +2,7 @@
 #include "common/EditorFixture.h"
 #include "common/NextDialog.h"
 
+#include "base/Bytes.h"
 #include "browser/EditingView.h"
 #include "browser/FieldEdit.h"
 #include "browser/RecordClipboard.h"
@@ -11,7 +12,6 @@
 #include "document/DocNotifier.h"
 #include "hexedit/CHexDataCtrl.h"
 #include "hexedit/CHexDataDlg.h"
-#include "model/Bytes.h"
 #include "tests/common/MessageRecorder.h"
 
 #include "tables/TableRegistry.h"
@@ -34,7 +34,7 @@
 #include <functional>
 
 using namespace browser;
-namespace bytes = model::bytes;
+namespace bytes = base::bytes;
 
 namespace {
 
@@ -687,7 +687,7 @@ void EditingViewTest::clipboardReachesAnotherProcess()
     const std::vector<std::uint8_t> img = airtest::record(0x30, {'x', 0});
     const std::string in = files->dir.file("second.air");
     const std::string out = files->dir.file("second-out.air");
-    QVERIFY(!model::fileio::writeFileAtomic(in, img));
+    QVERIFY(!base::fileio::writeFileAtomic(in, img));
 
     view->selectEntry(kEngine);
     view->onCopyToClipboard();

@@ -12,7 +12,7 @@
 //
 // The image is kept as std::vector<std::uint8_t>; Qt suites take it as
 // bytes<QByteArray>() and may pass QByteArray data, so this header needs no Qt.
-#include "model/Bytes.h"
+#include "base/Bytes.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -26,7 +26,7 @@
 namespace airtest {
 
 using Bytes = std::vector<std::uint8_t>;
-using model::bytes::appendLE;
+using base::bytes::appendLE;
 
 // Any contiguous run of one-byte elements (Bytes, QByteArray, std::string) as bytes.
 template <typename Data>

@@ -4,10 +4,10 @@
 // dropped file treat them the same way. The questions are answered through the
 // main window's seam; the file's bytes are read back from disk.
 #include "RecordingFrame.h"
+#include "base/FileIO.h"
 #include "browser/EditingView.h"
 #include "common/AirImage.h"
 #include "editor/CMainFrame.h"
-#include "model/FileIO.h"
 #include "tables/PageWnd.h"
 #include "tables/TableRegistry.h"
 #include "tables/TableWnd.h"
@@ -135,9 +135,9 @@ private slots:
 
     void init()
     {
-        QVERIFY(!model::fileio::writeFileAtomic(plane_.toStdString(), original_));
+        QVERIFY(!base::fileio::writeFileAtomic(plane_.toStdString(), original_));
         const Bytes small = airtest::record(0x60, {1, 0});
-        QVERIFY(!model::fileio::writeFileAtomic(other_.toStdString(), small));
+        QVERIFY(!base::fileio::writeFileAtomic(other_.toStdString(), small));
     }
 
     void cleanup()

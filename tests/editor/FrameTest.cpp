@@ -2,10 +2,10 @@
 // record count in the window's status bar.
 #include "common/EditorFixture.h"
 
+#include "base/FileIO.h"
 #include "browser/EditingView.h"
 #include "browser/FieldEdit.h"
 #include "editor/CMainFrame.h"
-#include "model/FileIO.h"
 
 #include <QStandardPaths>
 #include <QTest>
@@ -20,7 +20,7 @@ private slots:
 void FrameTest::statusBarFollowsTheBox()
 {
     fixture::Files files;
-    QVERIFY(!model::fileio::writeFileAtomic(files.air(), fixture::image()));
+    QVERIFY(!base::fileio::writeFileAtomic(files.air(), fixture::image()));
     tarlo::CMainFrame::Options options;
     options.definitionsPath = QString::fromStdString(files.ini());
     tarlo::CMainFrame frame(options);

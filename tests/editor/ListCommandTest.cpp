@@ -164,12 +164,6 @@ TEST(ListCommand, DefaultDefinitionsBesideTheProgramInAnyLetterCase)
     const RunResult r = run({"--list", air}, dir.file("tarlo"));
     EXPECT_EQ(r.out, "d.air\n  20  Found beside=7\n");
 
-    EXPECT_EQ(findInDir(dir.path(), "Tarlo.ini"), dir.file("TARLO.INI"));
-    EXPECT_EQ(findInDir(dir.path(), "Tarlo.html"), "");
-    EXPECT_EQ(programDir("/usr/bin/tarlo"), "/usr/bin");
-    EXPECT_EQ(programDir("tarlo"), ".");
-    EXPECT_EQ(programDir("/tarlo"), "/");
-
     // A missing --definitions file is a warning; the listing still comes.
     const RunResult w = run({"--list", "--definitions", dir.file("none.ini"), air});
     EXPECT_EQ(w.status, 0);

@@ -4,6 +4,7 @@
 #include "common/EditorFixture.h"
 #include "common/NextDialog.h"
 
+#include "base/FileIO.h"
 #include "browser/EditingView.h"
 #include "browser/FieldEdit.h"
 #include "browser/RecordTreeModel.h"
@@ -11,7 +12,6 @@
 #include "editor/CMainFrame.h"
 #include "hexedit/CHexDataCtrl.h"
 #include "hexedit/CHexDataDlg.h"
-#include "model/FileIO.h"
 #include "tests/common/MessageRecorder.h"
 
 #include "tables/PageWnd.h"
@@ -59,7 +59,7 @@ Bytes fileImage()
 Bytes readFile(const std::string& path)
 {
     Bytes b;
-    return model::fileio::readFile(path, b) ? Bytes{} : b;
+    return base::fileio::readFile(path, b) ? Bytes{} : b;
 }
 
 } // namespace
@@ -118,7 +118,7 @@ void UndoTest::init()
 {
     files = std::make_unique<fixture::Files>();
     original = fileImage();
-    QVERIFY(!model::fileio::writeFileAtomic(files->air(), original));
+    QVERIFY(!base::fileio::writeFileAtomic(files->air(), original));
     tarlo::CMainFrame::Options options;
     options.definitionsPath = QString::fromStdString(files->ini());
     boxes = std::make_unique<testsupport::MessageRecorder>();

@@ -2,6 +2,7 @@
 
 #include "hexedit/CHexDataCtrl.h"
 #include "hexedit/CHexDataDlg.h"
+#include "tests/common/IsolatedSettings.h"
 
 #include <QApplication>
 #include <QDir>
@@ -601,5 +602,5 @@ void TestHexEdit::dialogCancelAndOk()
     QCOMPARE(bytes, (std::vector<std::uint8_t>{0xFF, 0x38}));
 }
 
-QTEST_MAIN(TestHexEdit)
+TARLO_TEST_MAIN(TestHexEdit)
 #include "tst_hexedit.moc"

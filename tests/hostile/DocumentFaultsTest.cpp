@@ -84,7 +84,7 @@ TEST_F(DocumentFaults, FailedSavesKeepTheFileAndReportTheCause)
         {
             Faults faults;
             c.arm(plan());
-            model::fileio::Error e = doc_.save(path_);
+            base::fileio::Error e = doc_.save(path_);
             ASSERT_TRUE(e) << "the failure must be reported";
             EXPECT_FALSE(e.message.empty());
             if (!c.expected.empty()) {
@@ -110,7 +110,7 @@ TEST_F(DocumentFaults, ReadOnlyFileAndFolderPathsAreRefused)
 {
     // A file the user made read-only stays as it is, even for root.
     fs::permissions(path_, fs::perms::owner_read | fs::perms::group_read);
-    model::fileio::Error e = doc_.save(path_);
+    base::fileio::Error e = doc_.save(path_);
     ASSERT_TRUE(e);
     EXPECT_EQ(e.message, "Unable to write to " + path_ + ", it is read-only or opened by someone else.");
     expectUntouched();
@@ -150,14 +150,14 @@ TEST_F(DocumentFaults, FailedLoadsKeepThePreviousDocument)
     {
         Faults faults;
         plan().vanishOnOpen = (dir_.dir() / "other.air").string();
-        model::fileio::Error e = doc_.load(dir_.file("other.air"));
+        base::fileio::Error e = doc_.load(dir_.file("other.air"));
         ASSERT_TRUE(e);
         EXPECT_EQ(e.message, dir_.file("other.air") + " was not found.");
     }
     expectKept();
 
     // A folder given as the file to open.
-    model::fileio::Error e = doc_.load(dir_.path());
+    base::fileio::Error e = doc_.load(dir_.path());
     ASSERT_TRUE(e);
     EXPECT_FALSE(e.message.empty());
     expectKept();

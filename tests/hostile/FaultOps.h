@@ -1,8 +1,8 @@
 #pragma once
-// Fault injection through model::fileio's seam: one plan, set per test, that
+// Fault injection through base::fileio's seam: one plan, set per test, that
 // the replacement system calls consult. Calls the plan does not break go to
 // the real system.
-#include "model/FileIO.h"
+#include "base/FileIO.h"
 
 #include <cerrno>
 #include <cstddef>
@@ -32,9 +32,9 @@ inline FaultPlan& plan()
     return p;
 }
 
-inline model::fileio::Ops faultyOps()
+inline base::fileio::Ops faultyOps()
 {
-    model::fileio::Ops o = model::fileio::defaultOps();
+    base::fileio::Ops o = base::fileio::defaultOps();
     o.open = [](const char* path, int flags, mode_t mode) -> int {
         FaultPlan& p = plan();
         ++p.opens;
@@ -115,7 +115,7 @@ public:
     ~Faults() { plan() = FaultPlan{}; }
 
 private:
-    model::fileio::ScopedOps scoped_;
+    base::fileio::ScopedOps scoped_;
 };
 
 } // namespace hostile

@@ -6,8 +6,8 @@
 #include "HostileSupport.h"
 #include "SmallDisk.h"
 
+#include "base/FileIO.h"
 #include "model/CTLDoc.h"
-#include "model/FileIO.h"
 #include "tool/Dump.h"
 #include "tool/Update.h"
 
@@ -87,7 +87,7 @@ TEST(RealDisk, FullDiskLeavesTheAirFileAndNoTemporary)
     model::CTLDoc doc;
     ASSERT_FALSE(doc.load(u.air));
     doc.setModified();
-    model::fileio::Error e = doc.save(u.air);
+    base::fileio::Error e = doc.save(u.air);
     EXPECT_EQ(e.message, "Destination disk drive is full.");
     EXPECT_TRUE(doc.isModified());
     EXPECT_EQ(readBytes(u.air), original);
@@ -125,7 +125,7 @@ TEST(RealDisk, NoInodesOrAReadOnlyDiskChangeNothing)
     ASSERT_EQ(::mount("tarlo-test", disk.path().c_str(), "tmpfs", MS_REMOUNT | MS_RDONLY, nullptr), 0);
     EXPECT_EQ(u.run(), 1);
     EXPECT_EQ(u.error, "Unable to write to " + u.air + ", it is read-only or opened by someone else.");
-    EXPECT_EQ(model::fileio::writeFileAtomic(u.air, Bytes{1}).code, EROFS);
+    EXPECT_EQ(base::fileio::writeFileAtomic(u.air, Bytes{1}).code, EROFS);
     EXPECT_EQ(readBytes(u.air), original);
     EXPECT_FALSE(fs::exists(u.log));
 }
@@ -242,14 +242,14 @@ TEST(UpdateFiles, BackupAndNewFileKeepOwnerModeAndAttributes)
         }
     }
     // A file system without hard links: the backup is a copy, with the same bits.
-    model::fileio::Ops ops = model::fileio::defaultOps();
+    base::fileio::Ops ops = base::fileio::defaultOps();
     ops.link = [](const char*, const char*) {
         errno = EPERM;
         return -1;
     };
     const Bytes second = readBytes(u.air);
     {
-        model::fileio::ScopedOps scoped(ops);
+        base::fileio::ScopedOps scoped(ops);
         ASSERT_EQ(u.run(), 0) << u.error;
     }
     EXPECT_EQ(readBytes(u.air + ".002"), second);

@@ -1,6 +1,6 @@
-#include "model/Bytes.h"
+#include "base/Bytes.h"
+#include "base/FileIO.h"
 #include "model/CTLDoc.h"
-#include "model/FileIO.h"
 
 #include "common/AirImage.h"
 #include "common/TempDir.h"
@@ -61,9 +61,9 @@ struct Fixture {
 Bytes engineRecord()
 {
     Bytes d(18, 0);
-    bytes::writeLE<std::int16_t>(d, 0, 700);
+    base::bytes::writeLE<std::int16_t>(d, 0, 700);
     d[2] = 1;
-    bytes::writeLE<double>(d, 6, 912.5);
+    base::bytes::writeLE<double>(d, 6, 912.5);
     return d;
 }
 
@@ -134,7 +134,7 @@ TEST(ParseImage, FieldEditsReachTheSavedRecord)
     EXPECT_EQ(fx.doc.itemText(2), "Idle speed=-3");
     Bytes out = fx.roundTrip();
     EXPECT_EQ(out.size(), img.size());
-    EXPECT_EQ(*bytes::i16(out, 8), -3);
+    EXPECT_EQ(*base::bytes::i16(out, 8), -3);
     EXPECT_EQ(Bytes(out.begin() + 10, out.end()), Bytes(img.begin() + 10, img.end()));
 }
 
@@ -161,7 +161,7 @@ TEST(ParseImage, DuplicateIdsStaySeparateWithTheirOwnFields)
 {
     Fixture fx;
     Bytes second = engineRecord();
-    bytes::writeLE<std::int16_t>(second, 0, 1234);
+    base::bytes::writeLE<std::int16_t>(second, 0, 1234);
     const Bytes img = AirImage().record(0x1f4, engineRecord()).record(0x1f4, second).bytes();
     fx.load(img);
     ASSERT_EQ(fx.doc.recordCount(), 2);
@@ -379,14 +379,14 @@ TEST(Document, LoadSaveReloadAndRebuildNotifications)
     EXPECT_EQ(d.fullPath(), other);
     EXPECT_EQ(d.itemText(0), "b.air");
     Bytes written;
-    ASSERT_FALSE(fileio::readFile(other, written));
+    ASSERT_FALSE(base::fileio::readFile(other, written));
     EXPECT_EQ(written.size(), img.size());
-    EXPECT_EQ(*bytes::i16(written, 8), 5);
+    EXPECT_EQ(*base::bytes::i16(written, 8), 5);
     EXPECT_EQ(written.back(), 0x42);
 
     // A failed save keeps the document's path, name and modified flag.
     d.setModified();
-    fileio::Error e = d.save(fx.dir.file("missing/dir/c.air"));
+    base::fileio::Error e = d.save(fx.dir.file("missing/dir/c.air"));
     EXPECT_TRUE(e);
     EXPECT_FALSE(e.message.empty());
     EXPECT_EQ(d.fullPath(), other);

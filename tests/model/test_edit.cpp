@@ -393,7 +393,7 @@ TEST_F(EditApi, EditedRecordsKeepTheirBytesAcrossSavesAndUndo)
     const std::string path = (dir_ / "plane.air").string();
     ASSERT_FALSE(doc.save(path));
     Bytes disk;
-    ASSERT_FALSE(fileio::readFile(path, disk));
+    ASSERT_FALSE(base::fileio::readFile(path, disk));
     EXPECT_EQ(disk, expected);
 
     // After the save every record views the new image at its place there,
@@ -440,7 +440,7 @@ TEST_F(EditApi, ASaveThatMovesRecordsKeepsOffsetsAndFindsTheBytes)
                              .bytes();
     expected.push_back(0x42);
     Bytes disk;
-    ASSERT_FALSE(fileio::readFile(path, disk));
+    ASSERT_FALSE(base::fileio::readFile(path, disk));
     EXPECT_EQ(disk, expected);
     for (int i = 0; i <= doc.highestIndex(); ++i)
         EXPECT_EQ(doc.entry(i).fileOffset, offsets[std::size_t(i)]) << i;
@@ -455,7 +455,7 @@ TEST_F(EditApi, ASaveThatMovesRecordsKeepsOffsetsAndFindsTheBytes)
     ASSERT_FALSE(doc.save(path));
     expected[8 + 6 + 8] = 0x11;
     expected[8 + 6 + 8 + 1] = 0x22;
-    ASSERT_FALSE(fileio::readFile(path, disk));
+    ASSERT_FALSE(base::fileio::readFile(path, disk));
     EXPECT_EQ(disk, expected);
     EXPECT_EQ(doc.itemText(6), "1f5  Type name=ab");
 

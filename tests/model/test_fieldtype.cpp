@@ -1,4 +1,4 @@
-#include "model/Bytes.h"
+#include "base/Bytes.h"
 #include "model/FieldType.h"
 
 #include <gtest/gtest.h>
@@ -14,14 +14,14 @@ namespace {
 std::vector<std::uint8_t> le16(std::int16_t v)
 {
     std::vector<std::uint8_t> d(2);
-    bytes::writeLE<std::int16_t>(d, 0, v);
+    base::bytes::writeLE<std::int16_t>(d, 0, v);
     return d;
 }
 
 std::vector<std::uint8_t> le32(std::int32_t v)
 {
     std::vector<std::uint8_t> d(4);
-    bytes::writeLE<std::int32_t>(d, 0, v);
+    base::bytes::writeLE<std::int32_t>(d, 0, v);
     return d;
 }
 
@@ -39,8 +39,10 @@ std::int64_t stored(FieldType t, const char* text)
     EXPECT_EQ(d.back(), 0xAB) << "wrote past the value";
     switch (scalarSize(t)) {
     case 1: return std::int8_t(d[0]);
-    case 2: return *bytes::i16(d, 0);
-    default: return *bytes::i32(d, 0);
+    case 2:
+        return *base::bytes::i16(d, 0);
+    default:
+        return *base::bytes::i32(d, 0);
     }
 }
 
@@ -145,10 +147,10 @@ TEST(Codecs, IntegersDoubleAndBool)
 
     std::vector<std::uint8_t> d(8);
     ASSERT_TRUE(encodeValue(FieldType::Double, "-12.5", d));
-    EXPECT_EQ(*bytes::f64(d, 0), -12.5);
+    EXPECT_EQ(*base::bytes::f64(d, 0), -12.5);
     EXPECT_EQ(shown(FieldType::Double, d), "v=-12.500000");
     EXPECT_EQ(editText(FieldType::Double, d), "-12.500000");
-    bytes::writeLE<double>(d, 0, 1e20);
+    base::bytes::writeLE<double>(d, 0, 1e20);
     EXPECT_EQ(shown(FieldType::Double, d), "v=100000000000000000000.000000");
 
     EXPECT_EQ(shown(FieldType::Bool, {0, 0, 0, 0}), "v=FALSE(0)");
@@ -366,8 +368,8 @@ TEST(Tables, LayoutsAreBoundsChecked)
     EXPECT_TRUE(setTbl3dValue(g, 0, 2, 9.5));
     EXPECT_EQ(*tbl3dValue(g, 0, 2), 9.5);
     // Counts that claim more cells than the data holds.
-    bytes::writeLE<std::uint32_t>(g, 0, 0x10000);
-    bytes::writeLE<std::uint32_t>(g, 4, 0x10000);
+    base::bytes::writeLE<std::uint32_t>(g, 0, 0x10000);
+    base::bytes::writeLE<std::uint32_t>(g, 4, 0x10000);
     EXPECT_FALSE(tbl3dLengthValid(g));
     EXPECT_FALSE(tbl3dValue(g, 5, 5).has_value());
     EXPECT_FALSE(setTbl3dValue(g, 0xFFFF, 0xFFFF, 1.0));
@@ -392,57 +394,57 @@ TEST(Tables, GridValuesFitAllowsTrailingBytesButNotWrappedCounts)
 
     // 8 * A * B wraps in 64 bits; the wrapped size must not pass for "fits".
     std::vector<std::uint8_t> wrap(64, 0);
-    bytes::writeLE<std::uint32_t>(wrap, 0, 0xFFFFFFFFu);
-    bytes::writeLE<std::uint32_t>(wrap, 4, 0xFFFFFFFFu);
+    base::bytes::writeLE<std::uint32_t>(wrap, 0, 0xFFFFFFFFu);
+    base::bytes::writeLE<std::uint32_t>(wrap, 4, 0xFFFFFFFFu);
     EXPECT_FALSE(tbl3dValuesFit(wrap));
     // 2^61 cells: 8 * 2^61 wraps to 0, which 8 + 0 header bytes would "fit".
     std::vector<std::uint8_t> zero(8, 0);
-    bytes::writeLE<std::uint32_t>(zero, 0, 0x80000000u);
-    bytes::writeLE<std::uint32_t>(zero, 4, 0x40000000u);
+    base::bytes::writeLE<std::uint32_t>(zero, 0, 0x80000000u);
+    base::bytes::writeLE<std::uint32_t>(zero, 4, 0x40000000u);
     EXPECT_FALSE(tbl3dValuesFit(zero));
 }
 
 TEST(Bytes, ReadersAndWritersStayInsideTheBuffer)
 {
     std::vector<std::uint8_t> b{1, 2, 3};
-    EXPECT_EQ(bytes::u16(b, 1), 0x0302);
-    EXPECT_FALSE(bytes::u16(b, 2));
-    EXPECT_FALSE(bytes::u32(b, 0));
-    EXPECT_FALSE(bytes::f64(b, std::numeric_limits<std::size_t>::max() - 2));
-    EXPECT_FALSE(bytes::writeLE<std::uint16_t>(b, 2, 7));
-    EXPECT_FALSE(bytes::writeLE<std::uint32_t>(b, std::numeric_limits<std::size_t>::max(), 7));
+    EXPECT_EQ(base::bytes::u16(b, 1), 0x0302);
+    EXPECT_FALSE(base::bytes::u16(b, 2));
+    EXPECT_FALSE(base::bytes::u32(b, 0));
+    EXPECT_FALSE(base::bytes::f64(b, std::numeric_limits<std::size_t>::max() - 2));
+    EXPECT_FALSE(base::bytes::writeLE<std::uint16_t>(b, 2, 7));
+    EXPECT_FALSE(base::bytes::writeLE<std::uint32_t>(b, std::numeric_limits<std::size_t>::max(), 7));
     EXPECT_EQ(b, (std::vector<std::uint8_t>{1, 2, 3}));
-    EXPECT_TRUE(bytes::writeLE<std::uint16_t>(b, 1, 0xBEEF));
+    EXPECT_TRUE(base::bytes::writeLE<std::uint16_t>(b, 1, 0xBEEF));
     EXPECT_EQ(b, (std::vector<std::uint8_t>{1, 0xEF, 0xBE}));
     // Signed reads keep the sign bit.
-    EXPECT_EQ(bytes::i32(std::vector<std::uint8_t>{0xFF, 0xFF, 0xFF, 0xFF}, 0), -1);
+    EXPECT_EQ(base::bytes::i32(std::vector<std::uint8_t>{0xFF, 0xFF, 0xFF, 0xFF}, 0), -1);
 }
 
 TEST(Bytes, VariableWidthsSignExtendAndAppendsMatchTheWriters)
 {
     const std::vector<std::uint8_t> b{0x80, 0xFF, 0x7F, 0x01};
-    EXPECT_EQ(bytes::readSigned(b, 0, 1), -128);
-    EXPECT_EQ(bytes::readSigned(b, 1, 2), 0x7FFF);
-    EXPECT_EQ(bytes::readSigned(b, 0, 2), -128);
-    EXPECT_EQ(bytes::readSigned(b, 0, 4), 0x017FFF80);
-    EXPECT_EQ(bytes::readUnsigned(b, 0, 2), 0xFF80u);
-    EXPECT_FALSE(bytes::readSigned(b, 0, 0));
-    EXPECT_FALSE(bytes::readSigned(b, 1, 4));
-    EXPECT_FALSE(bytes::readUnsigned(std::vector<std::uint8_t>(16), 0, 9));
+    EXPECT_EQ(base::bytes::readSigned(b, 0, 1), -128);
+    EXPECT_EQ(base::bytes::readSigned(b, 1, 2), 0x7FFF);
+    EXPECT_EQ(base::bytes::readSigned(b, 0, 2), -128);
+    EXPECT_EQ(base::bytes::readSigned(b, 0, 4), 0x017FFF80);
+    EXPECT_EQ(base::bytes::readUnsigned(b, 0, 2), 0xFF80u);
+    EXPECT_FALSE(base::bytes::readSigned(b, 0, 0));
+    EXPECT_FALSE(base::bytes::readSigned(b, 1, 4));
+    EXPECT_FALSE(base::bytes::readUnsigned(std::vector<std::uint8_t>(16), 0, 9));
 
     // Only the low bytes of the width are written, and only inside the buffer.
     std::vector<std::uint8_t> w(3, 0);
-    EXPECT_TRUE(bytes::writeUnsigned(w, 1, 0xAABBCCu, 2));
+    EXPECT_TRUE(base::bytes::writeUnsigned(w, 1, 0xAABBCCu, 2));
     EXPECT_EQ(w, (std::vector<std::uint8_t>{0, 0xCC, 0xBB}));
-    EXPECT_FALSE(bytes::writeUnsigned(w, 2, 1, 2));
+    EXPECT_FALSE(base::bytes::writeUnsigned(w, 2, 1, 2));
     EXPECT_EQ(w, (std::vector<std::uint8_t>{0, 0xCC, 0xBB}));
 
     std::vector<std::uint8_t> appended;
-    bytes::appendLE(appended, std::int16_t(-2));
-    bytes::appendLE(appended, 1.5);
+    base::bytes::appendLE(appended, std::int16_t(-2));
+    base::bytes::appendLE(appended, 1.5);
     std::vector<std::uint8_t> written(10);
-    bytes::writeLE<std::int16_t>(written, 0, -2);
-    bytes::writeLE<double>(written, 2, 1.5);
+    base::bytes::writeLE<std::int16_t>(written, 0, -2);
+    base::bytes::writeLE<double>(written, 2, 1.5);
     EXPECT_EQ(appended, written);
-    EXPECT_EQ(bytes::f64(appended, 2), 1.5);
+    EXPECT_EQ(base::bytes::f64(appended, 2), 1.5);
 }

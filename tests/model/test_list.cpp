@@ -1,7 +1,7 @@
+#include "base/FileIO.h"
 #include "model/CTLDoc.h"
 #include "model/Definitions.h"
 #include "model/FieldType.h"
-#include "model/FileIO.h"
 #include "model/Ini.h"
 #include "model/Listing.h"
 #include "model/TextEscape.h"
@@ -40,7 +40,7 @@ TEST(Samples, CommittedFilesAreTheGeneratorsOutput)
 {
     for (const samples::SampleFile& f : samples::allSamples()) {
         std::vector<std::uint8_t> committed;
-        ASSERT_FALSE(fileio::readFile(kSource + "/data/samples/" + f.name, committed)) << f.name;
+        ASSERT_FALSE(base::fileio::readFile(kSource + "/data/samples/" + f.name, committed)) << f.name;
         EXPECT_EQ(committed, f.bytes) << f.name << ": run gen_samples data/samples";
     }
 }
@@ -54,7 +54,7 @@ TEST(Samples, LoadAndSaveAreByteIdentical)
         doc.loadImage(f.bytes, dir.file(f.name));
         ASSERT_FALSE(doc.save(dir.file(f.name)));
         std::vector<std::uint8_t> back;
-        ASSERT_FALSE(fileio::readFile(dir.file(f.name), back));
+        ASSERT_FALSE(base::fileio::readFile(dir.file(f.name), back));
         EXPECT_EQ(back, f.bytes) << f.name;
     }
 }

@@ -468,5 +468,5 @@ private:
     QStringList& messages = session.boxes.told;
 };
 
-TABLES_TEST_MAIN(CurveWindowsTest)
+TARLO_TEST_MAIN(CurveWindowsTest)
 #include "CurveWindowsTest.moc"

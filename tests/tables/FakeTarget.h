@@ -2,13 +2,13 @@
 // A table target over a plain byte vector whose state outlives the window,
 // and the helpers the window tests share.
 #include "tables/TableRegistry.h"
+#include "tests/common/IsolatedSettings.h"
 #include "tests/common/MessageRecorder.h"
 
 #include <QApplication>
 #include <QScreen>
 #include <QSettings>
 #include <QStringList>
-#include <QTemporaryDir>
 
 #include <bit>
 #include <cstdint>
@@ -90,18 +90,6 @@ inline void clearPlacement(const QString& section)
     QSettings s(QStringLiteral("Kestrel Loft"), QStringLiteral("Tarlo"));
     s.remove(section);
 }
-
-// Settings go to a private folder: XDG_CONFIG_HOME must be set before the
-// application object exists.
-#define TABLES_TEST_MAIN(Class)                                                                                \
-    int main(int argc, char** argv)                                                                            \
-    {                                                                                                          \
-        QTemporaryDir config;                                                                                  \
-        qputenv("XDG_CONFIG_HOME", config.path().toUtf8());                                                    \
-        QApplication app(argc, argv);                                                                          \
-        Class t;                                                                                               \
-        return QTest::qExec(&t, argc, argv);                                                                   \
-    }
 
 // The little-endian double at byte off (read here, not through the code under test).
 inline double f64At(const std::vector<std::uint8_t>& b, std::size_t off)

@@ -484,5 +484,5 @@ private:
     QStringList& messages = session.boxes.told;
 };
 
-TABLES_TEST_MAIN(GridWindowTest)
+TARLO_TEST_MAIN(GridWindowTest)
 #include "GridWindowTest.moc"

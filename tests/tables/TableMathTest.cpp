@@ -6,7 +6,7 @@
 #include "tables/Tbl16Model.h"
 #include "tables/TblDblModel.h"
 
-#include "model/Bytes.h"
+#include "base/Bytes.h"
 
 #include "common/AirImage.h"
 
@@ -43,8 +43,8 @@ TEST(TableBytes, DoubleTableLengthMustMatchTheFirstCountByte)
 
     const Bytes out = encodeTblDbl({1, 3, 5}, {2, 4, 6});
     EXPECT_EQ(out.size(), 52u);
-    EXPECT_EQ(model::bytes::u32(out, 0), 3u);
-    EXPECT_EQ(model::bytes::f64(out, 4 + 32 + 8), 6.0);
+    EXPECT_EQ(base::bytes::u32(out, 0), 3u);
+    EXPECT_EQ(base::bytes::f64(out, 4 + 32 + 8), 6.0);
 }
 
 TEST(TableBytes, GridTableRefusesCountsThatDoNotFit)

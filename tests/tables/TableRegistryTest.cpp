@@ -111,5 +111,5 @@ private slots:
     }
 };
 
-TABLES_TEST_MAIN(TableRegistryTest)
+TARLO_TEST_MAIN(TableRegistryTest)
 #include "TableRegistryTest.moc"

@@ -51,8 +51,7 @@ void save(QWidget* w, const QString& path)
 
 int main(int argc, char** argv)
 {
-    QTemporaryDir config;
-    qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
+    testsupport::IsolatedSettings settings;
     QApplication app(argc, argv);
     if (argc < 3) {
         std::fprintf(stderr, "usage: tables_shots FILE.air OUTDIR [tbl16=ID] [dbl=ID] [grid=ID]\n");

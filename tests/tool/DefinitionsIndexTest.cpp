@@ -1,6 +1,7 @@
 // The indexed lookups of ToolDefinitions against a straight scan of the
 // stored lines in file order, on generated definition texts and on the fuzz
 // corpus of the tool's definition reader.
+#include "base/AsciiText.h"
 #include "tool/ToolDefinitions.h"
 #include "tool/ToolText.h"
 
@@ -23,7 +24,7 @@ RecordLookup scanLookupRecord(const std::vector<std::string>& lines, std::uint32
 {
     RecordLookup result;
     auto it = std::find_if(lines.begin(), lines.end(),
-                           [](const std::string& l) { return text::equalsIgnoreCase(l, "[records]"); });
+            [](const std::string& l) { return base::ascii::equalsIgnoreCase(l, "[records]"); });
     if (it == lines.end()) return result;
     for (++it; it != lines.end() && !(!it->empty() && (*it)[0] == '['); ++it) {
         auto number = text::scanHex(*it);

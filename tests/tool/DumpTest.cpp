@@ -1,7 +1,7 @@
 // The dump listing, checked against texts written out by hand.
-#include "ToolTestSupport.h"
 #include "tool/Dump.h"
-#include "model/FileIO.h"
+#include "ToolTestSupport.h"
+#include "base/FileIO.h"
 #include "tool/Stamp.h"
 
 #include <gtest/gtest.h>
@@ -284,7 +284,7 @@ TEST_F(DumpFixture, ListingIsWrittenInPiecesAsItGoes)
 
 TEST_F(DumpFixture, AWriteFailureHalfwayLeavesNoDumpBehind)
 {
-    namespace fio = model::fileio;
+    namespace fio = base::fileio;
     writeText(ini(), kDefinitions);
     Bytes air;
     for (int i = 0; i < 20000; ++i) {

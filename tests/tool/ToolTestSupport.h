@@ -31,15 +31,15 @@ private:
 // The little-endian value at `at` of an image the code under test wrote.
 inline std::uint32_t get32(const Bytes& b, std::size_t at)
 {
-    return model::bytes::u32(b, at).value();
+    return base::bytes::u32(b, at).value();
 }
 inline std::int16_t get16(const Bytes& b, std::size_t at)
 {
-    return model::bytes::i16(b, at).value();
+    return base::bytes::i16(b, at).value();
 }
 inline double getDouble(const Bytes& b, std::size_t at)
 {
-    return model::bytes::f64(b, at).value();
+    return base::bytes::f64(b, at).value();
 }
 
 // A point table of n points (x = i, y = 2i): n >= 18 holds a whole stamp.

@@ -1,11 +1,11 @@
 // The update script: every command and its log lines, the finish, backups,
 // the stamp round trip with the dump, and the failure paths.
+#include "tool/Update.h"
 #include "ToolTestSupport.h"
-#include "model/FileIO.h"
+#include "base/FileIO.h"
 #include "tool/AirWalk.h"
 #include "tool/Dump.h"
 #include "tool/Stamp.h"
-#include "tool/Update.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -461,9 +461,9 @@ TEST_F(DiskUpdate, FailuresAfterTheBackupRenamePutTheOriginalBack)
 
     // The disk is full while the new file is written.
     {
-        auto ops = model::fileio::ops();
+        auto ops = base::fileio::ops();
         ops.write = fullDisk;
-        model::fileio::ScopedOps scoped(ops);
+        base::fileio::ScopedOps scoped(ops);
         EXPECT_EQ(update("field 341 0 int16 1\n"), 1);
     }
     EXPECT_NE(error.find("full"), std::string::npos) << error;
@@ -472,12 +472,12 @@ TEST_F(DiskUpdate, FailuresAfterTheBackupRenamePutTheOriginalBack)
 
     // The backup name itself is refused: nothing happens.
     {
-        auto ops = model::fileio::ops();
+        auto ops = base::fileio::ops();
         ops.link = [](const char*, const char*) {
             errno = EACCES;
             return -1;
         };
-        model::fileio::ScopedOps scoped(ops);
+        base::fileio::ScopedOps scoped(ops);
         EXPECT_EQ(update("field 341 0 int16 1\n"), 1);
     }
     EXPECT_EQ(readBytes(air()), original);
@@ -486,11 +486,11 @@ TEST_F(DiskUpdate, FailuresAfterTheBackupRenamePutTheOriginalBack)
     // The rename of the new file over the AIR file is refused: the backup
     // name made for it goes again.
     {
-        auto ops = model::fileio::ops();
+        auto ops = base::fileio::ops();
         ops.rename = failingRename;
         gFailRenameFrom = 1;
         gRenameTarget = air();
-        model::fileio::ScopedOps scoped(ops);
+        base::fileio::ScopedOps scoped(ops);
         EXPECT_EQ(update("field 341 0 int16 1\n"), 1);
         gFailRenameFrom = 0;
     }

@@ -2,6 +2,7 @@
 // clicking or typing: their caption, icon, buttons, default and what each
 // way of closing answers. A sink installed in their place gets every text.
 #include "ui/Messages.h"
+#include "tests/common/IsolatedSettings.h"
 #include "tests/common/MessageRecorder.h"
 
 #include <QAbstractButton>
@@ -174,5 +175,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(MessagesTest)
+TARLO_TEST_MAIN(MessagesTest)
 #include "MessagesTest.moc"

@@ -1,4 +1,4 @@
-#include "model/FileIO.h"
+#include "base/FileIO.h"
 
 #include "common/TempDir.h"
 
@@ -10,7 +10,7 @@
 #include <sys/stat.h>
 
 namespace fs = std::filesystem;
-using namespace model::fileio;
+using namespace base::fileio;
 using airtest::namesIn;
 using airtest::readText;
 using airtest::writeText;
@@ -25,7 +25,10 @@ protected:
     airtest::TempDir dir_{::testing::UnitTest::GetInstance()->current_test_info()->name()};
 };
 
-std::vector<std::uint8_t> bytesOf(const std::string& s) { return {s.begin(), s.end()}; }
+std::vector<std::uint8_t> bytesOf(const std::string& s)
+{
+    return {s.begin(), s.end()};
+}
 
 // Fault injection state shared by the fake calls below.
 int g_writesBeforeFailure = 0;
@@ -159,7 +162,8 @@ TEST_F(FileIOTest, RefusesDirectoriesReadOnlyFilesAndMissingFolders)
     ::chmod(path("ro.air").c_str(), 0444);
     Error e = writeFileAtomic(path("ro.air"), bytesOf("x"));
     EXPECT_EQ(e.code, EACCES);
-    EXPECT_EQ(e.message, "Unable to write to " + path("ro.air") + ", it is read-only or opened by someone else.");
+    EXPECT_EQ(e.message,
+            "Unable to write to " + path("ro.air") + ", it is read-only or opened by someone else.");
     EXPECT_EQ(readText(path("ro.air")), "keep");
 
     e = writeFileAtomic(path("nowhere/a.air"), bytesOf("x"));
@@ -210,7 +214,8 @@ TEST_F(FileIOTest, TemporaryNamesFitTheLongestFileName)
     }
     // A cut never splits a UTF-8 character.
     std::string utf8(245, 'a');
-    for (int i = 0; i < 4; ++i) utf8 += "\xC3\xA9"; // é
+    for (int i = 0; i < 4; ++i)
+        utf8 += "\xC3\xA9"; // é
     const std::string prefix = temporaryPrefix(utf8);
     EXPECT_LE(prefix.size() + 6, std::size_t(NAME_MAX));
     EXPECT_EQ(prefix.substr(prefix.size() - 3), "\xC3\xA9.");
@@ -250,7 +255,7 @@ TEST_F(FileIOTest, LeftoversOfKilledWritersGoButNotATemporaryInUse)
     EXPECT_TRUE(fs::exists(first.temporary()));
     ASSERT_FALSE(first.commit());
     EXPECT_EQ(readText(path("a.air")), "first");
-    EXPECT_EQ(entries(), 3u);  // a.air and the two look-alikes
+    EXPECT_EQ(entries(), 3u); // a.air and the two look-alikes
 
     // An abandoned writer removes its temporary itself.
     {
@@ -286,7 +291,8 @@ TEST_F(FileIOTest, NewFileKeepsOwnerModeAndExtendedAttributes)
         EXPECT_STREQ(value, "kept");
     }
     EXPECT_EQ(written, identify(path("a.air")));
-    if (!root || !xattrs) GTEST_SKIP() << "owner (root only) or user attributes (file system) not checked";
+    if (!root || !xattrs)
+        GTEST_SKIP() << "owner (root only) or user attributes (file system) not checked";
 }
 
 TEST_F(FileIOTest, HardLinksAreRefusedAndSymlinksFollowed)
@@ -295,8 +301,10 @@ TEST_F(FileIOTest, HardLinksAreRefusedAndSymlinksFollowed)
     ASSERT_EQ(::link(path("a.air").c_str(), path("b.air").c_str()), 0);
     Error e = writeFileAtomic(path("a.air"), bytesOf("new"));
     EXPECT_EQ(e.code, EMLINK);
-    EXPECT_EQ(e.message, path("a.air") + " has 2 names (hard links); writing it would leave the other names with "
-                                         "the old contents. Save it under a new name instead.");
+    EXPECT_EQ(e.message,
+            path("a.air")
+                    + " has 2 names (hard links); writing it would leave the other names with "
+                      "the old contents. Save it under a new name instead.");
     EXPECT_EQ(readText(path("a.air")), "old");
     EXPECT_EQ(entries(), 2u);
 
@@ -333,7 +341,8 @@ TEST_F(FileIOTest, OnlyRegularFilesAreReadAndFifosNeverBlock)
     EXPECT_EQ(e.message, "/dev/null is not a regular file.");
     EXPECT_EQ(out, std::vector<std::uint8_t>{1});
     // Nor is one written over.
-    EXPECT_EQ(writeFileAtomic(path("pipe.air"), bytesOf("x")).message, path("pipe.air") + " is not a regular file.");
+    EXPECT_EQ(writeFileAtomic(path("pipe.air"), bytesOf("x")).message,
+            path("pipe.air") + " is not a regular file.");
     EXPECT_TRUE(fs::is_fifo(path("pipe.air")));
 }
 

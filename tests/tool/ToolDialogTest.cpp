@@ -2,6 +2,7 @@
 #include "tool/ToolDialog.h"
 
 #include "common/AirImage.h"
+#include "common/IsolatedSettings.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -22,18 +23,6 @@
 using namespace patchwise;
 
 namespace {
-
-// Settings go to a scratch folder before anything reads them.
-struct IsolatedConfig {
-    QByteArray dir;
-    IsolatedConfig()
-    {
-        char templ[] = "/tmp/pwdialog-config-XXXXXX";
-        dir = ::mkdtemp(templ);
-        ::setenv("XDG_CONFIG_HOME", dir.constData(), 1);
-    }
-    ~IsolatedConfig() { QDir(QString::fromLocal8Bit(dir)).removeRecursively(); }
-} isolatedConfig;
 
 struct Message {
     QString text, caption;
@@ -373,5 +362,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(ToolDialogTest)
+TARLO_TEST_MAIN(ToolDialogTest)
 #include "ToolDialogTest.moc"

@@ -1,4 +1,6 @@
-#include "model/FileIO.h"
+#include "base/FileIO.h"
+
+#include "base/Paths.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -15,11 +17,16 @@
 #include <sys/xattr.h>
 #include <unistd.h>
 
-namespace model::fileio {
+namespace base::fileio {
+
+using paths::parentFolder;
 
 namespace {
 
-int sysOpen(const char* path, int flags, mode_t mode) { return ::open(path, flags, mode); }
+int sysOpen(const char* path, int flags, mode_t mode)
+{
+    return ::open(path, flags, mode);
+}
 
 Ops& current()
 {
@@ -27,7 +34,10 @@ Ops& current()
     return table;
 }
 
-Error fail(int err, const std::string& path) { return Error{err ? err : EIO, describe(err ? err : EIO, path)}; }
+Error fail(int err, const std::string& path)
+{
+    return Error{err ? err : EIO, describe(err ? err : EIO, path)};
+}
 
 Error notRegular(const std::string& path)
 {
@@ -40,10 +50,12 @@ int writeAll(int fd, const std::uint8_t* p, std::size_t n)
     while (n > 0) {
         ssize_t w = current().write(fd, p, n);
         if (w < 0) {
-            if (errno == EINTR) continue;
+            if (errno == EINTR)
+                continue;
             return errno;
         }
-        if (w == 0) return EIO;
+        if (w == 0)
+            return EIO;
         p += w;
         n -= static_cast<std::size_t>(w);
     }
@@ -118,41 +130,50 @@ Ops defaultOps()
     return Ops{sysOpen, ::read, ::write, ::fsync, ::close, ::rename, ::unlink, ::link};
 }
 
-Ops& ops() { return current(); }
+Ops& ops()
+{
+    return current();
+}
 
-ScopedOps::ScopedOps(const Ops& replacement) : saved_(current()) { current() = replacement; }
-ScopedOps::~ScopedOps() { current() = saved_; }
+ScopedOps::ScopedOps(const Ops& replacement) : saved_(current())
+{
+    current() = replacement;
+}
+ScopedOps::~ScopedOps()
+{
+    current() = saved_;
+}
 
 std::string describe(int err, const std::string& path)
 {
     switch (err) {
-    case 0: return {};
-    case ENOENT: return path + " was not found.";
+    case 0:
+        return {};
+    case ENOENT:
+        return path + " was not found.";
     case EACCES:
-    case EPERM: return "Access to " + path + " was denied.";
-    case EROFS: return "Unable to write to " + path + ", it is read-only or opened by someone else.";
+    case EPERM:
+        return "Access to " + path + " was denied.";
+    case EROFS:
+        return "Unable to write to " + path + ", it is read-only or opened by someone else.";
     case ENOSPC:
-    case EDQUOT: return "Destination disk drive is full.";
-    case EISDIR: return path + " is a folder, not a file.";
+    case EDQUOT:
+        return "Destination disk drive is full.";
+    case EISDIR:
+        return path + " is a folder, not a file.";
     case EBUSY:
-    case ETXTBSY: return "A sharing violation occurred while accessing " + path + ".";
-    case ENAMETOOLONG: return path + " has a name that is too long.";
-    case ENOTDIR: return path + " was not found.";
+    case ETXTBSY:
+        return "A sharing violation occurred while accessing " + path + ".";
+    case ENAMETOOLONG:
+        return path + " has a name that is too long.";
+    case ENOTDIR:
+        return path + " was not found.";
     case ENOMEM:
     case EFBIG:
         return path + " is too large for the memory of this program.";
-    default: return "An error occurred while accessing " + path + ": " + std::strerror(err) + ".";
+    default:
+        return "An error occurred while accessing " + path + ": " + std::strerror(err) + ".";
     }
-}
-
-std::string folderOf(const std::string& path)
-{
-    auto slash = path.find_last_of('/');
-    if (slash == std::string::npos)
-        return ".";
-    if (slash == 0)
-        return "/";
-    return path.substr(0, slash);
 }
 
 Error syncFolder(const std::string& folder)
@@ -180,7 +201,8 @@ Error readFile(const std::string& path, std::vector<std::uint8_t>& out, FileIden
     // O_NONBLOCK: opening a FIFO must not wait for a writer. It changes
     // nothing for the regular files that are read.
     int fd = current().open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY, 0);
-    if (fd < 0) return fail(errno, path);
+    if (fd < 0)
+        return fail(errno, path);
     struct stat st {};
     if (::fstat(fd, &st) != 0) {
         int err = errno;
@@ -246,7 +268,7 @@ std::string temporaryPrefix(const std::string& path)
 
 int removeStaleTemporaries(const std::string& path)
 {
-    const std::string folder = folderOf(path);
+    const std::string folder = parentFolder(path);
     const std::string prefix = temporaryPrefix(path);
     DIR* dir = ::opendir(folder.c_str());
     if (!dir)
@@ -300,7 +322,7 @@ Error ReplaceFile::open(const std::string& path, const std::string& temporaryFor
         std::free(real);
     }
     struct stat st {};
-    mode_t mode = 0666;  // narrowed by the umask, as for any new file
+    mode_t mode = 0666; // narrowed by the umask, as for any new file
     if (::stat(target_.c_str(), &st) == 0) {
         if (S_ISDIR(st.st_mode))
             return fail(EISDIR, requested_);
@@ -317,7 +339,7 @@ Error ReplaceFile::open(const std::string& path, const std::string& temporaryFor
     removeStaleTemporaries(tempBase);
 
     static std::mt19937_64 rng{std::random_device{}()};
-    const std::string stem = joinPath(folderOf(tempBase), temporaryPrefix(tempBase));
+    const std::string stem = joinPath(parentFolder(tempBase), temporaryPrefix(tempBase));
     for (int attempt = 0; attempt < 100; ++attempt) {
         std::string name = stem;
         for (std::size_t i = 0; i < kTempRandom; ++i)
@@ -328,7 +350,7 @@ Error ReplaceFile::open(const std::string& path, const std::string& temporaryFor
                 continue;
             int err = errno;
             // Report the user's file, not our temporary name.
-            return fail(err, err == ENOENT ? folderOf(requested_) : requested_);
+            return fail(err, err == ENOENT ? parentFolder(requested_) : requested_);
         }
         // Another process clearing leftovers may have taken this name between
         // its creation and the lock: then the name is no longer ours.
@@ -424,7 +446,7 @@ Error ReplaceFile::commit(bool noReplace)
     committed_ = true;
     if (keep >= 0)
         ::close(keep);
-    return syncFolder(folderOf(target_));
+    return syncFolder(parentFolder(target_));
 }
 
 void ReplaceFile::discard()
@@ -443,10 +465,9 @@ Error AtomicWriter::open(const std::string& path)
     if ((failed_ = file_.open(path)))
         return failed_;
     if (file_.previous().valid) {
-        struct stat st {};
         // A file without write permission is kept as the user protected it,
         // even though renaming over it would succeed.
-        if (::stat(file_.target().c_str(), &st) == 0 && (st.st_mode & 0222) == 0)
+        if (isReadOnly(file_.target()))
             failed_ = Error{
                     EACCES, "Unable to write to " + path + ", it is read-only or opened by someone else."};
         else if (file_.previousLinks() > 1)
@@ -493,7 +514,7 @@ Error writeFileAtomic(const std::string& path, std::span<const std::uint8_t> byt
 Error addName(const std::string& from, const std::string& to)
 {
     if (current().link(from.c_str(), to.c_str()) == 0)
-        return syncFolder(folderOf(to));
+        return syncFolder(parentFolder(to));
     const int err = errno;
     // Only a file system without hard links is worth a copy.
     if (err != EPERM && err != EOPNOTSUPP && err != EMLINK && err != ENOSYS && err != EXDEV)
@@ -516,20 +537,37 @@ Error addName(const std::string& from, const std::string& to)
 
 Error renameFile(const std::string& from, const std::string& to)
 {
-    if (current().rename(from.c_str(), to.c_str()) != 0) return fail(errno, errno == ENOENT ? from : to);
+    if (current().rename(from.c_str(), to.c_str()) != 0)
+        return fail(errno, errno == ENOENT ? from : to);
     return {};
 }
 
 Error removeFile(const std::string& path)
 {
-    if (current().unlink(path.c_str()) != 0) return fail(errno, path);
+    if (current().unlink(path.c_str()) != 0)
+        return fail(errno, path);
     return {};
 }
 
 bool exists(const std::string& path)
 {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0;
+    return kindOf(path) != FileKind::Missing;
 }
 
-} // namespace model::fileio
+FileKind kindOf(const std::string& path)
+{
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0)
+        return FileKind::Missing;
+    if (S_ISREG(st.st_mode))
+        return FileKind::Regular;
+    return S_ISDIR(st.st_mode) ? FileKind::Folder : FileKind::Other;
+}
+
+bool isReadOnly(const std::string& path)
+{
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && (st.st_mode & 0222) == 0;
+}
+
+} // namespace base::fileio

@@ -1,10 +1,11 @@
 #pragma once
-// The blanks and letter case of the definition file's words: ASCII only,
-// whatever the user's locale says.
+// Blanks and letter case of ASCII text (definition files, scripts, file
+// names), whatever the user's locale says.
+#include <cstddef>
 #include <string>
 #include <string_view>
 
-namespace model::ascii {
+namespace base::ascii {
 
 // Space, tab, CR, LF, VT and FF.
 inline bool isBlank(char c)
@@ -26,6 +27,16 @@ inline char lower(char c)
     return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
 }
 
+inline bool equalsIgnoreCase(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (lower(a[i]) != lower(b[i]))
+            return false;
+    return true;
+}
+
 inline std::string lowered(std::string_view s)
 {
     std::string out(s);
@@ -34,4 +45,4 @@ inline std::string lowered(std::string_view s)
     return out;
 }
 
-} // namespace model::ascii
+} // namespace base::ascii

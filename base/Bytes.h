@@ -11,7 +11,7 @@
 #include <type_traits>
 #include <vector>
 
-namespace model::bytes {
+namespace base::bytes {
 
 // The `width` bytes (1 to 8) at offset as an unsigned number, least significant first.
 inline std::optional<std::uint64_t> readUnsigned(
@@ -88,10 +88,25 @@ void appendLE(std::vector<std::uint8_t>& out, T value)
         out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
 }
 
-inline std::optional<std::uint32_t> u32(std::span<const std::uint8_t> d, std::size_t off) { return readLE<std::uint32_t>(d, off); }
-inline std::optional<std::int32_t> i32(std::span<const std::uint8_t> d, std::size_t off) { return readLE<std::int32_t>(d, off); }
-inline std::optional<std::uint16_t> u16(std::span<const std::uint8_t> d, std::size_t off) { return readLE<std::uint16_t>(d, off); }
-inline std::optional<std::int16_t> i16(std::span<const std::uint8_t> d, std::size_t off) { return readLE<std::int16_t>(d, off); }
-inline std::optional<double> f64(std::span<const std::uint8_t> d, std::size_t off) { return readLE<double>(d, off); }
+inline std::optional<std::uint32_t> u32(std::span<const std::uint8_t> d, std::size_t off)
+{
+    return readLE<std::uint32_t>(d, off);
+}
+inline std::optional<std::int32_t> i32(std::span<const std::uint8_t> d, std::size_t off)
+{
+    return readLE<std::int32_t>(d, off);
+}
+inline std::optional<std::uint16_t> u16(std::span<const std::uint8_t> d, std::size_t off)
+{
+    return readLE<std::uint16_t>(d, off);
+}
+inline std::optional<std::int16_t> i16(std::span<const std::uint8_t> d, std::size_t off)
+{
+    return readLE<std::int16_t>(d, off);
+}
+inline std::optional<double> f64(std::span<const std::uint8_t> d, std::size_t off)
+{
+    return readLE<double>(d, off);
+}
 
-} // namespace model::bytes
+} // namespace base::bytes

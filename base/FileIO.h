@@ -12,11 +12,11 @@
 #include <sys/types.h>
 #include <vector>
 
-namespace model::fileio {
+namespace base::fileio {
 
 struct Error {
-    int code = 0;          // errno of the failing call; 0 = success
-    std::string message;   // empty on success
+    int code = 0; // errno of the failing call; 0 = success
+    std::string message; // empty on success
     explicit operator bool() const { return code != 0; }
 };
 
@@ -132,8 +132,11 @@ private:
 Error renameFile(const std::string& from, const std::string& to);
 Error removeFile(const std::string& path);
 bool exists(const std::string& path);
-// The folder part of a path ("." without one).
-std::string folderOf(const std::string& path);
+// What path names, links followed.
+enum class FileKind { Missing, Regular, Folder, Other };
+FileKind kindOf(const std::string& path);
+// An existing file without any write permission bit.
+bool isReadOnly(const std::string& path);
 // Flushes a folder so that the names created or changed in it last.
 Error syncFolder(const std::string& folder);
 
@@ -168,4 +171,4 @@ private:
     Ops saved_;
 };
 
-} // namespace model::fileio
+} // namespace base::fileio

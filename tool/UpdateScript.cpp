@@ -1,0 +1,418 @@
+// The update's interpreter: runs the script's commands over the record list
+// and finishes the file (record count, revision text, stamp) in memory.
+#include "tool/Update.h"
+
+#include "base/AsciiText.h"
+#include "base/Bytes.h"
+#include "tool/Dump.h"
+#include "tool/Stamp.h"
+#include "tool/ToolText.h"
+#include "tool/UpdateBuffer.h"
+
+#include <cmath>
+#include <limits>
+
+namespace patchwise {
+
+using text::dec;
+using text::hex;
+
+namespace {
+
+namespace bytes = base::bytes;
+
+// Conversion of a real to int as the processor's truncating conversion does:
+// out of range and NaN give INT32_MIN.
+std::int32_t truncToInt(double v)
+{
+    if (!(v > -2147483649.0 && v < 2147483648.0)) return std::numeric_limits<std::int32_t>::min();
+    return static_cast<std::int32_t>(v);
+}
+
+std::string d32(std::uint32_t v) { return dec(static_cast<std::int32_t>(v)); }
+
+std::string withoutLineBreak(std::string_view s)
+{
+    while (!s.empty() && (s.back() == '\n' || s.back() == '\r')) s.remove_suffix(1);
+    return std::string(s);
+}
+
+class ScriptRun {
+public:
+    ScriptRun(std::vector<std::uint8_t> file, std::string_view script, const std::string& defPath,
+            ToolDefinitions& defs)
+            : buf_(std::move(file)), script_(script), defPath_(defPath), defs_(defs)
+    {}
+
+    ScriptResult run(std::time_t time)
+    {
+        ScriptResult result;
+        while (pos_ < script_.size()) {
+            std::size_t end = pos_;
+            while (end < script_.size() && end - pos_ < kScriptPiece)
+                if (script_[end++] == '\n') break;
+            std::string_view piece = script_.substr(pos_, end - pos_);
+            lineNo_ = lineNumberAt(pos_);
+            pos_ = end;
+            // The line is a C string: it ends at a zero byte.
+            if (auto z = piece.find('\0'); z != std::string_view::npos) piece = piece.substr(0, z);
+            if (!line(piece)) {
+                result.stoppedOnUnknownType = true;
+                break;
+            }
+        }
+        finish(time);
+        result.file = std::move(file_);
+        result.log = std::move(log_);
+        result.warnings = std::move(warnings_);
+        return result;
+    }
+
+private:
+    void warn(std::string message) { warnings_.push_back({lineNo_, std::move(message)}); }
+    void cannot(std::string_view line)
+    {
+        log_ += "CANNOT PROCESS: " + std::string(line);
+        std::string message = "CANNOT PROCESS: ";
+        message += withoutLineBreak(line);
+        warn(std::move(message));
+    }
+    // Line numbers count line breaks, so a long line read in pieces keeps its number.
+    std::size_t lineNumberAt(std::size_t pos)
+    {
+        for (; countedTo_ < pos && countedTo_ < script_.size(); ++countedTo_)
+            if (script_[countedTo_] == '\n') ++linesBefore_;
+        return linesBefore_ + 1;
+    }
+
+    // false: stop reading the script.
+    bool line(std::string_view line)
+    {
+        if (line.empty() || line[0] == ';') return true;
+        text::Scanner sc(line);
+        auto keyword = sc.word();
+        if (!keyword) return true;
+        if (base::ascii::equalsIgnoreCase(*keyword, "field")) return field(line);
+        if (base::ascii::equalsIgnoreCase(*keyword, "text"))
+            textLine(line);
+        else if (base::ascii::equalsIgnoreCase(*keyword, "delete"))
+            deleteLine(line);
+        else if (base::ascii::equalsIgnoreCase(*keyword, "record:"))
+            recordLine(line);
+        return true;
+    }
+
+    // A "field" line: the id, offset, type and value, all read before anything changes.
+    struct FieldAssignment {
+        std::uint32_t id = 0;
+        std::uint32_t offset = 0;
+        ToolType type = ToolType::None;
+        std::optional<std::int32_t> integer; // the types stored as they are written
+        std::optional<double> real; // "double" and the scaled types
+    };
+
+    // false: stop reading the script (an unknown type).
+    bool field(std::string_view line)
+    {
+        text::Scanner sc(line);
+        sc.word();
+        auto id = sc.hex();
+        auto offset = id ? sc.hex() : std::nullopt;
+        auto typeName = offset ? sc.word() : std::nullopt;
+        auto value = typeName ? sc.word() : std::nullopt;
+        if (!value) {
+            cannot(line);
+            return true;
+        }
+        auto type = lookupTypeName(*typeName);
+        if (!type) {
+            stopAtUnknownType(line, *typeName);
+            return false;
+        }
+        FieldAssignment assignment{*id, *offset, *type, std::nullopt, std::nullopt};
+        if (!readFieldValue(assignment, *value)) {
+            cannot(line);
+            return true;
+        }
+        auto rec = recordForField(assignment.id, line);
+        // A text field only makes its record whole.
+        if (rec && *type != ToolType::Text) assignField(*rec, assignment, line);
+        return true;
+    }
+
+    void stopAtUnknownType(std::string_view line, std::string_view typeName)
+    {
+        log_ += "CANNOT PROCESS: " + std::string(line);
+        std::string message = "unknown type '";
+        message += typeName;
+        message += "': the rest of the script is not applied";
+        warn(std::move(message));
+    }
+
+    // The value in the form its type takes; false when the word holds none.
+    static bool readFieldValue(FieldAssignment& assignment, const std::string& word)
+    {
+        switch (typeRow(assignment.type).value) {
+        case ToolValue::Integer:
+            assignment.integer = text::Scanner(word).integer();
+            return assignment.integer.has_value();
+        case ToolValue::Double:
+        case ToolValue::Scaled:
+            assignment.real = text::Scanner(word).real();
+            return assignment.real.has_value();
+        case ToolValue::Text:
+            return true;
+        case ToolValue::None:
+            break;
+        }
+        return false;
+    }
+
+    // The first record with the id, grown to its defined size or added with
+    // it; nullopt (logged) when it neither exists nor is defined.
+    std::optional<UpdateBuffer::Ref> recordForField(std::uint32_t id, std::string_view line)
+    {
+        std::uint32_t size = defs_.definedRecordSize(id, defPath_, log_);
+        auto rec = buf_.find(id);
+        if (rec) {
+            if (buf_.length(*rec) < size) {
+                log_ += "Increased size of: " + hex(id) + " from " + d32(buf_.length(*rec)) + " to "
+                        + d32(size) + "\n";
+                buf_.grow(*rec, size);
+                rec = buf_.find(id);
+            }
+        } else if (size == 0) {
+            log_ += "Section " + hex(id) + " not defined in tarlo.ini\n";
+            warn("Section " + hex(id) + " not defined in tarlo.ini");
+            return std::nullopt;
+        } else {
+            log_ += "ADD Section " + hex(id) + ", Length " + d32(size) + "\n";
+            buf_.append(id, std::vector<std::uint8_t>(size, 0));
+            rec = buf_.find(id);
+        }
+        if (!rec) cannot(line);
+        return rec;
+    }
+
+    // Stores the value at its offset and logs it; a value that does not lie
+    // inside the record's data cannot be assigned.
+    void assignField(UpdateBuffer::Ref rec, const FieldAssignment& assignment, std::string_view line)
+    {
+        const ToolTypeRow& row = typeRow(assignment.type);
+        const auto width = static_cast<std::size_t>(row.width);
+        const std::size_t present = buf_.present(rec);
+        if (assignment.offset > present || present - assignment.offset < width) {
+            cannot(line);
+            return;
+        }
+        std::span<std::uint8_t> b = buf_.data(rec);
+        const std::string prefix = hex(assignment.id) + ":" + hex(assignment.offset) + " := ";
+        std::int32_t stored = 0;
+        switch (row.value) {
+        case ToolValue::Integer:
+            stored = *assignment.integer;
+            break;
+        case ToolValue::Scaled:
+            stored = scaledFieldValue(assignment.type, *assignment.real);
+            break;
+        case ToolValue::Double:
+            bytes::writeLE(b, assignment.offset, *assignment.real);
+            log_ += prefix + text::fixed6(*assignment.real) + "\n";
+            return;
+        case ToolValue::Text:
+        case ToolValue::None:
+            return;
+        }
+        bytes::writeUnsigned(b, assignment.offset, static_cast<std::uint32_t>(stored), width);
+        log_ += prefix + dec(stored) + "\n";
+    }
+
+    void textLine(std::string_view line)
+    {
+        text::Scanner sc(line);
+        sc.word();
+        auto second = sc.word();
+        std::size_t start = sc.pos();
+        while (start < line.size() && base::ascii::isBlank(line[start])) ++start;
+        if (!second || start >= line.size()) {
+            cannot(line);
+            return;
+        }
+        std::string txt(line.substr(start));
+        if (base::ascii::equalsIgnoreCase(*second, "revid")) {
+            revision_ = txt.substr(0, kRevisionMaxScript);
+            log_ += "\nRevID: " + *revision_;
+            return;
+        }
+        auto id = text::scanHex(*second);
+        if (!id) {
+            cannot(line);
+            return;
+        }
+        for (char& c : txt)
+            if (c == '\n' || c == '\r') c = ' ';
+        std::vector<std::uint8_t> data;
+        for (char c : txt) {
+            if (c == '|') {
+                data.push_back('\r');
+                data.push_back('\n');
+            } else {
+                data.push_back(static_cast<std::uint8_t>(c));
+            }
+        }
+        data.push_back(0);
+        if (auto rec = buf_.find(*id)) {
+            log_ += "Replacement text: " + txt + "\n";
+            buf_.replaceData(*rec, std::move(data));
+        } else {
+            buf_.append(*id, std::move(data));
+            log_ += "Insert text: " + txt + "\n";
+        }
+    }
+
+    void deleteLine(std::string_view line)
+    {
+        text::Scanner sc(line);
+        sc.word();
+        auto id = sc.hex();
+        if (!id) {
+            cannot(line);
+            return;
+        }
+        if (auto rec = buf_.find(*id)) {
+            buf_.remove(*rec);
+            log_ += "Deleted: 0x" + hex(*id) + "\n";
+        }
+    }
+
+    void recordLine(std::string_view line)
+    {
+        text::Scanner sc(line);
+        sc.word();
+        auto id = sc.hex();
+        RecordClass cls = id ? classifyRecord(*id) : RecordClass::Unclassified;
+        if (cls == RecordClass::Unclassified) {
+            cannot(line);
+            return;
+        }
+        // The data follows as words over any number of lines.
+        text::Scanner ds(script_, pos_);
+        std::vector<std::uint8_t> data;
+        bool ok = readTable(ds, cls, data);
+        pos_ = ds.pos();
+        if (!ok) {
+            cannot(line);
+            return;
+        }
+        std::uint32_t newLength = static_cast<std::uint32_t>(data.size());
+        // The new data is listed before it moves into the buffer.
+        std::string newListing;
+        appendTableListing(newListing, cls, data, newLength);
+        if (auto rec = buf_.find(*id)) {
+            log_ += "\nOriginal record: " + hex(*id, 4) + " Length " + d32(buf_.length(*rec)) + "\n";
+            appendTableListing(log_, cls, buf_.data(*rec), buf_.length(*rec));
+            log_ += "\n";
+            log_ += "\nReplacement record: " + hex(*id, 4) + " Length " + d32(newLength) + "\n";
+            buf_.replaceData(*rec, std::move(data));
+        } else {
+            buf_.append(*id, std::move(data));
+            log_ += "\nInsert record: " + hex(*id, 4) + " Length " + d32(newLength) + "\n";
+        }
+        log_ += newListing;
+        log_ += "\n";
+    }
+
+    static bool readTable(text::Scanner& ds, RecordClass cls, std::vector<std::uint8_t>& data)
+    {
+        // Counts come from the script: values are read one by one, never
+        // allocated ahead, and the script's end stops the reading.
+        constexpr std::uint64_t kMaxLength = 0xFFFFFFFFu;
+        switch (cls) {
+        case RecordClass::Int16List: {
+            if (!ds.word()) return false;
+            auto n = ds.integer();
+            if (!n || *n < 0 || 2ull * std::uint64_t(*n) > kMaxLength) return false;
+            for (std::int32_t i = 0; i < *n; ++i) {
+                auto v = ds.integer();
+                if (!v) return false;
+                bytes::appendLE(data, static_cast<std::uint16_t>(*v));
+            }
+            return true;
+        }
+        case RecordClass::PointTable: {
+            if (!ds.word()) return false;
+            auto n = ds.integer();
+            if (!n || *n < 0 || 4 + 16ull * std::uint64_t(*n) > kMaxLength) return false;
+            bytes::appendLE(data, static_cast<std::uint32_t>(*n));
+            for (std::int64_t i = 0; i < 2 * std::int64_t(*n); ++i) {
+                auto v = ds.real();
+                if (!v) return false;
+                bytes::appendLE(data, *v);
+            }
+            return true;
+        }
+        case RecordClass::Grid: {
+            if (!ds.word()) return false;
+            auto cols = ds.integer();
+            if (!cols || *cols < 0 || !ds.word()) return false;
+            auto rows = ds.integer();
+            if (!rows || *rows < 0) return false;
+            std::uint64_t count = std::uint64_t(*rows) * std::uint64_t(*cols);
+            if (count > (kMaxLength - 8) / 8) return false;
+            bytes::appendLE(data, static_cast<std::uint32_t>(*rows));
+            bytes::appendLE(data, static_cast<std::uint32_t>(*cols));
+            for (std::uint64_t i = 0; i < count; ++i) {
+                auto v = ds.real();
+                if (!v) return false;
+                bytes::appendLE(data, *v);
+            }
+            return true;
+        }
+        case RecordClass::Unclassified:
+            break;
+        }
+        return false;
+    }
+
+    void finish(std::time_t time)
+    {
+        log_ += "\nRecord count: " + dec(buf_.count()) + "\n";
+        file_ = buf_.compose();
+        std::vector<std::uint8_t>& b = file_;
+        clearStamp(b);
+        if (revision_) storeRevision(b, *revision_);
+        std::uint32_t crc = crc32(b);
+        log_ += "crc " + hex(crc, 8) + "\n";
+        writeStamp(b, crc, time);
+    }
+
+    UpdateBuffer buf_;
+    std::vector<std::uint8_t> file_; // composed at the finish
+    std::string_view script_;
+    std::size_t pos_ = 0;
+    std::size_t lineNo_ = 0;
+    std::size_t countedTo_ = 0;
+    std::size_t linesBefore_ = 0;
+    std::vector<ScriptWarning> warnings_;
+    const std::string& defPath_;
+    ToolDefinitions& defs_;
+    std::string log_;
+    std::optional<std::string> revision_;
+};
+
+} // namespace
+
+std::int32_t scaledFieldValue(ToolType type, double v)
+{
+    const ToolTypeRow& row = typeRow(type);
+    if (row.value != ToolValue::Scaled) return truncToInt(v);
+    return truncToInt(v * row.steps / row.units);
+}
+
+ScriptResult runUpdateScript(std::vector<std::uint8_t> file, std::string_view script,
+        const std::string& definitionPath, ToolDefinitions& defs, std::time_t time)
+{
+    return ScriptRun(std::move(file), script, definitionPath, defs).run(time);
+}
+
+} // namespace patchwise
