@@ -22,6 +22,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
+#include <QMenuBar>
 #include <QMimeData>
 #include <QSettings>
 #include <QStatusBar>
@@ -74,6 +75,8 @@ CMainFrame::CMainFrame(const Options& options, QWidget* parent) : QMainWindow(pa
     updateTitle();
     updateActions();
     applyPlacement();
+
+    describeControls();
 
     // Lock keys change by key presses anywhere and while another program has
     // the focus; look again then.
@@ -138,6 +141,21 @@ void CMainFrame::createExternalChange()
     external_ = new ExternalChange(doc_, this);
     connect(external_, &ExternalChange::reloadRequested, this, &CMainFrame::reloadDocument);
     addToolBar(Qt::TopToolBarArea, external_->bar());
+}
+
+void CMainFrame::describeControls()
+{
+    // For screen readers; the commands say what they do by their status tips.
+    view_->setAccessibleName(QStringLiteral("Records"));
+    view_->setAccessibleDescription(
+            QStringLiteral("The records and fields of the open file; Enter edits the selected entry"));
+    pane0_->setAccessibleDescription(QStringLiteral("Status"));
+    capsPane_->setAccessibleName(QStringLiteral("Caps Lock"));
+    capsPane_->setAccessibleDescription(QStringLiteral("Shows CAP while Caps Lock is on"));
+    numPane_->setAccessibleName(QStringLiteral("Num Lock"));
+    numPane_->setAccessibleDescription(QStringLiteral("Shows NUM while Num Lock is on"));
+    menuBar()->setAccessibleName(QStringLiteral("Menu bar"));
+    filterBar_->setAccessibleName(QStringLiteral("Filter bar"));
 }
 
 void CMainFrame::createFilterBar()

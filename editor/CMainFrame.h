@@ -130,6 +130,8 @@ private:
     void createStatusBar();
     void createExternalChange();
     void createFilterBar();
+    // Accessible names and descriptions of the window's own controls.
+    void describeControls();
     // One per menu; Help is a command on the bar itself.
     void createMenus();
     void createFileMenu(QMenuBar* bar);

@@ -4,15 +4,16 @@
 #include "common/EditorFixture.h"
 #include "common/NextDialog.h"
 
+#include "base/FileIO.h"
 #include "browser/EditingView.h"
 #include "browser/FilterBox.h"
 #include "browser/RecordClipboard.h"
 #include "browser/RecordCommands.h"
 #include "browser/RecordTreeModel.h"
 #include "browser/SearchDialog.h"
-#include "model/FileIO.h"
 #include "ui/ElidedLabel.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QClipboard>
 #include <QDir>
@@ -53,7 +54,7 @@ struct OpenFrame {
 
     explicit OpenFrame(QSize size = {640, 560}, const std::vector<std::uint8_t>& image = fixture::image())
     {
-        if (model::fileio::writeFileAtomic(files.air(), image))
+        if (base::fileio::writeFileAtomic(files.air(), image))
             qFatal("cannot write the test file");
         tarlo::CMainFrame::Options options;
         options.definitionsPath = QString::fromStdString(files.ini());
@@ -401,6 +402,24 @@ private slots:
         });
         f.action("about")->trigger();
         QCOMPARE(shown, text);
+    }
+
+    void controlsHaveAccessibleNames()
+    {
+        OpenFrame f;
+        for (QWidget* w : {static_cast<QWidget*>(f.view()), static_cast<QWidget*>(f.frame->filterBox())}) {
+            QAccessibleInterface* a = QAccessible::queryAccessibleInterface(w);
+            QVERIFY(a);
+            QVERIFY2(!a->text(QAccessible::Name).isEmpty(), qPrintable(w->objectName()));
+            QVERIFY2(!a->text(QAccessible::Description).isEmpty(), qPrintable(w->objectName()));
+        }
+        QCOMPARE(QAccessible::queryAccessibleInterface(f.view())->text(QAccessible::Name),
+                QStringLiteral("Records"));
+        // The status pane reads as its whole text, even when cut.
+        f.frame->setStatusText(QStringLiteral("Wrote 2408 bytes to sample.air"));
+        auto* pane = f.frame->findChild<ui::ElidedLabel*>(QStringLiteral("pane0"));
+        QCOMPARE(QAccessible::queryAccessibleInterface(pane)->text(QAccessible::Name),
+                QStringLiteral("Wrote 2408 bytes to sample.air"));
     }
 };
 
