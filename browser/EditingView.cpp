@@ -1,4 +1,5 @@
 #include "browser/EditingView.h"
+#include "browser/CopyValue.h"
 
 #include "browser/FieldEdit.h"
 #include "browser/RecordClipboard.h"
@@ -18,7 +19,9 @@
 
 #include <algorithm>
 
+#include <QClipboard>
 #include <QGuiApplication>
+#include <QMimeData>
 #include <QPointer>
 #include <QScrollBar>
 
@@ -340,6 +343,33 @@ int EditingView::recordForCommand()
     cancelEdit();
     const int i = currentEntry();
     return document().isRecord(i) ? i : -1;
+}
+
+void EditingView::onCopyValue()
+{
+    if (!canCopyValue())
+        return;
+    const std::string text = copyValueText(document(), currentEntry());
+    QGuiApplication::clipboard()->setText(QString::fromLatin1(text.data(), qsizetype(text.size())));
+}
+
+bool EditingView::canCopyValue() const
+{
+    const int i = currentEntry();
+    return i > 0 && !document().outsideRecord(i);
+}
+
+bool EditingView::recordSelected() const
+{
+    return document().isRecord(currentEntry());
+}
+
+bool EditingView::canPasteRecord() const
+{
+    if (!recordSelected())
+        return false;
+    const QMimeData* mime = QGuiApplication::clipboard()->mimeData();
+    return mime && mime->hasFormat(recordMimeType());
 }
 
 void EditingView::onCopyToClipboard()

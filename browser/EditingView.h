@@ -44,6 +44,13 @@ public:
     void focusInPlaceEditor() override;
 
     // ---- the main window's commands ----
+    // Copy Value: the selected entry's value as text (browser/CopyValue.h).
+    void onCopyValue();
+    bool canCopyValue() const;
+    // The record commands apply: a record is selected (and, to add or
+    // replace, the clipboard holds a record).
+    bool recordSelected() const;
+    bool canPasteRecord() const;
     void onSearch();
     void onSearchAgain();
     bool canSearchAgain() const { return !search_.text.empty(); }

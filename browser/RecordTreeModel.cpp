@@ -19,7 +19,20 @@ RecordTreeModel::RecordTreeModel(model::CTLDoc& doc, QObject* parent) : QAbstrac
 void RecordTreeModel::rebuild(bool sorted)
 {
     beginResetModel();
+    show_.clear();
+    allValid_ = false;
     sorted_ = sorted;
+    pendingKind_ = -1;
+    computeRows();
+    endResetModel();
+}
+
+void RecordTreeModel::setRecordFilter(std::vector<FilterShow> show)
+{
+    if (show.empty() && show_.empty())
+        return;
+    beginResetModel();
+    show_ = std::move(show);
     pendingKind_ = -1;
     computeRows();
     endResetModel();
@@ -29,26 +42,41 @@ void RecordTreeModel::computeRows()
 {
     records_.clear();
     rowOf_.clear();
-    fields_.clear();
+    if (!allValid_)
+        fields_.clear();
     built_ = doc_.hasData();
-    hasTrailing_ = built_ && !doc_.trailingBytes().empty();
+    const int n = int(doc_.entryCount());
+    if (!show_.empty() && show_.size() != std::size_t(n))
+        show_.clear(); // made for another list
+    const bool all = show_.empty();
+    hasTrailing_ = built_ && all && !doc_.trailingBytes().empty();
     if (built_) {
-        const int n = int(doc_.entryCount());
         rowOf_.assign(std::size_t(n), -1);
-        fields_.assign(std::size_t(n), 0);
-        for (int i = 1; i < n; ++i) {
-            const auto& e = doc_.entry(i);
-            if (e.parent == 0) {
-                records_.push_back(i);
-            } else if (e.parent > 0 && e.parent < n) {
-                // Fields follow their record directly in the list.
-                ++fields_[std::size_t(e.parent)];
+        // Every record in display order, kept while the list stays the same
+        // so that each filter only picks from it.
+        if (!allValid_) {
+            allRecords_.clear();
+            fields_.assign(std::size_t(n), 0);
+            for (int i = 1; i < n; ++i) {
+                const auto& e = doc_.entry(i);
+                if (e.parent == 0)
+                    allRecords_.push_back(i);
+                else if (e.parent > 0 && e.parent < n)
+                    ++fields_[std::size_t(e.parent)]; // fields follow their record directly
             }
+            if (sorted_) {
+                std::stable_sort(allRecords_.begin(), allRecords_.end(), [this](int a, int b) {
+                    return doc_.entry(a).id < doc_.entry(b).id; // both uint32_t: unsigned order
+                });
+            }
+            allValid_ = true;
         }
-        if (sorted_) {
-            std::stable_sort(records_.begin(), records_.end(), [this](int a, int b) {
-                return doc_.entry(a).id < doc_.entry(b).id; // both uint32_t: unsigned order
-            });
+        if (all) {
+            records_ = allRecords_;
+        } else {
+            for (const int i : allRecords_)
+                if (show_[std::size_t(i)] != FilterShow::Hidden)
+                    records_.push_back(i);
         }
         for (std::size_t r = 0; r < records_.size(); ++r)
             rowOf_[std::size_t(records_[r])] = int(r);
@@ -81,7 +109,8 @@ int RecordTreeModel::rowForInsert(int before, std::uint32_t id) const
 void RecordTreeModel::onAboutToChange(const model::Change& p)
 {
     pendingKind_ = -1;
-    if (!built_)
+    // While filtered, a new or removed record resets the rows (rebuild).
+    if (!built_ || !show_.empty())
         return;
     const QModelIndex root = createIndex(0, 0, quintptr(0));
     if (p.kind == model::ChangeKind::Remove) {
@@ -126,6 +155,7 @@ void RecordTreeModel::onChanged(const model::Change& c)
     }
     pendingKind_ = -1;
     const std::vector<int> oldRowOf = std::move(rowOf_);
+    allValid_ = false;
     computeRows();
     remapPersistent(c, oldRowOf);
     if (c.kind == model::ChangeKind::Insert)
@@ -180,9 +210,12 @@ QModelIndex RecordTreeModel::indexForEntry(int i) const
         return {};
     if (i == 0) return createIndex(0, 0, quintptr(0));
     const auto& e = doc_.entry(i);
-    if (e.parent == 0)
-        return createIndex(rowOf_[std::size_t(i)], 0, quintptr(i));
-    if (e.parent <= 0 || e.parent >= i) return {};
+    if (e.parent == 0) {
+        const int row = rowOf_[std::size_t(i)];
+        return row < 0 ? QModelIndex() : createIndex(row, 0, quintptr(i)); // filtered out
+    }
+    if (e.parent <= 0 || e.parent >= i || rowOf_[std::size_t(e.parent)] < 0)
+        return {};
     return createIndex(i - e.parent - 1, 0, quintptr(i));
 }
 

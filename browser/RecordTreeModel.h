@@ -7,6 +7,8 @@
 // are any. Nothing per item is allocated: the internal id of an index is
 // the entry's list index, the trailing-bytes row uses kTrailingId.
 
+#include "browser/EntryFilter.h"
+
 #include <QAbstractItemModel>
 #include <QIcon>
 
@@ -38,6 +40,12 @@ public:
     // Rebuilds the rows from the record list; empty while the document has
     // no data. Records are ordered by unsigned id (stable) when `sorted`.
     void rebuild(bool sorted);
+
+    // Shows only the records that `show` (by list index, see EntryFilter.h)
+    // does not hide, with all their fields; empty shows all. A rebuild, or
+    // a record added or removed, drops it: the filter's owner sets it anew.
+    void setRecordFilter(std::vector<FilterShow> show);
+    bool filtered() const { return !show_.empty(); }
 
     // Tells the views that entry i's text changed.
     void refreshEntry(int listIndex);
@@ -89,6 +97,9 @@ private:
     std::vector<int> records_; // list indexes of records, in display order
     std::vector<int> rowOf_; // list index -> row of a record under the root
     std::vector<int> fields_; // list index of record -> number of fields
+    std::vector<FilterShow> show_; // empty: no filter
+    std::vector<int> allRecords_; // records_ without the filter
+    bool allValid_ = false; // allRecords_ and fields_ are those of the list
     mutable std::array<QIcon, 19> icons_;
     // An insert or removal announced and not yet done: its kind and row.
     int pendingKind_ = -1;

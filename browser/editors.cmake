@@ -1,6 +1,7 @@
 # The editors started from the record tree: in-place value box, record clipboard,
 # info, text dialog and search, and the view that wires them to the tree.
 set(_editor_sources
+  ${CMAKE_CURRENT_LIST_DIR}/CopyValue.cpp
   ${CMAKE_CURRENT_LIST_DIR}/EntrySearch.cpp
   ${CMAKE_CURRENT_LIST_DIR}/FieldEdit.cpp
   ${CMAKE_CURRENT_LIST_DIR}/RecordClipboard.cpp

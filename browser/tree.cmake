@@ -2,6 +2,10 @@
 add_library(tarlo_browser STATIC
   ${CMAKE_CURRENT_LIST_DIR}/CTLView.cpp
   ${CMAKE_CURRENT_LIST_DIR}/CTLView.h
+  ${CMAKE_CURRENT_LIST_DIR}/EntryFilter.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/EntryFilter.h
+  ${CMAKE_CURRENT_LIST_DIR}/FilterBox.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/FilterBox.h
   ${CMAKE_CURRENT_LIST_DIR}/RecordTreeModel.cpp
   ${CMAKE_CURRENT_LIST_DIR}/RecordTreeModel.h
   ${CMAKE_CURRENT_LIST_DIR}/TypePictures.cpp

@@ -2,11 +2,13 @@
 #include "editor/CMainFrame.h"
 
 #include "browser/EditingView.h"
+#include "browser/FilterBox.h"
 #include "document/DocNotifier.h"
 #include "document/DocUndoStack.h"
 #include "editor/ExternalChange.h"
-#include "editor/LockKeys.h"
 #include "editor/RecoveryKeeper.h"
+#include "ui/ElidedLabel.h"
+#include "ui/LockKeys.h"
 #include "ui/Messages.h"
 #include "ui/Placement.h"
 #include "ui/Settings.h"
@@ -15,14 +17,18 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDesktopServices>
+#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
+#include <QMenuBar>
 #include <QMimeData>
 #include <QSettings>
 #include <QStatusBar>
+#include <QTextBrowser>
+#include <QToolBar>
 #include <QUrl>
 
 namespace tarlo {
@@ -65,10 +71,13 @@ CMainFrame::CMainFrame(const Options& options, QWidget* parent) : QMainWindow(pa
     createDocumentViews(sort);
     createStatusBar();
     createExternalChange();
+    createFilterBar();
     createMenus();
     updateTitle();
     updateActions();
     applyPlacement();
+
+    describeControls();
 
     // Lock keys change by key presses anywhere and while another program has
     // the focus; look again then.
@@ -110,9 +119,9 @@ void CMainFrame::createDocumentViews(bool sort)
 void CMainFrame::createStatusBar()
 {
     // Pane 0 takes the free width, then CAP and NUM.
-    pane0_ = new QLabel(QStringLiteral("Welcome To Tarlo!"), this);
+    // A text wider than the pane ends in "…"; its tooltip holds it whole.
+    pane0_ = new ui::ElidedLabel(QStringLiteral("Welcome To Tarlo!"), this);
     pane0_->setObjectName(QStringLiteral("pane0"));
-    pane0_->setMinimumWidth(1);
     capsPane_ = new QLabel(this);
     numPane_ = new QLabel(this);
     for (QLabel* l : {capsPane_, numPane_}) {
@@ -134,6 +143,47 @@ void CMainFrame::createExternalChange()
     external_ = new ExternalChange(doc_, this);
     connect(external_, &ExternalChange::reloadRequested, this, &CMainFrame::reloadDocument);
     addToolBar(Qt::TopToolBarArea, external_->bar());
+}
+
+void CMainFrame::describeControls()
+{
+    // For screen readers; the commands say what they do by their status tips.
+    view_->setAccessibleName(QStringLiteral("Records"));
+    view_->setAccessibleDescription(
+            QStringLiteral("The records and fields of the open file; Enter edits the selected entry"));
+    pane0_->setAccessibleDescription(QStringLiteral("Status"));
+    capsPane_->setAccessibleName(QStringLiteral("Caps Lock"));
+    capsPane_->setAccessibleDescription(QStringLiteral("Shows CAP while Caps Lock is on"));
+    numPane_->setAccessibleName(QStringLiteral("Num Lock"));
+    numPane_->setAccessibleDescription(QStringLiteral("Shows NUM while Num Lock is on"));
+    menuBar()->setAccessibleName(QStringLiteral("Menu bar"));
+    filterBar_->setAccessibleName(QStringLiteral("Filter bar"));
+}
+
+void CMainFrame::createFilterBar()
+{
+    // Below the external-change bar, hidden until Edit > Filter.
+    addToolBarBreak(Qt::TopToolBarArea);
+    filterBar_ = new QToolBar(QStringLiteral("Filter"), this);
+    filterBar_->setObjectName(QStringLiteral("filterBar"));
+    filterBar_->setMovable(false);
+    filterBar_->setFloatable(false);
+    filterBar_->toggleViewAction()->setVisible(false);
+    filterBox_ = new browser::FilterBox(*view_, *notifier_, filterBar_);
+    filterBar_->addWidget(filterBox_);
+    filterBar_->hide();
+    addToolBar(Qt::TopToolBarArea, filterBar_);
+    connect(filterBox_, &browser::FilterBox::dismissed, this, [this] {
+        filterBar_->hide();
+        view_->setFocus();
+    });
+}
+
+void CMainFrame::showFilter()
+{
+    filterBar_->show();
+    filterBox_->setFocus(Qt::ShortcutFocusReason);
+    filterBox_->selectAll();
 }
 
 CMainFrame::~CMainFrame()
@@ -203,7 +253,7 @@ QString CMainFrame::numPaneText() const
 
 void CMainFrame::refreshLockPanes()
 {
-    const LockState st = queryLockState();
+    const ui::LockState st = ui::queryLockState();
     capsPane_->setText(st.caps ? QStringLiteral("CAP") : QString());
     numPane_->setText(st.num ? QStringLiteral("NUM") : QString());
 }
@@ -485,8 +535,59 @@ QString CMainFrame::chooseSaveFile(const QString& suggested)
 
 void CMainFrame::openHelp()
 {
-    // The result is ignored: a missing help file does nothing visible.
-    QDesktopServices::openUrl(QUrl::fromLocalFile(options_.helpPath));
+    // A missing help file does nothing visible. A guide that the desktop
+    // cannot show (no viewer, no desktop at all) opens in a window here.
+    const QUrl url = QUrl::fromLocalFile(options_.helpPath);
+    if (openOnDesktop(url) || !QFileInfo::exists(options_.helpPath))
+        return;
+    if (!helpWindow_) {
+        auto* browser = new QTextBrowser(this);
+        browser->setWindowFlag(Qt::Window);
+        browser->setAttribute(Qt::WA_DeleteOnClose);
+        browser->setObjectName(QStringLiteral("helpWindow"));
+        browser->setWindowTitle(QStringLiteral("Tarlo Help"));
+        browser->setAccessibleName(QStringLiteral("Tarlo Help"));
+        browser->setAccessibleDescription(QStringLiteral("The user guide"));
+        // Links inside the guide open here; links to the web on the desktop.
+        browser->setOpenExternalLinks(true);
+        browser->setSearchPaths({QFileInfo(options_.helpPath).absolutePath()});
+        browser->setSource(url);
+        browser->resize(720, 640);
+        helpWindow_ = browser;
+    }
+    helpWindow_->show();
+    helpWindow_->raise();
+    helpWindow_->activateWindow();
+}
+
+bool CMainFrame::openOnDesktop(const QUrl& url)
+{
+    // Without a desktop session xdg-open starts and finds no viewer, yet
+    // reports success.
+#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
+    if (qEnvironmentVariableIsEmpty("XDG_CURRENT_DESKTOP") && qEnvironmentVariableIsEmpty("DESKTOP_SESSION"))
+        return false;
+#endif
+    return QDesktopServices::openUrl(url);
+}
+
+QWidget* CMainFrame::helpWindow() const
+{
+    return helpWindow_;
+}
+
+QString CMainFrame::aboutText() const
+{
+    const QString definitions = options_.definitionsPath.isEmpty()
+            ? QStringLiteral("(none)")
+            : QDir::toNativeSeparators(QFileInfo(options_.definitionsPath).absoluteFilePath());
+    const QString data = options_.definitionsPath.isEmpty()
+            ? QStringLiteral("(none)")
+            : QDir::toNativeSeparators(QFileInfo(options_.definitionsPath).absolutePath());
+    return QStringLiteral(
+            "Tarlo %1\nBuilt with Qt %2, running on Qt %3\n\nDefinition file: %4\nData folder: %5")
+            .arg(QStringLiteral(TARLO_VERSION), QStringLiteral(QT_VERSION_STR),
+                    QString::fromLatin1(qVersion()), definitions, data);
 }
 
 } // namespace tarlo

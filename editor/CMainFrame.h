@@ -7,6 +7,7 @@
 #include "model/CTLDoc.h"
 
 #include <QMainWindow>
+#include <QPointer>
 
 #include <memory>
 
@@ -14,11 +15,18 @@ class QAction;
 class QLabel;
 class QMenu;
 class QMenuBar;
+class QToolBar;
 class QUndoStack;
+class QUrl;
 
 namespace browser {
 class EditingView;
+class FilterBox;
 } // namespace browser
+
+namespace ui {
+class ElidedLabel;
+} // namespace ui
 
 namespace document {
 class DocNotifier;
@@ -46,6 +54,9 @@ public:
     // The document's changes as signals, for every window that follows it.
     document::DocNotifier* notifier() const { return notifier_; }
     browser::EditingView* view() const { return view_; }
+    // The filter box above the tree (Edit > Filter), hidden until asked for.
+    browser::FilterBox* filterBox() const { return filterBox_; }
+    void showFilter();
     // The undo history of the document (Edit menu).
     QUndoStack* undoStack() const;
     RecentFiles& recentFiles() { return recent_; }
@@ -98,6 +109,15 @@ public:
     virtual QString chooseOpenFile();
     virtual QString chooseSaveFile(const QString& suggested);
     virtual void openHelp();
+    // The desktop's viewer for a URL; false when it could not be asked (a
+    // test makes it fail).
+    virtual bool openOnDesktop(const QUrl& url);
+    // The user guide in a window of the program's own, when the desktop
+    // cannot show it; null until it was needed.
+    QWidget* helpWindow() const;
+    // About Tarlo: the version, the Qt version, the definition file and
+    // the data folder.
+    QString aboutText() const;
     virtual void endProgram();   // Alt+X
 
 protected:
@@ -112,6 +132,9 @@ private:
     void createDocumentViews(bool sort);
     void createStatusBar();
     void createExternalChange();
+    void createFilterBar();
+    // Accessible names and descriptions of the window's own controls.
+    void describeControls();
     // One per menu; Help is a command on the bar itself.
     void createMenus();
     void createFileMenu(QMenuBar* bar);
@@ -119,6 +142,8 @@ private:
     void createSpecialMenu(QMenuBar* bar);
     void updateTitle();
     void updateActions();
+    // The Edit menu's entry commands follow the selection and the clipboard.
+    void updateEditActions();
     void rebuildRecentMenu();
     void writePlacementAndSelection();
     void applyPlacement();
@@ -137,8 +162,11 @@ private:
     bool useLastSel_ = false;
 
     ExternalChange* external_ = nullptr;
+    QToolBar* filterBar_ = nullptr;
+    QPointer<QWidget> helpWindow_;
+    browser::FilterBox* filterBox_ = nullptr;
 
-    QLabel* pane0_ = nullptr;
+    ui::ElidedLabel* pane0_ = nullptr;
     QLabel* capsPane_ = nullptr;
     QLabel* numPane_ = nullptr;
     QMenu* fileMenu_ = nullptr;
@@ -150,6 +178,11 @@ private:
     QAction* reload_ = nullptr;
     QAction* sort_ = nullptr;
     QAction* searchAgain_ = nullptr;
+    QAction* copyValue_ = nullptr;
+    QAction* copyRecord_ = nullptr;
+    QAction* addRecord_ = nullptr;
+    QAction* replaceRecord_ = nullptr;
+    QAction* removeRecord_ = nullptr;
     QAction* useLastFileAction_ = nullptr;
     QAction* useLastSelAction_ = nullptr;
 };

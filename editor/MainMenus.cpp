@@ -2,12 +2,17 @@
 #include "editor/CMainFrame.h"
 
 #include "browser/EditingView.h"
+#include "document/DocNotifier.h"
 #include "document/DocUndoStack.h"
 #include "editor/Association.h"
 
 #include <QAction>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QItemSelectionModel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 
 #include <utility>
 
@@ -69,7 +74,7 @@ void CMainFrame::createFileMenu(QMenuBar* bar)
             QStringLiteral("Save the active document"), this, [this] { saveDocument(); });
     saveAs_ = addCommand(fileMenu_, QStringLiteral("Save &As..."), "saveAs", QKeySequence::SaveAs,
             QStringLiteral("Save the active document with a new name"), this, [this] { saveDocumentAs(); });
-    reload_ = addCommand(fileMenu_, QStringLiteral("Reload"), "reload", {},
+    reload_ = addCommand(fileMenu_, QStringLiteral("Reload"), "reload", QKeySequence::Refresh,
             QStringLiteral("Load the current file again, discarding the changes"), this,
             [this] { reloadDocument(); });
     recentAnchor_ = fileMenu_->addSeparator();
@@ -91,9 +96,66 @@ void CMainFrame::createEditMenu(QMenuBar* bar)
     edit->addAction(undo);
     QAction* redo = undo_->createRedoAction(edit);
     redo->setObjectName(QStringLiteral("redo"));
-    redo->setShortcut(QKeySequence::Redo);
+    // The platform's Redo (Ctrl+Shift+Z) and Ctrl+Y alike.
+    QList<QKeySequence> redoKeys = QKeySequence::keyBindings(QKeySequence::Redo);
+    for (const QKeySequence& k :
+            {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)})
+        if (!redoKeys.contains(k))
+            redoKeys << k;
+    redo->setShortcuts(redoKeys);
     redo->setStatusTip(QStringLiteral("Redo the change last undone"));
     edit->addAction(redo);
+    edit->addSeparator();
+
+    // The tree's own keys (copy, cut, paste, print) do nothing, so the
+    // commands on entries have keys of their own.
+    copyValue_ = addCommand(edit, QStringLiteral("Copy &Value"), "copyValue",
+            Qt::CTRL | Qt::SHIFT | Qt::Key_C, QStringLiteral("Copy the value of the selected entry as text"),
+            this, [this] { view_->onCopyValue(); });
+    copyRecord_ = addCommand(edit, QStringLiteral("&Copy Record"), "copyRecord",
+            Qt::CTRL | Qt::SHIFT | Qt::Key_R, QStringLiteral("Copy the selected record to the clipboard"),
+            this, [this] { view_->onCopyToClipboard(); });
+    addRecord_ = addCommand(edit, QStringLiteral("&Add Record from Clipboard"), "addRecord",
+            Qt::CTRL | Qt::SHIFT | Qt::Key_A,
+            QStringLiteral("Insert the record on the clipboard before the selected record"), this,
+            [this] { view_->onAddFromClipboard(); });
+    replaceRecord_ = addCommand(edit, QStringLiteral("R&eplace Record from Clipboard"), "replaceRecord",
+            Qt::CTRL | Qt::SHIFT | Qt::Key_E,
+            QStringLiteral("Replace the selected record by the one on the clipboard"), this,
+            [this] { view_->onReplaceFromClipboard(); });
+    removeRecord_ =
+            addCommand(edit, QStringLiteral("Re&move Record"), "removeRecord", Qt::CTRL | Qt::Key_Delete,
+                    QStringLiteral("Remove the selected record"), this, [this] { view_->onRemoveRecord(); });
+    edit->addSeparator();
+    addCommand(edit, QStringLiteral("&Filter..."), "filter", QKeySequence::Find,
+            QStringLiteral("Show only the entries whose name, id or value contains a text"), this,
+            [this] { showFilter(); });
+    edit->addSeparator();
+    addCommand(edit, QStringLiteral("A&bout Tarlo"), "about", {},
+            QStringLiteral("Show the version, the definition file and the data folder"), this, [this] {
+                QMessageBox box(QMessageBox::Information, QStringLiteral("About Tarlo"), aboutText(),
+                        QMessageBox::Ok, this);
+                box.setObjectName(QStringLiteral("aboutBox"));
+                box.exec();
+            });
+    connect(edit, &QMenu::aboutToShow, this, &CMainFrame::updateEditActions);
+    connect(view_->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            &CMainFrame::updateEditActions);
+    connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this, &CMainFrame::updateEditActions);
+    connect(view_, &browser::CTLView::rebuilt, this, &CMainFrame::updateEditActions);
+    connect(notifier_, &document::DocNotifier::changed, this, [this] { updateEditActions(); });
+    updateEditActions();
+}
+
+void CMainFrame::updateEditActions()
+{
+    copyValue_->setEnabled(view_->canCopyValue());
+    const bool record = view_->recordSelected();
+    copyRecord_->setEnabled(record);
+    removeRecord_->setEnabled(record);
+    const bool paste = view_->canPasteRecord();
+    addRecord_->setEnabled(paste);
+    replaceRecord_->setEnabled(paste);
 }
 
 void CMainFrame::createSpecialMenu(QMenuBar* bar)
@@ -106,12 +168,17 @@ void CMainFrame::createSpecialMenu(QMenuBar* bar)
                 sort_->setChecked(view_->sortEntries());
             });
     addCommand(special, QStringLiteral("Search For Entry..."), "search", Qt::Key_F2,
-            QStringLiteral("Find an entry whose name contains a text"), this, [this] { view_->onSearch(); });
+            QStringLiteral("Find an entry whose name contains a text"), this, [this] {
+                view_->onSearch();
+                // F3 works from the search on, not only once the menu has shown.
+                searchAgain_->setEnabled(view_->canSearchAgain());
+            });
     searchAgain_ = addCommand(special, QStringLiteral("Search Again"), "searchAgain", Qt::Key_F3,
             QStringLiteral("Find the next entry whose name contains the text"), this, [this] {
                 if (view_->canSearchAgain())
                     view_->onSearchAgain();
             });
+    searchAgain_->setEnabled(view_->canSearchAgain());
     connect(special, &QMenu::aboutToShow, this, [this] {
         searchAgain_->setEnabled(view_->canSearchAgain());
         sort_->setChecked(view_->sortEntries());

@@ -1,6 +1,7 @@
 #include "tables/TableFrame.h"
 
 #include "tables/TableRegistry.h"
+#include "ui/LockKeys.h"
 #include "ui/Messages.h"
 
 #include <QKeyEvent>
@@ -46,6 +47,11 @@ void TableFrame::abandon()
 bool TableFrame::event(QEvent* e)
 {
     const bool r = QWidget::event(e);
+    // The keyboard's indicator has changed once the key is released, so the
+    // pane is read then, and when the window comes back (the key may have
+    // been pressed in another window).
+    if (e->type() == QEvent::KeyRelease || e->type() == QEvent::WindowActivate)
+        refreshNumLock();
     if (e->type() == QEvent::Close && e->isAccepted())
         TableRegistry::remove(this); // closed, waiting for its deferred deletion
     return r;
@@ -100,6 +106,14 @@ void TableFrame::createStatusBar()
     status_->addWidget(pane0_, 1);
     status_->addPermanentWidget(pane1_);
     status_->setGeometry(0, height() - 20, width(), 20);
+    refreshNumLock();
+}
+
+void TableFrame::refreshNumLock()
+{
+    const ui::LockState st = ui::queryLockState();
+    if (pane1_ && st.known)
+        pane1_->setText(st.num ? QStringLiteral("NUM") : QString());
 }
 
 void TableFrame::setStatusText(const QString& text)
@@ -138,7 +152,8 @@ QString TableFrame::numLockText() const
 
 void TableFrame::noteNumLock(const QKeyEvent* e)
 {
-    if (!pane1_ || !(e->modifiers() & Qt::KeypadModifier))
+    // Only a guess, for platforms whose keyboard state cannot be read.
+    if (!pane1_ || !(e->modifiers() & Qt::KeypadModifier) || ui::queryLockState().known)
         return;
     const int k = e->key();
     if (k >= Qt::Key_0 && k <= Qt::Key_9)

@@ -51,8 +51,11 @@ protected:
     void setStatusText(const QString& text);
     // A second pane, left of "NUM", for what pane 0 does not show.
     void setInfoText(const QString& text);
-    // Keypad keys tell the Num Lock state: digits arrive only with it on.
+    // Keypad keys tell the Num Lock state where the keyboard cannot be
+    // read: digits arrive only with it on.
     void noteNumLock(const QKeyEvent* e);
+    // Reads the keyboard's Num Lock state into pane 1 (when it is known).
+    void refreshNumLock();
 
     void resizeEvent(QResizeEvent* e) override;
     bool event(QEvent* e) override;

@@ -9,8 +9,8 @@
 #include "editor/Association.h"
 #include "editor/CMainFrame.h"
 #include "editor/CTLApp.h"
-#include "editor/LockKeys.h"
 #include "editor/RecentFiles.h"
+#include "ui/LockKeys.h"
 #include "ui/Settings.h"
 
 #include <QAction>
@@ -630,11 +630,11 @@ private slots:
         // Without X11 there is no keyboard indicator to read: both panes stay blank.
         w.refreshLockPanes();
         if (QGuiApplication::platformName() != QLatin1String("xcb")) {
-            QVERIFY(!queryLockState().known);
+            QVERIFY(!ui::queryLockState().known);
             QVERIFY(w.capsPaneText().isEmpty());
             QVERIFY(w.numPaneText().isEmpty());
         } else {
-            const LockState st = queryLockState();
+            const ui::LockState st = ui::queryLockState();
             QCOMPARE(w.capsPaneText(), st.caps ? QStringLiteral("CAP") : QString());
             QCOMPARE(w.numPaneText(), st.num ? QStringLiteral("NUM") : QString());
         }

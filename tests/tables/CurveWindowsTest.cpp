@@ -5,6 +5,7 @@
 
 #include "tables/TableWnd.h"
 #include "tables/TblDblWnd.h"
+#include "ui/LockKeys.h"
 
 #include <QImage>
 #include <QLineEdit>
@@ -25,13 +26,24 @@ int countColumnPixels(const QImage& img, int x, QRgb colour)
         n += (img.pixel(x, y) & 0xFFFFFF) == (colour & 0xFFFFFF);
     return n;
 }
+
+// The keyboard as the tests set it.
+bool g_numLock = false;
+ui::LockState fakeKeyboard()
+{
+    return {false, g_numLock, true};
+}
 } // namespace
 
 class CurveWindowsTest : public QObject {
     Q_OBJECT
 private slots:
     void init() { session.init(); }
-    void cleanup() { session.cleanup(); }
+    void cleanup()
+    {
+        session.cleanup();
+        ui::setLockStateSource(nullptr);
+    }
 
     void tbl16WalksAndShowsTheCurrentValue()
     {
@@ -69,6 +81,35 @@ private slots:
         QCOMPARE(w->statusText(), QStringLiteral("100"));
         QCOMPARE(w->numLockText(), QStringLiteral("NUM"));
         QVERIFY(!w->model().changed());
+    }
+
+    void numLockPaneFollowsTheKeyboard()
+    {
+        ui::setLockStateSource(&fakeKeyboard);
+        g_numLock = true;
+        auto s = stateWith(u16s({0, 100, 200}));
+        QPointer<TableWnd> w = TableWnd::open(targetOn(s), nullptr);
+        QCOMPARE(w->numLockText(), QStringLiteral("NUM")); // on at opening
+        // The key's press comes before the keyboard's state changes; its
+        // release after.
+        QTest::keyPress(w, Qt::Key_NumLock);
+        g_numLock = false;
+        QTest::keyRelease(w, Qt::Key_NumLock);
+        QCOMPARE(w->numLockText(), QString());
+        // Keypad keys do not override a known state.
+        QTest::keyClick(w, Qt::Key_4, Qt::KeypadModifier);
+        QCOMPARE(w->numLockText(), QString());
+        g_numLock = true;
+        QTest::keyClick(w, Qt::Key_NumLock);
+        QCOMPARE(w->numLockText(), QStringLiteral("NUM"));
+        w->close();
+
+        g_numLock = true;
+        auto d = stateWith(doubles({2}, {0, 0, 1, 1}));
+        QPointer<TblDblWnd> dw = TblDblWnd::open(targetOn(d), nullptr);
+        QVERIFY(dw);
+        QCOMPARE(dw->numLockText(), QStringLiteral("NUM"));
+        dw->close();
     }
 
     void tbl16KeypadClampsAndEnterWritesBack()

@@ -1,4 +1,5 @@
-#include "editor/LockKeys.h"
+// The lock keys' state from the X keyboard extension, or from a test's source.
+#include "ui/LockKeys.h"
 
 #include <QGuiApplication>
 
@@ -7,7 +8,16 @@
 #include <X11/Xlib.h>
 #endif
 
-namespace tarlo {
+namespace ui {
+
+namespace {
+LockStateSource g_source = nullptr;
+} // namespace
+
+void setLockStateSource(LockStateSource source)
+{
+    g_source = source;
+}
 
 #if defined(TARLO_HAVE_XKBLIB)
 
@@ -18,7 +28,8 @@ namespace {
 Display* xDisplay()
 {
     static Display* dpy = [] {
-        if (QGuiApplication::platformName() != QLatin1String("xcb")) return static_cast<Display*>(nullptr);
+        if (QGuiApplication::platformName() != QLatin1String("xcb"))
+            return static_cast<Display*>(nullptr);
         return XOpenDisplay(nullptr);
     }();
     return dpy;
@@ -27,7 +38,8 @@ Display* xDisplay()
 bool indicatorOn(Display* dpy, unsigned int state, const char* name)
 {
     const Atom atom = XInternAtom(dpy, name, True);
-    if (atom == None) return false;
+    if (atom == None)
+        return false;
     int index = -1;
     if (!XkbGetNamedIndicator(dpy, atom, &index, nullptr, nullptr, nullptr) || index < 0)
         return false;
@@ -38,11 +50,15 @@ bool indicatorOn(Display* dpy, unsigned int state, const char* name)
 
 LockState queryLockState()
 {
+    if (g_source)
+        return g_source();
     LockState s;
     Display* dpy = xDisplay();
-    if (!dpy) return s;
+    if (!dpy)
+        return s;
     unsigned int state = 0;
-    if (XkbGetIndicatorState(dpy, XkbUseCoreKbd, &state) != Success) return s;
+    if (XkbGetIndicatorState(dpy, XkbUseCoreKbd, &state) != Success)
+        return s;
     s.caps = indicatorOn(dpy, state, "Caps Lock");
     s.num = indicatorOn(dpy, state, "Num Lock");
     s.known = true;
@@ -53,9 +69,9 @@ LockState queryLockState()
 
 LockState queryLockState()
 {
-    return {};
+    return g_source ? g_source() : LockState{};
 }
 
 #endif
 
-} // namespace tarlo
+} // namespace ui
