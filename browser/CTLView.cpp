@@ -44,9 +44,9 @@ CTLView::CTLView(document::DocNotifier& notifier, QWidget* parent)
     setObjectName(QStringLiteral("CTLView"));
     setModel(model_);
     setHeaderHidden(true);
-    setRootIsDecorated(false);          // no lines or button at the root level
+    setRootIsDecorated(false); // no lines or button at the root level
     setIndentation(20);
-    setUniformRowHeights(true);         // keeps 100,000 rows cheap to lay out
+    setUniformRowHeights(true); // keeps 100,000 rows cheap to lay out
     setItemsExpandable(true);
     setExpandsOnDoubleClick(false);
     setDragEnabled(false);
@@ -70,7 +70,7 @@ CTLView::CTLView(document::DocNotifier& notifier, QWidget* parent)
     QPalette pal = palette();
     pal.setColor(QPalette::Inactive, QPalette::Highlight, pal.color(QPalette::Active, QPalette::Highlight));
     pal.setColor(QPalette::Inactive, QPalette::HighlightedText,
-                 pal.color(QPalette::Active, QPalette::HighlightedText));
+            pal.color(QPalette::Active, QPalette::HighlightedText));
     setPalette(pal);
 }
 
@@ -161,7 +161,8 @@ void CTLView::resizeEvent(QResizeEvent* event)
 bool CTLView::selectEntry(int listIndex)
 {
     const QModelIndex idx = model_->indexForEntry(listIndex);
-    if (!idx.isValid()) return false;
+    if (!idx.isValid())
+        return false;
     setCurrentIndex(idx);
     scrollTo(idx);
     return true;
@@ -175,7 +176,8 @@ int CTLView::currentEntry() const
 QRect CTLView::itemRect(int listIndex) const
 {
     const QModelIndex idx = model_->indexForEntry(listIndex);
-    if (!idx.isValid()) return {};
+    if (!idx.isValid())
+        return {};
     return labelRect(idx);
 }
 
@@ -190,7 +192,8 @@ void CTLView::setSortEntries(bool on)
 void CTLView::expandAllRecords()
 {
     const QModelIndex root = model_->indexForEntry(0);
-    if (!root.isValid()) return;
+    if (!root.isValid())
+        return;
     if (isExpanded(root)) {
         expandAll(); // one layout pass instead of one per record
         return;
@@ -205,10 +208,12 @@ void CTLView::expandAllRecords()
 void CTLView::collapseAllRecords()
 {
     const QModelIndex root = model_->indexForEntry(0);
-    if (!root.isValid()) return;
+    if (!root.isValid())
+        return;
     const bool rootOpen = isExpanded(root);
     collapseAll();
-    if (rootOpen) expand(root);
+    if (rootOpen)
+        expand(root);
 }
 
 // ---------------------------------------------------------------------------
@@ -216,9 +221,11 @@ void CTLView::collapseAllRecords()
 
 QRect CTLView::labelRect(const QModelIndex& index) const
 {
-    if (!index.isValid()) return {};
+    if (!index.isValid())
+        return {};
     const QRect cell = visualRect(index);
-    if (cell.isEmpty()) return {};
+    if (cell.isEmpty())
+        return {};
     QStyleOptionViewItem opt;
     initViewItemOption(&opt);
     opt.rect = cell;
@@ -238,13 +245,16 @@ QRect CTLView::labelRect(const QModelIndex& index) const
 QModelIndex CTLView::hitItem(const QPoint& pos) const
 {
     const QModelIndex idx = indexAt(pos);
-    if (!idx.isValid()) return {};
-    if (labelRect(idx).contains(pos)) return idx;
+    if (!idx.isValid())
+        return {};
+    if (labelRect(idx).contains(pos))
+        return idx;
     // The expand button sits in the indentation just left of the item.
     if (model_->hasChildren(idx) && idx.parent().isValid()) {
         const QRect cell = visualRect(idx);
         const QRect button(cell.left() - indentation(), cell.top(), indentation(), cell.height());
-        if (button.contains(pos)) return idx;
+        if (button.contains(pos))
+            return idx;
     }
     return {};
 }
@@ -254,25 +264,29 @@ QModelIndex CTLView::hitItem(const QPoint& pos) const
 
 void CTLView::pressItem(const QModelIndex& index)
 {
-    if (!index.isValid()) return;
+    if (!index.isValid())
+        return;
     const int entry = RecordTreeModel::entryOf(index);
     if (entry == 0 || model_->hasChildren(index)) {
         setExpanded(index, !isExpanded(index));
         return;
     }
-    if (entry > 0) activateEntry(entry);
+    if (entry > 0)
+        activateEntry(entry);
 }
 
 void CTLView::mousePressEvent(QMouseEvent* event)
 {
     event->accept();
-    if (event->button() != Qt::LeftButton) return; // the right button opens the menu
+    if (event->button() != Qt::LeftButton)
+        return; // the right button opens the menu
     if (inPlaceEditorOpen()) {
         focusInPlaceEditor();
         return;
     }
     const QModelIndex idx = hitItem(event->position().toPoint());
-    if (!idx.isValid()) return;
+    if (!idx.isValid())
+        return;
     setCurrentIndex(idx);
     pressItem(idx);
 }
@@ -298,12 +312,14 @@ void CTLView::mouseDoubleClickEvent(QMouseEvent* event)
     // The first press already toggled or activated the item; a second one
     // would undo the toggle or open a second editor.
     event->accept();
-    if (inPlaceEditorOpen()) focusInPlaceEditor();
+    if (inPlaceEditorOpen())
+        focusInPlaceEditor();
 }
 
 void CTLView::keyPressEvent(QKeyEvent* event)
 {
-    const auto mods = event->modifiers() & (Qt::AltModifier | Qt::ControlModifier | Qt::ShiftModifier | Qt::MetaModifier);
+    const auto mods = event->modifiers()
+            & (Qt::AltModifier | Qt::ControlModifier | Qt::ShiftModifier | Qt::MetaModifier);
     if (mods & Qt::AltModifier) {
         // Either case: Alt+Shift+T is Alt+T with Caps Lock's opposite.
         if (mods == Qt::AltModifier || mods == (Qt::AltModifier | Qt::ShiftModifier)) {
@@ -311,11 +327,13 @@ void CTLView::keyPressEvent(QKeyEvent* event)
             switch (event->key()) {
             case Qt::Key_T:
                 // The root and the trailing bytes have no record data to show.
-                if (entry > 0) onAltT();
+                if (entry > 0)
+                    onAltT();
                 event->accept();
                 return;
             case Qt::Key_D:
-                if (entry > 0) onAltD();
+                if (entry > 0)
+                    onAltD();
                 event->accept();
                 return;
             case Qt::Key_X:
@@ -350,8 +368,8 @@ void CTLView::keyPressEvent(QKeyEvent* event)
     }
     // The copy, cut and paste keys have no command here: keep the clipboard
     // (which may hold a record) untouched.
-    if (event->matches(QKeySequence::Copy) || event->matches(QKeySequence::Cut) ||
-        event->matches(QKeySequence::Paste) || event->matches(QKeySequence::SelectAll)) {
+    if (event->matches(QKeySequence::Copy) || event->matches(QKeySequence::Cut)
+            || event->matches(QKeySequence::Paste) || event->matches(QKeySequence::SelectAll)) {
         event->accept();
         return;
     }
@@ -373,9 +391,11 @@ void CTLView::contextMenuEvent(QContextMenuEvent* event)
     } else {
         idx = currentIndex();
         const QRect r = labelRect(idx);
-        if (!r.isEmpty()) global = viewport()->mapToGlobal(r.bottomLeft());
+        if (!r.isEmpty())
+            global = viewport()->mapToGlobal(r.bottomLeft());
     }
-    if (!idx.isValid()) return;
+    if (!idx.isValid())
+        return;
     setCurrentIndex(idx);
     runContextMenu(idx, global);
 }
@@ -383,7 +403,8 @@ void CTLView::contextMenuEvent(QContextMenuEvent* event)
 void CTLView::runContextMenu(const QModelIndex& index, const QPoint& globalPos)
 {
     const int entry = RecordTreeModel::entryOf(index);
-    if (entry <= 0) return; // the root and the trailing bytes have no menu
+    if (entry <= 0)
+        return; // the root and the trailing bytes have no menu
     infoText_ = infoText(entry);
     QMenu* menu = createContextMenu(entry, this);
     menu->exec(globalPos);
@@ -442,7 +463,7 @@ QString CTLView::infoText(int listIndex) const
     const auto& e = doc_.entry(listIndex);
     char buf[96];
     std::snprintf(buf, sizeof buf, "Bytes in record=%u\nOffset Into File 0x%04x\n", unsigned(e.length),
-                  unsigned(e.fileOffset));
+            unsigned(e.fileOffset));
     return QString::fromLatin1(buf) + QString::fromLatin1(e.help.data(), qsizetype(e.help.size()));
 }
 

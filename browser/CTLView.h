@@ -50,7 +50,7 @@ public:
     QRect itemRect(int listIndex) const;
 
     bool sortEntries() const { return sort_; }
-    void setSortEntries(bool on);      // rebuilds when the flag changes
+    void setSortEntries(bool on); // rebuilds when the flag changes
     void expandAllRecords();
     void collapseAllRecords();
 

@@ -64,7 +64,8 @@ public:
         };
         const int i = index();
         if (i <= 0)
-            return fail("The entry of this table was removed, or the file was reloaded. The table was not written.");
+            return fail("The entry of this table was removed, or the file was reloaded. The table was not "
+                        "written.");
         model::CTLDoc& doc = view_->document();
         // Unchanged bytes make no change (and no undo step).
         if (doc.data(i).size() == newBytes.size())

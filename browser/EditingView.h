@@ -18,7 +18,9 @@
 
 class QDialog;
 
-namespace tables { class TableTarget; }
+namespace tables {
+class TableTarget;
+}
 
 namespace browser {
 

@@ -6,8 +6,8 @@
 namespace browser {
 
 struct SearchState {
-    std::string text;  // lower-cased by the first search
-    int position = 1;  // next list index to look at; index 0 (the file) is never matched
+    std::string text; // lower-cased by the first search
+    int position = 1; // next list index to look at; index 0 (the file) is never matched
 };
 
 // Looks for the search text in the names of entries position..count-1, case-blind.

@@ -48,7 +48,7 @@ void putRecordOnClipboard(QClipboard* clipboard, std::uint32_t id, std::span<con
     const auto block = encodeRecordBlock(id, data);
     auto* mime = new QMimeData;
     mime->setData(recordMimeType(),
-                  QByteArray(reinterpret_cast<const char*>(block.data()), static_cast<qsizetype>(block.size())));
+            QByteArray(reinterpret_cast<const char*>(block.data()), static_cast<qsizetype>(block.size())));
     clipboard->setMimeData(mime); // the clipboard owns it from here on
 }
 
@@ -57,8 +57,9 @@ std::optional<ClipRecord> recordFromMimeData(const QMimeData* mime)
     if (!mime || !mime->hasFormat(recordMimeType()))
         return std::nullopt;
     const QByteArray bytes = mime->data(recordMimeType());
-    return decodeRecordBlock(std::span<const std::uint8_t>(
-        reinterpret_cast<const std::uint8_t*>(bytes.constData()), static_cast<std::size_t>(bytes.size())));
+    return decodeRecordBlock(
+            std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
+                    static_cast<std::size_t>(bytes.size())));
 }
 
 std::optional<ClipRecord> recordFromClipboard(const QClipboard* clipboard)

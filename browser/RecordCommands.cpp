@@ -119,8 +119,8 @@ std::string textTooLongMessage(const model::CTLDoc& doc, int i)
     const auto [start, end] = textSlotRange(doc, i);
     const std::size_t room = end - start;
     const std::string most = std::to_string(room == 0 ? 0 : room - 1);
-    return "The text does not fit in the space of " + doc.entry(i).name + " inside its record: at most " + most +
-           " characters. Nothing was changed.";
+    return "The text does not fit in the space of " + doc.entry(i).name + " inside its record: at most "
+            + most + " characters. Nothing was changed.";
 }
 
 std::optional<std::vector<std::uint8_t>> recordBlock(const model::CTLDoc& doc, int i)

@@ -14,13 +14,15 @@
 #include <string_view>
 #include <vector>
 
-namespace model { class CTLDoc; }
+namespace model {
+class CTLDoc;
+}
 
 namespace browser {
 
 inline constexpr const char* kWrongFormat = "The data in the clipboard is in the wrong format";
 inline constexpr const char* kOtherRecord =
-    "The record in clipboard is not the same one as\nthe one being replaced. Cancelling.";
+        "The record in clipboard is not the same one as\nthe one being replaced. Cancelling.";
 
 // "<name> lies outside the data of its record." -- no editor opens on it.
 std::string outsideRecordMessage(const std::string& name);

@@ -13,8 +13,7 @@
 namespace browser {
 
 RecordTreeModel::RecordTreeModel(model::CTLDoc& doc, QObject* parent) : QAbstractItemModel(parent), doc_(doc)
-{
-}
+{}
 
 void RecordTreeModel::rebuild(bool sorted)
 {
@@ -201,14 +200,16 @@ int RecordTreeModel::fieldCount(int rec) const
 void RecordTreeModel::refreshEntry(int listIndex)
 {
     const QModelIndex idx = indexForEntry(listIndex);
-    if (idx.isValid()) emit dataChanged(idx, idx, {Qt::DisplayRole, Qt::ToolTipRole});
+    if (idx.isValid())
+        emit dataChanged(idx, idx, {Qt::DisplayRole, Qt::ToolTipRole});
 }
 
 QModelIndex RecordTreeModel::indexForEntry(int i) const
 {
     if (!built_ || i < 0 || std::size_t(i) >= rowOf_.size() || !doc_.validIndex(i))
         return {};
-    if (i == 0) return createIndex(0, 0, quintptr(0));
+    if (i == 0)
+        return createIndex(0, 0, quintptr(0));
     const auto& e = doc_.entry(i);
     if (e.parent == 0) {
         const int row = rowOf_[std::size_t(i)];
@@ -228,7 +229,8 @@ QModelIndex RecordTreeModel::trailingIndex() const
 
 int RecordTreeModel::entryOf(const QModelIndex& index)
 {
-    if (!index.isValid() || index.internalId() == kTrailingId) return -1;
+    if (!index.isValid() || index.internalId() == kTrailingId)
+        return -1;
     return int(index.internalId());
 }
 
@@ -241,8 +243,10 @@ QModelIndex RecordTreeModel::index(int row, int column, const QModelIndex& paren
 {
     if (!built_ || column != 0 || row < 0)
         return {};
-    if (!parent.isValid()) return row == 0 ? createIndex(0, 0, quintptr(0)) : QModelIndex();
-    if (isTrailing(parent)) return {};
+    if (!parent.isValid())
+        return row == 0 ? createIndex(0, 0, quintptr(0)) : QModelIndex();
+    if (isTrailing(parent))
+        return {};
     const int p = int(parent.internalId());
     if (p == 0) {
         if (row < int(records_.size()))
@@ -251,7 +255,8 @@ QModelIndex RecordTreeModel::index(int row, int column, const QModelIndex& paren
             return createIndex(row, 0, kTrailingId);
         return {};
     }
-    if (row >= fieldCount(p)) return {};
+    if (row >= fieldCount(p))
+        return {};
     return createIndex(row, 0, quintptr(p) + 1 + quintptr(row));
 }
 
@@ -259,9 +264,11 @@ QModelIndex RecordTreeModel::parent(const QModelIndex& child) const
 {
     if (!child.isValid() || !built_)
         return {};
-    if (isTrailing(child)) return createIndex(0, 0, quintptr(0));
+    if (isTrailing(child))
+        return createIndex(0, 0, quintptr(0));
     const int i = int(child.internalId());
-    if (i == 0) return {};
+    if (i == 0)
+        return {};
     // Between a change of the list and the rebuild that follows it, an index
     // may name an entry that is gone: answer without touching the list.
     if (!doc_.validIndex(i) || std::size_t(i) >= rowOf_.size())
@@ -276,8 +283,10 @@ int RecordTreeModel::rowCount(const QModelIndex& parent) const
 {
     if (!built_)
         return 0;
-    if (!parent.isValid()) return 1;
-    if (parent.column() != 0 || isTrailing(parent)) return 0;
+    if (!parent.isValid())
+        return 1;
+    if (parent.column() != 0 || isTrailing(parent))
+        return 0;
     const int p = int(parent.internalId());
     if (p == 0)
         return int(records_.size()) + (hasTrailing_ ? 1 : 0);
@@ -351,7 +360,8 @@ QIcon RecordTreeModel::typeIconCached(int code) const
 
 Qt::ItemFlags RecordTreeModel::flags(const QModelIndex& index) const
 {
-    if (!index.isValid()) return Qt::NoItemFlags;
+    if (!index.isValid())
+        return Qt::NoItemFlags;
     return Qt::ItemIsEnabled | Qt::ItemIsSelectable;
 }
 

@@ -31,8 +31,8 @@ void TextLimitEdit::keyPressEvent(QKeyEvent* event)
     const QString text = event->text();
     // Alt+letter inserts its letter too (the text control only keeps Ctrl
     // combinations for itself), so it counts against the limit.
-    const bool inserts = isBreak || (!text.isEmpty() && text.at(0).isPrint() &&
-                                     !(event->modifiers() & Qt::ControlModifier));
+    const bool inserts = isBreak
+            || (!text.isEmpty() && text.at(0).isPrint() && !(event->modifiers() & Qt::ControlModifier));
     if (inserts) {
         const int needed = isBreak ? 2 : static_cast<int>(text.size());
         if (needed > room()) {

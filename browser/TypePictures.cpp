@@ -11,8 +11,10 @@ namespace browser {
 
 QPixmap typePicture(int code, qreal dpr)
 {
-    if (code < 0 || code >= model::kFieldTypeCount) code = 0;
-    if (dpr < 1.0) dpr = 1.0;
+    if (code < 0 || code >= model::kFieldTypeCount)
+        code = 0;
+    if (dpr < 1.0)
+        dpr = 1.0;
     const QSize px(qRound(kTypePictureSize.width() * dpr), qRound(kTypePictureSize.height() * dpr));
     QPixmap pm(px);
     pm.setDevicePixelRatio(dpr);
@@ -31,7 +33,7 @@ QPixmap typePicture(int code, qreal dpr)
     p.drawRoundedRect(plate, 2.5, 2.5);
 
     const QString text = QString::fromLatin1(model::typeLabel(model::fieldTypeFromCode(code)).data(),
-                                             qsizetype(model::typeLabel(model::fieldTypeFromCode(code)).size()));
+            qsizetype(model::typeLabel(model::fieldTypeFromCode(code)).size()));
     QFont f(QStringLiteral("DejaVu Sans"));
     f.setStyleHint(QFont::SansSerif);
     f.setPixelSize(10);

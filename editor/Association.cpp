@@ -31,11 +31,16 @@ QString escapeValue(const QString& v)
 {
     QString out;
     for (QChar c : v) {
-        if (c == u'\\') out += QStringLiteral("\\\\");
-        else if (c == u'\n') out += QStringLiteral("\\n");
-        else if (c == u'\t') out += QStringLiteral("\\t");
-        else if (c == u'\r') out += QStringLiteral("\\r");
-        else out += c;
+        if (c == u'\\')
+            out += QStringLiteral("\\\\");
+        else if (c == u'\n')
+            out += QStringLiteral("\\n");
+        else if (c == u'\t')
+            out += QStringLiteral("\\t");
+        else if (c == u'\r')
+            out += QStringLiteral("\\r");
+        else
+            out += c;
     }
     return out;
 }
@@ -46,13 +51,18 @@ QString execArgument(const QString& arg)
     static const QString reserved = QStringLiteral(" \t\n\"'\\><~|&;$*?#()`");
     bool needs = arg.isEmpty();
     for (QChar c : arg)
-        if (reserved.contains(c)) { needs = true; break; }
+        if (reserved.contains(c)) {
+            needs = true;
+            break;
+        }
     QString a = arg;
     a.replace(u'%', QStringLiteral("%%"));
-    if (!needs) return a;
+    if (!needs)
+        return a;
     QString q = QStringLiteral("\"");
     for (QChar c : a) {
-        if (c == u'"' || c == u'`' || c == u'$' || c == u'\\') q += u'\\';
+        if (c == u'"' || c == u'`' || c == u'$' || c == u'\\')
+            q += u'\\';
         q += c;
     }
     q += u'"';
@@ -61,11 +71,16 @@ QString execArgument(const QString& arg)
 
 bool writeText(const QString& path, const QString& text)
 {
-    if (!QDir().mkpath(QFileInfo(path).absolutePath())) return false;
+    if (!QDir().mkpath(QFileInfo(path).absolutePath()))
+        return false;
     QSaveFile f(path);
-    if (!f.open(QIODevice::WriteOnly)) return false;
+    if (!f.open(QIODevice::WriteOnly))
+        return false;
     const QByteArray bytes = text.toUtf8();
-    if (f.write(bytes) != bytes.size()) { f.cancelWriting(); return false; }
+    if (f.write(bytes) != bytes.size()) {
+        f.cancelWriting();
+        return false;
+    }
     return f.commit();
 }
 
@@ -74,7 +89,8 @@ void refreshDatabases(const AssociationPaths& p)
     // Both tools are optional; a missing one simply leaves the cache stale.
     const QString mime = QStandardPaths::findExecutable(QStringLiteral("update-mime-database"));
     if (!mime.isEmpty())
-        QProcess::execute(mime, {QDir::cleanPath(QFileInfo(p.mimeFile).absolutePath() + QStringLiteral("/.."))});
+        QProcess::execute(
+                mime, {QDir::cleanPath(QFileInfo(p.mimeFile).absolutePath() + QStringLiteral("/.."))});
     const QString desk = QStandardPaths::findExecutable(QStringLiteral("update-desktop-database"));
     if (!desk.isEmpty())
         QProcess::execute(desk, {QFileInfo(p.desktopFile).absolutePath()});
@@ -114,14 +130,13 @@ QString desktopEntryText(const QString& programPath)
 
 QString mimePackageText()
 {
-    return QStringLiteral(
-        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-        "<mime-info xmlns=\"http://www.freedesktop.org/standards/shared-mime-info\">\n"
-        "  <mime-type type=\"application/x-tarlo-air\">\n"
-        "    <comment>AIR aircraft file</comment>\n"
-        "    <glob pattern=\"*.air\"/>\n"
-        "  </mime-type>\n"
-        "</mime-info>\n");
+    return QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                          "<mime-info xmlns=\"http://www.freedesktop.org/standards/shared-mime-info\">\n"
+                          "  <mime-type type=\"application/x-tarlo-air\">\n"
+                          "    <comment>AIR aircraft file</comment>\n"
+                          "    <glob pattern=\"*.air\"/>\n"
+                          "  </mime-type>\n"
+                          "</mime-info>\n");
 }
 
 #ifdef Q_OS_WIN
@@ -140,7 +155,8 @@ QString shortPath(const QString& path)
     const std::wstring w = QDir::toNativeSeparators(path).toStdWString();
     wchar_t buf[MAX_PATH];
     const DWORD n = GetShortPathNameW(w.c_str(), buf, MAX_PATH);
-    if (n == 0 || n >= MAX_PATH) return QDir::toNativeSeparators(path);
+    if (n == 0 || n >= MAX_PATH)
+        return QDir::toNativeSeparators(path);
     return QString::fromWCharArray(buf, int(n));
 }
 } // namespace
@@ -193,7 +209,8 @@ bool unregisterAirFiles()
     const AssociationPaths p = associationPaths();
     bool ok = true;
     for (const QString& f : {p.desktopFile, p.oldDesktopFile, p.mimeFile}) {
-        if (QFileInfo::exists(f) && !QFile::remove(f)) ok = false;
+        if (QFileInfo::exists(f) && !QFile::remove(f))
+            ok = false;
     }
     refreshDatabases(p);
     return ok;

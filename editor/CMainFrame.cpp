@@ -62,8 +62,8 @@ CMainFrame::CMainFrame(const Options& options, QWidget* parent) : QMainWindow(pa
 {
     setObjectName(QStringLiteral("CMainFrame"));
     // Caption, system menu, minimise and close; no maximise button.
-    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+            | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     setAcceptDrops(true);
     doc_.setDefinitionsPath(toLocal(options.definitionsPath));
 
@@ -188,7 +188,8 @@ void CMainFrame::showFilter()
 
 CMainFrame::~CMainFrame()
 {
-    if (qApp) qApp->removeEventFilter(this);
+    if (qApp)
+        qApp->removeEventFilter(this);
     // The view (and the editors it owns), the history and the notifier refer
     // to the document, a member that would otherwise go before the base
     // class deletes its children.
@@ -300,7 +301,8 @@ bool CMainFrame::openDocument(const QString& path, bool askSave)
     // The table windows' edits reach the document before it is asked about
     // or replaced.
     view_->closeTableWindows();
-    if (askSave && !saveModified()) return false;
+    if (askSave && !saveModified())
+        return false;
     const QString full = QFileInfo(path).absoluteFilePath();
     recovery_->offer(full);
     const base::fileio::Error err = doc_.load(toLocal(full));
@@ -354,7 +356,8 @@ bool CMainFrame::saveDocumentAs()
     if (!doc_.hasData())
         return false;
     const QString path = chooseSaveFile(fromLocal(doc_.fullPath()));
-    if (path.isEmpty()) return false;
+    if (path.isEmpty())
+        return false;
     const QString full = QFileInfo(path).absoluteFilePath();
     const base::fileio::Error err = doc_.save(toLocal(full));
     if (err) {
@@ -506,11 +509,13 @@ void CMainFrame::dragEnterEvent(QDragEnterEvent* event)
 void CMainFrame::dropEvent(QDropEvent* event)
 {
     const QMimeData* mime = event->mimeData();
-    if (!mime || !mime->hasUrls()) return;
+    if (!mime || !mime->hasUrls())
+        return;
     event->acceptProposedAction();
     activateWindow();
     for (const QUrl& u : mime->urls()) {
-        if (u.isLocalFile()) openDocument(u.toLocalFile(), true);
+        if (u.isLocalFile())
+            openDocument(u.toLocalFile(), true);
     }
 }
 
@@ -519,17 +524,18 @@ void CMainFrame::dropEvent(QDropEvent* event)
 
 QString CMainFrame::chooseOpenFile()
 {
-    return QFileDialog::getOpenFileName(this, QStringLiteral("Open"), QString(),
-                                        QStringLiteral("Air Files (*.air);;All Files (*)"));
+    return QFileDialog::getOpenFileName(
+            this, QStringLiteral("Open"), QString(), QStringLiteral("Air Files (*.air);;All Files (*)"));
 }
 
 QString CMainFrame::chooseSaveFile(const QString& suggested)
 {
-    QFileDialog dlg(this, QStringLiteral("Save As"), suggested,
-                    QStringLiteral("Air Files (*.air);;All Files (*)"));
+    QFileDialog dlg(
+            this, QStringLiteral("Save As"), suggested, QStringLiteral("Air Files (*.air);;All Files (*)"));
     dlg.setAcceptMode(QFileDialog::AcceptSave);
     dlg.setDefaultSuffix(QStringLiteral("air"));
-    if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty()) return {};
+    if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty())
+        return {};
     return dlg.selectedFiles().constFirst();
 }
 

@@ -42,9 +42,9 @@ class CMainFrame : public QMainWindow {
     Q_OBJECT
 public:
     struct Options {
-        QString programPath;      // for the file association
-        QString helpPath;         // Tarlo.html
-        QString definitionsPath;  // Tarlo.ini
+        QString programPath; // for the file association
+        QString helpPath; // Tarlo.html
+        QString definitionsPath; // Tarlo.ini
     };
 
     explicit CMainFrame(const Options& options, QWidget* parent = nullptr);
@@ -118,7 +118,7 @@ public:
     // About Tarlo: the version, the Qt version, the definition file and
     // the data folder.
     QString aboutText() const;
-    virtual void endProgram();   // Alt+X
+    virtual void endProgram(); // Alt+X
 
 protected:
     void closeEvent(QCloseEvent* event) override;

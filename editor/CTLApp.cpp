@@ -58,11 +58,13 @@ bool CTLApp::unregister()
     QSettings s = ui::settings::store();
     s.clear();
     s.sync();
-    if (s.status() != QSettings::NoError) ok = false;
+    if (s.status() != QSettings::NoError)
+        ok = false;
     // The settings file itself goes too, where there is one.
     const QString file = s.fileName();
     if (s.format() != QSettings::NativeFormat || !file.startsWith(QLatin1String("\\HKEY"))) {
-        if (QFileInfo::exists(file) && !QFile::remove(file)) ok = false;
+        if (QFileInfo::exists(file) && !QFile::remove(file))
+            ok = false;
     }
     return ok;
 }

@@ -41,14 +41,16 @@ void RecentFiles::save(QSettings& s) const
         const QString key = fileKey(i);
         if (i <= paths_.size())
             s.setValue(key, paths_.at(i - 1));
-        else s.remove(key);
+        else
+            s.remove(key);
     }
     s.endGroup();
 }
 
 void RecentFiles::add(const QString& path)
 {
-    if (path.isEmpty()) return;
+    if (path.isEmpty())
+        return;
     remove(path);
     paths_.prepend(path);
     while (paths_.size() > kMaxEntries)
@@ -63,7 +65,8 @@ void RecentFiles::remove(const QString& path)
 QString RecentFiles::shortenPath(const QString& path, int maxChars)
 {
     QString native = QDir::toNativeSeparators(path);
-    if (native.size() <= maxChars) return native;
+    if (native.size() <= maxChars)
+        return native;
     const QString sep = QDir::separator();
     const QString name = QFileInfo(path).fileName();
     // Keep the file name and as much of the leading folder as fits:
@@ -86,9 +89,12 @@ QString RecentFiles::menuText(int i, const QString& path)
     shown.replace(u'&', QStringLiteral("&&"));
     const int n = i + 1;
     QString number;
-    if (n < 10) number = QStringLiteral("&%1").arg(n);
-    else if (n == 10) number = QStringLiteral("1&0");
-    else number = QString::number(n);
+    if (n < 10)
+        number = QStringLiteral("&%1").arg(n);
+    else if (n == 10)
+        number = QStringLiteral("1&0");
+    else
+        number = QString::number(n);
     return number + u' ' + shown;
 }
 

@@ -1,7 +1,7 @@
 #include "editor/RecoveryKeeper.h"
 
-#include "model/CTLDoc.h"
 #include "base/FileIO.h"
+#include "model/CTLDoc.h"
 #include "ui/Messages.h"
 
 #include <QDateTime>

@@ -1,8 +1,8 @@
 #include "editor/StartCommand.h"
 
+#include "base/FileIO.h"
 #include "base/Paths.h"
 #include "editor/DataFiles.h"
-#include "base/FileIO.h"
 #include "model/Listing.h"
 
 #include <filesystem>
@@ -238,8 +238,8 @@ int runListCommand(const std::vector<std::string>& args, const std::string& prog
     else if (!base::fileio::exists(definitions))
         err << kProgram << ": warning: " << definitions << " was not found; records are listed as Unknown.\n";
 
-    return model::listFile(o.files[0], definitions, model::ListingOptions{o.sorted, o.values, o.json}, out, err,
-            kProgram);
+    return model::listFile(
+            o.files[0], definitions, model::ListingOptions{o.sorted, o.values, o.json}, out, err, kProgram);
 }
 
 } // namespace tarlo

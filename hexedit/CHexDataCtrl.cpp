@@ -41,8 +41,7 @@ CHexDataCtrl::CHexDataCtrl(QWidget* parent) : QAbstractScrollArea(parent), font_
     viewport()->setAttribute(Qt::WA_NoSystemBackground);
     viewport()->setCursor(Qt::IBeamCursor);
 
-    connect(verticalScrollBar(), &QAbstractSlider::actionTriggered, this,
-            &CHexDataCtrl::onScrollBarAction);
+    connect(verticalScrollBar(), &QAbstractSlider::actionTriggered, this, &CHexDataCtrl::onScrollBarAction);
     // Value changes that bypass the actions (none from the user) still keep
     // the view in step with the bar.
     connect(verticalScrollBar(), &QAbstractSlider::valueChanged, this, [this](int value) {

@@ -36,8 +36,8 @@ CHexDataDlg::CHexDataDlg(std::vector<std::uint8_t> workingCopy, QWidget* parent)
         : QDialog(parent), bytes_(std::move(workingCopy))
 {
     setWindowTitle(QStringLiteral("Edit Hex Data"));
-    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-                   | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint
+            | Qt::MSWindowsFixedSizeDialogHint);
     setModal(true);
 
     ctrl_ = new CHexDataCtrl(this);

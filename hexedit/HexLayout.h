@@ -80,10 +80,7 @@ public:
     int contentWidth() const { return textX + (showText ? (bytesPerLine + 1) * charWidth : 0); }
 
     // Bytes shown on one page.
-    std::int64_t pageBytes() const
-    {
-        return static_cast<std::int64_t>(linesPerPage) * bytesPerLine;
-    }
+    std::int64_t pageBytes() const { return static_cast<std::int64_t>(linesPerPage) * bytesPerLine; }
 
     // Rows are drawn only while their top edge is above this: a partial last
     // row is never drawn.

@@ -240,7 +240,8 @@ std::uint32_t parseHexPrefix(std::string_view s)
     std::size_t i = 0;
     while (i < s.size() && isBlank(s[i]))
         ++i;
-    if (i + 1 < s.size() && s[i] == '0' && lower(s[i + 1]) == 'x' && i + 2 < s.size() && hexDigit(s[i + 2]) >= 0)
+    if (i + 1 < s.size() && s[i] == '0' && lower(s[i + 1]) == 'x' && i + 2 < s.size()
+            && hexDigit(s[i + 2]) >= 0)
         i += 2;
     std::uint64_t v = 0;
     for (; i < s.size(); ++i) {
@@ -397,8 +398,8 @@ std::string valueText(std::string_view name, FieldType t, std::span<const std::u
     return out;
 }
 
-std::string recordItemText(std::uint32_t id, std::string_view name, FieldType t,
-                           std::span<const std::uint8_t> data)
+std::string recordItemText(
+        std::uint32_t id, std::string_view name, FieldType t, std::span<const std::uint8_t> data)
 {
     char buf[16];
     auto res = std::to_chars(buf, buf + sizeof buf, id, 16);
@@ -638,12 +639,13 @@ bool setTbl3dValue(std::span<std::uint8_t> data, std::uint32_t g, std::uint32_t 
     return off && base::bytes::writeLE<double>(data, *off, v);
 }
 
-std::vector<std::uint8_t> composeTbl3d(std::uint32_t groups, std::uint32_t values,
-                                       std::span<const double> cells)
+std::vector<std::uint8_t> composeTbl3d(
+        std::uint32_t groups, std::uint32_t values, std::span<const double> cells)
 {
     std::size_t n = 0, size = 0;
-    if (__builtin_mul_overflow(std::size_t(groups), std::size_t(values), &n) ||
-        __builtin_mul_overflow(n, std::size_t(8), &size) || __builtin_add_overflow(size, std::size_t(8), &size))
+    if (__builtin_mul_overflow(std::size_t(groups), std::size_t(values), &n)
+            || __builtin_mul_overflow(n, std::size_t(8), &size)
+            || __builtin_add_overflow(size, std::size_t(8), &size))
         return {};
     std::vector<std::uint8_t> out(size);
     base::bytes::writeLE<std::uint32_t>(out, 0, groups);

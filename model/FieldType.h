@@ -37,7 +37,10 @@ inline constexpr int kFieldTypeCount = 19;
 
 // Code 0..18 to FieldType; out-of-range codes give Raw.
 FieldType fieldTypeFromCode(int code);
-inline int fieldTypeCode(FieldType t) { return static_cast<int>(t); }
+inline int fieldTypeCode(FieldType t)
+{
+    return static_cast<int>(t);
+}
 
 struct TypeLookup {
     FieldType type = FieldType::Raw;
@@ -82,8 +85,8 @@ std::string valueText(std::string_view name, FieldType t, std::span<const std::u
 // What valueText puts after the name, appended to out (Latin-1, unescaped).
 void appendValueSuffix(std::string& out, FieldType t, std::span<const std::uint8_t> data);
 // Tree text of a record: "%x  " + value text.
-std::string recordItemText(std::uint32_t id, std::string_view name, FieldType t,
-                           std::span<const std::uint8_t> data);
+std::string recordItemText(
+        std::uint32_t id, std::string_view name, FieldType t, std::span<const std::uint8_t> data);
 inline constexpr std::string_view kOutsideRecordSuffix = " (outside record)";
 
 // Whether `data` holds a whole value of type t (always true for raw, record,
@@ -95,9 +98,9 @@ bool valueFits(FieldType t, std::size_t dataSize);
 std::string editText(FieldType t, std::span<const std::uint8_t> data);
 
 struct EditProfile {
-    std::string_view hint;  // status-bar hint while editing
-    int maxChars = 0;       // most characters the box takes
-    int boxWidth = 0;       // box width in pixels
+    std::string_view hint; // status-bar hint while editing
+    int maxChars = 0; // most characters the box takes
+    int boxWidth = 0; // box width in pixels
     bool allowPoint = false;
     bool allowMinus = false;
 };
@@ -111,7 +114,7 @@ bool isAllowedChar(FieldType t, char c);
 struct Validation {
     bool accepted = true;
     std::string message; // shown in a message box when refused
-    std::string refill;  // the box is refilled with this when refused
+    std::string refill; // the box is refilled with this when refused
 };
 Validation validate(FieldType t, std::string_view text);
 
@@ -124,14 +127,14 @@ bool encodeValue(FieldType t, std::string_view text, std::span<std::uint8_t> dat
 bool toggleBool(std::span<std::uint8_t> data);
 
 enum class EditorKind {
-    Hex,         // raw
-    None,        // record: expands or collapses
-    Toggle,      // bool
-    InPlace,     // scalar types
-    TextDialog,  // text
-    Table16,     // tbl16 window
+    Hex, // raw
+    None, // record: expands or collapses
+    Toggle, // bool
+    InPlace, // scalar types
+    TextDialog, // text
+    Table16, // tbl16 window
     TableDouble, // tbldb window
-    Grid,        // tbl3d window
+    Grid, // tbl3d window
 };
 EditorKind editorFor(FieldType t);
 
@@ -175,8 +178,8 @@ std::optional<double> tbl3dValue(std::span<const std::uint8_t> data, std::uint32
 bool setTbl3dValue(std::span<std::uint8_t> data, std::uint32_t g, std::uint32_t k, double v);
 // A full block; `values` holds A * B doubles, group after group (missing ones are 0).
 // Empty when 8 + 8 * A * B does not fit in a size_t.
-std::vector<std::uint8_t> composeTbl3d(std::uint32_t groups, std::uint32_t values,
-                                       std::span<const double> cells);
+std::vector<std::uint8_t> composeTbl3d(
+        std::uint32_t groups, std::uint32_t values, std::span<const double> cells);
 
 // "text": characters up to the first 0 byte, or to the end of the data.
 std::string readText(std::span<const std::uint8_t> data);

@@ -38,7 +38,8 @@ Ini Ini::parse(std::string_view text)
         if (key.empty())
             continue;
         std::string_view value = trim(line.substr(eq + 1));
-        if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
+        if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'')
+                && value.back() == value.front())
             value = value.substr(1, value.size() - 2);
         if (value.size() > kMaxValue)
             value = value.substr(0, kMaxValue);

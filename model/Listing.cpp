@@ -1,9 +1,9 @@
 #include "model/Listing.h"
 
+#include "base/FileIO.h"
 #include "model/CTLDoc.h"
 #include "model/Definitions.h"
 #include "model/FieldType.h"
-#include "base/FileIO.h"
 #include "model/Ini.h"
 #include "model/TextEscape.h"
 

@@ -2,8 +2,8 @@
 // of a document's edits it is written from.
 #include "model/Recovery.h"
 
-#include "model/CTLDoc.h"
 #include "base/FileIO.h"
+#include "model/CTLDoc.h"
 
 #include <algorithm>
 #include <array>

@@ -40,9 +40,9 @@ struct PageCell {
 };
 
 struct PageScrollState {
-    int hpos = 0, vpos = 0;   // body scrolled by this many columns / rows
+    int hpos = 0, vpos = 0; // body scrolled by this many columns / rows
     int hpage = 1, vpage = 1; // columns / rows per page at the last update
-    int hmax = 0, vmax = 0;   // cols - 2, rows - 2
+    int hmax = 0, vmax = 0; // cols - 2, rows - 2
     int colWidth = 0, rowHeight = 0;
 };
 

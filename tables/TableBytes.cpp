@@ -28,8 +28,7 @@ double parseGeneralRealPrefix(std::string_view text)
     if (!text.empty() && (text.front() == '+' || (plus && text.front() == '-')))
         return 0.0;
     double v = 0.0;
-    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v,
-                                     std::chars_format::general);
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v, std::chars_format::general);
     if (ec == std::errc::invalid_argument)
         return 0.0;
     // Out of range: from_chars leaves v alone; the text names a huge or tiny number.
@@ -82,7 +81,7 @@ std::optional<GridTable> decodeTbl3d(const Bytes& b, QString* why)
     const auto shape = model::tbl3dShape(b);
     if (!shape)
         return fail(QStringLiteral("The record is only %1 bytes long; a grid table needs at least 8.")
-                        .arg(b.size()));
+                            .arg(b.size()));
     // The window counts in int: a count with the top bit set reads as negative.
     const auto a = std::bit_cast<std::int32_t>(shape->groups);
     const auto bb = std::bit_cast<std::int32_t>(shape->values);
@@ -90,8 +89,12 @@ std::optional<GridTable> decodeTbl3d(const Bytes& b, QString* why)
         return fail(QStringLiteral("The record's table size %1 x %2 is not valid.").arg(a).arg(bb));
     if (!model::tbl3dValuesFit(b)) {
         const std::uint64_t cells = std::uint64_t(a) * std::uint64_t(bb);
-        return fail(QStringLiteral("The record's table size %1 x %2 needs %3 bytes, but the record holds only %4.")
-                        .arg(a).arg(bb).arg(QString::number(8.0 + 8.0 * double(cells), 'f', 0)).arg(b.size()));
+        return fail(QStringLiteral(
+                "The record's table size %1 x %2 needs %3 bytes, but the record holds only %4.")
+                            .arg(a)
+                            .arg(bb)
+                            .arg(QString::number(8.0 + 8.0 * double(cells), 'f', 0))
+                            .arg(b.size()));
     }
     GridTable t;
     t.groups = a;

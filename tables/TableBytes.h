@@ -38,8 +38,8 @@ Bytes encodeTblDbl(const std::vector<double>& xs, const std::vector<double>& ys)
 // Grid table: 32-bit counts A (groups) and B (values per group), then the
 // groups. Value k of group g sits at 8 + 8 * (g * B + k).
 struct GridTable {
-    int groups = 0;          // A: grid columns
-    int perGroup = 0;        // B: grid rows
+    int groups = 0; // A: grid columns
+    int perGroup = 0; // B: grid rows
     std::vector<double> values; // group-major, groups * perGroup of them
 };
 // Refuses (nullopt, *why filled) counts of 0 or below and counts that claim

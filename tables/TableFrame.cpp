@@ -158,9 +158,9 @@ void TableFrame::noteNumLock(const QKeyEvent* e)
     const int k = e->key();
     if (k >= Qt::Key_0 && k <= Qt::Key_9)
         pane1_->setText(QStringLiteral("NUM"));
-    else if (k == Qt::Key_Left || k == Qt::Key_Right || k == Qt::Key_Up || k == Qt::Key_Down ||
-             k == Qt::Key_Home || k == Qt::Key_End || k == Qt::Key_PageUp || k == Qt::Key_PageDown ||
-             k == Qt::Key_Insert || k == Qt::Key_Clear)
+    else if (k == Qt::Key_Left || k == Qt::Key_Right || k == Qt::Key_Up || k == Qt::Key_Down
+            || k == Qt::Key_Home || k == Qt::Key_End || k == Qt::Key_PageUp || k == Qt::Key_PageDown
+            || k == Qt::Key_Insert || k == Qt::Key_Clear)
         pane1_->setText(QString());
 }
 

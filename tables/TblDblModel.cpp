@@ -27,7 +27,8 @@ std::int32_t plot(double v, double divisor)
     return std::int32_t(std::trunc(std::clamp(p, -16300.0, 16300.0)));
 }
 
-void plotAll(const std::vector<double>& v, double divisor, std::vector<std::int32_t>& out, std::int32_t& extent)
+void plotAll(
+        const std::vector<double>& v, double divisor, std::vector<std::int32_t>& out, std::int32_t& extent)
 {
     out.clear();
     for (double d : v)

@@ -32,10 +32,17 @@ void DblValueBox::keyPressEvent(QKeyEvent* e)
 {
     switch (e->key()) {
     case Qt::Key_Return:
-    case Qt::Key_Enter: owner_->closeValueBox(true); return;
-    case Qt::Key_Escape: owner_->closeValueBox(false); return;
-    case Qt::Key_Backspace: QLineEdit::keyPressEvent(e); return;
-    default: break;
+    case Qt::Key_Enter:
+        owner_->closeValueBox(true);
+        return;
+    case Qt::Key_Escape:
+        owner_->closeValueBox(false);
+        return;
+    case Qt::Key_Backspace:
+        QLineEdit::keyPressEvent(e);
+        return;
+    default:
+        break;
     }
     const QString t = e->text();
     if (!t.isEmpty() && t.at(0).isPrint()) {
@@ -100,7 +107,8 @@ void TblDblWnd::paintEvent(QPaintEvent*)
 
     // The tab between x and y shows as spacing.
     const std::size_t c = model_.current();
-    setStatusText(QStringLiteral("x=%1    y=%2").arg(formatFixed(model_.xs()[c]), formatFixed(model_.ys()[c])));
+    setStatusText(
+            QStringLiteral("x=%1    y=%2").arg(formatFixed(model_.xs()[c]), formatFixed(model_.ys()[c])));
 }
 
 void TblDblWnd::keyPressEvent(QKeyEvent* e)

@@ -13,17 +13,18 @@
 namespace patchwise {
 
 struct RecordSpan {
-    std::size_t header = 0;   // offset of the record's id
+    std::size_t header = 0; // offset of the record's id
     std::uint32_t id = 0;
     std::uint32_t length = 0; // as stored in the header
-    std::size_t data = 0;     // offset of the first data byte
-    std::size_t present = 0;  // data bytes inside the buffer (<= length)
+    std::size_t data = 0; // offset of the first data byte
+    std::size_t present = 0; // data bytes inside the buffer (<= length)
     std::uint64_t next() const { return std::uint64_t(data) + length; }
 };
 
 inline std::optional<RecordSpan> recordAt(std::span<const std::uint8_t> buf, std::uint64_t offset)
 {
-    if (offset > buf.size() || buf.size() - offset < 8) return std::nullopt;
+    if (offset > buf.size() || buf.size() - offset < 8)
+        return std::nullopt;
     RecordSpan r;
     r.header = static_cast<std::size_t>(offset);
     r.id = *base::bytes::u32(buf, r.header);
@@ -39,7 +40,8 @@ void forEachRecord(std::span<const std::uint8_t> buf, F&& f)
 {
     std::uint64_t off = 0;
     while (auto r = recordAt(buf, off)) {
-        if (!f(*r)) return;
+        if (!f(*r))
+            return;
         off = r->next();
     }
 }
@@ -48,7 +50,8 @@ inline std::optional<RecordSpan> findFirstRecord(std::span<const std::uint8_t> b
 {
     std::optional<RecordSpan> found;
     forEachRecord(buf, [&](const RecordSpan& r) {
-        if (r.id != id) return true;
+        if (r.id != id)
+            return true;
         found = r;
         return false;
     });
@@ -58,7 +61,10 @@ inline std::optional<RecordSpan> findFirstRecord(std::span<const std::uint8_t> b
 inline long long countRecords(std::span<const std::uint8_t> buf)
 {
     long long n = 0;
-    forEachRecord(buf, [&](const RecordSpan&) { ++n; return true; });
+    forEachRecord(buf, [&](const RecordSpan&) {
+        ++n;
+        return true;
+    });
     return n;
 }
 
@@ -66,7 +72,10 @@ inline long long countRecords(std::span<const std::uint8_t> buf)
 inline std::size_t walkEnd(std::span<const std::uint8_t> buf)
 {
     std::size_t end = 0;
-    forEachRecord(buf, [&](const RecordSpan& r) { end = r.data + r.present; return true; });
+    forEachRecord(buf, [&](const RecordSpan& r) {
+        end = r.data + r.present;
+        return true;
+    });
     return end;
 }
 

@@ -18,14 +18,16 @@ namespace patchwise {
 std::string dumpFileName(const std::string& name)
 {
     auto dot = name.find_last_of('.');
-    if (dot == std::string::npos) return "txt";
+    if (dot == std::string::npos)
+        return "txt";
     return name.substr(0, dot + 1) + "txt";
 }
 
 std::string defaultDumpPath(const std::string& airPath)
 {
     auto slash = airPath.find_last_of('/');
-    if (slash == std::string::npos) return dumpFileName(airPath);
+    if (slash == std::string::npos)
+        return dumpFileName(airPath);
     return airPath.substr(0, slash) + "/" + dumpFileName(airPath.substr(slash + 1));
 }
 
@@ -90,7 +92,8 @@ ToolCommandLine usage(const std::string& message)
 ToolCommandLine parseCommandLine(const std::vector<std::string>& args)
 {
     ToolCommandLine cl;
-    if (args.empty()) return cl;
+    if (args.empty())
+        return cl;
     const std::string& verb = args[0];
     if (verb == "--help" || verb == "-h" || verb == "help") {
         cl.mode = ToolCommandLine::Mode::Help;
@@ -110,8 +113,8 @@ ToolCommandLine parseCommandLine(const std::vector<std::string>& args)
         cl.mode = ToolCommandLine::Mode::Merge;
         cl.mergeArgs.assign(args.begin() + 1, args.end());
         return cl;
-    }
-    else return usage("unknown command '" + verb + "'");
+    } else
+        return usage("unknown command '" + verb + "'");
 
     const bool dump = cl.mode == ToolCommandLine::Mode::Dump;
     const bool update = cl.mode == ToolCommandLine::Mode::Update;
@@ -140,25 +143,30 @@ ToolCommandLine parseCommandLine(const std::vector<std::string>& args)
             inlineValue = true;
         }
         auto takeValue = [&]() -> bool {
-            if (inlineValue) return true;
-            if (i + 1 >= args.size()) return false;
+            if (inlineValue)
+                return true;
+            if (i + 1 >= args.size())
+                return false;
             value = args[++i];
             return true;
         };
         if (name == "--full" && dump && !inlineValue) {
             cl.full = true;
         } else if (name == "--definitions") {
-            if (!takeValue()) return usage("--definitions needs a file");
+            if (!takeValue())
+                return usage("--definitions needs a file");
             if (value.empty())
                 return usage("--definitions needs a file name, not an empty one");
             cl.definitions = value;
         } else if ((name == "-o" || name == "--output") && dump) {
-            if (!takeValue()) return usage(name + " needs a file");
+            if (!takeValue())
+                return usage(name + " needs a file");
             if (value.empty())
                 return usage(name + " needs a file name, not an empty one");
             cl.output = value;
         } else if (name == "--log" && update) {
-            if (!takeValue()) return usage("--log needs a file");
+            if (!takeValue())
+                return usage("--log needs a file");
             if (value.empty())
                 return usage("--log needs a file name, not an empty one");
             cl.log = value;
@@ -177,10 +185,12 @@ ToolCommandLine parseCommandLine(const std::vector<std::string>& args)
         }
     }
     if (dump) {
-        if (files.size() != 1) return usage(files.empty() ? "dump needs an AIR file" : "dump takes one AIR file");
+        if (files.size() != 1)
+            return usage(files.empty() ? "dump needs an AIR file" : "dump takes one AIR file");
         cl.air = files[0];
     } else if (diff) {
-        if (files.size() != 2) return usage("diff needs an old and a new AIR file");
+        if (files.size() != 2)
+            return usage("diff needs an old and a new AIR file");
         cl.air = files[0];
         cl.newAir = files[1];
     } else if (!cl.script.empty()) {
@@ -188,7 +198,8 @@ ToolCommandLine parseCommandLine(const std::vector<std::string>& args)
             return usage("update --script needs at least one AIR file");
         cl.airs = files;
     } else {
-        if (files.size() != 2) return usage("update needs an AIR file and a script");
+        if (files.size() != 2)
+            return usage("update needs an AIR file and a script");
         cl.air = files[0];
         cl.script = files[1];
     }
@@ -294,7 +305,8 @@ int runCommandLine(const ToolCommandLine& cl, std::ostream& out, std::ostream& e
     case Mode::Dialog:
         err << "patchwise: this build has no dialog\nTry 'patchwise --help'.\n";
         return 2;
-    case Mode::Merge: return runMergeCommand(cl.mergeArgs, out, err);
+    case Mode::Merge:
+        return runMergeCommand(cl.mergeArgs, out, err);
     case Mode::Dump:
     case Mode::Update:
     case Mode::Diff:
@@ -333,7 +345,8 @@ int runCommandLine(const ToolCommandLine& cl, std::ostream& out, std::ostream& e
                 cl.full, processDefinitions(), &error, &out);
     } else {
         UpdateOptions options;
-        if (!cl.log.empty()) options.logPath = cl.log;
+        if (!cl.log.empty())
+            options.logPath = cl.log;
         options.dryRun = cl.dryRun;
         options.strict = cl.strict;
         options.standardOutput = &out;
@@ -342,7 +355,8 @@ int runCommandLine(const ToolCommandLine& cl, std::ostream& out, std::ostream& e
         };
         status = applyUpdateScript(cl.air, cl.script, definitions, processDefinitions(), options, &error);
     }
-    if (status != 0) err << "patchwise: " << (error.empty() ? "the operation failed." : error) << "\n";
+    if (status != 0)
+        err << "patchwise: " << (error.empty() ? "the operation failed." : error) << "\n";
     return status;
 }
 

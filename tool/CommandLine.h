@@ -24,7 +24,7 @@ struct ToolCommandLine {
     std::string script;
     std::vector<std::string> airs; // update --script SCRIPT AIRFILE...: the files, in order
     std::string log; // empty: amod_log.txt in the current directory; "-": standard output
-    std::string error;   // for Mode::Usage
+    std::string error; // for Mode::Usage
     std::vector<std::string> mergeArgs; // merge: its arguments, read by runMergeCommand
 };
 

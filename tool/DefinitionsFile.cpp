@@ -16,7 +16,10 @@ using base::ascii::equalsIgnoreCase;
 
 namespace {
 
-std::string trim(std::string_view s) { return std::string(base::ascii::trim(s)); }
+std::string trim(std::string_view s)
+{
+    return std::string(base::ascii::trim(s));
+}
 
 // Desktop-entry value escapes: \s \n \t \r \\.
 std::string unescapeDesktopValue(std::string_view v)
@@ -60,7 +63,8 @@ bool isRegularFile(const std::string& path)
 
 std::string joinPath(const std::string& dir, const std::string& name)
 {
-    if (dir.empty() || dir.back() == '/') return dir + name;
+    if (dir.empty() || dir.back() == '/')
+        return dir + name;
     return dir + "/" + name;
 }
 
@@ -69,7 +73,8 @@ std::string joinPath(const std::string& dir, const std::string& name)
 std::optional<std::string> readOpenCommand(const std::string& desktopFile, bool* fromExec)
 {
     std::vector<std::uint8_t> bytes;
-    if (base::fileio::readFile(desktopFile, bytes)) return std::nullopt;
+    if (base::fileio::readFile(desktopFile, bytes))
+        return std::nullopt;
     std::string_view all(reinterpret_cast<const char*>(bytes.data()), bytes.size());
     bool inEntry = false;
     std::optional<std::string> own, exec;
@@ -80,14 +85,17 @@ std::optional<std::string> readOpenCommand(const std::string& desktopFile, bool*
                 all.substr(pos, nl == std::string_view::npos ? std::string_view::npos : nl - pos);
         pos = nl == std::string_view::npos ? all.size() : nl + 1;
         std::string t = trim(line);
-        if (t.empty() || t[0] == '#') continue;
+        if (t.empty() || t[0] == '#')
+            continue;
         if (t[0] == '[') {
             inEntry = t == "[Desktop Entry]";
             continue;
         }
-        if (!inEntry) continue;
+        if (!inEntry)
+            continue;
         auto eq = t.find('=');
-        if (eq == std::string::npos) continue;
+        if (eq == std::string::npos)
+            continue;
         std::string key = trim(std::string_view(t).substr(0, eq));
         std::string value = unescapeDesktopValue(trim(std::string_view(t).substr(eq + 1)));
         if (key == "X-Tarlo-OpenCommand" && !own)
@@ -95,20 +103,24 @@ std::optional<std::string> readOpenCommand(const std::string& desktopFile, bool*
         else if (key == "Exec" && !exec)
             exec = value;
     }
-    if (fromExec) *fromExec = !own && exec;
-    if (own) return own;
+    if (fromExec)
+        *fromExec = !own && exec;
+    if (own)
+        return own;
     return exec;
 }
 
 std::string programFromOpenCommand(std::string_view command)
 {
     std::string cmd = trim(command);
-    if (cmd.empty()) return {};
+    if (cmd.empty())
+        return {};
     if (cmd[0] == '"') {
         std::string program;
         for (std::size_t i = 1; i < cmd.size(); ++i) {
             char c = cmd[i];
-            if (c == '"') return program;
+            if (c == '"')
+                return program;
             if (c == '\\' && i + 1 < cmd.size()
                     && std::string_view("\"`$\\").find(cmd[i + 1]) != std::string_view::npos)
                 c = cmd[++i];
@@ -125,7 +137,10 @@ std::string programFromOpenCommand(std::string_view command)
     return cmd.substr(0, blank);
 }
 
-std::string findTarloIni(const std::string& dir) { return base::paths::findAnyCase(dir, "tarlo.ini"); }
+std::string findTarloIni(const std::string& dir)
+{
+    return base::paths::findAnyCase(dir, "tarlo.ini");
+}
 
 std::string currentDirectory()
 {
@@ -137,7 +152,8 @@ std::string currentDirectory()
 std::string definitionPathForProgram(const std::string& programIn)
 {
     std::string program = programIn;
-    if (program.empty()) return {};
+    if (program.empty())
+        return {};
     if (program.find('/') == std::string::npos) {
         // A bare program name: look it up on PATH.
         const char* pathEnv = std::getenv("PATH");
@@ -147,19 +163,23 @@ std::string definitionPathForProgram(const std::string& programIn)
             auto colon = paths.find(':');
             std::string dir(paths.substr(0, colon));
             paths = colon == std::string_view::npos ? std::string_view() : paths.substr(colon + 1);
-            if (!dir.empty() && isRegularFile(joinPath(dir, program))) found = joinPath(dir, program);
+            if (!dir.empty() && isRegularFile(joinPath(dir, program)))
+                found = joinPath(dir, program);
         }
-        if (found.empty()) return {};
+        if (found.empty())
+            return {};
         program = found;
     }
     if (program.size() > 4
             && equalsIgnoreCase(std::string_view(program).substr(program.size() - 4), ".exe")) {
         std::string ini = program.substr(0, program.size() - 3) + "ini";
-        if (isRegularFile(ini)) return ini;
+        if (isRegularFile(ini))
+            return ini;
     }
     // The installed prefix is the folder above the program's, when that has a name.
     std::string dir = base::paths::parentFolder(program);
-    if (std::string beside = findTarloIni(dir); !beside.empty()) return beside;
+    if (std::string beside = findTarloIni(dir); !beside.empty())
+        return beside;
     std::string prefix = dir.find('/') == std::string::npos ? std::string() : base::paths::parentFolder(dir);
     if (!prefix.empty()) {
         if (std::string shared = findTarloIni(joinPath(prefix, "share/tarlo")); !shared.empty())
@@ -178,10 +198,12 @@ std::string locateDefinitionFile()
     // The editor's entry is named after its application id; older versions
     // wrote tarlo.desktop. The first entry with an open command counts.
     for (const char* entry : {"org.kestrelloft.Tarlo.desktop", "tarlo.desktop"}) {
-        if (dataHome.empty()) break;
+        if (dataHome.empty())
+            break;
         bool fromExec = false;
         auto command = readOpenCommand(dataHome + "/applications/" + entry, &fromExec);
-        if (!command) continue;
+        if (!command)
+            continue;
         std::string program = programFromOpenCommand(*command);
         if (fromExec) {
             // Exec doubles a literal '%'.
@@ -189,7 +211,8 @@ std::string locateDefinitionFile()
                 program.erase(at, 1);
         }
         std::string path = definitionPathForProgram(program);
-        if (!path.empty()) return path;
+        if (!path.empty())
+            return path;
         break;
     }
     return findTarloIni(currentDirectory());

@@ -17,7 +17,8 @@ DiffResult diffScript(std::span<const std::uint8_t> oldFile, std::span<const std
     defs.loadDefinitions(definitionPath, scratch);
     bool orderBroken = false;
     DiffResult inOrder = ScriptWriter(defs, definitionPath).run(oldFile, newFile, true, &orderBroken);
-    if (inOrder.warnings.empty() || !orderBroken) return inOrder;
+    if (inOrder.warnings.empty() || !orderBroken)
+        return inOrder;
     return ScriptWriter(defs, definitionPath).run(oldFile, newFile, false);
 }
 
@@ -33,7 +34,8 @@ int runDiff(const std::string& oldPath, const std::string& newPath, const std::s
         }
     }
     DiffResult r = script ? diffScript(a, b, definitionPath, defs) : diffListing(a, b, definitionPath, defs);
-    for (const std::string& w : r.warnings) err << "patchwise: " << w << "\n";
+    for (const std::string& w : r.warnings)
+        err << "patchwise: " << w << "\n";
     out << r.text;
     out.flush();
     if (!out) {

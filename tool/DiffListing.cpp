@@ -25,10 +25,12 @@ std::string occurrenceNote(const diff::Record& r)
 
 std::string hexBytes(ByteView d, std::size_t from, std::size_t to)
 {
-    if (from >= d.size()) return "(none)";
+    if (from >= d.size())
+        return "(none)";
     std::string s;
     for (std::size_t i = from; i < to && i < d.size(); ++i) {
-        if (i > from) s += ' ';
+        if (i > from)
+            s += ' ';
         s += hex(d[i], 2);
     }
     return s;
@@ -68,7 +70,10 @@ std::vector<std::size_t> movedRecords(const diff::RecordList& o, const diff::Rec
     return moved;
 }
 
-std::string orNone(bool present, const std::string& s) { return present ? s : std::string("(none)"); }
+std::string orNone(bool present, const std::string& s)
+{
+    return present ? s : std::string("(none)");
+}
 
 class Listing {
 public:
@@ -82,13 +87,15 @@ public:
         clearStamp(oldB);
         clearStamp(newB);
         maskRevision(oldB, newB);
-        if (oldB == newB) return out_;
+        if (oldB == newB)
+            return out_;
         const ParsedFile o = readRecords(oldB, true), n = readRecords(newB, true);
         old_ = &o.list;
         new_ = &n.list;
         for (const diff::Difference& d : diff::compareRecords(o.list, n.list, DefinitionLayouts(defs_)))
             show(d);
-        if (out_.empty()) out_ = "\nThe files differ.\n";
+        if (out_.empty())
+            out_ = "\nThe files differ.\n";
         return out_;
     }
 
@@ -96,13 +103,15 @@ private:
     void maskRevision(Bytes& oldB, Bytes& newB)
     {
         const std::string oldRev = readRevision(oldB), newRev = readRevision(newB);
-        if (oldRev == newRev) return;
+        if (oldRev == newRev)
+            return;
         out_ += "\nRevision text: \"" + printable(oldRev) + "\" -> \"" + printable(newRev) + "\"\n";
         const std::size_t slots = 9 + std::max(oldRev.size(), newRev.size()) + 1;
         for (Bytes* b : {&oldB, &newB})
             if (auto r = findFirstRecord(*b, kRevisionRecord))
                 for (std::size_t k = 9; k < slots; ++k)
-                    if (revisionSlot(k) < r->present) (*b)[r->data + revisionSlot(k)] = 0;
+                    if (revisionSlot(k) < r->present)
+                        (*b)[r->data + revisionSlot(k)] = 0;
     }
 
     void show(const diff::Difference& d)
@@ -140,7 +149,8 @@ private:
                         + occurrenceNote((*old_)[i]) + "\n";
             break;
         case Kind::TrailerBytes:
-            if (!inTrailer_) out_ += "\nBytes after the last record:\n";
+            if (!inTrailer_)
+                out_ += "\nBytes after the last record:\n";
             inTrailer_ = true;
             byteRange(old_->trailer(), new_->trailer(), d);
             break;
@@ -172,9 +182,11 @@ private:
         out_ += "Points: " + dec(d.size()) + "\n";
         for (std::size_t i = 0; i < d.size(); ++i) {
             out_ += hex(d[i], 2) + " ";
-            if ((i + 1) % 16 == 0) out_ += "\n";
+            if ((i + 1) % 16 == 0)
+                out_ += "\n";
         }
-        if (d.size() % 16 != 0) out_ += "\n";
+        if (d.size() % 16 != 0)
+            out_ += "\n";
     }
 
     void byteRange(ByteView a, ByteView b, const diff::Difference& d)
@@ -189,7 +201,8 @@ private:
     {
         const auto type = static_cast<ToolType>(f.type);
         const auto va = fieldValueText(type, a_, f.offset), vb = fieldValueText(type, b_, f.offset);
-        if (!va || !vb) return;
+        if (!va || !vb)
+            return;
         if (type == ToolType::Text)
             out_ += "  " + f.name + " (TEXT at 0x" + hex(f.offset) + "): \"" + printable(*va) + "\" -> \""
                     + printable(*vb) + "\"\n";
@@ -249,7 +262,8 @@ DiffResult diffListing(
     defs.loadDefinitions(definitionPath, scratch);
     DiffResult r;
     r.text = Listing(defs).run(oldFile, newFile);
-    if (!r.text.empty() && r.text.front() == '\n') r.text.erase(0, 1);
+    if (!r.text.empty() && r.text.front() == '\n')
+        r.text.erase(0, 1);
     r.different = !r.text.empty();
     return r;
 }

@@ -35,13 +35,15 @@ std::vector<diff::FieldLayout> fieldsOf(
         fields.push_back({offset, static_cast<std::size_t>(row.width), row.value == ToolValue::Text, name,
                 static_cast<int>(type)});
     };
-    if (!defs.loaded()) return fields;
+    if (!defs.loaded())
+        return fields;
     if (lookup.type) {
         add(0, *lookup.type, lookup.name);
         return fields;
     }
     auto pos = defs.findRecordSection(id);
-    if (!pos) return fields;
+    if (!pos)
+        return fields;
     while (auto f = defs.nextFieldLine(*pos)) {
         if (f->field.type && *f->field.type != ToolType::None)
             add(f->field.offset, *f->field.type, f->field.name);
@@ -70,9 +72,18 @@ diff::RecordLayout DefinitionLayouts::layoutOf(std::uint32_t id) const
     return {tableKindOf(classifyRecord(id)), fieldsOf(defs_, id, defs_.lookupRecord(id))};
 }
 
-std::int16_t i16(ByteView d, std::size_t at) { return bytes::i16(d, at).value(); }
-std::int32_t i32(ByteView d, std::size_t at) { return bytes::i32(d, at).value(); }
-double f64(ByteView d, std::size_t at) { return bytes::f64(d, at).value(); }
+std::int16_t i16(ByteView d, std::size_t at)
+{
+    return bytes::i16(d, at).value();
+}
+std::int32_t i32(ByteView d, std::size_t at)
+{
+    return bytes::i32(d, at).value();
+}
+double f64(ByteView d, std::size_t at)
+{
+    return bytes::f64(d, at).value();
+}
 
 std::string printable(std::string_view s)
 {

@@ -50,8 +50,14 @@ std::int32_t i32(ByteView d, std::size_t at);
 double f64(ByteView d, std::size_t at);
 
 // Slot k of the stamp (record 0x404) and of the revision store (0x1199).
-inline std::size_t stampSlot(std::size_t k) { return 4 + 8 * k; }
-inline std::size_t revisionSlot(std::size_t k) { return 8 * k; }
+inline std::size_t stampSlot(std::size_t k)
+{
+    return 4 + 8 * k;
+}
+inline std::size_t revisionSlot(std::size_t k)
+{
+    return 8 * k;
+}
 
 // Control characters shown as escapes, for one-line messages.
 std::string printable(std::string_view s);

@@ -36,16 +36,19 @@ std::size_t firstIndex(const diff::RecordList& list, std::uint32_t id)
 
 bool equalMasked(ByteView a, ByteView b, const std::vector<bool>& mask)
 {
-    if (a.size() != b.size()) return false;
+    if (a.size() != b.size())
+        return false;
     for (std::size_t i = 0; i < a.size(); ++i)
-        if (!mask[i] && a[i] != b[i]) return false;
+        if (!mask[i] && a[i] != b[i])
+            return false;
     return true;
 }
 
 DiffResult ScriptWriter::run(ByteView oldFile, ByteView newFile, bool keepOrder, bool* orderBroken)
 {
     DiffResult result;
-    if (sameButStamp(oldFile, newFile)) return result;
+    if (sameButStamp(oldFile, newFile))
+        return result;
     result.different = true;
     const ParsedFile o = readRecords(oldFile, false), n = readRecords(newFile, false);
     const ByteView oldTrailer = o.list.trailer(), newTrailer = n.list.trailer();
@@ -63,7 +66,8 @@ DiffResult ScriptWriter::run(ByteView oldFile, ByteView newFile, bool keepOrder,
     changeCutRecord(o, n, p);
     appendLines(n.list, p);
     // The finish stores the revision text, wherever its line stands.
-    if (revisionLine_ && revisionLine_->back() == '\n') out_ += "text revid " + *revisionLine_;
+    if (revisionLine_ && revisionLine_->back() == '\n')
+        out_ += "text revid " + *revisionLine_;
     out_ += last_;
     verify(oldFile, newFile);
     finish(result);
@@ -81,7 +85,8 @@ ScriptWriter::Plan ScriptWriter::plan(
     for (std::size_t j = 0; j < n.size(); ++j) {
         const auto& olds = o.withId(n[j].id);
         const std::size_t a = olds.size(), b = n.count(n[j].id);
-        if (b <= a) p.oldOf[j] = olds[a - b + n[j].occurrence];
+        if (b <= a)
+            p.oldOf[j] = olds[a - b + n[j].occurrence];
     }
     // Records keep their order, and new ones can only go at the end: the
     // kept part is the longest start of the new file in old order; the
@@ -90,14 +95,17 @@ ScriptWriter::Plan ScriptWriter::plan(
     if (keepOrder) {
         std::size_t kept = 0;
         for (std::size_t last = 0; kept < n.size(); ++kept) {
-            if (p.oldOf[kept] == diff::kNone || (kept > 0 && p.oldOf[kept] <= last)) break;
+            if (p.oldOf[kept] == diff::kNone || (kept > 0 && p.oldOf[kept] <= last))
+                break;
             last = p.oldOf[kept];
             p.isKept[kept] = true;
         }
         for (std::size_t j = kept; j < n.size(); ++j)
-            if (p.oldOf[j] != diff::kNone && orderBroken) *orderBroken = true;
+            if (p.oldOf[j] != diff::kNone && orderBroken)
+                *orderBroken = true;
     } else {
-        for (std::size_t j = 0; j < n.size(); ++j) p.isKept[j] = p.oldOf[j] != diff::kNone;
+        for (std::size_t j = 0; j < n.size(); ++j)
+            p.isKept[j] = p.oldOf[j] != diff::kNone;
         cannot("the order of the records (the script changes each record where it stands)");
     }
     for (std::size_t j = 0; j < n.size(); ++j) {
@@ -114,17 +122,20 @@ ScriptWriter::Plan ScriptWriter::plan(
 void ScriptWriter::deleteLines(const diff::RecordList& o, const Plan& p)
 {
     for (const diff::Record& r : o.records()) {
-        if (r.occurrence != 0) continue;
+        if (r.occurrence != 0)
+            continue;
         auto k = p.keptCount.find(r.id);
         const std::size_t d = o.count(r.id) - (k == p.keptCount.end() ? 0 : k->second);
-        for (std::size_t i = 0; i < d; ++i) out_ += "delete " + hex(r.id) + "\n";
+        for (std::size_t i = 0; i < d; ++i)
+            out_ += "delete " + hex(r.id) + "\n";
     }
 }
 
 void ScriptWriter::changeKept(const diff::RecordList& o, const diff::RecordList& n, const Plan& p)
 {
     for (std::size_t j = 0; j < n.size(); ++j) {
-        if (!p.isKept[j]) continue;
+        if (!p.isKept[j])
+            continue;
         const diff::Record& target = n[j];
         const diff::Record& source = o[p.oldOf[j]];
         std::vector<bool> mask = maskFor(j, target.data.size());
@@ -142,7 +153,8 @@ void ScriptWriter::appendLines(const diff::RecordList& n, const Plan& p)
 {
     std::unordered_map<std::uint32_t, bool> appended;
     for (std::size_t j = 0; j < n.size(); ++j) {
-        if (p.isKept[j]) continue;
+        if (p.isKept[j])
+            continue;
         const diff::Record& target = n[j];
         if (n.count(target.id) != 1 || appended[target.id] || p.keptCount.count(target.id)) {
             cannot("record " + hex(target.id, 4) + " at position " + dec(j + 1)
@@ -160,7 +172,8 @@ void ScriptWriter::appendLines(const diff::RecordList& n, const Plan& p)
 // its id.
 void ScriptWriter::changeCutRecord(const ParsedFile& o, const ParsedFile& n, const Plan& p)
 {
-    if (!o.cut && !n.cut) return;
+    if (!o.cut && !n.cut)
+        return;
     if (o.cut && !n.cut && !p.keptCount.count(o.cut->id)) {
         // Gone, or replaced by a whole record that the appends bring.
         out_ += "delete " + hex(o.cut->id) + "\n";
@@ -169,7 +182,8 @@ void ScriptWriter::changeCutRecord(const ParsedFile& o, const ParsedFile& n, con
     if (o.cut && n.cut && o.cut->id == n.cut->id && o.cutLength == n.cutLength
             && o.cut->data.size() == n.cut->data.size()) {
         const diff::Record& t = *n.cut;
-        if (std::equal(o.cut->data.begin(), o.cut->data.end(), t.data.begin())) return;
+        if (std::equal(o.cut->data.begin(), o.cut->data.end(), t.data.begin()))
+            return;
         std::string scratch;
         if (n.list.count(t.id) == 0 && defs_.definedRecordSize(t.id, defPath_, scratch) <= n.cutLength) {
             Bytes cur(o.cut->data.begin(), o.cut->data.end());
@@ -198,7 +212,8 @@ std::vector<bool> ScriptWriter::maskFor(std::size_t newIndex, std::size_t length
 {
     std::vector<bool> mask(length, false);
     if (newIndex == newFirst404_)
-        for (std::size_t k = 0; k < kStampSlots && stampSlot(k) < length; ++k) mask[stampSlot(k)] = true;
+        for (std::size_t k = 0; k < kStampSlots && stampSlot(k) < length; ++k)
+            mask[stampSlot(k)] = true;
     if (newIndex == newFirst1199_ && revisionLine_)
         for (std::size_t k = 0; k <= revisionSlots_ && revisionSlot(k) < length; ++k)
             mask[revisionSlot(k)] = true;
@@ -210,20 +225,27 @@ std::vector<bool> ScriptWriter::maskFor(std::size_t newIndex, std::size_t length
 void ScriptWriter::planRevision(ByteView oldFile, ByteView newFile, const diff::RecordList& n)
 {
     const std::string oldRev = readRevision(oldFile), newRev = readRevision(newFile);
-    if (oldRev == newRev || newRev.empty() || newFirst1199_ == diff::kNone) return;
+    if (oldRev == newRev || newRev.empty() || newFirst1199_ == diff::kNone)
+        return;
     ByteView d = n[newFirst1199_].data;
     const std::size_t slots = (d.size() + 7) / 8;
-    if (newRev.size() > kRevisionMaxStored || slots < 9 + newRev.size() + 1) return;
+    if (newRev.size() > kRevisionMaxStored || slots < 9 + newRev.size() + 1)
+        return;
     for (std::size_t k = 0; k < 9; ++k)
-        if (d[revisionSlot(k)] != 0) return;
-    if (d[revisionSlot(9 + newRev.size())] != 0) return;
-    if (base::ascii::isBlank(newRev.front()) || newRev.find('\0') != std::string::npos) return;
+        if (d[revisionSlot(k)] != 0)
+            return;
+    if (d[revisionSlot(9 + newRev.size())] != 0)
+        return;
+    if (base::ascii::isBlank(newRev.front()) || newRev.find('\0') != std::string::npos)
+        return;
     auto lf = newRev.find('\n');
-    if (lf != std::string::npos && lf + 1 != newRev.size()) return;
+    if (lf != std::string::npos && lf + 1 != newRev.size())
+        return;
     revisionLine_ = newRev;
     revisionSlots_ = 9 + newRev.size();
     // A text without a line break can only be the script's last line.
-    if (newRev.back() != '\n') last_ = "text revid " + newRev;
+    if (newRev.back() != '\n')
+        last_ = "text revid " + newRev;
 }
 
 // Runs the script as the update would and compares with the new file.
@@ -235,20 +257,24 @@ void ScriptWriter::verify(ByteView oldFile, ByteView newFile)
     auto timeless = [](Bytes& b) {
         if (auto r = findFirstRecord(b, kStampRecord))
             for (std::size_t k = 12; k < kStampSlots - 1; ++k)
-                if (stampSlot(k) < r->present) b[r->data + stampSlot(k)] = 0;
+                if (stampSlot(k) < r->present)
+                    b[r->data + stampSlot(k)] = 0;
     };
     timeless(want);
     timeless(got);
-    if (got == want) return;
+    if (got == want)
+        return;
     Bytes a = got, b = want;
     clearStamp(a);
     clearStamp(b);
     // Only the stamp differs: the update writes its own, as it always does.
     if (a == b)
         return;
-    if (!notes_.empty()) return; // already explained
+    if (!notes_.empty())
+        return; // already explained
     std::size_t at = 0;
-    while (at < a.size() && at < b.size() && a[at] == b[at]) ++at;
+    while (at < a.size() && at < b.size() && a[at] == b[at])
+        ++at;
     cannot("the new file as a whole: the script gives other bytes from offset 0x"
             + hex(static_cast<std::uint32_t>(at)));
 }

@@ -43,7 +43,8 @@ std::optional<double> readReal(const std::string& s)
 {
     text::Scanner sc(s);
     auto v = sc.real();
-    if (!v || !sc.atEnd()) return std::nullopt;
+    if (!v || !sc.atEnd())
+        return std::nullopt;
     return v;
 }
 
@@ -59,11 +60,13 @@ std::optional<std::string> scaledValue(ToolType type, ByteView field)
     const double nudged = (stored + (stored < 0 ? -0.5 : 0.5)) / scale;
     for (const std::string& s : {fixed6(exact), shortest(exact), g17(exact), g17(nudged)}) {
         auto v = readReal(s);
-        if (!v) continue;
+        if (!v)
+            continue;
         const auto bits = static_cast<std::uint32_t>(scaledFieldValue(type, *v));
         const auto want = width == 4 ? static_cast<std::uint32_t>(stored)
                                      : static_cast<std::uint32_t>(stored) & 0xFFFFu;
-        if ((width == 4 ? bits : bits & 0xFFFFu) == want) return s;
+        if ((width == 4 ? bits : bits & 0xFFFFu) == want)
+            return s;
     }
     return std::nullopt;
 }
@@ -79,7 +82,8 @@ std::optional<std::string> typedValue(ToolType type, ByteView field)
         double v = f64(field, 0);
         std::string s = g17(v);
         auto back = readReal(s);
-        if (back && std::bit_cast<std::uint64_t>(*back) == std::bit_cast<std::uint64_t>(v)) return s;
+        if (back && std::bit_cast<std::uint64_t>(*back) == std::bit_cast<std::uint64_t>(v))
+            return s;
         return std::nullopt;
     }
     case ToolValue::None:
@@ -99,7 +103,8 @@ std::optional<std::string> typedValue(ToolType type, ByteView field)
 void ScriptWriter::change(std::uint32_t id, Bytes& cur, ByteView target, const std::vector<bool>& mask,
         bool absent, bool mayEndScript)
 {
-    if (!absent && equalMasked(cur, target, mask)) return;
+    if (!absent && equalMasked(cur, target, mask))
+        return;
     std::string scratch;
     const std::uint32_t size = defs_.definedRecordSize(id, defPath_, scratch);
     RecordClass cls = classifyRecord(id);
@@ -107,7 +112,8 @@ void ScriptWriter::change(std::uint32_t id, Bytes& cur, ByteView target, const s
         // Bytes the update writes itself (the stamp) are listed as zero.
         Bytes shown(target.begin(), target.end());
         for (std::size_t i = 0; i < shown.size(); ++i)
-            if (mask[i]) shown[i] = 0;
+            if (mask[i])
+                shown[i] = 0;
         tableBlock(id, cls, shown, cur);
         fixBytes(id, cur, target, mask, size);
         return;
@@ -139,7 +145,8 @@ void ScriptWriter::change(std::uint32_t id, Bytes& cur, ByteView target, const s
 void ScriptWriter::fixBytes(
         std::uint32_t id, Bytes& cur, ByteView target, const std::vector<bool>& mask, std::uint32_t size)
 {
-    if (equalMasked(cur, target, mask)) return;
+    if (equalMasked(cur, target, mask))
+        return;
     if (size > cur.size()) {
         cannot("record " + hex(id, 4) + ": bytes that a field line would reach only by growing the record to "
                 + dec(size) + " bytes");
@@ -158,7 +165,8 @@ void ScriptWriter::fieldLines(
     for (const diff::FieldLayout& f : fieldsOf(defs_, id, defs_.lookupRecord(id)))
         any = typedFieldLine(id, f, cur, target, mask) || any;
     for (std::size_t i = 0; i < target.size(); ++i) {
-        if (mask[i] || cur[i] == target[i]) continue;
+        if (mask[i] || cur[i] == target[i])
+            continue;
         out_ += "field " + hex(id) + " " + hex(static_cast<std::uint32_t>(i)) + " int8 "
                 + dec(static_cast<std::int8_t>(target[i])) + "\n";
         cur[i] = target[i];
@@ -174,15 +182,19 @@ bool ScriptWriter::typedFieldLine(std::uint32_t id, const diff::FieldLayout& f, 
         const std::vector<bool>& mask)
 {
     const auto type = static_cast<ToolType>(f.type);
-    if (type == ToolType::Text) return false;
+    if (type == ToolType::Text)
+        return false;
     const std::size_t width = f.width;
-    if (width == 0 || f.offset > target.size() || target.size() - f.offset < width) return false;
+    if (width == 0 || f.offset > target.size() || target.size() - f.offset < width)
+        return false;
     bool differs = false;
     for (std::size_t i = f.offset; i < f.offset + width; ++i)
         differs = differs || (!mask[i] && cur[i] != target[i]);
-    if (!differs) return false;
+    if (!differs)
+        return false;
     auto value = typedValue(type, target.subspan(f.offset, width));
-    if (!value) return false;
+    if (!value)
+        return false;
     out_ += "field " + hex(id) + " " + hex(f.offset) + " " + typeRow(type).name + " " + *value + "\n";
     std::copy(target.begin() + f.offset, target.begin() + f.offset + width, cur.begin() + f.offset);
     return true;
@@ -192,7 +204,8 @@ bool ScriptWriter::typedFieldLine(std::uint32_t id, const diff::FieldLayout& f, 
 void ScriptWriter::tableBlock(std::uint32_t id, RecordClass cls, ByteView t, Bytes& cur)
 {
     std::string name = defs_.lookupRecord(id).name;
-    if (name.size() > 200 || name.find_first_of("\r\n") != std::string::npos) name.clear();
+    if (name.size() > 200 || name.find_first_of("\r\n") != std::string::npos)
+        name.clear();
     out_ += "\n" + recordHeader(id, name) + "\n";
     cur.clear();
     auto real = [&](double v) {
@@ -227,7 +240,8 @@ void ScriptWriter::tableBlock(std::uint32_t id, RecordClass cls, ByteView t, Byt
         if (rows > 0 && cols > 0) {
             std::size_t at = 8;
             for (std::int32_t r = 0; r < rows; ++r) {
-                for (std::int32_t c = 0; c < cols; ++c, at += 8) out_ += real(f64(t, at)) + "\t";
+                for (std::int32_t c = 0; c < cols; ++c, at += 8)
+                    out_ += real(f64(t, at)) + "\t";
                 out_ += "\n";
             }
         }
@@ -252,7 +266,8 @@ bool ScriptWriter::textLine(std::uint32_t id, ByteView t, Bytes& cur, bool ascii
 {
     // The data is the characters, '|' as CR LF, the blank of the line
     // break and a zero byte: at least one character.
-    if (t.size() < 3) return false;
+    if (t.size() < 3)
+        return false;
     const std::size_t body = t.size() - 2;
     std::string chars;
     Bytes data;
@@ -267,17 +282,21 @@ bool ScriptWriter::textLine(std::uint32_t id, ByteView t, Bytes& cur, bool ascii
         char c = static_cast<char>(t[i]);
         bool fits = c != '\0' && c != '\r' && c != '\n' && c != '|'
                 && !(chars.empty() && base::ascii::isBlank(c));
-        if (ascii) fits = fits && t[i] >= 0x20 && t[i] < 0x7F;
-        if (!fits) c = '.';
+        if (ascii)
+            fits = fits && t[i] >= 0x20 && t[i] < 0x7F;
+        if (!fits)
+            c = '.';
         chars += c;
         data.push_back(static_cast<std::uint8_t>(c));
         ++i;
     }
     std::string line = "text " + hex(id) + " " + chars + "\n";
-    if (line.size() > kMaxScriptLine) return false;
+    if (line.size() > kMaxScriptLine)
+        return false;
     data.push_back(' ');
     data.push_back(0);
-    if (!ascii && !std::equal(data.begin(), data.end(), t.begin(), t.end())) return false;
+    if (!ascii && !std::equal(data.begin(), data.end(), t.begin(), t.end()))
+        return false;
     out_ += line;
     cur = std::move(data);
     return true;
@@ -287,7 +306,8 @@ bool ScriptWriter::textLine(std::uint32_t id, ByteView t, Bytes& cur, bool ascii
 // script without one. Taken only when it gives the data exactly.
 bool ScriptWriter::unbrokenTextLine(std::uint32_t id, ByteView t)
 {
-    if (t.size() < 2 || t.back() != 0 || (t.size() >= 3 && t[t.size() - 2] == ' ')) return false;
+    if (t.size() < 2 || t.back() != 0 || (t.size() >= 3 && t[t.size() - 2] == ' '))
+        return false;
     std::string chars;
     for (std::size_t i = 0; i + 1 < t.size(); ++i) {
         const char c = static_cast<char>(t[i]);
@@ -301,7 +321,8 @@ bool ScriptWriter::unbrokenTextLine(std::uint32_t id, ByteView t)
         chars += c;
     }
     std::string line = "text " + hex(id) + " " + chars;
-    if (line.size() > kMaxScriptLine) return false;
+    if (line.size() > kMaxScriptLine)
+        return false;
     last_ = line;
     return true;
 }

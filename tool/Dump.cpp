@@ -24,13 +24,13 @@ using text::hex;
 RecordClass classifyRecord(std::uint32_t id)
 {
     auto in = [id](std::uint32_t a, std::uint32_t b) { return id >= a && id <= b; };
-    if (in(0x410, 0x413) || in(0x420, 0x423) || id == 0x430 || id == 0x433 || in(0x440, 0x443) || id == 0x450 ||
-        in(0x452, 0x455) || id == 0x459 || in(0x461, 0x463) || id == 0x465 || in(0x601, 0x606))
+    if (in(0x410, 0x413) || in(0x420, 0x423) || id == 0x430 || id == 0x433 || in(0x440, 0x443) || id == 0x450
+            || in(0x452, 0x455) || id == 0x459 || in(0x461, 0x463) || id == 0x465 || in(0x601, 0x606))
         return RecordClass::Int16List;
-    if (in(0x341, 0x343) || id == 0x400 || id == 0x401 || id == 0x404 || id == 0x451 || id == 0x456 ||
-        id == 0x460 || id == 0x464 || id == 0x473 || in(0x506, 0x509) || id == 0x514 || in(0x517, 0x519) ||
-        in(0x536, 0x539) || id == 0x546 || id == 0x1505 || id == 0x1508 || id == 0x1524 || id == 0x1525 ||
-        id == 0x1531 || in(0x1535, 0x1538))
+    if (in(0x341, 0x343) || id == 0x400 || id == 0x401 || id == 0x404 || id == 0x451 || id == 0x456
+            || id == 0x460 || id == 0x464 || id == 0x473 || in(0x506, 0x509) || id == 0x514
+            || in(0x517, 0x519) || in(0x536, 0x539) || id == 0x546 || id == 0x1505 || id == 0x1508
+            || id == 0x1524 || id == 0x1525 || id == 0x1531 || in(0x1535, 0x1538))
         return RecordClass::PointTable;
     if (id == 0x511 || id == 0x512 || in(0x1502, 0x1504) || id == 0x1506 || id == 0x1507)
         return RecordClass::Grid;
@@ -42,7 +42,10 @@ namespace {
 namespace bytes = base::bytes;
 
 // Data lengths and counts are printed with "%d".
-std::string d32(std::uint32_t v) { return dec(static_cast<std::int32_t>(v)); }
+std::string d32(std::uint32_t v)
+{
+    return dec(static_cast<std::int32_t>(v));
+}
 
 } // namespace
 
@@ -63,12 +66,14 @@ std::optional<std::string> fieldValueText(
     const ToolTypeRow& row = typeRow(type);
     switch (row.value) {
     case ToolValue::Text: {
-        if (offset > data.size()) return std::nullopt;
+        if (offset > data.size())
+            return std::nullopt;
         const auto rest = data.subspan(offset);
         return std::string(rest.begin(), std::find(rest.begin(), rest.end(), std::uint8_t(0)));
     }
     case ToolValue::Double:
-        if (auto v = bytes::f64(data, offset)) return fixed6(*v);
+        if (auto v = bytes::f64(data, offset))
+            return fixed6(*v);
         return std::nullopt;
     case ToolValue::Integer:
     case ToolValue::Scaled:
@@ -81,7 +86,8 @@ std::optional<std::string> fieldValueText(
     return std::nullopt;
 }
 
-void appendTableListing(std::string& out, RecordClass cls, std::span<const std::uint8_t> data, std::uint32_t length)
+void appendTableListing(
+        std::string& out, RecordClass cls, std::span<const std::uint8_t> data, std::uint32_t length)
 {
     switch (cls) {
     case RecordClass::Int16List: {
@@ -95,7 +101,8 @@ void appendTableListing(std::string& out, RecordClass cls, std::span<const std::
         out += "Points: " + dec(n) + "\n";
         for (std::int64_t i = 0; i < n; ++i) {
             std::size_t off = 4 + static_cast<std::size_t>(i) * 16;
-            if (off + 16 > data.size()) break;
+            if (off + 16 > data.size())
+                break;
             out += fixed6(*bytes::f64(data, off)) + "\t" + fixed6(*bytes::f64(data, off + 8)) + "\n";
         }
         break;
@@ -104,7 +111,8 @@ void appendTableListing(std::string& out, RecordClass cls, std::span<const std::
         std::int32_t rows = bytes::i32(data, 0).value_or(0);
         std::int32_t cols = bytes::i32(data, 4).value_or(0);
         out += "columns: " + dec(cols) + "  rows: " + dec(rows) + "\n";
-        if (rows <= 0 || cols < 0) break;
+        if (rows <= 0 || cols < 0)
+            break;
         if (cols == 0) {
             // Each row still ends in "\n". Such rows claim no data, so their
             // count is capped to keep the output bounded by the file's size.
@@ -120,7 +128,8 @@ void appendTableListing(std::string& out, RecordClass cls, std::span<const std::
         }
         break;
     }
-    case RecordClass::Unclassified: break;
+    case RecordClass::Unclassified:
+        break;
     }
 }
 
@@ -131,9 +140,11 @@ void appendHexListing(std::string& out, std::span<const std::uint8_t> data, std:
     out += "Points: " + d32(length) + "\n";
     for (std::size_t i = 0; i < data.size(); ++i) {
         out += hex(data[i], 2) + " ";
-        if ((i + 1) % 16 == 0) out += "\n";
+        if ((i + 1) % 16 == 0)
+            out += "\n";
     }
-    if (data.size() % 16 != 0) out += "\n";
+    if (data.size() % 16 != 0)
+        out += "\n";
 }
 
 // Bytes the field consumed, for the size check.
@@ -143,7 +154,8 @@ std::uint64_t appendFieldLine(std::string& out, std::uint32_t id, std::uint32_t 
     const ToolTypeRow& row = typeRow(type);
     const std::optional<std::string> value = fieldValueText(type, data, offset);
     if (row.value == ToolValue::Text) {
-        if (!value) return 0;
+        if (!value)
+            return 0;
         out += "TEXT 0x" + hex(id) + "\t" + *value + '\n';
         return value->size();
     }
@@ -163,12 +175,15 @@ bool appendDefinitionListing(std::string& out, const ToolDefinitions& defs, cons
         return true;
     }
     auto fields = defs.sectionFields(rec.id);
-    if (!fields) return false;
+    if (!fields)
+        return false;
     std::uint64_t sum = 0;
     for (const FieldLine& f : *fields)
-        if (f.type) sum += appendFieldLine(out, rec.id, f.offset, *f.type, data, f.name);
+        if (f.type)
+            sum += appendFieldLine(out, rec.id, f.offset, *f.type, data, f.name);
     if (sum != rec.length)
-        out += "WARNING: Actual size: " + d32(rec.length) + ", Tarlo size: " + dec(static_cast<std::int32_t>(sum)) + "\n";
+        out += "WARNING: Actual size: " + d32(rec.length)
+                + ", Tarlo size: " + dec(static_cast<std::int32_t>(sum)) + "\n";
     return true;
 }
 
@@ -184,17 +199,20 @@ bool dumpTo(std::span<const std::uint8_t> file, const std::string& definitionPat
     out.reserve(kPiece + 4096);
     bool going = true;
     auto flush = [&] {
-        if (going && !out.empty()) going = sink(out);
+        if (going && !out.empty())
+            going = sink(out);
         out.clear();
         return going;
     };
-    if (!defs.loadDefinitions(definitionPath, out)) out += "Tarlo record formats not available.\n";
+    if (!defs.loadDefinitions(definitionPath, out))
+        out += "Tarlo record formats not available.\n";
     long long records = 0;
     forEachRecord(file, [&](const RecordSpan& rec) {
         ++records;
         std::span<const std::uint8_t> data = file.subspan(rec.data, rec.present);
         RecordClass cls = classifyRecord(rec.id);
-        if (cls == RecordClass::Unclassified && !full) return true;
+        if (cls == RecordClass::Unclassified && !full)
+            return true;
         RecordLookupView lookup = defs.findRecord(rec.id);
         out += "\nRecord: " + hex(rec.id, 4) + " ";
         out += lookup.name;
@@ -205,12 +223,14 @@ bool dumpTo(std::span<const std::uint8_t> file, const std::string& definitionPat
             appendHexListing(out, data, rec.length);
         return out.size() < kPiece || flush();
     });
-    if (!going) return false;
+    if (!going)
+        return false;
     out += "\n" + readRevision(file);
     StampCheck stamp = verifyStamp(file);
     if (stamp.present) {
         out += "Last Patchwise:" + stamp.text + "\n";
-        if (stamp.certified) out += "CERTIFIED 1% AIRFILE\n";
+        if (stamp.certified)
+            out += "CERTIFIED 1% AIRFILE\n";
     }
     out += "\nRecord count: " + dec(records) + "\n";
     return flush();
@@ -233,15 +253,18 @@ int writeDump(const std::string& airPath, const std::string& dumpPath, const std
     namespace fio = base::fileio;
     if (!isStandardOutput(dumpPath) && sameFile(airPath, dumpPath)) {
         // Writing the listing over the file it lists would lose the file.
-        if (error) *error = "The dump file " + dumpPath + " is the AIR file itself.";
+        if (error)
+            *error = "The dump file " + dumpPath + " is the AIR file itself.";
         return 1;
     }
     if (!isStandardOutput(dumpPath) && replacesAirOrBackup(dumpPath, airPath)) {
-        if (error) *error = "The dump file " + dumpPath + " would replace a backup of the AIR file.";
+        if (error)
+            *error = "The dump file " + dumpPath + " would replace a backup of the AIR file.";
         return 1;
     }
     if (!isStandardOutput(dumpPath) && sameFile(definitionPath, dumpPath)) {
-        if (error) *error = "The dump file " + dumpPath + " would replace the definition file.";
+        if (error)
+            *error = "The dump file " + dumpPath + " would replace the definition file.";
         return 1;
     }
     if (writesInPlace(dumpPath)) {
@@ -252,7 +275,8 @@ int writeDump(const std::string& airPath, const std::string& dumpPath, const std
         int result = 0;
         if (auto e = fio::readFile(airPath, air)) {
             out = "Can't open " + airPath + "\n";
-            if (error) *error = e.message;
+            if (error)
+                *error = e.message;
             result = 1;
         } else if (isStandardOutput(dumpPath)) {
             // Standard output takes the listing as it is made.
@@ -266,8 +290,10 @@ int writeDump(const std::string& airPath, const std::string& dumpPath, const std
         }
         if (auto e = writeOutput(dumpPath, out, standardOutput)) {
             // No dump was written, so the definition line has not been shown yet.
-            if (!loadedBefore) defs.unload();
-            if (error) *error = e.message;
+            if (!loadedBefore)
+                defs.unload();
+            if (error)
+                *error = e.message;
             return 1;
         }
         return result;
@@ -293,21 +319,27 @@ int writeDump(const std::string& airPath, const std::string& dumpPath, const std
                 });
             } catch (const std::bad_alloc&) {
                 // The temporary goes with the writer.
-                if (!wasLoaded) defs.unload();
-                if (error) *error = "There is not enough memory to list " + airPath + ".";
+                if (!wasLoaded)
+                    defs.unload();
+                if (error)
+                    *error = "There is not enough memory to list " + airPath + ".";
                 return 1;
             }
         }
-        if (!failure) failure = writer.commit();
+        if (!failure)
+            failure = writer.commit();
     }
     if (failure) {
         // No dump was written, so the definition line has not been shown yet.
-        if (!wasLoaded) defs.unload();
-        if (error) *error = failure.message;
+        if (!wasLoaded)
+            defs.unload();
+        if (error)
+            *error = failure.message;
         return 1;
     }
     if (unreadable) {
-        if (error) *error = unreadable.message;
+        if (error)
+            *error = unreadable.message;
         return 1;
     }
     return 0;

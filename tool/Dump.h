@@ -22,7 +22,8 @@ RecordClass classifyRecord(std::uint32_t id);
 // `length` is the record's stored length. A grid of 0 columns lists one
 // empty line per row, at most kMaxEmptyGridRows of them.
 inline constexpr std::int32_t kMaxEmptyGridRows = 65536;
-void appendTableListing(std::string& out, RecordClass cls, std::span<const std::uint8_t> data, std::uint32_t length);
+void appendTableListing(
+        std::string& out, RecordClass cls, std::span<const std::uint8_t> data, std::uint32_t length);
 
 // A scaled field's stored integer in its units: stored * units / steps.
 double unitsOf(const ToolTypeRow& row, std::int64_t stored);
@@ -44,7 +45,7 @@ bool dumpTo(std::span<const std::uint8_t> file, const std::string& definitionPat
 
 // Builds the whole dump text for the bytes of an AIR file.
 std::string dumpText(std::span<const std::uint8_t> file, const std::string& definitionPath, bool full,
-                     ToolDefinitions& defs);
+        ToolDefinitions& defs);
 
 // 0 on success; 1 when the AIR file cannot be read or the dump not written.
 // `error`, when given, receives a sentence for the user on failure. A dump
@@ -52,8 +53,8 @@ std::string dumpText(std::span<const std::uint8_t> file, const std::string& defi
 int writeDump(const std::string& airPath, const std::string& dumpPath, const std::string& definitionPath,
         bool full, ToolDefinitions& defs, std::string* error = nullptr,
         std::ostream* standardOutput = nullptr);
-inline int writeDump(const std::string& airPath, const std::string& dumpPath, const std::string& definitionPath,
-                     bool full)
+inline int writeDump(
+        const std::string& airPath, const std::string& dumpPath, const std::string& definitionPath, bool full)
 {
     return writeDump(airPath, dumpPath, definitionPath, full, processDefinitions());
 }

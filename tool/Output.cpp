@@ -16,13 +16,17 @@ bool isStandardOutput(const std::string& path)
 
 bool writesInPlace(const std::string& path)
 {
-    if (isStandardOutput(path)) return true;
+    if (isStandardOutput(path))
+        return true;
     return fio::kindOf(path) == fio::FileKind::Other;
 }
 
 namespace {
 
-fio::Error failure(int err, const std::string& path) { return fio::Error{err, fio::describe(err, path)}; }
+fio::Error failure(int err, const std::string& path)
+{
+    return fio::Error{err, fio::describe(err, path)};
+}
 
 } // namespace
 
@@ -41,34 +45,39 @@ fio::Error InPlaceOutput::open(const std::string& path)
         return failure(errno, path);
     }
     // Writes then wait for the reader, as they would on any pipe.
-    if (const int flags = ::fcntl(fd, F_GETFL); flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    if (const int flags = ::fcntl(fd, F_GETFL); flags >= 0)
+        ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
     fd_ = fd;
     return {};
 }
 
 fio::Error InPlaceOutput::write(std::span<const std::uint8_t> bytes)
 {
-    if (fd_ < 0) return failure(EBADF, path_);
+    if (fd_ < 0)
+        return failure(EBADF, path_);
     auto& ops = fio::ops();
     int err = 0;
     for (std::size_t done = 0; done < bytes.size() && !err;) {
         ssize_t n = ops.write(fd_, bytes.data() + done, bytes.size() - done);
         if (n < 0) {
-            if (errno != EINTR) err = errno;
+            if (errno != EINTR)
+                err = errno;
         } else if (n == 0) {
             err = EIO;
         } else {
             done += static_cast<std::size_t>(n);
         }
     }
-    if (ops.close(fd_) != 0 && !err) err = errno;
+    if (ops.close(fd_) != 0 && !err)
+        err = errno;
     fd_ = -1;
     return err ? failure(err, path_) : fio::Error{};
 }
 
 void InPlaceOutput::close()
 {
-    if (fd_ >= 0) fio::ops().close(fd_);
+    if (fd_ >= 0)
+        fio::ops().close(fd_);
     fd_ = -1;
 }
 
@@ -79,12 +88,14 @@ fio::Error writeOutput(
         std::ostream& out = standardOutput ? *standardOutput : std::cout;
         out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
         out.flush();
-        if (!out) return fio::Error{EIO, "Unable to write to the standard output."};
+        if (!out)
+            return fio::Error{EIO, "Unable to write to the standard output."};
         return {};
     }
     if (writesInPlace(path)) {
         InPlaceOutput out;
-        if (auto e = out.open(path)) return e;
+        if (auto e = out.open(path))
+            return e;
         return out.write(bytes);
     }
     return fio::writeFileAtomic(path, bytes);

@@ -18,7 +18,8 @@ constexpr std::array<std::uint32_t, 256> makeCrcTable()
     std::array<std::uint32_t, 256> t{};
     for (std::uint32_t n = 0; n < 256; ++n) {
         std::uint32_t c = n;
-        for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+        for (int k = 0; k < 8; ++k)
+            c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
         t[n] = c;
     }
     return t;
@@ -29,60 +30,71 @@ constexpr auto kCrcTable = makeCrcTable();
 std::optional<std::size_t> slot(const RecordSpan& r, std::size_t base, std::size_t k)
 {
     std::size_t rel = base + 8 * k;
-    if (rel >= r.present) return std::nullopt;
+    if (rel >= r.present)
+        return std::nullopt;
     return r.data + rel;
 }
 
-constexpr std::size_t kStampBase = 4;     // after the point count
+constexpr std::size_t kStampBase = 4; // after the point count
 constexpr std::size_t kRevisionBase = 0;
 
 // Characters of consecutive slots from slot `first`, up to a zero byte, the
 // record's end or `max` characters.
 std::string readSlots(std::span<const std::uint8_t> file, const RecordSpan& r, std::size_t base,
-                      std::size_t first, std::size_t max)
+        std::size_t first, std::size_t max)
 {
     std::string s;
     for (std::size_t k = first; s.size() < max; ++k) {
         auto at = slot(r, base, k);
-        if (!at || file[*at] == 0) break;
+        if (!at || file[*at] == 0)
+            break;
         s += static_cast<char>(file[*at]);
     }
     return s;
 }
 
 void zeroSlots(std::span<std::uint8_t> file, const RecordSpan& r, std::size_t base, std::size_t first,
-               std::size_t count)
+        std::size_t count)
 {
     for (std::size_t k = first; k < first + count; ++k)
-        if (auto at = slot(r, base, k)) file[*at] = 0;
+        if (auto at = slot(r, base, k))
+            file[*at] = 0;
 }
 
-std::uint32_t hexOrZero(const std::string& s) { return text::scanHex(s).value_or(0); }
+std::uint32_t hexOrZero(const std::string& s)
+{
+    return text::scanHex(s).value_or(0);
+}
 
 } // namespace
 
 std::uint32_t crc32(const std::uint8_t* bytes, std::size_t count)
 {
     std::uint32_t c = 0xFFFFFFFFu;
-    for (std::size_t i = 0; i < count; ++i) c = kCrcTable[(c ^ bytes[i]) & 0xFF] ^ (c >> 8);
+    for (std::size_t i = 0; i < count; ++i)
+        c = kCrcTable[(c ^ bytes[i]) & 0xFF] ^ (c >> 8);
     return c ^ 0xFFFFFFFFu;
 }
 
 std::string stampTimeText(std::time_t t)
 {
-    static const char* const months[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
-                                         "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    static const char* const months[] = {
+            "Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
     std::tm tm{};
-    if (!localtime_r(&t, &tm)) tm = std::tm{};
+    if (!localtime_r(&t, &tm))
+        tm = std::tm{};
     auto two = [](int v) { return (v >= 0 && v < 10 ? "0" : "") + text::dec(v); };
     int year = tm.tm_year + 1900;
-    if (year < 0) year = 0;
-    if (year > 9999) year = 9999;
+    if (year < 0)
+        year = 0;
+    if (year > 9999)
+        year = 9999;
     std::string y = text::dec(year);
-    while (y.size() < 4) y.insert(0, "0");
+    while (y.size() < 4)
+        y.insert(0, "0");
     int mon = tm.tm_mon >= 0 && tm.tm_mon < 12 ? tm.tm_mon : 0;
-    return std::string(" ") + months[mon] + " " + two(tm.tm_mday) + " " + two(tm.tm_hour) + ":" + two(tm.tm_min) +
-           ":" + two(tm.tm_sec) + " " + y + "\n";
+    return std::string(" ") + months[mon] + " " + two(tm.tm_mday) + " " + two(tm.tm_hour) + ":"
+            + two(tm.tm_min) + ":" + two(tm.tm_sec) + " " + y + "\n";
 }
 
 std::time_t stampTime()
@@ -91,44 +103,52 @@ std::time_t stampTime()
         long long v = 0;
         const char* end = e + std::char_traits<char>::length(e);
         auto r = std::from_chars(e, end, v);
-        if (r.ec == std::errc() && r.ptr == end && v >= 0) return static_cast<std::time_t>(v);
+        if (r.ec == std::errc() && r.ptr == end && v >= 0)
+            return static_cast<std::time_t>(v);
     }
     return std::time(nullptr);
 }
 
 void clearStamp(std::span<std::uint8_t> file)
 {
-    if (auto r = findFirstRecord(file, kStampRecord)) zeroSlots(file, *r, kStampBase, 0, kStampSlots);
+    if (auto r = findFirstRecord(file, kStampRecord))
+        zeroSlots(file, *r, kStampBase, 0, kStampSlots);
 }
 
 void writeStamp(std::span<std::uint8_t> file, std::uint32_t crc, std::time_t time)
 {
     auto r = findFirstRecord(file, kStampRecord);
-    if (!r || r->present < kStampRecordMin) return;
+    if (!r || r->present < kStampRecordMin)
+        return;
     std::string s = text::hex(crc, 8) + " KMQ" + stampTimeText(time);
     s.resize(kStampSlots - 1, ' ');
     s += '\0';
-    for (std::size_t k = 0; k < kStampSlots; ++k) file[*slot(*r, kStampBase, k)] = static_cast<std::uint8_t>(s[k]);
+    for (std::size_t k = 0; k < kStampSlots; ++k)
+        file[*slot(*r, kStampBase, k)] = static_cast<std::uint8_t>(s[k]);
 }
 
 void storeRevision(std::span<std::uint8_t> file, const std::string& textIn)
 {
     auto r = findFirstRecord(file, kRevisionRecord);
-    if (!r) return;
+    if (!r)
+        return;
     zeroSlots(file, *r, kRevisionBase, 0, 9);
     std::size_t slots = (r->present + 7) / 8;
-    if (slots <= 9) return;
-    std::size_t room = slots - 9 - 1;  // characters that fit before the zero byte
+    if (slots <= 9)
+        return;
+    std::size_t room = slots - 9 - 1; // characters that fit before the zero byte
     std::string t = textIn.substr(0, std::min({textIn.size(), kRevisionMaxStored, room}));
     std::size_t k = 9;
-    for (char c : t) file[*slot(*r, kRevisionBase, k++)] = static_cast<std::uint8_t>(c);
+    for (char c : t)
+        file[*slot(*r, kRevisionBase, k++)] = static_cast<std::uint8_t>(c);
     file[*slot(*r, kRevisionBase, k)] = 0;
 }
 
 std::string readRevision(std::span<const std::uint8_t> file)
 {
     auto r = findFirstRecord(file, kRevisionRecord);
-    if (!r) return {};
+    if (!r)
+        return {};
     return readSlots(file, *r, kRevisionBase, 9, 100);
 }
 
@@ -141,10 +161,12 @@ std::vector<std::size_t> clearedSlots(std::span<const std::uint8_t> file)
     std::vector<std::size_t> at;
     if (auto rev = findFirstRecord(file, kRevisionRecord))
         for (std::size_t k = 0; k < 8; ++k)
-            if (auto p = slot(*rev, kRevisionBase, k)) at.push_back(*p);
+            if (auto p = slot(*rev, kRevisionBase, k))
+                at.push_back(*p);
     if (auto st = findFirstRecord(file, kStampRecord))
         for (std::size_t k = 0; k < kStampSlots; ++k)
-            if (auto p = slot(*st, kStampBase, k)) at.push_back(*p);
+            if (auto p = slot(*st, kStampBase, k))
+                at.push_back(*p);
     std::sort(at.begin(), at.end());
     at.erase(std::unique(at.begin(), at.end()), at.end());
     return at;
@@ -155,7 +177,8 @@ std::uint32_t crc32Zeroed(std::span<const std::uint8_t> file, const std::vector<
 {
     std::uint32_t c = 0xFFFFFFFFu;
     auto run = [&c](const std::uint8_t* p, std::size_t n) {
-        for (std::size_t i = 0; i < n; ++i) c = kCrcTable[(c ^ p[i]) & 0xFF] ^ (c >> 8);
+        for (std::size_t i = 0; i < n; ++i)
+            c = kCrcTable[(c ^ p[i]) & 0xFF] ^ (c >> 8);
     };
     std::size_t from = 0;
     for (std::size_t z : zeroed) {
@@ -178,10 +201,12 @@ StampCheck verifyStamp(std::span<const std::uint8_t> file)
     if (auto rev = findFirstRecord(file, kRevisionRecord))
         mark = hexOrZero(readSlots(file, *rev, kRevisionBase, 0, 8));
     std::string stamp;
-    if (auto st = findFirstRecord(file, kStampRecord)) stamp = readSlots(file, *st, kStampBase, 0, 100);
+    if (auto st = findFirstRecord(file, kStampRecord))
+        stamp = readSlots(file, *st, kStampBase, 0, 100);
     std::uint32_t stampCrc = hexOrZero(stamp.substr(0, 8));
     std::uint32_t crc = crc32Zeroed(file, clearedSlots(file));
-    if (stamp.size() <= 9 || stamp[9] != 'K') return result;
+    if (stamp.size() <= 9 || stamp[9] != 'K')
+        return result;
     result.present = true;
     stamp.back() = stampCrc == crc ? '-' : 'R';
     result.text = stamp.size() > 12 ? stamp.substr(12) : std::string();
@@ -192,7 +217,8 @@ StampCheck verifyStamp(std::span<const std::uint8_t> file)
 StampCheck checkStamp(std::span<std::uint8_t> file)
 {
     StampCheck result = verifyStamp(file);
-    if (auto rev = findFirstRecord(file, kRevisionRecord)) zeroSlots(file, *rev, kRevisionBase, 0, 8);
+    if (auto rev = findFirstRecord(file, kRevisionRecord))
+        zeroSlots(file, *rev, kRevisionBase, 0, 8);
     clearStamp(file);
     return result;
 }

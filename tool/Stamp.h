@@ -12,13 +12,16 @@ namespace patchwise {
 
 inline constexpr std::uint32_t kStampRecord = 0x404;
 inline constexpr std::uint32_t kRevisionRecord = 0x1199;
-inline constexpr std::size_t kStampSlots = 35;        // 34 characters and a zero
-inline constexpr std::size_t kStampRecordMin = 277;   // data bytes a full stamp needs
+inline constexpr std::size_t kStampSlots = 35; // 34 characters and a zero
+inline constexpr std::size_t kStampRecordMin = 277; // data bytes a full stamp needs
 inline constexpr std::size_t kRevisionMaxStored = 91;
 inline constexpr std::size_t kRevisionMaxScript = 99;
 
 std::uint32_t crc32(const std::uint8_t* bytes, std::size_t count);
-inline std::uint32_t crc32(std::span<const std::uint8_t> b) { return crc32(b.data(), b.size()); }
+inline std::uint32_t crc32(std::span<const std::uint8_t> b)
+{
+    return crc32(b.data(), b.size());
+}
 
 // The 22-character time text: " Mon DD hh:mm:ss YYYY\n" in local time.
 std::string stampTimeText(std::time_t t);
@@ -34,7 +37,7 @@ std::string readRevision(std::span<const std::uint8_t> file);
 
 struct StampCheck {
     bool present = false;
-    std::string text;  // for "Last Patchwise:%s\n"
+    std::string text; // for "Last Patchwise:%s\n"
     bool certified = false;
 };
 // Works on the caller's copy and changes it (mark and stamp slots cleared).

@@ -31,15 +31,23 @@ const std::array<ToolTypeRow, 15> ToolTypeTable{{
 std::optional<ToolType> lookupTypeName(std::string_view name)
 {
     for (const auto& row : ToolTypeTable)
-        if (equalsIgnoreCase(name, row.name)) return row.type == ToolType::None ? std::nullopt : std::optional(row.type);
+        if (equalsIgnoreCase(name, row.name))
+            return row.type == ToolType::None ? std::nullopt : std::optional(row.type);
     // The dump labels 16pct fields "PCT16"; accept it so pasted FIELD lines apply.
-    if (equalsIgnoreCase(name, "PCT16")) return ToolType::Pct16;
+    if (equalsIgnoreCase(name, "PCT16"))
+        return ToolType::Pct16;
     return std::nullopt;
 }
 
-const ToolTypeRow& typeRow(ToolType t) { return ToolTypeTable[static_cast<std::size_t>(t)]; }
+const ToolTypeRow& typeRow(ToolType t)
+{
+    return ToolTypeTable[static_cast<std::size_t>(t)];
+}
 
-int typeWidth(std::optional<ToolType> t) { return t ? typeRow(*t).width : 0; }
+int typeWidth(std::optional<ToolType> t)
+{
+    return t ? typeRow(*t).width : 0;
+}
 
 namespace {
 // The stored lines as views into bytes (the sentinel is not among them).
@@ -51,13 +59,16 @@ std::vector<std::string_view> splitIntoViews(std::string_view bytes)
         // One piece: up to 255 characters, or through the first LF.
         std::size_t end = pos;
         while (end < bytes.size() && end - pos < 255) {
-            if (bytes[end++] == '\n') break;
+            if (bytes[end++] == '\n')
+                break;
         }
         std::string_view piece = bytes.substr(pos, end - pos);
         pos = end;
         std::size_t cut = piece.find_first_of(std::string_view("\n\r\0", 3));
-        if (cut != std::string_view::npos) piece = piece.substr(0, cut);
-        if (!piece.empty()) lines.push_back(piece);
+        if (cut != std::string_view::npos)
+            piece = piece.substr(0, cut);
+        if (!piece.empty())
+            lines.push_back(piece);
     }
     return lines;
 }
@@ -68,16 +79,21 @@ constexpr std::string_view kSentinel = "[+]";
 std::vector<std::string> splitDefinitionText(std::string_view bytes)
 {
     std::vector<std::string> lines;
-    for (std::string_view line : splitIntoViews(bytes)) lines.emplace_back(line);
+    for (std::string_view line : splitIntoViews(bytes))
+        lines.emplace_back(line);
     lines.emplace_back(kSentinel);
     return lines;
 }
 
-std::vector<std::string> ToolDefinitions::lines() const { return {lines_.begin(), lines_.end()}; }
+std::vector<std::string> ToolDefinitions::lines() const
+{
+    return {lines_.begin(), lines_.end()};
+}
 
 bool ToolDefinitions::loadDefinitions(const std::string& path, std::string& out)
 {
-    if (loaded_) return true;
+    if (loaded_)
+        return true;
     std::string file = path;
     if (file.empty()) {
         std::string cwd = currentDirectory();
@@ -85,9 +101,11 @@ bool ToolDefinitions::loadDefinitions(const std::string& path, std::string& out)
 #ifdef TARLO_DATA_DIR
         // An installed system without a registered editor still has the
         // definition file the package put in its data folder.
-        if (file.empty()) file = findTarloIni(TARLO_DATA_DIR);
+        if (file.empty())
+            file = findTarloIni(TARLO_DATA_DIR);
 #endif
-        if (file.empty()) file = (cwd == "/" ? "" : cwd) + "/tarlo.ini";
+        if (file.empty())
+            file = (cwd == "/" ? "" : cwd) + "/tarlo.ini";
     }
     std::vector<std::uint8_t> bytes;
     if (base::fileio::readFile(file, bytes)) {
@@ -135,7 +153,8 @@ std::string withoutBlanks(std::string_view s)
 {
     std::string r;
     for (char c : s)
-        if (c != ' ' && c != '\t') r += c;
+        if (c != ' ' && c != '\t')
+            r += c;
     return r;
 }
 
@@ -153,20 +172,25 @@ FieldLineKind readFieldLine(std::string_view line, FieldLine& field)
             eq = k;
             break;
         }
-        if (c == '[') return FieldLineKind::EndsSection;
-        if (c == 'h' || c == 'H' || c == ';') return FieldLineKind::Skipped;
+        if (c == '[')
+            return FieldLineKind::EndsSection;
+        if (c == 'h' || c == 'H' || c == ';')
+            return FieldLineKind::Skipped;
     }
-    if (eq == std::string_view::npos) return FieldLineKind::Skipped;
+    if (eq == std::string_view::npos)
+        return FieldLineKind::Skipped;
     field = FieldLine{};
     std::string_view rest = line.substr(eq + 1);
     auto c1 = rest.find(',');
-    if (c1 == std::string_view::npos) return FieldLineKind::Field; // an empty field line
+    if (c1 == std::string_view::npos)
+        return FieldLineKind::Field; // an empty field line
     field.offset = text::leadingHexDigits(withoutBlanks(rest.substr(0, c1))).value_or(0);
     std::string_view afterType = rest.substr(c1 + 1);
     auto c2 = afterType.find(',');
     field.typeName = withoutBlanks(afterType.substr(0, c2));
     field.type = lookupTypeName(field.typeName);
-    if (c2 != std::string_view::npos) field.name = std::string(afterType.substr(c2 + 1));
+    if (c2 != std::string_view::npos)
+        field.name = std::string(afterType.substr(c2 + 1));
     return FieldLineKind::Field;
 }
 
@@ -182,7 +206,8 @@ void ToolDefinitions::buildIndex()
     if (it != lines_.end()) {
         for (++it; it != lines_.end() && !(!it->empty() && (*it)[0] == '['); ++it) {
             auto number = text::scanHex(*it);
-            if (!number || records_.count(*number)) continue;
+            if (!number || records_.count(*number))
+                continue;
             RecordLine rec;
             rec.line = static_cast<std::uint32_t>(it - lines_.begin());
             const std::string_view line = *it;
@@ -227,13 +252,15 @@ void ToolDefinitions::buildIndex()
         }
     }
     fieldsBefore_[n] = static_cast<std::uint32_t>(fields_.size());
-    for (std::size_t i = n; i-- > 0;) endFrom_[i] = ends[i] ? static_cast<std::uint32_t>(i) : endFrom_[i + 1];
+    for (std::size_t i = n; i-- > 0;)
+        endFrom_[i] = ends[i] ? static_cast<std::uint32_t>(i) : endFrom_[i + 1];
 }
 
 RecordLookupView ToolDefinitions::findRecord(std::uint32_t id) const
 {
     auto it = records_.find(id);
-    if (it == records_.end()) return {};
+    if (it == records_.end())
+        return {};
     const RecordLine& rec = it->second;
     return {rec.type, lines_[rec.line].substr(rec.nameBegin, rec.nameLength)};
 }
@@ -247,13 +274,15 @@ RecordLookup ToolDefinitions::lookupRecord(std::uint32_t id) const
 std::optional<std::size_t> ToolDefinitions::findRecordSection(std::uint32_t id) const
 {
     auto it = sections_.find(id);
-    if (it == sections_.end()) return std::nullopt;
+    if (it == sections_.end())
+        return std::nullopt;
     return it->second;
 }
 
 std::span<const FieldLine> ToolDefinitions::fieldsFrom(std::size_t position) const
 {
-    if (position >= lines_.size()) return {};
+    if (position >= lines_.size())
+        return {};
     const std::size_t first = fieldsBefore_[position];
     const std::size_t last = fieldsBefore_[endFrom_[position]];
     return std::span<const FieldLine>(fields_).subspan(first, last - first);
@@ -262,7 +291,8 @@ std::span<const FieldLine> ToolDefinitions::fieldsFrom(std::size_t position) con
 std::optional<FieldLineResult> ToolDefinitions::nextFieldLine(std::size_t position) const
 {
     auto fields = fieldsFrom(position);
-    if (fields.empty()) return std::nullopt;
+    if (fields.empty())
+        return std::nullopt;
     FieldLineResult r;
     r.field = fields.front();
     r.next = fieldLine_[fieldsBefore_[position]] + 1;
@@ -272,20 +302,24 @@ std::optional<FieldLineResult> ToolDefinitions::nextFieldLine(std::size_t positi
 std::optional<std::span<const FieldLine>> ToolDefinitions::sectionFields(std::uint32_t id) const
 {
     auto pos = findRecordSection(id);
-    if (!pos) return std::nullopt;
+    if (!pos)
+        return std::nullopt;
     return fieldsFrom(*pos);
 }
 
 std::uint32_t ToolDefinitions::definedRecordSize(std::uint32_t id, const std::string& path, std::string& out)
 {
-    if (!loadDefinitions(path, out)) return 0;
-    if (auto known = sizes_.find(id); known != sizes_.end()) return known->second;
+    if (!loadDefinitions(path, out))
+        return 0;
+    if (auto known = sizes_.find(id); known != sizes_.end())
+        return known->second;
     std::uint32_t size = 0;
     if (auto type = findRecord(id).type) {
         size = static_cast<std::uint32_t>(typeWidth(type));
     } else if (auto fields = sectionFields(id)) {
         std::uint64_t sum = 0;
-        for (const FieldLine& f : *fields) sum += static_cast<std::uint64_t>(typeWidth(f.type));
+        for (const FieldLine& f : *fields)
+            sum += static_cast<std::uint64_t>(typeWidth(f.type));
         size = static_cast<std::uint32_t>(std::min<std::uint64_t>(sum, 0xFFFFFFFFu));
     }
     sizes_.emplace(id, size);

@@ -17,7 +17,23 @@
 
 namespace patchwise {
 
-enum class ToolType { None, Bool, Int8, Int16, Int32, Double, Thrust, Pct16, Ang16, Aspd, Prpm, Text, Mach, Fwgt, M256 };
+enum class ToolType {
+    None,
+    Bool,
+    Int8,
+    Int16,
+    Int32,
+    Double,
+    Thrust,
+    Pct16,
+    Ang16,
+    Aspd,
+    Prpm,
+    Text,
+    Mach,
+    Fwgt,
+    M256
+};
 
 // How a type's value is stored: a signed integer of the type's width, a
 // double, a signed integer counting steps of a unit, or a text.
@@ -26,8 +42,8 @@ enum class ToolValue { None, Integer, Double, Scaled, Text };
 struct ToolTypeRow {
     ToolType type;
     const char* name;
-    int width;          // bytes
-    const char* label;  // dump label; "TEXT" for text lines
+    int width; // bytes
+    const char* label; // dump label; "TEXT" for text lines
     ToolValue value;
     // Scaled: `units` units are `steps` stored steps (value = stored * units / steps).
     double units = 1;
@@ -63,7 +79,7 @@ struct FieldLine {
 
 struct FieldLineResult {
     FieldLine field;
-    std::size_t next = 0;  // position of the following line
+    std::size_t next = 0; // position of the following line
 };
 
 // The loaded definition text and the lookups in it. Once loaded it stays

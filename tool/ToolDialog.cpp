@@ -24,7 +24,10 @@ namespace patchwise {
 
 namespace {
 
-std::string toNative(const QString& path) { return QFile::encodeName(path).toStdString(); }
+std::string toNative(const QString& path)
+{
+    return QFile::encodeName(path).toStdString();
+}
 
 // Dialog units of the dialog's font: a quarter of the average character
 // width across, an eighth of the character height down.
@@ -43,24 +46,28 @@ struct DialogUnits {
     }
 };
 
-QString fileNameOf(const QString& path) { return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1); }
+QString fileNameOf(const QString& path)
+{
+    return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
+}
 
 QString folderOf(const QString& path)
 {
     int slash = path.lastIndexOf(QLatin1Char('/'));
-    if (slash <= 0) return QStringLiteral("/");
+    if (slash <= 0)
+        return QStringLiteral("/");
     return path.left(slash);
 }
 
 } // namespace
 
 ToolDialog::ToolDialog(QWidget* parent)
-    : ToolDialog(QFile::decodeName(QByteArray::fromStdString(locateDefinitionFile())), processDefinitions(), parent)
-{
-}
+        : ToolDialog(QFile::decodeName(QByteArray::fromStdString(locateDefinitionFile())),
+                processDefinitions(), parent)
+{}
 
 ToolDialog::ToolDialog(const QString& definitionPath, ToolDefinitions& defs, QWidget* parent)
-    : QDialog(parent), definitionPath_(definitionPath), defs_(defs)
+        : QDialog(parent), definitionPath_(definitionPath), defs_(defs)
 {
     build();
     readLastFolder();
@@ -98,7 +105,8 @@ void ToolDialog::build()
     // Buttons wide enough for their labels in any font.
     for (QPushButton* b : {selectAir_, selectScript_}) {
         int need = b->sizeHint().width();
-        if (b->width() < need) b->resize(need, b->height());
+        if (b->width() < need)
+            b->resize(need, b->height());
     }
     setFixedSize(du.rect(0, 0, 147, 191).size());
 
@@ -124,13 +132,14 @@ void ToolDialog::readLastFolder()
     QSettings settings(settingsOrganization(), settingsApplication());
     settings.beginGroup(QStringLiteral("Quillbox"));
     lastFolder_ = settings.value(QStringLiteral("mru_dir"), QDir::homePath()).toString();
-    if (lastFolder_.isEmpty()) lastFolder_ = QDir::homePath();
+    if (lastFolder_.isEmpty())
+        lastFolder_ = QDir::homePath();
 }
 
 QString ToolDialog::chooseFile(const QString& filterName, const QString& pattern, const QString& folder)
 {
-    const QString filter = filterName + QStringLiteral(" (") + pattern + QLatin1Char(' ') + pattern.toLower() +
-                           QLatin1Char(')');
+    const QString filter = filterName + QStringLiteral(" (") + pattern + QLatin1Char(' ') + pattern.toLower()
+            + QLatin1Char(')');
     return QFileDialog::getOpenFileName(this, QStringLiteral("Open"), folder, filter);
 }
 
@@ -168,7 +177,10 @@ void ToolDialog::showAboutBox()
     box.exec();
 }
 
-void ToolDialog::about() { showAboutBox(); }
+void ToolDialog::about()
+{
+    showAboutBox();
+}
 
 void ToolDialog::selectAirFile()
 {
@@ -214,8 +226,8 @@ void ToolDialog::dump()
     const QString dumpName = dumpName_->text();
     const QString dumpPath = folderOf(airPath_) + QLatin1Char('/') + dumpName;
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-    int result = writeDump(toNative(airPath_), toNative(dumpPath), toNative(definitionPath_), fullDump_->isChecked(),
-                           defs_);
+    int result = writeDump(
+            toNative(airPath_), toNative(dumpPath), toNative(definitionPath_), fullDump_->isChecked(), defs_);
     QGuiApplication::restoreOverrideCursor();
     if (result == 0)
         showMessage(dumpName, QStringLiteral("Air File Dumped"), QMessageBox::Warning);
@@ -230,7 +242,8 @@ void ToolDialog::update()
         return;
     }
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-    int result = applyUpdateScript(toNative(airPath_), toNative(scriptPath_), toNative(definitionPath_), defs_);
+    int result =
+            applyUpdateScript(toNative(airPath_), toNative(scriptPath_), toNative(definitionPath_), defs_);
     QGuiApplication::restoreOverrideCursor();
     const QString name = fileNameOf(airPath_);
     if (result == 0)
@@ -246,7 +259,8 @@ AboutBox::AboutBox(QWidget* parent) : QDialog(parent)
     DialogUnits du(font());
     auto* icon = new QLabel(this);
     QIcon appIcon = QApplication::windowIcon();
-    if (appIcon.isNull()) appIcon = style()->standardIcon(QStyle::SP_MessageBoxInformation);
+    if (appIcon.isNull())
+        appIcon = style()->standardIcon(QStyle::SP_MessageBoxInformation);
     icon->setPixmap(appIcon.pixmap(32, 32));
     icon->setGeometry(du.rect(11, 17, 20, 20));
     auto* text = new QLabel(QString::fromLatin1(kVersionText), this);
@@ -264,7 +278,7 @@ int runToolDialog(QApplication& app)
     QApplication::setApplicationName(ToolDialog::settingsApplication());
     (void)app;
     ToolDialog dialog;
-    dialog.exec();  // Quit, Escape and closing all end the program normally
+    dialog.exec(); // Quit, Escape and closing all end the program normally
     return 0;
 }
 

@@ -23,7 +23,8 @@ std::string hex(std::uint32_t v, int minDigits)
     char buf[16];
     auto r = std::to_chars(buf, buf + sizeof buf, v, 16);
     std::string s(buf, r.ptr);
-    if (static_cast<int>(s.size()) < minDigits) s.insert(0, static_cast<std::size_t>(minDigits) - s.size(), '0');
+    if (static_cast<int>(s.size()) < minDigits)
+        s.insert(0, static_cast<std::size_t>(minDigits) - s.size(), '0');
     return s;
 }
 
@@ -32,7 +33,8 @@ std::string fixed6(double v)
     // DBL_MAX in fixed notation has 309 digits before the point.
     char buf[400];
     auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, 6);
-    if (r.ec != std::errc()) return "0.000000";
+    if (r.ec != std::errc())
+        return "0.000000";
     return std::string(buf, r.ptr);
 }
 
@@ -40,13 +42,19 @@ namespace {
 
 int hexDigit(char c)
 {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
     return -1;
 }
 
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
 
 // strtoul-like accumulation: saturates at 64 bits.
 struct Acc {
@@ -54,7 +62,8 @@ struct Acc {
     bool over = false;
     void add(unsigned base, unsigned d)
     {
-        if (over) return;
+        if (over)
+            return;
         if (v > (std::numeric_limits<std::uint64_t>::max() - d) / base) {
             over = true;
             v = std::numeric_limits<std::uint64_t>::max();
@@ -77,23 +86,28 @@ double outOfRange(std::string_view num, bool hexDigits)
     long long power = 0;
     bool any = false;
     for (std::size_t i = 0; i < mantissa.size(); ++i) {
-        if (mantissa[i] == '.' || mantissa[i] == '0') continue;
+        if (mantissa[i] == '.' || mantissa[i] == '0')
+            continue;
         power = i < point ? static_cast<long long>(point - i - 1) : -static_cast<long long>(i - point);
         any = true;
         break;
     }
-    if (!any) return 0.0;
+    if (!any)
+        return 0.0;
     long long exponent = 0;
     if (mantissaEnd != std::string_view::npos) {
         std::size_t q = mantissaEnd + 1;
         const bool negative = q < num.size() && num[q] == '-';
-        if (q < num.size() && (num[q] == '-' || num[q] == '+')) ++q;
+        if (q < num.size() && (num[q] == '-' || num[q] == '+'))
+            ++q;
         for (; q < num.size() && isDigit(num[q]); ++q)
             exponent = std::min(exponent * 10 + (num[q] - '0'), 1000000000000LL);
-        if (negative) exponent = -exponent;
+        if (negative)
+            exponent = -exponent;
     }
     // A hexadecimal digit is four binary places.
-    if (hexDigits) power *= 4;
+    if (hexDigits)
+        power *= 4;
     return power + exponent < 0 ? 0.0 : std::numeric_limits<double>::infinity();
 }
 
@@ -101,22 +115,26 @@ double outOfRange(std::string_view num, bool hexDigits)
 
 void Scanner::skipSpace()
 {
-    while (pos_ < s_.size() && isBlank(s_[pos_])) ++pos_;
+    while (pos_ < s_.size() && isBlank(s_[pos_]))
+        ++pos_;
 }
 
 std::optional<std::string> Scanner::word()
 {
     skipSpace();
     std::size_t start = pos_;
-    while (pos_ < s_.size() && !isBlank(s_[pos_])) ++pos_;
-    if (pos_ == start) return std::nullopt;
+    while (pos_ < s_.size() && !isBlank(s_[pos_]))
+        ++pos_;
+    if (pos_ == start)
+        return std::nullopt;
     return std::string(s_.substr(start, pos_ - start));
 }
 
 // Skips an optional '+' or '-' at p; true when it was '-'.
 bool Scanner::sign(std::size_t& p) const
 {
-    if (p >= s_.size() || (s_[p] != '+' && s_[p] != '-')) return false;
+    if (p >= s_.size() || (s_[p] != '+' && s_[p] != '-'))
+        return false;
     return s_[p++] == '-';
 }
 
@@ -129,7 +147,8 @@ std::optional<std::uint32_t> Scanner::hex()
     if (p < s_.size() && s_[p] == '0') {
         any = true;
         ++p;
-        if (p < s_.size() && (s_[p] == 'x' || s_[p] == 'X')) ++p;
+        if (p < s_.size() && (s_[p] == 'x' || s_[p] == 'X'))
+            ++p;
     }
     Acc acc;
     while (p < s_.size() && hexDigit(s_[p]) >= 0) {
@@ -137,10 +156,12 @@ std::optional<std::uint32_t> Scanner::hex()
         any = true;
         ++p;
     }
-    if (!any) return std::nullopt;
+    if (!any)
+        return std::nullopt;
     pos_ = p;
     std::uint64_t v = acc.v;
-    if (neg && !acc.over) v = ~v + 1;
+    if (neg && !acc.over)
+        v = ~v + 1;
     return static_cast<std::uint32_t>(v);
 }
 
@@ -155,7 +176,8 @@ std::optional<std::int32_t> Scanner::integer()
         acc.add(10, static_cast<unsigned>(s_[p] - '0'));
         ++p;
     }
-    if (p == digits) return std::nullopt;
+    if (p == digits)
+        return std::nullopt;
     pos_ = p;
     // strtol saturation at 64 bits, then the low 32 bits as a plain int gets.
     const std::uint64_t lim = neg ? std::uint64_t(1) << 63 : (std::uint64_t(1) << 63) - 1;
@@ -171,7 +193,8 @@ std::optional<double> Scanner::real()
     const bool neg = sign(p);
     std::size_t body = p;
     auto matchWord = [&](std::string_view w) {
-        if (s_.size() - p < w.size()) return false;
+        if (s_.size() - p < w.size())
+            return false;
         return equalsIgnoreCase(s_.substr(p, w.size()), w);
     };
     double value = 0;
@@ -181,33 +204,42 @@ std::optional<double> Scanner::real()
     } else if (matchWord("nan")) {
         p += 3;
         value = std::numeric_limits<double>::quiet_NaN();
-    } else if (s_.size() - p > 2 && s_[p] == '0' && (s_[p + 1] == 'x' || s_[p + 1] == 'X') &&
-               (hexDigit(s_[p + 2]) >= 0 || (s_[p + 2] == '.' && s_.size() - p > 3 && hexDigit(s_[p + 3]) >= 0))) {
+    } else if (s_.size() - p > 2 && s_[p] == '0' && (s_[p + 1] == 'x' || s_[p + 1] == 'X')
+            && (hexDigit(s_[p + 2]) >= 0
+                    || (s_[p + 2] == '.' && s_.size() - p > 3 && hexDigit(s_[p + 3]) >= 0))) {
         // A hexadecimal floating constant, which "%lf" also reads.
         std::string_view rest = s_.substr(p + 2);
         auto r = std::from_chars(rest.data(), rest.data() + rest.size(), value, std::chars_format::hex);
         if (r.ec == std::errc::result_out_of_range)
             value = outOfRange(rest.substr(0, r.ptr - rest.data()), true);
-        else if (r.ec != std::errc()) return std::nullopt;
+        else if (r.ec != std::errc())
+            return std::nullopt;
         p = static_cast<std::size_t>(r.ptr - s_.data());
     } else {
         std::size_t intStart = p;
-        while (p < s_.size() && isDigit(s_[p])) ++p;
+        while (p < s_.size() && isDigit(s_[p]))
+            ++p;
         std::size_t nInt = p - intStart;
         std::size_t nFrac = 0;
         if (p < s_.size() && s_[p] == '.') {
             std::size_t q = p + 1;
-            while (q < s_.size() && isDigit(s_[q])) ++q;
+            while (q < s_.size() && isDigit(s_[q]))
+                ++q;
             nFrac = q - p - 1;
-            if (nInt + nFrac > 0) p = q;
+            if (nInt + nFrac > 0)
+                p = q;
         }
-        if (nInt + nFrac == 0) return std::nullopt;
+        if (nInt + nFrac == 0)
+            return std::nullopt;
         if (p < s_.size() && (s_[p] == 'e' || s_[p] == 'E')) {
             std::size_t q = p + 1;
-            if (q < s_.size() && (s_[q] == '+' || s_[q] == '-')) ++q;
+            if (q < s_.size() && (s_[q] == '+' || s_[q] == '-'))
+                ++q;
             std::size_t expDigits = q;
-            while (q < s_.size() && isDigit(s_[q])) ++q;
-            if (q > expDigits) p = q;
+            while (q < s_.size() && isDigit(s_[q]))
+                ++q;
+            if (q > expDigits)
+                p = q;
         }
         std::string_view num = s_.substr(body, p - body);
         auto r = std::from_chars(num.data(), num.data() + num.size(), value, std::chars_format::general);
@@ -231,8 +263,10 @@ std::optional<std::uint32_t> leadingHexDigits(std::string_view s)
 {
     std::uint32_t v = 0;
     std::size_t i = 0;
-    for (; i < s.size() && hexDigit(s[i]) >= 0; ++i) v = v * 16 + static_cast<std::uint32_t>(hexDigit(s[i]));
-    if (i == 0) return std::nullopt;
+    for (; i < s.size() && hexDigit(s[i]) >= 0; ++i)
+        v = v * 16 + static_cast<std::uint32_t>(hexDigit(s[i]));
+    if (i == 0)
+        return std::nullopt;
     return v;
 }
 

@@ -12,8 +12,8 @@
 namespace patchwise::text {
 
 std::string dec(long long v);
-std::string hex(std::uint32_t v, int minDigits = 0);  // lower case
-std::string fixed6(double v);                           // "%f"
+std::string hex(std::uint32_t v, int minDigits = 0); // lower case
+std::string fixed6(double v); // "%f"
 
 // A formatted-input cursor over text. Each read skips white space first, as
 // the conversions do; a failed read leaves the position after that white space.
@@ -21,10 +21,10 @@ class Scanner {
 public:
     explicit Scanner(std::string_view s, std::size_t pos = 0) : s_(s), pos_(pos) {}
 
-    std::optional<std::string> word();       // "%s"
-    std::optional<std::uint32_t> hex();      // "%lx", low 32 bits
-    std::optional<std::int32_t> integer();   // "%d"
-    std::optional<double> real();            // "%lf"
+    std::optional<std::string> word(); // "%s"
+    std::optional<std::uint32_t> hex(); // "%lx", low 32 bits
+    std::optional<std::int32_t> integer(); // "%d"
+    std::optional<double> real(); // "%lf"
 
     std::size_t pos() const { return pos_; }
     bool atEnd() const { return pos_ >= s_.size(); }

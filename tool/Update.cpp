@@ -26,9 +26,11 @@ namespace fio = base::fileio;
 std::string previousBackupName(const std::string& next, const std::string& airPath)
 {
     const unsigned n = static_cast<unsigned>(std::stoul(next.substr(airPath.size() + 1)));
-    if (n <= 1) return {};
+    if (n <= 1)
+        return {};
     std::string number = dec(n - 1);
-    while (number.size() < 3) number.insert(0, "0");
+    while (number.size() < 3)
+        number.insert(0, "0");
     return airPath + "." + number;
 }
 
@@ -38,9 +40,11 @@ std::string nextBackupName(const std::string& airPath)
 {
     for (unsigned n = 1;; ++n) {
         std::string number = dec(n);
-        while (number.size() < 3) number.insert(0, "0");
+        while (number.size() < 3)
+            number.insert(0, "0");
         std::string name = airPath + "." + number;
-        if (!fio::exists(name)) return name;
+        if (!fio::exists(name))
+            return name;
     }
 }
 
@@ -56,8 +60,7 @@ public:
             ToolDefinitions& defs, const UpdateOptions& options, std::string* error)
             : airPath_(airPath), scriptPath_(scriptPath), definitionPath_(definitionPath), defs_(defs),
               options_(options), error_(error)
-    {
-    }
+    {}
 
     // 0 on success, 1 on failure (the message in *error).
     int run() { return transact() ? 0 : 1; }
@@ -65,14 +68,19 @@ public:
 private:
     bool transact()
     {
-        if (!readInputs()) return false;
-        if (options_.dryRun) return dryRun();
-        if (!prepareNewFile()) return false;
+        if (!readInputs())
+            return false;
+        if (options_.dryRun)
+            return dryRun();
+        if (!prepareNewFile())
+            return false;
         ScriptResult result = runScript();
-        if (refusedByWarnings(result)) return strictFailure(result);
+        if (refusedByWarnings(result))
+            return strictFailure(result);
         const auto logBytes =
                 std::span(reinterpret_cast<const std::uint8_t*>(result.log.data()), result.log.size());
-        if (!writeTemporaries(result.file, logBytes) || !commit(logBytes)) return false;
+        if (!writeTemporaries(result.file, logBytes) || !commit(logBytes))
+            return false;
         if (result.stoppedOnUnknownType)
             return fail("The script stopped at a field line with an unknown type; see "
                     + (isStandardOutput(options_.logPath) ? std::string("standard output") : options_.logPath)
@@ -82,13 +90,15 @@ private:
 
     bool fail(const std::string& message)
     {
-        if (error_) *error_ = message;
+        if (error_)
+            *error_ = message;
         return false;
     }
     // Nothing reached the disk: a later log must still show the definition line.
     bool failBeforeCommit(const std::string& message)
     {
-        if (!wasLoaded_) defs_.unload();
+        if (!wasLoaded_)
+            defs_.unload();
         return fail(message);
     }
 
@@ -108,9 +118,12 @@ private:
         // A device or FIFO is opened now: one that cannot take the log is
         // refused before anything changes.
         if (!options_.dryRun && !logToFile_ && !isStandardOutput(options_.logPath))
-            if (auto e = placedLog_.open(options_.logPath)) return fail(e.message);
-        if (auto e = fio::readFile(airPath_, air_, &airRead_)) return fail(e.message);
-        if (auto e = fio::readFile(scriptPath_, script_)) return fail(e.message);
+            if (auto e = placedLog_.open(options_.logPath))
+                return fail(e.message);
+        if (auto e = fio::readFile(airPath_, air_, &airRead_))
+            return fail(e.message);
+        if (auto e = fio::readFile(scriptPath_, script_))
+            return fail(e.message);
         if (isUtf16(script_))
             return fail("The script " + scriptPath_ + " is UTF-16 text; save it as UTF-8 or plain text.");
         wasLoaded_ = defs_.loaded();
@@ -120,8 +133,10 @@ private:
     // A byte-order mark, or the zero bytes of mostly ASCII text in UTF-16.
     static bool isUtf16(const std::vector<std::uint8_t>& s)
     {
-        if (s.size() < 2) return false;
-        if ((s[0] == 0xFF && s[1] == 0xFE) || (s[0] == 0xFE && s[1] == 0xFF)) return true;
+        if (s.size() < 2)
+            return false;
+        if ((s[0] == 0xFF && s[1] == 0xFE) || (s[0] == 0xFE && s[1] == 0xFF))
+            return true;
         return (s[0] == 0) != (s[1] == 0);
     }
 
@@ -131,7 +146,8 @@ private:
     bool mayReplaceInStickyFolder(const std::string& target) const
     {
         const std::string folder = target.substr(0, target.find_last_of('/') + 1);
-        struct stat f {}, d {};
+        struct stat f {
+        }, d{};
         if (::stat(target.c_str(), &f) != 0 || ::stat(folder.empty() ? "." : folder.c_str(), &d) != 0)
             return true;
         const uid_t me = ::geteuid();
@@ -150,7 +166,8 @@ private:
     bool refusedByWarnings(const ScriptResult& result) const
     {
         if (options_.warning)
-            for (const ScriptWarning& w : result.warnings) options_.warning(w);
+            for (const ScriptWarning& w : result.warnings)
+                options_.warning(w);
         return options_.strict && !result.warnings.empty();
     }
 
@@ -166,8 +183,10 @@ private:
     bool dryRun()
     {
         ScriptResult result = runScript();
-        if (refusedByWarnings(result)) return strictFailure(result);
-        if (auto e = writeOutput("-", result.log, options_.standardOutput)) return fail(e.message);
+        if (refusedByWarnings(result))
+            return strictFailure(result);
+        if (auto e = writeOutput("-", result.log, options_.standardOutput))
+            return fail(e.message);
         if (result.stoppedOnUnknownType)
             return fail("The script stops at a field line with an unknown type.");
         return true;
@@ -177,11 +196,14 @@ private:
     // target is updated and backed up beside it) and the backup's name.
     bool prepareNewFile()
     {
-        if (auto e = newAir_.open(airPath_)) return fail(e.message);
+        if (auto e = newAir_.open(airPath_))
+            return fail(e.message);
         const std::string& target = newAir_.target();
         // The editor's save refuses a file without write permission; so does the update.
-        if (fio::isReadOnly(target)) return fail(fio::readOnlyMessage(airPath_));
-        if (!mayReplaceInStickyFolder(target)) return fail(fio::describe(EPERM, airPath_));
+        if (fio::isReadOnly(target))
+            return fail(fio::readOnlyMessage(airPath_));
+        if (!mayReplaceInStickyFolder(target))
+            return fail(fio::describe(EPERM, airPath_));
         // A backup that is still another name of the AIR file was made by an
         // update that was stopped before its rename: it already holds these
         // bytes, and it is this update's backup.
@@ -190,7 +212,8 @@ private:
             const fio::FileIdentity id = fio::identify(last);
             const fio::FileIdentity& air = newAir_.previous();
             haveBackup_ = id.valid && air.valid && id.device == air.device && id.inode == air.inode;
-            if (haveBackup_) backup_ = last;
+            if (haveBackup_)
+                backup_ = last;
         }
         if (const auto slash = backup_.find_last_of('/');
                 backup_.size() - (slash == std::string::npos ? 0 : slash + 1) > NAME_MAX)
@@ -209,15 +232,21 @@ private:
     // The new AIR file and the log file, complete under temporary names.
     bool writeTemporaries(std::span<const std::uint8_t> file, std::span<const std::uint8_t> logBytes)
     {
-        if (auto e = newAir_.write(file)) return failBeforeCommit(e.message);
-        if (auto e = newAir_.flush()) return failBeforeCommit(e.message);
-        if (!logToFile_) return true;
-        if (auto e = log_.open(options_.logPath)) return failBeforeCommit(e.message);
+        if (auto e = newAir_.write(file))
+            return failBeforeCommit(e.message);
+        if (auto e = newAir_.flush())
+            return failBeforeCommit(e.message);
+        if (!logToFile_)
+            return true;
+        if (auto e = log_.open(options_.logPath))
+            return failBeforeCommit(e.message);
         if (log_.previous().valid && fio::isReadOnly(log_.target()))
             return failBeforeCommit("Unable to write to " + options_.logPath
                     + ", it is read-only or opened by someone else.");
-        if (auto e = log_.write(logBytes)) return failBeforeCommit(e.message);
-        if (auto e = log_.flush()) return failBeforeCommit(e.message);
+        if (auto e = log_.write(logBytes))
+            return failBeforeCommit(e.message);
+        if (auto e = log_.flush())
+            return failBeforeCommit(e.message);
         return true;
     }
 
@@ -227,10 +256,12 @@ private:
         const std::string& target = newAir_.target();
         // Another program may have replaced or rewritten the file since it
         // was read; writing now would throw its version away.
-        if (fio::identify(target) != airRead_) return failBeforeCommit(changedMessage());
+        if (fio::identify(target) != airRead_)
+            return failBeforeCommit(changedMessage());
         const bool madeBackup = !haveBackup_;
         if (madeBackup)
-            if (auto e = fio::addName(target, backup_)) return failBeforeCommit(e.message);
+            if (auto e = fio::addName(target, backup_))
+                return failBeforeCommit(e.message);
         auto undoBackup = [&](std::string text) {
             if (madeBackup)
                 if (fio::removeFile(backup_))
@@ -238,15 +269,18 @@ private:
                             + "; remove it (its owner or the folder's owner can).";
             return failBeforeCommit(text);
         };
-        if (fio::identify(target) != airRead_) return undoBackup(changedMessage());
-        if (auto e = newAir_.commit()) return undoBackup(e.message);
-        fio::Error logFailure = logToFile_         ? log_.commit()
-                : placedLog_.isOpen() ? placedLog_.write(logBytes)
-                                      : writeOutput(options_.logPath, logBytes, options_.standardOutput);
+        if (fio::identify(target) != airRead_)
+            return undoBackup(changedMessage());
+        if (auto e = newAir_.commit())
+            return undoBackup(e.message);
+        fio::Error logFailure = logToFile_ ? log_.commit()
+                : placedLog_.isOpen()      ? placedLog_.write(logBytes)
+                                           : writeOutput(options_.logPath, logBytes, options_.standardOutput);
         if (logFailure) {
             // The backup is the original: it goes back under the AIR name.
             std::string text = logFailure.message;
-            if (fio::renameFile(backup_, target)) text += " The original file is kept as " + backup_ + ".";
+            if (fio::renameFile(backup_, target))
+                text += " The original file is kept as " + backup_ + ".";
             return failBeforeCommit(text);
         }
         return true;
@@ -254,8 +288,9 @@ private:
 
     std::string changedMessage() const
     {
-        return airPath_ + " was changed by another program while the update ran; nothing was written. "
-                          "Run the update again.";
+        return airPath_
+                + " was changed by another program while the update ran; nothing was written. "
+                  "Run the update again.";
     }
 
     const std::string& airPath_;
@@ -284,7 +319,8 @@ int applyUpdateScript(const std::string& airPath, const std::string& scriptPath,
         return UpdateFiles(airPath, scriptPath, definitionPath, defs, options, error).run();
     } catch (const std::bad_alloc&) {
         // Every file step undoes itself as it unwinds; the AIR file is as it was.
-        if (error) *error = "There is not enough memory to update " + airPath + ".";
+        if (error)
+            *error = "There is not enough memory to update " + airPath + ".";
         return 1;
     }
 }

@@ -27,7 +27,7 @@ struct ScriptWarning {
 
 struct UpdateOptions {
     std::string logPath = kDefaultLogName; // relative paths: the current directory; "-": standardOutput
-    std::optional<std::time_t> time;           // the stamp's time; default stampTime()
+    std::optional<std::time_t> time; // the stamp's time; default stampTime()
     bool dryRun = false; // run in memory only; the log goes to standardOutput
     bool strict = false; // any warning fails the update before anything is written
     std::ostream* standardOutput = nullptr; // std::cout when null
@@ -49,7 +49,7 @@ std::int32_t scaledFieldValue(ToolType type, double value);
 
 // Runs the script and the finish (record count, stamp, CRC) in memory.
 ScriptResult runUpdateScript(std::vector<std::uint8_t> file, std::string_view script,
-                             const std::string& definitionPath, ToolDefinitions& defs, std::time_t time);
+        const std::string& definitionPath, ToolDefinitions& defs, std::time_t time);
 
 // The first "<air>.NNN" (three digits at least, from 001) under which no file exists.
 std::string nextBackupName(const std::string& airPath);
@@ -57,10 +57,11 @@ std::string nextBackupName(const std::string& airPath);
 // 0 on success, 1 on failure. On failure after the backup rename the
 // original is renamed back, so the AIR path never ends empty or half written.
 // A dry run or a strict run with warnings writes nothing at all.
-int applyUpdateScript(const std::string& airPath, const std::string& scriptPath, const std::string& definitionPath,
-                      ToolDefinitions& defs, const UpdateOptions& options = {}, std::string* error = nullptr);
-inline int applyUpdateScript(const std::string& airPath, const std::string& scriptPath,
-                             const std::string& definitionPath)
+int applyUpdateScript(const std::string& airPath, const std::string& scriptPath,
+        const std::string& definitionPath, ToolDefinitions& defs, const UpdateOptions& options = {},
+        std::string* error = nullptr);
+inline int applyUpdateScript(
+        const std::string& airPath, const std::string& scriptPath, const std::string& definitionPath)
 {
     return applyUpdateScript(airPath, scriptPath, definitionPath, processDefinitions());
 }

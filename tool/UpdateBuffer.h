@@ -51,8 +51,10 @@ public:
 
     std::optional<Ref> find(std::uint32_t id) const
     {
-        if (auto it = byId_.find(id); it != byId_.end() && it->second.first != kNone) return it->second.first;
-        if (cut_ && cut_->id == id) return kCut;
+        if (auto it = byId_.find(id); it != byId_.end() && it->second.first != kNone)
+            return it->second.first;
+        if (cut_ && cut_->id == id)
+            return kCut;
         return std::nullopt;
     }
     std::uint32_t length(Ref r) const { return rec(r).length; }
@@ -60,7 +62,8 @@ public:
     std::span<std::uint8_t> data(Ref r)
     {
         Rec& x = rec(r);
-        if (x.own != kNone) return owned_[x.own];
+        if (x.own != kNone)
+            return owned_[x.own];
         return std::span(orig_).subspan(x.origin, x.present);
     }
 
@@ -70,7 +73,8 @@ public:
         x.length = static_cast<std::uint32_t>(bytes.size());
         x.present = bytes.size();
         setOwned(x, std::move(bytes));
-        if (r == kCut) settleCut();
+        if (r == kCut)
+            settleCut();
     }
     void grow(Ref r, std::uint32_t newLength)
     {
@@ -81,7 +85,8 @@ public:
         x.length = newLength;
         x.present = newLength;
         setOwned(x, std::move(bytes));
-        if (r == kCut) settleCut();
+        if (r == kCut)
+            settleCut();
     }
     void remove(Ref r)
     {
@@ -96,8 +101,10 @@ public:
         x.live = false;
         auto& chain = byId_[x.id];
         chain.first = x.nextSame;
-        if (chain.first == kNone) chain.second = kNone;
-        if (x.own != kNone) std::vector<std::uint8_t>().swap(owned_[x.own]);
+        if (chain.first == kNone)
+            chain.second = kNone;
+        if (x.own != kNone)
+            std::vector<std::uint8_t>().swap(owned_[x.own]);
     }
     void append(std::uint32_t id, std::vector<std::uint8_t> bytes)
     {
@@ -115,11 +122,14 @@ public:
     std::vector<std::uint8_t> compose()
     {
         // Fields were assigned in place: an unchanged structure is the file itself.
-        if (!restructured_) return std::move(orig_);
+        if (!restructured_)
+            return std::move(orig_);
         std::size_t total = orig_.size() - tailFrom_;
         for (const Rec& x : recs_)
-            if (x.live) total += 8 + x.present;
-        if (cut_) total += 8 + cut_->present;
+            if (x.live)
+                total += 8 + x.present;
+        if (cut_)
+            total += 8 + cut_->present;
         std::vector<std::uint8_t> out;
         out.reserve(total);
         auto put = [&](const Rec& x) {
@@ -132,8 +142,10 @@ public:
                         orig_.begin() + static_cast<std::ptrdiff_t>(x.origin + x.present));
         };
         for (const Rec& x : recs_)
-            if (x.live) put(x);
-        if (cut_) put(*cut_);
+            if (x.live)
+                put(x);
+        if (cut_)
+            put(*cut_);
         out.insert(out.end(), orig_.begin() + static_cast<std::ptrdiff_t>(tailFrom_), orig_.end());
         return out;
     }
@@ -157,13 +169,15 @@ private:
 
     void add(Rec x)
     {
-        if (recs_.size() >= kCut) throw std::length_error("too many records");
+        if (recs_.size() >= kCut)
+            throw std::length_error("too many records");
         const Ref at = static_cast<Ref>(recs_.size());
         x.nextSame = kNone;
         recs_.push_back(x);
         ++count_;
         auto [it, fresh] = byId_.try_emplace(x.id, at, at);
-        if (fresh) return;
+        if (fresh)
+            return;
         if (it->second.second != kNone)
             recs_[it->second.second].nextSame = at;
         else

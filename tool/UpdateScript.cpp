@@ -26,11 +26,15 @@ namespace bytes = base::bytes;
 // out of range and NaN give INT32_MIN.
 std::int32_t truncToInt(double v)
 {
-    if (!(v > -2147483649.0 && v < 2147483648.0)) return std::numeric_limits<std::int32_t>::min();
+    if (!(v > -2147483649.0 && v < 2147483648.0))
+        return std::numeric_limits<std::int32_t>::min();
     return static_cast<std::int32_t>(v);
 }
 
-std::string d32(std::uint32_t v) { return dec(static_cast<std::int32_t>(v)); }
+std::string d32(std::uint32_t v)
+{
+    return dec(static_cast<std::int32_t>(v));
+}
 
 // A number as a dump writes one: a decimal integer or real, or a byte in hex.
 bool isDumpNumber(std::string_view w)
@@ -72,7 +76,8 @@ bool isDumpLine(std::string_view line, std::string_view keyword)
 
 std::string withoutLineBreak(std::string_view s)
 {
-    while (!s.empty() && (s.back() == '\n' || s.back() == '\r')) s.remove_suffix(1);
+    while (!s.empty() && (s.back() == '\n' || s.back() == '\r'))
+        s.remove_suffix(1);
     return std::string(s);
 }
 
@@ -89,13 +94,15 @@ public:
         while (pos_ < script_.size()) {
             std::size_t end = pos_;
             while (end < script_.size() && end - pos_ < kScriptPiece)
-                if (endsLine(end++)) break;
+                if (endsLine(end++))
+                    break;
             std::string_view piece = script_.substr(pos_, end - pos_);
             lineNo_ = lineNumberAt(pos_);
             lineStart_ = pos_ == 0 || script_[pos_ - 1] == '\n';
             pos_ = end;
             // The line is a C string: it ends at a zero byte.
-            if (auto z = piece.find('\0'); z != std::string_view::npos) piece = piece.substr(0, z);
+            if (auto z = piece.find('\0'); z != std::string_view::npos)
+                piece = piece.substr(0, z);
             if (!line(piece)) {
                 result.stoppedOnUnknownType = true;
                 break;
@@ -121,23 +128,28 @@ private:
     std::size_t lineNumberAt(std::size_t pos)
     {
         for (; countedTo_ < pos && countedTo_ < script_.size(); ++countedTo_)
-            if (endsLine(countedTo_)) ++linesBefore_;
+            if (endsLine(countedTo_))
+                ++linesBefore_;
         return linesBefore_ + 1;
     }
     // A line ends at LF, or at a CR that no LF follows (old Mac text).
     bool endsLine(std::size_t i) const
     {
-        return script_[i] == '\n' || (script_[i] == '\r' && (i + 1 == script_.size() || script_[i + 1] != '\n'));
+        return script_[i] == '\n'
+                || (script_[i] == '\r' && (i + 1 == script_.size() || script_[i + 1] != '\n'));
     }
 
     // false: stop reading the script.
     bool line(std::string_view line)
     {
-        if (line.empty() || line[0] == ';') return true;
+        if (line.empty() || line[0] == ';')
+            return true;
         text::Scanner sc(line);
         auto keyword = sc.word();
-        if (!keyword) return true;
-        if (base::ascii::equalsIgnoreCase(*keyword, "field")) return field(line);
+        if (!keyword)
+            return true;
+        if (base::ascii::equalsIgnoreCase(*keyword, "field"))
+            return field(line);
         if (base::ascii::equalsIgnoreCase(*keyword, "text"))
             textLine(line);
         else if (base::ascii::equalsIgnoreCase(*keyword, "delete"))
@@ -183,7 +195,8 @@ private:
         }
         auto rec = recordForField(assignment.id, line);
         // A text field only makes its record whole.
-        if (rec && *type != ToolType::Text) assignField(*rec, assignment, line);
+        if (rec && *type != ToolType::Text)
+            assignField(*rec, assignment, line);
         return true;
     }
 
@@ -240,7 +253,8 @@ private:
             buf_.append(id, std::vector<std::uint8_t>(size, 0));
             rec = buf_.find(id);
         }
-        if (!rec) cannot(line);
+        if (!rec)
+            cannot(line);
         return rec;
     }
 
@@ -283,7 +297,8 @@ private:
         sc.word();
         auto second = sc.word();
         std::size_t start = sc.pos();
-        while (start < line.size() && base::ascii::isBlank(line[start])) ++start;
+        while (start < line.size() && base::ascii::isBlank(line[start]))
+            ++start;
         if (!second || start >= line.size()) {
             cannot(line);
             return;
@@ -300,7 +315,8 @@ private:
             return;
         }
         for (char& c : txt)
-            if (c == '\n' || c == '\r') c = ' ';
+            if (c == '\n' || c == '\r')
+                c = ' ';
         std::vector<std::uint8_t> data;
         for (char c : txt) {
             if (c == '|') {
@@ -379,41 +395,52 @@ private:
         constexpr std::uint64_t kMaxLength = 0xFFFFFFFFu;
         switch (cls) {
         case RecordClass::Int16List: {
-            if (!ds.word()) return false;
+            if (!ds.word())
+                return false;
             auto n = ds.integer();
-            if (!n || *n < 0 || 2ull * std::uint64_t(*n) > kMaxLength) return false;
+            if (!n || *n < 0 || 2ull * std::uint64_t(*n) > kMaxLength)
+                return false;
             for (std::int32_t i = 0; i < *n; ++i) {
                 auto v = ds.integer();
-                if (!v) return false;
+                if (!v)
+                    return false;
                 bytes::appendLE(data, static_cast<std::uint16_t>(*v));
             }
             return true;
         }
         case RecordClass::PointTable: {
-            if (!ds.word()) return false;
+            if (!ds.word())
+                return false;
             auto n = ds.integer();
-            if (!n || *n < 0 || 4 + 16ull * std::uint64_t(*n) > kMaxLength) return false;
+            if (!n || *n < 0 || 4 + 16ull * std::uint64_t(*n) > kMaxLength)
+                return false;
             bytes::appendLE(data, static_cast<std::uint32_t>(*n));
             for (std::int64_t i = 0; i < 2 * std::int64_t(*n); ++i) {
                 auto v = ds.real();
-                if (!v) return false;
+                if (!v)
+                    return false;
                 bytes::appendLE(data, *v);
             }
             return true;
         }
         case RecordClass::Grid: {
-            if (!ds.word()) return false;
+            if (!ds.word())
+                return false;
             auto cols = ds.integer();
-            if (!cols || *cols < 0 || !ds.word()) return false;
+            if (!cols || *cols < 0 || !ds.word())
+                return false;
             auto rows = ds.integer();
-            if (!rows || *rows < 0) return false;
+            if (!rows || *rows < 0)
+                return false;
             std::uint64_t count = std::uint64_t(*rows) * std::uint64_t(*cols);
-            if (count > (kMaxLength - 8) / 8) return false;
+            if (count > (kMaxLength - 8) / 8)
+                return false;
             bytes::appendLE(data, static_cast<std::uint32_t>(*rows));
             bytes::appendLE(data, static_cast<std::uint32_t>(*cols));
             for (std::uint64_t i = 0; i < count; ++i) {
                 auto v = ds.real();
-                if (!v) return false;
+                if (!v)
+                    return false;
                 bytes::appendLE(data, *v);
             }
             return true;
@@ -430,7 +457,8 @@ private:
         file_ = buf_.compose();
         std::vector<std::uint8_t>& b = file_;
         clearStamp(b);
-        if (revision_) storeRevision(b, *revision_);
+        if (revision_)
+            storeRevision(b, *revision_);
         std::uint32_t crc = crc32(b);
         log_ += "crc " + hex(crc, 8) + "\n";
         writeStamp(b, crc, time);
@@ -456,7 +484,8 @@ private:
 std::int32_t scaledFieldValue(ToolType type, double v)
 {
     const ToolTypeRow& row = typeRow(type);
-    if (row.value != ToolValue::Scaled) return truncToInt(v);
+    if (row.value != ToolValue::Scaled)
+        return truncToInt(v);
     return truncToInt(v * row.steps / row.units);
 }
 
@@ -464,7 +493,8 @@ ScriptResult runUpdateScript(std::vector<std::uint8_t> file, std::string_view sc
         const std::string& definitionPath, ToolDefinitions& defs, std::time_t time)
 {
     // A UTF-8 byte-order mark is not part of the first command.
-    if (script.starts_with("\xEF\xBB\xBF")) script.remove_prefix(3);
+    if (script.starts_with("\xEF\xBB\xBF"))
+        script.remove_prefix(3);
     return ScriptRun(std::move(file), script, definitionPath, defs).run(time);
 }
 
