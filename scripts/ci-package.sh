@@ -59,9 +59,23 @@ step "lintian"
 lintian --fail-on error,warning --display-info --pedantic --tag-display-limit 0 "$DEB" >"$WORK/lintian" \
   || { cat "$WORK/lintian"; die "lintian found errors or warnings in $DEB"; }
 cat "$WORK/lintian"
-if grep -E '^[EWIPX]: ' "$WORK/lintian" | grep -qv ' binary-has-unneeded-section .comment '; then
-  die "lintian shows tags beyond the .comment section: $(grep -E '^[EWIPX]: ' "$WORK/lintian" \
-    | grep -v ' binary-has-unneeded-section .comment ' | head -n 3)"
+# The compiler stores long string literals in 16-byte pieces without a zero
+# between them, so lintian's spelling check in binaries reads words cut at a
+# piece boundary ("whe" for "the ... when"). Such a tag counts only when the
+# word it names stands as a whole word in the sources: then it is a real typo.
+real_tags() {
+  grep -E '^[EWIPX]: ' "$WORK/lintian" | grep -v ' binary-has-unneeded-section .comment ' \
+    | while IFS= read -r line; do
+      if [[ $line =~ spelling-error-in-binary\ ([^ ]+)\  ]] \
+        && ! grep -rqwF --include='*.cpp' --include='*.h' -- "${BASH_REMATCH[1]}" \
+          base diff document model tool ui browser tables hexedit editor; then
+        continue
+      fi
+      echo "$line"
+    done
+}
+if [ -n "$(real_tags)" ]; then
+  die "lintian shows tags beyond the .comment section: $(real_tags | head -n 3)"
 fi
 
 depends=$(dpkg-deb -f "$DEB" Depends)
