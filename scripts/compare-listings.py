@@ -4,9 +4,7 @@ fuzz corpora, with and without --sorted and --values.
 
     scripts/compare-listings.py OLD_TARLO NEW_TARLO [--strip-hex] [CORPUS_KIND...]
 
-Image corpus inputs are split as the fuzz target reads them (a 16-bit length,
-that many bytes of definitions, then the AIR image) and listed with their own
-definitions; every other file is listed as an AIR file with data/Tarlo.ini.
+The inputs are those of scripts/listing_inputs.py.
 --strip-hex drops the new build's hex lines of raw bytes (under --values)
 before comparing, for an old build that did not write them. CORPUS_KIND
 (image, dump, ...) limits the corpora listed. Prints each difference as it is
@@ -19,35 +17,11 @@ import subprocess
 import sys
 import tempfile
 
+from listing_inputs import cases
+
 SOURCE = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 OPTIONS = [[], ["--sorted"], ["--values"], ["--values", "--sorted"]]
 HEX_LINE = re.compile(rb"^ +[0-9a-f]{4,}:( [0-9a-f]{2}){1,16}$")
-
-
-def cases(work, kinds):
-    defs = os.path.join(SOURCE, "data", "Tarlo.ini")
-    samples = os.path.join(SOURCE, "data", "samples")
-    for name in sorted(os.listdir(samples)):
-        if name.endswith(".air"):
-            yield os.path.join(samples, name), defs
-    corpus = os.path.join(SOURCE, "fuzz", "corpus")
-    for kind in sorted(os.listdir(corpus)):
-        if kinds and kind not in kinds:
-            continue
-        for name in sorted(os.listdir(os.path.join(corpus, kind))):
-            path = os.path.join(corpus, kind, name)
-            if kind != "image":
-                yield path, defs
-                continue
-            data = open(path, "rb").read()
-            n = int.from_bytes(data[:2].ljust(2, b"\0"), "little")
-            part, image = data[2:2 + n], data[2 + n:]
-            base = os.path.join(work, name)
-            with open(base + ".ini", "wb") as f:
-                f.write(part)
-            with open(base + ".air", "wb") as f:
-                f.write(image)
-            yield base + ".air", base + ".ini"
 
 
 def listing(tarlo, options, air, defs):
@@ -74,7 +48,7 @@ def main():
         sys.exit(__doc__)
     old, new, *kinds = args
     with tempfile.TemporaryDirectory() as work:
-        jobs = [(air, defs, o) for air, defs in cases(work, kinds) for o in OPTIONS]
+        jobs = [(air, defs, o) for air, defs in cases(SOURCE, work, kinds) for o in OPTIONS]
         with concurrent.futures.ThreadPoolExecutor(2) as pool:
             diffs = [d for d in pool.map(lambda j: compare(old, new, strip, *j), jobs) if d]
     print(f"{len(jobs)} listings compared, {len(diffs)} differ")

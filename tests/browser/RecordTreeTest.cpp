@@ -8,6 +8,7 @@
 #include "document/DocNotifier.h"
 #include "model/CTLDoc.h"
 #include "tests/common/MessageRecorder.h"
+#include "tests/common/IsolatedSettings.h"
 
 #include <QAbstractItemModelTester>
 #include <QAction>
@@ -538,5 +539,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(RecordTreeTest)
+TARLO_TEST_MAIN(RecordTreeTest)
 #include "RecordTreeTest.moc"

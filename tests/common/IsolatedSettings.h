@@ -1,7 +1,8 @@
 #pragma once
-// Keeps a Qt test program's settings out of the user's: every QSettings and
-// every configuration lookup goes to a scratch folder that lives as long as
-// the helper. Construct it before the application object.
+// Keeps a Qt test program out of the user's files: a scratch home that lives
+// as long as the helper holds HOME and the XDG folders (config, data, state,
+// cache), so every QSettings, QStandardPaths location, recovery record and
+// desktop association goes there. Construct it before the application object.
 //
 //   TARLO_TEST_MAIN(MyTest)                      // instead of QTEST_MAIN
 //
@@ -11,9 +12,12 @@
 //       QApplication app(argc, argv);
 //       ...
 #include <QApplication>
+#include <QDir>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <utility>
 
 namespace testsupport {
 
@@ -21,15 +25,22 @@ class IsolatedSettings {
 public:
     IsolatedSettings()
     {
-        // XDG_CONFIG_HOME for what Qt itself reads; setPath for QSettings,
-        // which takes its folder once, at its first use.
-        qputenv("XDG_CONFIG_HOME", dir_.path().toLocal8Bit());
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir_.path());
-        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, dir_.path());
+        const QString home = dir_.path();
+        qputenv("HOME", QFile::encodeName(home));
+        for (const auto& [name, sub] : {std::pair{"XDG_CONFIG_HOME", "config"}, std::pair{"XDG_DATA_HOME", "data"},
+                 std::pair{"XDG_STATE_HOME", "state"}, std::pair{"XDG_CACHE_HOME", "cache"}}) {
+            QDir(home).mkpath(QString::fromLatin1(sub));
+            qputenv(name, QFile::encodeName(home + QLatin1Char('/') + QLatin1String(sub)));
+        }
+        // QSettings takes its folder once, at its first use: set it outright.
+        const QString config = home + QStringLiteral("/config");
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, config);
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, config);
     }
     IsolatedSettings(const IsolatedSettings&) = delete;
     IsolatedSettings& operator=(const IsolatedSettings&) = delete;
 
+    // The scratch home.
     QString path() const { return dir_.path(); }
 
 private:

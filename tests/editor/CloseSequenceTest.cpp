@@ -12,6 +12,7 @@
 #include "tables/TableRegistry.h"
 #include "tables/TableWnd.h"
 #include "tables/TblDblWnd.h"
+#include "tests/common/IsolatedSettings.h"
 
 #include <QAction>
 #include <QMimeData>
@@ -125,7 +126,6 @@ class CloseSequenceTest : public QObject {
 private slots:
     void initTestCase()
     {
-        QStandardPaths::setTestModeEnabled(true);
         QVERIFY(dir_.isValid());
         std::ofstream(dir_.filePath(QStringLiteral("Tarlo.ini")).toStdString()) << kDefinitions;
         plane_ = dir_.filePath(QStringLiteral("plane.air"));
@@ -338,5 +338,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(CloseSequenceTest)
+TARLO_TEST_MAIN(CloseSequenceTest)
 #include "CloseSequenceTest.moc"

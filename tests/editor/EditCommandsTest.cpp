@@ -12,6 +12,7 @@
 #include "browser/RecordTreeModel.h"
 #include "browser/SearchDialog.h"
 #include "ui/ElidedLabel.h"
+#include "tests/common/IsolatedSettings.h"
 
 #include <QAccessible>
 #include <QAction>
@@ -112,7 +113,6 @@ std::vector<std::uint8_t> imageWithTables()
 class EditCommandsTest : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
 
     void searchAgainWorksFromTheFirstSearch()
     {
@@ -423,5 +423,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(EditCommandsTest)
+TARLO_TEST_MAIN(EditCommandsTest)
 #include "EditCommandsTest.moc"

@@ -4,6 +4,7 @@
 
 #include "RecordingFrame.h"
 #include "common/TestAir.h"
+#include "tests/common/IsolatedSettings.h"
 
 #include <QAction>
 #include <QFile>
@@ -151,10 +152,9 @@ private slots:
 
 int main(int argc, char** argv)
 {
-    // The window reads and writes settings: keep them in a temporary home.
-    QTemporaryDir home;
-    qputenv("XDG_CONFIG_HOME", home.filePath(QStringLiteral("config")).toUtf8());
-    qputenv("HOME", home.path().toUtf8());
+    // Settings, state and the association go to a scratch home, set before
+    // Qt reads the environment.
+    testsupport::IsolatedSettings home;
     QApplication app(argc, argv);
     ExternalChangeTest t;
     return QTest::qExec(&t, argc, argv);

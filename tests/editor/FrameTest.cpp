@@ -6,6 +6,7 @@
 #include "browser/EditingView.h"
 #include "browser/FieldEdit.h"
 #include "editor/CMainFrame.h"
+#include "tests/common/IsolatedSettings.h"
 
 #include <QStandardPaths>
 #include <QTest>
@@ -13,7 +14,6 @@
 class FrameTest : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
     void statusBarFollowsTheBox();
 };
 
@@ -49,5 +49,5 @@ void FrameTest::statusBarFollowsTheBox()
     frame.document().setModified(false); // no question on close
 }
 
-QTEST_MAIN(FrameTest)
+TARLO_TEST_MAIN(FrameTest)
 #include "FrameTest.moc"

@@ -7,6 +7,7 @@
 #include "RecordingFrame.h"
 #include "browser/EditingView.h"
 #include "editor/RecoveryKeeper.h"
+#include "tests/common/IsolatedSettings.h"
 
 #include <QApplication>
 #include <QDir>
@@ -246,11 +247,9 @@ private slots:
 
 int main(int argc, char** argv)
 {
-    // Settings and records in a temporary home.
-    QTemporaryDir home;
-    qputenv("XDG_CONFIG_HOME", home.filePath(QStringLiteral("config")).toUtf8());
-    qputenv("XDG_STATE_HOME", home.filePath(QStringLiteral("state")).toUtf8());
-    qputenv("HOME", home.path().toUtf8());
+    // Settings, state and the association go to a scratch home, set before
+    // Qt reads the environment.
+    testsupport::IsolatedSettings home;
     QApplication app(argc, argv);
     RecoveryTest t;
     return QTest::qExec(&t, argc, argv);

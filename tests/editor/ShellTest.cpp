@@ -12,6 +12,7 @@
 #include "editor/RecentFiles.h"
 #include "ui/LockKeys.h"
 #include "ui/Settings.h"
+#include "tests/common/IsolatedSettings.h"
 
 #include <QAction>
 #include <QApplication>
@@ -32,7 +33,7 @@ using namespace tarlo;
 
 namespace {
 
-QTemporaryDir* gHome = nullptr;
+testsupport::IsolatedSettings* gHome = nullptr;
 
 // A main window whose questions are answered by the test.
 class ScriptedFrame : public testsupport::RecordingFrame {
@@ -645,13 +646,10 @@ private slots:
 
 int main(int argc, char** argv)
 {
-    // Settings and the association go to a temporary home, set before Qt
-    // reads the environment.
-    QTemporaryDir home;
+    // Settings, state and the association go to a scratch home, set before
+    // Qt reads the environment.
+    testsupport::IsolatedSettings home;
     gHome = &home;
-    qputenv("XDG_CONFIG_HOME", home.filePath(QStringLiteral("config")).toUtf8());
-    qputenv("XDG_DATA_HOME", home.filePath(QStringLiteral("data")).toUtf8());
-    qputenv("HOME", home.path().toUtf8());
     QApplication app(argc, argv);
     ShellTest t;
     return QTest::qExec(&t, argc, argv);

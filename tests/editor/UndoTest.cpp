@@ -18,6 +18,7 @@
 #include "tables/TableRegistry.h"
 #include "tables/TableWnd.h"
 #include "tables/TblDblWnd.h"
+#include "tests/common/IsolatedSettings.h"
 
 #include <QAction>
 #include <QApplication>
@@ -67,7 +68,6 @@ Bytes readFile(const std::string& path)
 class UndoTest : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
     void init();
     void cleanup();
 
@@ -412,5 +412,5 @@ void UndoTest::historyEndsAtALoadAndTheQuestionFollowsTheCleanState()
     QCOMPARE(boxes->asked.size(), 1);
 }
 
-QTEST_MAIN(UndoTest)
+TARLO_TEST_MAIN(UndoTest)
 #include "UndoTest.moc"

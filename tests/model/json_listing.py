@@ -127,34 +127,10 @@ def check(tarlo, air, defs):
     return None
 
 
-def cases(source, work, kinds):
-    defs = os.path.join(source, "data", "Tarlo.ini")
-    samples = os.path.join(source, "data", "samples")
-    for name in sorted(os.listdir(samples)):
-        if name.endswith(".air"):
-            yield os.path.join(samples, name), defs
-    corpus = os.path.join(source, "fuzz", "corpus")
-    for kind in sorted(os.listdir(corpus)):
-        if kinds and kind not in kinds:
-            continue
-        for name in sorted(os.listdir(os.path.join(corpus, kind))):
-            path = os.path.join(corpus, kind, name)
-            if kind != "image":
-                yield path, defs
-                continue
-            # As the fuzz target reads it: a 16-bit length, definitions, the image.
-            data = open(path, "rb").read()
-            n = int.from_bytes(data[:2].ljust(2, b"\0"), "little")
-            base = os.path.join(work, name)
-            with open(base + ".ini", "wb") as f:
-                f.write(data[2:2 + n])
-            with open(base + ".air", "wb") as f:
-                f.write(data[2 + n:])
-            yield base + ".air", base + ".ini"
-
-
 def main():
     tarlo, source, *kinds = sys.argv[1:]
+    sys.path.insert(0, os.path.join(source, "scripts"))
+    from listing_inputs import cases
     with tempfile.TemporaryDirectory() as work:
         jobs = list(cases(source, work, kinds))
         with concurrent.futures.ThreadPoolExecutor(2) as pool:

@@ -1,6 +1,6 @@
 // A second editor process for the clipboard test: opens an AIR file, runs
 // "Add from Clipboard" before one record and saves the result.
-//   browseredit_clip_peer <definitions> <in.air> <out.air> <list index>
+//   browser_clip_peer <definitions> <in.air> <out.air> <list index>
 #include "browser/EditingView.h"
 #include "document/DocNotifier.h"
 #include "model/CTLDoc.h"

@@ -17,6 +17,7 @@
 #include "tables/TableRegistry.h"
 #include "tables/TableTarget.h"
 #include "tables/TableWnd.h"
+#include "tests/common/IsolatedSettings.h"
 
 #include <QAction>
 #include <QApplication>
@@ -682,7 +683,7 @@ void EditingViewTest::clipboardReachesAnotherProcess()
 {
     if (QGuiApplication::platformName() != QLatin1String("xcb"))
         QSKIP("needs a shared X clipboard (run under xvfb-run with QT_QPA_PLATFORM=xcb)");
-    const QString peer = QStringLiteral(TARLO_BINARY_DIR "/bin/browseredit_clip_peer");
+    const QString peer = QStringLiteral(TARLO_BINARY_DIR "/bin/browser_clip_peer");
     QVERIFY(QFile::exists(peer));
     const std::vector<std::uint8_t> img = airtest::record(0x30, {'x', 0});
     const std::string in = files->dir.file("second.air");
@@ -709,5 +710,5 @@ void EditingViewTest::clipboardReachesAnotherProcess()
     QCOMPARE(result.entry(result.highestIndex()).id, 0x30u);
 }
 
-QTEST_MAIN(EditingViewTest)
+TARLO_TEST_MAIN(EditingViewTest)
 #include "EditingViewTest.moc"

@@ -3,6 +3,7 @@
 #include "browser/SearchDialog.h"
 #include "browser/TextEditDialog.h"
 #include "tests/common/MessageRecorder.h"
+#include "tests/common/IsolatedSettings.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -173,5 +174,5 @@ void WidgetsTest::searchDialogLayout()
     QCOMPARE(dlg.text(), QStringLiteral("Gear"));
 }
 
-QTEST_MAIN(WidgetsTest)
+TARLO_TEST_MAIN(WidgetsTest)
 #include "WidgetsTest.moc"
