@@ -89,7 +89,8 @@ cp "$sample" plane.air
 run 0 --version
 lines out 1
 has out "patchwise (Tarlo) "
-for bad in "frobnicate" "dump" "dump -o '' plane.air" "update --log '' plane.air s.txt"; do
+for bad in "frobnicate" "dump" "dump -o '' plane.air" "update --log '' plane.air s.txt" \
+        "merge a.air b.air" "merge --bogus a.air b.air c.air"; do
     eval "run 2 $bad"
     lines err 2
     has err "Try 'patchwise --help'."
@@ -127,6 +128,15 @@ air d.air 410:03000400 1f4:58020a00
 run 1 diff a.air d.air
 has out "The records are in another order."
 has out "Moved: "
+run 1 diff --json a.air d.air
+has out '"moved": ['
+lines err 0
+run 0 diff --json a.air a.air
+has out '"different": false'
+run 2 diff --json a.air nope.air
+lines out 0
+run 2 diff --json --script a.air b.air
+lines err 2
 rm -f tarlo.ini
 
 # --- One script over several files: each all or nothing, one log, a line per file.
