@@ -118,6 +118,13 @@ air b.air 1f4:59020a00 410:03000400
 run 1 diff --script a.air b.air
 lines err 0
 has out "field 1f4 0"
+lacks out "stamp"
+cp plane.air s.air
+printf '; nothing\n' >nothing.txt
+run 0 update --log /dev/null s.air nothing.txt
+run 0 diff --script plane.air s.air
+has out "; only the update stamp differs"
+lines err 0
 run 1 diff --strict --script a.air b.air
 cat b.air >c.air; printf 'xyz' >>c.air
 run 1 diff --script a.air c.air
