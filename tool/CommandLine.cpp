@@ -1,6 +1,7 @@
 #include "tool/CommandLine.h"
 
 #include "base/FileIO.h"
+#include "tool/Check.h"
 #include "tool/DefinitionsFile.h"
 #include "tool/Diff.h"
 #include "tool/Dump.h"
@@ -42,6 +43,7 @@ std::string usageText()
            "  patchwise diff [--definitions FILE] [--script | --json] [--strict] OLD.air NEW.air\n"
            "  patchwise merge [--definitions FILE] BASE.air OURS.air THEIRS.air [-o OUT.air]\n"
            "                  [--conflicts SCRIPT]\n"
+           "  patchwise check [--definitions FILE] [AIRFILE...]\n"
            "  patchwise --help | --version\n"
            "\n"
            "dump     writes a text listing of AIRFILE (default: its name with the\n"
@@ -65,6 +67,9 @@ std::string usageText()
            "         changed differently keeps OURS's value and is listed on standard\n"
            "         error; --conflicts writes an update script that takes THEIRS's.\n"
            "         Exit status 0 merged, 1 conflicts, 2 trouble.\n"
+           "check    lists the definition file's problems (file:line) and, for each\n"
+           "         AIRFILE, its stamp and what the definitions do not cover.\n"
+           "         Exit status 0 clean, 1 problems, 2 trouble.\n"
            "Without --definitions the record definitions are the editor's Tarlo.ini,\n"
            "else tarlo.ini in the current folder, else Tarlo.ini beside patchwise,\n"
            "else the one in the installed data folder. When none is found, or\n"
@@ -112,6 +117,8 @@ ToolCommandLine parseCommandLine(const std::vector<std::string>& args)
         cl.mode = ToolCommandLine::Mode::Diff;
     else if (verb == "merge")
         cl.mode = ToolCommandLine::Mode::Merge;
+    else if (verb == "check")
+        cl.mode = ToolCommandLine::Mode::Check;
     else
         return usage("unknown command '" + verb + "'");
 
@@ -119,6 +126,7 @@ ToolCommandLine parseCommandLine(const std::vector<std::string>& args)
     const bool update = cl.mode == ToolCommandLine::Mode::Update;
     const bool diff = cl.mode == ToolCommandLine::Mode::Diff;
     const bool merge = cl.mode == ToolCommandLine::Mode::Merge;
+    const bool check = cl.mode == ToolCommandLine::Mode::Check;
     std::vector<std::string> files;
     bool optionsEnded = false;
     for (std::size_t i = 1; i < args.size(); ++i) {
@@ -178,7 +186,7 @@ ToolCommandLine parseCommandLine(const std::vector<std::string>& args)
             if (value.empty())
                 return usage("--conflicts needs a file name, not an empty one");
             cl.conflicts = value;
-        } else if (name == "--strict" && !merge && !inlineValue) {
+        } else if (name == "--strict" && !merge && !check && !inlineValue) {
             cl.strict = true;
         } else if (name == "--script" && diff && !inlineValue) {
             cl.diffScript = true;
@@ -203,6 +211,8 @@ ToolCommandLine parseCommandLine(const std::vector<std::string>& args)
             return usage("diff needs an old and a new AIR file");
         cl.air = files[0];
         cl.newAir = files[1];
+    } else if (check) {
+        cl.airs = files;
     } else if (merge) {
         if (files.size() != 3)
             return usage("merge needs a base, our and their AIR file");
@@ -321,6 +331,8 @@ int runCommandLine(const ToolCommandLine& cl, std::ostream& out, std::ostream& e
     case Mode::Dialog:
         err << "patchwise: this build has no dialog\nTry 'patchwise --help'.\n";
         return 2;
+    case Mode::Check:
+        return runCheck(cl.definitions ? *cl.definitions : searchDefinitionFile(), cl.airs, out, err);
     case Mode::Merge:
     case Mode::Dump:
     case Mode::Update:

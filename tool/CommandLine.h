@@ -11,7 +11,7 @@ inline constexpr const char* kVersionText = "Patchwise Version 1.80";
 
 // What a patchwise command line asks for.
 struct ToolCommandLine {
-    enum class Mode { Dialog, Dump, Update, Diff, Merge, Help, Version, Usage };
+    enum class Mode { Dialog, Dump, Update, Diff, Merge, Check, Help, Version, Usage };
     Mode mode = Mode::Dialog;
     bool full = false;
     bool dryRun = false; // update: log to standard output, write nothing
@@ -25,7 +25,7 @@ struct ToolCommandLine {
                         // merge: the merged file; empty: OURS
     std::string script;
     std::vector<std::string> airs; // update --script SCRIPT AIRFILE...: the files, in order;
-                                   // merge: BASE, OURS, THEIRS
+                                   // merge: BASE, OURS, THEIRS; check: the files
     std::string log; // empty: amod_log.txt in the current directory; "-": standard output
     std::string error; // for Mode::Usage
     std::string conflicts; // merge: the conflicts script to write; empty: none

@@ -146,6 +146,27 @@ run 2 diff --json --script a.air b.air
 lines err 2
 rm -f tarlo.ini
 
+# --- check: the definition file and the stamps of many files; 0 clean, 1 problems, 2 trouble.
+printf '%s' "$INI" >tarlo.ini
+air c1.air 1f4:58020a00
+run 0 check c1.air
+has out "c1.air: no stamp"
+has err "1 AIR file checked: 0 problems"
+cp "$sample" st.air
+run 0 update --log /dev/null st.air nothing.txt
+printf 'x' >>st.air
+run 1 check c1.air st.air
+has out "st.air: stamp changed since the last update"
+has out "st.air: record 9999 is not in the definitions"
+printf '[records]\n1f4=Engine limits,record\n1f4=Again,record\n' >twice.ini
+run 1 check --definitions twice.ini
+has out "twice.ini:3: record 1f4 again"
+run 2 check c1.air nope.air
+has out "c1.air: no stamp"
+has err "nope.air"
+run 2 check --definitions nope.ini c1.air
+rm -f tarlo.ini
+
 # --- One script over several files: each all or nothing, one log, a line per file.
 printf '%s' "$INI" >tarlo.ini
 air m1.air 1f4:58020a00
