@@ -1,6 +1,7 @@
 #include "tool/CommandLine.h"
 
 #include "base/FileIO.h"
+#include "tool/Check.h"
 #include "tool/DefinitionsFile.h"
 #include "tool/Diff.h"
 #include "tool/Dump.h"
@@ -39,9 +40,10 @@ std::string usageText()
            "  patchwise update [--definitions FILE] [--log LOGFILE] [--dry-run] [--strict]\n"
            "                   AIRFILE SCRIPT\n"
            "  patchwise update [options as above] --script SCRIPT AIRFILE...\n"
-           "  patchwise diff [--definitions FILE] [--script] [--strict] OLD.air NEW.air\n"
+           "  patchwise diff [--definitions FILE] [--script | --json] [--strict] OLD.air NEW.air\n"
            "  patchwise merge [--definitions FILE] BASE.air OURS.air THEIRS.air [-o OUT.air]\n"
            "                  [--conflicts SCRIPT]\n"
+           "  patchwise check [--definitions FILE] [AIRFILE...]\n"
            "  patchwise --help | --version\n"
            "\n"
            "dump     writes a text listing of AIRFILE (default: its name with the\n"
@@ -57,13 +59,17 @@ std::string usageText()
            "         --script SCRIPT applies one script to each AIRFILE in turn, each\n"
            "                    all or nothing with its own backups, into one log\n"
            "diff     shows what differs between two AIR files, record by record;\n"
-           "         --script writes an update script that turns OLD.air into NEW.air.\n"
+           "         --script writes an update script that turns OLD.air into NEW.air;\n"
+           "         --json writes the differences as JSON (see the manual page).\n"
            "         Exit status 0 the same, 1 different, 2 trouble.\n"
            "merge    takes into OURS.air every change THEIRS.air made against BASE.air\n"
            "         and writes the result to OUT.air (default: OURS.air). An item both\n"
            "         changed differently keeps OURS's value and is listed on standard\n"
            "         error; --conflicts writes an update script that takes THEIRS's.\n"
            "         Exit status 0 merged, 1 conflicts, 2 trouble.\n"
+           "check    lists the definition file's problems (file:line) and, for each\n"
+           "         AIRFILE, its stamp and what the definitions do not cover.\n"
+           "         Exit status 0 clean, 1 problems, 2 trouble.\n"
            "Without --definitions the record definitions are the editor's Tarlo.ini,\n"
            "else tarlo.ini in the current folder, else Tarlo.ini beside patchwise,\n"
            "else the one in the installed data folder. When none is found, or\n"
@@ -109,16 +115,18 @@ ToolCommandLine parseCommandLine(const std::vector<std::string>& args)
         cl.mode = ToolCommandLine::Mode::Update;
     else if (verb == "diff")
         cl.mode = ToolCommandLine::Mode::Diff;
-    else if (verb == "merge") {
+    else if (verb == "merge")
         cl.mode = ToolCommandLine::Mode::Merge;
-        cl.mergeArgs.assign(args.begin() + 1, args.end());
-        return cl;
-    } else
+    else if (verb == "check")
+        cl.mode = ToolCommandLine::Mode::Check;
+    else
         return usage("unknown command '" + verb + "'");
 
     const bool dump = cl.mode == ToolCommandLine::Mode::Dump;
     const bool update = cl.mode == ToolCommandLine::Mode::Update;
     const bool diff = cl.mode == ToolCommandLine::Mode::Diff;
+    const bool merge = cl.mode == ToolCommandLine::Mode::Merge;
+    const bool check = cl.mode == ToolCommandLine::Mode::Check;
     std::vector<std::string> files;
     bool optionsEnded = false;
     for (std::size_t i = 1; i < args.size(); ++i) {
@@ -158,7 +166,7 @@ ToolCommandLine parseCommandLine(const std::vector<std::string>& args)
             if (value.empty())
                 return usage("--definitions needs a file name, not an empty one");
             cl.definitions = value;
-        } else if ((name == "-o" || name == "--output") && dump) {
+        } else if ((name == "-o" || name == "--output") && (dump || merge)) {
             if (!takeValue())
                 return usage(name + " needs a file");
             if (value.empty())
@@ -172,10 +180,18 @@ ToolCommandLine parseCommandLine(const std::vector<std::string>& args)
             cl.log = value;
         } else if (name == "--dry-run" && update && !inlineValue) {
             cl.dryRun = true;
-        } else if (name == "--strict" && !inlineValue) {
+        } else if (name == "--conflicts" && merge) {
+            if (!takeValue())
+                return usage("--conflicts needs a file");
+            if (value.empty())
+                return usage("--conflicts needs a file name, not an empty one");
+            cl.conflicts = value;
+        } else if (name == "--strict" && !merge && !check && !inlineValue) {
             cl.strict = true;
         } else if (name == "--script" && diff && !inlineValue) {
             cl.diffScript = true;
+        } else if (name == "--json" && diff && !inlineValue) {
+            cl.json = true;
         } else if (name == "--script" && update) {
             if (!takeValue() || value.empty())
                 return usage("--script needs a script file");
@@ -189,10 +205,20 @@ ToolCommandLine parseCommandLine(const std::vector<std::string>& args)
             return usage(files.empty() ? "dump needs an AIR file" : "dump takes one AIR file");
         cl.air = files[0];
     } else if (diff) {
+        if (cl.diffScript && cl.json)
+            return usage("diff writes a script or JSON, not both");
         if (files.size() != 2)
             return usage("diff needs an old and a new AIR file");
         cl.air = files[0];
         cl.newAir = files[1];
+    } else if (check) {
+        cl.airs = files;
+    } else if (merge) {
+        if (files.size() != 3)
+            return usage("merge needs a base, our and their AIR file");
+        if (cl.output == "-")
+            return usage("merge writes an AIR file, not standard output");
+        cl.airs = files;
     } else if (!cl.script.empty()) {
         if (files.empty())
             return usage("update --script needs at least one AIR file");
@@ -305,8 +331,9 @@ int runCommandLine(const ToolCommandLine& cl, std::ostream& out, std::ostream& e
     case Mode::Dialog:
         err << "patchwise: this build has no dialog\nTry 'patchwise --help'.\n";
         return 2;
+    case Mode::Check:
+        return runCheck(cl.definitions ? *cl.definitions : searchDefinitionFile(), cl.airs, out, err);
     case Mode::Merge:
-        return runMergeCommand(cl.mergeArgs, out, err);
     case Mode::Dump:
     case Mode::Update:
     case Mode::Diff:
@@ -329,9 +356,15 @@ int runCommandLine(const ToolCommandLine& cl, std::ostream& out, std::ostream& e
     }
     std::string error;
     int status;
+    if (cl.mode == Mode::Merge)
+        return runMergeCommand(
+                {cl.airs[0], cl.airs[1], cl.airs[2], cl.output, cl.conflicts, definitions}, err);
     if (cl.mode == Mode::Diff)
-        return runDiff(
-                cl.air, cl.newAir, definitions, cl.diffScript, processDefinitions(), out, err, cl.strict);
+        return runDiff(cl.air, cl.newAir, definitions,
+                cl.diffScript     ? DiffFormat::Script
+                        : cl.json ? DiffFormat::Json
+                                  : DiffFormat::Listing,
+                processDefinitions(), out, err, cl.strict);
     if (cl.mode == Mode::Update && !cl.airs.empty())
         return updateMany(cl, definitions, out, err);
     if (cl.mode == Mode::Dump) {

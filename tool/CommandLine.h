@@ -11,21 +11,24 @@ inline constexpr const char* kVersionText = "Patchwise Version 1.80";
 
 // What a patchwise command line asks for.
 struct ToolCommandLine {
-    enum class Mode { Dialog, Dump, Update, Diff, Merge, Help, Version, Usage };
+    enum class Mode { Dialog, Dump, Update, Diff, Merge, Check, Help, Version, Usage };
     Mode mode = Mode::Dialog;
     bool full = false;
     bool dryRun = false; // update: log to standard output, write nothing
     bool strict = false; // update: a line it cannot carry out fails the update
     bool diffScript = false; // diff: write an update script
+    bool json = false; // diff: write the differences as JSON
     std::optional<std::string> definitions;
     std::string air; // diff: the old file
     std::string newAir; // diff: the new file
     std::string output; // dump file; empty: the default beside the AIR file; "-": standard output
+                        // merge: the merged file; empty: OURS
     std::string script;
-    std::vector<std::string> airs; // update --script SCRIPT AIRFILE...: the files, in order
+    std::vector<std::string> airs; // update --script SCRIPT AIRFILE...: the files, in order;
+                                   // merge: BASE, OURS, THEIRS; check: the files
     std::string log; // empty: amod_log.txt in the current directory; "-": standard output
     std::string error; // for Mode::Usage
-    std::vector<std::string> mergeArgs; // merge: its arguments, read by runMergeCommand
+    std::string conflicts; // merge: the conflicts script to write; empty: none
 };
 
 // args without the program name.

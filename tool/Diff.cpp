@@ -23,7 +23,7 @@ DiffResult diffScript(std::span<const std::uint8_t> oldFile, std::span<const std
 }
 
 int runDiff(const std::string& oldPath, const std::string& newPath, const std::string& definitionPath,
-        bool script, ToolDefinitions& defs, std::ostream& out, std::ostream& err, bool strict)
+        DiffFormat format, ToolDefinitions& defs, std::ostream& out, std::ostream& err, bool strict)
 {
     namespace fio = base::fileio;
     std::vector<std::uint8_t> a, b;
@@ -33,7 +33,9 @@ int runDiff(const std::string& oldPath, const std::string& newPath, const std::s
             return 2;
         }
     }
-    DiffResult r = script ? diffScript(a, b, definitionPath, defs) : diffListing(a, b, definitionPath, defs);
+    DiffResult r = format == DiffFormat::Script ? diffScript(a, b, definitionPath, defs)
+            : format == DiffFormat::Json        ? diffJson(a, b, definitionPath, defs)
+                                                : diffListing(a, b, definitionPath, defs);
     for (const std::string& w : r.warnings)
         err << "patchwise: " << w << "\n";
     out << r.text;

@@ -30,9 +30,16 @@ DiffResult diffListing(std::span<const std::uint8_t> oldFile, std::span<const st
 DiffResult diffScript(std::span<const std::uint8_t> oldFile, std::span<const std::uint8_t> newFile,
         const std::string& definitionPath, ToolDefinitions& defs);
 
+// The listing's differences as one JSON document (UTF-8, no NaN or
+// Infinity); `different` as for the listing.
+DiffResult diffJson(std::span<const std::uint8_t> oldFile, std::span<const std::uint8_t> newFile,
+        const std::string& definitionPath, ToolDefinitions& defs);
+
+enum class DiffFormat { Listing, Script, Json };
+
 // The "diff" command: 0 the same, 1 different, 2 trouble (as diff(1)); with
 // strict, a script that cannot express every difference is trouble too.
 int runDiff(const std::string& oldPath, const std::string& newPath, const std::string& definitionPath,
-        bool script, ToolDefinitions& defs, std::ostream& out, std::ostream& err, bool strict = false);
+        DiffFormat format, ToolDefinitions& defs, std::ostream& out, std::ostream& err, bool strict = false);
 
 } // namespace patchwise

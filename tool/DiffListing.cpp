@@ -36,40 +36,6 @@ std::string hexBytes(ByteView d, std::size_t from, std::size_t to)
     return s;
 }
 
-// The matched records that moved: those outside a longest run kept in the
-// same order (a longest increasing subsequence of their new positions).
-std::vector<std::size_t> movedRecords(const diff::RecordList& o, const diff::RecordList& n)
-{
-    const diff::Matching m = diff::matchRecords(o, n);
-    std::vector<std::size_t> olds; // matched old records, in old order
-    for (std::size_t i = 0; i < m.newOf.size(); ++i)
-        if (m.newOf[i] != diff::kNone)
-            olds.push_back(i);
-    std::vector<std::size_t> tails, tailAt, before(olds.size(), diff::kNone);
-    for (std::size_t k = 0; k < olds.size(); ++k) {
-        const std::size_t v = m.newOf[olds[k]];
-        auto it = std::lower_bound(tails.begin(), tails.end(), v);
-        const auto len = static_cast<std::size_t>(it - tails.begin());
-        if (len > 0)
-            before[k] = tailAt[len - 1];
-        if (it == tails.end()) {
-            tails.push_back(v);
-            tailAt.push_back(k);
-        } else {
-            *it = v;
-            tailAt[len] = k;
-        }
-    }
-    std::vector<bool> kept(olds.size(), false);
-    for (std::size_t k = tailAt.empty() ? diff::kNone : tailAt.back(); k != diff::kNone; k = before[k])
-        kept[k] = true;
-    std::vector<std::size_t> moved;
-    for (std::size_t k = 0; k < olds.size(); ++k)
-        if (!kept[k])
-            moved.push_back(olds[k]);
-    return moved;
-}
-
 std::string orNone(bool present, const std::string& s)
 {
     return present ? s : std::string("(none)");
@@ -81,15 +47,13 @@ public:
 
     std::string run(ByteView oldIn, ByteView newIn)
     {
-        // Masked copies: the stamp slots do not count, and a changed
-        // revision text is one change, not a row of bytes.
-        Bytes oldB(oldIn.begin(), oldIn.end()), newB(newIn.begin(), newIn.end());
-        clearStamp(oldB);
-        clearStamp(newB);
-        maskRevision(oldB, newB);
-        if (oldB == newB)
+        const ComparedPair p = comparedPair(oldIn, newIn);
+        if (p.revisionChanged)
+            out_ += "\nRevision text: \"" + printable(p.oldRevision) + "\" -> \"" + printable(p.newRevision)
+                    + "\"\n";
+        if (p.oldBytes == p.newBytes)
             return out_;
-        const ParsedFile o = readRecords(oldB, true), n = readRecords(newB, true);
+        const ParsedFile o = readRecords(p.oldBytes, true), n = readRecords(p.newBytes, true);
         old_ = &o.list;
         new_ = &n.list;
         for (const diff::Difference& d : diff::compareRecords(o.list, n.list, DefinitionLayouts(defs_)))
@@ -100,20 +64,6 @@ public:
     }
 
 private:
-    void maskRevision(Bytes& oldB, Bytes& newB)
-    {
-        const std::string oldRev = readRevision(oldB), newRev = readRevision(newB);
-        if (oldRev == newRev)
-            return;
-        out_ += "\nRevision text: \"" + printable(oldRev) + "\" -> \"" + printable(newRev) + "\"\n";
-        const std::size_t slots = 9 + std::max(oldRev.size(), newRev.size()) + 1;
-        for (Bytes* b : {&oldB, &newB})
-            if (auto r = findFirstRecord(*b, kRevisionRecord))
-                for (std::size_t k = 9; k < slots; ++k)
-                    if (revisionSlot(k) < r->present)
-                        (*b)[r->data + revisionSlot(k)] = 0;
-    }
-
     void show(const diff::Difference& d)
     {
         switch (d.kind) {

@@ -2,7 +2,10 @@
 
 #include "base/Bytes.h"
 #include "tool/AirWalk.h"
+#include "tool/Stamp.h"
 #include "tool/ToolText.h"
+
+#include <algorithm>
 
 namespace patchwise::diffing {
 
@@ -70,6 +73,60 @@ diff::TableKind tableKindOf(RecordClass cls)
 diff::RecordLayout DefinitionLayouts::layoutOf(std::uint32_t id) const
 {
     return {tableKindOf(classifyRecord(id)), fieldsOf(defs_, id, defs_.lookupRecord(id))};
+}
+
+ComparedPair comparedPair(ByteView oldFile, ByteView newFile)
+{
+    ComparedPair p;
+    p.oldBytes.assign(oldFile.begin(), oldFile.end());
+    p.newBytes.assign(newFile.begin(), newFile.end());
+    clearStamp(p.oldBytes);
+    clearStamp(p.newBytes);
+    p.oldRevision = readRevision(p.oldBytes);
+    p.newRevision = readRevision(p.newBytes);
+    if (p.oldRevision == p.newRevision)
+        return p;
+    p.revisionChanged = true;
+    const std::size_t slots = 9 + std::max(p.oldRevision.size(), p.newRevision.size()) + 1;
+    for (Bytes* b : {&p.oldBytes, &p.newBytes})
+        if (auto r = findFirstRecord(*b, kRevisionRecord))
+            for (std::size_t k = 9; k < slots; ++k)
+                if (revisionSlot(k) < r->present)
+                    (*b)[r->data + revisionSlot(k)] = 0;
+    return p;
+}
+
+// A longest increasing subsequence of the matched records' new positions.
+std::vector<std::size_t> movedRecords(const diff::RecordList& o, const diff::RecordList& n)
+{
+    const diff::Matching m = diff::matchRecords(o, n);
+    std::vector<std::size_t> olds; // matched old records, in old order
+    for (std::size_t i = 0; i < m.newOf.size(); ++i)
+        if (m.newOf[i] != diff::kNone)
+            olds.push_back(i);
+    std::vector<std::size_t> tails, tailAt, before(olds.size(), diff::kNone);
+    for (std::size_t k = 0; k < olds.size(); ++k) {
+        const std::size_t v = m.newOf[olds[k]];
+        auto it = std::lower_bound(tails.begin(), tails.end(), v);
+        const auto len = static_cast<std::size_t>(it - tails.begin());
+        if (len > 0)
+            before[k] = tailAt[len - 1];
+        if (it == tails.end()) {
+            tails.push_back(v);
+            tailAt.push_back(k);
+        } else {
+            *it = v;
+            tailAt[len] = k;
+        }
+    }
+    std::vector<bool> kept(olds.size(), false);
+    for (std::size_t k = tailAt.empty() ? diff::kNone : tailAt.back(); k != diff::kNone; k = before[k])
+        kept[k] = true;
+    std::vector<std::size_t> moved;
+    for (std::size_t k = 0; k < olds.size(); ++k)
+        if (!kept[k])
+            moved.push_back(olds[k]);
+    return moved;
 }
 
 std::int16_t i16(ByteView d, std::size_t at)

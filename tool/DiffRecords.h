@@ -44,6 +44,20 @@ private:
     const ToolDefinitions& defs_;
 };
 
+// The two files as the listing compares them: the stamp slots cleared, and a
+// changed revision text cleared too (it is one change, not a row of bytes).
+struct ComparedPair {
+    Bytes oldBytes, newBytes;
+    bool revisionChanged = false;
+    std::string oldRevision, newRevision;
+};
+
+ComparedPair comparedPair(ByteView oldFile, ByteView newFile);
+
+// The matched records that moved (old indexes, in old order): those outside a
+// longest run kept in the same order.
+std::vector<std::size_t> movedRecords(const diff::RecordList& o, const diff::RecordList& n);
+
 // Reads at offsets the caller has checked.
 std::int16_t i16(ByteView d, std::size_t at);
 std::int32_t i32(ByteView d, std::size_t at);

@@ -47,8 +47,13 @@ bool equalMasked(ByteView a, ByteView b, const std::vector<bool>& mask)
 DiffResult ScriptWriter::run(ByteView oldFile, ByteView newFile, bool keepOrder, bool* orderBroken)
 {
     DiffResult result;
-    if (sameButStamp(oldFile, newFile))
+    if (sameButStamp(oldFile, newFile)) {
+        // Nothing to carry over, but a silent empty script would hide that
+        // the files are not byte for byte the same.
+        if (!std::equal(oldFile.begin(), oldFile.end(), newFile.begin(), newFile.end()))
+            result.text = "; only the update stamp differs; every update writes its own\n";
         return result;
+    }
     result.different = true;
     const ParsedFile o = readRecords(oldFile, false), n = readRecords(newFile, false);
     const ByteView oldTrailer = o.list.trailer(), newTrailer = n.list.trailer();

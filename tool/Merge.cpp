@@ -4,14 +4,17 @@
 #include "base/FileIO.h"
 #include "diff/Merge.h"
 #include "tool/AirWalk.h"
-#include "tool/CommandLine.h"
 #include "tool/Diff.h"
 #include "tool/DiffRecords.h"
 #include "tool/Dump.h"
 #include "tool/Stamp.h"
 #include "tool/ToolText.h"
 
+#include <algorithm>
+#include <charconv>
+#include <optional>
 #include <ostream>
+#include <string_view>
 
 namespace patchwise {
 
@@ -158,6 +161,81 @@ private:
     const diff::RecordList& t_;
 };
 
+// A conflict as the script lines that take THEIRS's side find it: a line
+// for its record (the first with its id) and, unless the whole record is in
+// conflict, for a byte of its range.
+struct ScriptedConflict {
+    std::uint32_t id = 0;
+    bool scriptable = false; // a script line can concern it
+    bool wholeRecord = false;
+    std::size_t from = 0, to = 0;
+    std::string line;
+    bool done = false;
+};
+
+ScriptedConflict scripted(
+        const diff::MergeConflict& c, const diff::RecordList& o, const diff::RecordList& t, std::string line)
+{
+    ScriptedConflict s;
+    s.line = std::move(line);
+    if (c.kind == CKind::Trailer)
+        return s;
+    const diff::Record& any = c.ours != diff::kNone ? o[c.ours] : t[c.theirs];
+    s.id = any.id;
+    s.scriptable = any.occurrence == 0;
+    s.wholeRecord = c.kind != CKind::Item;
+    s.from = c.isField ? c.field.offset : c.from;
+    s.to = std::max(c.to, s.from + 1);
+    return s;
+}
+
+std::optional<std::uint32_t> hexWord(std::string_view word)
+{
+    std::uint32_t v = 0;
+    const auto [end, ec] = std::from_chars(word.data(), word.data() + word.size(), v, 16);
+    if (ec != std::errc() || end != word.data() + word.size() || word.empty())
+        return std::nullopt;
+    return v;
+}
+
+// The script with each conflict's comment, its three values, just before the
+// first line that takes THEIRS's side of it: a "field" line at a byte of its
+// range, or any line for its record ("text", "delete", a table's "Record:").
+std::string commentedScript(const std::string& script, std::vector<ScriptedConflict>& conflicts)
+{
+    std::string out;
+    std::size_t pos = 0;
+    while (pos < script.size()) {
+        std::size_t end = script.find('\n', pos);
+        end = end == std::string::npos ? script.size() : end + 1;
+        const std::string_view line(script.data() + pos, end - pos);
+        pos = end;
+        std::vector<std::string_view> words;
+        for (std::size_t i = 0; i < line.size() && words.size() < 3;) {
+            const std::size_t j = std::min(line.find_first_of(" \t\n", i), line.size());
+            if (j > i)
+                words.push_back(line.substr(i, j - i));
+            i = j + 1;
+        }
+        std::optional<std::uint32_t> id, offset;
+        if (words.size() >= 2
+                && (words[0] == "field" || words[0] == "text" || words[0] == "delete"
+                        || words[0] == "Record:"))
+            id = hexWord(words[1]);
+        if (id && words[0] == "field" && words.size() >= 3)
+            offset = hexWord(words[2]);
+        if (id)
+            for (ScriptedConflict& c : conflicts)
+                if (!c.done && c.scriptable && c.id == *id
+                        && (c.wholeRecord || !offset || (*offset >= c.from && *offset < c.to))) {
+                    out += "; conflict: " + c.line + "\n";
+                    c.done = true;
+                }
+        out += line;
+    }
+    return out;
+}
+
 } // namespace
 
 MergeOutcome mergeFiles(ByteView base, ByteView ours, ByteView theirs, const std::string& definitionPath,
@@ -183,69 +261,34 @@ MergeOutcome mergeFiles(ByteView base, ByteView ours, ByteView theirs, const std
     }
     options.theirsOnConflict = true;
     const std::vector<std::uint8_t> resolved = fileOf(diff::mergeRecords(b, o, t, layouts, options));
-    for (const std::string& line : outcome.conflicts)
-        outcome.script += "; conflict: " + line + "\n";
-    outcome.script += "; the lines below take THEIRS's side of every conflict\n";
     DiffResult d = diffScript(outcome.merged, resolved, definitionPath, defs);
+    std::vector<ScriptedConflict> placed;
+    for (std::size_t k = 0; k < m.conflicts.size(); ++k)
+        placed.push_back(scripted(m.conflicts[k], o, t, outcome.conflicts[k]));
+    const std::string body = commentedScript(d.text, placed);
+    for (const ScriptedConflict& c : placed)
+        if (!c.done)
+            outcome.script += "; conflict: " + c.line + "\n";
+    outcome.script += "; the lines below take THEIRS's side of every conflict; a conflict's values stand "
+                      "above its lines\n";
     for (const std::string& w : d.warnings)
         outcome.script += "; " + w + "\n";
-    outcome.script += d.text;
+    outcome.script += body;
     return outcome;
 }
 
-int runMergeCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
+int runMergeCommand(const MergeCommand& command, std::ostream& err)
 {
     namespace fio = base::fileio;
-    std::optional<std::string> definitions;
-    std::string output, conflictsPath;
-    std::vector<std::string> files;
-    auto trouble = [&](const std::string& message) {
-        err << "patchwise: " << message << "\n" << usageText();
-        return 2;
-    };
-    bool optionsEnded = false;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        if (optionsEnded || a.empty() || a[0] != '-' || a == "-") {
-            files.push_back(a);
-            continue;
-        }
-        if (a == "--") {
-            optionsEnded = true;
-            continue;
-        }
-        if (a == "--help" || a == "-h") {
-            out << usageText();
-            return 0;
-        }
-        std::string name = a, value;
-        if (auto eq = a.find('='); a.rfind("--", 0) == 0 && eq != std::string::npos) {
-            name = a.substr(0, eq);
-            value = a.substr(eq + 1);
-        } else if (i + 1 < args.size()) {
-            value = args[++i];
-        } else {
-            return trouble(a + " needs a file");
-        }
-        if (name == "--definitions")
-            definitions = value;
-        else if (name == "-o" || name == "--output")
-            output = value;
-        else if (name == "--conflicts")
-            conflictsPath = value;
-        else
-            return trouble("unknown option '" + a + "'");
-    }
-    if (files.size() != 3)
-        return trouble("merge needs a base, our and their AIR file");
-    if (output.empty())
-        output = files[1];
-    if (output == "-")
-        return trouble("merge writes an AIR file, not standard output");
+    const std::string files[3] = {command.base, command.ours, command.theirs};
+    const std::string output = command.output.empty() ? command.ours : command.output;
+    const std::string& conflictsPath = command.conflicts;
     if (!conflictsPath.empty()) {
         for (const std::string& f : {files[0], files[1], files[2], output})
-            if (sameFile(conflictsPath, f))
-                return trouble("the conflicts script would replace " + f);
+            if (sameFile(conflictsPath, f)) {
+                err << "patchwise: the conflicts script would replace " << f << "\n";
+                return 2;
+            }
     }
     std::vector<std::uint8_t> bytes[3];
     for (int k = 0; k < 3; ++k) {
@@ -254,9 +297,8 @@ int runMergeCommand(const std::vector<std::string>& args, std::ostream& out, std
             return 2;
         }
     }
-    const std::string defPath = definitions ? *definitions : locateDefinitionFile();
-    MergeOutcome m =
-            mergeFiles(bytes[0], bytes[1], bytes[2], defPath, processDefinitions(), !conflictsPath.empty());
+    MergeOutcome m = mergeFiles(
+            bytes[0], bytes[1], bytes[2], command.definitions, processDefinitions(), !conflictsPath.empty());
     for (const std::string& c : m.conflicts)
         err << "patchwise: conflict: " << c << "\n";
     // The script first: when the merged file is written, all is.

@@ -22,8 +22,15 @@ MergeOutcome mergeFiles(std::span<const std::uint8_t> base, std::span<const std:
         std::span<const std::uint8_t> theirs, const std::string& definitionPath, ToolDefinitions& defs,
         bool wantScript);
 
-// "merge [--definitions F] BASE OURS THEIRS [-o OUT] [--conflicts FILE]"
-// (args after the verb): 0 clean, 1 conflicts, 2 trouble.
-int runMergeCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+// "merge [--definitions F] BASE OURS THEIRS [-o OUT] [--conflicts FILE]", parsed.
+struct MergeCommand {
+    std::string base, ours, theirs;
+    std::string output; // empty: OURS
+    std::string conflicts; // empty: no conflicts script
+    std::string definitions; // the definition file; empty: none
+};
+
+// 0 clean, 1 conflicts, 2 trouble.
+int runMergeCommand(const MergeCommand& command, std::ostream& err);
 
 } // namespace patchwise

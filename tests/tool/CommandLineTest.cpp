@@ -31,6 +31,13 @@ TEST(CommandLineParsing, ModesOptionsAndMistakes)
     EXPECT_EQ(cl.definitions, "x.ini");
     EXPECT_EQ(cl.air, "a.air");
     EXPECT_EQ(cl.script, "s.txt");
+    cl = parseCommandLine({"merge", "--conflicts=c.txt", "b.air", "o.air", "-o", "m.air", "--", "-t.air"});
+    EXPECT_EQ(cl.mode, Mode::Merge);
+    EXPECT_EQ(cl.airs, (std::vector<std::string>{"b.air", "o.air", "-t.air"}));
+    EXPECT_EQ(cl.output, "m.air");
+    EXPECT_EQ(cl.conflicts, "c.txt");
+    EXPECT_EQ(parseCommandLine({"merge", "b", "--help"}).mode, Mode::Help);
+    EXPECT_TRUE(parseCommandLine({"diff", "--json", "a", "b"}).json);
     EXPECT_FALSE(parseCommandLine({"dump", "a.air"}).definitions);
     EXPECT_EQ(parseCommandLine({"dump", "--", "-odd.air"}).air, "-odd.air");
 
@@ -38,7 +45,10 @@ TEST(CommandLineParsing, ModesOptionsAndMistakes)
                  {"dump", "a", "b"}, {"dump", "--log", "l", "a.air"}, {"update", "a.air"},
                  {"update", "--full", "a", "s"}, {"dump", "a.air", "-o"},
                  {"update", "a", "s", "--definitions"}, {"dump", "a.air", "-o", ""},
-                 {"update", "--log=", "a", "s"}, {"dump", "--definitions", "", "a"}}) {
+                 {"update", "--log=", "a", "s"}, {"dump", "--definitions", "", "a"}, {"merge", "b", "o"},
+                 {"merge", "b", "o", "t", "-o", "-"}, {"merge", "--strict", "b", "o", "t"},
+                 {"merge", "b", "o", "t", "--conflicts"}, {"diff", "--json", "--script", "a", "b"},
+                 {"dump", "--json", "a"}}) {
         auto r = parseCommandLine(bad);
         EXPECT_EQ(r.mode, Mode::Usage) << bad[0];
         EXPECT_FALSE(r.error.empty());
@@ -46,6 +56,9 @@ TEST(CommandLineParsing, ModesOptionsAndMistakes)
     std::ostringstream out, err;
     EXPECT_EQ(runCommandLine(parseCommandLine({"dump"}), out, err), 2);
     EXPECT_EQ(err.str(), "patchwise: dump needs an AIR file\nTry 'patchwise --help'.\n");
+    err.str("");
+    EXPECT_EQ(runCommandLine(parseCommandLine({"merge", "b", "o", "t", "--bogus"}), out, err), 2);
+    EXPECT_EQ(err.str(), "patchwise: unknown option '--bogus'\nTry 'patchwise --help'.\n");
     EXPECT_EQ(runCommandLine(parseCommandLine({"--version"}), out, err), 0);
     EXPECT_EQ(out.str(), std::string("patchwise (Tarlo) ") + TARLO_VERSION + "\n");
 }

@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <sstream>
 
@@ -74,9 +75,38 @@ TEST_F(MergeFixture, ConflictsKeepOursAndTheScriptTakesTheirs)
     EXPECT_NE(m.conflicts[2].find("cell[0][0]: base "), std::string::npos) << m.conflicts[2];
     EXPECT_NE(m.conflicts[2].find("ours 1.500000 / theirs 4.500000"), std::string::npos) << m.conflicts[2];
     SCOPED_TRACE(m.script);
-    EXPECT_EQ(m.script.rfind("; conflict: ", 0), 0u);
+    // Each conflict's values stand just above the lines that take THEIRS's side.
+    const std::string above[] = {"\nfield 1f4 2 ", "\nRecord: 0410 ", "\nRecord: 0511 "};
+    for (std::size_t k = 0; k < 3; ++k)
+        EXPECT_NE(m.script.find("; conflict: " + m.conflicts[k] + above[k]), std::string::npos) << k;
+    EXPECT_EQ(m.script.find("; conflict: "), m.script.find("; conflict: " + m.conflicts[0]));
     // The script applied to the merged file gives THEIRS's values.
     EXPECT_EQ(unstamped(update(m.merged, m.script)), unstamped(theirs));
+}
+
+// What no script line can take (the bytes after the last record, a second
+// record with an id) is listed at the script's head.
+TEST_F(MergeFixture, ConflictsNoLineTakesStandAtTheHead)
+{
+    Bytes b = base, o = base, t = base;
+    b.push_back(1);
+    o.push_back(2);
+    t.push_back(3);
+    const MergeOutcome m = mergeFiles(b, o, t, kIni, defs, true);
+    ASSERT_EQ(m.conflicts.size(), 1u);
+    EXPECT_EQ(m.script.rfind("; conflict: bytes after the last record: ", 0), 0u) << m.script;
+    // The sample's second record 0410 holds 07 00 0e 00 15 00.
+    const Bytes second = {0x10, 0x04, 0, 0, 6, 0, 0, 0, 7, 0, 14, 0, 21, 0};
+    const auto at = static_cast<std::size_t>(
+            std::search(base.begin(), base.end(), second.begin(), second.end()) - base.begin());
+    ASSERT_LT(at, base.size());
+    Bytes ours = base, theirs = base;
+    ours[at + 8] = 1;
+    theirs[at + 8] = 2;
+    const std::string script = mergeFiles(base, ours, theirs, kIni, defs, true).script;
+    EXPECT_EQ(
+            script.rfind("; conflict: Record: 0410 Pitch damping 1 (record 2 with this id): value[0]", 0), 0u)
+            << script;
 }
 
 TEST_F(MergeFixture, DeletedAgainstChangedIsAConflict)
@@ -126,6 +156,7 @@ TEST_F(MergeFixture, UnchangedSideGivesTheOtherOnCorpusAndSamples)
 int run(const std::vector<std::string>& args, std::string* errText = nullptr)
 {
     std::ostringstream out, err;
+    processDefinitions().unload(); // the program's definitions, loaded once, are kIni's
     std::vector<std::string> all{"merge", "--definitions", kIni};
     all.insert(all.end(), args.begin(), args.end());
     const int status = runCommandLine(parseCommandLine(all), out, err);
@@ -149,7 +180,11 @@ TEST_F(MergeFixture, CommandExitStatusAndFiles)
     EXPECT_EQ(run({b, o, t2, "--conflicts", dir.file("c.txt")}, &err), 1);
     EXPECT_EQ(readBytes(o), oursBefore);
     EXPECT_NE(err.find("patchwise: conflict: Record: 01f4"), std::string::npos) << err;
-    EXPECT_EQ(readText(dir.file("c.txt")).rfind("; conflict: ", 0), 0u);
+    EXPECT_NE(readText(dir.file("c.txt"))
+                      .find("; conflict: Record: 01f4 Engine limits: Has starter at 0x2: "
+                            "base 1 / ours 5 / theirs 9\nfield 1f4 2 bool 9\n"),
+            std::string::npos)
+            << readText(dir.file("c.txt"));
     // Trouble: nothing written.
     EXPECT_EQ(run({b, o, dir.file("missing.air")}, &err), 2);
     EXPECT_EQ(run({b, o}, &err), 2);

@@ -89,7 +89,8 @@ cp "$sample" plane.air
 run 0 --version
 lines out 1
 has out "patchwise (Tarlo) "
-for bad in "frobnicate" "dump" "dump -o '' plane.air" "update --log '' plane.air s.txt"; do
+for bad in "frobnicate" "dump" "dump -o '' plane.air" "update --log '' plane.air s.txt" \
+        "merge a.air b.air" "merge --bogus a.air b.air c.air"; do
     eval "run 2 $bad"
     lines err 2
     has err "Try 'patchwise --help'."
@@ -117,6 +118,13 @@ air b.air 1f4:59020a00 410:03000400
 run 1 diff --script a.air b.air
 lines err 0
 has out "field 1f4 0"
+lacks out "stamp"
+cp plane.air s.air
+printf '; nothing\n' >nothing.txt
+run 0 update --log /dev/null s.air nothing.txt
+run 0 diff --script plane.air s.air
+has out "; only the update stamp differs"
+lines err 0
 run 1 diff --strict --script a.air b.air
 cat b.air >c.air; printf 'xyz' >>c.air
 run 1 diff --script a.air c.air
@@ -127,6 +135,36 @@ air d.air 410:03000400 1f4:58020a00
 run 1 diff a.air d.air
 has out "The records are in another order."
 has out "Moved: "
+run 1 diff --json a.air d.air
+has out '"moved": ['
+lines err 0
+run 0 diff --json a.air a.air
+has out '"different": false'
+run 2 diff --json a.air nope.air
+lines out 0
+run 2 diff --json --script a.air b.air
+lines err 2
+rm -f tarlo.ini
+
+# --- check: the definition file and the stamps of many files; 0 clean, 1 problems, 2 trouble.
+printf '%s' "$INI" >tarlo.ini
+air c1.air 1f4:58020a00
+run 0 check c1.air
+has out "c1.air: no stamp"
+has err "1 AIR file checked: 0 problems"
+cp "$sample" st.air
+run 0 update --log /dev/null st.air nothing.txt
+printf 'x' >>st.air
+run 1 check c1.air st.air
+has out "st.air: stamp changed since the last update"
+has out "st.air: record 9999 is not in the definitions"
+printf '[records]\n1f4=Engine limits,record\n1f4=Again,record\n' >twice.ini
+run 1 check --definitions twice.ini
+has out "twice.ini:3: record 1f4 again"
+run 2 check c1.air nope.air
+has out "c1.air: no stamp"
+has err "nope.air"
+run 2 check --definitions nope.ini c1.air
 rm -f tarlo.ini
 
 # --- One script over several files: each all or nothing, one log, a line per file.
