@@ -1,6 +1,8 @@
 // The table windows' workbench on large tables: copy, paste and each
 // operation on a 1,000 x 100 grid and a 65,536-value 16-bit table, and one
-// repaint of each (the grid with its heat map on), offscreen.
+// repaint of each (the grid with its heat map on), and the curve picture
+// alone, offscreen.
+#include "tables/CurvePainter.h"
 #include "tables/PageWnd.h"
 #include "tables/TableWnd.h"
 
@@ -141,6 +143,23 @@ void CurveRepaint(benchmark::State& state)
     }
 }
 
+// The curve picture alone (lines, axis, curve) for n points in the 16-bit
+// window's 1200 x 400 area.
+void CurvePicture(benchmark::State& state)
+{
+    const auto n = std::size_t(state.range(0));
+    std::vector<QPointF> points;
+    points.reserve(n);
+    for (std::size_t i = 0; i < n; ++i)
+        points.emplace_back(double(i), 30000 + 20000 * std::sin(double(i) * 0.001));
+    QImage img(1200, 400, QImage::Format_ARGB32_Premultiplied);
+    for (auto _ : state) {
+        img.fill(Qt::white);
+        QPainter p(&img);
+        paintCurve(p, img.size(), points, double(n - 1), 65535, n / 2);
+    }
+}
+
 void ops(benchmark::internal::Benchmark* b)
 {
     for (TableOp op : {TableOp::Set, TableOp::Add, TableOp::Scale, TableOp::InterpolateRows,
@@ -157,6 +176,7 @@ BENCHMARK(CurveCopyAll)->Unit(benchmark::kMillisecond);
 BENCHMARK(CurvePasteAll)->Unit(benchmark::kMillisecond);
 BENCHMARK(CurveOperation)->Apply(ops);
 BENCHMARK(CurveRepaint)->Arg(0)->Arg(60000)->Unit(benchmark::kMillisecond); // range length
+BENCHMARK(CurvePicture)->Arg(1000)->Arg(65536)->Unit(benchmark::kMillisecond); // points
 
 } // namespace
 

@@ -5,6 +5,7 @@
 #include "browser/FilterBox.h"
 #include "document/DocNotifier.h"
 #include "document/DocUndoStack.h"
+#include "editor/ActiveUndo.h"
 #include "editor/ExternalChange.h"
 #include "editor/RecoveryKeeper.h"
 #include "ui/ElidedLabel.h"
@@ -108,6 +109,7 @@ void CMainFrame::createDocumentViews(bool sort)
     // Every change goes onto the undo history; the title's mark follows the
     // modified state, which undoing back to the saved state clears.
     undo_ = new document::DocUndoStack(*notifier_, this);
+    activeUndo_ = new ActiveUndo(undo_, this);
     connect(notifier_, &document::DocNotifier::modifiedChanged, this, &QWidget::setWindowModified);
     connect(notifier_, &document::DocNotifier::loaded, this, [this] {
         updateTitle();
@@ -212,6 +214,11 @@ void CMainFrame::openRecent(int i)
 QUndoStack* CMainFrame::undoStack() const
 {
     return undo_;
+}
+
+QUndoGroup* CMainFrame::undoGroup() const
+{
+    return activeUndo_->group();
 }
 
 void CMainFrame::updateTitle()

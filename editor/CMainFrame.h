@@ -16,6 +16,7 @@ class QLabel;
 class QMenu;
 class QMenuBar;
 class QToolBar;
+class QUndoGroup;
 class QUndoStack;
 class QUrl;
 
@@ -35,6 +36,7 @@ class DocUndoStack;
 
 namespace tarlo {
 
+class ActiveUndo;
 class ExternalChange;
 class RecoveryKeeper;
 
@@ -57,8 +59,11 @@ public:
     // The filter box above the tree (Edit > Filter), hidden until asked for.
     browser::FilterBox* filterBox() const { return filterBox_; }
     void showFilter();
-    // The undo history of the document (Edit menu).
+    // The undo history of the document.
     QUndoStack* undoStack() const;
+    // What the Edit menu's Undo and Redo act on: the document's history, or
+    // the active table window's own.
+    QUndoGroup* undoGroup() const;
     RecentFiles& recentFiles() { return recent_; }
 
     // Pane 0 of the status bar.
@@ -157,6 +162,7 @@ private:
     browser::EditingView* view_ = nullptr;
     document::DocNotifier* notifier_ = nullptr;
     document::DocUndoStack* undo_ = nullptr;
+    ActiveUndo* activeUndo_ = nullptr;
     RecentFiles recent_;
     bool useLastFile_ = false;
     bool useLastSel_ = false;

@@ -3,7 +3,6 @@
 
 #include "browser/EditingView.h"
 #include "document/DocNotifier.h"
-#include "document/DocUndoStack.h"
 #include "editor/Association.h"
 
 #include <QAction>
@@ -13,6 +12,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QUndoGroup>
 
 #include <utility>
 
@@ -87,14 +87,16 @@ void CMainFrame::createFileMenu(QMenuBar* bar)
 void CMainFrame::createEditMenu(QMenuBar* bar)
 {
     // "Undo Edit Idle speed": the actions name the change they take back or
-    // make again, and are greyed while there is none.
+    // make again, and are greyed while there is none. They act on the
+    // document, or on the table window that is active.
     QMenu* edit = bar->addMenu(QStringLiteral("&Edit"));
-    QAction* undo = undo_->createUndoAction(edit);
+    QUndoGroup* history = undoGroup();
+    QAction* undo = history->createUndoAction(edit);
     undo->setObjectName(QStringLiteral("undo"));
     undo->setShortcut(QKeySequence::Undo);
     undo->setStatusTip(QStringLiteral("Undo the last change"));
     edit->addAction(undo);
-    QAction* redo = undo_->createRedoAction(edit);
+    QAction* redo = history->createRedoAction(edit);
     redo->setObjectName(QStringLiteral("redo"));
     // The platform's Redo (Ctrl+Shift+Z) and Ctrl+Y alike.
     QList<QKeySequence> redoKeys = QKeySequence::keyBindings(QKeySequence::Redo);

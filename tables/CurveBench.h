@@ -38,7 +38,7 @@ public:
     // table takes one column (y) or two (x, y). Refusals change nothing.
     bool pasteText(const QString& text);
     bool applyOperation(TableOp op, double operand = 0);
-    QUndoStack* undoStack() const { return undo_; }
+    QUndoStack* undoStack() const override { return undo_; }
     QMenu* createContextMenu();
 
     virtual Points points() const = 0;

@@ -6,7 +6,23 @@
 #include <QPolygonF>
 #include <QSize>
 
+#include <cmath>
+
 namespace tables {
+
+namespace {
+
+// The device pixels of one logical unit along x, where the painter draws
+// aliased lines through a plain scale and shift; 0 elsewhere.
+double devicePixelsPerUnit(const QPainter& p)
+{
+    const QTransform t = p.deviceTransform();
+    if (t.type() > QTransform::TxScale || p.testRenderHint(QPainter::Antialiasing) || t.m11() <= 0)
+        return 0;
+    return t.m11();
+}
+
+} // namespace
 
 void paintCurve(QPainter& p, const QSize& area, const std::vector<QPointF>& points, double extentX,
         double extentY, std::size_t current)
@@ -15,9 +31,58 @@ void paintCurve(QPainter& p, const QSize& area, const std::vector<QPointF>& poin
     const QPen grey(QColor(192, 192, 192), 1);
     const QPen red(QColor(192, 0, 0), 1);
     const QPen blue(QColor(0, 0, 192), 1);
-    for (std::size_t i = 0; i < points.size(); ++i) {
-        p.setPen(i == current ? blue : grey);
-        p.drawLine(m.map(points[i].x(), 0), m.map(points[i].x(), extentY));
+    const double bottom = m.map(0, 0).y(), top = m.map(0, extentY).y();
+    auto line = [&](double x) { p.drawLine(QPointF(x, bottom), QPointF(x, top)); };
+    std::vector<double> xs;
+    xs.reserve(points.size());
+    for (const QPointF& pt : points)
+        xs.push_back(m.map(pt.x(), 0).x());
+
+    const double scale = devicePixelsPerUnit(p);
+    if (scale == 0) {
+        for (std::size_t i = 0; i < xs.size(); ++i) {
+            p.setPen(i == current ? blue : grey);
+            line(xs[i]);
+        }
+    } else {
+        // A line lights a band of pixel columns of one width, and the band
+        // moves with its x. Lines at most a device pixel apart therefore
+        // light every column from the first band to the last: such a run is
+        // drawn a device pixel at a time, however many points it holds. The
+        // pixels are the ones a line for each point gives.
+        const double step = 1 / scale;
+        p.setPen(grey);
+        auto drawRun = [&](double from, double to) {
+            const auto n = static_cast<long>(std::floor((to - from) / step));
+            for (long k = 0; k <= n; ++k)
+                line(from + double(k) * step);
+            if (from + double(n) * step < to)
+                line(to);
+        };
+        double from = xs.front(), to = from;
+        for (double x : xs) {
+            if (x >= from && x <= to)
+                continue; // its column is lit already
+            if (x > to && x - to <= step) {
+                to = x;
+            } else if (x < from && from - x <= step) {
+                from = x;
+            } else {
+                drawRun(from, to);
+                from = to = x;
+            }
+        }
+        drawRun(from, to);
+        // The current line shows where no later line covered it; only lines
+        // within a pen width and a pixel of it can.
+        if (current < xs.size()) {
+            p.setPen(blue);
+            line(xs[current]);
+            p.setPen(grey);
+            for (std::size_t i = current + 1; i < xs.size(); ++i)
+                if (std::abs(xs[i] - xs[current]) < 1 + step)
+                    line(xs[i]);
+        }
     }
     p.setPen(grey);
     p.drawLine(m.map(points.front().x(), 0), m.map(points.back().x(), 0));

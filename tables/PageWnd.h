@@ -125,7 +125,7 @@ public:
     // Refusals change nothing and are told to the user.
     bool pasteText(const QString& text);
     bool applyOperation(TableOp op, double operand = 0);
-    QUndoStack* undoStack() const { return undo_; }
+    QUndoStack* undoStack() const override { return undo_; }
     bool heatMap() const { return heatMap_; }
     void setHeatMap(bool on); // remembered in the settings
     HeatPalette heatPalette() const { return heatPalette_; }

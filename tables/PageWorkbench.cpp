@@ -196,6 +196,22 @@ bool CPageWnd::commandKey(QKeyEvent* e)
     const auto mods = e->modifiers() & ~Qt::KeypadModifier;
     if (undoKey(e, undo_))
         return true;
+    // The keys without Ctrl, Alt or Meta.
+    auto plainKey = [this, e] {
+        if (const auto op = commonOpKey(e))
+            askAndApply(*op);
+        else if (e->key() == Qt::Key_R)
+            applyOperation(TableOp::InterpolateRows);
+        else if (e->key() == Qt::Key_C)
+            applyOperation(TableOp::InterpolateCols);
+        else if (e->key() == Qt::Key_B)
+            applyOperation(TableOp::Bilinear);
+        else if (e->key() == Qt::Key_H)
+            setHeatMap(!heatMap_);
+        else
+            return false;
+        return true;
+    };
     if (e->key() == Qt::Key_C && mods == (Qt::ControlModifier | Qt::ShiftModifier))
         QGuiApplication::clipboard()->setText(copyText(true));
     else if (e->matches(QKeySequence::Copy))
@@ -204,20 +220,8 @@ bool CPageWnd::commandKey(QKeyEvent* e)
         pasteText(QGuiApplication::clipboard()->text());
     else if (e->matches(QKeySequence::SelectAll))
         selectAll();
-    else if (mods & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))
-        return false;
-    else if (const auto op = commonOpKey(e))
-        askAndApply(*op);
-    else if (e->key() == Qt::Key_R)
-        applyOperation(TableOp::InterpolateRows);
-    else if (e->key() == Qt::Key_C)
-        applyOperation(TableOp::InterpolateCols);
-    else if (e->key() == Qt::Key_B)
-        applyOperation(TableOp::Bilinear);
-    else if (e->key() == Qt::Key_H)
-        setHeatMap(!heatMap_);
     else
-        return false;
+        return !(mods & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) && plainKey();
     return true;
 }
 

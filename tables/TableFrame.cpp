@@ -52,8 +52,10 @@ bool TableFrame::event(QEvent* e)
     // been pressed in another window).
     if (e->type() == QEvent::KeyRelease || e->type() == QEvent::WindowActivate)
         refreshNumLock();
-    if (e->type() == QEvent::Close && e->isAccepted())
+    if (e->type() == QEvent::Close && e->isAccepted()) {
         TableRegistry::remove(this); // closed, waiting for its deferred deletion
+        emit closing();
+    }
     return r;
 }
 

@@ -14,6 +14,7 @@
 class QLabel;
 class QStatusBar;
 class QKeyEvent;
+class QUndoStack;
 
 namespace tables {
 
@@ -31,6 +32,10 @@ public:
 
     // Shows the window, raised above the others and active.
     void bringToFront();
+
+    // The window's own edits before they are written back, for the main
+    // window's Edit menu while this window is active; null for none.
+    virtual QUndoStack* undoStack() const { return nullptr; }
 
     // Stores the current placement under this window's section.
     void SaveWindowRect();
@@ -59,6 +64,10 @@ protected:
 
     void resizeEvent(QResizeEvent* e) override;
     bool event(QEvent* e) override;
+
+signals:
+    // The window accepted a close; it is deleted later.
+    void closing();
 
 public:
     QString statusText() const;

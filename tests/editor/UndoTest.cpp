@@ -28,6 +28,7 @@
 #include <QStandardPaths>
 #include <QTest>
 #include <QTimer>
+#include <QUndoGroup>
 #include <QUndoStack>
 
 #include <functional>
@@ -84,6 +85,8 @@ private slots:
     void undoClosesATableWindowOnItsRecord();
     void undoClosesTheValueBoxWithoutWriting();
     void historyEndsAtALoadAndTheQuestionFollowsTheCleanState();
+    void editMenuFollowsTheActiveWindow();
+    void aTableWindowsStepsLeaveTheMenuWithIt();
 
 private:
     Bytes composed()
@@ -97,6 +100,14 @@ private:
         return t.replace(QStringLiteral("[*]"), frame->isWindowModified() ? QStringLiteral("*") : QString());
     }
     QAction* action(const char* name) const { return frame->action(QString::fromLatin1(name)); }
+    // The application's active window, as a click on it makes it (a window
+    // that stands for another, as the table windows do for the main window,
+    // counts as active with it, which is not what these tests need).
+    static bool activate(QWidget* w)
+    {
+        w->activateWindow();
+        return QTest::qWaitFor([w] { return QApplication::activeWindow() == w; });
+    }
     void click(int entry)
     {
         QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->itemRect(entry).center());
@@ -410,6 +421,110 @@ void UndoTest::historyEndsAtALoadAndTheQuestionFollowsTheCleanState()
     click(kFlag);
     QVERIFY(frame->openDocument(QString::fromStdString(files->air()), true));
     QCOMPARE(boxes->asked.size(), 1);
+}
+
+void UndoTest::editMenuFollowsTheActiveWindow()
+{
+    click(kFlag); // a step of the document's
+    const Bytes flagged = composed();
+    click(kGrid);
+    QPointer<tables::CPageWnd> grid =
+            qobject_cast<tables::CPageWnd*>(tables::TableRegistry::openWindows().value(0));
+    QVERIFY(grid);
+    QVERIFY(activate(grid));
+    const QString cells = grid->copyText(true);
+    QTest::keyClick(grid, Qt::Key_Return);
+    grid->cellEditor()->setText(QStringLiteral("5"));
+    QTest::keyClick(grid->cellEditor(), Qt::Key_Return);
+    const QString edited = grid->copyText(true);
+    QVERIFY(edited != cells);
+
+    // The grid active: the menu takes back and makes again the grid's own
+    // step, and the document stays as it was.
+    QVERIFY(action("undo")->isEnabled());
+    QCOMPARE(action("undo")->text(), QStringLiteral("Undo Edit Cell"));
+    action("undo")->trigger();
+    QCOMPARE(grid->copyText(true), cells);
+    QCOMPARE(action("redo")->text(), QStringLiteral("Redo Edit Cell"));
+    action("redo")->trigger();
+    QCOMPARE(grid->copyText(true), edited);
+    QCOMPARE(composed(), flagged);
+
+    // The main window active: the document's step, the grid untouched.
+    QVERIFY(activate(frame.get()));
+    QCOMPARE(action("undo")->text(), QStringLiteral("Undo Edit Flag"));
+    QVERIFY(!action("redo")->isEnabled());
+    action("undo")->trigger();
+    QCOMPARE(composed(), original);
+    QCOMPARE(grid->copyText(true), edited);
+    QVERIFY(!action("undo")->isEnabled());
+
+    // Back in the grid: its own keys and the menu share one history.
+    QVERIFY(activate(grid));
+    QCOMPARE(action("undo")->text(), QStringLiteral("Undo Edit Cell"));
+    QTest::keyClick(grid, Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(grid->copyText(true), cells);
+    QVERIFY(!action("undo")->isEnabled());
+    QCOMPARE(action("redo")->text(), QStringLiteral("Redo Edit Cell"));
+    action("redo")->trigger();
+    QCOMPARE(grid->copyText(true), edited);
+
+    // Closed, the grid writes back: one step of the document's, and its own
+    // history is gone from the menu.
+    QPointer<QUndoStack> gridSteps = grid->undoStack();
+    grid->close();
+    QVERIFY(!frame->undoGroup()->stacks().contains(gridSteps.data()));
+    QCOMPARE(frame->undoGroup()->activeStack(), frame->undoStack());
+    QCOMPARE(action("undo")->text(), QStringLiteral("Undo Edit Grid"));
+    QVERIFY(!action("redo")->isEnabled());
+    action("undo")->trigger();
+    QCOMPARE(composed(), original);
+}
+
+void UndoTest::aTableWindowsStepsLeaveTheMenuWithIt()
+{
+    click(kCurve);
+    QPointer<tables::TableWnd> curve = tables::TableWnd::markedWindow();
+    QVERIFY(curve);
+    QVERIFY(activate(curve));
+    const std::vector<double> before = curve->points().ys;
+    QTest::keyClick(curve, Qt::Key_9, Qt::KeypadModifier);
+    QTest::keyClick(curve, Qt::Key_9, Qt::KeypadModifier);
+    const std::vector<double> stepped = curve->points().ys;
+    QVERIFY(stepped != before);
+    // A burst of steps on one point is one step in the menu too.
+    QVERIFY(action("undo")->isEnabled());
+    action("undo")->trigger();
+    QCOMPARE(curve->points().ys, before);
+    QVERIFY(!action("undo")->isEnabled());
+    action("redo")->trigger();
+    QCOMPARE(curve->points().ys, stepped);
+
+    // Esc leaves without writing: nothing is left to take back, in the
+    // window's history or the document's.
+    QPointer<QUndoStack> steps = curve->undoStack();
+    QTest::keyClick(curve, Qt::Key_Escape);
+    QVERIFY(!frame->undoGroup()->stacks().contains(steps.data()));
+    QVERIFY(!action("undo")->isEnabled());
+    QVERIFY(!action("redo")->isEnabled());
+    QCOMPARE(composed(), original);
+
+    // A window abandoned by an undo in the main window leaves the menu too.
+    click(kCurve);
+    QTest::keyClick(tables::TableWnd::markedWindow(), Qt::Key_9, Qt::KeypadModifier);
+    QTest::keyClick(tables::TableWnd::markedWindow(), Qt::Key_Return);
+    click(kCurve);
+    QPointer<tables::TableWnd> again = tables::TableWnd::markedWindow();
+    QVERIFY(activate(again));
+    QTest::keyClick(again, Qt::Key_9, Qt::KeypadModifier);
+    steps = again->undoStack();
+    QVERIFY(frame->undoGroup()->stacks().contains(steps.data()));
+    QVERIFY(activate(frame.get()));
+    QCOMPARE(action("undo")->text(), QStringLiteral("Undo Edit Curve"));
+    action("undo")->trigger();
+    QVERIFY(again.isNull() || again->isAbandoned());
+    QVERIFY(!frame->undoGroup()->stacks().contains(steps.data()));
+    QCOMPARE(composed(), original);
 }
 
 TARLO_TEST_MAIN(UndoTest)

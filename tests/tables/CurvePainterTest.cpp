@@ -1,9 +1,14 @@
 // The curve picture painted into an image, pixel by pixel.
 #include "tables/CurvePainter.h"
+#include "tables/LogicalMapping.h"
 
 #include <QImage>
 #include <QPainter>
+#include <QPolygonF>
 #include <QtTest>
+
+#include <cmath>
+#include <set>
 
 using namespace tables;
 
@@ -22,6 +27,35 @@ QImage paint(const std::vector<QPointF>& points, double extentX, double extentY,
     QPainter p(&img);
     paintCurve(p, img.size(), points, extentX, extentY, current);
     p.end();
+    return img;
+}
+
+// The curve picture in an image of `size` scaled by `scale` (as a
+// high-density screen does), painted by paintCurve or, as the yardstick,
+// with every point's line drawn on its own, in order.
+QImage picture(const std::vector<QPointF>& points, double extentX, double extentY, std::size_t current,
+        QSize size, double scale, bool lineByLine)
+{
+    QImage img(size * scale, QImage::Format_RGB32);
+    img.fill(kWhite);
+    QPainter p(&img);
+    p.scale(scale, scale);
+    if (!lineByLine) {
+        paintCurve(p, size, points, extentX, extentY, current);
+        return img;
+    }
+    const LogicalMapping m = LogicalMapping::curve(size.width(), size.height(), extentX, extentY);
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        p.setPen(QPen(QColor(i == current ? kBlue : kGrey), 1));
+        p.drawLine(m.map(points[i].x(), 0), m.map(points[i].x(), extentY));
+    }
+    p.setPen(QPen(QColor(kGrey), 1));
+    p.drawLine(m.map(points.front().x(), 0), m.map(points.back().x(), 0));
+    p.setPen(QPen(QColor(kRed), 1));
+    QPolygonF curve;
+    for (const QPointF& pt : points)
+        curve << m.map(pt.x(), pt.y());
+    p.drawPolyline(curve);
     return img;
 }
 
@@ -64,6 +98,49 @@ private slots:
         QCOMPARE(count(img, QRect(0, 109, 216, 27), kWhite), 216 * 27);
         QCOMPARE(count(img, QRect(0, 0, 8, 136), kWhite), 8 * 136);
         QCOMPARE(count(img, QRect(209, 0, 7, 136), kWhite), 7 * 136);
+    }
+
+    // Points denser than the pixels: the picture is the one a line for each
+    // point gives, pixel for pixel, wherever the current point is, on a
+    // plain and a doubled screen, for ordered and for unordered xs.
+    void densePointsGiveTheLineByLinePicture_data()
+    {
+        QTest::addColumn<int>("count");
+        QTest::addColumn<bool>("ordered");
+        QTest::addColumn<double>("scale");
+        QTest::addColumn<int>("current");
+        for (double scale : {1.0, 2.0, 1.5})
+            for (int n : {2, 150, 250, 400, 5000})
+                for (int current : std::set<int>{0, 1, n / 3, n - 2, n - 1}) {
+                    const QByteArray name = QByteArray::number(n) + " at " + QByteArray::number(current)
+                            + " x" + QByteArray::number(scale);
+                    QTest::newRow(name) << n << true << scale << current;
+                    QTest::newRow(name + " unordered") << n << false << scale << current;
+                }
+    }
+    void densePointsGiveTheLineByLinePicture()
+    {
+        QFETCH(int, count);
+        QFETCH(bool, ordered);
+        QFETCH(double, scale);
+        QFETCH(int, current);
+        // A 16-bit-like table (x = index), or xs in clusters and out of
+        // order as a double table may hold them.
+        std::vector<QPointF> points;
+        for (int i = 0; i < count; ++i) {
+            const double x = ordered ? i : std::fmod(i * 7.31, count * 0.6) + (i % 5 == 0 ? count * 0.3 : 0);
+            points.emplace_back(x, 500 + 400 * std::sin(i * 0.05));
+        }
+        const double extentX = ordered ? count - 1 : count;
+        const QSize size(216, 136);
+        const QImage fast = picture(points, extentX, 1000, std::size_t(current), size, scale, false);
+        const QImage slow = picture(points, extentX, 1000, std::size_t(current), size, scale, true);
+        QCOMPARE(fast.size(), slow.size());
+        int differ = 0;
+        for (int y = 0; y < fast.height(); ++y)
+            for (int x = 0; x < fast.width(); ++x)
+                differ += fast.pixel(x, y) != slow.pixel(x, y);
+        QCOMPARE(differ, 0);
     }
 
     void onePointIsItsLine()
