@@ -35,6 +35,7 @@ class DocUndoStack;
 
 namespace tarlo {
 
+class CompareSession;
 class ExternalChange;
 class RecoveryKeeper;
 
@@ -60,6 +61,8 @@ public:
     // The undo history of the document (Edit menu).
     QUndoStack* undoStack() const;
     RecentFiles& recentFiles() { return recent_; }
+    // File > Compare With...: the document against a reference file.
+    CompareSession* compare() const { return compare_; }
 
     // Pane 0 of the status bar.
     void setStatusText(const QString& text);
@@ -108,6 +111,8 @@ public:
     // tests (messages and questions go through ui/Messages.h).
     virtual QString chooseOpenFile();
     virtual QString chooseSaveFile(const QString& suggested);
+    // The reference file of Compare With... (the file's backups first).
+    virtual QString chooseReferenceFile();
     virtual void openHelp();
     // The desktop's viewer for a URL; false when it could not be asked (a
     // test makes it fail).
@@ -157,6 +162,7 @@ private:
     browser::EditingView* view_ = nullptr;
     document::DocNotifier* notifier_ = nullptr;
     document::DocUndoStack* undo_ = nullptr;
+    CompareSession* compare_ = nullptr;
     RecentFiles recent_;
     bool useLastFile_ = false;
     bool useLastSel_ = false;
