@@ -104,6 +104,11 @@ CompareSession::CompareSession(
         else
             end();
     });
+    // Saved under a new name: a reload reads that file and still compares.
+    connect(&notifier_, &document::DocNotifier::saved, this, [this] {
+        if (active())
+            comparedDocument_ = doc_.fullPath();
+    });
     connect(&view_, &browser::CTLView::rebuilt, this, [this] {
         if (active() && showOnly_)
             applyFilter();
@@ -148,7 +153,7 @@ void CompareSession::addCommands(QMenu* menu, std::function<QString()> choose)
     takeAction_ = add(QStringLiteral("&Take From Reference"), "takeFromReference",
             QStringLiteral("Give the selected field or record the reference's value"),
             [this] { takeSelected(); });
-    takeAllAction_ = add(QStringLiteral("Take &All From Reference"), "takeAllFromReference",
+    takeAllAction_ = add(QStringLiteral("Take A&ll From Reference"), "takeAllFromReference",
             QStringLiteral("Give every record that differs the reference's values"), [this] { takeAll(); });
     endAction_ = add(QStringLiteral("&End Compare"), "endCompare",
             QStringLiteral("Return to the normal view of the file"), [this] { end(); });
@@ -343,14 +348,18 @@ void CompareSession::applyFilter()
         if (comparison_.changedFields[i] > 0 && int(open.size()) < kMaxOpened)
             open.push_back(int(i));
     }
-    // Nothing differs: an empty filter would show everything.
-    if (std::none_of(show.begin(), show.end(), [](auto s) { return s != browser::FilterShow::Hidden; })
-            && !show.empty())
-        show[0] = browser::FilterShow::Matched;
+    // The same records as before: no reset, so the tree keeps its state.
+    if (m->filtered() && show == shown_)
+        return;
+    shown_ = show;
+    const model::EntryKey selected = doc_.keyOf(view_.currentEntry());
     m->setRecordFilter(std::move(show));
     view_.expand(m->indexForEntry(0));
     for (const int r : open)
         view_.expand(m->indexForEntry(r));
+    const int again = doc_.indexOf(selected);
+    if (again < 0 || !view_.selectEntry(again))
+        view_.selectEntry(0);
 }
 
 void CompareSession::showStatus()
@@ -381,7 +390,10 @@ QString CompareSession::statusFor(const QModelIndex& index) const
     const QString ref = r > 0 ? valueOf(*reference_, r) : none;
     const QString cur = valueOf(doc_, i);
     QString diff;
-    switch (comparison_.markOf(i)) {
+    EntryMark mark = comparison_.markOf(i);
+    if (doc_.isField(i) && comparison_.markOf(doc_.entry(i).parent) == EntryMark::OnlyHere)
+        mark = EntryMark::OnlyHere; // a field of a record only here
+    switch (mark) {
     case EntryMark::Same:
         diff = QStringLiteral("none");
         break;

@@ -4,6 +4,7 @@
 // narrows it to the differences, shows the selected item's values in the
 // status bar and takes the reference's values back as undo steps. The marks
 // follow every change, undo and reload of the document.
+#include "browser/EntryFilter.h"
 #include "browser/TreeMarks.h"
 #include "model/DocCompare.h"
 
@@ -100,6 +101,7 @@ private:
     std::string comparedDocument_; // the document's path when the compare began
     model::DocComparison comparison_;
     bool showOnly_ = false;
+    std::vector<browser::FilterShow> shown_; // the filter Show Only Differences last set
     bool batch_ = false; // a take under way: recompute once at its end
     bool viewAlive_ = true;
     bool stale_ = false; // an undo or redo changed the document: recompute at its end

@@ -12,8 +12,11 @@
 #include "editor/CompareSession.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QHelpEvent>
 #include <QStandardPaths>
 #include <QTest>
+#include <QToolTip>
 #include <QUndoStack>
 
 #include <memory>
@@ -140,7 +143,12 @@ private slots:
         QCOMPARE(c.shown(kEngine), QStringLiteral("\u2260 10  Engine"));
         QCOMPARE(c.shown(kSmall), QStringLiteral("Small=5"));
         const QModelIndex idle = c.model()->indexForEntry(kIdle);
-        QVERIFY(idle.data(Qt::ToolTipRole).toString().endsWith(QStringLiteral("Differs from the reference")));
+        // Hovering over a marked item says what its mark means.
+        const QPoint at = c.view()->itemRect(kIdle).center();
+        QHelpEvent hover(QEvent::ToolTip, at, c.view()->viewport()->mapToGlobal(at));
+        QApplication::sendEvent(c.view()->viewport(), &hover);
+        QVERIFY2(QToolTip::text().endsWith(QStringLiteral("Differs from the reference")),
+                qPrintable(QToolTip::text()));
         const QImage marked = idle.data(Qt::DecorationRole).value<QIcon>().pixmap(32, 18).toImage();
         c.action("endCompare")->trigger();
         const QImage plain = idle.data(Qt::DecorationRole).value<QIcon>().pixmap(32, 18).toImage();
@@ -229,6 +237,9 @@ private slots:
         const int extra = c.doc().highestIndex();
         QCOMPARE(c.markedEntries(), (QList<int>{0, kAltitude, kEngine, kIdle, kMisc, extra}));
         QVERIFY(c.shown(kMisc).startsWith(QStringLiteral("+ 11  Misc")));
+        c.select(kMisc + 1); // a field of the record only here
+        QCOMPARE(c.frame->statusText(),
+                QStringLiteral("Reference: (none) | Current: 0 | Difference: only in this file"));
         // The reference's own record is a row after the records.
         const QModelIndex only = c.model()->otherRowIndex(0);
         QVERIFY(only.isValid());
