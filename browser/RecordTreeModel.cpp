@@ -426,6 +426,13 @@ void RecordTreeModel::setMarks(const TreeMarks* marks, const std::vector<int>& t
         emit dataChanged(otherRowIndex(0), otherRowIndex(rows - 1),
                 {Qt::DisplayRole, Qt::ToolTipRole, Qt::DecorationRole});
     refreshEntry(0);
+    // Many marks changed (a file unlike this one): one notice for the rows
+    // under the root repaints the view, rather than one per entry.
+    if (touched.size() > 1000 && !records_.empty()) {
+        emit dataChanged(index(0, 0, root), index(int(records_.size()) - 1, 0, root),
+                {Qt::DisplayRole, Qt::ToolTipRole, Qt::DecorationRole});
+        return;
+    }
     for (const int i : touched)
         refreshEntry(i);
 }
@@ -439,7 +446,7 @@ QIcon RecordTreeModel::markedIcon(int code, TreeMarks::Mark mark) const
     const int m = int(mark) - 1;
     if (m < 0 || m > 2)
         return typeIconCached(code);
-    QIcon& icon = markedIcons_[std::size_t(code * 3 + m)];
+    QIcon& icon = markedIcons_[std::size_t(code) * 3 + std::size_t(m)];
     if (!icon.isNull())
         return icon;
     const qreal dpr = qGuiApp ? qGuiApp->devicePixelRatio() : 1.0;

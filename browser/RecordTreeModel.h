@@ -116,7 +116,7 @@ private:
     mutable std::array<QIcon, 19> icons_;
     const TreeMarks* marks_ = nullptr;
     int otherRows_ = 0; // rows of marks_->otherRowCount() shown
-    mutable std::array<QIcon, 19 * 3> markedIcons_;
+    mutable std::array<QIcon, std::size_t{19} * 3> markedIcons_; // per type code and mark
     // An insert or removal announced and not yet done: its kind and row.
     int pendingKind_ = -1;
     int pendingRow_ = -1;

@@ -419,7 +419,7 @@ std::vector<model::Change> CompareSession::takeAsOneStep(
     view_.closeTableWindows();
     batch_ = true;
     history_.beginMacro(label);
-    const std::vector<model::Change> made = take();
+    std::vector<model::Change> made = take();
     history_.endMacro();
     batch_ = false;
     if (made.empty() && history_.index() > 0) {

@@ -4,6 +4,7 @@
 #include "RecordingFrame.h"
 #include "common/EditorFixture.h"
 #include "common/IsolatedSettings.h"
+#include "common/NextDialog.h"
 
 #include "base/FileIO.h"
 #include "browser/EditingView.h"
@@ -13,7 +14,9 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDialog>
 #include <QHelpEvent>
+#include <QListWidget>
 #include <QStandardPaths>
 #include <QTest>
 #include <QToolTip>
@@ -128,6 +131,25 @@ private slots:
         QCOMPARE(names,
                 (QStringList{QStringLiteral("plane.air.1000"), QStringLiteral("plane.air.010"),
                         QStringLiteral("plane.air.002"), QStringLiteral("plane.air.001")}));
+    }
+
+    void theChooserListsTheBackupsNewestFirst()
+    {
+        fixture::Files files;
+        for (const char* suffix : {".001", ".002"})
+            files.dir.write(std::string("plane.air") + suffix, fixture::image());
+        QStringList listed;
+        QObject pending;
+        fixture::onNextDialog<QDialog>(&pending, [&listed](QDialog* dlg) {
+            auto* list = dlg->findChild<QListWidget*>(QStringLiteral("backupList"));
+            for (int i = 0; list && i < list->count(); ++i)
+                listed << list->item(i)->text().section(QLatin1Char(' '), 0, 0);
+            dlg->accept();
+        });
+        const QString chosen =
+                tarlo::CompareSession::chooseReference(nullptr, QString::fromStdString(files.air()));
+        QCOMPARE(listed, (QStringList{QStringLiteral("plane.air.002"), QStringLiteral("plane.air.001")}));
+        QCOMPARE(chosen, QString::fromStdString(files.air() + ".002"));
     }
 
     void compareWithABackupMarksExactlyTheChangedField()
