@@ -442,9 +442,12 @@ bool CTLView::viewportEvent(QEvent* event)
         auto* help = static_cast<QHelpEvent*>(event);
         const QModelIndex idx = hitItem(help->pos());
         const QRect r = labelRect(idx);
-        // Only texts cut off by the window's edge get a tooltip.
-        if (idx.isValid() && r.right() > viewport()->width()) {
-            QToolTip::showText(help->globalPos(), idx.data(Qt::DisplayRole).toString(), viewport(), r);
+        // Only texts cut off by the window's edge get a tooltip, and items
+        // marked by a compare (the tooltip says what the mark means).
+        const QString text = idx.data(Qt::DisplayRole).toString();
+        const QString tip = idx.data(Qt::ToolTipRole).toString();
+        if (idx.isValid() && (r.right() > viewport()->width() || tip != text)) {
+            QToolTip::showText(help->globalPos(), tip, viewport(), r);
         } else {
             QToolTip::hideText();
         }

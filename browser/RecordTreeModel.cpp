@@ -7,10 +7,21 @@
 #include "model/TextEscape.h"
 
 #include <QGuiApplication>
+#include <QPainter>
+#include <QPainterPath>
 
 #include <algorithm>
 
 namespace browser {
+
+namespace {
+
+// Rows of the other file's records have internal ids below kTrailingId,
+// above every list index.
+constexpr quintptr kOtherRowBase = RecordTreeModel::kTrailingId - 1;
+constexpr quintptr kLastListIndex = quintptr(0x7fffffff);
+
+} // namespace
 
 RecordTreeModel::RecordTreeModel(model::CTLDoc& doc, QObject* parent) : QAbstractItemModel(parent), doc_(doc)
 {}
@@ -177,7 +188,7 @@ void RecordTreeModel::remapPersistent(const model::Change& c, const std::vector<
     const QModelIndexList list = persistentIndexList();
     for (const QModelIndex& p : list) {
         const quintptr id = p.internalId();
-        if (id == 0 || id == kTrailingId)
+        if (id == 0 || id > kLastListIndex)
             continue;
         const int old = int(id);
         const int now = moved(old);
@@ -201,7 +212,7 @@ void RecordTreeModel::refreshEntry(int listIndex)
 {
     const QModelIndex idx = indexForEntry(listIndex);
     if (idx.isValid())
-        emit dataChanged(idx, idx, {Qt::DisplayRole, Qt::ToolTipRole});
+        emit dataChanged(idx, idx, {Qt::DisplayRole, Qt::ToolTipRole, Qt::DecorationRole});
 }
 
 QModelIndex RecordTreeModel::indexForEntry(int i) const
@@ -224,14 +235,28 @@ QModelIndex RecordTreeModel::trailingIndex() const
 {
     if (!hasTrailing_)
         return {};
-    return createIndex(int(records_.size()), 0, kTrailingId);
+    return createIndex(int(records_.size()) + otherRows_, 0, kTrailingId);
 }
 
 int RecordTreeModel::entryOf(const QModelIndex& index)
 {
-    if (!index.isValid() || index.internalId() == kTrailingId)
+    if (!index.isValid() || index.internalId() > kLastListIndex)
         return -1;
     return int(index.internalId());
+}
+
+int RecordTreeModel::otherRowOf(const QModelIndex& index)
+{
+    if (!index.isValid() || index.internalId() <= kLastListIndex || index.internalId() == kTrailingId)
+        return -1;
+    return int(kOtherRowBase - index.internalId());
+}
+
+QModelIndex RecordTreeModel::otherRowIndex(int row) const
+{
+    if (!built_ || row < 0 || row >= otherRows_)
+        return {};
+    return createIndex(int(records_.size()) + row, 0, kOtherRowBase - quintptr(row));
 }
 
 bool RecordTreeModel::isTrailing(const QModelIndex& index)
@@ -245,13 +270,15 @@ QModelIndex RecordTreeModel::index(int row, int column, const QModelIndex& paren
         return {};
     if (!parent.isValid())
         return row == 0 ? createIndex(0, 0, quintptr(0)) : QModelIndex();
-    if (isTrailing(parent))
+    if (entryOf(parent) < 0)
         return {};
     const int p = int(parent.internalId());
     if (p == 0) {
         if (row < int(records_.size()))
             return createIndex(row, 0, quintptr(records_[std::size_t(row)]));
-        if (row == int(records_.size()) && hasTrailing_)
+        if (row < int(records_.size()) + otherRows_)
+            return otherRowIndex(row - int(records_.size()));
+        if (row == int(records_.size()) + otherRows_ && hasTrailing_)
             return createIndex(row, 0, kTrailingId);
         return {};
     }
@@ -264,8 +291,8 @@ QModelIndex RecordTreeModel::parent(const QModelIndex& child) const
 {
     if (!child.isValid() || !built_)
         return {};
-    if (isTrailing(child))
-        return createIndex(0, 0, quintptr(0));
+    if (entryOf(child) < 0)
+        return createIndex(0, 0, quintptr(0)); // the trailing bytes, the other file's records
     const int i = int(child.internalId());
     if (i == 0)
         return {};
@@ -285,11 +312,11 @@ int RecordTreeModel::rowCount(const QModelIndex& parent) const
         return 0;
     if (!parent.isValid())
         return 1;
-    if (parent.column() != 0 || isTrailing(parent))
+    if (parent.column() != 0 || entryOf(parent) < 0)
         return 0;
     const int p = int(parent.internalId());
     if (p == 0)
-        return int(records_.size()) + (hasTrailing_ ? 1 : 0);
+        return int(records_.size()) + otherRows_ + (hasTrailing_ ? 1 : 0);
     if (!doc_.validIndex(p) || doc_.entry(p).parent != 0)
         return 0;
     return fieldCount(p);
@@ -329,21 +356,128 @@ QVariant RecordTreeModel::data(const QModelIndex& index, int role) const
             return {};
         }
     }
+    if (const int other = otherRowOf(index); other >= 0)
+        return otherRowData(other, role);
     const int i = int(index.internalId());
     if (!doc_.validIndex(i))
         return {};
+    const TreeMarks::Mark mark = markOf(i);
+    // The root item shows the record picture.
+    const int code = i == 0 ? 1 : model::fieldTypeCode(doc_.entry(i).type);
     switch (role) {
     case Qt::DisplayRole:
+        return markPrefix(mark) + displayText(i);
     case Qt::ToolTipRole:
+        if (mark != TreeMarks::Mark::None)
+            return markPrefix(mark) + displayText(i) + QLatin1Char('\n') + markMeaning(mark);
         return displayText(i);
     case Qt::DecorationRole:
-        // The root item shows the record picture.
-        return typeIconCached(i == 0 ? 1 : model::fieldTypeCode(doc_.entry(i).type));
+        return mark == TreeMarks::Mark::None ? typeIconCached(code) : markedIcon(code, mark);
     case ListIndexRole:
         return i;
     default:
         return {};
     }
+}
+
+TreeMarks::Mark RecordTreeModel::markOf(int i) const
+{
+    return marks_ ? marks_->markOf(i) : TreeMarks::Mark::None;
+}
+
+QVariant RecordTreeModel::otherRowData(int row, int role) const
+{
+    if (!marks_ || row >= marks_->otherRowCount())
+        return {};
+    const auto mark = TreeMarks::Mark::OnlyThere;
+    switch (role) {
+    case Qt::DisplayRole:
+        return markPrefix(mark) + marks_->otherRowText(row);
+    case Qt::ToolTipRole:
+        return markPrefix(mark) + marks_->otherRowText(row) + QLatin1Char('\n') + markMeaning(mark);
+    case Qt::DecorationRole:
+        return markedIcon(marks_->otherRowTypeCode(row), mark);
+    case ListIndexRole:
+        return -1;
+    default:
+        return {};
+    }
+}
+
+void RecordTreeModel::setMarks(const TreeMarks* marks, const std::vector<int>& touched)
+{
+    marks_ = marks;
+    int rows = built_ && marks_ ? marks_->otherRowCount() : 0;
+    const QModelIndex root = built_ ? createIndex(0, 0, quintptr(0)) : QModelIndex();
+    // Rows that stay keep their indexes (and a selection on them).
+    const int first = int(records_.size());
+    if (rows < otherRows_) {
+        beginRemoveRows(root, first + rows, first + otherRows_ - 1);
+        otherRows_ = rows;
+        endRemoveRows();
+    } else if (rows > otherRows_) {
+        beginInsertRows(root, first + otherRows_, first + rows - 1);
+        const int kept = otherRows_;
+        otherRows_ = rows;
+        endInsertRows();
+        rows = kept;
+    }
+    if (rows > 0)
+        emit dataChanged(otherRowIndex(0), otherRowIndex(rows - 1),
+                {Qt::DisplayRole, Qt::ToolTipRole, Qt::DecorationRole});
+    refreshEntry(0);
+    // Many marks changed (a file unlike this one): one notice for the rows
+    // under the root repaints the view, rather than one per entry.
+    if (touched.size() > 1000 && !records_.empty()) {
+        emit dataChanged(index(0, 0, root), index(int(records_.size()) - 1, 0, root),
+                {Qt::DisplayRole, Qt::ToolTipRole, Qt::DecorationRole});
+        return;
+    }
+    for (const int i : touched)
+        refreshEntry(i);
+}
+
+// The type picture with a badge in its top right corner whose shape says the
+// mark: a diamond for changed, a plus for only here, a bar for only there.
+QIcon RecordTreeModel::markedIcon(int code, TreeMarks::Mark mark) const
+{
+    if (code < 0 || code >= int(icons_.size()))
+        code = 0;
+    const int m = int(mark) - 1;
+    if (m < 0 || m > 2)
+        return typeIconCached(code);
+    QIcon& icon = markedIcons_[std::size_t(code) * 3 + std::size_t(m)];
+    if (!icon.isNull())
+        return icon;
+    const qreal dpr = qGuiApp ? qGuiApp->devicePixelRatio() : 1.0;
+    for (const qreal ratio : {qreal(1), qreal(2), dpr}) {
+        QPixmap pm = typePicture(code, ratio);
+        QPainter p(&pm);
+        p.setRenderHint(QPainter::Antialiasing);
+        const QRectF badge(kTypePictureSize.width() - 10.5, 0.5, 10, 10);
+        p.setPen(QPen(Qt::black, 1));
+        static const QColor fills[] = {QColor(255, 170, 0), QColor(40, 160, 40), QColor(200, 40, 40)};
+        p.setBrush(fills[m]);
+        QPainterPath shape;
+        const QPointF c = badge.center();
+        if (mark == TreeMarks::Mark::Changed) {
+            shape.moveTo(c.x(), badge.top());
+            shape.lineTo(badge.right(), c.y());
+            shape.lineTo(c.x(), badge.bottom());
+            shape.lineTo(badge.left(), c.y());
+            shape.closeSubpath();
+            p.drawPath(shape);
+        } else {
+            p.drawEllipse(badge);
+            p.setPen(QPen(Qt::white, 2));
+            p.drawLine(QPointF(badge.left() + 2.5, c.y()), QPointF(badge.right() - 2.5, c.y()));
+            if (mark == TreeMarks::Mark::OnlyHere)
+                p.drawLine(QPointF(c.x(), badge.top() + 2.5), QPointF(c.x(), badge.bottom() - 2.5));
+        }
+        p.end();
+        icon.addPixmap(pm);
+    }
+    return icon;
 }
 
 QIcon RecordTreeModel::typeIconCached(int code) const

@@ -8,6 +8,7 @@
 // the entry's list index, the trailing-bytes row uses kTrailingId.
 
 #include "browser/EntryFilter.h"
+#include "browser/TreeMarks.h"
 
 #include <QAbstractItemModel>
 #include <QIcon>
@@ -50,6 +51,15 @@ public:
     // Tells the views that entry i's text changed.
     void refreshEntry(int listIndex);
 
+    // Shows `marks` (none: nullptr) before the items' texts and pictures,
+    // and its rows of records only in the other file after the records.
+    // `touched`: the list indexes whose mark may have changed.
+    void setMarks(const TreeMarks* marks, const std::vector<int>& touched);
+    const TreeMarks* marks() const { return marks_; }
+    // The row of the other file's records that index is, -1 for none.
+    static int otherRowOf(const QModelIndex& index);
+    QModelIndex otherRowIndex(int row) const;
+
     // Follows the document's changes from here on: an edit of bytes
     // refreshes its record's row and those of its fields, an insert or a
     // removal of a record inserts or removes its row (selection, expanded
@@ -89,6 +99,9 @@ private:
     void remapPersistent(const model::Change& change, const std::vector<int>& oldRowOf);
     int fieldCount(int recordListIndex) const;
     QIcon typeIconCached(int code) const;
+    QIcon markedIcon(int code, TreeMarks::Mark mark) const;
+    TreeMarks::Mark markOf(int listIndex) const;
+    QVariant otherRowData(int row, int role) const;
 
     model::CTLDoc& doc_;
     bool sorted_ = true;
@@ -101,6 +114,9 @@ private:
     std::vector<int> allRecords_; // records_ without the filter
     bool allValid_ = false; // allRecords_ and fields_ are those of the list
     mutable std::array<QIcon, 19> icons_;
+    const TreeMarks* marks_ = nullptr;
+    int otherRows_ = 0; // rows of marks_->otherRowCount() shown
+    mutable std::array<QIcon, std::size_t{19} * 3> markedIcons_; // per type code and mark
     // An insert or removal announced and not yet done: its kind and row.
     int pendingKind_ = -1;
     int pendingRow_ = -1;

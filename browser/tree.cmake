@@ -8,6 +8,8 @@ add_library(tarlo_browser STATIC
   ${CMAKE_CURRENT_LIST_DIR}/FilterBox.h
   ${CMAKE_CURRENT_LIST_DIR}/RecordTreeModel.cpp
   ${CMAKE_CURRENT_LIST_DIR}/RecordTreeModel.h
+  ${CMAKE_CURRENT_LIST_DIR}/TreeMarks.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/TreeMarks.h
   ${CMAKE_CURRENT_LIST_DIR}/TypePictures.cpp
   ${CMAKE_CURRENT_LIST_DIR}/TypePictures.h
 )

@@ -6,6 +6,7 @@
 #include "document/DocNotifier.h"
 #include "document/DocUndoStack.h"
 #include "editor/ActiveUndo.h"
+#include "editor/CompareSession.h"
 #include "editor/ExternalChange.h"
 #include "editor/RecoveryKeeper.h"
 #include "ui/ElidedLabel.h"
@@ -116,6 +117,8 @@ void CMainFrame::createDocumentViews(bool sort)
         updateActions();
     });
     connect(notifier_, &document::DocNotifier::saved, this, &CMainFrame::updateTitle);
+    compare_ = new CompareSession(*notifier_, *view_, *undo_, this);
+    connect(compare_, &CompareSession::statusText, this, &CMainFrame::setStatusText);
 }
 
 void CMainFrame::createStatusBar()
@@ -533,6 +536,11 @@ QString CMainFrame::chooseOpenFile()
 {
     return QFileDialog::getOpenFileName(
             this, QStringLiteral("Open"), QString(), QStringLiteral("Air Files (*.air);;All Files (*)"));
+}
+
+QString CMainFrame::chooseReferenceFile()
+{
+    return CompareSession::chooseReference(this, fromLocal(doc_.fullPath()));
 }
 
 QString CMainFrame::chooseSaveFile(const QString& suggested)

@@ -37,6 +37,7 @@ class DocUndoStack;
 namespace tarlo {
 
 class ActiveUndo;
+class CompareSession;
 class ExternalChange;
 class RecoveryKeeper;
 
@@ -65,6 +66,8 @@ public:
     // the active table window's own.
     QUndoGroup* undoGroup() const;
     RecentFiles& recentFiles() { return recent_; }
+    // File > Compare With...: the document against a reference file.
+    CompareSession* compare() const { return compare_; }
 
     // Pane 0 of the status bar.
     void setStatusText(const QString& text);
@@ -113,6 +116,8 @@ public:
     // tests (messages and questions go through ui/Messages.h).
     virtual QString chooseOpenFile();
     virtual QString chooseSaveFile(const QString& suggested);
+    // The reference file of Compare With... (the file's backups first).
+    virtual QString chooseReferenceFile();
     virtual void openHelp();
     // The desktop's viewer for a URL; false when it could not be asked (a
     // test makes it fail).
@@ -163,6 +168,7 @@ private:
     document::DocNotifier* notifier_ = nullptr;
     document::DocUndoStack* undo_ = nullptr;
     ActiveUndo* activeUndo_ = nullptr;
+    CompareSession* compare_ = nullptr;
     RecentFiles recent_;
     bool useLastFile_ = false;
     bool useLastSel_ = false;

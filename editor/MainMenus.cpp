@@ -4,6 +4,7 @@
 #include "browser/EditingView.h"
 #include "document/DocNotifier.h"
 #include "editor/Association.h"
+#include "editor/CompareSession.h"
 
 #include <QAction>
 #include <QClipboard>
@@ -81,6 +82,9 @@ void CMainFrame::createFileMenu(QMenuBar* bar)
     recentEnd_ = fileMenu_->addSeparator();
     addCommand(fileMenu_, QStringLiteral("E&xit"), "exit", Qt::CTRL | Qt::Key_Q,
             QStringLiteral("Quit the application; prompts to save documents"), this, [this] { close(); });
+    // The compare commands follow the menu's own items.
+    fileMenu_->addSeparator();
+    compare_->addCommands(fileMenu_, [this] { return chooseReferenceFile(); });
     rebuildRecentMenu();
 }
 
