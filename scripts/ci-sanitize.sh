@@ -30,11 +30,11 @@ export LSAN_OPTIONS="suppressions=$PWD/scripts/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
 
 status=0
-# The kill loops and the whole-corpus listing cross-check start the programs
+# The kill loops and the whole-corpus listing and diff cross-checks start the programs
 # hundreds of times; they test what a file holds after a kill or what two
 # output formats agree on, not memory use, and the test stage runs them. Here
 # they would take half the stage, so they are left out.
-LONG_RUNS='^(KillLoop|RecoveryKill|UpdateRaces)\.|^model_list_json_strict$'
+LONG_RUNS='^(KillLoop|RecoveryKill|UpdateRaces)\.|^(model_list_json_strict|patchwise_diff_json)$'
 ctest --test-dir "$BUILD_DIR" --output-on-failure --parallel "$JOBS" --exclude-regex "$LONG_RUNS" "$@" \
   || status=$?
 end=$(date +%s)

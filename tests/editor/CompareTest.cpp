@@ -17,7 +17,6 @@
 #include <QDialog>
 #include <QHelpEvent>
 #include <QListWidget>
-#include <QStandardPaths>
 #include <QTest>
 #include <QToolTip>
 #include <QUndoStack>
@@ -116,7 +115,6 @@ struct Compare {
 class CompareTest : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
 
     void backupsAreOfferedNewestFirst()
     {
