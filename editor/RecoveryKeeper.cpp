@@ -46,17 +46,14 @@ RecoveryKeeper::RecoveryKeeper(
         model::CTLDoc& doc, QWidget* window, std::function<void(const QString&)> status)
         : Log(doc), doc_(doc), window_(window), status_(std::move(status)),
           writer_([this](std::uint64_t revision, const base::fileio::Error& err) {
-              QMetaObject::invokeMethod(
-                      this,
-                      [this, revision, text = QString::fromStdString(err.message)] {
-                          written(revision, text);
-                      },
-                      Qt::QueuedConnection);
+              // From the writer's thread: queued to this object's.
+              emit recordWritten(revision, QString::fromStdString(err.message));
           })
 {
     timer_.setSingleShot(true);
     timer_.setInterval(kDelayMs);
     connect(&timer_, &QTimer::timeout, this, [this] { write(); });
+    connect(this, &RecoveryKeeper::recordWritten, this, &RecoveryKeeper::written, Qt::QueuedConnection);
 }
 
 RecoveryKeeper::~RecoveryKeeper() = default;
@@ -293,7 +290,7 @@ void RecoveryKeeper::write()
     writtenRevision_ = revision();
 }
 
-void RecoveryKeeper::written(std::uint64_t revision, const QString& error)
+void RecoveryKeeper::written(quint64 revision, const QString& error)
 {
     if (error.isEmpty()) {
         lastError_.clear();

@@ -55,9 +55,13 @@ public:
     static QString folder();
     static QString recordPathFor(const QString& airPath);
 
+signals:
+    // Emitted on the writer's thread after each record written (error empty) or not.
+    void recordWritten(quint64 revision, const QString& error);
+
 private:
-    // The writer's report on a write or removal, on the user-interface thread.
-    void written(std::uint64_t revision, const QString& error);
+    // The writer's report on a write, on the user-interface thread.
+    void written(quint64 revision, const QString& error);
     void failed(const QString& error);
 
     void changed(const model::Change& change) override;

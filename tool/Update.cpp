@@ -283,7 +283,7 @@ private:
                 fio::removeFile(keptLog);
             return undoBackup(logFailure.message);
         }
-        auto undoLog = [&](std::string text) {
+        auto undoLog = [&](const std::string& text) {
             if (logToFile_
                     && (keptLog.empty() ? !log_.previous().valid && !fio::removeFile(log_.target())
                                         : !fio::renameFile(keptLog, log_.target())))

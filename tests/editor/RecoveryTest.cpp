@@ -263,6 +263,20 @@ private slots:
         w.document().setModified(false);
     }
 
+    void aRecordThatCannotBeWrittenIsSaid()
+    {
+        Frame w(options());
+        QVERIFY(w.openDocument(plane_, false));
+        QVERIFY(QDir().mkpath(record_)); // a folder where the record goes
+        edit(w.document(), 5);
+        QTRY_VERIFY_WITH_TIMEOUT(
+                w.statusText().startsWith(QStringLiteral("Unsaved changes could not be kept for recovery: ")),
+                3000);
+        QVERIFY2(w.statusText().contains(QStringLiteral(".rec")), qPrintable(w.statusText()));
+        QVERIFY(QFileInfo(record_).isDir());
+        w.document().setModified(false);
+    }
+
     void theWriterKeepsOrderAndTheLastBytes()
     {
         const QString target = dir_.filePath(QStringLiteral("writer.rec"));
