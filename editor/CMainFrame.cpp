@@ -402,7 +402,9 @@ void CMainFrame::reloadDocument()
 
 bool CMainFrame::changedOnDisk() const
 {
-    return external_->changedOnDisk();
+    // Recovered edits made to a file that changed after they were recorded
+    // count as such a change until they are saved.
+    return external_->changedOnDisk() || recovery_->recoveredOntoChangedFile();
 }
 
 void CMainFrame::checkDiskFile()

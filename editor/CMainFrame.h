@@ -104,7 +104,8 @@ public:
 
     // Changes made to the open file by another program: true when the file
     // on disk is no longer the one last loaded or saved (replaced, or written
-    // in place). A file that is gone does not count.
+    // in place), or recovered edits were recorded against an earlier version
+    // of it. A file that is gone does not count.
     bool changedOnDisk() const;
     // Looks at the file now (the watcher and window activation call it):
     // shows or hides the bar that offers to reload it.

@@ -44,11 +44,16 @@ QString lockPathFor(const QString& record)
 
 RecoveryKeeper::RecoveryKeeper(
         model::CTLDoc& doc, QWidget* window, std::function<void(const QString&)> status)
-        : Log(doc), doc_(doc), window_(window), status_(std::move(status))
+        : Log(doc), doc_(doc), window_(window), status_(std::move(status)),
+          writer_([this](std::uint64_t revision, const base::fileio::Error& err) {
+              // From the writer's thread: queued to this object's.
+              emit recordWritten(revision, QString::fromStdString(err.message));
+          })
 {
     timer_.setSingleShot(true);
     timer_.setInterval(kDelayMs);
     connect(&timer_, &QTimer::timeout, this, [this] { write(); });
+    connect(this, &RecoveryKeeper::recordWritten, this, &RecoveryKeeper::written, Qt::QueuedConnection);
 }
 
 RecoveryKeeper::~RecoveryKeeper() = default;
@@ -85,6 +90,7 @@ bool RecoveryKeeper::lockFor(const QString& file)
 
 void RecoveryKeeper::offer(const QString& path)
 {
+    writer_.wait(); // the record read below is the last one asked for
     const QString file = canonical(path);
     offered_ = file;
     offeredLock_.reset();
@@ -162,6 +168,7 @@ void RecoveryKeeper::opened()
         if (const std::string why = recovery::apply(doc_, rec, pendingStrict_); !why.empty()) {
             setAside(record, offered_, QString::fromStdString(why));
         } else {
+            ontoChangedFile_ = !pendingStrict_;
             write(); // this window's record from now on
             status_(QStringLiteral("Recovered %1 edits from %2")
                             .arg(rec.edits.size())
@@ -190,6 +197,7 @@ void RecoveryKeeper::keep(const QString& file)
 {
     if (file == kept_)
         return;
+    writer_.wait(); // nothing is written under a lock given up
     lock_.reset();
     kept_.clear();
     if (file.isEmpty())
@@ -208,6 +216,7 @@ void RecoveryKeeper::loaded()
 {
     Log::loaded();
     timer_.stop();
+    ontoChangedFile_ = false;
     const QString file = doc_.fullPath().empty() ? QString() : canonical(fromLocal(doc_.fullPath()));
     // A load of the file this window keeps (Reload) throws its changes away.
     if (file == kept_ && !(file == offered_ && pending_))
@@ -219,6 +228,7 @@ void RecoveryKeeper::saved()
 {
     Log::saved();
     timer_.stop();
+    ontoChangedFile_ = false;
     removeRecord(); // of the file saved, or of the old name after Save As
     keep(canonical(fromLocal(doc_.fullPath())));
     removeRecord();
@@ -254,15 +264,14 @@ void RecoveryKeeper::flush()
         timer_.stop();
         write();
     }
+    writer_.wait();
 }
 
 void RecoveryKeeper::removeRecord()
 {
     if (kept_.isEmpty())
         return;
-    const std::string record = toLocal(recordPathFor(kept_));
-    if (base::fileio::exists(record))
-        base::fileio::removeFile(record);
+    writer_.remove(toLocal(recordPathFor(kept_)));
     writtenRevision_ = 0;
 }
 
@@ -271,22 +280,34 @@ void RecoveryKeeper::write()
     // A mark without edits (a table window's pending change) has nothing to replay.
     if (kept_.isEmpty() || !doc_.isModified() || base().path.empty() || edits().empty())
         return;
-    const std::vector<std::uint8_t> bytes = recovery::encode(snapshot(QDateTime::currentSecsSinceEpoch()));
-    base::fileio::Error err;
-    if (!QDir().mkpath(folder()))
-        err = {EACCES, base::fileio::describe(EACCES, toLocal(folder()))};
-    else
-        err = base::fileio::writeFileAtomic(toLocal(recordPathFor(kept_)), bytes);
-    if (err) {
-        // Said once per cause, not at every keystroke.
-        const QString text = QString::fromStdString(err.message);
-        if (text != lastError_)
-            status_(QStringLiteral("Unsaved changes could not be kept for recovery: %1").arg(text));
-        lastError_ = text;
+    if (!QDir().mkpath(folder())) {
+        writtenRevision_ = 0;
+        failed(QString::fromStdString(base::fileio::describe(EACCES, toLocal(folder()))));
         return;
     }
-    lastError_.clear();
+    writer_.write(toLocal(recordPathFor(kept_)),
+            recovery::encode(snapshot(QDateTime::currentSecsSinceEpoch())), revision());
     writtenRevision_ = revision();
+}
+
+void RecoveryKeeper::written(quint64 revision, const QString& error)
+{
+    if (error.isEmpty()) {
+        lastError_.clear();
+        return;
+    }
+    // A failed write is tried again by the next flush.
+    if (revision == writtenRevision_)
+        writtenRevision_ = 0;
+    failed(error);
+}
+
+void RecoveryKeeper::failed(const QString& error)
+{
+    // Said once per cause, not at every keystroke.
+    if (error != lastError_)
+        status_(QStringLiteral("Unsaved changes could not be kept for recovery: %1").arg(error));
+    lastError_ = error;
 }
 
 } // namespace tarlo

@@ -8,7 +8,11 @@
 // on the same file neither offers nor writes the record. The record is
 // written (temporary name, fsync, rename) at most kDelayMs after a change, on
 // Alt+X at once, and removed on Save, on Reload, on unsaved changes declined
-// and when undo brings the document back to its saved state.
+// and when undo brings the document back to its saved state. Its bytes are
+// made on the user-interface thread and written in order on a RecordWriter
+// thread (an fsync would be felt in typing), which is waited for on Alt+X,
+// before a removal and before the lock is let go.
+#include "editor/RecordWriter.h"
 #include "model/Recovery.h"
 
 #include <QObject>
@@ -43,12 +47,23 @@ public:
     void discard();
     // Writes the record now when one is due.
     void flush();
+    // The recovered edits were recorded against another version of the file
+    // than the one loaded; true until the next load or save.
+    bool recoveredOntoChangedFile() const { return ontoChangedFile_; }
 
     // Where records are kept, and the record and lock of one AIR file.
     static QString folder();
     static QString recordPathFor(const QString& airPath);
 
+signals:
+    // Emitted on the writer's thread after each record written (error empty) or not.
+    void recordWritten(quint64 revision, const QString& error);
+
 private:
+    // The writer's report on a write, on the user-interface thread.
+    void written(quint64 revision, const QString& error);
+    void failed(const QString& error);
+
     void changed(const model::Change& change) override;
     void modifiedChanged(bool modified) override;
     void loaded() override;
@@ -74,9 +89,11 @@ private:
     std::unique_ptr<QLockFile> offeredLock_;
     std::optional<model::recovery::Record> pending_;
     bool pendingStrict_ = true;
-    bool later_ = false, blocked_ = false;
+    bool later_ = false, blocked_ = false, ontoChangedFile_ = false;
     std::uint64_t writtenRevision_ = 0;
     QString lastError_;
+    // Last: it finishes its work before the lock above is let go.
+    RecordWriter writer_;
 };
 
 } // namespace tarlo

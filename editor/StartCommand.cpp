@@ -5,6 +5,8 @@
 #include "editor/DataFiles.h"
 #include "model/Listing.h"
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <ostream>
 #include <string_view>
@@ -48,7 +50,8 @@ void printHelp(std::ostream& out)
         << "(two spaces, the identifier in hexadecimal, two spaces, name and value) and\n"
         << "one line per field (four spaces, name and value). Control characters are\n"
         << "written as \\r, \\n, \\t, \\\\ or \\xHH; text is Latin-1, written as UTF-8.\n"
-        << "Exit status is 0 on success, 1 when AIRFILE cannot be read, 2 on a usage error.\n"
+        << "Exit status is 0 on success, 1 when AIRFILE cannot be read or the output\n"
+        << "cannot be written, 2 on a usage error.\n"
         << "\n"
         << "In a window: " << kProgram << " AIRFILE opens the file; /p AIRFILE and /pt AIRFILE ...\n"
         << "open it without showing the window and end; /Unregister removes the file\n"
@@ -207,6 +210,38 @@ bool readListOptions(const std::vector<std::string>& args, ListOptions& o, std::
     return true;
 }
 
+// 0, or 1 after saying why `what` could not be written to out.
+int written(std::ostream& out, std::ostream& err, const char* what)
+{
+    if (out)
+        return 0;
+    // The stream keeps no cause; the failed write left it in errno.
+    const int cause = errno;
+    err << kProgram << ": " << what << " could not be written";
+    if (cause != 0)
+        err << ": " << std::strerror(cause);
+    err << "\n";
+    return 1;
+}
+
+// Why a named definition file gives no definitions; null for a regular file.
+// Folders, FIFOs and devices are never opened for reading (a FIFO would wait
+// for a writer).
+const char* definitionsProblem(const std::string& path)
+{
+    switch (base::fileio::kindOf(path)) {
+    case base::fileio::FileKind::Regular:
+        return nullptr;
+    case base::fileio::FileKind::Missing:
+        return "was not found";
+    case base::fileio::FileKind::Folder:
+        return "is a folder";
+    case base::fileio::FileKind::Other:
+        break;
+    }
+    return "is not a regular file";
+}
+
 } // namespace
 
 int runListCommand(const std::vector<std::string>& args, const std::string& programPath, std::ostream& out,
@@ -215,13 +250,14 @@ int runListCommand(const std::vector<std::string>& args, const std::string& prog
     ListOptions o;
     if (!readListOptions(args, o, err))
         return 2;
-    if (o.help) {
-        printHelp(out);
-        return 0;
-    }
-    if (o.showVersion) {
-        out << kProgram << " (Tarlo) " << version() << "\n";
-        return 0;
+    if (o.help || o.showVersion) {
+        errno = 0;
+        if (o.help)
+            printHelp(out);
+        else
+            out << kProgram << " (Tarlo) " << version() << "\n";
+        out.flush();
+        return written(out, err, o.help ? "the help text" : "the version");
     }
     if (!o.list) {
         usageError(err, "no command given");
@@ -235,8 +271,9 @@ int runListCommand(const std::vector<std::string>& args, const std::string& prog
     std::string definitions = o.definitions;
     if (!o.haveDefinitions)
         definitions = findDataFile(base::paths::parentFolder(resolveProgramPath(programPath)), "Tarlo.ini");
-    else if (!base::fileio::exists(definitions))
-        err << kProgram << ": warning: " << definitions << " was not found; records are listed as Unknown.\n";
+    else if (const char* problem = definitionsProblem(definitions))
+        err << kProgram << ": warning: " << definitions << " " << problem
+            << "; records are listed as Unknown.\n";
 
     return model::listFile(
             o.files[0], definitions, model::ListingOptions{o.sorted, o.values, o.json}, out, err, kProgram);

@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 #include <new>
 #include <optional>
 #include <ostream>
@@ -566,6 +567,7 @@ int listFile(const std::string& path, const std::string& definitionsPath, const 
     }
     const Ini defs = Ini::load(definitionsPath);
     bool written = false;
+    errno = 0;
     try {
         written = writeImageListing(image, fileNameOf(path), defs, options, out);
     } catch (const std::bad_alloc&) {
@@ -574,7 +576,15 @@ int listFile(const std::string& path, const std::string& definitionsPath, const 
         return 1;
     }
     out.flush();
-    return written && out ? 0 : 1;
+    if (written && out)
+        return 0;
+    // The stream keeps no cause; the failed write left it in errno.
+    const int cause = errno;
+    err << program << ": the listing could not be written";
+    if (cause != 0)
+        err << ": " << std::strerror(cause);
+    err << "\n";
+    return 1;
 }
 
 } // namespace model

@@ -36,8 +36,8 @@ bool writeImageListing(std::span<const std::uint8_t> image, std::string_view fil
         const ListingOptions& options, std::ostream& out);
 
 // Reads the file at path and writes its listing. Returns the exit status: 0,
-// or 1 after "<program>: <message>" on err when the file cannot be read, or
-// with nothing said when out cannot be written.
+// or 1 after "<program>: <message>" on err when the file cannot be read or
+// out cannot be written.
 int listFile(const std::string& path, const std::string& definitionsPath, const ListingOptions& options,
         std::ostream& out, std::ostream& err, std::string_view program);
 

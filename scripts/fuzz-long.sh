@@ -4,7 +4,9 @@
 # corpus is merged (-merge=1) into fuzz-long/<target>/corpus, so inputs that
 # add no coverage are dropped and the next run starts where this one stopped.
 # Findings stay in fuzz-long/<target>/ (crash-*, leak-*, timeout-*, oom-*); the
-# script fails when a target finds one.
+# script fails when a target finds one. Each target's CPU time (user + system
+# of the fuzzer and its workers), executions, corpus size and findings are
+# printed at the end and kept in fuzz-long/summary.txt.
 #
 #   FUZZ_SECONDS   time per target (default 3600: one CPU-hour each)
 #   FUZZ_TARGETS   space-separated targets (default every fuzz_* built)
@@ -38,7 +40,13 @@ export ASAN_OPTIONS="halt_on_error=1:detect_leaks=1:abort_on_error=1"
 export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
 export LC_ALL=C
 
+# CPU seconds used so far by this shell's finished children (and theirs).
+child_cpu() {
+  awk -v hz="$(getconf CLK_TCK)" '{ sub(/^.*\) /, ""); printf "%d\n", ($14 + $15) / hz }' /proc/$$/stat
+}
+
 failed=()
+summary=()
 for t in "${targets[@]}"; do
   name=${t#fuzz_}
   bin="$BUILD_DIR/bin/$t"
@@ -51,22 +59,31 @@ for t in "${targets[@]}"; do
   (cd "$work" && "$bin" -merge=1 corpus "$ROOT/fuzz/corpus/$name" >merge.log 2>&1)
   echo "== $t: ${FUZZ_SECONDS} s x ${FUZZ_JOBS}, $(ls "$work/corpus" | wc -l) inputs"
   t0=$(date +%s)
+  cpu0=$(child_cpu)
   status=0
   (cd "$work" && "$bin" -max_total_time="$FUZZ_SECONDS" -rss_limit_mb=2048 -timeout=10 \
       -print_final_stats=1 -artifact_prefix="$work/" \
       "${extra[@]}" new corpus >run.log 2>&1) || status=$?
+  cpu=$(($(child_cpu) - cpu0))
   # What the run found joins the kept corpus (only what adds coverage).
   (cd "$work" && "$bin" -merge=1 corpus new >>merge.log 2>&1) && rm -rf "$work/new"
-  if ((status)) || ls "$work"/crash-* "$work"/leak-* "$work"/timeout-* "$work"/oom-* >/dev/null 2>&1; then
+  findings=$(ls "$work"/crash-* "$work"/leak-* "$work"/timeout-* "$work"/oom-* 2>/dev/null | wc -l)
+  if ((status)) || ((findings)); then
     failed+=("$t")
     tail -n 40 "$work"/run.log "$work"/fuzz-*.log 2>/dev/null || true
   fi
-  grep -hE '^stat::number_of_executed_units' "$work"/run.log "$work"/fuzz-*.log 2>/dev/null || true
-  echo "$t: $(( $(date +%s) - t0 )) s, corpus $(ls "$work/corpus" | wc -l) inputs"
+  execs=$(grep -hE '^stat::number_of_executed_units' "$work"/run.log "$work"/fuzz-*.log 2>/dev/null \
+    | awk '{ n += $2 } END { print n + 0 }')
+  line="$t: wall $(( $(date +%s) - t0 )) s, CPU ${cpu} s ($(awk -v s="$cpu" 'BEGIN { printf "%.2f", s / 3600 }') h),"
+  line+=" ${execs} executions, corpus $(ls "$work/corpus" | wc -l) inputs, ${findings} findings"
+  echo "$line"
+  summary+=("$line")
   if [ "${FUZZ_PROMOTE:-0}" = 1 ]; then
     cp -n "$work"/corpus/* "$ROOT/fuzz/corpus/$name/" 2>/dev/null || true
   fi
 done
+echo "== CPU time per target"
+printf '%s\n' "${summary[@]}" | tee "$OUT/summary.txt"
 if ((${#failed[@]})); then
   echo "fuzz targets with findings: ${failed[*]} (inputs in $OUT/<target>/)" >&2
   exit 1

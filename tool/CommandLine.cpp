@@ -324,7 +324,11 @@ int runCommandLine(const ToolCommandLine& cl, std::ostream& out, std::ostream& e
     case Mode::Version:
         out << "patchwise (Tarlo) " << TARLO_VERSION << "\n";
         out.flush();
-        return out ? 0 : 1;
+        if (!out) {
+            err << "patchwise: the version could not be written.\n";
+            return 1;
+        }
+        return 0;
     case Mode::Usage:
         err << "patchwise: " << cl.error << "\nTry 'patchwise --help'.\n";
         return 2;

@@ -1,6 +1,7 @@
 #include "tool/Output.h"
 
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <iostream>
 #include <unistd.h>
@@ -86,10 +87,17 @@ fio::Error writeOutput(
 {
     if (isStandardOutput(path)) {
         std::ostream& out = standardOutput ? *standardOutput : std::cout;
+        errno = 0;
         out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
         out.flush();
-        if (!out)
-            return fio::Error{EIO, "Unable to write to the standard output."};
+        if (!out) {
+            // The stream keeps no cause; the failed write left it in errno.
+            const int cause = errno;
+            return fio::Error{cause ? cause : EIO,
+                    cause ? "Unable to write to the standard output: " + std::string(std::strerror(cause))
+                                    + "."
+                          : "Unable to write to the standard output."};
+        }
         return {};
     }
     if (writesInPlace(path)) {

@@ -9,6 +9,7 @@
 #include "tool/Stamp.h"
 #include "tool/ToolText.h"
 
+#include <cerrno>
 #include <climits>
 #include <new>
 #include <sys/stat.h>
@@ -250,7 +251,10 @@ private:
         return true;
     }
 
-    // The backup, then one rename for the AIR file and one for the log.
+    // The backup, then the log, then one rename for the AIR file. A kill
+    // between the two leaves the old AIR file beside this run's log (whose
+    // crc line the file's stamp does not match), never the new file beside
+    // an older log.
     bool commit(std::span<const std::uint8_t> logBytes)
     {
         const std::string& target = newAir_.target();
@@ -269,21 +273,52 @@ private:
                             + "; remove it (its owner or the folder's owner can).";
             return failBeforeCommit(text);
         };
-        if (fio::identify(target) != airRead_)
-            return undoBackup(changedMessage());
-        if (auto e = newAir_.commit())
-            return undoBackup(e.message);
-        fio::Error logFailure = logToFile_ ? log_.commit()
-                : placedLog_.isOpen()      ? placedLog_.write(logBytes)
-                                           : writeOutput(options_.logPath, logBytes, options_.standardOutput);
+        // Should the AIR rename fail, the previous log goes back.
+        const std::string keptLog = logToFile_ && log_.previous().valid ? keepAside(log_.target()) : "";
+        const fio::Error logFailure = logToFile_ ? log_.commit()
+                : placedLog_.isOpen()            ? placedLog_.write(logBytes)
+                                      : writeOutput(options_.logPath, logBytes, options_.standardOutput);
         if (logFailure) {
-            // The backup is the original: it goes back under the AIR name.
-            std::string text = logFailure.message;
-            if (fio::renameFile(backup_, target))
-                text += " The original file is kept as " + backup_ + ".";
-            return failBeforeCommit(text);
+            if (!keptLog.empty())
+                fio::removeFile(keptLog);
+            return undoBackup(logFailure.message);
         }
+        auto undoLog = [&](const std::string& text) {
+            if (logToFile_
+                    && (keptLog.empty() ? !log_.previous().valid && !fio::removeFile(log_.target())
+                                        : !fio::renameFile(keptLog, log_.target())))
+                return undoBackup(text);
+            return undoBackup(text + " The log "
+                    + (isStandardOutput(options_.logPath) ? std::string("on standard output")
+                                                          : options_.logPath)
+                    + " describes an update that was not made.");
+        };
+        if (fio::identify(target) != airRead_)
+            return undoLog(changedMessage());
+        if (auto e = newAir_.commit())
+            return undoLog(e.message);
+        if (!keptLog.empty())
+            fio::removeFile(keptLog);
         return true;
+    }
+
+    // A further name for the file at path, shaped like its temporaries so
+    // that the next replacement of path removes it if this run is killed;
+    // empty when none could be made.
+    static std::string keepAside(const std::string& path)
+    {
+        const std::string folder = path.substr(0, path.find_last_of('/') + 1);
+        const std::string prefix = folder + fio::temporaryPrefix(path);
+        for (unsigned n = 0; n < 20; ++n) {
+            std::string suffix = std::to_string((unsigned(::getpid()) * 7919u + n) % 1000000u);
+            suffix.insert(0, 6 - suffix.size(), '0');
+            const fio::Error e = fio::addName(path, prefix + suffix);
+            if (!e)
+                return prefix + suffix;
+            if (e.code != EEXIST)
+                break;
+        }
+        return {};
     }
 
     std::string changedMessage() const

@@ -10,7 +10,10 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <cerrno>
 #include <sstream>
+#include <streambuf>
+#include <utility>
 
 using namespace tarlo;
 using namespace airtest;
@@ -169,13 +172,52 @@ TEST(ListCommand, DefaultDefinitionsBesideTheProgramInAnyLetterCase)
     const RunResult r = run({"--list", air}, dir.file("tarlo"));
     EXPECT_EQ(r.out, "d.air\n  20  Found beside=7\n");
 
-    // A missing --definitions file is a warning; the listing still comes.
-    const RunResult w = run({"--list", "--definitions", dir.file("none.ini"), air});
-    EXPECT_EQ(w.status, 0);
-    EXPECT_EQ(w.out, "d.air\n  20  Unknown\n");
-    EXPECT_NE(w.err.find("warning"), std::string::npos);
+    // A missing --definitions file, or one that is no regular file, is a
+    // warning; the listing still comes.
+    for (const auto& [named, problem] :
+            {std::pair{dir.file("none.ini"), "was not found"}, std::pair{dir.path(), "is a folder"},
+                    std::pair{std::string("/dev/null"), "is not a regular file"}}) {
+        const RunResult w = run({"--list", "--definitions", named, air});
+        EXPECT_EQ(w.status, 0);
+        EXPECT_EQ(w.out, "d.air\n  20  Unknown\n");
+        EXPECT_EQ(w.err, "tarlo: warning: " + named + " " + problem + "; records are listed as Unknown.\n");
+    }
 }
 
+namespace {
+
+// Takes nothing, as a full disk does.
+struct FullDisk : std::streambuf {
+    int overflow(int) override
+    {
+        errno = ENOSPC;
+        return traits_type::eof();
+    }
+    std::streamsize xsputn(const char*, std::streamsize) override
+    {
+        errno = ENOSPC;
+        return 0;
+    }
+};
+
+} // namespace
+
+TEST(ListCommand, OutputThatCannotBeWrittenIsSaidWithStatus1)
+{
+    TempDir dir;
+    const std::string air = dir.write("d.air", record(0x20, {7}));
+    for (const auto& [args, what] : {std::pair{std::vector<std::string>{"--list", air}, "the listing"},
+                 std::pair{std::vector<std::string>{"--list", "--json", air}, "the listing"},
+                 std::pair{std::vector<std::string>{"--help"}, "the help text"},
+                 std::pair{std::vector<std::string>{"--version"}, "the version"}}) {
+        FullDisk full;
+        std::ostream out(&full);
+        std::ostringstream err;
+        EXPECT_EQ(runListCommand(args, "/nowhere/tarlo", out, err), 1) << args[0];
+        EXPECT_EQ(err.str(),
+                "tarlo: " + std::string(what) + " could not be written: No space left on device\n");
+    }
+}
 
 TEST(ListCommand, ValuesShowRawBytesSixteenALineWithOffsets)
 {

@@ -1,11 +1,14 @@
 // Unsaved edits kept in a recovery record and offered back: after Alt+X,
 // Recover rebuilds the document (with its undo history), Discard and Save
-// remove the record, a file changed on disk is said, a damaged record is
-// refused and set aside, and a second window never writes over the first's.
+// remove the record, a file changed on disk is said and its Save asks before
+// overwriting, a damaged record is refused and set aside, a second window
+// never writes over the first's, and the writer thread keeps the last bytes.
 
-#include "common/TestAir.h"
+#include "model/Recovery.h"
 #include "RecordingFrame.h"
 #include "browser/EditingView.h"
+#include "common/TestAir.h"
+#include "editor/RecordWriter.h"
 #include "editor/RecoveryKeeper.h"
 #include "tests/common/IsolatedSettings.h"
 
@@ -15,6 +18,9 @@
 #include <QTemporaryDir>
 #include <QUndoStack>
 #include <QtTest>
+
+#include <algorithm>
+#include <mutex>
 
 using namespace tarlo;
 
@@ -190,7 +196,128 @@ private slots:
         QVERIFY(w.document().isModified());
         QCOMPARE(w.document().data(4)[0], 9);
         QCOMPARE(w.document().recordCount(), 5); // the other program's record and the added one
+
+        // Save asks, as for any change by another program: Cancel writes nothing.
+        const QByteArray other = testair::readFile(plane_);
+        w.answers << ui::Answer::Cancel;
+        QVERIFY(!w.saveDocument());
+        QCOMPARE(w.asked.size(), 2);
+        QCOMPARE(w.asked.last(), QStringLiteral("plane.air was changed by another program. Overwrite it?"));
+        QCOMPARE(testair::readFile(plane_), other);
+        QVERIFY(QFile::exists(record_));
+        // Overwrite saves, and a later save has nothing to ask.
+        w.answers << ui::Answer::Overwrite;
+        QVERIFY(w.saveDocument());
+        QCOMPARE(w.asked.size(), 3);
+        const QByteArray file = testair::readFile(plane_);
+        QCOMPARE(std::vector<std::uint8_t>(file.begin(), file.end()), composed(w.document()));
+        QVERIFY(!QFile::exists(record_));
+        edit(w.document(), 4);
+        QVERIFY(w.saveDocument());
+        QCOMPARE(w.asked.size(), 3);
+    }
+
+    void recoveredEditsOnAnUnchangedFileSaveWithoutAQuestion()
+    {
+        const auto left = leaveEdits(9);
+        Frame w(options());
+        w.answers << ui::Answer::Recover;
+        QVERIFY(w.openDocument(plane_, false));
+        QVERIFY(w.saveDocument());
+        QCOMPARE(w.asked.size(), 1); // only the offer
+        const QByteArray file = testair::readFile(plane_);
+        QCOMPARE(std::vector<std::uint8_t>(file.begin(), file.end()), left);
+        QVERIFY(!w.document().isModified());
+    }
+
+    void reloadAfterRecoveringOntoAChangedFileAsksNoMore()
+    {
+        leaveEdits(9);
+        testair::writeFile(plane_, testair::sampleImage() + testair::image({{0x2, QByteArray(4, '\1')}}));
+        Frame w(options());
+        w.answers << ui::Answer::Recover << ui::Answer::Reload;
+        QVERIFY(w.openDocument(plane_, false));
+        QVERIFY(!w.saveDocument()); // Reload: the file as the other program left it
+        QVERIFY(!w.document().isModified());
+        edit(w.document(), 2);
+        QVERIFY(w.saveDocument());
+        QCOMPARE(w.asked.size(), 2);
+    }
+
+    void aTimedRecordIsWrittenAsideAndExact()
+    {
+        Frame w(options());
+        QVERIFY(w.openDocument(plane_, false));
+        edit(w.document(), 6);
+        // Written by the writer thread: it appears whole, never torn.
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(record_), 2500);
+        model::recovery::Record rec;
+        const QByteArray bytes = testair::readFile(record_);
+        QCOMPARE(model::recovery::decode(std::vector<std::uint8_t>(bytes.begin(), bytes.end()), rec),
+                std::string());
+        QCOMPARE(rec.edits.size(), std::size_t(2));
+        model::CTLDoc doc;
+        doc.setDefinitionsPath(options().definitionsPath.toStdString());
+        QVERIFY(!doc.load(plane_.toStdString()));
+        QCOMPARE(model::recovery::apply(doc, rec, true), std::string());
+        QCOMPARE(composed(doc), composed(w.document()));
         w.document().setModified(false);
+    }
+
+    void aRecordThatCannotBeWrittenIsSaid()
+    {
+        Frame w(options());
+        QVERIFY(w.openDocument(plane_, false));
+        QVERIFY(QDir().mkpath(record_)); // a folder where the record goes
+        edit(w.document(), 5);
+        QTRY_VERIFY_WITH_TIMEOUT(
+                w.statusText().startsWith(QStringLiteral("Unsaved changes could not be kept for recovery: ")),
+                3000);
+        QVERIFY2(w.statusText().contains(QStringLiteral(".rec")), qPrintable(w.statusText()));
+        QVERIFY(QFileInfo(record_).isDir());
+        w.document().setModified(false);
+    }
+
+    void theWriterKeepsOrderAndTheLastBytes()
+    {
+        const QString target = dir_.filePath(QStringLiteral("writer.rec"));
+        QList<std::uint64_t> done;
+        QStringList errors;
+        std::mutex m;
+        {
+            RecordWriter writer([&](std::uint64_t ticket, const base::fileio::Error& e) {
+                std::lock_guard lock(m);
+                done << ticket;
+                if (e)
+                    errors << QString::fromStdString(e.message);
+            });
+            for (std::uint8_t i = 1; i <= 50; ++i)
+                writer.write(target.toStdString(), std::vector<std::uint8_t>(1000, i), i);
+            writer.wait();
+            QCOMPARE(testair::readFile(target), QByteArray(1000, char(50)));
+            // Later tickets only, each once, in order, the last among them.
+            QVERIFY(!done.isEmpty());
+            QCOMPARE(done.last(), std::uint64_t(50));
+            QVERIFY(std::is_sorted(done.begin(), done.end()));
+            QVERIFY(std::adjacent_find(done.begin(), done.end()) == done.end());
+
+            // A removal after writes wins over the ones still waiting.
+            for (std::uint8_t i = 1; i <= 20; ++i)
+                writer.write(target.toStdString(), std::vector<std::uint8_t>(100000, i), 100 + i);
+            QVERIFY(!writer.remove(target.toStdString()));
+            writer.wait();
+            QVERIFY(!QFile::exists(target));
+            QVERIFY(!writer.remove(target.toStdString())); // nothing to remove is no failure
+
+            // A failure is reported with its ticket; the destructor finishes the last write.
+            writer.write(dir_.filePath(QStringLiteral("no/folder/x.rec")).toStdString(), {1}, 7);
+            writer.write(target.toStdString(), {9}, 8);
+        }
+        QCOMPARE(testair::readFile(target), QByteArray(1, char(9)));
+        QCOMPARE(errors.size(), 1);
+        QVERIFY2(errors.first().contains(QStringLiteral("no/folder")), qPrintable(errors.first()));
+        QCOMPARE(done.mid(done.size() - 2), (QList<std::uint64_t>{7, 8}));
+        QFile::remove(target);
     }
 
     void aDamagedRecordIsRefusedAndSetAside()

@@ -1,9 +1,12 @@
 // patchwise update and the editor's save, killed (SIGKILL) at random moments
 // on a multi-megabyte file, a few hundred times each. After every kill the
 // AIR name holds the old bytes or the whole new ones, the backup chain is
-// right, and the next run leaves no temporary behind.
+// right, the update's log is never older than the AIR file beside it, and
+// the next run leaves no temporary behind.
 #include "HostileSupport.h"
 #include "SmallDisk.h"
+
+#include "common/ChildProcess.h"
 
 #include "tool/Update.h"
 
@@ -66,27 +69,7 @@ Bytes contents(const fs::path& p)
 // Starts argv in dir with output discarded.
 pid_t start(const std::vector<std::string>& argv, const std::string& dir)
 {
-    pid_t pid = ::fork();
-    if (pid == 0) {
-        if (::chdir(dir.c_str()) != 0) ::_exit(126);
-        int null = ::open("/dev/null", O_WRONLY);
-        ::dup2(null, 1);
-        ::dup2(null, 2);
-        ::setenv("SOURCE_DATE_EPOCH", "1700000000", 1);
-        std::vector<char*> args;
-        for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-        args.push_back(nullptr);
-        ::execv(args[0], args.data());
-        ::_exit(127);
-    }
-    return pid;
-}
-
-int finish(pid_t pid)
-{
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
+    return startQuiet(argv, {dir, {{"SOURCE_DATE_EPOCH", "1700000000"}}});
 }
 
 std::vector<std::string> temporaries(const fs::path& dir)
@@ -155,10 +138,12 @@ TEST(KillLoop, UpdateKilledAtRandomMoments)
                                            "amod_log.txt", "plane.air", "script.txt"};
     int round = 0;
     auto prepare = [&] { writeText(dir / "script.txt", script(++round)); };
-    auto newBytes = [&](const Bytes& old) {
+    auto run = [&](const Bytes& old) {
         patchwise::ToolDefinitions d;
-        return patchwise::runUpdateScript(old, readText(dir / "script.txt"), defs, d, 1700000000).file;
+        return patchwise::runUpdateScript(old, readText(dir / "script.txt"), defs, d, 1700000000);
     };
+    auto newBytes = [&](const Bytes& old) { return run(old).file; };
+    const fs::path log = dir / "amod_log.txt";
     auto backups = [&] {
         std::vector<std::string> out;
         for (auto& e : fs::directory_iterator(dir))
@@ -168,7 +153,8 @@ TEST(KillLoop, UpdateKilledAtRandomMoments)
     };
 
     Bytes before = contents(air);
-    int oldSeen = 0, newSeen = 0, resumed = 0;
+    std::string previousLog; // the log of the last whole run
+    int oldSeen = 0, newSeen = 0, resumed = 0, logFirst = 0;
     // Each round starts from `before` without backups; a whole run then
     // gives newBytes(before) and plane.air.001 == before.
     auto check = [&](bool whole) {
@@ -176,8 +162,14 @@ TEST(KillLoop, UpdateKilledAtRandomMoments)
         const Bytes now = contents(air);
         const Bytes expected = newBytes(before);
         const auto chain = backups();
+        const std::string thisLog = run(before).log;
         if (now == before && !whole) {
             ++oldSeen;
+            // The log goes in place before the AIR file: this run's log may
+            // already stand beside the old file.
+            const std::string logNow = readText(log);
+            ASSERT_TRUE(logNow == previousLog || logNow == thisLog) << "a torn or foreign log";
+            logFirst += logNow == thisLog && logNow != previousLog;
             // Killed before the rename: at most a backup that is the AIR file.
             ASSERT_LE(chain.size(), 1u);
             if (!chain.empty()) {
@@ -188,6 +180,7 @@ TEST(KillLoop, UpdateKilledAtRandomMoments)
         } else {
             ASSERT_EQ(now, expected) << "the AIR file holds neither the old nor the new bytes";
             ++newSeen;
+            ASSERT_EQ(readText(log), thisLog) << "the new AIR file stands beside an older log";
             ASSERT_EQ(chain, std::vector<std::string>{"plane.air.001"});
             ASSERT_EQ(contents(dir / "plane.air.001"), before);
         }
@@ -208,10 +201,12 @@ TEST(KillLoop, UpdateKilledAtRandomMoments)
         }
         for (const auto& b : backups()) fs::remove(dir / b);
         before = contents(air);
+        previousLog = readText(log);
     };
     const int kills = killLoop(argv, dir, prepare, check);
     std::cout << "update: " << kills << " kills; old bytes " << oldSeen << " times (" << resumed
-              << " with the backup made), new bytes " << newSeen << " times\n";
+              << " with the backup made, " << logFirst << " with the new log), new bytes " << newSeen
+              << " times\n";
 }
 #endif
 

@@ -6,9 +6,10 @@
 #include "HostileSupport.h"
 #include "SmallDisk.h"
 
+#include "base/FileIO.h"
+#include "common/ChildProcess.h"
 #include "common/EditScript.h"
 #include "model/CTLDoc.h"
-#include "base/FileIO.h"
 #include "model/Recovery.h"
 
 #include <gtest/gtest.h>
@@ -42,28 +43,7 @@ Bytes plane()
 
 pid_t start(const std::vector<std::string>& argv, const fs::path& state)
 {
-    pid_t pid = ::fork();
-    if (pid == 0) {
-        int null = ::open("/dev/null", O_WRONLY);
-        ::dup2(null, 1);
-        ::dup2(null, 2);
-        ::setenv("XDG_STATE_HOME", state.c_str(), 1);
-        ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-        std::vector<char*> args;
-        for (const auto& a : argv)
-            args.push_back(const_cast<char*>(a.c_str()));
-        args.push_back(nullptr);
-        ::execv(args[0], args.data());
-        ::_exit(127);
-    }
-    return pid;
-}
-
-int finish(pid_t pid)
-{
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
+    return startQuiet(argv, {{}, {{"XDG_STATE_HOME", state.string()}, {"QT_QPA_PLATFORM", "offscreen"}}});
 }
 
 std::vector<fs::path> filesIn(const fs::path& dir, const std::string& ending)

@@ -13,6 +13,8 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <sstream>
+#include <string_view>
 #include <sys/wait.h>
 
 namespace fs = std::filesystem;
@@ -117,7 +119,8 @@ TEST_F(UpdateFaults, BackupRenameFailuresLeaveEverythingInPlace)
         status = update(&error);
     }
     expectRefusedAndUntouched(status, error);
-    EXPECT_NE(error.find("plane.air"), std::string::npos) << error;
+    // The log is renamed first: its refusal is the one told.
+    EXPECT_NE(error.find("amod_log.txt was denied"), std::string::npos) << error;
 
     // Old backups are never overwritten: the next free number is taken.
     writeBytes(dir_.file("plane.air.001"), {1});
@@ -126,6 +129,44 @@ TEST_F(UpdateFaults, BackupRenameFailuresLeaveEverythingInPlace)
     EXPECT_EQ(readBytes(dir_.file("plane.air.001")), Bytes{1});
     EXPECT_EQ(readBytes(dir_.file("plane.air.002")), Bytes{2});
     EXPECT_EQ(readBytes(dir_.file("plane.air.003")), kOriginal);
+}
+
+// The log goes in place before the AIR file. When the AIR file then cannot
+// be replaced, the previous log comes back (or the new one goes), and only a
+// log already printed is owned up to in the message.
+TEST_F(UpdateFaults, RefusedAirRenameTakesTheLogBack)
+{
+    auto ops = base::fileio::defaultOps();
+    ops.rename = [](const char* from, const char* to) -> int {
+        if (std::string_view(to).ends_with("/plane.air")) {
+            errno = EIO;
+            return -1;
+        }
+        return ::rename(from, to);
+    };
+    auto refusedUpdate = [&](std::string& error) {
+        base::fileio::ScopedOps scoped(ops);
+        return update(&error);
+    };
+    std::string error;
+    writeText(options_.logPath, "the previous log\n");
+    expectRefusedAndUntouched(
+            refusedUpdate(error), error, {"amod_log.txt", "plane.air", "script.txt", "tarlo.ini"});
+    EXPECT_NE(error.find("plane.air"), std::string::npos) << error;
+    EXPECT_EQ(readText(options_.logPath), "the previous log\n");
+    EXPECT_EQ(error.find("describes an update"), std::string::npos) << error;
+
+    fs::remove(options_.logPath);
+    expectRefusedAndUntouched(refusedUpdate(error), error);
+
+    std::ostringstream printed;
+    options_.logPath = "-";
+    options_.standardOutput = &printed;
+    expectRefusedAndUntouched(refusedUpdate(error), error);
+    EXPECT_NE(printed.str().find("crc "), std::string::npos);
+    EXPECT_NE(error.find("The log on standard output describes an update that was not made."),
+            std::string::npos)
+            << error;
 }
 
 TEST_F(UpdateFaults, MissingOrWrongInputsChangeNothing)
