@@ -362,6 +362,10 @@ Qt::ItemFlags RecordTreeModel::flags(const QModelIndex& index) const
 {
     if (!index.isValid())
         return Qt::NoItemFlags;
+    // The view's Expand All opens every item not marked as a leaf, and keeps
+    // a persistent index for each: fields would cost one apiece.
+    if (!hasChildren(index))
+        return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
     return Qt::ItemIsEnabled | Qt::ItemIsSelectable;
 }
 
