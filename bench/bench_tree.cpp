@@ -19,6 +19,7 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -27,7 +28,7 @@ using airtest::Bytes;
 
 struct Files {
     airtest::TempDir dir{"bench"};
-    std::string ini, realistic, huge, million;
+    std::string ini, realistic;
 
     Files()
     {
@@ -59,18 +60,30 @@ struct Files {
         for (int r = 299; r >= 0; --r) // reverse order, so the sort has work
             img.record(0x100 + unsigned(r) * 7, Bytes(160, std::uint8_t(r)));
         realistic = dir.write("realistic.air", img.bytes());
+    }
 
-        img = {};
+    // The large files are written when a benchmark first asks for them.
+    const std::string& huge()
+    {
+        if (!huge_.empty())
+            return huge_;
+        airtest::AirImage img;
         std::uint32_t x = 12345;
         for (int r = 0; r < 100000; ++r) {
             x = x * 1103515245u + 12345u;
             img.record(x >> 8, airtest::u32s({x}));
         }
-        huge = dir.write("huge.air", img.bytes());
+        huge_ = dir.write("huge.air", img.bytes());
+        return huge_;
+    }
 
+    const std::string& million()
+    {
+        if (!million_.empty())
+            return million_;
         // A million records of 120 bytes: nine in ten named plain records,
         // one in ten structured with 20 fields (3 million entries).
-        img = {};
+        airtest::AirImage img;
         img.reserve(128000000);
         Bytes data(120);
         for (int r = 0; r < 1000000; ++r) {
@@ -78,8 +91,12 @@ struct Files {
             std::fill(data.begin(), data.end(), std::uint8_t(r));
             img.record(0x100 + unsigned(n) * 7, data);
         }
-        million = dir.write("million.air", img.bytes());
+        million_ = dir.write("million.air", img.bytes());
+        return million_;
     }
+
+private:
+    std::string huge_, million_;
 };
 
 Files& files()
@@ -120,14 +137,68 @@ void loadAndShow(benchmark::State& state, const std::string& path)
 }
 
 void BM_LoadToTree_Realistic(benchmark::State& state) { loadAndShow(state, files().realistic); }
-void BM_LoadToTree_100k(benchmark::State& state) { loadAndShow(state, files().huge); }
-void BM_LoadToTree_1M(benchmark::State& state) { loadAndShow(state, files().million); }
+void BM_LoadToTree_100k(benchmark::State& state)
+{
+    loadAndShow(state, files().huge());
+}
+void BM_LoadToTree_1M(benchmark::State& state)
+{
+    loadAndShow(state, files().million());
+}
+
+// Files of n records, the ids of the 300 defined ones in turn: one in three
+// is structured with 20 fields.
+const std::string& structuredFile(int n)
+{
+    static std::vector<std::pair<int, std::string>> made;
+    for (const auto& [count, path] : made)
+        if (count == n)
+            return path;
+    airtest::AirImage img;
+    for (int r = 0; r < n; ++r)
+        img.record(0x100 + unsigned(r % 300) * 7, Bytes(160, std::uint8_t(r)));
+    made.emplace_back(n, files().dir.write("structured-" + std::to_string(n) + ".air", img.bytes()));
+    return made.back().second;
+}
+
+// Special > Expand All and Collapse All, each with the repaint that follows.
+void expandCollapse(benchmark::State& state, bool expand)
+{
+    ShownView shown;
+    if (shown.doc.load(structuredFile(int(state.range(0)))))
+        state.SkipWithError("load failed");
+    shown.paint();
+    for (auto _ : state) {
+        state.PauseTiming();
+        if (expand)
+            shown.view.collapseAllRecords();
+        else
+            shown.view.expandAllRecords();
+        shown.paint();
+        state.ResumeTiming();
+        if (expand)
+            shown.view.expandAllRecords();
+        else
+            shown.view.collapseAllRecords();
+        shown.paint();
+    }
+    state.counters["entries"] = double(shown.doc.entryCount());
+}
+
+void BM_ExpandAll(benchmark::State& state)
+{
+    expandCollapse(state, true);
+}
+void BM_CollapseAll(benchmark::State& state)
+{
+    expandCollapse(state, false);
+}
 
 // The sort toggle alone (a rebuild without reading the file).
 void BM_SortToggle_100k(benchmark::State& state)
 {
     ShownView shown;
-    if (shown.doc.load(files().huge))
+    if (shown.doc.load(files().huge()))
         state.SkipWithError("load failed");
     bool on = true;
     for (auto _ : state) {
@@ -165,15 +236,15 @@ void filterTyping(benchmark::State& state, const std::string& path, bool firstKe
 
 void BM_FilterKeystroke_100k(benchmark::State& state)
 {
-    filterTyping(state, files().huge, false);
+    filterTyping(state, files().huge(), false);
 }
 void BM_FilterFirstKey_100k(benchmark::State& state)
 {
-    filterTyping(state, files().huge, true);
+    filterTyping(state, files().huge(), true);
 }
 void BM_FilterKeystroke_1M(benchmark::State& state)
 {
-    filterTyping(state, files().million, false);
+    filterTyping(state, files().million(), false);
 }
 
 } // namespace
@@ -185,6 +256,8 @@ BENCHMARK(BM_LoadToTree_Realistic)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LoadToTree_100k)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LoadToTree_1M)->Unit(benchmark::kMillisecond)->Iterations(2);
 BENCHMARK(BM_SortToggle_100k)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ExpandAll)->Unit(benchmark::kMillisecond)->Arg(1000)->Arg(10000)->Arg(100000);
+BENCHMARK(BM_CollapseAll)->Unit(benchmark::kMillisecond)->Arg(1000)->Arg(10000)->Arg(100000);
 
 int main(int argc, char** argv)
 {

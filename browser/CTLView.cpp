@@ -16,6 +16,7 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QResizeEvent>
+#include <QScopedValueRollback>
 #include <QScrollBar>
 #include <QStyle>
 #include <QStyleOptionViewItem>
@@ -137,6 +138,8 @@ void CTLView::documentChanged(const model::Change& c)
 
 void CTLView::fitColumnToVisibleRows(bool restart)
 {
+    if (bulk_)
+        return;
     int width = restart ? 0 : header()->sectionSize(0);
     width = std::max(width, viewport()->width());
     const int bottom = viewport()->height();
@@ -194,15 +197,20 @@ void CTLView::expandAllRecords()
     const QModelIndex root = model_->indexForEntry(0);
     if (!root.isValid())
         return;
-    if (isExpanded(root)) {
-        expandAll(); // one layout pass instead of one per record
-        return;
+    {
+        // Qt signals every item it opens: fit the column once, at the end.
+        const QScopedValueRollback<bool> bulk(bulk_, true);
+        if (isExpanded(root)) {
+            expandAll(); // one layout pass instead of one per record
+        } else {
+            for (int r = 0, n = model_->rowCount(root); r < n; ++r) {
+                const QModelIndex rec = model_->index(r, 0, root);
+                if (model_->hasChildren(rec))
+                    expand(rec);
+            }
+        }
     }
-    for (int r = 0, n = model_->rowCount(root); r < n; ++r) {
-        const QModelIndex rec = model_->index(r, 0, root);
-        if (model_->hasChildren(rec))
-            expand(rec);
-    }
+    fitColumnToVisibleRows();
 }
 
 void CTLView::collapseAllRecords()
@@ -210,10 +218,14 @@ void CTLView::collapseAllRecords()
     const QModelIndex root = model_->indexForEntry(0);
     if (!root.isValid())
         return;
-    const bool rootOpen = isExpanded(root);
-    collapseAll();
-    if (rootOpen)
-        expand(root);
+    {
+        const QScopedValueRollback<bool> bulk(bulk_, true);
+        const bool rootOpen = isExpanded(root);
+        collapseAll();
+        if (rootOpen)
+            expand(root);
+    }
+    fitColumnToVisibleRows();
 }
 
 // ---------------------------------------------------------------------------

@@ -128,6 +128,7 @@ private:
     model::CTLDoc& doc_;
     RecordTreeModel* model_ = nullptr;
     bool sort_ = true;
+    bool bulk_ = false; // inside Expand All or Collapse All
     QString countText_;
     QString infoText_;
     // The document's path at the last rebuild: a save elsewhere renames the root.

@@ -496,6 +496,12 @@ Qt::ItemFlags RecordTreeModel::flags(const QModelIndex& index) const
 {
     if (!index.isValid())
         return Qt::NoItemFlags;
+    // The view's Expand All opens every item not marked as a leaf, and keeps
+    // a persistent index for each: fields would cost one apiece. A record's
+    // fields only change with its row; the root's rows come and go (a
+    // filter may show none), so it is never marked.
+    if (index.internalId() != 0 && !hasChildren(index))
+        return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
     return Qt::ItemIsEnabled | Qt::ItemIsSelectable;
 }
 

@@ -254,6 +254,89 @@ private slots:
         QCOMPARE(view.currentEntry(), 2);
     }
 
+    void expandAllOpensEveryRecordWithFieldsAndCollapseAllClosesThem()
+    {
+        // Structured records (one with a field name wider than the window),
+        // a structured record without fields, plain records and trailing
+        // bytes, in both orders.
+        const QString longName(300, QLatin1Char('w'));
+        const QString ini = write(QStringLiteral("expand.ini"),
+                QStringLiteral("[Records]\n10=Engine,record\n2=Starter,bool\n40=Empty,record\n"
+                               "[10]\n1=0,int16,Idle\n2=2,bool,Has starter\n3=6,int8,%1\n")
+                        .arg(longName)
+                        .toLatin1());
+        airtest::AirImage img;
+        for (int k = 0; k < 200; ++k)
+            img.record(std::uint32_t(k % 4 == 0     ? 0x10
+                                       : k % 4 == 1 ? 0x2
+                                       : k % 4 == 2 ? 0x40
+                                                    : 0x99),
+                    airtest::u32s({std::uint32_t(k), 0}));
+        const QString path =
+                write(QStringLiteral("expand.air"), img.raw({'x', 'y', 'z'}).bytes<QByteArray>());
+
+        for (const bool sorted : {true, false}) {
+            model::CTLDoc doc;
+            ProbeView view(doc);
+            view.setSortEntries(sorted);
+            QVERIFY(shownAt(view, 300, 400));
+            new QAbstractItemModelTester(
+                    view.model(), QAbstractItemModelTester::FailureReportingMode::QtTest, &view);
+            doc.setDefinitionsPath(ini.toStdString());
+            QVERIFY(!doc.load(path.toStdString()));
+            auto* m = view.model();
+            const QModelIndex root = m->index(0, 0);
+            const int rows = m->rowCount(root);
+            QCOMPARE(rows, 201); // and the trailing bytes
+            // Rows reachable by walking down the open tree.
+            auto shownRows = [&] {
+                int n = 0;
+                for (QModelIndex i = root; i.isValid(); i = view.indexBelow(i))
+                    ++n;
+                return n;
+            };
+            auto openRecords = [&] {
+                int n = 0;
+                for (int r = 0; r < rows; ++r)
+                    n += view.isExpanded(m->index(r, 0, root)) ? 1 : 0;
+                return n;
+            };
+            // The first record at the top, closed: its wide field is not in view.
+            view.selectEntry(1);
+            view.scrollTo(m->index(view.recordModel()->indexForEntry(1).row(), 0, root),
+                    QAbstractItemView::PositionAtTop);
+            const int wide = view.fontMetrics().horizontalAdvance(longName) / 2;
+            QVERIFY(view.header()->sectionSize(0) < wide);
+            QCOMPARE(openRecords(), 0);
+
+            view.expandAllRecords();
+            QCOMPARE(openRecords(), 50);
+            for (int r = 0; r < rows; ++r) {
+                const QModelIndex rec = m->index(r, 0, root);
+                QCOMPARE(view.isExpanded(rec), m->rowCount(rec) == 3);
+            }
+            QVERIFY(view.isExpanded(root));
+            QCOMPARE(shownRows(), int(doc.entryCount()) + 1);
+            QCOMPARE(view.currentEntry(), 1);
+            // The column grew to the wide field now in view.
+            QVERIFY(view.header()->sectionSize(0) > wide);
+
+            view.collapseAllRecords();
+            QCOMPARE(openRecords(), 0);
+            QVERIFY(view.isExpanded(root));
+            QCOMPARE(shownRows(), 1 + rows);
+
+            // Twice in a row changes nothing more.
+            view.expandAllRecords();
+            view.expandAllRecords();
+            QCOMPARE(openRecords(), 50);
+            view.collapseAllRecords();
+            view.collapseAllRecords();
+            QCOMPARE(openRecords(), 0);
+            QCOMPARE(shownRows(), 1 + rows);
+        }
+    }
+
     void pressRulesAndKeys()
     {
         model::CTLDoc doc;
