@@ -350,6 +350,12 @@ QIcon RecordTreeModel::typeIconCached(int code) const
 {
     if (code < 0 || code >= int(icons_.size()))
         code = 0;
+    // A new application palette (the desktop turned dark) draws them anew.
+    const qint64 paletteKey = QGuiApplication::palette().cacheKey();
+    if (paletteKey != iconsPalette_) {
+        icons_ = {};
+        iconsPalette_ = paletteKey;
+    }
     QIcon& icon = icons_[std::size_t(code)];
     if (icon.isNull()) {
         const qreal dpr = qGuiApp ? qGuiApp->devicePixelRatio() : 1.0;

@@ -101,6 +101,7 @@ private:
     std::vector<int> allRecords_; // records_ without the filter
     bool allValid_ = false; // allRecords_ and fields_ are those of the list
     mutable std::array<QIcon, 19> icons_;
+    mutable qint64 iconsPalette_ = 0; // the application palette they were drawn for
     // An insert or removal announced and not yet done: its kind and row.
     int pendingKind_ = -1;
     int pendingRow_ = -1;
