@@ -104,7 +104,9 @@ public:
         if (watched == painted_ && e->type() == QEvent::Paint)
             check();
         else if (watched == control_ && e->type() == QEvent::FocusIn)
-            focusItem();
+            // After Qt has told of the control's own focus, which it does once
+            // the focus-in event has been delivered.
+            QMetaObject::invokeMethod(this, &Announcer::focusItem, Qt::QueuedConnection);
         return false;
     }
 
@@ -117,9 +119,8 @@ private:
     void focusItem()
     {
         AccessibleControl* a = face();
-        if (!a || a->current().name.isEmpty())
+        if (!a || !control_->hasFocus() || a->current().name.isEmpty())
             return;
-        last_ = a->current();
         QAccessibleEvent ev(a->itemInterface(), QAccessible::Focus);
         send(ev);
     }

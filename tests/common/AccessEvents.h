@@ -13,8 +13,8 @@
 namespace testsupport {
 
 struct SeenEvent {
-    QAccessible::Event type;
-    QAccessible::Role role;
+    QAccessible::Event type = QAccessible::InvalidEvent;
+    QAccessible::Role role = QAccessible::NoRole;
     QString name; // the interface's Name when the event was sent
     QString value; // a ValueChanged event's value
 };
@@ -50,6 +50,13 @@ public:
             if (e.type == type)
                 out.push_back(e);
         return out;
+    }
+
+    // The latest event of a type; an empty one (InvalidEvent) when none came.
+    SeenEvent last(QAccessible::Event type) const
+    {
+        const std::vector<SeenEvent> all = of(type);
+        return all.empty() ? SeenEvent{} : all.back();
     }
 
 private:

@@ -61,7 +61,7 @@ private slots:
         QVERIFY(item && item != a);
         QCOMPARE(item->role(), QAccessible::ListItem);
         // Opening the window told of its first point as the focus.
-        QCOMPARE(events.of(QAccessible::Focus).back().name, QStringLiteral("index 0"));
+        QCOMPARE(events.last(QAccessible::Focus).name, QStringLiteral("index 0"));
 
         events.clear();
         key(w, Qt::Key_Right);
@@ -69,7 +69,7 @@ private slots:
         QCOMPARE(item->text(QAccessible::Name), QStringLiteral("index 2"));
         QCOMPARE(item->text(QAccessible::Value), QStringLiteral("value ") + w->statusText());
         QCOMPARE(events.of(QAccessible::Focus).size(), std::size_t(2));
-        QCOMPARE(events.of(QAccessible::Focus).back().name, QStringLiteral("index 2"));
+        QCOMPARE(events.last(QAccessible::Focus).name, QStringLiteral("index 2"));
 
         // Raising the point keeps the item and announces its new value only.
         events.clear();
@@ -77,12 +77,12 @@ private slots:
         QCOMPARE(w->statusText(), QStringLiteral("3401"));
         QVERIFY(events.of(QAccessible::Focus).empty());
         QCOMPARE(events.of(QAccessible::ValueChanged).size(), std::size_t(1));
-        QCOMPARE(events.of(QAccessible::ValueChanged).back().value, QStringLiteral("index 2, value 3401"));
+        QCOMPARE(events.last(QAccessible::ValueChanged).value, QStringLiteral("index 2, value 3401"));
 
         // Undo changes the value without a key on the point: still heard.
         events.clear();
         key(w, Qt::Key_Z, Qt::ControlModifier);
-        QCOMPARE(events.of(QAccessible::ValueChanged).back().value, QStringLiteral("index 2, value 3400"));
+        QCOMPARE(events.last(QAccessible::ValueChanged).value, QStringLiteral("index 2, value 3400"));
 
         // A range is told with its ends and its size.
         events.clear();
@@ -102,7 +102,7 @@ private slots:
         QVERIFY(a->text(QAccessible::Description).contains(QStringLiteral("x, y")));
         key(w, Qt::Key_Right);
         QCOMPARE(a->text(QAccessible::Value), QStringLiteral("index 1, x 1.500000, y -2.250000"));
-        QCOMPARE(events.of(QAccessible::Focus).back().name, QStringLiteral("index 1"));
+        QCOMPARE(events.last(QAccessible::Focus).name, QStringLiteral("index 1"));
         // The same numbers as the status bar.
         QVERIFY(w->statusText().contains(QStringLiteral("1.500000")));
         QVERIFY(w->statusText().contains(QStringLiteral("-2.250000")));
@@ -129,7 +129,7 @@ private slots:
         key(w, Qt::Key_Right);
         QCOMPARE(cell->text(QAccessible::Name), QStringLiteral("row 1, column 2"));
         QCOMPARE(cell->text(QAccessible::Value), *w->GetCellText(1, 2));
-        QCOMPARE(events.of(QAccessible::Focus).back().name, QStringLiteral("row 1, column 2"));
+        QCOMPARE(events.last(QAccessible::Focus).name, QStringLiteral("row 1, column 2"));
 
         // A value typed into the cell is announced once it is in.
         events.clear();
@@ -138,8 +138,7 @@ private slots:
         QTest::keyClick(w->cellEditor(), Qt::Key_Return);
         QCoreApplication::processEvents();
         QCOMPARE(*w->GetCellText(1, 2), QStringLiteral("42.000000"));
-        QCOMPARE(events.of(QAccessible::ValueChanged).back().value,
-                QStringLiteral("row 1, column 2, 42.000000"));
+        QCOMPARE(events.last(QAccessible::ValueChanged).value, QStringLiteral("row 1, column 2, 42.000000"));
 
         events.clear();
         key(w, Qt::Key_Left, Qt::ShiftModifier);
