@@ -3,6 +3,7 @@
 
 #include <QEvent>
 #include <QPointer>
+#include <QTimer>
 #include <QWidget>
 
 #include <algorithm>
@@ -95,6 +96,10 @@ public:
         control->installEventFilter(this);
         if (painted != control)
             painted->installEventFilter(this);
+        focusLater_ = new QTimer(this);
+        focusLater_->setSingleShot(true);
+        focusLater_->setInterval(0);
+        connect(focusLater_, &QTimer::timeout, this, &Announcer::focusItem);
     }
 
     bool eventFilter(QObject* watched, QEvent* e) override
@@ -106,7 +111,7 @@ public:
         else if (watched == control_ && e->type() == QEvent::FocusIn)
             // After Qt has told of the control's own focus, which it does once
             // the focus-in event has been delivered.
-            QMetaObject::invokeMethod(this, &Announcer::focusItem, Qt::QueuedConnection);
+            focusLater_->start();
         return false;
     }
 
@@ -158,6 +163,7 @@ private:
 
     QWidget* control_;
     QWidget* painted_;
+    QTimer* focusLater_ = nullptr;
     std::optional<AccessibleItem> last_;
 };
 
