@@ -446,6 +446,7 @@ QIcon RecordTreeModel::markedIcon(int code, TreeMarks::Mark mark) const
     const int m = int(mark) - 1;
     if (m < 0 || m > 2)
         return typeIconCached(code);
+    forgetIconsOfAnotherPalette();
     QIcon& icon = markedIcons_[std::size_t(code) * 3 + std::size_t(m)];
     if (!icon.isNull())
         return icon;
@@ -480,10 +481,23 @@ QIcon RecordTreeModel::markedIcon(int code, TreeMarks::Mark mark) const
     return icon;
 }
 
+// A new application palette (the desktop turned dark) draws the pictures anew,
+// the marked ones too.
+void RecordTreeModel::forgetIconsOfAnotherPalette() const
+{
+    const qint64 paletteKey = QGuiApplication::palette().cacheKey();
+    if (paletteKey != iconsPalette_) {
+        icons_ = {};
+        markedIcons_ = {};
+        iconsPalette_ = paletteKey;
+    }
+}
+
 QIcon RecordTreeModel::typeIconCached(int code) const
 {
     if (code < 0 || code >= int(icons_.size()))
         code = 0;
+    forgetIconsOfAnotherPalette();
     QIcon& icon = icons_[std::size_t(code)];
     if (icon.isNull()) {
         const qreal dpr = qGuiApp ? qGuiApp->devicePixelRatio() : 1.0;

@@ -99,6 +99,7 @@ private:
     void remapPersistent(const model::Change& change, const std::vector<int>& oldRowOf);
     int fieldCount(int recordListIndex) const;
     QIcon typeIconCached(int code) const;
+    void forgetIconsOfAnotherPalette() const;
     QIcon markedIcon(int code, TreeMarks::Mark mark) const;
     TreeMarks::Mark markOf(int listIndex) const;
     QVariant otherRowData(int row, int role) const;
@@ -117,6 +118,7 @@ private:
     const TreeMarks* marks_ = nullptr;
     int otherRows_ = 0; // rows of marks_->otherRowCount() shown
     mutable std::array<QIcon, std::size_t{19} * 3> markedIcons_; // per type code and mark
+    mutable qint64 iconsPalette_ = 0; // the application palette they were drawn for
     // An insert or removal announced and not yet done: its kind and row.
     int pendingKind_ = -1;
     int pendingRow_ = -1;

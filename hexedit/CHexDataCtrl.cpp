@@ -2,6 +2,8 @@
 // scrolling of the view with its scroll bar.
 #include "hexedit/CHexDataCtrl.h"
 
+#include "hexedit/HexAccessible.h"
+
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QFontMetrics>
@@ -66,6 +68,7 @@ CHexDataCtrl::CHexDataCtrl(QWidget* parent) : QAbstractScrollArea(parent), font_
     });
 
     syncScrollBar();
+    enableAccessibility(this);
 }
 
 CHexDataCtrl::~CHexDataCtrl() = default;

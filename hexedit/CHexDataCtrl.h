@@ -91,7 +91,7 @@ private:
     void clampCaret();
     void markLayoutDirty();
     QRect caretPixelRect() const;
-    // Painting: a white off-screen buffer of the client size, the rows of
+    // Painting: a plain (white) off-screen buffer of the client size, the rows of
     // data into it, then the buffer and the caret onto the screen.
     void prepareBuffer(QSize size, qreal dpr);
     void paintRows(int clientHeight);

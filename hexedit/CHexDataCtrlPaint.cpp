@@ -2,6 +2,8 @@
 // off-screen buffer, then the buffer and the caret onto the screen.
 #include "hexedit/CHexDataCtrl.h"
 
+#include "ui/Appearance.h"
+
 #include <QFontMetrics>
 #include <QPaintEvent>
 #include <QPainter>
@@ -12,14 +14,22 @@ namespace hexedit {
 
 namespace {
 
+// The plain colours: black on white, or the palette's text on its base when
+// the palette is dark.
+std::pair<QColor, QColor> plainColours(const QPalette& pal)
+{
+    return {ui::lightOr(pal, Qt::black, QPalette::Text), ui::lightOr(pal, Qt::white, QPalette::Base)};
+}
+
 // Draws the columns of one row at a time into the off-screen buffer. Bytes
-// before the selection are drawn in the default colours, inside it in the
+// before the selection are drawn in the plain colours, inside it in the
 // highlight colours, after it in the window colours.
 class RowPainter {
 public:
     RowPainter(QPainter& p, const HexLayout& geo, int ascent, const QPalette& pal, std::int64_t selLo,
             std::int64_t selHi)
-            : p_(p), geo_(geo), ascent_(ascent), pal_(pal), selLo_(selLo), selHi_(selHi)
+            : p_(p), geo_(geo), ascent_(ascent), pal_(pal), plain_(plainColours(pal)), selLo_(selLo),
+              selHi_(selHi)
     {}
 
     void offset(int y, std::int64_t rowStart) const
@@ -28,7 +38,7 @@ public:
                 QStringLiteral("%1")
                         .arg(static_cast<qulonglong>(rowStart), geo_.offsetDigits(), 16, QLatin1Char('0'))
                         .toUpper();
-        run(geo_.offsetX, y, text, {Qt::black, Qt::white});
+        run(geo_.offsetX, y, text, plain_);
     }
 
     void hex(int y, const std::uint8_t* bytes, std::int64_t rowStart, int count, bool selVisible) const
@@ -61,7 +71,7 @@ private:
     Colours coloursAt(std::int64_t off, bool selVisible) const
     {
         if (!selVisible || off < selLo_)
-            return {Qt::black, Qt::white};
+            return plain_;
         if (off < selHi_)
             return {pal_.color(QPalette::HighlightedText), pal_.color(QPalette::Highlight)};
         return {pal_.color(QPalette::Text), pal_.color(QPalette::Base)};
@@ -98,6 +108,7 @@ private:
     const HexLayout& geo_;
     int ascent_;
     const QPalette& pal_;
+    Colours plain_;
     std::int64_t selLo_, selHi_;
 };
 
@@ -122,7 +133,7 @@ void CHexDataCtrl::prepareBuffer(QSize size, qreal dpr)
         buffer_ = QPixmap(size * dpr);
         buffer_.setDevicePixelRatio(dpr);
     }
-    buffer_.fill(Qt::white);
+    buffer_.fill(plainColours(palette()).second);
 }
 
 void CHexDataCtrl::paintRows(int clientHeight)

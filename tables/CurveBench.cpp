@@ -2,6 +2,7 @@
 #include "tables/CurveBench.h"
 
 #include "tables/LogicalMapping.h"
+#include "tables/TableAccessible.h"
 #include "tables/TableText.h"
 #include "tables/WorkbenchUi.h"
 #include "ui/Messages.h"
@@ -66,6 +67,7 @@ CurveBench::CurveBench(std::unique_ptr<TableTarget> target, const QString& secti
 {
     undo_ = new QUndoStack(this);
     setMouseTracking(true);
+    enableAccessibility(this);
 }
 
 void CurveBench::selectRange(std::size_t first, std::size_t last)

@@ -2,6 +2,7 @@
 #include "tables/PageWnd.h"
 
 #include "tables/PageEdit.h"
+#include "tables/TableAccessible.h"
 #include "ui/Settings.h"
 
 #include <QCloseEvent>
@@ -47,6 +48,7 @@ CPageWnd::CPageWnd(int cols, int rows, std::unique_ptr<TableTarget> target, QWid
 
     setFocusPolicy(Qt::StrongFocus);
     SetSize(cols, rows);
+    enableAccessibility(this);
 }
 
 CPageWnd::~CPageWnd()

@@ -7,6 +7,7 @@
 #include "common/TestAir.h"
 #include "document/DocNotifier.h"
 #include "model/CTLDoc.h"
+#include "tests/common/DarkPalette.h"
 #include "tests/common/MessageRecorder.h"
 #include "tests/common/IsolatedSettings.h"
 
@@ -619,6 +620,44 @@ private slots:
         QCOMPARE(seen.size(), 19); // every type has a picture of its own
         // Out-of-range codes fall back to the raw picture.
         QCOMPARE(browser::typePicture(99, 1.0).toImage(), browser::typePicture(0, 1.0).toImage());
+    }
+
+    // The light default keeps its greys; a dark palette gives dark plates
+    // with light letters, and the tree picks the new pictures up.
+    void typePicturesFollowADarkPalette()
+    {
+        const QPalette dark = testsupport::darkPalette();
+        const QImage light = browser::typePicture(4, 1.0).toImage();
+        QCOMPARE(light.pixelColor(16, 3), QColor(224, 224, 224)); // the plate, above the letters
+        QCOMPARE(browser::typePicture(4, 1.0, QPalette(Qt::lightGray)).toImage(), light);
+        const QImage img = browser::typePicture(4, 1.0, dark).toImage();
+        QVERIFY(img != light);
+        const QColor plate = img.pixelColor(16, 3);
+        QCOMPARE(plate, dark.color(QPalette::Button));
+        int brightest = 0;
+        for (int y = 0; y < img.height(); ++y)
+            for (int x = 0; x < img.width(); ++x)
+                brightest = std::max(brightest, img.pixelColor(x, y).lightness());
+        QVERIFY2(brightest - plate.lightness() > 120, "letters not readable on the dark plate");
+        // The record label still stands apart from the others.
+        QVERIFY(browser::typePicture(1, 1.0, dark).toImage().pixelColor(16, 3) != plate);
+
+        model::CTLDoc doc;
+        ProbeView view(doc);
+        loadSample(doc, view);
+        RecordTreeModel* m = view.recordModel();
+        const auto picture = [m] {
+            return qvariant_cast<QIcon>(m->data(m->indexForEntry(1), Qt::DecorationRole))
+                    .pixmap(32, 18)
+                    .toImage();
+        };
+        const QImage before = picture();
+        const QPalette saved = QGuiApplication::palette();
+        QGuiApplication::setPalette(dark);
+        const QImage after = picture();
+        QGuiApplication::setPalette(saved);
+        QCOMPARE(picture(), before);
+        QVERIFY(before != after);
     }
 };
 

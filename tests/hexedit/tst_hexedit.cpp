@@ -2,6 +2,7 @@
 
 #include "hexedit/CHexDataCtrl.h"
 #include "hexedit/CHexDataDlg.h"
+#include "tests/common/DarkPalette.h"
 #include "tests/common/IsolatedSettings.h"
 
 #include <QApplication>
@@ -113,6 +114,7 @@ private slots:
     void selectionIsPainted();
     void dialogKeepsTabEnterEscape();
     void dialogCancelAndOk();
+    void darkPaletteDrawsDarkAndReadable();
 };
 
 void TestHexEdit::shortDataLayout()
@@ -600,6 +602,44 @@ void TestHexEdit::dialogCancelAndOk()
         dlg->close();
     }));
     QCOMPARE(bytes, (std::vector<std::uint8_t>{0xFF, 0x38}));
+}
+
+// Under the light default the control is black on pure white; under a dark
+// palette it takes the palette's base and text, selection included.
+void TestHexEdit::darkPaletteDrawsDarkAndReadable()
+{
+    std::vector<std::uint8_t> bytes = counting(24);
+    auto c = makeCtrl(bytes, 3);
+    const auto lightest = [](const QImage& img, int y0, int y1) {
+        int best = 0;
+        for (int y = y0; y < y1; ++y)
+            for (int x = 0; x < img.width(); ++x)
+                best = std::max(best, img.pixelColor(x, y).lightness());
+        return best;
+    };
+    const int lh = c->geometry().lineHeight;
+    QImage light = c->viewport()->grab().toImage();
+    const QPoint corner(light.width() - 2, light.height() - 2); // below and right of every row
+    QCOMPARE(light.pixelColor(corner), QColor(Qt::white));
+
+    c->setPalette(testsupport::darkPalette());
+    QImage dark = c->viewport()->grab().toImage();
+    QCOMPARE(dark.pixelColor(corner), testsupport::darkPalette().color(QPalette::Base));
+    // The digits are light on the dark ground: the brightest ink of the
+    // first row stands far above the ground.
+    const int ground = dark.pixelColor(corner).lightness();
+    QVERIFY2(lightest(dark, 0, lh) - ground > 120, "text not readable on the dark ground");
+
+    // A selection in the hex column is drawn in the highlight colours there too.
+    caretToHex(*c, 0);
+    key(*c, Qt::Key_Right, Qt::ShiftModifier, 2);
+    dark = c->viewport()->grab().toImage();
+    const QColor highlight = testsupport::darkPalette().color(QPalette::Highlight);
+    bool found = false;
+    for (int x = c->geometry().hexX; x < c->geometry().hexX + 2 * c->geometry().charWidth && !found; ++x)
+        for (int y = 0; y < lh && !found; ++y)
+            found = dark.pixelColor(x, y) == highlight;
+    QVERIFY(found);
 }
 
 TARLO_TEST_MAIN(TestHexEdit)
