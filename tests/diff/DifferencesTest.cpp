@@ -1,6 +1,7 @@
 // The diff engine on its own: matching by id and occurrence, and the kinds of
 // differences it lists, with layouts the test makes up.
 #include "diff/Differences.h"
+#include "tests/diff/FakeLayouts.h"
 
 #include <gtest/gtest.h>
 
@@ -10,17 +11,9 @@ using namespace diff;
 using Kind = Difference::Kind;
 using Data = std::vector<std::uint8_t>;
 
-namespace {
+using difftest::FakeLayouts;
 
-class FakeLayouts : public Layouts {
-public:
-    std::map<std::uint32_t, RecordLayout> layouts;
-    RecordLayout layoutOf(std::uint32_t id) const override
-    {
-        auto it = layouts.find(id);
-        return it == layouts.end() ? RecordLayout{} : it->second;
-    }
-};
+namespace {
 
 RecordList listOf(const std::vector<std::pair<std::uint32_t, const Data*>>& records)
 {

@@ -1,6 +1,7 @@
 // The three-way merge on its own: every kind of item unchanged, changed on
 // one side, alike or differently, with layouts the test makes up.
 #include "diff/Merge.h"
+#include "tests/diff/FakeLayouts.h"
 
 #include <gtest/gtest.h>
 
@@ -10,17 +11,9 @@ using namespace diff;
 using CKind = MergeConflict::Kind;
 using Data = std::vector<std::uint8_t>;
 
-namespace {
+using difftest::FakeLayouts;
 
-class FakeLayouts : public Layouts {
-public:
-    std::map<std::uint32_t, RecordLayout> layouts;
-    RecordLayout layoutOf(std::uint32_t id) const override
-    {
-        auto it = layouts.find(id);
-        return it == layouts.end() ? RecordLayout{} : it->second;
-    }
-};
+namespace {
 
 using File = std::vector<std::pair<std::uint32_t, Data>>;
 
