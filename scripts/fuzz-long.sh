@@ -9,6 +9,9 @@
 # printed at the end and kept in fuzz-long/summary.txt.
 #
 #   FUZZ_SECONDS   time per target (default 3600: one CPU-hour each)
+#   FUZZ_CPU_SECONDS  when set, each target runs in spells of FUZZ_SECONDS of
+#                  wall-clock until it has used this much CPU time: a run at a
+#                  low priority (nice) on a shared machine still gets its hour
 #   FUZZ_TARGETS   space-separated targets (default every fuzz_* built)
 #   FUZZ_JOBS      parallel fuzzing processes per target (default 1); the
 #                  time is then FUZZ_SECONDS of wall-clock for each of them
@@ -57,23 +60,34 @@ for t in "${targets[@]}"; do
   [ -f "$ROOT/fuzz/dict/$name.dict" ] && extra+=(-dict="$ROOT/fuzz/dict/$name.dict")
   # The committed seeds and the corpus kept from earlier runs, merged.
   (cd "$work" && "$bin" -merge=1 corpus "$ROOT/fuzz/corpus/$name" >merge.log 2>&1)
-  echo "== $t: ${FUZZ_SECONDS} s x ${FUZZ_JOBS}, $(ls "$work/corpus" | wc -l) inputs"
+  echo "== $t: ${FUZZ_CPU_SECONDS:-$FUZZ_SECONDS} s x ${FUZZ_JOBS}, $(ls "$work/corpus" | wc -l) inputs"
   t0=$(date +%s)
   cpu0=$(child_cpu)
+  cpu=0
+  execs=0
   status=0
-  (cd "$work" && "$bin" -max_total_time="$FUZZ_SECONDS" -rss_limit_mb=2048 -timeout=10 \
-      -print_final_stats=1 -artifact_prefix="$work/" \
-      "${extra[@]}" new corpus >run.log 2>&1) || status=$?
-  cpu=$(($(child_cpu) - cpu0))
+  rm -f "$work"/run.log
+  while :; do
+    (cd "$work" && "$bin" -max_total_time="$FUZZ_SECONDS" -rss_limit_mb=2048 -timeout=10 \
+        -print_final_stats=1 -artifact_prefix="$work/" \
+        "${extra[@]}" new corpus >spell.log 2>&1) || status=$?
+    cat "$work"/spell.log >>"$work"/run.log
+    cpu=$(($(child_cpu) - cpu0))
+    # (fuzz-*.log exist only with FUZZ_JOBS > 1: grep's complaint is no failure)
+    n=$({ grep -hE '^stat::number_of_executed_units' "$work"/spell.log "$work"/fuzz-*.log 2>/dev/null || :; } \
+      | awk '{ n += $2 } END { print n + 0 }')
+    execs=$((execs + n))
+    ((status)) && break
+    [ -n "${FUZZ_CPU_SECONDS:-}" ] && ((cpu < FUZZ_CPU_SECONDS)) || break
+  done
   # What the run found joins the kept corpus (only what adds coverage).
   (cd "$work" && "$bin" -merge=1 corpus new >>merge.log 2>&1) && rm -rf "$work/new"
-  findings=$(ls "$work"/crash-* "$work"/leak-* "$work"/timeout-* "$work"/oom-* 2>/dev/null | wc -l)
+  findings=$(find "$work" -maxdepth 1 \( -name 'crash-*' -o -name 'leak-*' -o -name 'timeout-*' \
+    -o -name 'oom-*' \) | wc -l)
   if ((status)) || ((findings)); then
     failed+=("$t")
     tail -n 40 "$work"/run.log "$work"/fuzz-*.log 2>/dev/null || true
   fi
-  execs=$(grep -hE '^stat::number_of_executed_units' "$work"/run.log "$work"/fuzz-*.log 2>/dev/null \
-    | awk '{ n += $2 } END { print n + 0 }')
   line="$t: wall $(( $(date +%s) - t0 )) s, CPU ${cpu} s ($(awk -v s="$cpu" 'BEGIN { printf "%.2f", s / 3600 }') h),"
   line+=" ${execs} executions, corpus $(ls "$work/corpus" | wc -l) inputs, ${findings} findings"
   echo "$line"
@@ -83,7 +97,9 @@ for t in "${targets[@]}"; do
   fi
 done
 echo "== CPU time per target"
-printf '%s\n' "${summary[@]}" | tee "$OUT/summary.txt"
+# Kept from run to run, so spells on different days add up per target.
+stamp=$(date -u +%FT%TZ)
+for line in "${summary[@]}"; do echo "$stamp $line"; done | tee -a "$OUT/summary.txt"
 if ((${#failed[@]})); then
   echo "fuzz targets with findings: ${failed[*]} (inputs in $OUT/<target>/)" >&2
   exit 1
