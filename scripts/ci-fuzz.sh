@@ -46,27 +46,46 @@ export LC_ALL=C
 ROOT=$PWD
 case "$FUZZ_OUT" in /*) ;; *) FUZZ_OUT="$ROOT/$FUZZ_OUT" ;; esac
 case "$BUILD_DIR" in /*) ;; *) BUILD_DIR="$ROOT/$BUILD_DIR" ;; esac
-failed=()
-for t in "${targets[@]}"; do
-  name=${t#fuzz_}
-  work="$FUZZ_OUT/$t"
+# One target per core at a time: libFuzzer runs one process, so on a machine of
+# N cores N targets share the stage's time.
+run_target() {
+  local t=$1 name=${1#fuzz_} work="$FUZZ_OUT/$1" t0
   rm -rf "$work"
   mkdir -p "$work/corpus"
-  extra=()
+  local extra=()
   [ -f "$ROOT/fuzz/dict/$name.dict" ] && extra+=(-dict="$ROOT/fuzz/dict/$name.dict")
-  echo "== $t (${FUZZ_SECONDS} s)"
   t0=$(date +%s)
   # New inputs go to the scratch corpus; the committed seeds are only read.
   # The target runs inside its scratch folder: whatever files it writes stay there.
-  if ! (cd "$work" && "$BUILD_DIR/bin/$t" \
-        -max_total_time="$FUZZ_SECONDS" -rss_limit_mb=2048 -timeout=10 \
-        -print_final_stats=1 -artifact_prefix="$work/" "${extra[@]}" \
-        corpus "$ROOT/fuzz/corpus/$name" >"$work/log.txt" 2>&1); then
-    failed+=("$t")
-    tail -n 60 "$work/log.txt"
+  local status=0
+  (cd "$work" && "$BUILD_DIR/bin/$t" \
+    -max_total_time="$FUZZ_SECONDS" -rss_limit_mb=2048 -timeout=10 \
+    -print_final_stats=1 -artifact_prefix="$work/" "${extra[@]}" \
+    corpus "$ROOT/fuzz/corpus/$name" >"$work/log.txt" 2>&1) || status=$?
+  {
+    echo "== $t (${FUZZ_SECONDS} s)"
+    ((status == 0)) || tail -n 60 "$work/log.txt"
+    grep -E '^stat::number_of_executed_units|^Done ' "$work/log.txt" || true
+    echo "$t: $(($(date +%s) - t0)) s"
+  } >"$work/report.txt"
+  echo "$status" >"$work/status"
+}
+
+running=0
+for t in "${targets[@]}"; do
+  if ((running >= JOBS)); then
+    wait -n || true
+    running=$((running - 1))
   fi
-  grep -E '^stat::number_of_executed_units|^Done ' "$work/log.txt" || true
-  echo "$t: $(( $(date +%s) - t0 )) s"
+  run_target "$t" &
+  running=$((running + 1))
+done
+wait || true
+
+failed=()
+for t in "${targets[@]}"; do
+  cat "$FUZZ_OUT/$t/report.txt" 2>/dev/null || echo "== $t: no report"
+  [ "$(cat "$FUZZ_OUT/$t/status" 2>/dev/null)" = 0 ] || failed+=("$t")
 done
 
 end=$(date +%s)
