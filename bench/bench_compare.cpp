@@ -3,9 +3,8 @@
 // against Patchwise's diff listing of the same files.
 #include "model/CTLDoc.h"
 #include "model/DocCompare.h"
-#include "tool/Diff.h"
-#include "tool/ToolDefinitions.h"
 
+#include "bench/DiffYardstick.h"
 #include "bench/GeneratedAir.h"
 
 #include <benchmark/benchmark.h>
@@ -87,13 +86,7 @@ void BM_EditorCompareWith(benchmark::State& state)
 void BM_Diff(benchmark::State& state)
 {
     const Files& f = files(int(state.range(0)));
-    std::size_t size = 0;
-    for (auto _ : state) {
-        patchwise::ToolDefinitions defs;
-        size += patchwise::diffListing(f.reference, f.current, f.definitions, defs).text.size();
-    }
-    benchmark::DoNotOptimize(size);
-    state.SetBytesProcessed(std::int64_t(state.iterations()) * std::int64_t(f.current.size()));
+    benchair::measureDiffListing(state, f.reference, f.current, f.definitions);
 }
 
 BENCHMARK(BM_EditorCompare)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);

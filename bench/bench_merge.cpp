@@ -1,10 +1,10 @@
 // The three-way merge of generated AIR files of 10k and 100k records against
 // the diff listing of the same files: OURS and THEIRS each change fields of
 // one record in ten, a third of them the same records (other fields).
-#include "tool/Diff.h"
 #include "tool/Merge.h"
 #include "tool/ToolDefinitions.h"
 
+#include "bench/DiffYardstick.h"
 #include "bench/GeneratedAir.h"
 
 #include <benchmark/benchmark.h>
@@ -54,13 +54,7 @@ void BM_Merge(benchmark::State& state)
 void BM_Diff(benchmark::State& state)
 {
     const Files& f = files(int(state.range(0)));
-    std::size_t size = 0;
-    for (auto _ : state) {
-        ToolDefinitions defs;
-        size += diffListing(f.ours, f.theirs, f.definitions, defs).text.size();
-    }
-    benchmark::DoNotOptimize(size);
-    state.SetBytesProcessed(std::int64_t(state.iterations()) * std::int64_t(f.ours.size()));
+    benchair::measureDiffListing(state, f.ours, f.theirs, f.definitions);
 }
 
 BENCHMARK(BM_Merge)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
