@@ -12,6 +12,8 @@
 #   FUZZ_CPU_SECONDS  when set, each target runs in spells of FUZZ_SECONDS of
 #                  wall-clock until it has used this much CPU time: a run at a
 #                  low priority (nice) on a shared machine still gets its hour
+#   FUZZ_TIMEOUT   seconds one input may take (default 10); libFuzzer counts
+#                  wall-clock, so a low-priority run on a busy machine needs more
 #   FUZZ_TARGETS   space-separated targets (default every fuzz_* built)
 #   FUZZ_JOBS      parallel fuzzing processes per target (default 1); the
 #                  time is then FUZZ_SECONDS of wall-clock for each of them
@@ -68,7 +70,7 @@ for t in "${targets[@]}"; do
   status=0
   rm -f "$work"/run.log
   while :; do
-    (cd "$work" && "$bin" -max_total_time="$FUZZ_SECONDS" -rss_limit_mb=2048 -timeout=10 \
+    (cd "$work" && "$bin" -max_total_time="$FUZZ_SECONDS" -rss_limit_mb=2048 -timeout="${FUZZ_TIMEOUT:-10}" \
         -print_final_stats=1 -artifact_prefix="$work/" \
         "${extra[@]}" new corpus >spell.log 2>&1) || status=$?
     cat "$work"/spell.log >>"$work"/run.log
