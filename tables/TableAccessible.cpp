@@ -84,6 +84,11 @@ ui::AccessibleItem GridAccessible::current() const
     item.name = QStringLiteral("row %1, column %2").arg(row).arg(col);
     const std::optional<QString> text = w->GetCellText(row, col);
     item.value = text && !text->isEmpty() ? *text : QStringLiteral("empty");
+    if (w->cellDiffers(row, col)) {
+        const auto ref = w->referenceValue(row, col);
+        item.value += ref ? QStringLiteral(", differs from the reference %1").arg(formatFixed(*ref))
+                          : QStringLiteral(", not in the reference");
+    }
     if (w->hasSelection()) {
         const CellRange r = w->selection();
         item.selection = QStringLiteral("selected rows %1 to %2, columns %3 to %4, %5 cells")
