@@ -4,6 +4,7 @@
 #include "tables/CurveBench.h"
 #include "tables/PageWnd.h"
 #include "tables/TableBytes.h"
+#include "tables/TableText.h"
 
 namespace tables {
 
@@ -60,6 +61,14 @@ ui::AccessibleItem CurveAccessible::current() const
         item.value = QStringLiteral("value %1").arg(static_cast<qulonglong>(p.ys[i]));
     else if (i < p.xs.size())
         item.value = QStringLiteral("x %1, y %2").arg(formatFixed(p.xs[i]), formatFixed(p.ys[i]));
+    // While comparing, the reference's point there, as the info pane gives it.
+    if (const auto& ref = w->referencePoints(); ref && i < ref->ys.size()) {
+        const QString y = QString::fromStdString(formatValue(ref->ys[i], w->kind()));
+        item.value += ref->xs.empty()
+                ? QStringLiteral(", reference %1").arg(y)
+                : QStringLiteral(", reference x %1, y %2")
+                          .arg(QString::fromStdString(formatValue(ref->xs[i], w->kind())), y);
+    }
     if (w->hasRange())
         item.selection = QStringLiteral("selected %1 to %2, %3 points")
                                  .arg(w->rangeFirst())

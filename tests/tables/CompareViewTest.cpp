@@ -10,6 +10,7 @@
 #include "tables/TableWnd.h"
 #include "tables/TblDblWnd.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QHelpEvent>
 #include <QImage>
@@ -103,6 +104,9 @@ private slots:
         QVERIFY(keepsPixels(plain, compared, kRed));
         QVERIFY2(w->infoText().contains(QStringLiteral("Reference old.air (dashed): 300")),
                 qPrintable(w->infoText()));
+        // A screen reader hears it with the current point.
+        QCOMPARE(QAccessible::queryAccessibleInterface(w)->text(QAccessible::Value),
+                QStringLiteral("index 0, value 100, reference 300"));
 
         // The compare ends: the picture is the plain one again.
         s->reference.reset();
@@ -235,6 +239,10 @@ private slots:
         QApplication::sendEvent(w, &hover);
         QCOMPARE(QToolTip::text(), w->compareText(1, 1));
         QToolTip::hideText();
+        // A screen reader hears the mark with the current cell.
+        w->selectRange(CellRange{1, 1, 1, 1});
+        QCOMPARE(QAccessible::queryAccessibleInterface(w)->text(QAccessible::Value),
+                QStringLiteral("row 1, column 1, 5.000000, differs from the reference 5.500000"));
 
         // The compare ends: no marks, the plain picture.
         s->reference.reset();
