@@ -6,6 +6,7 @@
 #include "browser/RecordCommands.h"
 #include "browser/RecordTreeModel.h"
 #include "browser/SearchDialog.h"
+#include "browser/TableReferences.h"
 #include "browser/TextEditDialog.h"
 #include "hexedit/CHexDataDlg.h"
 #include "model/CTLDoc.h"
@@ -84,6 +85,13 @@ public:
     {
         if (live())
             view_->document().markModified();
+    }
+    std::optional<tables::TableReference> reference() const override
+    {
+        const int i = index();
+        if (i <= 0 || !view_->tableReferences())
+            return std::nullopt;
+        return view_->tableReferences()->referenceFor(i);
     }
 
     int index() const { return view_ ? view_->document().indexOf(key_) : -1; }
@@ -442,6 +450,13 @@ void EditingView::abandonDeadTables()
         if (target && !target->live() && !frame->isAbandoned())
             frame->abandon();
     }
+}
+
+void EditingView::tableReferencesChanged()
+{
+    for (tables::TableFrame* frame : tables::TableRegistry::openWindows())
+        if (dynamic_cast<DocTableTarget*>(frame->target()) && !frame->isAbandoned())
+            frame->referenceChanged();
 }
 
 void EditingView::closeTableWindows()

@@ -25,6 +25,7 @@ class TableTarget;
 namespace browser {
 
 class FieldEdit;
+class TableReferences;
 struct ClipRecord;
 
 class EditingView : public CTLView {
@@ -78,6 +79,14 @@ public:
     // across add and remove; a reload ends the link and writes are refused).
     std::unique_ptr<tables::TableTarget> makeTableTarget(int listIndex);
 
+    // Where the table windows find their entries' counterparts while the
+    // document is compared with another file; null for none. Not owned.
+    void setTableReferences(const TableReferences* references) { references_ = references; }
+    const TableReferences* tableReferences() const { return references_; }
+    // The counterparts changed (a compare began or ended, the document or its
+    // matching changed): every open table window reads its own again.
+    void tableReferencesChanged();
+
 protected:
     // Runs the "Edit Hex Data" dialog on a working copy; true after OK.
     virtual bool runHexDialog(std::vector<std::uint8_t>& bytes);
@@ -120,6 +129,7 @@ private:
     int boxWidth_ = 0;
     int editEntry_ = -1;
     SearchState search_;
+    const TableReferences* references_ = nullptr;
 };
 
 } // namespace browser

@@ -119,6 +119,7 @@ CompareSession::CompareSession(
             showStatus();
         updateActions();
     });
+    view_.setTableReferences(this);
 }
 
 CompareSession::~CompareSession()
@@ -127,6 +128,8 @@ CompareSession::~CompareSession()
     // must not ask it for marks.
     if (viewAlive_ && view_.recordModel()->marks() == this)
         view_.recordModel()->setMarks(nullptr, {});
+    if (viewAlive_ && view_.tableReferences() == this)
+        view_.setTableReferences(nullptr);
 }
 
 void CompareSession::addCommands(QMenu* menu, std::function<QString()> choose)
@@ -292,6 +295,7 @@ void CompareSession::end()
     }
     emit statusText(view_.recordCountText());
     updateActions();
+    view_.tableReferencesChanged();
 }
 
 void CompareSession::recompute()
@@ -312,6 +316,7 @@ void CompareSession::recompute()
         applyFilter();
     showStatus();
     updateActions();
+    view_.tableReferencesChanged();
 }
 
 void CompareSession::setShowOnlyDifferences(bool on)
@@ -477,6 +482,15 @@ CompareSession::Mark CompareSession::markOf(int i) const
         break;
     }
     return Mark::None;
+}
+
+std::optional<tables::TableReference> CompareSession::referenceFor(int i) const
+{
+    const int r = active() ? comparison_.referenceOf(i) : -1;
+    if (r <= 0)
+        return std::nullopt;
+    const auto bytes = reference_->data(r);
+    return tables::TableReference{{bytes.begin(), bytes.end()}, QFileInfo(path_).fileName()};
 }
 
 int CompareSession::otherRowCount() const

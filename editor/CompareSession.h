@@ -3,8 +3,10 @@
 // file (another AIR file, or one of its numbered backups). It marks the tree,
 // narrows it to the differences, shows the selected item's values in the
 // status bar and takes the reference's values back as undo steps. The marks
-// follow every change, undo and reload of the document.
+// follow every change, undo and reload of the document, and so do the table
+// windows' reference curves and cell marks.
 #include "browser/EntryFilter.h"
+#include "browser/TableReferences.h"
 #include "browser/TreeMarks.h"
 #include "model/DocCompare.h"
 
@@ -33,7 +35,7 @@ class EditingView;
 
 namespace tarlo {
 
-class CompareSession : public QObject, public browser::TreeMarks {
+class CompareSession : public QObject, public browser::TreeMarks, public browser::TableReferences {
     Q_OBJECT
 public:
     CompareSession(document::DocNotifier& notifier, browser::EditingView& view, QUndoStack& history,
@@ -71,6 +73,9 @@ public:
     int otherRowCount() const override;
     QString otherRowText(int row) const override;
     int otherRowTypeCode(int row) const override;
+
+    // browser::TableReferences
+    std::optional<tables::TableReference> referenceFor(int listIndex) const override;
 
     // Asks for the reference of `current`: its backups in a list, newest
     // first, or any other file through the file dialog. Empty: cancelled.

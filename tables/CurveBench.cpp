@@ -277,6 +277,12 @@ void CurveBench::paintRange(QPainter& p, const std::vector<QPointF>& logical, do
     p.drawPolyline(part);
 }
 
+void CurveBench::referenceRead()
+{
+    refPoints_ = reference() ? decodeReference(reference()->bytes) : std::nullopt;
+    updateInfo();
+}
+
 void CurveBench::mouseMoveEvent(QMouseEvent* e)
 {
     // The point whose line is nearest the mouse.
@@ -307,6 +313,20 @@ void CurveBench::updateInfo()
                           : QStringLiteral("   Mouse: %1 = %2, %3")
                                     .arg(i)
                                     .arg(QString::fromStdString(formatValue(p.xs[i], kind())), y);
+    }
+    if (reference()) {
+        // The reference's point at the current index, and whose it is.
+        const std::size_t i = currentIndex();
+        QString value = QStringLiteral("none");
+        if (refPoints_ && i < refPoints_->ys.size()) {
+            value = QString::fromStdString(formatValue(refPoints_->ys[i], kind()));
+            if (!refPoints_->xs.empty())
+                value = QString::fromStdString(formatValue(refPoints_->xs[i], kind())) + QStringLiteral(", ")
+                        + value;
+        } else if (!refPoints_) {
+            value = QStringLiteral("not a table of this kind");
+        }
+        t += QStringLiteral("   Reference %1 (dashed): %2").arg(reference()->file, value);
     }
     setInfoText(t);
 }

@@ -8,6 +8,7 @@
 
 #include <QPointF>
 
+#include <optional>
 #include <vector>
 
 class QMenu;
@@ -48,6 +49,10 @@ public:
     virtual void setCurrentIndex(std::size_t i) = 0;
     virtual CellKind kind() const = 0;
 
+    // The counterpart's points while a compare runs; nullopt without one,
+    // or when its bytes are no table of this window's kind.
+    const std::optional<Points>& referencePoints() const { return refPoints_; }
+
 protected:
     CurveBench(std::unique_ptr<TableTarget> target, const QString& section, const ui::Edges& defaults,
             QWidget* owner);
@@ -68,6 +73,9 @@ protected:
     void paintRange(QPainter& p, const std::vector<QPointF>& logical, double extentX, double extentY);
     void updateInfo();
     virtual void askValue() {}
+    // The points of a counterpart's bytes, read as this window reads its own.
+    virtual std::optional<Points> decodeReference(const Bytes& bytes) const = 0;
+    void referenceRead() override;
 
     void mouseMoveEvent(QMouseEvent* e) override;
     void contextMenuEvent(QContextMenuEvent* e) override;
@@ -79,6 +87,7 @@ private:
     int burst_ = 0; // key steps merge while it stays the same
     std::vector<double> deviceX_;
     int underMouse_ = -1;
+    std::optional<Points> refPoints_;
 
     friend class PointsCommand;
 };

@@ -3,6 +3,7 @@
 #include "tables/LogicalMapping.h"
 
 #include <QPainter>
+#include <QPalette>
 #include <QPolygonF>
 #include <QSize>
 
@@ -24,8 +25,17 @@ double devicePixelsPerUnit(const QPainter& p)
 
 } // namespace
 
+QPen referencePen(const QPalette& palette)
+{
+    const QColor a = palette.color(QPalette::WindowText), b = palette.color(QPalette::Base);
+    const QColor mid((a.red() + b.red()) / 2, (a.green() + b.green()) / 2, (a.blue() + b.blue()) / 2);
+    QPen pen(mid, 2, Qt::DashLine);
+    pen.setCapStyle(Qt::FlatCap);
+    return pen;
+}
+
 void paintCurve(QPainter& p, const QSize& area, const std::vector<QPointF>& points, double extentX,
-        double extentY, std::size_t current)
+        double extentY, std::size_t current, const ReferenceCurve* reference)
 {
     const LogicalMapping m = LogicalMapping::curve(area.width(), area.height(), extentX, extentY);
     const QPen grey(QColor(192, 192, 192), 1);
@@ -86,6 +96,15 @@ void paintCurve(QPainter& p, const QSize& area, const std::vector<QPointF>& poin
     }
     p.setPen(grey);
     p.drawLine(m.map(points.front().x(), 0), m.map(points.back().x(), 0));
+    if (reference && !reference->points.empty()) {
+        QPolygonF other;
+        for (const QPointF& pt : reference->points)
+            other << m.map(pt.x(), pt.y());
+        p.save();
+        p.setPen(reference->pen);
+        p.drawPolyline(other);
+        p.restore();
+    }
     p.setPen(red);
     QPolygonF curve;
     for (const QPointF& pt : points)

@@ -69,6 +69,8 @@ void CPageWnd::DrawCorner(QPainter& p)
     const QBrush face(GetCellBkColor(0, 0));
     qDrawShadeRect(&p, r, palette(), true, 1, 0, &face);
     DrawCellText(p, 0, 0, QRect(0, 0, colWidths_[0], rowHeights_[0]));
+    DrawDifferenceMark(
+            p, 0, 0, QRect(0, 0, colWidths_[0], rowHeights_[0]), palette().color(QPalette::ButtonText));
 }
 
 void CPageWnd::DrawColumnHeaders(QPainter& p, int firstCol, int lastCol)
@@ -78,6 +80,7 @@ void CPageWnd::DrawColumnHeaders(QPainter& p, int firstCol, int lastCol)
         const QBrush face(GetCellBkColor(0, c));
         qDrawShadePanel(&p, r, palette(), false, 1, &face);
         DrawCellText(p, 0, c, r);
+        DrawDifferenceMark(p, 0, c, r, palette().color(QPalette::ButtonText));
     }
 }
 
@@ -88,6 +91,7 @@ void CPageWnd::DrawRowHeaders(QPainter& p, int firstRow, int lastRow)
         const QBrush face(GetCellBkColor(r, 0));
         qDrawShadePanel(&p, rect, palette(), false, 1, &face);
         DrawCellText(p, r, 0, rect);
+        DrawDifferenceMark(p, r, 0, rect, palette().color(QPalette::ButtonText));
     }
 }
 
@@ -95,19 +99,34 @@ void CPageWnd::DrawCells(QPainter& p, int firstRow, int lastRow, int firstCol, i
 {
     // The heat map colours the body only; row 0 and column 0 keep their look.
     const auto range = heatMap_ ? heatRange() : std::nullopt;
+    const bool differences = differencesShown();
+    const bool marks = comparing();
     for (int r = firstRow; r <= lastRow; ++r)
         for (int c = firstCol; c <= lastCol; ++c) {
             const QRect rect = cellRect(r, c);
-            if (range) {
-                const Rgb bg =
-                        heatColor(heatPalette_, heatPlace(cellValue(r, c), range->first, range->second));
+            // In the difference view a cell the reference lacks has no colour.
+            std::optional<double> heat;
+            if (range && differences) {
+                if (const auto ref = referenceValue(r, c))
+                    heat = cellValue(r, c) - *ref;
+            } else if (range) {
+                heat = cellValue(r, c);
+            }
+            if (heat) {
+                const Rgb bg = heatColor(heatPalette_, heatPlace(*heat, range->first, range->second));
                 const Rgb fg = textOn(bg);
                 p.fillRect(rect, QColor(bg.r, bg.g, bg.b));
                 textOverride_ = QColor(fg.r, fg.g, fg.b);
             } else {
                 p.fillRect(rect, GetCellBrush(r, c));
             }
-            DrawCellText(p, r, c, rect);
+            if (!differences)
+                DrawCellText(p, r, c, rect);
+            else if (const auto text = shownText(r, c))
+                drawTextIn(p, r, c, rect, *text);
+            if (marks)
+                DrawDifferenceMark(p, r, c, rect,
+                        textOverride_.isValid() ? textOverride_ : palette().color(QPalette::Text));
             textOverride_ = QColor();
         }
 }
@@ -115,14 +134,24 @@ void CPageWnd::DrawCells(QPainter& p, int firstRow, int lastRow, int firstCol, i
 std::optional<std::pair<double, double>> CPageWnd::heatRange() const
 {
     if (!heatRange_ && rows_ > 1 && cols_ > 1) {
-        double lo = cellValue(1, 1), hi = lo;
+        // Over the values, or over the differences where the reference has the cell.
+        const bool differences = differencesShown();
+        std::optional<std::pair<double, double>> range;
         for (int r = 1; r < rows_; ++r)
             for (int c = 1; c < cols_; ++c) {
-                const double v = cellValue(r, c);
-                lo = std::min(lo, v);
-                hi = std::max(hi, v);
+                double v = cellValue(r, c);
+                if (differences) {
+                    const auto ref = referenceValue(r, c);
+                    if (!ref)
+                        continue;
+                    v -= *ref;
+                }
+                if (!range)
+                    range = std::make_pair(v, v);
+                range->first = std::min(range->first, v);
+                range->second = std::max(range->second, v);
             }
-        heatRange_ = std::make_pair(lo, hi);
+        heatRange_ = range ? range : std::make_pair(0.0, 0.0);
     }
     return heatRange_;
 }
@@ -184,11 +213,19 @@ void CPageWnd::DrawCellText(QPainter& p, int row, int col, const QRect& r)
     const PageCell* cell = GetCell(row, col);
     if (!cell || !cell->text || r.isNull())
         return;
+    drawTextIn(p, row, col, r, *cell->text);
+}
+
+void CPageWnd::drawTextIn(QPainter& p, int row, int col, const QRect& r, const QString& text)
+{
+    const PageCell* cell = GetCell(row, col);
+    if (!cell || r.isNull())
+        return;
     const QRect in = r.adjusted(1, 1, -1, -1);
     const bool bold = boldHeaders_ && ((row == 0 && col == curCol_) || (col == 0 && row == curRow_));
     const QFont f = bold ? boldFont_ : fonts_[std::size_t(cell->fontIndex)];
     const QFontMetrics fm(f);
-    const int w = fm.horizontalAdvance(*cell->text);
+    const int w = fm.horizontalAdvance(text);
     int x = in.left() + 2;
     if (cell->align == kAlignRight)
         x = in.right() + 1 - 2 - w;
@@ -201,7 +238,7 @@ void CPageWnd::DrawCellText(QPainter& p, int row, int col, const QRect& r)
     p.setClipRect(in, Qt::IntersectClip);
     p.setFont(f);
     p.setPen(textOverride_.isValid() ? textOverride_ : cell->textColor);
-    p.drawText(QPoint(x, baseline), *cell->text);
+    p.drawText(QPoint(x, baseline), text);
     p.restore();
 }
 

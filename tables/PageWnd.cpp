@@ -49,6 +49,7 @@ CPageWnd::CPageWnd(int cols, int rows, std::unique_ptr<TableTarget> target, QWid
     setFocusPolicy(Qt::StrongFocus);
     SetSize(cols, rows);
     enableAccessibility(this);
+    referenceRead();
 }
 
 CPageWnd::~CPageWnd()

@@ -133,6 +133,27 @@ public:
     // The context menu with every command; the caller owns it.
     QMenu* createContextMenu();
 
+    // While the target has a counterpart in the file compared with. Cells
+    // are matched by group and place in the group (column and row).
+    bool comparing() const { return reference().has_value(); }
+    // The counterpart's value of a cell; nullopt where its grid has no such
+    // cell or its bytes are no grid.
+    std::optional<double> referenceValue(int row, int col) const;
+    // The cell would be written with other bits than the counterpart holds,
+    // or the counterpart has no such cell. False while not comparing.
+    bool cellDiffers(int row, int col) const;
+    // "Reference: .. | Current: .. | Difference: .." (current minus
+    // reference) for the cell's tooltip; empty while not comparing.
+    QString compareText(int row, int col) const;
+    // With the heat map on and a compare running, the body shows and
+    // colours current minus reference instead of the values.
+    bool showDifferences() const { return showDifferences_; }
+    void setShowDifferences(bool on);
+    bool differencesShown() const { return heatMap_ && showDifferences_ && comparing(); }
+    // What a body cell shows: its text, or in the difference view the signed
+    // difference ("only here" where the reference lacks the cell).
+    std::optional<QString> shownText(int row, int col) const;
+
     // Cell states for undo: text and exact value, row-major over a range.
     struct CellState {
         std::optional<QString> text;
@@ -154,6 +175,8 @@ protected:
     void contextMenuEvent(QContextMenuEvent* e) override;
     void wheelEvent(QWheelEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
+    bool event(QEvent* e) override;
+    void referenceRead() override;
 
     virtual void DrawCorner(QPainter& p);
     virtual void DrawColumnHeaders(QPainter& p, int firstCol, int lastCol);
@@ -162,6 +185,9 @@ protected:
     virtual void DrawGridLines(QPainter& p, int firstRow, int lastRow, int firstCol, int lastCol);
     virtual void DrawCellText(QPainter& p, int row, int col, const QRect& r);
     void DrawSelection(QPainter& p, int firstRow, int lastRow, int firstCol, int lastCol);
+    // The mark of a cell that differs from the reference: a triangle in its
+    // top-left corner.
+    void DrawDifferenceMark(QPainter& p, int row, int col, const QRect& r, const QColor& color);
 
 private:
     bool validAddress(int row, int col) const;
@@ -175,6 +201,7 @@ private:
     std::optional<std::pair<double, double>> heatRange() const;
     void loadHeatSettings();
     void openEditor();
+    void drawTextIn(QPainter& p, int row, int col, const QRect& r, const QString& text);
     QRect cellRect(int row, int col) const;
     void updateCurrentRect();
     void layoutBars();
@@ -207,6 +234,8 @@ private:
     HeatPalette heatPalette_ = HeatPalette::Viridis;
     mutable std::optional<std::pair<double, double>> heatRange_; // cached; reset by changes
     QColor textOverride_; // the heat map's text colour while a cell is drawn
+    std::optional<GridTable> refGrid_; // the counterpart, when it is a grid
+    bool showDifferences_ = false;
 };
 
 // Opens the grid window on a grid table (counts A, B, then A groups of B

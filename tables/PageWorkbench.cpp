@@ -262,6 +262,13 @@ QMenu* CPageWnd::createContextMenu()
         a->setChecked(heatPalette_ == p);
         group->addAction(a);
     }
+    // Last, so the other commands keep their places.
+    QAction* differences = addCommand(m, QStringLiteral("Heat Map of &Differences"), QKeySequence(),
+            [this] { setShowDifferences(!showDifferences_); });
+    differences->setObjectName(QStringLiteral("heatMapDifferences"));
+    differences->setCheckable(true);
+    differences->setChecked(showDifferences_);
+    differences->setEnabled(comparing());
     return m;
 }
 

@@ -4,6 +4,7 @@
 #include "tables/CurveBench.h"
 #include "tables/PageWnd.h"
 #include "tables/TableBytes.h"
+#include "tables/TableText.h"
 
 namespace tables {
 
@@ -60,6 +61,14 @@ ui::AccessibleItem CurveAccessible::current() const
         item.value = QStringLiteral("value %1").arg(static_cast<qulonglong>(p.ys[i]));
     else if (i < p.xs.size())
         item.value = QStringLiteral("x %1, y %2").arg(formatFixed(p.xs[i]), formatFixed(p.ys[i]));
+    // While comparing, the reference's point there, as the info pane gives it.
+    if (const auto& ref = w->referencePoints(); ref && i < ref->ys.size()) {
+        const QString y = QString::fromStdString(formatValue(ref->ys[i], w->kind()));
+        item.value += ref->xs.empty()
+                ? QStringLiteral(", reference %1").arg(y)
+                : QStringLiteral(", reference x %1, y %2")
+                          .arg(QString::fromStdString(formatValue(ref->xs[i], w->kind())), y);
+    }
     if (w->hasRange())
         item.selection = QStringLiteral("selected %1 to %2, %3 points")
                                  .arg(w->rangeFirst())
@@ -84,6 +93,11 @@ ui::AccessibleItem GridAccessible::current() const
     item.name = QStringLiteral("row %1, column %2").arg(row).arg(col);
     const std::optional<QString> text = w->GetCellText(row, col);
     item.value = text && !text->isEmpty() ? *text : QStringLiteral("empty");
+    if (w->cellDiffers(row, col)) {
+        const auto ref = w->referenceValue(row, col);
+        item.value += ref ? QStringLiteral(", differs from the reference %1").arg(formatFixed(*ref))
+                          : QStringLiteral(", not in the reference");
+    }
     if (w->hasSelection()) {
         const CellRange r = w->selection();
         item.selection = QStringLiteral("selected rows %1 to %2, columns %3 to %4, %5 cells")

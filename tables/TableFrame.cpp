@@ -27,6 +27,7 @@ TableFrame::TableFrame(std::unique_ptr<TableTarget> target, const QString& secti
     setAutoFillBackground(true);
     if (target_) {
         sizeAtOpen_ = target_->bytes().size();
+        reference_ = target_->reference();
         setWindowTitle(QStringLiteral("Editing:") + target_->name());
     }
     ui::applyPlacement(this, section_, defaults, ui::kTableWindowLimits);
@@ -57,6 +58,13 @@ bool TableFrame::event(QEvent* e)
         emit closing();
     }
     return r;
+}
+
+void TableFrame::referenceChanged()
+{
+    reference_ = target_ ? target_->reference() : std::nullopt;
+    referenceRead();
+    update();
 }
 
 void TableFrame::bringToFront()

@@ -46,6 +46,13 @@ public:
     // Refusals are shown to the user; answers whether the bytes were stored.
     bool writeBack(const std::function<void(Bytes&)>& patch);
 
+    // The target's counterpart in the file compared with, as last read;
+    // nullopt while no compare runs or the entry has none there.
+    const std::optional<TableReference>& reference() const { return reference_; }
+    // A compare began or ended, or the document changed: reads the
+    // counterpart again and repaints.
+    void referenceChanged();
+
 protected:
     TableFrame(std::unique_ptr<TableTarget> target, const QString& section, const ui::Edges& defaults,
             QWidget* owner);
@@ -61,6 +68,10 @@ protected:
     void noteNumLock(const QKeyEvent* e);
     // Reads the keyboard's Num Lock state into pane 1 (when it is known).
     void refreshNumLock();
+
+    // The window makes what it draws of reference(); each window's
+    // constructor calls it once, referenceChanged() after every new read.
+    virtual void referenceRead() {}
 
     void resizeEvent(QResizeEvent* e) override;
     bool event(QEvent* e) override;
@@ -79,6 +90,7 @@ private:
     QString section_;
     std::size_t sizeAtOpen_ = 0;
     bool abandoned_ = false;
+    std::optional<TableReference> reference_;
     QStatusBar* status_ = nullptr;
     QLabel* pane0_ = nullptr;
     QLabel* pane1_ = nullptr;

@@ -5,9 +5,16 @@
 #include <QString>
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 namespace tables {
+
+// The entry's counterpart in the file the document is compared with.
+struct TableReference {
+    std::vector<std::uint8_t> bytes;
+    QString file; // the file's name, for the windows' texts
+};
 
 class TableTarget {
 public:
@@ -24,6 +31,9 @@ public:
     virtual bool store(const std::vector<std::uint8_t>& newBytes, QString* error) = 0;
     // Sets the document's modified flag.
     virtual void markModified() = 0;
+    // While a compare runs and the entry has a counterpart in the other
+    // file: that counterpart's bytes. Windows draw it beside their values.
+    virtual std::optional<TableReference> reference() const { return std::nullopt; }
 };
 
 } // namespace tables

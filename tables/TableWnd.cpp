@@ -10,6 +10,8 @@
 #include <QPainter>
 #include <QPointer>
 
+#include <algorithm>
+
 namespace tables {
 
 namespace {
@@ -53,6 +55,15 @@ TableWnd::TableWnd(std::unique_ptr<TableTarget> target, QWidget* owner)
     setFocusPolicy(Qt::StrongFocus);
     box_ = new ValueBox(this);
     box_->hide();
+    referenceRead();
+}
+
+std::optional<CurveBench::Points> TableWnd::decodeReference(const Bytes& bytes) const
+{
+    Points p;
+    for (std::uint32_t v : decodeTbl16(bytes))
+        p.ys.push_back(double(v));
+    return p;
 }
 
 TableWnd* TableWnd::open(std::unique_ptr<TableTarget> target, QWidget* owner)
@@ -88,9 +99,23 @@ void TableWnd::paintEvent(QPaintEvent*)
     points.reserve(n);
     for (std::size_t i = 0; i < n; ++i)
         points.emplace_back(double(i), double(d.copy[i]));
+    double extentX = double(n - 1), extentY = double(d.max);
+    ReferenceCurve other;
+    if (const auto& ref = referencePoints(); ref && !ref->ys.empty()) {
+        // One scale for both curves: the reference is halved with the
+        // values, and the extents grow to take it in.
+        const double divisor = d.halved ? 2 : 1;
+        for (std::size_t i = 0; i < ref->ys.size(); ++i) {
+            const double y = ref->ys[i] / divisor;
+            other.points.emplace_back(double(i), y);
+            extentY = std::max(extentY, y);
+        }
+        extentX = std::max(extentX, double(ref->ys.size() - 1));
+        other.pen = referencePen(palette());
+    }
     QPainter p(this);
-    paintCurve(p, size(), points, double(n - 1), double(d.max), model_.current());
-    paintRange(p, points, double(n - 1), double(d.max));
+    paintCurve(p, size(), points, extentX, extentY, model_.current(), &other);
+    paintRange(p, points, extentX, extentY);
 
     setStatusText(QString::number(values[model_.current()]));
 }

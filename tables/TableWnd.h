@@ -48,6 +48,7 @@ protected:
 private:
     void enter();
     void askValue() override { openValueBox(); }
+    std::optional<Points> decodeReference(const Bytes& bytes) const override;
 
     Tbl16Model model_;
     QLineEdit* box_ = nullptr;

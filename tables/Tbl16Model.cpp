@@ -41,6 +41,7 @@ Tbl16Model::Drawing Tbl16Model::drawing() const
         m = std::max(m, v);
     d.copy = values_;
     if (m > 32760) {
+        d.halved = true;
         for (std::uint32_t& v : d.copy)
             v >>= 1;
         m >>= 1;

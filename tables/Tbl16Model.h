@@ -31,6 +31,7 @@ public:
     struct Drawing {
         std::vector<std::uint32_t> copy;
         std::uint32_t max = 1;
+        bool halved = false;
     };
     Drawing drawing() const;
 

@@ -62,6 +62,15 @@ TblDblWnd::TblDblWnd(std::unique_ptr<TableTarget> target, DoubleTable table, QWi
     createStatusBar();
     box_ = new DblValueBox(this);
     setFocusPolicy(Qt::StrongFocus);
+    referenceRead();
+}
+
+std::optional<CurveBench::Points> TblDblWnd::decodeReference(const Bytes& bytes) const
+{
+    auto table = decodeTblDbl(bytes);
+    if (!table)
+        return std::nullopt;
+    return Points{std::move(table->xs), std::move(table->ys)};
 }
 
 TblDblWnd* TblDblWnd::open(std::unique_ptr<TableTarget> target, QWidget* owner)
@@ -96,13 +105,30 @@ void TblDblWnd::paintEvent(QPaintEvent*)
     const std::size_t n = model_.size();
     if (n == 0)
         return;
-    const DblLayout l = layout();
+    const auto& ref = referencePoints();
+    const bool withReference = ref && !ref->xs.empty();
+    DblLayout l;
+    if (withReference) {
+        // Both curves laid out together, so they share one scale.
+        std::vector<double> xs = model_.xs(), ys = model_.ys();
+        xs.insert(xs.end(), ref->xs.begin(), ref->xs.end());
+        ys.insert(ys.end(), ref->ys.begin(), ref->ys.end());
+        l = computeDblLayout(xs, ys);
+    } else {
+        l = layout();
+    }
     std::vector<QPointF> points;
     points.reserve(n);
     for (std::size_t i = 0; i < n; ++i)
         points.emplace_back(l.px[i], l.py[i]);
+    ReferenceCurve other;
+    if (withReference) {
+        for (std::size_t i = n; i < l.px.size(); ++i)
+            other.points.emplace_back(l.px[i], l.py[i]);
+        other.pen = referencePen(palette());
+    }
     QPainter p(this);
-    paintCurve(p, size(), points, l.maxX, l.maxY, model_.current());
+    paintCurve(p, size(), points, l.maxX, l.maxY, model_.current(), &other);
     paintRange(p, points, l.maxX, l.maxY);
 
     // The tab between x and y shows as spacing.

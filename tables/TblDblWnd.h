@@ -57,6 +57,7 @@ protected:
     void paintEvent(QPaintEvent* e) override;
     void keyPressEvent(QKeyEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
+    std::optional<Points> decodeReference(const Bytes& bytes) const override;
 
 private:
     TblDblModel model_;

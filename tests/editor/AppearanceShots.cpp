@@ -161,6 +161,25 @@ int main(int argc, char** argv)
     ok &= save(g, dir, tag + QStringLiteral("grid"));
     for (auto* w : {static_cast<QWidget*>(t16), static_cast<QWidget*>(dbl), static_cast<QWidget*>(g)})
         w->close();
+
+    // The same curve and grid comparing with a reference a little apart.
+    auto curveState = stateWith(curve16());
+    curveState->reference = curve16();
+    for (std::size_t i = 0; i + 1 < curveState->reference->size(); i += 2)
+        (*curveState->reference)[i + 1] = std::uint8_t((*curveState->reference)[i + 1] * 9 / 10);
+    auto* c16 = tables::TableWnd::open(targetOn(curveState), nullptr);
+    c16->resize(480, 260);
+    ok &= save(c16, dir, tag + QStringLiteral("tbl16-compare"));
+    auto gridState = stateWith(grid());
+    gridState->reference = grid();
+    for (std::size_t at : {8 + 8 * 8, 8 + 8 * 15, 8 + 8 * 22})
+        (*gridState->reference)[at + 6] ^= 0x04; // a small change of the value
+    auto* cg = tables::openGridTable(targetOn(gridState), nullptr);
+    cg->resize(560, 220);
+    cg->selectRange(tables::CellRange{5, 4, 1, 1});
+    ok &= save(cg, dir, tag + QStringLiteral("grid-compare"));
+    for (auto* w : {static_cast<QWidget*>(c16), static_cast<QWidget*>(cg)})
+        w->close();
     frame.document().setModified(false);
     return ok ? 0 : 1;
 }

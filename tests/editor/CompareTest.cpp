@@ -11,6 +11,9 @@
 #include "browser/RecordCommands.h"
 #include "browser/RecordTreeModel.h"
 #include "editor/CompareSession.h"
+#include "tables/PageWnd.h"
+#include "tables/TableRegistry.h"
+#include "tables/TableWnd.h"
 
 #include <QAction>
 #include <QApplication>
@@ -108,7 +111,42 @@ struct Compare {
         return out;
     }
     int rootRows() const { return model()->rowCount(model()->indexForEntry(0)); }
+    // The list index of the k-th record with this id.
+    int recordOf(std::uint32_t id, int k = 0) const
+    {
+        for (int i = 1; i <= doc().highestIndex(); ++i)
+            if (doc().isRecord(i) && doc().entry(i).id == id && k-- == 0)
+                return i;
+        return -1;
+    }
+    // Activates the entry and answers the table window it opened.
+    template <class W>
+    W* openTable(int entry) const
+    {
+        view()->activateEntry(entry);
+        const auto open = tables::TableRegistry::openWindows();
+        return open.isEmpty() ? nullptr : qobject_cast<W*>(open.last());
+    }
 };
+
+// The fixture's file with two curves and a grid of 2 x 2 appended.
+Bytes withTables(std::initializer_list<int> curve, std::initializer_list<double> grid)
+{
+    Bytes img = fixture::image();
+    airtest::appendRecord(img, 0x60, airtest::u16s(curve));
+    airtest::appendRecord(img, 0x62, airtest::doubles({2, 2}, grid));
+    return img;
+}
+
+QList<QPoint> differingCells(const tables::CPageWnd* w)
+{
+    QList<QPoint> out; // (column, row)
+    for (int r = 0; r < w->GetRowCount(); ++r)
+        for (int col = 0; col < w->GetColCount(); ++col)
+            if (w->cellDiffers(r, col))
+                out << QPoint(col, r);
+    return out;
+}
 
 } // namespace
 
@@ -333,6 +371,70 @@ private slots:
         QVERIFY(c.session()->active());
         QCOMPARE(c.session()->referencePath(), QString::fromStdString(c.files.air() + ".001"));
         QVERIFY(!c.doc().isModified());
+    }
+
+    void tableWindowsFollowTheCompare()
+    {
+        // Here a second curve the reference lacks; there cell (1, 1) is 5
+        // and the first curve's middle value 25.
+        Bytes current = withTables({10, 20, 30}, {1, 2, 3, 4});
+        airtest::appendRecord(current, 0x60, airtest::u16s({1, 2}));
+        Compare c(current, withTables({10, 25, 30}, {1, 2, 3, 5}));
+        QUndoStack* history = c.frame->undoStack();
+        const int curve = c.recordOf(0x60), grid = c.recordOf(0x62), second = c.recordOf(0x60, 1);
+        QPointer<tables::TableWnd> curveWnd = c.openTable<tables::TableWnd>(curve);
+        QPointer<tables::CPageWnd> gridWnd = c.openTable<tables::CPageWnd>(grid);
+        QVERIFY(curveWnd && gridWnd);
+        QVERIFY(!curveWnd->referencePoints());
+        QVERIFY(!gridWnd->comparing());
+
+        // Windows already open take the reference up when the compare starts.
+        c.compareWith(c.files.air() + ".001");
+        QVERIFY(curveWnd->referencePoints());
+        QCOMPARE(curveWnd->referencePoints()->ys, (std::vector<double>{10, 25, 30}));
+        QVERIFY(curveWnd->infoText().contains(QStringLiteral("plane.air.001")));
+        QCOMPARE(differingCells(gridWnd), (QList<QPoint>{QPoint(1, 1)}));
+        // A record the reference lacks (by id and occurrence) has no reference.
+        QPointer<tables::TableWnd> secondWnd = c.openTable<tables::TableWnd>(second);
+        QVERIFY(secondWnd && !secondWnd->referencePoints());
+        secondWnd->close();
+
+        // An edit stored from the grid clears its mark, in the tree and in the
+        // grid opened again; undone, both come back.
+        gridWnd->selectRange(tables::CellRange{1, 1, 1, 1});
+        QVERIFY(gridWnd->pasteText(QStringLiteral("5")));
+        QVERIFY(differingCells(gridWnd).isEmpty());
+        gridWnd->close();
+        QVERIFY(!c.markedEntries().contains(grid));
+        gridWnd = c.openTable<tables::CPageWnd>(grid);
+        QVERIFY(gridWnd->comparing());
+        QVERIFY(differingCells(gridWnd).isEmpty());
+        history->undo(); // the undo closes the window on the bytes it changed
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(!gridWnd);
+        QVERIFY(c.markedEntries().contains(grid));
+        gridWnd = c.openTable<tables::CPageWnd>(grid);
+        QCOMPARE(differingCells(gridWnd), (QList<QPoint>{QPoint(1, 1)}));
+        // The curve's window, on another record, kept its reference throughout.
+        QVERIFY(curveWnd && curveWnd->referencePoints());
+
+        // Take All closes the windows (their edits first); opened again they
+        // match the reference.
+        c.action("takeAllFromReference")->trigger();
+        QVERIFY(tables::TableRegistry::openWindows().isEmpty());
+        gridWnd = c.openTable<tables::CPageWnd>(grid);
+        curveWnd = c.openTable<tables::TableWnd>(curve);
+        QVERIFY(gridWnd->comparing());
+        QVERIFY(differingCells(gridWnd).isEmpty());
+        QCOMPARE(curveWnd->referencePoints()->ys, (std::vector<double>{10, 25, 30}));
+
+        // End Compare: the windows draw their own values alone.
+        c.action("endCompare")->trigger();
+        QVERIFY(!gridWnd->comparing());
+        QVERIFY(!curveWnd->referencePoints());
+        QVERIFY(!curveWnd->infoText().contains(QStringLiteral("Reference")));
+        for (tables::TableFrame* w : tables::TableRegistry::openWindows())
+            w->abandon();
     }
 
     void endCompareRestoresThePlainTexts()

@@ -13,6 +13,7 @@
 #include <bit>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -21,6 +22,7 @@ struct TargetState {
     int stores = 0;
     bool modified = false;
     QString refuse; // non-empty: store() refuses with this text
+    std::optional<std::vector<std::uint8_t>> reference; // the compared file's counterpart
 };
 
 class FakeTarget : public tables::TableTarget {
@@ -39,6 +41,12 @@ public:
         return true;
     }
     void markModified() override { s_->modified = true; }
+    std::optional<tables::TableReference> reference() const override
+    {
+        if (!s_->reference)
+            return std::nullopt;
+        return tables::TableReference{*s_->reference, QStringLiteral("old.air")};
+    }
 
 private:
     std::shared_ptr<TargetState> s_;

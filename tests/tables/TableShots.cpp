@@ -1,7 +1,8 @@
 // Opens the three table windows on records of an AIR file and saves a
 // picture of each: tables_shots FILE.air OUTDIR. Records 0x10b (16-bit
 // curve), 0x10c (double curve) and 0x111 (grid) by default; other ids as
-// "tbl16=ID dbl=ID grid=ID" arguments in hex.
+// "tbl16=ID dbl=ID grid=ID" arguments in hex. With "ref=OTHER.air", also
+// pictures of the windows comparing with the same records of that file.
 #include "FakeTarget.h"
 
 #include "tables/PageWnd.h"
@@ -76,7 +77,8 @@ int main(int argc, char** argv)
     testsupport::IsolatedSettings settings;
     QApplication app(argc, argv);
     if (argc < 3) {
-        std::fprintf(stderr, "usage: tables_shots FILE.air OUTDIR [tbl16=ID] [dbl=ID] [grid=ID]\n");
+        std::fprintf(
+                stderr, "usage: tables_shots FILE.air OUTDIR [tbl16=ID] [dbl=ID] [grid=ID] [ref=FILE.air]\n");
         return 2;
     }
     QFile f(QString::fromLocal8Bit(argv[1]));
@@ -88,10 +90,18 @@ int main(int argc, char** argv)
     const QString out = QString::fromLocal8Bit(argv[2]);
     QDir().mkpath(out);
     std::uint32_t id16 = 0x10b, idDbl = 0x10c, idGrid = 0x111;
+    std::map<std::uint32_t, std::vector<std::uint8_t>> refs;
     for (int i = 3; i < argc; ++i) {
         const QString a = QString::fromLocal8Bit(argv[i]);
         const std::uint32_t v = a.section(u'=', 1).toUInt(nullptr, 16);
-        if (a.startsWith(QStringLiteral("tbl16=")))
+        if (a.startsWith(QStringLiteral("ref="))) {
+            QFile r(a.section(u'=', 1));
+            if (!r.open(QIODevice::ReadOnly)) {
+                std::fprintf(stderr, "cannot read %s\n", qPrintable(r.fileName()));
+                return 1;
+            }
+            refs = records(r.readAll());
+        } else if (a.startsWith(QStringLiteral("tbl16=")))
             id16 = v;
         else if (a.startsWith(QStringLiteral("dbl=")))
             idDbl = v;
@@ -134,6 +144,32 @@ int main(int argc, char** argv)
             save(w, out + QStringLiteral("/tbl3d-heat-selection.png"));
             saveWithMenu(w, w->createContextMenu(), w->cellRectFor(1, 1).center(),
                     out + QStringLiteral("/tbl3d-menu.png"));
+        }
+    }
+    for (tables::TableFrame* w : tables::TableRegistry::openWindows())
+        w->abandon();
+    // The same windows comparing with the reference file's records.
+    auto compared = [&](std::uint32_t id) {
+        auto s = stateWith(recs[id]);
+        s->reference = refs[id];
+        return targetOn(s);
+    };
+    if (recs.count(id16) && refs.count(id16)) {
+        auto* w = tables::TableWnd::open(compared(id16), nullptr);
+        QTest::keyClick(w, Qt::Key_Right);
+        save(w, out + QStringLiteral("/tbl16-compare.png"));
+    }
+    if (recs.count(idDbl) && refs.count(idDbl)) {
+        if (auto* w = tables::TblDblWnd::open(compared(idDbl), nullptr))
+            save(w, out + QStringLiteral("/tbldbl-compare.png"));
+    }
+    if (recs.count(idGrid) && refs.count(idGrid)) {
+        if (auto* w = tables::openGridTable(compared(idGrid), nullptr)) {
+            w->setHeatMap(false);
+            save(w, out + QStringLiteral("/tbl3d-compare.png"));
+            w->setShowDifferences(true);
+            saveWithMenu(w, w->createContextMenu(), w->cellRectFor(1, 1).center(),
+                    out + QStringLiteral("/tbl3d-differences.png"));
         }
     }
     for (tables::TableFrame* w : tables::TableRegistry::openWindows())
