@@ -13,9 +13,9 @@ namespace patchwise {
 
 namespace {
 
-// Eight tables: kCrcTables[k][b] is the CRC step of byte b followed by k zero
-// bytes, so that eight bytes are taken per step ("slicing by 8").
-using CrcTables = std::array<std::array<std::uint32_t, 256>, 8>;
+// Sixteen tables: kCrc[k][b] is the CRC step of byte b followed by k zero
+// bytes, so that sixteen bytes are taken per step ("slicing by 16").
+using CrcTables = std::array<std::array<std::uint32_t, 256>, 16>;
 constexpr CrcTables makeCrcTables()
 {
     CrcTables t{};
@@ -25,26 +25,36 @@ constexpr CrcTables makeCrcTables()
             c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
         t[0][n] = c;
     }
-    for (std::size_t k = 1; k < 8; ++k)
+    for (std::size_t k = 1; k < t.size(); ++k)
         for (std::uint32_t n = 0; n < 256; ++n)
             t[k][n] = (t[k - 1][n] >> 8) ^ t[0][t[k - 1][n] & 0xFF];
     return t;
 }
 constexpr CrcTables kCrc = makeCrcTables();
-constexpr const std::array<std::uint32_t, 256>& kCrcTable = kCrc[0];
+
+std::uint32_t le32(const std::uint8_t* p)
+{
+    return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16
+            | std::uint32_t(p[3]) << 24;
+}
+
+// Four little-endian words' worth of steps: w0 holds the earliest bytes.
+std::uint32_t crcWords(std::uint32_t w0, std::uint32_t w1, std::uint32_t w2, std::uint32_t w3)
+{
+    auto word = [](std::uint32_t w, std::size_t k) {
+        return kCrc[k + 3][w & 0xFF] ^ kCrc[k + 2][(w >> 8) & 0xFF] ^ kCrc[k + 1][(w >> 16) & 0xFF]
+                ^ kCrc[k][w >> 24];
+    };
+    return word(w0, 12) ^ word(w1, 8) ^ word(w2, 4) ^ word(w3, 0);
+}
 
 // The CRC register (not inverted) after n more bytes.
 std::uint32_t crcRun(std::uint32_t c, const std::uint8_t* p, std::size_t n)
 {
-    for (; n >= 8; n -= 8, p += 8) {
-        const std::uint32_t lo = c
-                ^ (std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16
-                        | std::uint32_t(p[3]) << 24);
-        c = kCrc[7][lo & 0xFF] ^ kCrc[6][(lo >> 8) & 0xFF] ^ kCrc[5][(lo >> 16) & 0xFF] ^ kCrc[4][lo >> 24]
-                ^ kCrc[3][p[4]] ^ kCrc[2][p[5]] ^ kCrc[1][p[6]] ^ kCrc[0][p[7]];
-    }
+    for (; n >= 16; n -= 16, p += 16)
+        c = crcWords(c ^ le32(p), le32(p + 4), le32(p + 8), le32(p + 12));
     for (; n > 0; --n, ++p)
-        c = kCrcTable[(c ^ *p) & 0xFF] ^ (c >> 8);
+        c = kCrc[0][(c ^ *p) & 0xFF] ^ (c >> 8);
     return c;
 }
 
@@ -227,7 +237,7 @@ std::uint32_t crc32Zeroed(std::span<const std::uint8_t> file, const std::vector<
     std::size_t from = 0;
     for (std::size_t z : zeroed) {
         run(file.data() + from, z - from);
-        c = kCrcTable[c & 0xFF] ^ (c >> 8);
+        c = kCrc[0][c & 0xFF] ^ (c >> 8);
         from = z + 1;
     }
     run(file.data() + from, file.size() - from);
