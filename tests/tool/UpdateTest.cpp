@@ -496,34 +496,47 @@ TEST_F(DiskUpdate, ReadFailuresAndAFileCutMeanwhileChangeNothing)
 
 // A file larger than the pieces the update reads and writes: records across
 // their edges, one larger than a piece, the stamp and revision records near
-// the end, stray bytes last. On disk it comes out as it does in memory.
+// the end, then stray bytes or a record cut off by the end of the file. On
+// disk it comes out as it does in memory.
 TEST_F(DiskUpdate, ALargeFileOnDiskComesOutAsInMemory)
 {
     std::mt19937 rng(7);
-    Bytes big;
+    Bytes body;
     for (int i = 0; i < 40000; ++i) {
         const std::uint32_t id = i % 3 == 0 ? 0x341 : 0x1000 + std::uint32_t(i % 50);
-        appendRecord(big, id, Bytes(64 + rng() % 40, std::uint8_t(i)));
+        appendRecord(body, id, Bytes(64 + rng() % 40, std::uint8_t(i)));
         if (i == 15000)
-            appendRecord(big, 0x900, Bytes(1500000, 7));
+            appendRecord(body, 0x900, Bytes(1500000, 7));
     }
-    appendRecord(big, 0x1199, Bytes(200, 0));
-    appendRecord(big, 0x404, pointRun(18));
-    big.insert(big.end(), {1, 2, 3});
-    writeBytes(air(), big);
-    const std::string s = "delete 341\nfield 341 0 int16 5\ntext 1200 Hi\ndelete 1031\nfield 800 2 int16 3\n"
-                          "text revid R 2\ntext 1005 Again\n";
-    ASSERT_EQ(update(s), 0) << error;
-    ToolDefinitions fresh;
-    const ScriptResult mem = runUpdateScript(big, s, ini(), fresh, 315626635);
-    const Bytes updated = readBytes(air());
-    EXPECT_TRUE(updated == mem.file);
-    EXPECT_EQ(readText(logFile()), mem.log);
-    EXPECT_TRUE(readBytes(air() + ".001") == big);
-    const StampCheck check = verifyStamp(updated);
-    ASSERT_TRUE(check.present);
-    EXPECT_EQ(check.text.back(), '-');
-    EXPECT_EQ(readRevision(updated), "R 2\n");
+    appendRecord(body, 0x1199, Bytes(200, 0));
+    appendRecord(body, 0x404, pointRun(18));
+    const Bytes cutOff = concat({airtest::u32s({0x345, 5000}), Bytes(100, 9)});
+    for (const Bytes& ending : {Bytes{1, 2, 3}, cutOff}) {
+        const Bytes big = concat({body, ending});
+        writeBytes(air(), big);
+        std::filesystem::remove(air() + ".001");
+        defs.unload();
+        const std::string s =
+                "delete 341\nfield 341 0 int16 5\ntext 1200 Hi\ndelete 1031\nfield 800 2 int16 3\n"
+                "text revid R 2\ntext 1005 Again\n";
+        ASSERT_EQ(update(s), 0) << error;
+        ToolDefinitions fresh;
+        const ScriptResult mem = runUpdateScript(big, s, ini(), fresh, 315626635);
+        const Bytes updated = readBytes(air());
+        EXPECT_TRUE(updated == mem.file);
+        EXPECT_EQ(readText(logFile()), mem.log);
+        EXPECT_TRUE(readBytes(air() + ".001") == big);
+        const StampCheck check = verifyStamp(updated);
+        ASSERT_TRUE(check.present);
+        EXPECT_EQ(check.text.back(), '-');
+        EXPECT_EQ(readRevision(updated), "R 2\n");
+        // New records go before the cut-off one, which stays last.
+        const std::vector<std::uint32_t> ids = idsOf(updated);
+        const std::vector<std::uint32_t> last(ids.end() - 3, ids.end());
+        EXPECT_EQ(last,
+                ending == cutOff ? (std::vector<std::uint32_t>{0x1200, 0x800, 0x345})
+                                 : (std::vector<std::uint32_t>{0x404, 0x1200, 0x800}));
+    }
 }
 
 TEST_F(DiskUpdate, FailuresAfterTheBackupRenamePutTheOriginalBack)
