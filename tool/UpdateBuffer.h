@@ -21,10 +21,10 @@ namespace patchwise {
 // The file being changed, as a list of its records in file order; the new
 // file is written once, at the finish. Only the records a command touches are
 // read and held; the others are copied from the file as it is written, so a
-// script of N commands on a file of M bytes costs O(N + M) time and memory
-// for N plus the record list. Every command sees what it would see
-// walking the file from its start: the first record with an id, the records
-// in order, new records after the last record the walk reaches.
+// script of N commands on a file of M bytes costs O(N + M) time and, beside
+// the record list, memory for the bytes it touches. Every command sees what
+// it would see walking the file from its start: the first record with an id,
+// the records in order, new records after the last record the walk reaches.
 class UpdateBuffer {
 public:
     using Ref = std::uint32_t; // a record: an index into recs_, or kCut

@@ -47,6 +47,7 @@ public:
     std::uint64_t newSize() const;
     // The log so far; complete after writeFile().
     std::string& log();
+    // The warnings, to be moved out once the run is over.
     std::vector<ScriptWarning>& takeWarnings();
 
 private:
