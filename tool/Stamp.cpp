@@ -13,18 +13,50 @@ namespace patchwise {
 
 namespace {
 
-constexpr std::array<std::uint32_t, 256> makeCrcTable()
+// Sixteen tables: kCrc[k][b] is the CRC step of byte b followed by k zero
+// bytes, so that sixteen bytes are taken per step ("slicing by 16").
+using CrcTables = std::array<std::array<std::uint32_t, 256>, 16>;
+constexpr CrcTables makeCrcTables()
 {
-    std::array<std::uint32_t, 256> t{};
+    CrcTables t{};
     for (std::uint32_t n = 0; n < 256; ++n) {
         std::uint32_t c = n;
         for (int k = 0; k < 8; ++k)
             c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-        t[n] = c;
+        t[0][n] = c;
     }
+    for (std::size_t k = 1; k < t.size(); ++k)
+        for (std::uint32_t n = 0; n < 256; ++n)
+            t[k][n] = (t[k - 1][n] >> 8) ^ t[0][t[k - 1][n] & 0xFF];
     return t;
 }
-constexpr auto kCrcTable = makeCrcTable();
+constexpr CrcTables kCrc = makeCrcTables();
+
+std::uint32_t le32(const std::uint8_t* p)
+{
+    return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16
+            | std::uint32_t(p[3]) << 24;
+}
+
+// Four little-endian words' worth of steps: w0 holds the earliest bytes.
+std::uint32_t crcWords(std::uint32_t w0, std::uint32_t w1, std::uint32_t w2, std::uint32_t w3)
+{
+    auto word = [](std::uint32_t w, std::size_t k) {
+        return kCrc[k + 3][w & 0xFF] ^ kCrc[k + 2][(w >> 8) & 0xFF] ^ kCrc[k + 1][(w >> 16) & 0xFF]
+                ^ kCrc[k][w >> 24];
+    };
+    return word(w0, 12) ^ word(w1, 8) ^ word(w2, 4) ^ word(w3, 0);
+}
+
+// The CRC register (not inverted) after n more bytes.
+std::uint32_t crcRun(std::uint32_t c, const std::uint8_t* p, std::size_t n)
+{
+    for (; n >= 16; n -= 16, p += 16)
+        c = crcWords(c ^ le32(p), le32(p + 4), le32(p + 8), le32(p + 12));
+    for (; n > 0; --n, ++p)
+        c = kCrc[0][(c ^ *p) & 0xFF] ^ (c >> 8);
+    return c;
+}
 
 // Slot k of a record: data byte base + 8k, when it lies inside the record.
 std::optional<std::size_t> slot(const RecordSpan& r, std::size_t base, std::size_t k)
@@ -68,12 +100,9 @@ std::uint32_t hexOrZero(const std::string& s)
 
 } // namespace
 
-std::uint32_t crc32(const std::uint8_t* bytes, std::size_t count)
+std::uint32_t crc32(const std::uint8_t* bytes, std::size_t count, std::uint32_t previous)
 {
-    std::uint32_t c = 0xFFFFFFFFu;
-    for (std::size_t i = 0; i < count; ++i)
-        c = kCrcTable[(c ^ bytes[i]) & 0xFF] ^ (c >> 8);
-    return c ^ 0xFFFFFFFFu;
+    return crcRun(previous ^ 0xFFFFFFFFu, bytes, count) ^ 0xFFFFFFFFu;
 }
 
 std::string stampTimeText(std::time_t t)
@@ -109,39 +138,67 @@ std::time_t stampTime()
     return std::time(nullptr);
 }
 
-void clearStamp(std::span<std::uint8_t> file)
+namespace {
+
+// The record's data bytes alone, seen as a file whose one record starts them.
+RecordSpan wholeData(std::span<const std::uint8_t> data)
 {
-    if (auto r = findFirstRecord(file, kStampRecord))
-        zeroSlots(file, *r, kStampBase, 0, kStampSlots);
+    RecordSpan r;
+    r.length = static_cast<std::uint32_t>(data.size());
+    r.present = data.size();
+    return r;
 }
 
-void writeStamp(std::span<std::uint8_t> file, std::uint32_t crc, std::time_t time)
+} // namespace
+
+void clearStampSlots(std::span<std::uint8_t> data)
 {
-    auto r = findFirstRecord(file, kStampRecord);
-    if (!r || r->present < kStampRecordMin)
+    zeroSlots(data, wholeData(data), kStampBase, 0, kStampSlots);
+}
+
+void writeStampSlots(std::span<std::uint8_t> data, std::uint32_t crc, std::time_t time)
+{
+    if (data.size() < kStampRecordMin)
         return;
+    const RecordSpan r = wholeData(data);
     std::string s = text::hex(crc, 8) + " KMQ" + stampTimeText(time);
     s.resize(kStampSlots - 1, ' ');
     s += '\0';
     for (std::size_t k = 0; k < kStampSlots; ++k)
-        file[*slot(*r, kStampBase, k)] = static_cast<std::uint8_t>(s[k]);
+        data[*slot(r, kStampBase, k)] = static_cast<std::uint8_t>(s[k]);
 }
 
-void storeRevision(std::span<std::uint8_t> file, const std::string& textIn)
+void storeRevisionSlots(std::span<std::uint8_t> data, const std::string& textIn)
 {
-    auto r = findFirstRecord(file, kRevisionRecord);
-    if (!r)
-        return;
-    zeroSlots(file, *r, kRevisionBase, 0, 9);
-    std::size_t slots = (r->present + 7) / 8;
+    const RecordSpan r = wholeData(data);
+    zeroSlots(data, r, kRevisionBase, 0, 9);
+    std::size_t slots = (r.present + 7) / 8;
     if (slots <= 9)
         return;
     std::size_t room = slots - 9 - 1; // characters that fit before the zero byte
     std::string t = textIn.substr(0, std::min({textIn.size(), kRevisionMaxStored, room}));
     std::size_t k = 9;
     for (char c : t)
-        file[*slot(*r, kRevisionBase, k++)] = static_cast<std::uint8_t>(c);
-    file[*slot(*r, kRevisionBase, k)] = 0;
+        data[*slot(r, kRevisionBase, k++)] = static_cast<std::uint8_t>(c);
+    data[*slot(r, kRevisionBase, k)] = 0;
+}
+
+void clearStamp(std::span<std::uint8_t> file)
+{
+    if (auto r = findFirstRecord(file, kStampRecord))
+        clearStampSlots(file.subspan(r->data, r->present));
+}
+
+void writeStamp(std::span<std::uint8_t> file, std::uint32_t crc, std::time_t time)
+{
+    if (auto r = findFirstRecord(file, kStampRecord))
+        writeStampSlots(file.subspan(r->data, r->present), crc, time);
+}
+
+void storeRevision(std::span<std::uint8_t> file, const std::string& textIn)
+{
+    if (auto r = findFirstRecord(file, kRevisionRecord))
+        storeRevisionSlots(file.subspan(r->data, r->present), textIn);
 }
 
 std::string readRevision(std::span<const std::uint8_t> file)
@@ -176,14 +233,11 @@ std::vector<std::size_t> clearedSlots(std::span<const std::uint8_t> file)
 std::uint32_t crc32Zeroed(std::span<const std::uint8_t> file, const std::vector<std::size_t>& zeroed)
 {
     std::uint32_t c = 0xFFFFFFFFu;
-    auto run = [&c](const std::uint8_t* p, std::size_t n) {
-        for (std::size_t i = 0; i < n; ++i)
-            c = kCrcTable[(c ^ p[i]) & 0xFF] ^ (c >> 8);
-    };
+    auto run = [&c](const std::uint8_t* p, std::size_t n) { c = crcRun(c, p, n); };
     std::size_t from = 0;
     for (std::size_t z : zeroed) {
         run(file.data() + from, z - from);
-        c = kCrcTable[c & 0xFF] ^ (c >> 8);
+        c = kCrc[0][c & 0xFF] ^ (c >> 8);
         from = z + 1;
     }
     run(file.data() + from, file.size() - from);

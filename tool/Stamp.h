@@ -17,7 +17,8 @@ inline constexpr std::size_t kStampRecordMin = 277; // data bytes a full stamp n
 inline constexpr std::size_t kRevisionMaxStored = 91;
 inline constexpr std::size_t kRevisionMaxScript = 99;
 
-std::uint32_t crc32(const std::uint8_t* bytes, std::size_t count);
+// CRC-32 (the zip one); previous, the CRC of the bytes before, continues it.
+std::uint32_t crc32(const std::uint8_t* bytes, std::size_t count, std::uint32_t previous = 0);
 inline std::uint32_t crc32(std::span<const std::uint8_t> b)
 {
     return crc32(b.data(), b.size());
@@ -34,6 +35,10 @@ void writeStamp(std::span<std::uint8_t> file, std::uint32_t crc, std::time_t tim
 // Does nothing without a record 0x1199; cuts the text to fit the record.
 void storeRevision(std::span<std::uint8_t> file, const std::string& text);
 std::string readRevision(std::span<const std::uint8_t> file);
+// The same three on the data bytes of the record itself (the first 0x404 or 0x1199).
+void clearStampSlots(std::span<std::uint8_t> data);
+void writeStampSlots(std::span<std::uint8_t> data, std::uint32_t crc, std::time_t time);
+void storeRevisionSlots(std::span<std::uint8_t> data, const std::string& text);
 
 struct StampCheck {
     bool present = false;

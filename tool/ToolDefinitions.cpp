@@ -54,6 +54,8 @@ namespace {
 std::vector<std::string_view> splitIntoViews(std::string_view bytes)
 {
     std::vector<std::string_view> lines;
+    // One line per LF at least: a large file's list is then never copied as it grows.
+    lines.reserve(static_cast<std::size_t>(std::count(bytes.begin(), bytes.end(), '\n')) + 1);
     std::size_t pos = 0;
     while (pos < bytes.size()) {
         // One piece: up to 255 characters, or through the first LF.

@@ -8,9 +8,11 @@
 #include "tool/OutputPath.h"
 #include "tool/Stamp.h"
 #include "tool/ToolText.h"
+#include "tool/UpdateRun.h"
 
 #include <cerrno>
 #include <climits>
+#include <fcntl.h>
 #include <new>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -64,7 +66,17 @@ public:
     {}
 
     // 0 on success, 1 on failure (the message in *error).
-    int run() { return transact() ? 0 : 1; }
+    int run()
+    {
+        try {
+            return transact() ? 0 : 1;
+        } catch (const UpdateSource::ReadFailure& e) {
+            // Reads end before the commit begins: the temporaries go as
+            // they unwind and the AIR file is as it was.
+            failBeforeCommit(e.error ? e.error.message : changedMessage());
+            return 1;
+        }
+    }
 
 private:
     bool transact()
@@ -75,14 +87,16 @@ private:
             return dryRun();
         if (!prepareNewFile())
             return false;
-        ScriptResult result = runScript();
-        if (refusedByWarnings(result))
-            return strictFailure(result);
-        const auto logBytes =
-                std::span(reinterpret_cast<const std::uint8_t*>(result.log.data()), result.log.size());
-        if (!writeTemporaries(result.file, logBytes) || !commit(logBytes))
+        UpdateRun& run = runScript();
+        if (refusedByWarnings(run))
+            return strictFailure(run);
+        if (!writeNewFile(run))
             return false;
-        if (result.stoppedOnUnknownType)
+        const std::string& log = run.log();
+        const auto logBytes = std::span(reinterpret_cast<const std::uint8_t*>(log.data()), log.size());
+        if (!writeLog(logBytes) || !commit(logBytes))
+            return false;
+        if (run.stoppedOnUnknownType())
             return fail("The script stopped at a field line with an unknown type; see "
                     + (isStandardOutput(options_.logPath) ? std::string("standard output") : options_.logPath)
                     + ".");
@@ -121,7 +135,7 @@ private:
         if (!options_.dryRun && !logToFile_ && !isStandardOutput(options_.logPath))
             if (auto e = placedLog_.open(options_.logPath))
                 return fail(e.message);
-        if (auto e = fio::readFile(airPath_, air_, &airRead_))
+        if (auto e = air_.open(airPath_, airRead_))
             return fail(e.message);
         if (auto e = fio::readFile(scriptPath_, script_))
             return fail(e.message);
@@ -155,40 +169,43 @@ private:
         return !(d.st_mode & S_ISVTX) || me == 0 || me == f.st_uid || me == d.st_uid;
     }
 
-    ScriptResult runScript()
+    UpdateRun& runScript()
     {
         const std::string_view text(reinterpret_cast<const char*>(script_.data()), script_.size());
-        return runUpdateScript(
-                std::move(air_), text, definitionPath_, defs_, options_.time ? *options_.time : stampTime());
+        run_.emplace(std::move(air_), text, definitionPath_, defs_);
+        run_->runCommands();
+        return *run_;
     }
+    std::time_t stampTimeOfRun() const { return options_.time ? *options_.time : stampTime(); }
 
     // Reports the lines the update cannot carry out; true when --strict
     // makes them stop it.
-    bool refusedByWarnings(const ScriptResult& result) const
+    bool refusedByWarnings(const UpdateRun& run) const
     {
         if (options_.warning)
-            for (const ScriptWarning& w : result.warnings)
+            for (const ScriptWarning& w : run.warnings())
                 options_.warning(w);
-        return options_.strict && !result.warnings.empty();
+        return options_.strict && !run.warnings().empty();
     }
 
-    bool strictFailure(const ScriptResult& result)
+    bool strictFailure(const UpdateRun& run)
     {
-        return failBeforeCommit("The script has " + dec(static_cast<long long>(result.warnings.size()))
-                + (result.warnings.size() == 1 ? " line" : " lines")
+        return failBeforeCommit("The script has " + dec(static_cast<long long>(run.warnings().size()))
+                + (run.warnings().size() == 1 ? " line" : " lines")
                 + " that the update cannot carry out; nothing was written.");
     }
 
-    // Every rule of the script, in memory only: no backup, no log file, no
-    // temporary file, the AIR file untouched.
+    // Every rule of the script, the file's CRC included, without writing
+    // anything: no backup, no log file, no temporary file.
     bool dryRun()
     {
-        ScriptResult result = runScript();
-        if (refusedByWarnings(result))
-            return strictFailure(result);
-        if (auto e = writeOutput("-", result.log, options_.standardOutput))
+        UpdateRun& run = runScript();
+        if (refusedByWarnings(run))
+            return strictFailure(run);
+        run.writeFile([](std::span<const std::uint8_t>) {}, stampTimeOfRun());
+        if (auto e = writeOutput("-", run.log(), options_.standardOutput))
             return fail(e.message);
-        if (result.stoppedOnUnknownType)
+        if (run.stoppedOnUnknownType())
             return fail("The script stops at a field line with an unknown type.");
         return true;
     }
@@ -230,13 +247,64 @@ private:
         return true;
     }
 
-    // The new AIR file and the log file, complete under temporary names.
-    bool writeTemporaries(std::span<const std::uint8_t> file, std::span<const std::uint8_t> logBytes)
+    // The new AIR file, complete and flushed under its temporary name.
+    bool writeNewFile(UpdateRun& run)
     {
-        if (auto e = newAir_.write(file))
-            return failBeforeCommit(e.message);
+        fio::Error failed;
+        const auto stamp = run.writeFile(
+                [&](std::span<const std::uint8_t> piece) {
+                    if (!failed)
+                        failed = newAir_.write(piece);
+                },
+                stampTimeOfRun());
+        if (failed)
+            return failBeforeCommit(failed.message);
+        if (stamp)
+            if (auto e = placeStamp(*stamp))
+                return failBeforeCommit(e.message);
         if (auto e = newAir_.flush())
             return failBeforeCommit(e.message);
+        // The stamp went in through a name: it must be the file just flushed.
+        if (stamp
+                && !(newAir_.written().device == stampedDevice_ && newAir_.written().inode == stampedInode_))
+            return failBeforeCommit(fio::describe(EIO, airPath_));
+        return true;
+    }
+
+    // The stamp holds the CRC of the whole file, so it is written last, over
+    // the zeros in its slots. The temporary is locked and its folder's other
+    // writers keep away from it; flush() syncs the file, not a descriptor.
+    fio::Error placeStamp(const UpdateRun::Stamp& stamp)
+    {
+        const std::string& temp = newAir_.temporary();
+        const int fd = fio::ops().open(temp.c_str(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW, 0);
+        if (fd < 0) {
+            const int err = errno;
+            return {err, fio::describe(err, airPath_)};
+        }
+        struct stat st {};
+        int err = ::fstat(fd, &st) != 0 ? errno : 0;
+        stampedDevice_ = st.st_dev;
+        stampedInode_ = st.st_ino;
+        std::size_t done = 0;
+        while (!err && done < stamp.bytes.size()) {
+            const ssize_t w = ::pwrite(fd, stamp.bytes.data() + done, stamp.bytes.size() - done,
+                    static_cast<off_t>(stamp.offset + done));
+            if (w < 0 && errno != EINTR)
+                err = errno;
+            else if (w > 0)
+                done += static_cast<std::size_t>(w);
+        }
+        if (fio::ops().close(fd) != 0 && !err)
+            err = errno;
+        if (err)
+            return {err, fio::describe(err, airPath_)};
+        return {};
+    }
+
+    // The log file, complete under its temporary name.
+    bool writeLog(std::span<const std::uint8_t> logBytes)
+    {
         if (!logToFile_)
             return true;
         if (auto e = log_.open(options_.logPath))
@@ -336,7 +404,11 @@ private:
     std::string* error_;
     bool logToFile_ = false;
     bool wasLoaded_ = false;
-    std::vector<std::uint8_t> air_, script_;
+    UpdateSource air_;
+    std::optional<UpdateRun> run_;
+    std::vector<std::uint8_t> script_;
+    dev_t stampedDevice_ = 0;
+    ino_t stampedInode_ = 0;
     fio::ReplaceFile newAir_, log_;
     fio::FileIdentity airRead_;
     InPlaceOutput placedLog_;

@@ -1,11 +1,14 @@
 #pragma once
 // The record list an update edits: the file's records in order, changed in
-// place or replaced, removed and appended, composed into a new file once.
+// place or replaced, removed and appended, written out as a new file once.
 #include "base/Bytes.h"
 #include "tool/AirWalk.h"
+#include "tool/UpdateSource.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <stdexcept>
@@ -16,28 +19,26 @@
 namespace patchwise {
 
 // The file being changed, as a list of its records in file order; the new
-// file is composed once, at the finish. A record nobody changed stays a view
-// into the bytes as read, so a script of N commands on a file of M bytes costs
-// O(N + M) plus the bytes it changes. Every command sees what it would see
-// walking the file from its start: the first record with an id, the records
-// in order, new records after the last record the walk reaches.
+// file is written once, at the finish. Only the records a command touches are
+// read and held; the others are copied from the file as it is written, so a
+// script of N commands on a file of M bytes costs O(N + M) time and, beside
+// the record list, memory for the bytes it touches. Every command sees what
+// it would see walking the file from its start: the first record with an id,
+// the records in order, new records after the last record the walk reaches.
 class UpdateBuffer {
 public:
     using Ref = std::uint32_t; // a record: an index into recs_, or kCut
 
-    explicit UpdateBuffer(std::vector<std::uint8_t> bytes) : orig_(std::move(bytes))
+    explicit UpdateBuffer(UpdateSource source) : source_(std::move(source))
     {
         std::size_t end = 0;
-        forEachRecord(orig_, [&](const RecordSpan& r) {
-            Rec rec;
-            rec.id = r.id;
-            rec.length = r.length;
-            rec.origin = r.data;
-            rec.present = r.present;
+        source_.forEachRecord([&](const RecordSpan& r) {
+            const Rec rec{r.data, r.id, r.length, kNone, kNone};
             if (r.present < r.length) {
                 // Cut off by the end of the file: it stays last, and new
                 // records go before it, or it would swallow them.
                 cut_ = rec;
+                cutPresent_ = static_cast<std::uint32_t>(r.present);
                 ++count_;
             } else {
                 add(rec);
@@ -58,20 +59,23 @@ public:
         return std::nullopt;
     }
     std::uint32_t length(Ref r) const { return rec(r).length; }
-    std::size_t present(Ref r) const { return rec(r).present; }
+    std::size_t present(Ref r) const { return r == kCut ? cutPresent_ : rec(r).length; }
+    // The record's bytes, read from the file the first time.
     std::span<std::uint8_t> data(Ref r)
     {
         Rec& x = rec(r);
-        if (x.own != kNone)
-            return owned_[x.own];
-        return std::span(orig_).subspan(x.origin, x.present);
+        if (x.own == kNone) {
+            std::vector<std::uint8_t> bytes(present(r));
+            source_.read(x.origin, bytes);
+            setOwned(x, std::move(bytes));
+        }
+        return owned_[x.own];
     }
 
     void replaceData(Ref r, std::vector<std::uint8_t> bytes)
     {
         Rec& x = rec(r);
         x.length = static_cast<std::uint32_t>(bytes.size());
-        x.present = bytes.size();
         setOwned(x, std::move(bytes));
         if (r == kCut)
             settleCut();
@@ -83,14 +87,12 @@ public:
         std::copy(old.begin(), old.end(), bytes.begin());
         Rec& x = rec(r);
         x.length = newLength;
-        x.present = newLength;
         setOwned(x, std::move(bytes));
         if (r == kCut)
             settleCut();
     }
     void remove(Ref r)
     {
-        restructured_ = true;
         --count_;
         if (r == kCut) {
             cut_.reset();
@@ -98,70 +100,167 @@ public:
         }
         // Only the first record with an id is ever removed.
         Rec& x = recs_[r];
-        x.live = false;
         auto& chain = byId_[x.id];
         chain.first = x.nextSame;
         if (chain.first == kNone)
             chain.second = kNone;
         if (x.own != kNone)
             std::vector<std::uint8_t>().swap(owned_[x.own]);
+        x.own = kGone;
     }
     void append(std::uint32_t id, std::vector<std::uint8_t> bytes)
     {
-        restructured_ = true;
-        Rec x;
-        x.id = id;
-        x.length = static_cast<std::uint32_t>(bytes.size());
-        x.present = bytes.size();
+        Rec x{0, id, static_cast<std::uint32_t>(bytes.size()), kNone, kNone};
         setOwned(x, std::move(bytes));
         add(x);
     }
     long long count() const { return count_; }
 
-    // The new file: the records in order, the cut-off one, the stray bytes.
-    std::vector<std::uint8_t> compose()
+    // The new file: the records in order, the cut-off one, the stray bytes,
+    // handed to put in pieces of at most kPiece bytes. Records nobody changed
+    // are copied from the file in runs.
+    template <typename Put>
+    void write(Put&& put)
     {
-        // Fields were assigned in place: an unchanged structure is the file itself.
-        if (!restructured_)
-            return std::move(orig_);
-        std::size_t total = orig_.size() - tailFrom_;
-        for (const Rec& x : recs_)
-            if (x.live)
-                total += 8 + x.present;
-        if (cut_)
-            total += 8 + cut_->present;
-        std::vector<std::uint8_t> out;
-        out.reserve(total);
-        auto put = [&](const Rec& x) {
-            base::bytes::appendLE(out, x.id);
-            base::bytes::appendLE(out, x.length);
-            if (x.own != kNone)
-                out.insert(out.end(), owned_[x.own].begin(), owned_[x.own].end());
-            else
-                out.insert(out.end(), orig_.begin() + static_cast<std::ptrdiff_t>(x.origin),
-                        orig_.begin() + static_cast<std::ptrdiff_t>(x.origin + x.present));
+        Pieces<Put> out(put);
+        std::uint64_t from = 0, to = 0; // the run of the file not yet copied
+        auto copyRun = [&] {
+            out.copy(source_, from, to);
+            from = to;
         };
-        for (const Rec& x : recs_)
-            if (x.live)
-                put(x);
+        // Copies the run so far unless the next one continues it.
+        auto runFrom = [&](std::uint64_t at) {
+            if (at != to) {
+                copyRun();
+                from = to = at;
+            }
+        };
+        auto emit = [&](const Rec& x, std::uint32_t present) {
+            if (x.own == kNone) {
+                // Its header and data are the file's own bytes.
+                runFrom(x.origin - 8);
+                to = x.origin + present;
+                return;
+            }
+            copyRun();
+            std::uint8_t header[8];
+            for (int i = 0; i < 4; ++i) {
+                header[i] = static_cast<std::uint8_t>(x.id >> (8 * i));
+                header[4 + i] = static_cast<std::uint8_t>(x.length >> (8 * i));
+            }
+            out.add(header);
+            out.add(owned_[x.own]);
+        };
+        for (std::size_t i = 0; i < recs_.size(); ++i)
+            if (const Rec& x = recs_[i]; x.own != kGone)
+                emit(x, x.length);
         if (cut_)
-            put(*cut_);
-        out.insert(out.end(), orig_.begin() + static_cast<std::ptrdiff_t>(tailFrom_), orig_.end());
-        return out;
+            emit(*cut_, cutPresent_);
+        runFrom(tailFrom_);
+        to = source_.size();
+        copyRun();
+        out.flush();
     }
+    // Where the data of record r will start in the new file.
+    std::uint64_t newOffset(Ref r) const
+    {
+        std::uint64_t at = 0;
+        for (std::size_t i = 0; i < recs_.size() && i != r; ++i)
+            if (const Rec& x = recs_[i]; x.own != kGone)
+                at += 8 + x.length;
+        return at + 8; // after the live records for the cut-off one
+    }
+    // How many bytes the new file has.
+    std::uint64_t newSize() const
+    {
+        std::uint64_t total = source_.size() - tailFrom_;
+        for (std::size_t i = 0; i < recs_.size(); ++i)
+            if (const Rec& x = recs_[i]; x.own != kGone)
+                total += 8 + x.length;
+        if (cut_)
+            total += 8 + cutPresent_;
+        return total;
+    }
+
+    static constexpr std::size_t kPiece = std::size_t(1) << 20;
 
 private:
     static constexpr std::uint32_t kNone = 0xFFFFFFFFu;
     static constexpr Ref kCut = 0xFFFFFFFEu;
 
+    static constexpr std::uint32_t kGone = 0xFFFFFFFDu;
+
+    // 24 bytes, a million of them for a million records. Its data bytes are
+    // as many as its length says, but for the cut-off record (cutPresent_).
     struct Rec {
-        std::uint32_t id = 0;
-        std::uint32_t length = 0; // as the header says
-        std::size_t origin = 0; // its data in orig_, while own is kNone
-        std::size_t present = 0; // data bytes held
-        std::uint32_t own = kNone; // its data in owned_ once changed
-        std::uint32_t nextSame = kNone; // the next record with this id
-        bool live = true;
+        std::uint64_t origin; // its data in the file, while own is kNone
+        std::uint32_t id;
+        std::uint32_t length; // as the header says
+        std::uint32_t own; // kNone, kGone (removed) or its data in owned_ once read or changed
+        std::uint32_t nextSame; // the next record with this id
+    };
+
+    // The records in blocks that never move: the list grows without copies
+    // and takes the memory it fills.
+    class RecList {
+    public:
+        std::size_t size() const { return size_; }
+        Rec& operator[](std::size_t i) { return blocks_[i / kBlock][i % kBlock]; }
+        const Rec& operator[](std::size_t i) const { return blocks_[i / kBlock][i % kBlock]; }
+        void push_back(const Rec& x)
+        {
+            if (size_ % kBlock == 0)
+                blocks_.push_back(std::make_unique_for_overwrite<Rec[]>(kBlock));
+            blocks_.back()[size_ % kBlock] = x;
+            ++size_;
+        }
+
+    private:
+        static constexpr std::size_t kBlock = 16384;
+        std::vector<std::unique_ptr<Rec[]>> blocks_;
+        std::size_t size_ = 0;
+    };
+
+    // Gathers the new file's bytes into pieces of kPiece for put.
+    template <typename Put>
+    class Pieces {
+    public:
+        explicit Pieces(Put& put) : put_(put), buf_(new std::uint8_t[kPiece]) {}
+        void add(std::span<const std::uint8_t> bytes)
+        {
+            while (!bytes.empty()) {
+                const std::size_t n = std::min(bytes.size(), kPiece - used_);
+                std::copy_n(bytes.data(), n, buf_.get() + used_);
+                used_ += n;
+                bytes = bytes.subspan(n);
+                if (used_ == kPiece)
+                    flush();
+            }
+        }
+        // Bytes [from, to) of the file, read straight into the piece.
+        void copy(const UpdateSource& source, std::uint64_t from, std::uint64_t to)
+        {
+            while (from < to) {
+                const std::size_t n =
+                        static_cast<std::size_t>(std::min<std::uint64_t>(to - from, kPiece - used_));
+                source.read(from, std::span(buf_.get() + used_, n));
+                used_ += n;
+                from += n;
+                if (used_ == kPiece)
+                    flush();
+            }
+        }
+        void flush()
+        {
+            if (used_ > 0)
+                put_(std::span<const std::uint8_t>(buf_.get(), used_));
+            used_ = 0;
+        }
+
+    private:
+        Put& put_;
+        std::unique_ptr<std::uint8_t[]> buf_;
+        std::size_t used_ = 0;
     };
 
     Rec& rec(Ref r) { return r == kCut ? *cut_ : recs_[r]; }
@@ -186,7 +285,6 @@ private:
     }
     void setOwned(Rec& x, std::vector<std::uint8_t> bytes)
     {
-        restructured_ = true;
         if (x.own != kNone) {
             owned_[x.own] = std::move(bytes);
         } else {
@@ -203,15 +301,15 @@ private:
         add(x);
     }
 
-    std::vector<std::uint8_t> orig_;
-    std::vector<Rec> recs_;
+    UpdateSource source_;
+    RecList recs_;
     std::optional<Rec> cut_;
+    std::uint32_t cutPresent_ = 0;
     std::size_t tailFrom_ = 0;
     std::vector<std::vector<std::uint8_t>> owned_;
     // id -> (first live record, last record) of its chain
     std::unordered_map<std::uint32_t, std::pair<std::uint32_t, std::uint32_t>> byId_;
     long long count_ = 0;
-    bool restructured_ = false;
 };
 
 } // namespace patchwise

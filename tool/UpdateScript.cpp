@@ -1,6 +1,6 @@
 // The update's interpreter: runs the script's commands over the record list
-// and finishes the file (record count, revision text, stamp) in memory.
-#include "tool/Update.h"
+// and finishes the file (record count, revision text, stamp) as it is written.
+#include "tool/UpdateRun.h"
 
 #include "base/AsciiText.h"
 #include "base/Bytes.h"
@@ -81,16 +81,20 @@ std::string withoutLineBreak(std::string_view s)
     return std::string(s);
 }
 
+} // namespace
+
 class ScriptRun {
 public:
-    ScriptRun(std::vector<std::uint8_t> file, std::string_view script, const std::string& defPath,
-            ToolDefinitions& defs)
+    ScriptRun(UpdateSource file, std::string_view script, const std::string& defPath, ToolDefinitions& defs)
             : buf_(std::move(file)), script_(script), defPath_(defPath), defs_(defs)
-    {}
-
-    ScriptResult run(std::time_t time)
     {
-        ScriptResult result;
+        // A UTF-8 byte-order mark is not part of the first command.
+        if (script_.starts_with("\xEF\xBB\xBF"))
+            script_.remove_prefix(3);
+    }
+
+    void runCommands()
+    {
         while (pos_ < script_.size()) {
             std::size_t end = pos_;
             while (end < script_.size() && end - pos_ < kScriptPiece)
@@ -104,16 +108,42 @@ public:
             if (auto z = piece.find('\0'); z != std::string_view::npos)
                 piece = piece.substr(0, z);
             if (!line(piece)) {
-                result.stoppedOnUnknownType = true;
+                stoppedOnUnknownType_ = true;
                 break;
             }
         }
-        finish(time);
-        result.file = std::move(file_);
-        result.log = std::move(log_);
-        result.warnings = std::move(warnings_);
-        return result;
     }
+
+    // The record count in the log; the revision text stored, the stamp's
+    // slots cleared and the file handed out; the CRC in the log and in the
+    // stamp returned.
+    std::optional<UpdateRun::Stamp> finish(
+            const std::function<void(std::span<const std::uint8_t>)>& put, std::time_t time)
+    {
+        log_ += "\nRecord count: " + dec(buf_.count()) + "\n";
+        const auto stamp = buf_.find(kStampRecord);
+        if (stamp)
+            clearStampSlots(buf_.data(*stamp));
+        if (revision_)
+            if (auto rev = buf_.find(kRevisionRecord))
+                storeRevisionSlots(buf_.data(*rev), *revision_);
+        std::uint32_t crc = 0;
+        buf_.write([&](std::span<const std::uint8_t> piece) {
+            crc = crc32(piece.data(), piece.size(), crc);
+            put(piece);
+        });
+        log_ += "crc " + hex(crc, 8) + "\n";
+        if (!stamp)
+            return std::nullopt;
+        std::span<std::uint8_t> data = buf_.data(*stamp);
+        writeStampSlots(data, crc, time);
+        return UpdateRun::Stamp{buf_.newOffset(*stamp), {data.begin(), data.end()}};
+    }
+
+    std::uint64_t newSize() const { return buf_.newSize(); }
+    bool stoppedOnUnknownType() const { return stoppedOnUnknownType_; }
+    std::vector<ScriptWarning>& warnings() { return warnings_; }
+    std::string& log() { return log_; }
 
 private:
     void warn(std::string message) { warnings_.push_back({lineNo_, std::move(message)}); }
@@ -451,21 +481,8 @@ private:
         return false;
     }
 
-    void finish(std::time_t time)
-    {
-        log_ += "\nRecord count: " + dec(buf_.count()) + "\n";
-        file_ = buf_.compose();
-        std::vector<std::uint8_t>& b = file_;
-        clearStamp(b);
-        if (revision_)
-            storeRevision(b, *revision_);
-        std::uint32_t crc = crc32(b);
-        log_ += "crc " + hex(crc, 8) + "\n";
-        writeStamp(b, crc, time);
-    }
-
     UpdateBuffer buf_;
-    std::vector<std::uint8_t> file_; // composed at the finish
+    bool stoppedOnUnknownType_ = false;
     std::string_view script_;
     std::size_t pos_ = 0;
     std::size_t lineNo_ = 0;
@@ -479,7 +496,48 @@ private:
     std::optional<std::string> revision_;
 };
 
-} // namespace
+UpdateRun::UpdateRun(UpdateSource source, std::string_view script, const std::string& definitionPath,
+        ToolDefinitions& defs)
+        : run_(std::make_unique<ScriptRun>(std::move(source), script, definitionPath, defs))
+{}
+
+UpdateRun::~UpdateRun() = default;
+
+void UpdateRun::runCommands()
+{
+    run_->runCommands();
+}
+
+bool UpdateRun::stoppedOnUnknownType() const
+{
+    return run_->stoppedOnUnknownType();
+}
+
+const std::vector<ScriptWarning>& UpdateRun::warnings() const
+{
+    return run_->warnings();
+}
+
+std::vector<ScriptWarning>& UpdateRun::takeWarnings()
+{
+    return run_->warnings();
+}
+
+std::optional<UpdateRun::Stamp> UpdateRun::writeFile(
+        const std::function<void(std::span<const std::uint8_t>)>& put, std::time_t time)
+{
+    return run_->finish(put, time);
+}
+
+std::uint64_t UpdateRun::newSize() const
+{
+    return run_->newSize();
+}
+
+std::string& UpdateRun::log()
+{
+    return run_->log();
+}
 
 std::int32_t scaledFieldValue(ToolType type, double v)
 {
@@ -492,10 +550,22 @@ std::int32_t scaledFieldValue(ToolType type, double v)
 ScriptResult runUpdateScript(std::vector<std::uint8_t> file, std::string_view script,
         const std::string& definitionPath, ToolDefinitions& defs, std::time_t time)
 {
-    // A UTF-8 byte-order mark is not part of the first command.
-    if (script.starts_with("\xEF\xBB\xBF"))
-        script.remove_prefix(3);
-    return ScriptRun(std::move(file), script, definitionPath, defs).run(time);
+    UpdateRun run(UpdateSource(std::move(file)), script, definitionPath, defs);
+    run.runCommands();
+    ScriptResult result;
+    result.file.reserve(static_cast<std::size_t>(run.newSize()));
+    const auto stamp = run.writeFile(
+            [&](std::span<const std::uint8_t> piece) {
+                result.file.insert(result.file.end(), piece.begin(), piece.end());
+            },
+            time);
+    if (stamp)
+        std::copy(stamp->bytes.begin(), stamp->bytes.end(),
+                result.file.begin() + static_cast<std::ptrdiff_t>(stamp->offset));
+    result.stoppedOnUnknownType = run.stoppedOnUnknownType();
+    result.log = std::move(run.log());
+    result.warnings = std::move(run.takeWarnings());
+    return result;
 }
 
 } // namespace patchwise

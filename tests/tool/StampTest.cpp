@@ -64,6 +64,32 @@ TEST(Crc32, StandardCheckValues)
     EXPECT_EQ(crcOf("The quick brown fox jumps over the lazy dog"), 0x414FA339u);
 }
 
+// Eight bytes at a time and continued over pieces: the same as a bit at a time.
+TEST(Crc32, PiecesAndEveryAlignmentAgreeWithTheBitwiseCrc)
+{
+    Bytes bytes(300);
+    for (std::size_t i = 0; i < bytes.size(); ++i)
+        bytes[i] = std::uint8_t(i * 131 + 7);
+    auto bitwise = [](const std::uint8_t* p, std::size_t n) {
+        std::uint32_t c = 0xFFFFFFFFu;
+        for (std::size_t i = 0; i < n; ++i) {
+            c ^= p[i];
+            for (int k = 0; k < 8; ++k)
+                c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+        }
+        return c ^ 0xFFFFFFFFu;
+    };
+    for (std::size_t from = 0; from < 9; ++from)
+        for (std::size_t n : {0, 1, 7, 8, 9, 15, 16, 17, 64, 255}) {
+            const std::uint8_t* p = bytes.data() + from;
+            const std::uint32_t whole = bitwise(p, n);
+            EXPECT_EQ(crc32(p, n), whole) << from << " " << n;
+            for (std::size_t cut : {std::size_t(0), n / 2, n - n / 3}) {
+                EXPECT_EQ(crc32(p + cut, n - cut, crc32(p, cut)), whole) << from << " " << n << " " << cut;
+            }
+        }
+}
+
 TEST(StampTime, AsctimeWithoutWeekdayInLocalTime)
 {
     TzGuard utc("UTC");

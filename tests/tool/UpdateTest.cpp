@@ -383,6 +383,30 @@ ssize_t fullDisk(int, const void*, std::size_t)
     return -1;
 }
 
+// The AIR file is read while the update runs: reads of it fail, or another
+// program cuts it short just before.
+std::string gAirPath;
+bool readsAir(int fd)
+{
+    std::error_code ec;
+    const auto target = std::filesystem::read_symlink("/proc/self/fd/" + std::to_string(fd), ec);
+    return !ec && target == std::filesystem::canonical(gAirPath);
+}
+ssize_t airReadFails(int fd, void* buf, std::size_t n)
+{
+    if (readsAir(fd)) {
+        errno = EIO;
+        return -1;
+    }
+    return ::read(fd, buf, n);
+}
+ssize_t airCutWhileRead(int fd, void* buf, std::size_t n)
+{
+    if (readsAir(fd) && ::truncate(gAirPath.c_str(), 20) != 0)
+        return -1;
+    return ::read(fd, buf, n);
+}
+
 } // namespace
 
 TEST_F(DiskUpdate, StampRoundTripWithTheDump)
@@ -445,6 +469,74 @@ TEST_F(DiskUpdate, UnreadableInputsChangeNothing)
     EXPECT_EQ(applyUpdateScript(air(), script(), ini(), defs, {air(), 0}, &error), 1);
     EXPECT_EQ(readBytes(air()), original);
     EXPECT_EQ(folder(), (std::vector<std::string>{"Tarlo.ini", "patch.txt", "plane.air"}));
+}
+
+TEST_F(DiskUpdate, ReadFailuresAndAFileCutMeanwhileChangeNothing)
+{
+    gAirPath = air();
+    {
+        auto ops = base::fileio::ops();
+        ops.read = airReadFails;
+        base::fileio::ScopedOps scoped(ops);
+        EXPECT_EQ(update("field 341 0 int16 1\n"), 1);
+    }
+    EXPECT_EQ(error, base::fileio::describe(EIO, air()));
+    EXPECT_EQ(readBytes(air()), original);
+    EXPECT_EQ(folder(), (std::vector<std::string>{"Tarlo.ini", "patch.txt", "plane.air"}));
+    {
+        auto ops = base::fileio::ops();
+        ops.read = airCutWhileRead;
+        base::fileio::ScopedOps scoped(ops);
+        EXPECT_EQ(update("field 341 0 int16 1\n"), 1);
+    }
+    EXPECT_NE(error.find("was changed by another program"), std::string::npos) << error;
+    EXPECT_EQ(readBytes(air()), Bytes(original.begin(), original.begin() + 20));
+    EXPECT_EQ(folder(), (std::vector<std::string>{"Tarlo.ini", "patch.txt", "plane.air"}));
+}
+
+// A file larger than the pieces the update reads and writes: records across
+// their edges, one larger than a piece, the stamp and revision records near
+// the end, then stray bytes or a record cut off by the end of the file. On
+// disk it comes out as it does in memory.
+TEST_F(DiskUpdate, ALargeFileOnDiskComesOutAsInMemory)
+{
+    std::mt19937 rng(7);
+    Bytes body;
+    for (int i = 0; i < 40000; ++i) {
+        const std::uint32_t id = i % 3 == 0 ? 0x341 : 0x1000 + std::uint32_t(i % 50);
+        appendRecord(body, id, Bytes(64 + rng() % 40, std::uint8_t(i)));
+        if (i == 15000)
+            appendRecord(body, 0x900, Bytes(1500000, 7));
+    }
+    appendRecord(body, 0x1199, Bytes(200, 0));
+    appendRecord(body, 0x404, pointRun(18));
+    const Bytes cutOff = concat({airtest::u32s({0x345, 5000}), Bytes(100, 9)});
+    for (const Bytes& ending : {Bytes{1, 2, 3}, cutOff}) {
+        const Bytes big = concat({body, ending});
+        writeBytes(air(), big);
+        std::filesystem::remove(air() + ".001");
+        defs.unload();
+        const std::string s =
+                "delete 341\nfield 341 0 int16 5\ntext 1200 Hi\ndelete 1031\nfield 800 2 int16 3\n"
+                "text revid R 2\ntext 1005 Again\n";
+        ASSERT_EQ(update(s), 0) << error;
+        ToolDefinitions fresh;
+        const ScriptResult mem = runUpdateScript(big, s, ini(), fresh, 315626635);
+        const Bytes updated = readBytes(air());
+        EXPECT_TRUE(updated == mem.file);
+        EXPECT_EQ(readText(logFile()), mem.log);
+        EXPECT_TRUE(readBytes(air() + ".001") == big);
+        const StampCheck check = verifyStamp(updated);
+        ASSERT_TRUE(check.present);
+        EXPECT_EQ(check.text.back(), '-');
+        EXPECT_EQ(readRevision(updated), "R 2\n");
+        // New records go before the cut-off one, which stays last.
+        const std::vector<std::uint32_t> ids = idsOf(updated);
+        const std::vector<std::uint32_t> last(ids.end() - 3, ids.end());
+        EXPECT_EQ(last,
+                ending == cutOff ? (std::vector<std::uint32_t>{0x1200, 0x800, 0x345})
+                                 : (std::vector<std::uint32_t>{0x404, 0x1200, 0x800}));
+    }
 }
 
 TEST_F(DiskUpdate, FailuresAfterTheBackupRenamePutTheOriginalBack)
