@@ -52,6 +52,7 @@ void RecordTreeModel::computeRows()
 {
     records_.clear();
     rowOfOrdinal_.clear();
+    rowOrdinals_.clear();
     built_ = doc_.hasData();
     const int n = int(doc_.entryCount());
     if (!show_.empty() && show_.size() != std::size_t(n))
@@ -87,6 +88,12 @@ void RecordTreeModel::computeRows()
                 rowOfOrdinal_[std::size_t(o)] = int(records_.size());
                 records_.push_back(i);
             }
+        }
+        if (all) {
+            rowOrdinals_ = allOrdinals_;
+        } else {
+            for (const int i : records_)
+                rowOrdinals_.push_back(doc_.ordinalOf(i));
         }
     }
 }
@@ -331,6 +338,13 @@ int RecordTreeModel::rowCount(const QModelIndex& parent) const
     const int p = int(parent.internalId());
     if (p == 0)
         return int(records_.size()) + otherRows_ + (hasTrailing_ ? 1 : 0);
+    // A record's row (the view asks for every row it lays out): its fields
+    // counted from its ordinal, without finding the record in the list.
+    if (const auto row = std::size_t(parent.row()); row < records_.size() && records_[row] == p) {
+        const int o = rowOrdinals_[row];
+        if (doc_.recordAt(o) == p)
+            return doc_.recordAt(o + 1) - p - 1;
+    }
     return fieldCount(p);
 }
 

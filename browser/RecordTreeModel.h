@@ -112,6 +112,7 @@ private:
     bool hasTrailing_ = false;
     std::vector<int> records_; // list indexes of records, in display order
     std::vector<int> rowOfOrdinal_; // record ordinal -> its row under the root
+    std::vector<int> rowOrdinals_; // row under the root -> its record's ordinal
     std::vector<FilterShow> show_; // empty: no filter
     std::vector<int> allOrdinals_; // the records' ordinals in display order, unfiltered
     bool allValid_ = false; // allOrdinals_ is that of the list
