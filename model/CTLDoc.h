@@ -6,6 +6,7 @@
 #include "model/Ini.h"
 #include "model/RecordEntry.h"
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -236,6 +237,15 @@ private:
     // For every kOrdinalStep-th list index, the ordinal of the record
     // holding it: finding an entry's record searches one step's records.
     std::vector<std::uint32_t> stepOrdinal_;
+    // Where slotOf found the last record: a hint it checks before searching
+    // (atomic only so that reading a document from two threads stays sound).
+    struct SlotHint {
+        std::atomic<std::size_t> at{0};
+        SlotHint() = default;
+        SlotHint(const SlotHint&) {}
+        SlotHint& operator=(const SlotHint&) { return *this; }
+    };
+    mutable SlotHint lastSlot_;
     // The bytes of records given new data since the image was last composed
     // or parsed (the others view image_); a record's block says which.
     std::vector<std::vector<std::uint8_t>> blocks_;

@@ -203,13 +203,23 @@ std::size_t CTLDoc::fieldsOf(const Slot& s) const
 
 std::size_t CTLDoc::slotOf(std::size_t i) const
 {
+    // Entries are mostly read in list order (a record, then its fields, then
+    // the next record): the record found last, or the one after it.
+    const std::size_t last = lastSlot_.at.load(std::memory_order_relaxed);
+    for (std::size_t o = last; o < last + 2 && o < slots_.size(); ++o)
+        if (slots_[o].index <= i && (o + 1 == slots_.size() || i < slots_[o + 1].index)) {
+            lastSlot_.at.store(o, std::memory_order_relaxed);
+            return o;
+        }
     const std::size_t step = i / kOrdinalStep;
     const std::size_t lo = stepOrdinal_[step];
     const std::size_t hi = step + 1 < stepOrdinal_.size() ? stepOrdinal_[step + 1] + 1 : slots_.size();
     // The last record starting at or before i.
     const auto it = std::upper_bound(slots_.begin() + std::ptrdiff_t(lo), slots_.begin() + std::ptrdiff_t(hi),
             i, [](std::size_t v, const Slot& s) { return v < s.index; });
-    return std::size_t(it - slots_.begin()) - 1;
+    const std::size_t found = std::size_t(it - slots_.begin()) - 1;
+    lastSlot_.at.store(found, std::memory_order_relaxed);
+    return found;
 }
 
 const CTLDoc::Slot* CTLDoc::recordSlot(int i) const
