@@ -82,18 +82,14 @@ void RecordTreeModel::computeRows()
             allValid_ = true;
         }
         records_.reserve(all ? allOrdinals_.size() : 0);
+        rowOrdinals_.reserve(records_.capacity());
         for (const int o : allOrdinals_) {
             const int i = doc_.recordAt(o);
             if (all || show_[std::size_t(i)] != FilterShow::Hidden) {
                 rowOfOrdinal_[std::size_t(o)] = int(records_.size());
                 records_.push_back(i);
+                rowOrdinals_.push_back(o);
             }
-        }
-        if (all) {
-            rowOrdinals_ = allOrdinals_;
-        } else {
-            for (const int i : records_)
-                rowOrdinals_.push_back(doc_.ordinalOf(i));
         }
     }
 }
