@@ -475,7 +475,7 @@ QString CTLView::infoText(int listIndex) const
 {
     if (!doc_.validIndex(listIndex))
         return {};
-    const auto& e = doc_.entry(listIndex);
+    const auto e = doc_.entry(listIndex);
     char buf[96];
     std::snprintf(buf, sizeof buf, "Bytes in record=%u\nOffset Into File 0x%04x\n", unsigned(e.length),
             unsigned(e.fileOffset));

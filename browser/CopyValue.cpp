@@ -86,7 +86,7 @@ std::string copyValueText(const model::CTLDoc& doc, int i)
 {
     if (!doc.validIndex(i) || i == 0 || doc.outsideRecord(i))
         return {};
-    const model::RecordEntry& e = doc.entry(i);
+    const model::RecordEntry e = doc.entry(i);
     const Data data = doc.data(i);
     switch (e.type) {
     case model::FieldType::Raw:

@@ -386,7 +386,7 @@ void EditingView::onCopyToClipboard()
     const int i = recordForCommand();
     if (i < 0)
         return;
-    const auto& e = document().entry(i);
+    const auto e = document().entry(i);
     putRecordOnClipboard(QGuiApplication::clipboard(), e.id, document().data(i));
 }
 

@@ -88,7 +88,7 @@ std::vector<FilterShow> filterRecords(
     for (std::size_t i = 1; i < hit.size(); ++i) {
         if (!hit[i])
             continue;
-        const int parent = doc.entry(int(i)).parent;
+        const int parent = doc.parentOf(int(i));
         if (parent == 0)
             show[i] = FilterShow::Matched;
         else if (parent > 0 && std::size_t(parent) < show.size()

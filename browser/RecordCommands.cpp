@@ -127,7 +127,7 @@ std::optional<std::vector<std::uint8_t>> recordBlock(const model::CTLDoc& doc, i
 {
     if (!doc.isRecord(i))
         return std::nullopt;
-    const auto& e = doc.entry(i);
+    const auto e = doc.entry(i);
     return encodeRecordBlock(e.id, doc.data(i));
 }
 

@@ -51,9 +51,8 @@ void RecordTreeModel::setRecordFilter(std::vector<FilterShow> show)
 void RecordTreeModel::computeRows()
 {
     records_.clear();
-    rowOf_.clear();
-    if (!allValid_)
-        fields_.clear();
+    rowOfOrdinal_.clear();
+    rowOrdinals_.clear();
     built_ = doc_.hasData();
     const int n = int(doc_.entryCount());
     if (!show_.empty() && show_.size() != std::size_t(n))
@@ -61,36 +60,46 @@ void RecordTreeModel::computeRows()
     const bool all = show_.empty();
     hasTrailing_ = built_ && all && !doc_.trailingBytes().empty();
     if (built_) {
-        rowOf_.assign(std::size_t(n), -1);
+        const int count = doc_.recordCount();
+        rowOfOrdinal_.assign(std::size_t(count), -1);
         // Every record in display order, kept while the list stays the same
         // so that each filter only picks from it.
         if (!allValid_) {
-            allRecords_.clear();
-            fields_.assign(std::size_t(n), 0);
-            for (int i = 1; i < n; ++i) {
-                const auto& e = doc_.entry(i);
-                if (e.parent == 0)
-                    allRecords_.push_back(i);
-                else if (e.parent > 0 && e.parent < n)
-                    ++fields_[std::size_t(e.parent)]; // fields follow their record directly
-            }
+            allOrdinals_.resize(std::size_t(count));
             if (sorted_) {
-                std::stable_sort(allRecords_.begin(), allRecords_.end(), [this](int a, int b) {
-                    return doc_.entry(a).id < doc_.entry(b).id; // both uint32_t: unsigned order
-                });
+                // By unsigned id, equal ids in file order: one 64-bit key
+                // each sorts faster than comparisons that look records up.
+                std::vector<std::uint64_t> keys(static_cast<std::size_t>(count));
+                for (int o = 0; o < count; ++o)
+                    keys[std::size_t(o)] = std::uint64_t(doc_.idOfRecordAt(o)) << 32 | std::uint32_t(o);
+                std::sort(keys.begin(), keys.end());
+                for (std::size_t r = 0; r < keys.size(); ++r)
+                    allOrdinals_[r] = int(keys[r] & 0xffffffffu);
+            } else {
+                for (int o = 0; o < count; ++o)
+                    allOrdinals_[std::size_t(o)] = o;
             }
             allValid_ = true;
         }
-        if (all) {
-            records_ = allRecords_;
-        } else {
-            for (const int i : allRecords_)
-                if (show_[std::size_t(i)] != FilterShow::Hidden)
-                    records_.push_back(i);
+        records_.reserve(all ? allOrdinals_.size() : 0);
+        rowOrdinals_.reserve(records_.capacity());
+        for (const int o : allOrdinals_) {
+            const int i = doc_.recordAt(o);
+            if (all || show_[std::size_t(i)] != FilterShow::Hidden) {
+                rowOfOrdinal_[std::size_t(o)] = int(records_.size());
+                records_.push_back(i);
+                rowOrdinals_.push_back(o);
+            }
         }
-        for (std::size_t r = 0; r < records_.size(); ++r)
-            rowOf_[std::size_t(records_[r])] = int(r);
     }
+}
+
+int RecordTreeModel::rowOfRecord(int listIndex) const
+{
+    const int o = doc_.ordinalOf(listIndex);
+    if (o < 0 || std::size_t(o) >= rowOfOrdinal_.size() || doc_.recordAt(o) != listIndex)
+        return -1;
+    return rowOfOrdinal_[std::size_t(o)];
 }
 
 void RecordTreeModel::follow(document::DocNotifier* notifier)
@@ -109,7 +118,7 @@ int RecordTreeModel::rowForInsert(int before, std::uint32_t id) const
             continue;
         }
         // The stable sort by id: equal ids keep their list order.
-        const std::uint32_t other = doc_.entry(r).id;
+        const std::uint32_t other = doc_.idOf(r);
         if (other < id || (other == id && r < before))
             ++row;
     }
@@ -123,10 +132,17 @@ void RecordTreeModel::onAboutToChange(const model::Change& p)
     if (!built_ || !show_.empty())
         return;
     const QModelIndex root = createIndex(0, 0, quintptr(0));
+    // The records among the persistent indexes, while the list is still
+    // the one they were made for.
+    shownRecordIds_.clear();
+    for (const QModelIndex& idx : persistentIndexList())
+        if (const int i = entryOf(idx); i > 0 && rowOfRecord(i) >= 0)
+            shownRecordIds_.push_back(i);
+    std::sort(shownRecordIds_.begin(), shownRecordIds_.end());
     if (p.kind == model::ChangeKind::Remove) {
-        if (p.index <= 0 || std::size_t(p.index) >= rowOf_.size() || rowOf_[std::size_t(p.index)] < 0)
+        if (p.index <= 0 || rowOfRecord(p.index) < 0)
             return;
-        pendingRow_ = rowOf_[std::size_t(p.index)];
+        pendingRow_ = rowOfRecord(p.index);
         pendingKind_ = int(p.kind);
         beginRemoveRows(root, pendingRow_, pendingRow_);
     } else if (p.kind == model::ChangeKind::Insert) {
@@ -164,17 +180,16 @@ void RecordTreeModel::onChanged(const model::Change& c)
         return;
     }
     pendingKind_ = -1;
-    const std::vector<int> oldRowOf = std::move(rowOf_);
     allValid_ = false;
     computeRows();
-    remapPersistent(c, oldRowOf);
+    remapPersistent(c);
     if (c.kind == model::ChangeKind::Insert)
         endInsertRows();
     else
         endRemoveRows();
 }
 
-void RecordTreeModel::remapPersistent(const model::Change& c, const std::vector<int>& oldRowOf)
+void RecordTreeModel::remapPersistent(const model::Change& c)
 {
     const bool insert = c.kind == model::ChangeKind::Insert;
     const int at = c.index, count = c.entries;
@@ -196,16 +211,17 @@ void RecordTreeModel::remapPersistent(const model::Change& c, const std::vector<
             continue;
         // Records at or after the changed row are moved by Qt itself, which
         // asks index() again; the rest keep their rows and need new ids.
-        const bool wasRecord = std::size_t(old) < oldRowOf.size() && oldRowOf[std::size_t(old)] >= 0;
+        const bool wasRecord = std::binary_search(shownRecordIds_.begin(), shownRecordIds_.end(), old);
         if (wasRecord && p.row() >= pendingRow_)
             continue;
         changePersistentIndex(p, createIndex(p.row(), 0, quintptr(now)));
     }
+    shownRecordIds_.clear();
 }
 
 int RecordTreeModel::fieldCount(int rec) const
 {
-    return (rec > 0 && std::size_t(rec) < fields_.size()) ? fields_[std::size_t(rec)] : 0;
+    return built_ ? doc_.fieldCount(rec) : 0;
 }
 
 void RecordTreeModel::refreshEntry(int listIndex)
@@ -217,18 +233,18 @@ void RecordTreeModel::refreshEntry(int listIndex)
 
 QModelIndex RecordTreeModel::indexForEntry(int i) const
 {
-    if (!built_ || i < 0 || std::size_t(i) >= rowOf_.size() || !doc_.validIndex(i))
+    if (!built_ || i < 0 || !doc_.validIndex(i))
         return {};
     if (i == 0)
         return createIndex(0, 0, quintptr(0));
-    const auto& e = doc_.entry(i);
-    if (e.parent == 0) {
-        const int row = rowOf_[std::size_t(i)];
+    const int parent = doc_.parentOf(i);
+    if (parent == 0) {
+        const int row = rowOfRecord(i);
         return row < 0 ? QModelIndex() : createIndex(row, 0, quintptr(i)); // filtered out
     }
-    if (e.parent <= 0 || e.parent >= i || rowOf_[std::size_t(e.parent)] < 0)
+    if (parent <= 0 || parent >= i || rowOfRecord(parent) < 0)
         return {};
-    return createIndex(i - e.parent - 1, 0, quintptr(i));
+    return createIndex(i - parent - 1, 0, quintptr(i));
 }
 
 QModelIndex RecordTreeModel::trailingIndex() const
@@ -298,12 +314,13 @@ QModelIndex RecordTreeModel::parent(const QModelIndex& child) const
         return {};
     // Between a change of the list and the rebuild that follows it, an index
     // may name an entry that is gone: answer without touching the list.
-    if (!doc_.validIndex(i) || std::size_t(i) >= rowOf_.size())
+    if (!doc_.validIndex(i))
         return createIndex(0, 0, quintptr(0));
-    const int p = doc_.entry(i).parent;
-    if (p <= 0 || std::size_t(p) >= rowOf_.size() || rowOf_[std::size_t(p)] < 0)
+    const int p = doc_.parentOf(i);
+    const int row = p > 0 ? rowOfRecord(p) : -1;
+    if (row < 0)
         return createIndex(0, 0, quintptr(0));
-    return createIndex(rowOf_[std::size_t(p)], 0, quintptr(p));
+    return createIndex(row, 0, quintptr(p));
 }
 
 int RecordTreeModel::rowCount(const QModelIndex& parent) const
@@ -317,8 +334,13 @@ int RecordTreeModel::rowCount(const QModelIndex& parent) const
     const int p = int(parent.internalId());
     if (p == 0)
         return int(records_.size()) + otherRows_ + (hasTrailing_ ? 1 : 0);
-    if (!doc_.validIndex(p) || doc_.entry(p).parent != 0)
-        return 0;
+    // A record's row (the view asks for every row it lays out): its fields
+    // counted from its ordinal, without finding the record in the list.
+    if (const auto row = std::size_t(parent.row()); row < records_.size() && records_[row] == p) {
+        const int o = rowOrdinals_[row];
+        if (doc_.recordAt(o) == p)
+            return doc_.recordAt(o + 1) - p - 1;
+    }
     return fieldCount(p);
 }
 

@@ -88,15 +88,17 @@ public:
     QString displayText(int listIndex) const;
 
 private:
-    // records_, rowOf_, fields_ from the record list.
+    // records_ and rowOfOrdinal_ from the record list.
     void computeRows();
+    // The row of record listIndex under the root, -1 when not shown.
+    int rowOfRecord(int listIndex) const;
     void onAboutToChange(const model::Change& pending);
     void onChanged(const model::Change& change);
     // The row a record inserted before list index `before` will take.
     int rowForInsert(int before, std::uint32_t id) const;
     // After the list gained or lost entries: persistent indexes that Qt does
     // not move itself get the new list indexes of their entries.
-    void remapPersistent(const model::Change& change, const std::vector<int>& oldRowOf);
+    void remapPersistent(const model::Change& change);
     int fieldCount(int recordListIndex) const;
     QIcon typeIconCached(int code) const;
     void forgetIconsOfAnotherPalette() const;
@@ -109,11 +111,14 @@ private:
     bool built_ = false; // rows exist (the document had data)
     bool hasTrailing_ = false;
     std::vector<int> records_; // list indexes of records, in display order
-    std::vector<int> rowOf_; // list index -> row of a record under the root
-    std::vector<int> fields_; // list index of record -> number of fields
+    std::vector<int> rowOfOrdinal_; // record ordinal -> its row under the root
+    std::vector<int> rowOrdinals_; // row under the root -> its record's ordinal
     std::vector<FilterShow> show_; // empty: no filter
-    std::vector<int> allRecords_; // records_ without the filter
-    bool allValid_ = false; // allRecords_ and fields_ are those of the list
+    std::vector<int> allOrdinals_; // the records' ordinals in display order, unfiltered
+    bool allValid_ = false; // allOrdinals_ is that of the list
+    // An insert or removal announced: the list indexes of the shown records
+    // that had persistent indexes (sorted).
+    std::vector<int> shownRecordIds_;
     mutable std::array<QIcon, 19> icons_;
     const TreeMarks* marks_ = nullptr;
     int otherRows_ = 0; // rows of marks_->otherRowCount() shown

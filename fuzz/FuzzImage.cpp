@@ -27,7 +27,7 @@ void walkEntries(const CTLDoc& doc)
 {
     volatile unsigned sink = 0;
     for (int i = 0; i <= doc.highestIndex(); ++i) {
-        const RecordEntry& e = doc.entry(i);
+        const RecordEntry e = doc.entry(i);
         auto d = doc.data(i);
         sink = sink + touch(d);
         (void)doc.itemText(i);

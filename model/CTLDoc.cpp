@@ -32,7 +32,9 @@ base::fileio::Error CTLDoc::load(const std::string& path)
         blocks_ = {};
         moved_ = {};
         trailing_ = {};
-        list_ = {};
+        slots_ = {};
+        stepOrdinal_ = {};
+        entryCount_ = 0;
         recordCount_ = 0;
         hasData_ = false;
         const bool wasModified = isModified();
@@ -77,9 +79,7 @@ base::fileio::Error CTLDoc::save(const std::string& path)
     if (base::fileio::Error e = base::fileio::writeFileAtomic(path, image_, &written))
         return e;
     diskIdentity_ = written;
-    fileName_ = fileNameOf(path);
-    if (!list_.empty())
-        list_[0].name = fileName_;
+    fileName_ = fileNameOf(path); // the root's name
     fullPath_ = path;
     const bool wasModified = isModified();
     savedState_ = stateTop();
@@ -95,109 +95,68 @@ std::string CTLDoc::wroteMessage() const
     return "Wrote " + std::to_string(image_.size()) + " bytes to " + fileName_;
 }
 
-std::span<const std::uint8_t> CTLDoc::recordBytes(const RecordEntry& r) const
+std::span<const std::uint8_t> CTLDoc::recordBytes(std::size_t ordinal) const
 {
-    if (r.fieldOffset != 0)
-        return blocks_[r.fieldOffset - 1];
-    std::size_t at = r.fileOffset;
-    if (!moved_.empty()) {
-        const auto i = std::size_t(&r - list_.data());
-        if (i < moved_.size())
-            at = moved_[i];
-    }
+    const Slot& r = slots_[ordinal];
+    if (r.block != 0)
+        return blocks_[r.block - 1];
+    const std::size_t at = ordinal < moved_.size() ? moved_[ordinal] : r.fileOffset;
     const std::span<const std::uint8_t> img(image_);
     if (at > img.size() || img.size() - at < r.length)
         return {};
     return img.subspan(at, r.length);
 }
 
-std::vector<std::uint8_t>& CTLDoc::ownBytes(int recordIndex)
+std::vector<std::uint8_t>& CTLDoc::ownBytes(std::size_t ordinal)
 {
-    RecordEntry& r = list_[std::size_t(recordIndex)];
-    if (r.fieldOffset == 0) {
-        const std::span<const std::uint8_t> bytes = recordBytes(r);
+    if (slots_[ordinal].block == 0) {
+        const std::span<const std::uint8_t> bytes = recordBytes(ordinal);
         blocks_.emplace_back(bytes.begin(), bytes.end());
-        r.fieldOffset = std::uint32_t(blocks_.size());
+        slots_[ordinal].block = std::uint32_t(blocks_.size());
     }
-    return blocks_[r.fieldOffset - 1];
-}
-
-bool CTLDoc::isRecord(int i) const
-{
-    return i >= 1 && validIndex(i) && list_[std::size_t(i)].parent == 0;
-}
-
-bool CTLDoc::isField(int i) const
-{
-    return validIndex(i) && list_[std::size_t(i)].parent != 0;
+    return blocks_[slots_[ordinal].block - 1];
 }
 
 bool CTLDoc::outsideRecord(int i) const
 {
     if (!isField(i))
         return false;
-    const RecordEntry& f = list_[std::size_t(i)];
-    if (!isRecord(f.parent))
-        return true;
-    const std::uint64_t recLen = list_[std::size_t(f.parent)].length;
+    const Slot& rec = slots_[slotOf(std::size_t(i))];
+    const RecordEntry f = fieldEntry(rec, std::size_t(i) - rec.index - 1);
     if (f.type == FieldType::Text)
-        return f.fieldOffset >= recLen;
-    return std::uint64_t(f.fieldOffset) + f.length > recLen;
+        return f.fieldOffset >= rec.length;
+    return std::uint64_t(f.fieldOffset) + f.length > rec.length;
 }
 
 std::span<const std::uint8_t> CTLDoc::data(int i) const
 {
-    if (isRecord(i))
-        return recordBytes(list_[std::size_t(i)]);
-    if (!isField(i) || outsideRecord(i))
+    if (i < 1 || !validIndex(i))
         return {};
-    const RecordEntry& f = list_[std::size_t(i)];
-    const std::span<const std::uint8_t> rec = recordBytes(list_[std::size_t(f.parent)]);
+    const std::size_t o = slotOf(std::size_t(i));
+    const Slot& rec = slots_[o];
+    if (rec.index == std::uint32_t(i))
+        return recordBytes(o);
+    if (outsideRecord(i))
+        return {};
+    const RecordEntry f = fieldEntry(rec, std::size_t(i) - rec.index - 1);
+    const std::span<const std::uint8_t> bytes = recordBytes(o);
     if (f.type == FieldType::Text)
-        return rec.subspan(f.fieldOffset);
-    return rec.subspan(f.fieldOffset, f.length);
+        return bytes.subspan(f.fieldOffset);
+    return bytes.subspan(f.fieldOffset, f.length);
 }
 
 std::string CTLDoc::itemText(int i) const
 {
     if (!validIndex(i))
         return {};
-    const RecordEntry& e = list_[std::size_t(i)];
+    const RecordEntry e = entry(i);
     if (i == 0)
         return e.name;
-    if (isRecord(i))
+    if (e.parent == 0)
         return recordItemText(e.id, e.name, e.type, data(i));
     if (outsideRecord(i))
         return e.name + std::string(kOutsideRecordSuffix);
     return valueText(e.name, e.type, data(i));
-}
-
-int CTLDoc::indexOf(EntryKey k) const
-{
-    if (k == 0)
-        return -1;
-    for (std::size_t i = 0; i < list_.size(); ++i)
-        if (list_[i].key == k)
-            return int(i);
-    return -1;
-}
-
-int CTLDoc::recordOrdinal(int recordIndex) const
-{
-    int n = 0;
-    for (int i = 1; i < recordIndex && std::size_t(i) < list_.size(); ++i)
-        if (list_[std::size_t(i)].parent == 0)
-            ++n;
-    return n;
-}
-
-int CTLDoc::indexOfOrdinal(int ordinal) const
-{
-    int n = 0;
-    for (std::size_t i = 1; i < list_.size(); ++i)
-        if (list_[i].parent == 0 && n++ == ordinal)
-            return int(i);
-    return int(list_.size());
 }
 
 // ---------------------------------------------------------------------------
@@ -251,17 +210,17 @@ void CTLDoc::setModified(bool m)
 Change CTLDoc::applyBytes(int entryIndex, int recordIndex, std::size_t offset,
         std::vector<std::uint8_t> bytes, ChangeOrigin origin)
 {
-    RecordEntry& rec = list_[std::size_t(recordIndex)];
+    const std::size_t o = std::size_t(ordinalOf(recordIndex));
     Change c;
     c.kind = ChangeKind::Bytes;
     c.origin = origin;
-    c.entry = list_[std::size_t(entryIndex)].key;
-    c.record = rec.key;
+    c.entry = keyOf(entryIndex);
+    c.record = slots_[o].key;
     c.index = entryIndex;
     c.recordIndex = recordIndex;
     c.offset = offset;
-    c.recordId = rec.id;
-    std::vector<std::uint8_t>& own = ownBytes(recordIndex);
+    c.recordId = slots_[o].id;
+    std::vector<std::uint8_t>& own = ownBytes(o);
     const auto first = own.begin() + std::ptrdiff_t(offset);
     c.oldBytes.assign(first, first + std::ptrdiff_t(bytes.size()));
     std::copy(bytes.begin(), bytes.end(), first);
@@ -271,17 +230,17 @@ Change CTLDoc::applyBytes(int entryIndex, int recordIndex, std::size_t offset,
 
 Change CTLDoc::applyRecordData(int recordIndex, std::vector<std::uint8_t> bytes, ChangeOrigin origin)
 {
-    RecordEntry& rec = list_[std::size_t(recordIndex)];
+    const std::size_t o = std::size_t(ordinalOf(recordIndex));
     Change c;
     c.kind = ChangeKind::RecordData;
     c.origin = origin;
-    c.entry = c.record = rec.key;
+    c.entry = c.record = slots_[o].key;
     c.index = c.recordIndex = recordIndex;
-    c.recordId = rec.id;
-    std::vector<std::uint8_t>& own = ownBytes(recordIndex);
+    c.recordId = slots_[o].id;
+    std::vector<std::uint8_t>& own = ownBytes(o);
     c.oldBytes = std::move(own);
     own = std::move(bytes);
-    rec.length = std::uint32_t(own.size());
+    slots_[o].length = std::uint32_t(own.size());
     c.newBytes = own;
     return c;
 }
@@ -289,7 +248,7 @@ Change CTLDoc::applyRecordData(int recordIndex, std::vector<std::uint8_t> bytes,
 Change CTLDoc::applyInsert(int ordinal, std::uint32_t id, std::vector<std::uint8_t> data, EntryKey key,
         std::vector<EntryKey> fieldKeys, ChangeOrigin origin)
 {
-    const int at = indexOfOrdinal(ordinal);
+    const int at = recordAt(ordinal);
     Change pending;
     pending.kind = ChangeKind::Insert;
     pending.origin = origin;
@@ -299,50 +258,61 @@ Change CTLDoc::applyInsert(int ordinal, std::uint32_t id, std::vector<std::uint8
     notify([&pending](DocListener& l) { l.aboutToChange(pending); });
 
     std::vector<KeptKeys> keys = keysByRecord();
-    keys.insert(keys.begin() + std::min<std::ptrdiff_t>(ordinal, std::ptrdiff_t(keys.size())),
-            KeptKeys{key, std::move(fieldKeys)});
-    RecordEntry e;
-    e.id = id;
-    e.length = std::uint32_t(data.size());
+    KeptKeys kept{key, 0, 0};
+    // Keys a removal gave back; they follow one another, as the list gives them.
+    bool consecutive = !fieldKeys.empty();
+    for (std::size_t j = 1; j < fieldKeys.size(); ++j)
+        consecutive = consecutive && fieldKeys[j] == fieldKeys[0] + j;
+    if (consecutive)
+        kept = {key, fieldKeys[0], fieldKeys.size()};
+    const std::size_t n = std::min<std::size_t>(std::size_t(ordinal), slots_.size());
+    keys.insert(keys.begin() + std::ptrdiff_t(n), kept);
+    Slot s;
+    s.id = id;
+    s.length = std::uint32_t(data.size());
     blocks_.push_back(data);
-    e.fieldOffset = std::uint32_t(blocks_.size());
-    list_.insert(list_.begin() + at, std::move(e));
+    s.block = std::uint32_t(blocks_.size());
+    slots_.insert(slots_.begin() + std::ptrdiff_t(n), s);
+    // The places of moved records go by ordinal: the new one (in its own
+    // block) takes one too.
+    if (!moved_.empty())
+        moved_.insert(moved_.begin() + std::ptrdiff_t(n), 0);
     rebuildKeeping(keys);
 
     Change c = std::move(pending);
-    const RecordEntry& rec = list_[std::size_t(at)];
+    const Slot& rec = slots_[n];
     c.entry = c.record = rec.key;
     c.newBytes = std::move(data);
-    c.entries = 1;
-    for (std::size_t j = std::size_t(at) + 1; j < list_.size() && list_[j].parent == at; ++j) {
-        c.fieldKeys.push_back(list_[j].key);
-        ++c.entries;
-    }
+    c.entries = 1 + int(fieldsOf(rec));
+    for (std::size_t j = 0; j < fieldsOf(rec); ++j)
+        c.fieldKeys.push_back(rec.firstFieldKey + j);
     return c;
 }
 
 Change CTLDoc::applyRemove(int recordIndex, ChangeOrigin origin)
 {
-    const RecordEntry& rec = list_[std::size_t(recordIndex)];
+    const std::size_t o = std::size_t(ordinalOf(recordIndex));
     Change c;
     c.kind = ChangeKind::Remove;
     c.origin = origin;
-    c.entry = c.record = rec.key;
+    c.entry = c.record = slots_[o].key;
     c.index = c.recordIndex = recordIndex;
-    c.recordId = rec.id;
-    c.recordOrdinal = recordOrdinal(recordIndex);
+    c.recordId = slots_[o].id;
+    c.recordOrdinal = int(o);
     notify([&c](DocListener& l) { l.aboutToChange(c); });
 
-    const std::span<const std::uint8_t> old = recordBytes(rec);
+    const std::span<const std::uint8_t> old = recordBytes(o);
     c.oldBytes.assign(old.begin(), old.end());
-    std::size_t end = std::size_t(recordIndex) + 1;
-    while (end < list_.size() && list_[end].parent == recordIndex)
-        c.fieldKeys.push_back(list_[end++].key);
-    c.entries = int(end - std::size_t(recordIndex));
+    const Slot& rec = slots_[o];
+    for (std::size_t j = 0; j < fieldsOf(rec); ++j)
+        c.fieldKeys.push_back(rec.firstFieldKey + j);
+    c.entries = 1 + int(fieldsOf(rec));
 
     std::vector<KeptKeys> keys = keysByRecord();
     keys.erase(keys.begin() + c.recordOrdinal);
-    list_.erase(list_.begin() + recordIndex, list_.begin() + std::ptrdiff_t(end));
+    slots_.erase(slots_.begin() + std::ptrdiff_t(o));
+    if (o < moved_.size()) // kept by ordinal, as the records are
+        moved_.erase(moved_.begin() + std::ptrdiff_t(o));
     rebuildKeeping(keys);
     return c;
 }
@@ -360,12 +330,13 @@ std::optional<Change> CTLDoc::setBytes(
         return std::nullopt;
     if (std::equal(bytes.begin(), bytes.end(), target.begin() + std::ptrdiff_t(offset)))
         return std::nullopt;
-    const int r = isRecord(i) ? i : list_[std::size_t(i)].parent;
-    const std::size_t inRecord = (isField(i) ? list_[std::size_t(i)].fieldOffset : 0) + offset;
+    const RecordEntry e = entry(i);
+    const int r = e.parent == 0 ? i : e.parent;
+    const std::size_t inRecord = (e.parent != 0 ? e.fieldOffset : 0) + offset;
     const bool was = isModified();
     Change c = applyBytes(
             i, r, inRecord, std::vector<std::uint8_t>(bytes.begin(), bytes.end()), ChangeOrigin::Edit);
-    return commitEdit(std::move(c), std::move(label), "Edit " + list_[std::size_t(i)].name, was);
+    return commitEdit(std::move(c), std::move(label), "Edit " + e.name, was);
 }
 
 std::optional<Change> CTLDoc::setRecordData(int i, std::vector<std::uint8_t> bytes, std::string label)
@@ -377,17 +348,19 @@ std::optional<Change> CTLDoc::setRecordData(int i, std::vector<std::uint8_t> byt
         return std::nullopt;
     const bool was = isModified();
     Change c = applyRecordData(i, std::move(bytes), ChangeOrigin::Edit);
-    return commitEdit(std::move(c), std::move(label), "Edit " + list_[std::size_t(i)].name, was);
+    return commitEdit(std::move(c), std::move(label), "Edit " + entry(i).name, was);
 }
 
 std::optional<Change> CTLDoc::insertRecord(
         int before, std::uint32_t id, std::vector<std::uint8_t> data, std::string label)
 {
-    if (!hasData_ || (before != int(list_.size()) && !isRecord(before)))
+    const bool atEnd = before == int(entryCount_);
+    if (!hasData_ || (!atEnd && !isRecord(before)))
         return std::nullopt;
     const bool was = isModified();
-    Change c = applyInsert(recordOrdinal(before), id, std::move(data), ++nextKey_, {}, ChangeOrigin::Edit);
-    std::string fallback = "Add Record " + hexId(id) + " " + list_[std::size_t(c.index)].name;
+    const int ordinal = atEnd ? recordCount_ : ordinalOf(before);
+    Change c = applyInsert(ordinal, id, std::move(data), ++nextKey_, {}, ChangeOrigin::Edit);
+    std::string fallback = "Add Record " + hexId(id) + " " + entry(c.index).name;
     return commitEdit(std::move(c), std::move(label), std::move(fallback), was);
 }
 
@@ -396,8 +369,8 @@ std::optional<Change> CTLDoc::removeRecord(int i, std::string label)
     if (!isRecord(i))
         return std::nullopt;
     const bool was = isModified();
-    std::string fallback =
-            "Remove Record " + hexId(list_[std::size_t(i)].id) + " " + list_[std::size_t(i)].name;
+    const RecordEntry e = entry(i);
+    std::string fallback = "Remove Record " + hexId(e.id) + " " + e.name;
     Change c = applyRemove(i, ChangeOrigin::Edit);
     return commitEdit(std::move(c), std::move(label), std::move(fallback), was);
 }
@@ -447,8 +420,7 @@ bool CTLDoc::replay(const Change& c, bool forward)
     Change done;
     switch (c.kind) {
     case ChangeKind::Bytes:
-        if (!isRecord(r) || c.offset > list_[std::size_t(r)].length
-                || list_[std::size_t(r)].length - c.offset < bytes.size())
+        if (!isRecord(r) || c.offset > entry(r).length || entry(r).length - c.offset < bytes.size())
             return false;
         done = applyBytes(entryAgain(*this, c, r), r, c.offset, bytes, origin);
         break;

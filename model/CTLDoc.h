@@ -6,6 +6,7 @@
 #include "model/Ini.h"
 #include "model/RecordEntry.h"
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -54,16 +55,32 @@ public:
     void ComposeImage();
 
     // ---- the record list ----
-    std::size_t entryCount() const { return list_.size(); }
-    int highestIndex() const { return static_cast<int>(list_.size()) - 1; }
-    bool validIndex(int i) const { return i >= 0 && std::size_t(i) < list_.size(); }
-    // Precondition: validIndex(i). Read-only: changes go through the edit API.
-    const RecordEntry& entry(int i) const { return list_.at(std::size_t(i)); }
-    const RecordList& entries() const { return list_; }
+    // Only the records are kept; a field's entry is made from its record and
+    // the definitions when asked for, so a list of millions of fields costs
+    // nothing until they are read.
+    std::size_t entryCount() const { return entryCount_; }
+    int highestIndex() const { return static_cast<int>(entryCount_) - 1; }
+    bool validIndex(int i) const { return i >= 0 && std::size_t(i) < entryCount_; }
+    // Precondition: validIndex(i) (else std::out_of_range). A copy: changes go
+    // through the edit API.
+    RecordEntry entry(int i) const;
     bool isRecord(int i) const;
     bool isField(int i) const;
+    // The cheap parts of entry(i): its record's list index for a field, 0
+    // otherwise (-1 for an invalid index), and its id.
+    int parentOf(int i) const;
+    std::uint32_t idOf(int i) const;
+    // The number of fields of record i (0 for anything else).
+    int fieldCount(int recordIndex) const;
+    // Records by their place in the file (ordinal): the n-th record's list
+    // index (entryCount() for n == recordCount()), and the ordinal of the
+    // record entry i is or belongs to (-1 for the root and invalid indexes).
+    int recordAt(int ordinal) const;
+    int ordinalOf(int i) const;
+    // The id of the n-th record (0 when there is none).
+    std::uint32_t idOfRecordAt(int ordinal) const;
     // The entry's stable identity, 0 for an invalid index.
-    EntryKey keyOf(int i) const { return validIndex(i) ? list_[std::size_t(i)].key : 0; }
+    EntryKey keyOf(int i) const;
     // The list index of the entry with key k, -1 when it is not in the list.
     int indexOf(EntryKey k) const;
 
@@ -139,26 +156,49 @@ public:
 private:
     struct KeptKeys {
         EntryKey record = 0;
-        std::vector<EntryKey> fields;
+        // The fields' keys follow one another from the first.
+        EntryKey firstField = 0;
+        std::size_t fields = 0;
     };
     struct ParsedDefinitions;
+    struct Kind; // what the definitions say of one id
+    // One record of the list; its fields are made from it and its kind.
+    struct Slot {
+        std::uint32_t id = 0;
+        std::uint32_t length = 0;
+        // Offset of its data in the file when the list was last built.
+        std::uint32_t fileOffset = 0;
+        // 0 while its bytes are the image's, else 1 + which of blocks_.
+        std::uint32_t block = 0;
+        // List index of the record; its fields follow it.
+        std::uint32_t index = 0;
+        const Kind* kind = nullptr;
+        EntryKey key = 0;
+        EntryKey firstFieldKey = 0;
+    };
+    static constexpr int kOrdinalStep = 64;
     // ParseImage's steps: the list sized and started with its root, then one
     // record (and its fields) per whole record header, then the rest kept.
     void parseWith(ParsedDefinitions& defs);
     void startList(ParsedDefinitions& defs);
     void appendRecord(ParsedDefinitions& defs, std::size_t headerPos);
+    // Ends the list's building: keys, entry count and the ordinal steps.
+    void finishList();
+    // The ordinal of the record holding list index i (1 <= i < entryCount_).
+    std::size_t slotOf(std::size_t i) const;
+    const Slot* recordSlot(int i) const;
+    // Field j of the record in slot s.
+    RecordEntry fieldEntry(const Slot& s, std::size_t j) const;
+    std::size_t fieldsOf(const Slot& s) const;
     // A record's bytes: its own block, else the image's at its offset.
-    std::span<const std::uint8_t> recordBytes(const RecordEntry& r) const;
-    // Record i's own block (made from its current bytes at the first edit).
-    std::vector<std::uint8_t>& ownBytes(int recordIndex);
+    std::span<const std::uint8_t> recordBytes(std::size_t ordinal) const;
+    // The record's own block (made from its current bytes at the first edit).
+    std::vector<std::uint8_t>& ownBytes(std::size_t ordinal);
     void assignFreshKeys();
     std::vector<KeptKeys> keysByRecord() const;
     // ComposeImage + ReparseImage, then gives record n (in list order) and its
     // fields the keys in keys[n].
     void rebuildKeeping(const std::vector<KeptKeys>& keys);
-    int recordOrdinal(int recordIndex) const;
-    // List index of the n-th record, entryCount() for n == recordCount().
-    int indexOfOrdinal(int ordinal) const;
     std::uint64_t stateTop() const { return statePath_.empty() ? 0 : statePath_.back(); }
 
     // The primitives behind the edit API and undo/redo: each makes its change
@@ -184,15 +224,35 @@ private:
     // help texts the record list shares.
     std::shared_ptr<ParsedDefinitions> definitions_;
     std::vector<std::uint8_t> image_;
+    // The definitions the records' kinds belong to (definitions_, or those
+    // of a caller's Ini).
+    std::shared_ptr<ParsedDefinitions> listDefinitions_;
     std::vector<std::uint8_t> trailing_;
-    RecordList list_;
+    std::vector<Slot> slots_;
+    // The list: 0 entries before any parse, else the root, then the records
+    // and their fields.
+    std::size_t entryCount_ = 0;
+    std::uint32_t rootLength_ = 0; // image length when the list was built
+    EntryKey rootKey_ = 0;
+    // For every kOrdinalStep-th list index, the ordinal of the record
+    // holding it: finding an entry's record searches one step's records.
+    std::vector<std::uint32_t> stepOrdinal_;
+    // Where slotOf found the last record: a hint it checks before searching
+    // (atomic only so that reading a document from two threads stays sound).
+    struct SlotHint {
+        std::atomic<std::size_t> at{0};
+        SlotHint() = default;
+        SlotHint(const SlotHint&) {}
+        SlotHint& operator=(const SlotHint&) { return *this; }
+    };
+    mutable SlotHint lastSlot_;
     // The bytes of records given new data since the image was last composed
-    // or parsed (the others view image_); a record's fieldOffset says which.
+    // or parsed (the others view image_); a record's block says which.
     std::vector<std::vector<std::uint8_t>> blocks_;
     // A save composes a new image but leaves the entries' file offsets as the
     // list was built (they are what Info shows until the next parse). Where a
-    // record's data moved, this gives its place in image_, by list index;
-    // empty while every record's data stands at its file offset.
+    // record's data moved, this gives its place in image_, by ordinal; empty
+    // while every record's data stands at its file offset.
     std::vector<std::uint32_t> moved_;
     int recordCount_ = 0;
     bool hasData_ = false;

@@ -22,11 +22,12 @@ struct Records {
 Records recordsOf(const CTLDoc& d)
 {
     Records r;
-    for (int i = 1; i <= d.highestIndex(); ++i)
-        if (d.isRecord(i)) {
-            r.list.add(d.entry(i).id, d.data(i));
-            r.index.push_back(i);
-        }
+    r.index.reserve(std::size_t(d.recordCount()));
+    for (int n = 0; n < d.recordCount(); ++n) {
+        const int i = d.recordAt(n);
+        r.list.add(d.idOf(i), d.data(i));
+        r.index.push_back(i);
+    }
     r.list.setTrailer(d.trailingBytes());
     return r;
 }
@@ -34,10 +35,7 @@ Records recordsOf(const CTLDoc& d)
 // The first field of record i is i + 1; its fields follow it directly.
 int fieldEnd(const CTLDoc& d, int i)
 {
-    int k = i + 1;
-    while (k <= d.highestIndex() && d.entry(k).parent == i)
-        ++k;
-    return k;
+    return i + 1 + d.fieldCount(i);
 }
 
 diff::RecordLayout layoutOfRecord(const CTLDoc& d, int i)
@@ -57,7 +55,7 @@ diff::RecordLayout layoutOfRecord(const CTLDoc& d, int i)
         break;
     }
     for (int k = i + 1, end = fieldEnd(d, i); k < end; ++k) {
-        const RecordEntry& f = d.entry(k);
+        const RecordEntry f = d.entry(k);
         layout.fields.push_back({.offset = f.fieldOffset,
                 .width = f.length,
                 .text = f.type == FieldType::Text,
@@ -103,7 +101,7 @@ std::string hexId(std::uint32_t id)
 
 std::string takeLabel(const CTLDoc& doc, int i)
 {
-    const RecordEntry& e = doc.entry(i);
+    const RecordEntry e = doc.entry(i);
     if (doc.isRecord(i))
         return "Take Record " + hexId(e.id) + " " + std::string(e.name) + " From Reference";
     return "Take " + std::string(e.name) + " From Reference";
@@ -147,7 +145,7 @@ DocComparison compareDocuments(const CTLDoc& reference, const CTLDoc& doc)
         // Same id, same definitions: the k-th field is the k-th field.
         for (int k = i + 1, end = fieldEnd(doc, i); k < end; ++k) {
             const int rk = r + (k - i);
-            if (reference.validIndex(rk) && reference.entry(rk).parent == r)
+            if (reference.validIndex(rk) && reference.parentOf(rk) == r)
                 c.reference[std::size_t(k)] = rk;
         }
     }
@@ -176,15 +174,15 @@ DocComparison compareDocuments(const CTLDoc& reference, const CTLDoc& doc)
             break;
         case Kind::Field:
             for (int k = record + 1, end = fieldEnd(doc, record); record > 0 && k < end; ++k)
-                if (doc.entry(k).fieldOffset == d.field.offset
-                        && int(fieldTypeCode(doc.entry(k).type)) == d.field.type)
+                if (const RecordEntry f = doc.entry(k);
+                        f.fieldOffset == d.field.offset && int(fieldTypeCode(f.type)) == d.field.type)
                     markField(k);
             break;
         case Kind::Bytes:
             // Bytes no compared field covers: the fields they overlap (wider
             // raw fields, fields past the end of one of the records).
             for (int k = record + 1, end = fieldEnd(doc, record); record > 0 && k < end; ++k) {
-                const RecordEntry& f = doc.entry(k);
+                const RecordEntry f = doc.entry(k);
                 const std::size_t from = f.fieldOffset, to = from + std::max<std::size_t>(f.length, 1);
                 if (from < d.to && d.from < to)
                     markField(k);
@@ -214,7 +212,7 @@ std::vector<Change> takeEntry(CTLDoc& doc, const CTLDoc& reference, const DocCom
     std::vector<Change> out;
     if (i <= 0 || !doc.validIndex(i) || std::size_t(i) >= c.marks.size())
         return out;
-    const int record = doc.isRecord(i) ? i : doc.entry(i).parent;
+    const int record = doc.isRecord(i) ? i : doc.parentOf(i);
     const int refRecord = c.referenceOf(record);
     if (doc.isRecord(i)) {
         if (c.markOf(i) == EntryMark::OnlyHere)
@@ -268,7 +266,7 @@ std::vector<Change> takeOnlyInReference(
             before = afterRecord(doc, c.documentOf[std::size_t(p)]);
             break;
         }
-    const RecordEntry& e = reference.entry(r);
+    const RecordEntry e = reference.entry(r);
     keep(out,
             doc.insertRecord(before, e.id, copyOf(reference.data(r)),
                     "Take Record " + hexId(e.id) + " " + std::string(e.name) + " From Reference"));
@@ -315,7 +313,7 @@ std::vector<Change> takeAll(CTLDoc& doc, const CTLDoc& reference, const DocCompa
             continue;
         }
         const int before = last == 0 ? 1 : afterRecord(doc, doc.indexOf(last));
-        const RecordEntry& e = reference.entry(r);
+        const RecordEntry e = reference.entry(r);
         std::optional<Change> made = doc.insertRecord(before, e.id, copyOf(reference.data(r)),
                 "Take Record " + hexId(e.id) + " " + std::string(e.name) + " From Reference");
         if (made) {

@@ -495,21 +495,20 @@ void documentListing(Sink& sink, const CTLDoc& doc, bool sorted, bool values)
     text.root(doc.itemText(0));
     std::vector<int> records;
     records.reserve(std::size_t(doc.recordCount()));
-    for (int i = 1; i <= doc.highestIndex(); ++i)
-        if (doc.isRecord(i))
-            records.push_back(i);
+    for (int n = 0; n < doc.recordCount(); ++n)
+        records.push_back(doc.recordAt(n));
     if (sorted)
-        std::stable_sort(records.begin(), records.end(),
-                [&](int a, int b) { return doc.entry(a).id < doc.entry(b).id; });
+        std::stable_sort(
+                records.begin(), records.end(), [&](int a, int b) { return doc.idOf(a) < doc.idOf(b); });
     std::string name;
     for (int r : records) {
-        const RecordEntry& e = doc.entry(r);
+        const RecordEntry e = doc.entry(r);
         name.clear();
         appendEscapedItemText(name, e.name.str());
         text.record(e.id, name, e.type, doc.data(r));
         // A record's fields follow it directly in the list.
-        for (int f = r + 1; f <= doc.highestIndex() && doc.isField(f) && doc.entry(f).parent == r; ++f) {
-            const RecordEntry& fe = doc.entry(f);
+        for (int f = r + 1; f <= r + doc.fieldCount(r); ++f) {
+            const RecordEntry fe = doc.entry(f);
             name.clear();
             appendEscapedItemText(name, fe.name.str());
             text.field(name, fe.type, doc.data(f), doc.outsideRecord(f));

@@ -8,15 +8,14 @@
 
 #include <cstdint>
 #include <string>
-#include <vector>
 
 namespace model {
 
-// Kept small (48 bytes): a list holds one entry per record and per field,
-// often millions. Names and help texts are shared with the parsed
-// definitions; no entry holds bytes: CTLDoc::data() gives the bounds-checked
-// view of a record's data (in the document's image, or in a block of its own
-// once an edit gave it new bytes) and of a field's part of it.
+// A value made on demand by the document (CTLDoc::entry), which keeps only
+// its records. Names and help texts are shared with the parsed definitions;
+// no entry holds bytes: CTLDoc::data() gives the bounds-checked view of a
+// record's data (in the document's image, or in a block of its own once an
+// edit gave it new bytes) and of a field's part of it.
 struct RecordEntry {
     std::uint32_t id = 0;
     // Root: image length when the list was built. Record: data length.
@@ -37,7 +36,5 @@ struct RecordEntry {
     SharedText name;
     SharedText help;
 };
-
-using RecordList = std::vector<RecordEntry>;
 
 } // namespace model

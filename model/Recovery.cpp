@@ -309,7 +309,15 @@ Log::~Log()
 
 Record Log::snapshot(std::int64_t writtenAt) const
 {
-    return Record{base_, writtenAt, edits_};
+    return Record{base(), writtenAt, edits_};
+}
+
+void Log::hashBase() const
+{
+    if (!hashPending_)
+        return;
+    hashPending_ = false;
+    base_.hash = hashBytes(doc_.image());
 }
 
 void Log::restart()
@@ -319,6 +327,7 @@ void Log::restart()
     recordIndexes_.clear();
     ++revision_;
     base_ = {};
+    hashPending_ = false;
     if (!doc_.hasData() || doc_.fullPath().empty())
         return;
     base_.path = doc_.fullPath();
@@ -326,7 +335,7 @@ void Log::restart()
     // document learns the file's identity only after telling its listeners).
     base_.size = std::int64_t(doc_.image().size());
     base_.mtimeNs = base::fileio::identify(doc_.fullPath()).mtimeNs;
-    base_.hash = hashBytes(doc_.image());
+    hashPending_ = true;
 }
 
 std::uint32_t Log::ordinalOf(int recordIndex)

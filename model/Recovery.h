@@ -83,22 +83,34 @@ public:
     Log(const Log&) = delete;
     Log& operator=(const Log&) = delete;
 
-    const Base& base() const { return base_; }
+    const Base& base() const
+    {
+        hashBase();
+        return base_;
+    }
     const std::vector<Edit>& edits() const { return edits_; }
     // Bumped by every change heard; a writer compares it with the one it wrote.
     std::uint64_t revision() const { return revision_; }
     Record snapshot(std::int64_t writtenAt) const;
 
+    // An insert or removal composes a new image: the file's bytes are
+    // hashed before it, if they were not yet.
+    void aboutToChange(const Change&) override { hashBase(); }
     void changed(const Change& change) override;
     void loaded() override { restart(); }
     void saved() override { restart(); }
 
 private:
     void restart();
+    // The hash of the file's bytes, taken when first needed: a load of a large
+    // file does not wait for it. The image stays the file's bytes until an
+    // insert or removal composes a new one (aboutToChange comes first).
+    void hashBase() const;
     std::uint32_t ordinalOf(int recordIndex);
 
     CTLDoc& doc_;
-    Base base_;
+    mutable Base base_;
+    mutable bool hashPending_ = false;
     std::vector<Edit> edits_;
     std::uint64_t revision_ = 0;
     // List indexes of the records, in order; rebuilt on demand after a change

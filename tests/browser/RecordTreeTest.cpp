@@ -450,6 +450,54 @@ private slots:
             QCOMPARE(view.recordModel()->indexForEntry(order[k]).row(), int(k));
     }
 
+    void fieldRowsAgreeWithTheListAcrossManyRecords()
+    {
+        // Records of 0 and 3 fields mixed, far more entries than the list
+        // finds records by at once: every field row names its own entry and
+        // its record, sorted or not, before and after a removal.
+        airtest::AirImage many;
+        for (int k = 0; k < 900; ++k)
+            many.record(k % 4 == 0 ? 0x10u : std::uint32_t(0x2 + (k % 3) * 0x1e),
+                    {std::uint8_t(k), 1, 0, 0, 0, 0, 7});
+        model::CTLDoc doc;
+        ProbeView view(doc);
+        new QAbstractItemModelTester(
+                view.model(), QAbstractItemModelTester::FailureReportingMode::QtTest, &view);
+        load(doc, view, write(QStringLiteral("fields.air"), many.bytes<QByteArray>()));
+        RecordTreeModel* m = view.recordModel();
+        auto check = [&] {
+            const QModelIndex root = m->index(0, 0);
+            QCOMPARE(m->rowCount(root), doc.recordCount());
+            for (int row = 0; row < m->rowCount(root); ++row) {
+                const QModelIndex rec = m->index(row, 0, root);
+                const int r = RecordTreeModel::entryOf(rec);
+                QVERIFY(doc.isRecord(r));
+                QCOMPARE(m->rowCount(rec), doc.entry(r).id == 0x10 ? 3 : 0);
+                QCOMPARE(m->indexForEntry(r), rec);
+                for (int k = 0; k < m->rowCount(rec); ++k) {
+                    const QModelIndex f = m->index(k, 0, rec);
+                    QCOMPARE(RecordTreeModel::entryOf(f), r + 1 + k);
+                    QCOMPARE(m->parent(f), rec);
+                    QCOMPARE(m->indexForEntry(r + 1 + k), f);
+                }
+            }
+        };
+        check();
+        view.setSortEntries(false);
+        check();
+
+        // A removal before them: an open record far down and a selected field
+        // of another one keep their entries, whose list indexes move.
+        const int open = doc.recordAt(800), field = doc.recordAt(820) + 3;
+        QVERIFY(doc.entry(field).name == "Count");
+        view.expand(m->indexForEntry(open));
+        QVERIFY(view.selectEntry(field));
+        QVERIFY(doc.removeRecord(doc.recordAt(4))); // 3 fields go with it
+        QCOMPARE(view.currentEntry(), field - 4);
+        QVERIFY(view.isExpanded(m->indexForEntry(open - 4)));
+        check();
+    }
+
     void contextMenuAndInfo()
     {
         model::CTLDoc doc;

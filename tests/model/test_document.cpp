@@ -463,16 +463,15 @@ TEST(Document, EntriesShareTheirNamesAndHelpWithTheDefinitions)
         appendRecord(img, 0x20, {1, 0, 0, 0});
     }
     f.load(img);
-    const auto& list = f.doc.entries();
-    // Sized once: 50 engines with 4 fields, 50 flags, the root.
-    EXPECT_EQ(list.size(), 1u + 50 * 5 + 50);
-    EXPECT_EQ(list.capacity(), list.size());
-    const RecordEntry& first = f.doc.entry(1);
-    const RecordEntry& last = f.doc.entry(f.doc.highestIndex() - 5);
+    // 50 engines with 4 fields, 50 flags, the root.
+    const int size = int(f.doc.entryCount());
+    EXPECT_EQ(size, 1 + 50 * 5 + 50);
+    const RecordEntry first = f.doc.entry(1);
+    const RecordEntry last = f.doc.entry(f.doc.highestIndex() - 5);
     ASSERT_EQ(last.id, 0x1f4u);
     EXPECT_TRUE(first.name.sharesWith(last.name));
     EXPECT_TRUE(first.help.sharesWith(last.help));
-    EXPECT_TRUE(f.doc.entry(2).name.sharesWith(f.doc.entry(int(list.size()) - 5).name));  // "Idle speed"
+    EXPECT_TRUE(f.doc.entry(2).name.sharesWith(f.doc.entry(size - 5).name)); // "Idle speed"
     // The default help text is one copy for every entry without help.
     EXPECT_EQ(f.doc.entry(2).help, "No help text in Tarlo.ini.");
     EXPECT_TRUE(f.doc.entry(2).help.sharesWith(f.doc.entry(6).help));
@@ -488,4 +487,109 @@ TEST(Document, EntriesShareTheirNamesAndHelpWithTheDefinitions)
     SharedText moved = std::move(copy.name);
     EXPECT_EQ(moved, "Renamed");
     EXPECT_TRUE(copy.name.empty());
+}
+
+// Fields are made from their record when asked for: every way of reading an
+// entry agrees, across records of 0 to 4 fields and far more entries than one
+// step of the record lookup, and after inserts and removals.
+TEST(Document, EveryEntryReadsTheSameWhicheverWayItIsAsked)
+{
+    Fixture f;
+    AirImage a;
+    for (int r = 0; r < 700; ++r) {
+        if (r % 3 == 0)
+            a.record(0x1f4, engineRecord());
+        else
+            a.record(r % 3 == 1 ? 0x20 : 0x99, {std::uint8_t(r), 0, 0, 0});
+    }
+    f.load(a.bytes());
+    auto check = [&](const char* when) {
+        SCOPED_TRACE(when);
+        const CTLDoc& d = f.doc;
+        int ordinal = -1, record = 0;
+        for (int i = 0; i <= d.highestIndex(); ++i) {
+            const RecordEntry e = d.entry(i);
+            ASSERT_EQ(d.parentOf(i), e.parent) << i;
+            if (i > 0 && e.parent == 0) {
+                record = i;
+                ++ordinal;
+                ASSERT_EQ(d.recordAt(ordinal), i);
+            }
+            ASSERT_EQ(d.isRecord(i), i > 0 && e.parent == 0) << i;
+            ASSERT_EQ(d.isField(i), e.parent != 0) << i;
+            ASSERT_EQ(d.ordinalOf(i), i == 0 ? -1 : ordinal) << i;
+            if (i > 0) {
+                ASSERT_EQ(e.parent == 0 ? i : e.parent, record) << i;
+                ASSERT_EQ(d.idOf(i), d.entry(record).id) << i;
+            }
+            ASSERT_EQ(d.keyOf(i), e.key) << i;
+            ASSERT_EQ(d.indexOf(e.key), i) << i;
+        }
+        ASSERT_EQ(ordinal + 1, d.recordCount());
+        EXPECT_EQ(d.recordAt(d.recordCount()), int(d.entryCount()));
+        EXPECT_EQ(d.fieldCount(1), 4);
+        EXPECT_EQ(d.fieldCount(2), 0); // a field
+        EXPECT_EQ(d.fieldCount(6), 0); // a flag
+        EXPECT_EQ(d.parentOf(int(d.entryCount())), -1);
+        EXPECT_EQ(d.idOf(0), 0u);
+        EXPECT_THROW((void)d.entry(int(d.entryCount())), std::out_of_range);
+    };
+    check("loaded");
+    EXPECT_EQ(f.doc.entryCount(), 1u + 700u + 234u * 4u);
+
+    // Keys outlive a rebuild: a removal undone gives the record and its fields
+    // their keys back, where they were.
+    const EntryKey fieldKey = f.doc.keyOf(f.doc.recordAt(300) + 2);
+    const auto removed = f.doc.removeRecord(f.doc.recordAt(300));
+    ASSERT_TRUE(removed);
+    EXPECT_EQ(f.doc.indexOf(fieldKey), -1);
+    check("removed");
+    ASSERT_TRUE(f.doc.undo(*removed));
+    EXPECT_EQ(f.doc.indexOf(fieldKey), f.doc.recordAt(300) + 2);
+    check("removal undone");
+    ASSERT_TRUE(f.doc.insertRecord(f.doc.recordAt(10), 0x1f4, engineRecord()));
+    EXPECT_EQ(f.doc.indexOf(fieldKey), f.doc.recordAt(301) + 2);
+    check("inserted");
+}
+
+// A save after a record changed length moves the records behind it in the
+// image; an insert or a removal then must still compose every record from
+// its own bytes.
+TEST(Document, InsertAndRemoveAfterASaveThatMovedRecords)
+{
+    Fixture f;
+    Bytes img = AirImage()
+                        .record(0x20, {1, 0, 0, 0})
+                        .record(0x1f5, {'a', 'b', 0})
+                        .record(0x99, {7, 7})
+                        .record(0x20, {0, 0, 0, 0})
+                        .bytes();
+    f.load(img);
+    ASSERT_TRUE(f.doc.setRecordData(2, {'l', 'o', 'n', 'g', 'e', 'r', 0}));
+    ASSERT_FALSE(f.doc.save(f.dir.file("moved.air")));
+    const Bytes moved = AirImage()
+                                .record(0x20, {1, 0, 0, 0})
+                                .record(0x1f5, {'l', 'o', 'n', 'g', 'e', 'r', 0})
+                                .record(0x99, {7, 7})
+                                .record(0x20, {0, 0, 0, 0})
+                                .bytes();
+    ASSERT_EQ(f.doc.image(), moved);
+
+    ASSERT_TRUE(f.doc.removeRecord(1));
+    EXPECT_EQ(f.doc.image(),
+            AirImage()
+                    .record(0x1f5, {'l', 'o', 'n', 'g', 'e', 'r', 0})
+                    .record(0x99, {7, 7})
+                    .record(0x20, {0, 0, 0, 0})
+                    .bytes());
+    ASSERT_TRUE(f.doc.setRecordData(1, {'x', 0}));
+    ASSERT_FALSE(f.doc.save(f.dir.file("moved.air")));
+    ASSERT_TRUE(f.doc.insertRecord(2, 0x30, {5, 0}));
+    EXPECT_EQ(f.doc.image(),
+            AirImage()
+                    .record(0x1f5, {'x', 0})
+                    .record(0x30, {5, 0})
+                    .record(0x99, {7, 7})
+                    .record(0x20, {0, 0, 0, 0})
+                    .bytes());
 }
