@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """Compares the `tarlo --list` output of two builds on the sample files and the
-fuzz corpora, with and without --sorted and --values.
+fuzz corpora, with and without --sorted, --values and --json.
 
     scripts/compare-listings.py OLD_TARLO NEW_TARLO [--strip-hex] [CORPUS_KIND...]
 
@@ -20,7 +20,7 @@ import tempfile
 from listing_inputs import cases
 
 SOURCE = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-OPTIONS = [[], ["--sorted"], ["--values"], ["--values", "--sorted"]]
+OPTIONS = [[], ["--sorted"], ["--values"], ["--values", "--sorted"], ["--json"], ["--json", "--sorted"]]
 HEX_LINE = re.compile(rb"^ +[0-9a-f]{4,}:( [0-9a-f]{2}){1,16}$")
 
 
