@@ -132,14 +132,13 @@ void copyExtendedAttributes(const std::string& from, int fd)
 void adviseHugePages(void* data, std::size_t size)
 {
 #ifdef MADV_HUGEPAGE
-    constexpr std::uintptr_t kHuge = std::uintptr_t(2) << 20;
+    constexpr std::size_t kHuge = std::size_t(2) << 20;
     if (size < 2 * kHuge)
         return;
-    const auto at = reinterpret_cast<std::uintptr_t>(data);
-    const std::uintptr_t begin = (at + kHuge - 1) & ~(kHuge - 1);
-    const std::uintptr_t end = (at + size) & ~(kHuge - 1);
-    if (end > begin)
-        (void)::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+    const std::size_t skip = (kHuge - reinterpret_cast<std::uintptr_t>(data) % kHuge) % kHuge;
+    const std::size_t length = (size - skip) / kHuge * kHuge;
+    if (length > 0)
+        (void)::madvise(static_cast<char*>(data) + skip, length, MADV_HUGEPAGE);
 #else
     (void)data;
     (void)size;
