@@ -6,6 +6,7 @@
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 namespace model {
@@ -133,11 +134,86 @@ void appendChars(std::string& out, T v)
     out.append(buf, res.ptr);
 }
 
+__extension__ typedef unsigned __int128 Wide; // GCC and Clang on 64-bit targets
+
+constexpr std::array<std::uint64_t, 20> kPowersOf10 = [] {
+    std::array<std::uint64_t, 20> p{};
+    p[0] = 1;
+    for (std::size_t i = 1; i < p.size(); ++i)
+        p[i] = p[i - 1] * 10;
+    return p;
+}();
+
+// The fixed-point text of v with 0..19 decimals when v * 10^decimals rounds
+// to an integer below 2^64, which is every value a type shows and most
+// doubles; nullptr otherwise. It is the text std::to_chars writes (the exact
+// binary value rounded half to even), at a fraction of its cost: v = m * 2^e
+// is scaled exactly in 128 bits. buf holds at least 42 characters.
+char* fixedFast(char* buf, double v, int decimals)
+{
+    if (decimals < 0 || std::size_t(decimals) >= kPowersOf10.size())
+        return nullptr;
+    std::uint64_t bits = 0;
+    std::memcpy(&bits, &v, sizeof bits);
+    const int exponentField = int((bits >> 52) & 0x7FF);
+    if (exponentField == 0x7FF)
+        return nullptr; // infinite or NaN
+    std::uint64_t m = bits & ((std::uint64_t(1) << 52) - 1);
+    int e = -1074; // subnormal
+    if (exponentField != 0) {
+        m |= std::uint64_t(1) << 52;
+        e = exponentField - 1075;
+    }
+    const Wide scaled = Wide(m) * kPowersOf10[std::size_t(decimals)]; // below 2^117
+    std::uint64_t q = 0;
+    if (m == 0) {
+    } else if (e >= 0) {
+        if (e > 10)
+            return nullptr;
+        const Wide whole = scaled << e;
+        if (whole >> 64)
+            return nullptr;
+        q = std::uint64_t(whole);
+    } else if (-e < 118) { // from 118 on, scaled is below half a unit: 0
+        const int k = -e;
+        const Wide whole = scaled >> k;
+        if (whole >> 64)
+            return nullptr;
+        q = std::uint64_t(whole);
+        const Wide rest = scaled - (whole << k);
+        const Wide half = Wide(1) << (k - 1);
+        if (rest > half || (rest == half && (q & 1))) {
+            if (q == std::numeric_limits<std::uint64_t>::max())
+                return nullptr;
+            ++q;
+        }
+    }
+    char* p = buf;
+    if (bits >> 63)
+        *p++ = '-';
+    const std::uint64_t unit = kPowersOf10[std::size_t(decimals)];
+    p = std::to_chars(p, p + 20, q / unit).ptr;
+    if (decimals > 0) {
+        *p++ = '.';
+        std::uint64_t fraction = q % unit;
+        for (int i = decimals; i > 0; --i) {
+            p[i - 1] = char('0' + fraction % 10);
+            fraction /= 10;
+        }
+        p += decimals;
+    }
+    return p;
+}
+
 // Fixed-point in the C locale, like printf("%.*f"); nothing when it does not fit.
 void appendFixed(std::string& out, double v, int decimals)
 {
     // Large enough for DBL_MAX with six decimals.
     char buf[400];
+    if (char* end = fixedFast(buf, v, decimals)) {
+        out.append(buf, end);
+        return;
+    }
     auto res = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, decimals);
     if (res.ec == std::errc())
         out.append(buf, res.ptr);

@@ -237,11 +237,67 @@ private:
     std::string scratch_;
 };
 
+// A JSON string of Latin-1 text: UTF-8, quote, backslash and control bytes
+// escaped as dump() escapes them (\b \t \n \f \r, else \u00xx).
+void jsonString(std::string& out, std::string_view latin1)
+{
+    out += '"';
+    std::size_t i = 0;
+    while (i < latin1.size()) {
+        std::size_t run = i;
+        while (run < latin1.size()) {
+            const auto c = static_cast<unsigned char>(latin1[run]);
+            if (c < 0x20 || c == '"' || c == '\\' || c >= 0x80)
+                break;
+            ++run;
+        }
+        out.append(latin1.data() + i, run - i);
+        if (run == latin1.size())
+            break;
+        const auto c = static_cast<unsigned char>(latin1[run]);
+        switch (c) {
+        case '\b':
+            out += "\\b";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\f':
+            out += "\\f";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '"':
+            out += "\\\"";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        default:
+            if (c < 0x20) {
+                out += "\\u00";
+                out += kHexDigits[c >> 4];
+                out += kHexDigits[c & 15];
+            } else {
+                out += char(0xC0 | (c >> 6));
+                out += char(0x80 | (c & 0x3F));
+            }
+        }
+        i = run + 1;
+    }
+    out += '"';
+}
+
 // ---- the image walked directly ----
 
 struct FieldDef {
     std::string name; // Latin-1, as the definition file gives it
     std::string escaped;
+    std::string json; // the name as a JSON string
     FieldType type = FieldType::Raw;
     std::uint32_t size = 0;
     std::uint32_t offset = 0;
@@ -249,6 +305,7 @@ struct FieldDef {
 struct RecordDef {
     std::string name;
     std::string escaped;
+    std::string json;
     FieldType type = FieldType::Raw;
     std::vector<FieldDef> fields;
 };
@@ -268,6 +325,7 @@ public:
         RecordDefinition rd = ReadRecordDefinition(ini_, id);
         def.name = std::move(rd.name);
         def.escaped = escapeItemText(def.name);
+        jsonString(def.json, def.name);
         def.type = lookupType(rd.typeKeyword).type;
         for (ResolvedField& rf : ReadRecordFields(ini_, id, def.type)) {
             FieldDef f;
@@ -276,6 +334,7 @@ public:
             f.offset = rf.definition.offset;
             f.name = std::move(rf.definition.name);
             f.escaped = escapeItemText(f.name);
+            jsonString(f.json, f.name);
             def.fields.push_back(std::move(f));
         }
         return def;
@@ -336,27 +395,33 @@ std::size_t forEachRecord(Bytes img, bool sorted, Visit&& visit)
 }
 
 // ---- JSON ----
+//
+// Written as it is made, in the compact form of nlohmann::json's dump(): the
+// text the listing wrote when it built one object per record, byte for byte.
 
-// Keys in the order written: id and name before the bytes.
-using json = nlohmann::ordered_json;
-
-json utf8(std::string_view latin1)
+void jsonHex(std::string& out, Bytes d)
 {
-    std::string s;
-    s.reserve(latin1.size());
-    appendLatin1AsUtf8(s, latin1);
-    return json(std::move(s));
+    out += '"';
+    const std::size_t at = out.size();
+    out.resize(at + 2 * d.size());
+    char* p = out.data() + at;
+    for (std::uint8_t b : d) {
+        *p++ = kHexDigits[b >> 4];
+        *p++ = kHexDigits[b & 15];
+    }
+    out += '"';
 }
 
-std::string hexString(Bytes d)
+// Numbers that are not finite have no JSON form: null (the hex keeps them).
+// Others in the library's shortest form that reads back exactly.
+void jsonReal(std::string& out, double v)
 {
-    std::string s;
-    s.reserve(2 * d.size());
-    for (std::uint8_t b : d) {
-        s += kHexDigits[b >> 4];
-        s += kHexDigits[b & 15];
+    if (!std::isfinite(v)) {
+        out += "null";
+        return;
     }
-    return s;
+    char buf[64];
+    out.append(buf, nlohmann::detail::to_chars(buf, buf + sizeof buf, v));
 }
 
 std::string_view typeName(FieldType t)
@@ -364,56 +429,70 @@ std::string_view typeName(FieldType t)
     return t == FieldType::Raw ? std::string_view("raw") : typeKeyword(t);
 }
 
-// Numbers that are not finite have no JSON form: null (the hex keeps them).
-json real(double v)
-{
-    return std::isfinite(v) ? json(v) : json(nullptr);
-}
-
-// The decoded value and table values of an item into j.
-void addValues(json& j, FieldType type, Bytes d, std::string& scratch)
+// The decoded value and table values of an item, each member after a comma.
+void jsonValues(std::string& out, FieldType type, Bytes d, std::string& scratch)
 {
     scratch.clear();
     appendValueSuffix(scratch, type, d);
-    if (scratch == kOutsideRecordSuffix)
-        j["outside"] = true;
-    else if (!scratch.empty())
-        j["value"] = utf8(std::string_view(scratch).substr(1)); // after '='
+    if (scratch == kOutsideRecordSuffix) {
+        out += ",\"outside\":true";
+    } else if (!scratch.empty()) {
+        out += ",\"value\":";
+        jsonString(out, std::string_view(scratch).substr(1)); // after '='
+    }
     switch (type) {
     case FieldType::Tbl16: {
-        json v = json::array();
-        for (std::uint16_t x : readTbl16(d))
-            v.push_back(x);
-        j["values"] = std::move(v);
+        out += ",\"values\":[";
+        const char* sep = "";
+        for (std::uint16_t x : readTbl16(d)) {
+            out += sep;
+            appendNumber(out, x);
+            sep = ",";
+        }
+        out += ']';
         break;
     }
     case FieldType::TblDb: {
         const auto count = tbldbStoredCount(d);
         if (!count)
             break;
-        j["count"] = *count;
-        json v = json::array();
-        for (const DoublePoint& p : readTbldb(d, *count))
-            v.push_back(json::array({real(p.x), real(p.y)}));
-        j["points"] = std::move(v);
+        out += ",\"count\":";
+        appendNumber(out, *count);
+        out += ",\"points\":[";
+        const char* sep = "";
+        for (const DoublePoint& p : readTbldb(d, *count)) {
+            out += sep;
+            out += '[';
+            jsonReal(out, p.x);
+            out += ',';
+            jsonReal(out, p.y);
+            out += ']';
+            sep = ",";
+        }
+        out += ']';
         break;
     }
     case FieldType::Tbl3d: {
         const auto shape = tbl3dShape(d);
         if (!shape)
             break;
-        j["groups"] = shape->groups;
-        j["rows"] = shape->values;
+        out += ",\"groups\":";
+        appendNumber(out, shape->groups);
+        out += ",\"rows\":";
+        appendNumber(out, shape->values);
         if (!tbl3dValuesFit(d))
             break;
-        json grid = json::array();
+        out += ",\"grid\":[";
         for (std::uint32_t k = 0; shape->groups > 0 && k < shape->values; ++k) {
-            json row = json::array();
-            for (std::uint32_t g = 0; g < shape->groups; ++g)
-                row.push_back(real(tbl3dValue(d, g, k).value_or(0.0)));
-            grid.push_back(std::move(row));
+            out += k ? ",[" : "[";
+            for (std::uint32_t g = 0; g < shape->groups; ++g) {
+                if (g)
+                    out += ',';
+                jsonReal(out, tbl3dValue(d, g, k).value_or(0.0));
+            }
+            out += ']';
         }
-        j["grid"] = std::move(grid);
+        out += ']';
         break;
     }
     default:
@@ -424,42 +503,53 @@ void addValues(json& j, FieldType type, Bytes d, std::string& scratch)
 void jsonRecord(
         Sink& sink, DefinitionCache& defs, Bytes img, std::size_t pos, bool first, std::string& scratch)
 {
+    std::string& out = sink.buf;
     const std::uint32_t id = u32At(img, pos);
     const Bytes d = img.subspan(pos + 8, u32At(img, pos + 4));
     const RecordDef& def = defs.of(id);
-    json r;
-    r["id"] = id;
-    std::string hexId;
-    appendNumber(hexId, id, 16);
-    r["idHex"] = hexId;
-    r["name"] = utf8(def.name);
-    r["type"] = typeName(def.type);
-    r["offset"] = pos;
-    r["length"] = d.size();
-    addValues(r, def.type, d, scratch);
-    r["hex"] = hexString(d);
-    if (def.type == FieldType::Record) {
-        json fields = json::array();
-        for (const FieldDef& fd : def.fields) {
-            json f;
-            f["name"] = utf8(fd.name);
-            f["type"] = typeName(fd.type);
-            f["offset"] = fd.offset;
-            f["size"] = fd.size;
-            const auto fb = fieldBytes(fd, d);
-            if (!fb) {
-                f["outside"] = true;
-            } else {
-                addValues(f, fd.type, *fb, scratch);
-                f["hex"] = hexString(*fb);
-            }
-            fields.push_back(std::move(f));
-        }
-        r["fields"] = std::move(fields);
-    }
     if (!first)
-        sink.buf += ",\n";
-    sink.buf += r.dump();
+        out += ",\n";
+    out += "{\"id\":";
+    appendNumber(out, id);
+    out += ",\"idHex\":\"";
+    appendNumber(out, id, 16);
+    out += "\",\"name\":";
+    out += def.json;
+    out += ",\"type\":";
+    jsonString(out, typeName(def.type));
+    out += ",\"offset\":";
+    appendNumber(out, pos);
+    out += ",\"length\":";
+    appendNumber(out, d.size());
+    jsonValues(out, def.type, d, scratch);
+    out += ",\"hex\":";
+    jsonHex(out, d);
+    if (def.type == FieldType::Record) {
+        out += ",\"fields\":[";
+        bool firstField = true;
+        for (const FieldDef& fd : def.fields) {
+            out += firstField ? "{\"name\":" : ",{\"name\":";
+            firstField = false;
+            out += fd.json;
+            out += ",\"type\":";
+            jsonString(out, typeName(fd.type));
+            out += ",\"offset\":";
+            appendNumber(out, fd.offset);
+            out += ",\"size\":";
+            appendNumber(out, fd.size);
+            if (const auto fb = fieldBytes(fd, d)) {
+                jsonValues(out, fd.type, *fb, scratch);
+                out += ",\"hex\":";
+                jsonHex(out, *fb);
+            } else {
+                out += ",\"outside\":true";
+            }
+            out += '}';
+            sink.maybeFlush();
+        }
+        out += ']';
+    }
+    out += '}';
     sink.maybeFlush();
 }
 
@@ -468,7 +558,7 @@ bool jsonListing(Sink& sink, Bytes img, std::string_view fileName, const Ini& in
     DefinitionCache defs(ini);
     std::string scratch;
     sink.buf += "{\"file\":";
-    sink.buf += utf8(fileName).dump();
+    jsonString(sink.buf, fileName);
     sink.buf += ",\"size\":";
     appendNumber(sink.buf, img.size());
     sink.buf += ",\"records\":[\n";
@@ -479,8 +569,13 @@ bool jsonListing(Sink& sink, Bytes img, std::string_view fileName, const Ini& in
     });
     sink.buf += "\n],\"trailing\":";
     if (end < img.size()) {
-        const json t = {{"offset", end}, {"length", img.size() - end}, {"hex", hexString(img.subspan(end))}};
-        sink.buf += t.dump();
+        sink.buf += "{\"offset\":";
+        appendNumber(sink.buf, end);
+        sink.buf += ",\"length\":";
+        appendNumber(sink.buf, img.size() - end);
+        sink.buf += ",\"hex\":";
+        jsonHex(sink.buf, img.subspan(end));
+        sink.buf += '}';
     } else {
         sink.buf += "null";
     }

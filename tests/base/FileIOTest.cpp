@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 using namespace base::fileio;
@@ -71,6 +72,47 @@ TEST_F(FileIOTest, ReadsWholeFilesAndRefusesFoldersAndMissingFiles)
     e = readFile(dir_.path(), untouched);
     EXPECT_EQ(e.code, EISDIR);
     EXPECT_EQ(untouched.size(), 2u);
+}
+
+// A large file (its buffer asks for huge pages) is read whole, and to where
+// it ends at the time of the read when it grows or shrinks meanwhile.
+namespace {
+std::string g_changing;
+long g_changeTo = 0;
+ssize_t changingRead(int fd, void* buf, std::size_t n)
+{
+    if (!g_changing.empty()) {
+        const int change = ::truncate(g_changing.c_str(), g_changeTo);
+        g_changing.clear();
+        if (change != 0)
+            return -1;
+    }
+    return ::read(fd, buf, n);
+}
+} // namespace
+
+TEST_F(FileIOTest, LargeFilesAreReadToTheirEndAsItIsWhenRead)
+{
+    std::string big(6 * 1024 * 1024 + 3, '\0');
+    for (std::size_t i = 0; i < big.size(); ++i)
+        big[i] = char(i * 7 + i / 4096);
+    writeText(path("big.air"), big);
+    std::vector<std::uint8_t> out;
+    ASSERT_FALSE(readFile(path("big.air"), out));
+    EXPECT_TRUE(out == bytesOf(big));
+
+    Ops grows = defaultOps();
+    grows.read = changingRead;
+    for (const long size : {long(big.size()) + 300000, 5L * 1024 * 1024, 10L}) {
+        writeText(path("big.air"), big);
+        g_changing = path("big.air");
+        g_changeTo = size;
+        ScopedOps scoped(grows);
+        ASSERT_FALSE(readFile(path("big.air"), out)) << size;
+        std::string expected = big;
+        expected.resize(std::size_t(size), '\0'); // truncate() extends with zeros
+        EXPECT_TRUE(out == bytesOf(expected)) << size;
+    }
 }
 
 TEST_F(FileIOTest, AtomicWriteReplacesContentKeepsModeAndLeavesNoTemporary)

@@ -3,8 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <charconv>
 #include <clocale>
+#include <cmath>
 #include <limits>
+#include <random>
 #include <vector>
 
 using namespace model;
@@ -165,6 +169,45 @@ TEST(Codecs, IntegersDoubleAndBool)
     b = {7, 0, 0, 0};
     toggleBool(b);
     EXPECT_EQ(b[0], 1); // anything but 1 becomes 1
+}
+
+// formatFixed has its own fast path for values of a usual size; whatever
+// path a value takes, the text is the library's, digit for digit.
+TEST(Codecs, FixedTextIsTheLibrarysForEveryKindOfValue)
+{
+    auto reference = [](double v, int decimals) {
+        char buf[1200];
+        const auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, decimals);
+        return std::string(buf, r.ptr);
+    };
+    std::vector<double> values{0.0, -0.0, 1.0, -1.0, 0.5, 1.5, 2.5, -2.5, 0.125, 0.375, 0.0625, 9.9999995,
+            999999.9999995, 1e-7, 5e-7, -5e-7, 0.0005, 0.00049999999999999, 1e15, 1e18, 1.8446744073709552e19,
+            1.8446744073709552e13, 18446744073709.551, 4503599627370495.5, 9007199254740993.0,
+            std::numeric_limits<double>::denorm_min(), std::numeric_limits<double>::min(),
+            std::numeric_limits<double>::max(), -std::numeric_limits<double>::max(),
+            std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity(),
+            std::numeric_limits<double>::quiet_NaN()};
+    // Exact ties at every scale (k / 2^j), their neighbours, and values as the types make them.
+    for (int j = 1; j <= 20; ++j)
+        for (double k : {1.0, 3.0, 5.0, 77.0, 12345.0}) {
+            const double tie = std::ldexp(k, -j);
+            values.insert(values.end(), {tie, -tie, std::nextafter(tie, 0.0), std::nextafter(tie, 1e300)});
+        }
+    for (int raw = -40000; raw <= 40000; raw += 7)
+        values.insert(values.end(), {raw / 182.0, raw * 2.0 / 20480.0, raw / 256.0, raw / 6.5025});
+    std::mt19937_64 rng(27);
+    for (int i = 0; i < 20000; ++i) {
+        values.push_back(std::bit_cast<double>(rng())); // every exponent
+        values.push_back(std::ldexp(double(rng() >> 11), int(rng() % 120) - 100)); // near the fast range
+    }
+    int mismatches = 0;
+    for (double v : values)
+        for (int decimals : {0, 1, 3, 4, 6, 9, 17, 19})
+            if (formatFixed(v, decimals) != reference(v, decimals) && ++mismatches <= 10)
+                ADD_FAILURE() << std::hexfloat << v << " with " << decimals
+                              << " decimals: " << formatFixed(v, decimals)
+                              << " != " << reference(v, decimals);
+    EXPECT_EQ(mismatches, 0);
 }
 
 TEST(Codecs, NumbersIgnoreTheUserLocale)

@@ -14,8 +14,10 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <set>
 #include <sstream>
 
@@ -216,6 +218,18 @@ std::string imageListing(const ListedFile& f, ListingOptions options)
     return out.str();
 }
 
+// The JSON listing rebuilt from its parse by nlohmann::json's dump(), in the
+// listing's frame of one record a line: equal to the listing when the listing
+// is in the library's compact form (escapes, number forms, key order).
+std::string redumped(const std::string& listing)
+{
+    const auto j = nlohmann::ordered_json::parse(listing);
+    std::string out = "{\"file\":" + j["file"].dump() + ",\"size\":" + j["size"].dump() + ",\"records\":[\n";
+    for (std::size_t i = 0; i < j["records"].size(); ++i)
+        out += (i ? ",\n" : "") + j["records"][i].dump();
+    return out + "\n],\"trailing\":" + j["trailing"].dump() + "}\n";
+}
+
 } // namespace
 
 // The listing streamed from the image is the listing of the document built
@@ -234,10 +248,40 @@ TEST(ListCommand, StreamedListingIsTheDocumentsOnSamplesAndCorpus)
             for (bool values : {false, true})
                 ASSERT_EQ(imageListing(f, {sorted, values, false}), listDocument(doc, sorted, values))
                         << f.name << (sorted ? " sorted" : "") << (values ? " values" : "");
+        const std::string listing = imageListing(f, {false, false, true});
         nlohmann::json j;
-        ASSERT_NO_THROW(j = nlohmann::json::parse(imageListing(f, {false, false, true}))) << f.name;
+        ASSERT_NO_THROW(j = nlohmann::json::parse(listing)) << f.name;
+        ASSERT_EQ(listing, redumped(listing)) << f.name;
         ASSERT_EQ(j["records"].size(), std::size_t(doc.recordCount())) << f.name;
         EXPECT_EQ(j["size"], f.image.size()) << f.name;
         EXPECT_EQ(j["trailing"].is_null(), doc.trailingBytes().empty()) << f.name;
     }
+}
+
+// Every byte a text can hold, quotes and backslashes in names, and numbers
+// without a JSON form or at the edges of the number forms.
+TEST(ListCommand, JsonIsTheLibrarysCompactForm)
+{
+    std::vector<std::uint8_t> text;
+    for (int c = 1; c < 256; ++c)
+        text.push_back(std::uint8_t(c));
+    text.push_back(0);
+    const double inf = std::numeric_limits<double>::infinity();
+    AirImage img;
+    img.record(0x106, text)
+            .record(0x10c,
+                    points({{-0.0, 0.1}, {1e300, 1e-300}, {inf, -inf}, {1e15, 1e16}, {123456.789, 5e-5},
+                            {std::nan(""), 2.0 / 3}}));
+    img.record(0x777, {1, 2});
+    const std::vector<std::uint8_t> bytes = img.raw({0x22, 0x5c}).bytes();
+    const Ini defs = Ini::parse(
+            "[records]\n106=Maker,text\n10c=Lift curve,tbldb\n777=Odd \"name\" \\ \x01\x7f\xe9,raw\n");
+    std::ostringstream out;
+    ASSERT_TRUE(writeImageListing(bytes, "f\"\x1f\xff.air", defs, {false, false, true}, out));
+    const std::string listing = out.str();
+    EXPECT_EQ(listing, redumped(listing));
+    for (const char* expected : {"\"Odd \\\"name\\\" \\\\ \\u0001\x7f\xc3\xa9\"",
+                 "[-0.0,0.1],[1e+300,1e-300],[null,null],[1e+15,1e+16],[123456.789,5e-05]",
+                 "\"file\":\"f\\\"\\u001f\xc3\xbf.air\""})
+        EXPECT_NE(listing.find(expected), std::string::npos) << expected << "\n--- in:\n" << listing;
 }
