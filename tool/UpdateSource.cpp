@@ -92,7 +92,11 @@ fio::Error UpdateSource::open(const std::string& path, fio::FileIdentity& identi
 
 void UpdateSource::read(std::uint64_t offset, std::span<std::uint8_t> out) const
 {
+    if (out.empty())
+        return; // (an empty span may carry no pointer at all, and memcpy wants one)
     if (fd_ < 0) {
+        if (offset > bytes_.size() || out.size() > bytes_.size() - offset)
+            throw ReadFailure{};
         std::memcpy(out.data(), bytes_.data() + offset, out.size());
         return;
     }
