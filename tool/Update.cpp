@@ -333,7 +333,9 @@ private:
         const bool madeBackup = !haveBackup_;
         if (madeBackup)
             if (auto e = fio::addName(target, backup_))
-                return failBeforeCommit(e.message);
+                // link() fails with "not found" when the name is being
+                // renamed over at that moment: that is the other writer.
+                return failBeforeCommit(fio::identify(target) != airRead_ ? changedMessage() : e.message);
         auto undoBackup = [&](std::string text) {
             if (madeBackup)
                 if (fio::removeFile(backup_))
