@@ -11,7 +11,11 @@
 #   FUZZ_SECONDS   time per target (default 3600: one CPU-hour each)
 #   FUZZ_CPU_SECONDS  when set, each target runs in spells of FUZZ_SECONDS of
 #                  wall-clock until it has used this much CPU time: a run at a
-#                  low priority (nice) on a shared machine still gets its hour
+#                  low priority (nice) on a shared machine still gets its hour.
+#                  The CPU time is kept in fuzz-long/<target>/cpu-seconds after
+#                  every spell, so a run that is stopped and started again goes
+#                  on where it stopped, and a target that has had its time is
+#                  skipped
 #   FUZZ_TIMEOUT   seconds one input may take (default 10); libFuzzer counts
 #                  wall-clock, so a low-priority run on a busy machine needs more
 #   FUZZ_TARGETS   space-separated targets (default every fuzz_* built)
@@ -62,7 +66,14 @@ for t in "${targets[@]}"; do
   [ -f "$ROOT/fuzz/dict/$name.dict" ] && extra+=(-dict="$ROOT/fuzz/dict/$name.dict")
   # The committed seeds and the corpus kept from earlier runs, merged.
   (cd "$work" && "$bin" -merge=1 corpus "$ROOT/fuzz/corpus/$name" >merge.log 2>&1)
-  echo "== $t: ${FUZZ_CPU_SECONDS:-$FUZZ_SECONDS} s x ${FUZZ_JOBS}, $(ls "$work/corpus" | wc -l) inputs"
+  ledger="$work/cpu-seconds"
+  spent=0
+  [ -n "${FUZZ_CPU_SECONDS:-}" ] && [ -f "$ledger" ] && spent=$(($(cat "$ledger") + 0))
+  if [ -n "${FUZZ_CPU_SECONDS:-}" ] && ((spent >= FUZZ_CPU_SECONDS)); then
+    echo "== $t: has had ${spent} s of CPU time already"
+    continue
+  fi
+  echo "== $t: ${FUZZ_CPU_SECONDS:-$FUZZ_SECONDS} s x ${FUZZ_JOBS} (${spent} s done), $(ls "$work/corpus" | wc -l) inputs"
   t0=$(date +%s)
   cpu0=$(child_cpu)
   cpu=0
@@ -75,12 +86,15 @@ for t in "${targets[@]}"; do
         "${extra[@]}" new corpus >spell.log 2>&1) || status=$?
     cat "$work"/spell.log >>"$work"/run.log
     cpu=$(($(child_cpu) - cpu0))
+    if [ -n "${FUZZ_CPU_SECONDS:-}" ]; then
+      echo $((spent + cpu)) >"$ledger.tmp" && mv "$ledger.tmp" "$ledger"
+    fi
     # (fuzz-*.log exist only with FUZZ_JOBS > 1: grep's complaint is no failure)
     n=$({ grep -hE '^stat::number_of_executed_units' "$work"/spell.log "$work"/fuzz-*.log 2>/dev/null || :; } \
       | awk '{ n += $2 } END { print n + 0 }')
     execs=$((execs + n))
     ((status)) && break
-    [ -n "${FUZZ_CPU_SECONDS:-}" ] && ((cpu < FUZZ_CPU_SECONDS)) || break
+    [ -n "${FUZZ_CPU_SECONDS:-}" ] && ((spent + cpu < FUZZ_CPU_SECONDS)) || break
   done
   # What the run found joins the kept corpus (only what adds coverage).
   (cd "$work" && "$bin" -merge=1 corpus new >>merge.log 2>&1) && rm -rf "$work/new"
@@ -90,18 +104,20 @@ for t in "${targets[@]}"; do
     failed+=("$t")
     tail -n 40 "$work"/run.log "$work"/fuzz-*.log 2>/dev/null || true
   fi
-  line="$t: wall $(( $(date +%s) - t0 )) s, CPU ${cpu} s ($(awk -v s="$cpu" 'BEGIN { printf "%.2f", s / 3600 }') h),"
+  total=$((spent + cpu))
+  line="$t: wall $(( $(date +%s) - t0 )) s, CPU ${cpu} s (${total} s in all: $(awk -v s="$total" 'BEGIN { printf "%.2f", s / 3600 }') h),"
   line+=" ${execs} executions, corpus $(ls "$work/corpus" | wc -l) inputs, ${findings} findings"
+  # Kept from run to run (and written as each target ends, so a run stopped
+  # half-way keeps what it did), so spells on different days add up per target.
+  echo "$(date -u +%FT%TZ) $line" >>"$OUT/summary.txt"
   echo "$line"
   summary+=("$line")
   if [ "${FUZZ_PROMOTE:-0}" = 1 ]; then
     cp -n "$work"/corpus/* "$ROOT/fuzz/corpus/$name/" 2>/dev/null || true
   fi
 done
-echo "== CPU time per target"
-# Kept from run to run, so spells on different days add up per target.
-stamp=$(date -u +%FT%TZ)
-for line in "${summary[@]}"; do echo "$stamp $line"; done | tee -a "$OUT/summary.txt"
+echo "== CPU time per target (also in $OUT/summary.txt)"
+for line in "${summary[@]}"; do echo "$line"; done
 if ((${#failed[@]})); then
   echo "fuzz targets with findings: ${failed[*]} (inputs in $OUT/<target>/)" >&2
   exit 1
