@@ -88,9 +88,8 @@ std::string quoted(std::string_view s)
 
 DefinitionCheck::DefinitionCheck(std::string_view text)
 {
-    enum class Where { Before, Records, Fields, Other } where = Where::Before;
+    Where where = Where::Before;
     Section section;
-    bool inSection = false;
     std::size_t lineNo = 0;
     for (std::size_t pos = 0; pos < text.size();) {
         std::size_t end = text.find('\n', pos);
@@ -107,71 +106,80 @@ DefinitionCheck::DefinitionCheck(std::string_view text)
         if (trimmed.empty() || trimmed.front() == ';')
             continue;
         if (trimmed.front() == '[') {
-            if (inSection)
+            if (where == Where::Fields)
                 endSection(section);
-            inSection = false;
-            where = Where::Other;
-            const std::size_t close = trimmed.find(']');
-            if (close == std::string_view::npos) {
-                problem(lineNo, "a section header without ']'");
-                continue;
-            }
-            const std::string_view name = ascii::trim(trimmed.substr(1, close - 1));
-            if (ascii::equalsIgnoreCase(name, "records")) {
-                if (recordsSeen_)
-                    problem(lineNo, "[records] again: patchwise reads only the first");
-                recordsSeen_ = true;
-                where = Where::Records;
-                continue;
-            }
-            const auto id = hexNumber(name);
-            if (!id) {
-                problem(lineNo, "the section [" + std::string(name) + "] is not a record id in hexadecimal");
-                continue;
-            }
-            if (name.size() > 1 && name.front() == '0')
-                problem(lineNo,
-                        "the section [" + std::string(name) + "] has a leading zero: the editor looks for ["
-                                + hex(*id) + "]");
-            section = Section{};
-            section.id = *id;
-            const auto [first, fresh] = sectionLine_.emplace(*id, lineNo);
-            section.counts = fresh;
-            if (!fresh)
-                problem(lineNo,
-                        "the section [" + hex(*id) + "] again (first at line " + dec(long(first->second))
-                                + "): only the first is read");
-            inSection = true;
-            where = Where::Fields;
-            continue;
-        }
-        const std::size_t eq = line.find('=');
-        if (eq == std::string_view::npos) {
-            problem(lineNo, "the line is no section, key=value or comment");
-            continue;
-        }
-        const std::string_view key = ascii::trim(line.substr(0, eq)), value = line.substr(eq + 1);
-        if (key.empty()) {
-            problem(lineNo, "a value without a key");
-            continue;
-        }
-        switch (where) {
-        case Where::Before:
-            problem(lineNo, "a key before any section");
-            break;
-        case Where::Records:
-            recordLine(lineNo, key, value);
-            break;
-        case Where::Fields:
-            fieldLine(section, lineNo, key, value);
-            break;
-        case Where::Other:
-            break;
+            where = sectionHeader(lineNo, trimmed, section);
+        } else {
+            entryLine(where, section, lineNo, line);
         }
     }
-    if (inSection)
+    if (where == Where::Fields)
         endSection(section);
     endFile();
+}
+
+// A section header; a record's section starts afresh in s.
+DefinitionCheck::Where DefinitionCheck::sectionHeader(
+        std::size_t lineNo, std::string_view trimmed, Section& s)
+{
+    const std::size_t close = trimmed.find(']');
+    if (close == std::string_view::npos) {
+        problem(lineNo, "a section header without ']'");
+        return Where::Other;
+    }
+    const std::string_view name = ascii::trim(trimmed.substr(1, close - 1));
+    if (ascii::equalsIgnoreCase(name, "records")) {
+        if (recordsSeen_)
+            problem(lineNo, "[records] again: patchwise reads only the first");
+        recordsSeen_ = true;
+        return Where::Records;
+    }
+    const auto id = hexNumber(name);
+    if (!id) {
+        problem(lineNo, "the section [" + std::string(name) + "] is not a record id in hexadecimal");
+        return Where::Other;
+    }
+    if (name.size() > 1 && name.front() == '0')
+        problem(lineNo,
+                "the section [" + std::string(name) + "] has a leading zero: the editor looks for ["
+                        + hex(*id) + "]");
+    s = Section{};
+    s.id = *id;
+    const auto [first, fresh] = sectionLine_.emplace(*id, lineNo);
+    s.counts = fresh;
+    if (!fresh)
+        problem(lineNo,
+                "the section [" + hex(*id) + "] again (first at line " + dec(long(first->second))
+                        + "): only the first is read");
+    return Where::Fields;
+}
+
+// A key=value line, read by the section it is in.
+void DefinitionCheck::entryLine(Where where, Section& s, std::size_t lineNo, std::string_view line)
+{
+    const std::size_t eq = line.find('=');
+    if (eq == std::string_view::npos) {
+        problem(lineNo, "the line is no section, key=value or comment");
+        return;
+    }
+    const std::string_view key = ascii::trim(line.substr(0, eq)), value = line.substr(eq + 1);
+    if (key.empty()) {
+        problem(lineNo, "a value without a key");
+        return;
+    }
+    switch (where) {
+    case Where::Before:
+        problem(lineNo, "a key before any section");
+        break;
+    case Where::Records:
+        recordLine(lineNo, key, value);
+        break;
+    case Where::Fields:
+        fieldLine(s, lineNo, key, value);
+        break;
+    case Where::Other:
+        break;
+    }
 }
 
 void DefinitionCheck::problem(std::size_t line, std::string message)

@@ -43,6 +43,9 @@ private:
         std::unordered_map<long, std::size_t> keys; // field number -> line
         std::vector<std::pair<long, std::size_t>> helps; // field number, line
     };
+    enum class Where { Before, Records, Fields, Other }; // the kind of section being read
+    Where sectionHeader(std::size_t line, std::string_view trimmed, Section& s);
+    void entryLine(Where where, Section& s, std::size_t line, std::string_view text);
     void recordLine(std::size_t line, std::string_view key, std::string_view value);
     void fieldLine(Section& s, std::size_t line, std::string_view key, std::string_view value);
     void endSection(Section& s);

@@ -247,63 +247,73 @@ std::string dumpText(std::span<const std::uint8_t> file, const std::string& defi
     return text;
 }
 
-int writeDump(const std::string& airPath, const std::string& dumpPath, const std::string& definitionPath,
+namespace {
+
+int fail(std::string* error, const std::string& message)
+{
+    if (error)
+        *error = message;
+    return 1;
+}
+
+// Why the dump may not be written at dumpPath: it would replace the AIR file,
+// one of its backups or the definition file. Empty when it may.
+std::string dumpTargetProblem(
+        const std::string& airPath, const std::string& dumpPath, const std::string& definitionPath)
+{
+    if (isStandardOutput(dumpPath))
+        return {};
+    // Writing the listing over the file it lists would lose the file.
+    if (sameFile(airPath, dumpPath))
+        return "The dump file " + dumpPath + " is the AIR file itself.";
+    if (replacesAirOrBackup(dumpPath, airPath))
+        return "The dump file " + dumpPath + " would replace a backup of the AIR file.";
+    if (sameFile(definitionPath, dumpPath))
+        return "The dump file " + dumpPath + " would replace the definition file.";
+    return {};
+}
+
+// Standard output, a device or a FIFO: nothing to replace atomically.
+int dumpInPlace(const std::string& airPath, const std::string& dumpPath, const std::string& definitionPath,
         bool full, ToolDefinitions& defs, std::string* error, std::ostream* standardOutput)
 {
     namespace fio = base::fileio;
-    if (!isStandardOutput(dumpPath) && sameFile(airPath, dumpPath)) {
-        // Writing the listing over the file it lists would lose the file.
-        if (error)
-            *error = "The dump file " + dumpPath + " is the AIR file itself.";
-        return 1;
+    const bool loadedBefore = defs.loaded();
+    std::vector<std::uint8_t> air;
+    std::string out;
+    int result = 0;
+    if (auto e = fio::readFile(airPath, air)) {
+        out = "Can't open " + airPath + "\n";
+        result = fail(error, e.message);
+    } else if (isStandardOutput(dumpPath)) {
+        // Standard output takes the listing as it is made.
+        std::ostream& stream = standardOutput ? *standardOutput : std::cout;
+        dumpTo(air, definitionPath, full, defs, [&](std::string_view piece) {
+            stream.write(piece.data(), static_cast<std::streamsize>(piece.size()));
+            return static_cast<bool>(stream);
+        });
+    } else {
+        out = dumpText(air, definitionPath, full, defs);
     }
-    if (!isStandardOutput(dumpPath) && replacesAirOrBackup(dumpPath, airPath)) {
-        if (error)
-            *error = "The dump file " + dumpPath + " would replace a backup of the AIR file.";
-        return 1;
+    if (auto e = writeOutput(dumpPath, out, standardOutput)) {
+        // No dump was written, so the definition line has not been shown yet.
+        if (!loadedBefore)
+            defs.unload();
+        return fail(error, e.message);
     }
-    if (!isStandardOutput(dumpPath) && sameFile(definitionPath, dumpPath)) {
-        if (error)
-            *error = "The dump file " + dumpPath + " would replace the definition file.";
-        return 1;
-    }
-    if (writesInPlace(dumpPath)) {
-        // Standard output, a device or a FIFO: nothing to replace atomically.
-        const bool loadedBefore = defs.loaded();
-        std::vector<std::uint8_t> air;
-        std::string out;
-        int result = 0;
-        if (auto e = fio::readFile(airPath, air)) {
-            out = "Can't open " + airPath + "\n";
-            if (error)
-                *error = e.message;
-            result = 1;
-        } else if (isStandardOutput(dumpPath)) {
-            // Standard output takes the listing as it is made.
-            std::ostream& stream = standardOutput ? *standardOutput : std::cout;
-            dumpTo(air, definitionPath, full, defs, [&](std::string_view piece) {
-                stream.write(piece.data(), static_cast<std::streamsize>(piece.size()));
-                return static_cast<bool>(stream);
-            });
-        } else {
-            out = dumpText(air, definitionPath, full, defs);
-        }
-        if (auto e = writeOutput(dumpPath, out, standardOutput)) {
-            // No dump was written, so the definition line has not been shown yet.
-            if (!loadedBefore)
-                defs.unload();
-            if (error)
-                *error = e.message;
-            return 1;
-        }
-        return result;
-    }
+    return result;
+}
+
+// The listing goes to a temporary file beside the dump as it is made and
+// replaces the dump only when complete.
+int dumpAtomically(const std::string& airPath, const std::string& dumpPath, const std::string& definitionPath,
+        bool full, ToolDefinitions& defs, std::string* error)
+{
+    namespace fio = base::fileio;
     const bool wasLoaded = defs.loaded();
     auto asBytes = [](std::string_view s) {
         return std::span(reinterpret_cast<const std::uint8_t*>(s.data()), s.size());
     };
-    // The listing goes to a temporary file beside the dump as it is made and
-    // replaces the dump only when complete.
     fio::AtomicWriter writer;
     fio::Error failure = writer.open(dumpPath);
     fio::Error unreadable;
@@ -321,9 +331,7 @@ int writeDump(const std::string& airPath, const std::string& dumpPath, const std
                 // The temporary goes with the writer.
                 if (!wasLoaded)
                     defs.unload();
-                if (error)
-                    *error = "There is not enough memory to list " + airPath + ".";
-                return 1;
+                return fail(error, "There is not enough memory to list " + airPath + ".");
             }
         }
         if (!failure)
@@ -333,16 +341,23 @@ int writeDump(const std::string& airPath, const std::string& dumpPath, const std
         // No dump was written, so the definition line has not been shown yet.
         if (!wasLoaded)
             defs.unload();
-        if (error)
-            *error = failure.message;
-        return 1;
+        return fail(error, failure.message);
     }
-    if (unreadable) {
-        if (error)
-            *error = unreadable.message;
-        return 1;
-    }
+    if (unreadable)
+        return fail(error, unreadable.message);
     return 0;
+}
+
+} // namespace
+
+int writeDump(const std::string& airPath, const std::string& dumpPath, const std::string& definitionPath,
+        bool full, ToolDefinitions& defs, std::string* error, std::ostream* standardOutput)
+{
+    if (std::string problem = dumpTargetProblem(airPath, dumpPath, definitionPath); !problem.empty())
+        return fail(error, problem);
+    if (writesInPlace(dumpPath))
+        return dumpInPlace(airPath, dumpPath, definitionPath, full, defs, error, standardOutput);
+    return dumpAtomically(airPath, dumpPath, definitionPath, full, defs, error);
 }
 
 } // namespace patchwise

@@ -111,50 +111,63 @@ public:
         default:
             break;
         }
-        const ByteView o = o_[c.ours].data, t = t_[c.theirs].data;
-        auto three = [&](auto value) {
-            return ": base " + value(b) + " / ours " + value(o) + " / theirs " + value(t);
-        };
-        if (c.isField) {
-            const auto type = static_cast<ToolType>(c.field.type);
-            return s + ": " + c.field.name + " at 0x" + hex(static_cast<std::uint32_t>(c.field.offset))
-                    + three([&](ByteView d) {
-                          auto v = fieldValueText(type, d, c.field.offset);
-                          if (!v)
-                              return hexBytes(d, c.from, c.to);
-                          if (type != ToolType::Text)
-                              return *v;
-                          std::string quoted(1, '"');
-                          quoted += diffing::printable(*v);
-                          quoted += '"';
-                          return quoted;
-                      });
-        }
-        if (c.isCell) {
-            switch (c.table) {
-            case diff::TableKind::Int16List:
-                return s + ": value[" + dec(c.row) + "]"
-                        + three([&](ByteView d) { return dec(diffing::i16(d, c.from)); });
-            case diff::TableKind::PointTable:
-                return s + ": point[" + dec(c.row) + "]" + three([&](ByteView d) {
-                    return text::fixed6(diffing::f64(d, c.from)) + " "
-                            + text::fixed6(diffing::f64(d, c.from + 8));
-                });
-            case diff::TableKind::Grid:
-                return s + ": cell[" + dec(c.row) + "][" + dec(c.column) + "]"
-                        + three([&](ByteView d) { return text::fixed6(diffing::f64(d, c.from)); });
-            case diff::TableKind::None:
-                break;
-            }
-        }
+        if (c.isField)
+            return s + fieldPart(c);
+        if (c.isCell && c.table != diff::TableKind::None)
+            return s + cellPart(c);
         const std::string where = c.table != diff::TableKind::None ? "table size"
                 : c.to - c.from == 1 ? "byte 0x" + hex(static_cast<std::uint32_t>(c.from))
                                      : "bytes 0x" + hex(static_cast<std::uint32_t>(c.from)) + "-0x"
                         + hex(static_cast<std::uint32_t>(c.to - 1));
-        return s + ": " + where + three([&](ByteView d) { return hexBytes(d, c.from, c.to); });
+        return s + ": " + where + three(c, [&](ByteView d) { return hexBytes(d, c.from, c.to); });
     }
 
 private:
+    // ": base … / ours … / theirs …", each side's bytes shown by value.
+    template <class Value>
+    std::string three(const diff::MergeConflict& c, Value value) const
+    {
+        return ": base " + value(b_[c.base].data) + " / ours " + value(o_[c.ours].data) + " / theirs "
+                + value(t_[c.theirs].data);
+    }
+
+    std::string fieldPart(const diff::MergeConflict& c) const
+    {
+        const auto type = static_cast<ToolType>(c.field.type);
+        return ": " + c.field.name + " at 0x" + hex(static_cast<std::uint32_t>(c.field.offset))
+                + three(c, [&](ByteView d) {
+                      auto v = fieldValueText(type, d, c.field.offset);
+                      if (!v)
+                          return hexBytes(d, c.from, c.to);
+                      if (type != ToolType::Text)
+                          return *v;
+                      std::string quoted(1, '"');
+                      quoted += diffing::printable(*v);
+                      quoted += '"';
+                      return quoted;
+                  });
+    }
+
+    std::string cellPart(const diff::MergeConflict& c) const
+    {
+        switch (c.table) {
+        case diff::TableKind::Int16List:
+            return ": value[" + dec(c.row) + "]"
+                    + three(c, [&](ByteView d) { return dec(diffing::i16(d, c.from)); });
+        case diff::TableKind::PointTable:
+            return ": point[" + dec(c.row) + "]" + three(c, [&](ByteView d) {
+                return text::fixed6(diffing::f64(d, c.from)) + " "
+                        + text::fixed6(diffing::f64(d, c.from + 8));
+            });
+        case diff::TableKind::Grid:
+            return ": cell[" + dec(c.row) + "][" + dec(c.column) + "]"
+                    + three(c, [&](ByteView d) { return text::fixed6(diffing::f64(d, c.from)); });
+        case diff::TableKind::None:
+            break;
+        }
+        return {};
+    }
+
     const ToolDefinitions& defs_;
     const diff::RecordList& b_;
     const diff::RecordList& o_;

@@ -111,6 +111,38 @@ double outOfRange(std::string_view num, bool hexDigits)
     return power + exponent < 0 ? 0.0 : std::numeric_limits<double>::infinity();
 }
 
+// Where the decimal number at p ends ("%lf"'s digits, point and exponent),
+// or npos when there are no digits.
+std::size_t decimalEnd(std::string_view s, std::size_t p)
+{
+    const std::size_t intStart = p;
+    while (p < s.size() && isDigit(s[p]))
+        ++p;
+    const std::size_t nInt = p - intStart;
+    std::size_t nFrac = 0;
+    if (p < s.size() && s[p] == '.') {
+        std::size_t q = p + 1;
+        while (q < s.size() && isDigit(s[q]))
+            ++q;
+        nFrac = q - p - 1;
+        if (nInt + nFrac > 0)
+            p = q;
+    }
+    if (nInt + nFrac == 0)
+        return std::string_view::npos;
+    if (p < s.size() && (s[p] == 'e' || s[p] == 'E')) {
+        std::size_t q = p + 1;
+        if (q < s.size() && (s[q] == '+' || s[q] == '-'))
+            ++q;
+        const std::size_t expDigits = q;
+        while (q < s.size() && isDigit(s[q]))
+            ++q;
+        if (q > expDigits)
+            p = q;
+    }
+    return p;
+}
+
 } // namespace
 
 void Scanner::skipSpace()
@@ -216,31 +248,9 @@ std::optional<double> Scanner::real()
             return std::nullopt;
         p = static_cast<std::size_t>(r.ptr - s_.data());
     } else {
-        std::size_t intStart = p;
-        while (p < s_.size() && isDigit(s_[p]))
-            ++p;
-        std::size_t nInt = p - intStart;
-        std::size_t nFrac = 0;
-        if (p < s_.size() && s_[p] == '.') {
-            std::size_t q = p + 1;
-            while (q < s_.size() && isDigit(s_[q]))
-                ++q;
-            nFrac = q - p - 1;
-            if (nInt + nFrac > 0)
-                p = q;
-        }
-        if (nInt + nFrac == 0)
+        p = decimalEnd(s_, p);
+        if (p == std::string_view::npos)
             return std::nullopt;
-        if (p < s_.size() && (s_[p] == 'e' || s_[p] == 'E')) {
-            std::size_t q = p + 1;
-            if (q < s_.size() && (s_[q] == '+' || s_[q] == '-'))
-                ++q;
-            std::size_t expDigits = q;
-            while (q < s_.size() && isDigit(s_[q]))
-                ++q;
-            if (q > expDigits)
-                p = q;
-        }
         std::string_view num = s_.substr(body, p - body);
         auto r = std::from_chars(num.data(), num.data() + num.size(), value, std::chars_format::general);
         if (r.ec == std::errc::result_out_of_range) {
