@@ -333,30 +333,7 @@ void CTLView::keyPressEvent(QKeyEvent* event)
     const auto mods = event->modifiers()
             & (Qt::AltModifier | Qt::ControlModifier | Qt::ShiftModifier | Qt::MetaModifier);
     if (mods & Qt::AltModifier) {
-        // Either case: Alt+Shift+T is Alt+T with Caps Lock's opposite.
-        if (mods == Qt::AltModifier || mods == (Qt::AltModifier | Qt::ShiftModifier)) {
-            const int entry = currentEntry();
-            switch (event->key()) {
-            case Qt::Key_T:
-                // The root and the trailing bytes have no record data to show.
-                if (entry > 0)
-                    onAltT();
-                event->accept();
-                return;
-            case Qt::Key_D:
-                if (entry > 0)
-                    onAltD();
-                event->accept();
-                return;
-            case Qt::Key_X:
-                event->accept();
-                emit exitRequested();
-                return;
-            default:
-                break;
-            }
-        }
-        event->ignore(); // menu access keys
+        altKeyPress(event, mods);
         return;
     }
     switch (event->key()) {
@@ -391,6 +368,34 @@ void CTLView::keyPressEvent(QKeyEvent* event)
         return;
     }
     QTreeView::keyPressEvent(event);
+}
+
+void CTLView::altKeyPress(QKeyEvent* event, Qt::KeyboardModifiers mods)
+{
+    // Either case: Alt+Shift+T is Alt+T with Caps Lock's opposite.
+    if (mods == Qt::AltModifier || mods == (Qt::AltModifier | Qt::ShiftModifier)) {
+        const int entry = currentEntry();
+        switch (event->key()) {
+        case Qt::Key_T:
+            // The root and the trailing bytes have no record data to show.
+            if (entry > 0)
+                onAltT();
+            event->accept();
+            return;
+        case Qt::Key_D:
+            if (entry > 0)
+                onAltD();
+            event->accept();
+            return;
+        case Qt::Key_X:
+            event->accept();
+            emit exitRequested();
+            return;
+        default:
+            break;
+        }
+    }
+    event->ignore(); // menu access keys
 }
 
 void CTLView::contextMenuEvent(QContextMenuEvent* event)

@@ -118,6 +118,8 @@ protected:
     virtual void documentChanged(const model::Change& change);
 
 private:
+    // A key pressed with Alt: Alt+T, Alt+D and Alt+X, else left to the menus.
+    void altKeyPress(QKeyEvent* event, Qt::KeyboardModifiers mods);
     QRect labelRect(const QModelIndex& index) const;
     void updateCountText();
     // Widens the column to the rows in view (never narrower than the view),

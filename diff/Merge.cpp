@@ -157,74 +157,100 @@ private:
         return units;
     }
 
+    // One record's three sides while its bytes are merged, and which unit
+    // (or raw, or quiet) each byte belongs to.
+    struct ByteMerge {
+        static constexpr int raw = -1, quiet = -2;
+        std::size_t bi, oi, ti;
+        ByteView b, o, t;
+        std::vector<std::uint8_t>& merged;
+        std::vector<int> unitOf;
+        bool oursQuiet = false;
+    };
+
     // Equal sizes on all three sides: item by item.
     void mergeBytes(std::size_t bi, std::size_t oi, std::size_t ti)
     {
         const ByteView b = b_[bi].data, o = o_[oi].data, t = t_[ti].data;
-        const std::size_t n = b.size();
-        auto& merged = out_.storage.emplace_back(o.begin(), o.end());
-        auto takeTheirs = [&](std::size_t from, std::size_t to) {
-            std::copy(t.begin() + std::ptrdiff_t(from), t.begin() + std::ptrdiff_t(to),
-                    merged.begin() + std::ptrdiff_t(from));
-        };
-        constexpr int raw = -1, quiet = -2;
-        std::vector<int> unitOf(n, raw);
-        // The quiet bytes of a record are one piece: all OURS's when OURS
-        // changed any, else all THEIRS's (never a mix of two stamps).
-        bool oursQuiet = false;
-        for (std::size_t p = 0; opt_.quiet && p < n; ++p)
-            if (opt_.quiet(o_[oi], p)) {
-                unitOf[p] = quiet;
-                oursQuiet = oursQuiet || o[p] != b[p];
-            }
+        ByteMerge m{.bi = bi,
+                .oi = oi,
+                .ti = ti,
+                .b = b,
+                .o = o,
+                .t = t,
+                .merged = out_.storage.emplace_back(o.begin(), o.end()),
+                .unitOf = std::vector<int>(b.size(), ByteMerge::raw)};
+        markQuiet(m);
         std::vector<Unit> units = unitsOf(o_[oi].id, b, o, t);
         for (std::size_t u = 0; u < units.size(); ++u)
             for (std::size_t p = units[u].from; p < units[u].to; ++p)
-                if (unitOf[p] == raw)
-                    unitOf[p] = int(u);
-        // One item: the bytes of [from, to) that belong to unit `which`.
-        auto settle = [&](std::size_t from, std::size_t to, int which, MergeConflict item) {
-            bool byOurs = false, byTheirs = false, alike = true;
-            for (std::size_t p = from; p < to; ++p) {
-                if (unitOf[p] != which)
-                    continue;
-                byOurs = byOurs || o[p] != b[p];
-                byTheirs = byTheirs || t[p] != b[p];
-                alike = alike && o[p] == t[p];
-            }
-            if (!byTheirs || alike)
-                return;
-            if (byOurs) {
-                item.kind = CKind::Item;
-                item.base = bi, item.ours = oi, item.theirs = ti, item.from = from, item.to = to;
-                conflict(std::move(item));
-                if (!opt_.theirsOnConflict)
-                    return;
-            }
-            for (std::size_t p = from; p < to; ++p)
-                if (unitOf[p] == which)
-                    merged[p] = t[p];
-        };
+                if (m.unitOf[p] == ByteMerge::raw)
+                    m.unitOf[p] = int(u);
         for (std::size_t u = 0; u < units.size(); ++u)
-            settle(units[u].from, units[u].to, int(u), std::move(units[u].item));
+            settle(m, units[u].from, units[u].to, int(u), std::move(units[u].item));
+        settleRest(m);
+        out_.records.push_back({o_[oi].id, m.merged});
+    }
+
+    // The quiet bytes of a record are one piece: all OURS's when OURS
+    // changed any, else all THEIRS's (never a mix of two stamps).
+    void markQuiet(ByteMerge& m) const
+    {
+        for (std::size_t p = 0; opt_.quiet && p < m.b.size(); ++p)
+            if (opt_.quiet(o_[m.oi], p)) {
+                m.unitOf[p] = ByteMerge::quiet;
+                m.oursQuiet = m.oursQuiet || m.o[p] != m.b[p];
+            }
+    }
+
+    // One item: the bytes of [from, to) that belong to unit `which`.
+    void settle(ByteMerge& m, std::size_t from, std::size_t to, int which, MergeConflict item)
+    {
+        bool byOurs = false, byTheirs = false, alike = true;
+        for (std::size_t p = from; p < to; ++p) {
+            if (m.unitOf[p] != which)
+                continue;
+            byOurs = byOurs || m.o[p] != m.b[p];
+            byTheirs = byTheirs || m.t[p] != m.b[p];
+            alike = alike && m.o[p] == m.t[p];
+        }
+        if (!byTheirs || alike)
+            return;
+        if (byOurs) {
+            item.kind = CKind::Item;
+            item.base = m.bi, item.ours = m.oi, item.theirs = m.ti, item.from = from, item.to = to;
+            conflict(std::move(item));
+            if (!opt_.theirsOnConflict)
+                return;
+        }
+        for (std::size_t p = from; p < to; ++p)
+            if (m.unitOf[p] == which)
+                m.merged[p] = m.t[p];
+    }
+
+    // The bytes no unit holds: the quiet piece, and each run of changed raw
+    // bytes as one item.
+    void settleRest(ByteMerge& m)
+    {
+        const std::size_t n = m.b.size();
+        const ByteView b = m.b, o = m.o, t = m.t;
         for (std::size_t p = 0; p < n;) {
-            if (unitOf[p] == quiet) {
-                if (!oursQuiet)
-                    takeTheirs(p, p + 1);
+            if (m.unitOf[p] == ByteMerge::quiet) {
+                if (!m.oursQuiet)
+                    m.merged[p] = t[p];
                 ++p;
                 continue;
             }
-            if (unitOf[p] != raw || (o[p] == b[p] && t[p] == b[p])) {
+            if (m.unitOf[p] != ByteMerge::raw || (o[p] == b[p] && t[p] == b[p])) {
                 ++p;
                 continue;
             }
             std::size_t q = p;
-            while (q < n && unitOf[q] == raw && (o[q] != b[q] || t[q] != b[q]))
+            while (q < n && m.unitOf[q] == ByteMerge::raw && (o[q] != b[q] || t[q] != b[q]))
                 ++q;
-            settle(p, q, raw, {});
+            settle(m, p, q, ByteMerge::raw, {});
             p = q;
         }
-        out_.records.push_back({o_[oi].id, merged});
     }
 
     void mergeTrailer()

@@ -48,6 +48,27 @@ QAction* addOption(QWidget* menu, const QString& text, const char* name, const Q
     return a;
 }
 
+// Undo and Redo of the history's active stack.
+void addUndoRedo(QMenu* edit, QUndoGroup* history)
+{
+    QAction* undo = history->createUndoAction(edit);
+    undo->setObjectName(QStringLiteral("undo"));
+    undo->setShortcut(QKeySequence::Undo);
+    undo->setStatusTip(QStringLiteral("Undo the last change"));
+    edit->addAction(undo);
+    QAction* redo = history->createRedoAction(edit);
+    redo->setObjectName(QStringLiteral("redo"));
+    // The platform's Redo (Ctrl+Shift+Z) and Ctrl+Y alike.
+    QList<QKeySequence> redoKeys = QKeySequence::keyBindings(QKeySequence::Redo);
+    for (const QKeySequence& k :
+            {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)})
+        if (!redoKeys.contains(k))
+            redoKeys << k;
+    redo->setShortcuts(redoKeys);
+    redo->setStatusTip(QStringLiteral("Redo the change last undone"));
+    edit->addAction(redo);
+}
+
 } // namespace
 
 void CMainFrame::createMenus()
@@ -94,23 +115,7 @@ void CMainFrame::createEditMenu(QMenuBar* bar)
     // make again, and are greyed while there is none. They act on the
     // document, or on the table window that is active.
     QMenu* edit = bar->addMenu(QStringLiteral("&Edit"));
-    QUndoGroup* history = undoGroup();
-    QAction* undo = history->createUndoAction(edit);
-    undo->setObjectName(QStringLiteral("undo"));
-    undo->setShortcut(QKeySequence::Undo);
-    undo->setStatusTip(QStringLiteral("Undo the last change"));
-    edit->addAction(undo);
-    QAction* redo = history->createRedoAction(edit);
-    redo->setObjectName(QStringLiteral("redo"));
-    // The platform's Redo (Ctrl+Shift+Z) and Ctrl+Y alike.
-    QList<QKeySequence> redoKeys = QKeySequence::keyBindings(QKeySequence::Redo);
-    for (const QKeySequence& k :
-            {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)})
-        if (!redoKeys.contains(k))
-            redoKeys << k;
-    redo->setShortcuts(redoKeys);
-    redo->setStatusTip(QStringLiteral("Redo the change last undone"));
-    edit->addAction(redo);
+    addUndoRedo(edit, undoGroup());
     edit->addSeparator();
 
     // The tree's own keys (copy, cut, paste, print) do nothing, so the

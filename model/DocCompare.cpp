@@ -119,20 +119,11 @@ int afterRecord(const CTLDoc& d, int i)
     return i < 1 ? 1 : fieldEnd(d, i);
 }
 
-} // namespace
-
-DocComparison compareDocuments(const CTLDoc& reference, const CTLDoc& doc)
+// Links each matched record of the document, and its fields, to the
+// reference's; a record without a match is only here.
+void linkMatches(DocComparison& c, const CTLDoc& reference, const CTLDoc& doc, const Records& refs,
+        const Records& docs, const diff::Matching& m)
 {
-    DocComparison c;
-    const std::size_t n = doc.entryCount(), nr = reference.entryCount();
-    c.marks.assign(n, EntryMark::Same);
-    c.reference.assign(n, -1);
-    c.changedFields.assign(n, 0);
-    c.documentOf.assign(nr, -1);
-    if (n == 0)
-        return c;
-    const Records refs = recordsOf(reference), docs = recordsOf(doc);
-    const diff::Matching m = diff::matchRecords(refs.list, docs.list);
     for (std::size_t j = 0; j < docs.index.size(); ++j) {
         const int i = docs.index[j];
         if (m.oldOf[j] == diff::kNone) {
@@ -149,55 +140,99 @@ DocComparison compareDocuments(const CTLDoc& reference, const CTLDoc& doc)
                 c.reference[std::size_t(k)] = rk;
         }
     }
+}
 
-    const DocLayouts layouts(reference, refs, doc, docs);
-    int record = -1; // the document's record whose changes follow
-    auto markField = [&](int k) {
-        if (c.marks[std::size_t(k)] == EntryMark::Same) {
-            c.marks[std::size_t(k)] = EntryMark::Changed;
-            ++c.changedFields[std::size_t(record)];
-        }
-    };
-    bool any = false;
-    for (const diff::Difference& d : diff::compareRecords(refs.list, docs.list, layouts)) {
-        any = true;
+// Marks the differences on the document's entries, one after the other: a
+// field's or some bytes' difference belongs to the record named before it.
+class DifferenceMarker {
+public:
+    DifferenceMarker(DocComparison& c, const CTLDoc& doc, const Records& refs, const Records& docs)
+            : c_(c), doc_(doc), refs_(refs), docs_(docs)
+    {}
+
+    void mark(const diff::Difference& d)
+    {
         using Kind = diff::Difference::Kind;
         switch (d.kind) {
         case Kind::OnlyInOld:
-            c.onlyInReference.push_back(refs.index[d.oldRecord]);
+            c_.onlyInReference.push_back(refs_.index[d.oldRecord]);
             break;
         case Kind::OnlyInNew:
-            break; // marked above
+            break; // marked with the matches
         case Kind::Record:
-            record = docs.index[d.newRecord];
-            c.marks[std::size_t(record)] = EntryMark::Changed;
+            record_ = docs_.index[d.newRecord];
+            c_.marks[std::size_t(record_)] = EntryMark::Changed;
             break;
         case Kind::Field:
-            for (int k = record + 1, end = fieldEnd(doc, record); record > 0 && k < end; ++k)
-                if (const RecordEntry f = doc.entry(k);
+            for (int k = record_ + 1, end = fieldEnd(doc_, record_); record_ > 0 && k < end; ++k)
+                if (const RecordEntry f = doc_.entry(k);
                         f.fieldOffset == d.field.offset && int(fieldTypeCode(f.type)) == d.field.type)
                     markField(k);
             break;
         case Kind::Bytes:
-            // Bytes no compared field covers: the fields they overlap (wider
-            // raw fields, fields past the end of one of the records).
-            for (int k = record + 1, end = fieldEnd(doc, record); record > 0 && k < end; ++k) {
-                const RecordEntry f = doc.entry(k);
-                const std::size_t from = f.fieldOffset, to = from + std::max<std::size_t>(f.length, 1);
-                if (from < d.to && d.from < to)
-                    markField(k);
-            }
+            markBytes(d);
             break;
         case Kind::TableSize:
         case Kind::TableItem:
             break; // the record is marked
         case Kind::Order:
-            c.reordered = true;
+            c_.reordered = true;
             break;
         case Kind::TrailerBytes:
-            c.trailerDiffers = true;
+            c_.trailerDiffers = true;
             break;
         }
+    }
+
+private:
+    void markField(int k)
+    {
+        if (c_.marks[std::size_t(k)] == EntryMark::Same) {
+            c_.marks[std::size_t(k)] = EntryMark::Changed;
+            ++c_.changedFields[std::size_t(record_)];
+        }
+    }
+
+    // Bytes no compared field covers: the fields they overlap (wider raw
+    // fields, fields past the end of one of the records).
+    void markBytes(const diff::Difference& d)
+    {
+        for (int k = record_ + 1, end = fieldEnd(doc_, record_); record_ > 0 && k < end; ++k) {
+            const RecordEntry f = doc_.entry(k);
+            const std::size_t from = f.fieldOffset, to = from + std::max<std::size_t>(f.length, 1);
+            if (from < d.to && d.from < to)
+                markField(k);
+        }
+    }
+
+    DocComparison& c_;
+    const CTLDoc& doc_;
+    const Records& refs_;
+    const Records& docs_;
+    int record_ = -1; // the document's record whose changes follow
+};
+
+} // namespace
+
+DocComparison compareDocuments(const CTLDoc& reference, const CTLDoc& doc)
+{
+    DocComparison c;
+    const std::size_t n = doc.entryCount(), nr = reference.entryCount();
+    c.marks.assign(n, EntryMark::Same);
+    c.reference.assign(n, -1);
+    c.changedFields.assign(n, 0);
+    c.documentOf.assign(nr, -1);
+    if (n == 0)
+        return c;
+    const Records refs = recordsOf(reference), docs = recordsOf(doc);
+    linkMatches(c, reference, doc, refs, docs, diff::matchRecords(refs.list, docs.list));
+
+    const DocLayouts layouts(reference, refs, doc, docs);
+    DifferenceMarker marker(c, doc, refs, docs);
+    bool any = false;
+    for (const diff::Difference& d : diff::compareRecords(refs.list, docs.list, layouts)) {
+        any = true;
+        marker.mark(d);
     }
     if (any)
         c.marks[0] = EntryMark::Changed;

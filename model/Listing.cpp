@@ -25,6 +25,7 @@ namespace model {
 namespace {
 
 using Bytes = std::span<const std::uint8_t>;
+using namespace std::string_view_literals;
 
 constexpr std::size_t kBlock = std::size_t(1) << 18;
 constexpr char kHexDigits[] = "0123456789abcdef";
@@ -100,73 +101,87 @@ void appendHexLines(Sink& sink, Bytes d, std::string_view indent)
     }
 }
 
+void appendTbl16Values(Sink& sink, Bytes d, std::string_view indent)
+{
+    std::string& out = sink.buf;
+    const std::size_t count = tbl16Count(d);
+    for (std::size_t k = 0; k < count; ++k) {
+        out += indent;
+        out += '[';
+        appendNumber(out, k);
+        out += "] ";
+        appendNumber(out, unsigned(d[2 * k]) | unsigned(d[2 * k + 1]) << 8);
+        out += '\n';
+        sink.maybeFlush();
+    }
+}
+
+void appendTbldbValues(Sink& sink, Bytes d, std::string_view indent)
+{
+    std::string& out = sink.buf;
+    const std::vector<DoublePoint> p = readTbldb(d, tbldbStoredCount(d).value_or(0));
+    for (std::size_t k = 0; k < p.size(); ++k) {
+        out += indent;
+        out += '[';
+        appendNumber(out, k);
+        out += "] ";
+        appendDouble(out, p[k].x);
+        out += ' ';
+        appendDouble(out, p[k].y);
+        out += '\n';
+        sink.maybeFlush();
+    }
+}
+
+void appendTbl3dValues(Sink& sink, Bytes d, std::string_view indent)
+{
+    std::string& out = sink.buf;
+    const auto shape = tbl3dShape(d);
+    if (!shape)
+        return;
+    if (!tbl3dValuesFit(d)) {
+        // Counts that claim more than the data holds are not walked.
+        out += indent;
+        out += '(';
+        appendNumber(out, shape->groups);
+        out += " x ";
+        appendNumber(out, shape->values);
+        out += " values do not fit in ";
+        appendNumber(out, d.size());
+        out += " bytes)\n";
+        return;
+    }
+    // No groups: no cells, however many rows the count claims.
+    for (std::uint32_t k = 0; shape->groups > 0 && k < shape->values; ++k) {
+        out += indent;
+        out += "row ";
+        appendNumber(out, k);
+        out += ':';
+        for (std::uint32_t g = 0; g < shape->groups; ++g) {
+            out += ' ';
+            appendDouble(out, tbl3dValue(d, g, k).value_or(0.0));
+        }
+        out += '\n';
+        sink.maybeFlush();
+    }
+}
+
 // What --values adds under an item: table values, or a raw item's bytes.
 void appendValues(Sink& sink, FieldType type, Bytes d, std::string_view indent)
 {
-    std::string& out = sink.buf;
     switch (type) {
     case FieldType::Raw:
         appendHexLines(sink, d, indent);
         break;
-    case FieldType::Tbl16: {
-        const std::size_t count = tbl16Count(d);
-        for (std::size_t k = 0; k < count; ++k) {
-            out += indent;
-            out += '[';
-            appendNumber(out, k);
-            out += "] ";
-            appendNumber(out, unsigned(d[2 * k]) | unsigned(d[2 * k + 1]) << 8);
-            out += '\n';
-            sink.maybeFlush();
-        }
+    case FieldType::Tbl16:
+        appendTbl16Values(sink, d, indent);
         break;
-    }
-    case FieldType::TblDb: {
-        const std::vector<DoublePoint> p = readTbldb(d, tbldbStoredCount(d).value_or(0));
-        for (std::size_t k = 0; k < p.size(); ++k) {
-            out += indent;
-            out += '[';
-            appendNumber(out, k);
-            out += "] ";
-            appendDouble(out, p[k].x);
-            out += ' ';
-            appendDouble(out, p[k].y);
-            out += '\n';
-            sink.maybeFlush();
-        }
+    case FieldType::TblDb:
+        appendTbldbValues(sink, d, indent);
         break;
-    }
-    case FieldType::Tbl3d: {
-        const auto shape = tbl3dShape(d);
-        if (!shape)
-            break;
-        if (!tbl3dValuesFit(d)) {
-            // Counts that claim more than the data holds are not walked.
-            out += indent;
-            out += '(';
-            appendNumber(out, shape->groups);
-            out += " x ";
-            appendNumber(out, shape->values);
-            out += " values do not fit in ";
-            appendNumber(out, d.size());
-            out += " bytes)\n";
-            break;
-        }
-        // No groups: no cells, however many rows the count claims.
-        for (std::uint32_t k = 0; shape->groups > 0 && k < shape->values; ++k) {
-            out += indent;
-            out += "row ";
-            appendNumber(out, k);
-            out += ':';
-            for (std::uint32_t g = 0; g < shape->groups; ++g) {
-                out += ' ';
-                appendDouble(out, tbl3dValue(d, g, k).value_or(0.0));
-            }
-            out += '\n';
-            sink.maybeFlush();
-        }
+    case FieldType::Tbl3d:
+        appendTbl3dValues(sink, d, indent);
         break;
-    }
     default:
         break;
     }
@@ -429,6 +444,63 @@ std::string_view typeName(FieldType t)
     return t == FieldType::Raw ? std::string_view("raw") : typeKeyword(t);
 }
 
+void jsonTbl16(std::string& out, Bytes d)
+{
+    out += ",\"values\":[";
+    const char* sep = "";
+    for (std::uint16_t x : readTbl16(d)) {
+        out += sep;
+        appendNumber(out, x);
+        sep = ",";
+    }
+    out += ']';
+}
+
+void jsonTbldb(std::string& out, Bytes d)
+{
+    const auto count = tbldbStoredCount(d);
+    if (!count)
+        return;
+    out += ",\"count\":";
+    appendNumber(out, *count);
+    out += ",\"points\":[";
+    const char* sep = "";
+    for (const DoublePoint& p : readTbldb(d, *count)) {
+        out += sep;
+        out += '[';
+        jsonReal(out, p.x);
+        out += ',';
+        jsonReal(out, p.y);
+        out += ']';
+        sep = ",";
+    }
+    out += ']';
+}
+
+void jsonTbl3d(std::string& out, Bytes d)
+{
+    const auto shape = tbl3dShape(d);
+    if (!shape)
+        return;
+    out += ",\"groups\":";
+    appendNumber(out, shape->groups);
+    out += ",\"rows\":";
+    appendNumber(out, shape->values);
+    if (!tbl3dValuesFit(d))
+        return;
+    out += ",\"grid\":[";
+    for (std::uint32_t k = 0; shape->groups > 0 && k < shape->values; ++k) {
+        out += k ? ",[" : "[";
+        for (std::uint32_t g = 0; g < shape->groups; ++g) {
+            if (g)
+                out += ',';
+            jsonReal(out, tbl3dValue(d, g, k).value_or(0.0));
+        }
+        out += ']';
+    }
+    out += ']';
+}
+
 // The decoded value and table values of an item, each member after a comma.
 void jsonValues(std::string& out, FieldType type, Bytes d, std::string& scratch)
 {
@@ -441,60 +513,15 @@ void jsonValues(std::string& out, FieldType type, Bytes d, std::string& scratch)
         jsonString(out, std::string_view(scratch).substr(1)); // after '='
     }
     switch (type) {
-    case FieldType::Tbl16: {
-        out += ",\"values\":[";
-        const char* sep = "";
-        for (std::uint16_t x : readTbl16(d)) {
-            out += sep;
-            appendNumber(out, x);
-            sep = ",";
-        }
-        out += ']';
+    case FieldType::Tbl16:
+        jsonTbl16(out, d);
         break;
-    }
-    case FieldType::TblDb: {
-        const auto count = tbldbStoredCount(d);
-        if (!count)
-            break;
-        out += ",\"count\":";
-        appendNumber(out, *count);
-        out += ",\"points\":[";
-        const char* sep = "";
-        for (const DoublePoint& p : readTbldb(d, *count)) {
-            out += sep;
-            out += '[';
-            jsonReal(out, p.x);
-            out += ',';
-            jsonReal(out, p.y);
-            out += ']';
-            sep = ",";
-        }
-        out += ']';
+    case FieldType::TblDb:
+        jsonTbldb(out, d);
         break;
-    }
-    case FieldType::Tbl3d: {
-        const auto shape = tbl3dShape(d);
-        if (!shape)
-            break;
-        out += ",\"groups\":";
-        appendNumber(out, shape->groups);
-        out += ",\"rows\":";
-        appendNumber(out, shape->values);
-        if (!tbl3dValuesFit(d))
-            break;
-        out += ",\"grid\":[";
-        for (std::uint32_t k = 0; shape->groups > 0 && k < shape->values; ++k) {
-            out += k ? ",[" : "[";
-            for (std::uint32_t g = 0; g < shape->groups; ++g) {
-                if (g)
-                    out += ',';
-                jsonReal(out, tbl3dValue(d, g, k).value_or(0.0));
-            }
-            out += ']';
-        }
-        out += ']';
+    case FieldType::Tbl3d:
+        jsonTbl3d(out, d);
         break;
-    }
     default:
         break;
     }
@@ -508,41 +535,41 @@ void jsonRecord(
     const Bytes d = img.subspan(pos + 8, u32At(img, pos + 4));
     const RecordDef& def = defs.of(id);
     if (!first)
-        out += ",\n";
-    out += "{\"id\":";
+        out += ",\n"sv;
+    out += "{\"id\":"sv;
     appendNumber(out, id);
-    out += ",\"idHex\":\"";
+    out += ",\"idHex\":\""sv;
     appendNumber(out, id, 16);
-    out += "\",\"name\":";
+    out += "\",\"name\":"sv;
     out += def.json;
-    out += ",\"type\":";
+    out += ",\"type\":"sv;
     jsonString(out, typeName(def.type));
-    out += ",\"offset\":";
+    out += ",\"offset\":"sv;
     appendNumber(out, pos);
-    out += ",\"length\":";
+    out += ",\"length\":"sv;
     appendNumber(out, d.size());
     jsonValues(out, def.type, d, scratch);
-    out += ",\"hex\":";
+    out += ",\"hex\":"sv;
     jsonHex(out, d);
     if (def.type == FieldType::Record) {
-        out += ",\"fields\":[";
+        out += ",\"fields\":["sv;
         bool firstField = true;
         for (const FieldDef& fd : def.fields) {
-            out += firstField ? "{\"name\":" : ",{\"name\":";
+            out += firstField ? "{\"name\":"sv : ",{\"name\":"sv;
             firstField = false;
             out += fd.json;
-            out += ",\"type\":";
+            out += ",\"type\":"sv;
             jsonString(out, typeName(fd.type));
-            out += ",\"offset\":";
+            out += ",\"offset\":"sv;
             appendNumber(out, fd.offset);
-            out += ",\"size\":";
+            out += ",\"size\":"sv;
             appendNumber(out, fd.size);
             if (const auto fb = fieldBytes(fd, d)) {
                 jsonValues(out, fd.type, *fb, scratch);
-                out += ",\"hex\":";
+                out += ",\"hex\":"sv;
                 jsonHex(out, *fb);
             } else {
-                out += ",\"outside\":true";
+                out += ",\"outside\":true"sv;
             }
             out += '}';
             sink.maybeFlush();

@@ -144,6 +144,16 @@ private slots:
         QCOMPARE(w.action(QStringLiteral("help"))->shortcut(), QKeySequence(Qt::Key_F1));
         QCOMPARE(w.action(QStringLiteral("undo"))->shortcut(), QKeySequence(QKeySequence::Undo));
         QCOMPARE(w.action(QStringLiteral("redo"))->shortcut(), QKeySequence(QKeySequence::Redo));
+        const QList<QKeySequence> redoKeys = w.action(QStringLiteral("redo"))->shortcuts();
+        QVERIFY(redoKeys.contains(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)));
+        QVERIFY(redoKeys.contains(QKeySequence(Qt::CTRL | Qt::Key_Y)));
+        // The Edit menu's commands in their order, "-" for a separator.
+        QByteArrayList edit;
+        for (QAction* a : w.menuBar()->actions().at(1)->menu()->actions())
+            edit << (a->isSeparator() ? QByteArray("-") : a->objectName().toLatin1());
+        QCOMPARE(edit,
+                QByteArrayList({"undo", "redo", "-", "copyValue", "copyRecord", "addRecord", "replaceRecord",
+                        "removeRecord", "-", "filter", "-", "about"}));
         QVERIFY(!w.action(QStringLiteral("undo"))->isEnabled());
         QVERIFY(!w.action(QStringLiteral("redo"))->isEnabled());
         QCOMPARE(w.action(QStringLiteral("open"))->statusTip(), QStringLiteral("Open an existing document"));

@@ -34,11 +34,12 @@ QImage paint(const std::vector<QPointF>& points, double extentX, double extentY,
 // high-density screen does), painted by paintCurve or, as the yardstick,
 // with every point's line drawn on its own, in order.
 QImage picture(const std::vector<QPointF>& points, double extentX, double extentY, std::size_t current,
-        QSize size, double scale, bool lineByLine)
+        QSize size, double scale, bool lineByLine, bool antialiased = false)
 {
     QImage img(size * scale, QImage::Format_RGB32);
     img.fill(kWhite);
     QPainter p(&img);
+    p.setRenderHint(QPainter::Antialiasing, antialiased);
     p.scale(scale, scale);
     if (!lineByLine) {
         paintCurve(p, size, points, extentX, extentY, current);
@@ -141,6 +142,25 @@ private slots:
             for (int x = 0; x < fast.width(); ++x)
                 differ += fast.pixel(x, y) != slow.pixel(x, y);
         QCOMPARE(differ, 0);
+    }
+
+    // An antialiased painter has no pixel columns to merge lines into: it
+    // gets a line for each point, the current one blue among them.
+    void antialiasedPainterDrawsEachPointsLine()
+    {
+        std::vector<QPointF> points;
+        for (int i = 0; i < 400; ++i)
+            points.emplace_back(i * 0.37, 500 + 400 * std::sin(i * 0.05));
+        const QSize size(216, 136);
+        for (const std::size_t current : {std::size_t(0), std::size_t(150), std::size_t(399)}) {
+            const QImage fast = picture(points, 150, 1000, current, size, 1.5, false, true);
+            const QImage slow = picture(points, 150, 1000, current, size, 1.5, true, true);
+            int differ = 0;
+            for (int y = 0; y < fast.height(); ++y)
+                for (int x = 0; x < fast.width(); ++x)
+                    differ += fast.pixel(x, y) != slow.pixel(x, y);
+            QCOMPARE(differ, 0);
+        }
     }
 
     void onePointIsItsLine()
