@@ -38,6 +38,11 @@ if ! clang-format --style=file --dry-run --Werror "${files[@]}"; then
   die "files are not formatted as .clang-format says (clang-format -i on them)"
 fi
 
+# clang-tidy only warns of a .clang-tidy it cannot read, then checks with its defaults.
+if clang-tidy --dump-config 2>&1 >/dev/null | grep -q 'Error parsing'; then
+  clang-tidy --dump-config 2>&1 >/dev/null | head -n 5 >&2
+  die ".clang-tidy cannot be read"
+fi
 [ -f "$BUILD_DIR/compile_commands.json" ] || die "no $BUILD_DIR/compile_commands.json; run ./test.sh first"
 base=${LINT_BASE:-}
 if [ -z "$base" ] && [ "${LINT_TIDY:-}" != all ]; then
