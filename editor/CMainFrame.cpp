@@ -9,6 +9,7 @@
 #include "editor/CompareSession.h"
 #include "editor/ExternalChange.h"
 #include "editor/RecoveryKeeper.h"
+#include "editor/TerminationWatch.h"
 #include "ui/ElidedLabel.h"
 #include "ui/LockKeys.h"
 #include "ui/Messages.h"
@@ -107,6 +108,11 @@ void CMainFrame::createDocumentViews(bool sort)
     connect(view_, &browser::CTLView::statusTextChanged, this, &CMainFrame::setStatusText);
     connect(view_, &browser::CTLView::exitRequested, this, &CMainFrame::onExitRequested);
     recovery_ = std::make_unique<RecoveryKeeper>(doc_, this, [this](const QString& t) { setStatusText(t); });
+#if QT_CONFIG(sessionmanager)
+    // A logout asks first: what is unsaved goes to disk before the session may end the program.
+    if (auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+        connect(app, &QGuiApplication::commitDataRequest, this, [this] { recovery_->flush(); });
+#endif
     // Every change goes onto the undo history; the title's mark follows the
     // modified state, which undoing back to the saved state clears.
     undo_ = new document::DocUndoStack(*notifier_, this);
@@ -499,6 +505,18 @@ void CMainFrame::onExitRequested()
 void CMainFrame::endProgram()
 {
     QCoreApplication::exit(0);
+}
+
+void CMainFrame::onTerminationRequested(int sig)
+{
+    storeRecentFiles();
+    recovery_->flush();
+    endBySignal(sig);
+}
+
+void CMainFrame::endBySignal(int sig)
+{
+    TerminationWatch::endBy(sig);
 }
 
 // ---------------------------------------------------------------------------

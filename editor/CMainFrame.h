@@ -130,6 +130,10 @@ public:
     // the data folder.
     QString aboutText() const;
     virtual void endProgram(); // Alt+X
+    // The system ends the program (SIGTERM, SIGHUP, SIGINT): as Alt+X, the
+    // unsaved changes are kept for recovery first; then sig ends it.
+    void onTerminationRequested(int sig);
+    virtual void endBySignal(int sig);
 
 protected:
     void closeEvent(QCloseEvent* event) override;

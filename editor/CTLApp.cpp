@@ -121,6 +121,9 @@ std::optional<int> CTLApp::openWindow(const QString& file)
     }
 
     frame_->show();
+    watch_ = std::make_unique<TerminationWatch>();
+    QObject::connect(
+            watch_.get(), &TerminationWatch::requested, frame_.get(), &CMainFrame::onTerminationRequested);
 
     if (file.isEmpty() && frame_->useLastFile() && !frame_->recentFiles().isEmpty()) {
         // A failure shows the file's error and takes it off the list.

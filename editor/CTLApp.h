@@ -3,6 +3,7 @@
 // command line and the start-up sequence.
 
 #include "editor/CMainFrame.h"
+#include "editor/TerminationWatch.h"
 
 #include <QString>
 #include <QStringList>
@@ -47,6 +48,8 @@ private:
     QString definitionsPath_;
     QString helpPath_;
     std::unique_ptr<CMainFrame> frame_;
+    // Turns the system's end of the program into the window's (after frame_: it goes first).
+    std::unique_ptr<TerminationWatch> watch_;
 };
 
 } // namespace tarlo

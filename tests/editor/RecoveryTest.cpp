@@ -2,12 +2,14 @@
 // Recover rebuilds the document (with its undo history), Discard and Save
 // remove the record, a file changed on disk is said and its Save asks before
 // overwriting, a damaged record is refused and set aside, a second window
-// never writes over the first's, and the writer thread keeps the last bytes.
+// never writes over the first's, the writer thread keeps the last bytes, and
+// the system ending the program keeps what the timer had not yet written.
 
 #include "model/Recovery.h"
 #include "RecordingFrame.h"
 #include "browser/EditingView.h"
 #include "common/TestAir.h"
+#include "editor/CTLApp.h"
 #include "editor/RecordWriter.h"
 #include "editor/RecoveryKeeper.h"
 #include "tests/common/IsolatedSettings.h"
@@ -15,11 +17,13 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QUndoStack>
 #include <QtTest>
 
 #include <algorithm>
+#include <csignal>
 #include <mutex>
 
 using namespace tarlo;
@@ -29,8 +33,9 @@ namespace {
 class Frame : public testsupport::RecordingFrame {
 public:
     using RecordingFrame::RecordingFrame;
-    int ended = 0;
+    int ended = 0, endedBy = 0;
     void endProgram() override { ++ended; }
+    void endBySignal(int sig) override { endedBy = sig; }
 };
 
 // Writes the field "Count" of 0x10 (entry 4) and adds a record at the end.
@@ -369,6 +374,40 @@ private slots:
         QCOMPARE(testair::readFile(record_), firsts);
         first.document().setModified(false);
         second.document().setModified(false);
+    }
+
+    // A logout or shutdown ends the program with SIGTERM, a closed terminal
+    // with SIGHUP: what was edited since the last record is kept first.
+    void theSystemEndingTheProgramKeepsEveryEdit()
+    {
+        CTLApp::setFrameFactory([](const CMainFrame::Options& o) { return std::make_unique<Frame>(o); });
+        const auto reset = qScopeGuard([] { CTLApp::setFrameFactory(nullptr); });
+        struct sigaction before = {}, after = {};
+        ::sigaction(SIGTERM, nullptr, &before);
+        std::vector<std::uint8_t> left;
+        {
+            CTLApp app(dir_.filePath(QStringLiteral("tarlo")));
+            QVERIFY(!app.initInstance({plane_}).has_value());
+            auto* w = static_cast<Frame*>(app.mainFrame());
+            edit(w->document(), 5);
+            QVERIFY(!QFile::exists(record_)); // its timer has not run
+            ::raise(SIGTERM);
+            QTRY_COMPARE(w->endedBy, SIGTERM);
+            QVERIFY(QFile::exists(record_));
+            QVERIFY(w->asked.isEmpty());
+            left = composed(w->document());
+        }
+        // The watch gave the test's own handler back.
+        ::sigaction(SIGTERM, nullptr, &after);
+        QVERIFY(after.sa_handler == before.sa_handler);
+
+        Frame w(options());
+        w.answers << ui::Answer::Recover;
+        QVERIFY(w.openDocument(plane_, false));
+        QCOMPARE(w.asked.size(), 1);
+        QCOMPARE(w.statusText(), QStringLiteral("Recovered 2 edits from %1").arg(record_));
+        QCOMPARE(composed(w.document()), left);
+        w.document().setModified(false);
     }
 };
 
