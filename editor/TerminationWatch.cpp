@@ -23,6 +23,8 @@ constexpr std::array kSignals{SIGTERM, SIGHUP, SIGINT};
 
 // [0] written by the handler, [1] read by the notifier; -1 when no watch.
 int pipeFds[2] = {-1, -1};
+// pipeFds[0] as the handler may read it.
+volatile std::sig_atomic_t handlerFd = -1;
 // The handlers that were in place before the watch, per entry of kSignals.
 struct sigaction previous[kSignals.size()];
 bool installed[kSignals.size()] = {};
@@ -32,7 +34,7 @@ extern "C" void onSignal(int sig)
     const int saved = errno;
     const char byte = char(sig);
     // Non-blocking: with the pipe full, earlier bytes already say it.
-    [[maybe_unused]] const ssize_t n = ::write(pipeFds[0], &byte, 1);
+    [[maybe_unused]] const ssize_t n = ::write(handlerFd, &byte, 1);
     errno = saved;
 }
 
@@ -48,6 +50,7 @@ TerminationWatch::TerminationWatch(QObject* parent) : QObject(parent)
     }
     for (int fd : pipeFds)
         ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+    handlerFd = pipeFds[0];
     notifier_ = std::make_unique<QSocketNotifier>(pipeFds[1], QSocketNotifier::Read);
     connect(notifier_.get(), &QSocketNotifier::activated, this, [this] { readSignals(); });
 
@@ -61,7 +64,6 @@ TerminationWatch::TerminationWatch(QObject* parent) : QObject(parent)
             continue;
         installed[i] = ::sigaction(kSignals[i], &action, &previous[i]) == 0;
     }
-    active_ = true;
 }
 
 TerminationWatch::~TerminationWatch()
@@ -74,6 +76,7 @@ TerminationWatch::~TerminationWatch()
         installed[i] = false;
     }
     notifier_.reset();
+    handlerFd = -1;
     for (int& fd : pipeFds) {
         ::close(fd);
         fd = -1;

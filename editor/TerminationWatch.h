@@ -22,9 +22,6 @@ public:
     explicit TerminationWatch(QObject* parent = nullptr);
     ~TerminationWatch() override;
 
-    // Whether the handlers are in place (false where there are none to set).
-    bool active() const { return active_; }
-
     // Ends the program by sig, as it would have ended without a handler:
     // whoever waits for it sees the signal, not an exit status.
     [[noreturn]] static void endBy(int sig);
@@ -36,7 +33,6 @@ private:
     void readSignals();
 
     std::unique_ptr<QSocketNotifier> notifier_;
-    bool active_ = false;
 };
 
 } // namespace tarlo
