@@ -85,7 +85,8 @@ Bytes recovered(const std::string& air, const std::string& defs, const model::re
     return doc.image();
 }
 
-// Waits until path exists; false when pid ended first or after a minute.
+// Waits until path exists; false when pid ended first, or after a minute
+// (pid is then killed, so that no driver is left waiting for its signal).
 bool waitFor(const fs::path& path, pid_t pid)
 {
     const auto end = Clock::now() + std::chrono::seconds(60);
@@ -97,6 +98,8 @@ bool waitFor(const fs::path& path, pid_t pid)
             return false;
         ::usleep(2000);
     }
+    ::kill(pid, SIGKILL);
+    finish(pid);
     return false;
 }
 
