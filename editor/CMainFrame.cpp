@@ -495,11 +495,17 @@ void CMainFrame::closeEvent(QCloseEvent* event)
 
 void CMainFrame::onExitRequested()
 {
-    // Alt+X: no question, no placement, no selection. The recent-file list
-    // is still kept, as at every end of the program.
+    // Alt+X: no question, no placement, no selection.
+    keepForNextStart();
+    endProgram();
+}
+
+void CMainFrame::keepForNextStart()
+{
+    // The recent-file list is kept, as at every end of the program, and the
+    // unsaved changes for recovery.
     storeRecentFiles();
     recovery_->flush();
-    endProgram();
 }
 
 void CMainFrame::endProgram()
@@ -509,8 +515,7 @@ void CMainFrame::endProgram()
 
 void CMainFrame::onTerminationRequested(int sig)
 {
-    storeRecentFiles();
-    recovery_->flush();
+    keepForNextStart();
     endBySignal(sig);
 }
 

@@ -163,6 +163,8 @@ private:
     void writePlacementAndSelection();
     void applyPlacement();
     void onExitRequested();
+    // What every end of the program without a close keeps: recent files, unsaved changes.
+    void keepForNextStart();
     // Sets a Special-menu option, its check mark and its stored value.
     void setOption(bool& flag, QAction* action, QLatin1String key, bool on);
 
